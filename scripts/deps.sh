@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those missing (sudo when not root).
+# Usage: scripts/deps.sh [test]   — "test" adds what the tests and benchmarks need.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev)
+if [ "${1:-}" = test ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installation des paquets manquants : ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,35 @@
+// The .q3d file format: encoding with keys in a fixed order (optional members omitted,
+// never null) and strict decoding that names the first fault and where it is.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "document/doc.h"
+#include "sketch/json_reader.h"
+
+namespace ivo {
+
+// Limits that keep a hostile file from exhausting memory or the stack.
+inline constexpr size_t kMaxDocumentBytes = size_t{256} << 20;
+inline constexpr int kMaxJsonDepth = 64;
+
+Json toJson(const Feature& f);
+Json toJson(const Doc& doc);
+
+// Pretty (indented, for files) or compact (for undo snapshots and the session file).
+std::string encodeDoc(const Doc& doc, bool pretty);
+
+// Reads a document from a parsed tree at the reader's location.
+bool readDoc(JsonReader& r, const Json& v, Doc& out);
+
+// Parses JSON text, refusing empty, oversized, too deeply nested or malformed input with a
+// French reason (and the line and column of a syntax error). Never throws.
+std::optional<Json> parseJson(std::string_view text, std::string& reason);
+
+// Text to document; on failure nothing and a located reason such as
+// "features[2] : clé « suppressed » manquante".
+std::optional<Doc> decodeDoc(std::string_view text, std::string& reason);
+
+}  // namespace ivo

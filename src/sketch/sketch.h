@@ -1,0 +1,136 @@
+// Sketch records: points, curves and constraints on one plane, the shared id counter, the
+// standard and face planes. Solving lives in solver.h, profiles in profiles.h, the JSON
+// layout in sketch_json.h.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry/vec.h"
+
+namespace ivo {
+
+using Id = std::int64_t;
+
+struct SPoint {
+    Id id = 0;
+    V2 p;
+    bool fixed = false;  // never moved by the solver
+    friend bool operator==(const SPoint&, const SPoint&) = default;
+};
+
+struct SLine {
+    Id id = 0;
+    Id a = 0, b = 0;
+    bool construction = false;  // left out of profiles
+    friend bool operator==(const SLine&, const SLine&) = default;
+};
+
+struct SCircle {
+    Id id = 0;
+    Id c = 0;
+    double r = 0;
+    bool construction = false;
+    friend bool operator==(const SCircle&, const SCircle&) = default;
+};
+
+// Counter-clockwise from s to e about c; the radius is |s − c|.
+struct SArc {
+    Id id = 0;
+    Id c = 0, s = 0, e = 0;
+    bool construction = false;
+    friend bool operator==(const SArc&, const SArc&) = default;
+};
+
+// Constraint kinds understood by the solver. Any other kind is kept in the file and ignored.
+namespace ck {
+inline constexpr const char* horizontal = "horizontal";
+inline constexpr const char* vertical = "vertical";
+inline constexpr const char* hpoints = "hpoints";
+inline constexpr const char* vpoints = "vpoints";
+inline constexpr const char* distance = "distance";
+inline constexpr const char* length = "length";
+inline constexpr const char* radius = "radius";
+inline constexpr const char* diameter = "diameter";
+inline constexpr const char* parallel = "parallel";
+inline constexpr const char* perpendicular = "perpendicular";
+inline constexpr const char* equal = "equal";
+inline constexpr const char* pointOnLine = "pointOnLine";
+inline constexpr const char* midpoint = "midpoint";
+inline constexpr const char* pointOnCircle = "pointOnCircle";
+inline constexpr const char* tangent = "tangent";
+}  // namespace ck
+
+struct SConstraint {
+    Id id = 0;
+    std::string kind;
+    std::vector<Id> refs;
+    std::optional<double> value;  // a missing value reads as 0 where one is needed
+    friend bool operator==(const SConstraint&, const SConstraint&) = default;
+};
+
+struct SketchPlane {
+    std::string name;
+    V3 o;
+    V3 x{1, 0, 0};
+    V3 n{0, 0, 1};
+
+    V3 y() const { return n.cross(x); }
+    Frame frame() const { return {o, x, y(), n}; }
+    V3 to3D(V2 p) const { return o + x * p.x + y() * p.y; }
+    // Drops the component along n.
+    V2 to2D(V3 q) const {
+        const V3 d = q - o;
+        return {x.dot(d), y().dot(d)};
+    }
+
+    static SketchPlane xy();
+    static SketchPlane xz();
+    static SketchPlane yz();
+    // The plane named "Face" through p with normal n; its x axis follows the standard planes
+    // so that a face facing +Z or +X is drawn the same way as Plan XY or Plan YZ.
+    static SketchPlane face(V3 n, V3 p);
+
+    friend bool operator==(const SketchPlane&, const SketchPlane&) = default;
+};
+
+struct Sketch {
+    SketchPlane plane = SketchPlane::xy();
+    std::vector<SPoint> points{SPoint{0, {}, true}};  // id 0 is the fixed origin
+    std::vector<SLine> lines;
+    std::vector<SCircle> circles;
+    std::vector<SArc> arcs;
+    std::vector<SConstraint> constraints;
+    Id nextId = 1;
+    bool visible = true;
+    std::optional<std::vector<Id>> freePoints;  // points that survive orphan clean-up
+
+    Sketch() = default;
+    explicit Sketch(SketchPlane p) : plane(std::move(p)) {}
+
+    // No lines, circles or arcs; points and constraints do not count.
+    bool isEmpty() const { return lines.empty() && circles.empty() && arcs.empty(); }
+    Id newId() { return nextId++; }
+
+    std::optional<V2> pos(Id id) const;
+    std::optional<size_t> pointIndex(Id id) const;
+    std::optional<SLine> line(Id id) const;
+    std::optional<SCircle> circle(Id id) const;
+    std::optional<SArc> arc(Id id) const;
+    bool entityUsesPoint(Id id) const;
+    // Lines, then circles, then arcs, each in array order.
+    std::vector<Id> allEntities() const;
+
+    Id addPoint(V2 p);
+    Id addLine(Id a, Id b, bool construction = false);
+    // Replaces the value of an existing constraint with the same kind and the same refs in
+    // the same order (consuming no id); otherwise appends a new one.
+    Id addConstraint(const std::string& kind, const std::vector<Id>& refs,
+                     std::optional<double> value = std::nullopt);
+
+    friend bool operator==(const Sketch&, const Sketch&) = default;
+};
+
+}  // namespace ivo

@@ -1,0 +1,101 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/temp_dir.h"
+
+namespace ivo {
+namespace {
+
+using testing::readAll;
+using testing::TempDir;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun q3d(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = runQ3d(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+const std::string kExamples = IVORANE_EXAMPLES_DIR;
+
+TEST(Q3d, CheckSummarisesValidModels) {
+    const CliRun r = q3d({"check", kExamples + "/equerre.q3d", kExamples + "/bouton.q3d"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kExamples + "/equerre.q3d : 5 fonctions, 2 esquisses\n" + kExamples +
+                         "/bouton.q3d : 4 fonctions, 2 esquisses\n");
+    TempDir dir;
+    const std::string one = dir.write(
+        "one.q3d",
+        R"({"version":1,"features":[{"id":1,"kind":"sketch","name":"S","suppressed":true}],"marker":1,"hidden":[],"nextId":2})");
+    EXPECT_EQ(q3d({"check", one}).out, one + " : 1 fonction, 1 esquisse\n");
+}
+
+TEST(Q3d, CheckRefusesMalformedModelsWithTheirReasonButGoesOn) {
+    TempDir dir;
+    const std::string bad = dir.write(
+        "bad.q3d",
+        R"({"version":1,"features":[{"id":1,"kind":"k","name":"n"}],"marker":0,"hidden":[],"nextId":2})");
+    const CliRun r = q3d({"check", bad, dir.file("absent.q3d"), kExamples + "/bouton.q3d"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bad + " : Ce n'est pas un modèle Ivorane 3D valide.\n"
+                               "  features[0] : clé « suppressed » manquante\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("absent.q3d : Impossible d'ouvrir ce fichier (fichier ou dossier "
+                         "introuvable)."),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("bouton.q3d : 4 fonctions"), std::string::npos);
+}
+
+TEST(Q3d, FmtWritesTheCanonicalFormAtomically) {
+    TempDir dir;
+    const std::string messy = dir.write(
+        "m.q3d", R"({"nextId":1,"hidden":[],"marker":0,"features":[],"version":1,"zzz":true})");
+    const CliRun toStdout = q3d({"fmt", messy});
+    EXPECT_EQ(toStdout.status, 0);
+    EXPECT_EQ(toStdout.out,
+              "{\n  \"version\": 1,\n  \"features\": [],\n  \"marker\": 0,\n  \"hidden\": [],\n"
+              "  \"nextId\": 1\n}\n");
+    const std::string out = dir.file("out.q3d");
+    EXPECT_EQ(q3d({"fmt", messy, "-o", out}).status, 0);
+    EXPECT_EQ(readAll(out), toStdout.out);
+    // Formatting a canonical file changes nothing, byte for byte.
+    const CliRun again = q3d({"fmt", kExamples + "/plaque_percee.q3d"});
+    EXPECT_EQ(again.out, readAll(kExamples + "/plaque_percee.q3d"));
+}
+
+TEST(Q3d, FailedFmtLeavesTheOutputUntouched) {
+    TempDir dir;
+    const std::string out = dir.write("out.q3d", "précieux");
+    const std::string bad = dir.write("bad.q3d", "{\"version\": 1,");
+    const CliRun r = q3d({"fmt", bad, "-o", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(readAll(out), "précieux");
+    const CliRun unwritable = q3d({"fmt", kExamples + "/bouton.q3d", "-o", dir.file("no/dir.q3d")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("Enregistrement impossible"), std::string::npos);
+}
+
+TEST(Q3d, UsageErrorsExitWithStatusTwo) {
+    EXPECT_EQ(q3d({}).status, 2);
+    EXPECT_EQ(q3d({"frobnicate", "x"}).status, 2);
+    EXPECT_EQ(q3d({"check"}).status, 2);
+    EXPECT_EQ(q3d({"fmt"}).status, 2);
+    EXPECT_EQ(q3d({"fmt", "a", "-o"}).status, 2);
+    EXPECT_EQ(q3d({"check", "--bogus", "a"}).status, 2);
+    const CliRun help = q3d({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Utilisation : q3d"), std::string::npos);
+    EXPECT_EQ(q3d({"--version"}).out.rfind("q3d (Ivorane 3D) ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace ivo

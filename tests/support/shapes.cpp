@@ -1,0 +1,94 @@
+#include "support/shapes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace ivo::testing {
+
+Loop rect(double x0, double y0, double x1, double y1) {
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+Loop reversed(Loop l) {
+    std::reverse(l.begin(), l.end());
+    return l;
+}
+
+Loop rotatedStart(const Loop& l, size_t k) {
+    Loop out;
+    for (size_t i = 0; i < l.size(); ++i)
+        out.push_back(l[(i + k) % l.size()]);
+    return out;
+}
+
+Loop mirroredX(const Loop& l) {
+    Loop out;
+    for (V2 p : l)
+        out.push_back({-p.x, p.y});
+    return reversed(out);
+}
+
+Loop regularPolygon(V2 c, double r, int n, double phase) {
+    Loop out;
+    for (int i = 0; i < n; ++i) {
+        const double a = phase + 2 * std::numbers::pi * i / n;
+        out.push_back({c.x + r * std::cos(a), c.y + r * std::sin(a)});
+    }
+    return out;
+}
+
+Loop randomStar(std::mt19937& rng, V2 c, int n, double rMin, double rMax) {
+    std::uniform_real_distribution<double> radius(rMin, rMax), jitter(0.1, 0.9);
+    Loop out;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * (i + jitter(rng)) / n;
+        const double r = radius(rng);
+        out.push_back({c.x + r * std::cos(a), c.y + r * std::sin(a)});
+    }
+    return out;
+}
+
+Loop randomStaircase(std::mt19937& rng, int steps) {
+    std::uniform_int_distribution<int> h(1, 4);
+    // Bottom edge along y = 0, then columns of random heights from right to left.
+    std::vector<int> heights(steps);
+    for (int& v : heights)
+        v = h(rng);
+    Loop out{{0, 0}};
+    for (int i = 0; i < steps; ++i)
+        out.push_back({double(i + 1), 0});
+    for (int i = steps - 1; i >= 0; --i) {
+        out.push_back({double(i + 1), double(heights[i])});
+        out.push_back({double(i), double(heights[i])});
+    }
+    return cleanLoop(out);
+}
+
+Loop randomComb(std::mt19937& rng, int teeth) {
+    std::uniform_int_distribution<int> h(1, 3);
+    Loop out{{0, 0}, {double(2 * teeth), 0}};
+    for (int i = teeth - 1; i >= 0; --i) {
+        const double x0 = 2 * i, x1 = 2 * i + 1, top = 1 + h(rng);
+        out.push_back({x1 + 1, 1});
+        out.push_back({x1, 1});
+        out.push_back({x1, top});
+        out.push_back({x0, top});
+        out.push_back({x0, 1});
+    }
+    return cleanLoop(out);
+}
+
+double triangleArea(const std::vector<std::array<V2, 3>>& tris, bool* allCcw) {
+    double sum = 0;
+    bool ccw = true;
+    for (const auto& t : tris) {
+        const double c = (t[1] - t[0]).cross(t[2] - t[0]);
+        if (c <= 1e-12) ccw = false;
+        sum += std::abs(c) / 2;
+    }
+    if (allCcw) *allCcw = ccw;
+    return sum;
+}
+
+}  // namespace ivo::testing
