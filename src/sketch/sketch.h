@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/loops.h"
 #include "geometry/vec.h"
 
 namespace ivo {
@@ -96,6 +97,24 @@ struct SketchPlane {
     friend bool operator==(const SketchPlane&, const SketchPlane&) = default;
 };
 
+// The geometric shape of one curve entity.
+struct Curve {
+    enum class Kind { line, circle, arc };
+    Kind kind = Kind::line;
+    V2 a, b;           // line: start and end
+    V2 c;              // circle, arc: centre
+    double r = 0;      // circle, arc: radius
+    double a0 = 0;     // arc: start angle, radians
+    double sweep = 0;  // arc: counter-clockwise sweep in (0, 2π]
+
+    static Curve line(V2 a, V2 b) { return {Kind::line, a, b, {}, 0, 0, 0}; }
+    static Curve circle(V2 c, double r) { return {Kind::circle, {}, {}, c, r, 0, 0}; }
+    static Curve arc(V2 c, double r, double a0, double sweep) {
+        return {Kind::arc, {}, {}, c, r, a0, sweep};
+    }
+    friend bool operator==(const Curve&, const Curve&) = default;
+};
+
 struct Sketch {
     SketchPlane plane = SketchPlane::xy();
     std::vector<SPoint> points{SPoint{0, {}, true}};  // id 0 is the fixed origin
@@ -129,6 +148,27 @@ struct Sketch {
     // the same order (consuming no id); otherwise appends a new one.
     Id addConstraint(const std::string& kind, const std::vector<Id>& refs,
                      std::optional<double> value = std::nullopt);
+
+    // Curve geometry (curves.cpp). Missing points count as (0, 0).
+    // Lines, then circles, then arcs are searched; nothing for an unknown id.
+    std::optional<Curve> curve(Id id) const;
+    // The arc as n + 1 points (n ≥ 4), ends snapped to the exact end points.
+    std::vector<V2> arcPoints(const SArc& arc, int segmentsPerTurn) const;
+    // `segments` points from angle 0 counter-clockwise, open.
+    std::vector<V2> circlePoints(const SCircle& circle, int segments = 64) const;
+    // Parameters along curve `id` where other curves cross it, ascending, merged at 1e-7.
+    std::vector<double> cuts(Id id, bool includeConstruction) const;
+
+    // Profiles (profiles.cpp): closed counter-clockwise loops of the non-construction curves,
+    // and one region per loop with its direct holes (clockwise).
+    std::vector<Loop> loops() const;
+    std::vector<Region> regions() const;
+
+    // Moves free points (not fixed, not in `hold`) and circle radii so that the constraints
+    // hold in the least-squares sense (solver.cpp). True when the sum of squared residuals
+    // ends below 1e-8. The best state reached is written back also on failure, and never a
+    // non-finite coordinate or radius.
+    bool solve(const std::vector<Id>& hold = {});
 
     friend bool operator==(const Sketch&, const Sketch&) = default;
 };

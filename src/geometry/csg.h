@@ -1,0 +1,57 @@
+// Polygon solids and their boolean operations by BSP trees (clip and invert), with the
+// bounding box, signed volume and outward orientation of a solid.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "geometry/vec.h"
+
+namespace ivo {
+
+// Points closer than this to a splitting plane lie on it (mm).
+inline constexpr double CSG_EPS = 1e-5;
+
+// The oriented plane n·p = w.
+struct CPlane {
+    V3 n;
+    double w = 0;
+    CPlane flipped() const { return {-n, -w}; }
+    friend bool operator==(const CPlane&, const CPlane&) = default;
+};
+
+// A planar polygon counter-clockwise about its plane normal, without closing repeat. Split
+// pieces keep the plane of the polygon they came from.
+struct CPoly {
+    std::vector<V3> v;
+    CPlane plane;
+
+    CPoly() = default;
+    CPoly(std::vector<V3> v_, CPlane plane_) : v(std::move(v_)), plane(plane_) {}
+    // Fits the plane (Newell normal, mean point) after dropping points within 1e-9 of the
+    // previous one and closing repeats; nothing below 3 points or for a vanishing normal.
+    static std::optional<CPoly> fit(const std::vector<V3>& pts);
+
+    CPoly flipped() const;
+    friend bool operator==(const CPoly&, const CPoly&) = default;
+};
+
+// A closed, outward-oriented list of polygons; empty is the empty solid.
+using Solid = std::vector<CPoly>;
+
+// Boolean operations; the inputs are not changed. Disjoint boxes take shortcuts (union
+// concatenates, subtract returns a, intersect returns nothing). `union` being a keyword,
+// the union is spelled `unite`.
+namespace CSG {
+Solid unite(const Solid& a, const Solid& b);
+Solid subtract(const Solid& a, const Solid& b);  // a minus b
+Solid intersect(const Solid& a, const Solid& b);
+}  // namespace CSG
+
+Box3 solidBox(const Solid& solid);
+// Positive for a closed solid with outward normals (mm³).
+double signedVolume(const Solid& solid);
+// The solid with every polygon flipped when its signed volume is negative.
+Solid orientOutward(Solid solid);
+
+}  // namespace ivo

@@ -1,0 +1,24 @@
+// Solids from planar regions: straight extrusion with rounded or bevelled cap edges, and
+// revolution about an axis in the sketch plane. Both return closed, outward solids.
+#pragma once
+
+#include "geometry/csg.h"
+#include "geometry/loops.h"
+
+namespace ivo {
+
+// Between heights z0 and z1 (either order) along frame.n; loR treats the edge at the lower
+// height, hiR the one at the upper height (rounds of 6 steps, or chamfers). Empty when the
+// heights coincide within 1e-9 or the outer loop is degenerate.
+Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double z1, double loR,
+                    double hiR, bool chamfer);
+
+// Turned by angleDeg degrees about the line through axisP with direction axisD (sketch
+// coordinates), 72 segments per turn, capped below 359.999°. Empty for a vanishing angle or
+// axis direction.
+Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD, double angleDeg);
+
+// p turned by `angle` radians about the axis through c with unit direction k.
+V3 rotateAround(V3 p, V3 c, V3 k, double angle);
+
+}  // namespace ivo

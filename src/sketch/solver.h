@@ -1,0 +1,14 @@
+// Dense linear solving used by the constraint solver (Sketch::solve).
+#pragma once
+
+#include <optional>
+#include <vector>
+
+namespace ivo {
+
+// Solves A·y = b (A square, row-major rows) by Gaussian elimination with partial pivoting;
+// nothing when a pivot falls below 1e-14. An empty b gives an empty result.
+std::optional<std::vector<double>> solveLinear(std::vector<std::vector<double>> A,
+                                               std::vector<double> b);
+
+}  // namespace ivo
