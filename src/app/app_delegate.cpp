@@ -1,0 +1,73 @@
+// Start-up order, files handed to the application, and the end of the application.
+#include "app/app_delegate.h"
+
+#include <QApplication>
+
+#include "app/qt_conv.h"
+#include "viewport/viewport.h"
+
+namespace ivo {
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching(std::unique_ptr<Dialogs> dialogs) {
+    ctl = std::make_unique<MainController>(std::move(dialogs));
+    buildMenu(*ctl);
+    ctl->restoreSession();
+    const QStringList files = std::exchange(pendingOpen, {});
+    for (const QString& f : files)
+        ctl->open(fromQt(f));
+    ctl->window->show();
+    ctl->window->raise();
+    ctl->window->activateWindow();
+    ctl->viewport->setFocus();
+}
+
+bool AppDelegate::openFile(const QString& path) {
+    if (ctl) return ctl->open(fromQt(path));
+    pendingOpen.append(path);
+    return true;
+}
+
+void AppDelegate::applicationShouldTerminate() {
+    if (ctl) ctl->autosaveNow();
+}
+
+void AppDelegate::setView(const char* name) {
+    if (ctl) ctl->viewport->setView(name);
+}
+
+void AppDelegate::viewFit() {
+    if (ctl) ctl->viewport->fit();
+}
+
+void AppDelegate::showShortcuts() {
+    if (ctl) ctl->dialogs->inform("Raccourcis d'Ivorane 3D", shortcutsText());
+}
+
+QString shortcutsText() {
+    const char* const lines[] = {
+        "Navigation",
+        "• Deux doigts : déplacer la vue — Maj + deux doigts : orbite",
+        "• Pincer ou molette : zoom — glisser dans le vide : orbite",
+        "• Bouton du milieu : déplacer — Maj + milieu : orbite",
+        "",
+        "Modèle",
+        "• E : extrusion — F : congé",
+        "• Double-clic sur une face plane : nouvelle esquisse",
+        "• Ctrl+1 dessus, Ctrl+2 face, Ctrl+3 droite, Ctrl+4 iso, Ctrl+0 ajuster",
+        "",
+        "Esquisse",
+        "• L ligne, R rectangle, C cercle, A arc, F congé",
+        "• D cote, X construction, Suppr effacer, Échap terminer l'outil",
+        "",
+        "Timeline",
+        "• Clic : modifier — clic droit : désactiver, renommer, supprimer",
+    };
+    QStringList out;
+    for (const char* l : lines)
+        out << QString::fromUtf8(l);
+    return out.join('\n');
+}
+
+}  // namespace ivo
