@@ -4,6 +4,8 @@
 
 #include <QOpenGLShaderProgram>
 
+#include <cmath>
+
 namespace ivo {
 namespace {
 
@@ -22,17 +24,16 @@ void main() {
 const char* const litFragment = R"(#version 330 core
 in vec3 vPos;
 in vec3 vNormal;
-uniform vec3 color;
+uniform vec3 color;  // linear
 uniform vec3 eyePos;
 uniform vec3 headDir;
 uniform vec3 fixedDir;
 uniform float headI;
 uniform float ambientI;
 uniform float fixedI;
-uniform float specular;
+uniform float specular;  // linear
 uniform float shininess;
 out vec4 frag;
-vec3 toLinear(vec3 c) { return pow(c, vec3(2.2)); }
 float blinn(vec3 n, vec3 l, vec3 v) { return pow(max(dot(n, normalize(l + v)), 0.0), shininess); }
 void main() {
     vec3 n = normalize(vNormal);
@@ -40,7 +41,7 @@ void main() {
     float diffuse = ambientI + headI * max(dot(n, headDir), 0.0)
                   + fixedI * max(dot(n, fixedDir), 0.0);
     float spec = headI * blinn(n, headDir, v) + fixedI * blinn(n, fixedDir, v);
-    vec3 lin = toLinear(color) * diffuse + toLinear(vec3(specular)) * spec;
+    vec3 lin = color * diffuse + vec3(specular) * spec;
     frag = vec4(pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2)), 1.0);
 })";
 
@@ -70,7 +71,16 @@ uniform vec3 top;
 out vec4 frag;
 void main() { frag = vec4(mix(bottom, top, t), 1.0); })";
 
+const char* const imageFragment = R"(#version 330 core
+uniform sampler2D image;
+out vec4 frag;
+void main() { frag = texelFetch(image, ivec2(gl_FragCoord.xy), 0); })";
+
 constexpr float shininess = 24;
+
+float toLinear(double c) {
+    return static_cast<float>(std::pow(c, 2.2));
+}
 
 std::unique_ptr<QOpenGLShaderProgram> program(const char* vertex, const char* fragment) {
     auto p = std::make_unique<QOpenGLShaderProgram>();
@@ -95,7 +105,9 @@ struct Renderer::Mesh {
 };
 
 struct Renderer::Gpu {
-    std::unique_ptr<QOpenGLShaderProgram> lit, flat, background;
+    std::unique_ptr<QOpenGLShaderProgram> lit, flat, background, image;
+    GLuint keptFbo = 0, keptTexture = 0;
+    int keptWidth = 0, keptHeight = 0;
     GLuint emptyVao = 0, gridVao = 0, gridVbo = 0, planeVao = 0, planeVbo = 0;
     struct Range {
         Rgba color;
@@ -115,7 +127,8 @@ bool Renderer::initialize() {
     gpu_->lit = program(litVertex, litFragment);
     gpu_->flat = program(flatVertex, flatFragment);
     gpu_->background = program(backgroundVertex, backgroundFragment);
-    gpu_->ok = gpu_->lit && gpu_->flat && gpu_->background;
+    gpu_->image = program(backgroundVertex, imageFragment);
+    gpu_->ok = gpu_->lit && gpu_->flat && gpu_->background && gpu_->image;
     if (!gpu_->ok) return false;
 
     glGenVertexArrays(1, &gpu_->emptyVao);
@@ -168,6 +181,8 @@ void Renderer::release() {
         return;
     }
     deleteBodies();
+    glDeleteFramebuffers(1, &gpu_->keptFbo);
+    glDeleteTextures(1, &gpu_->keptTexture);
     glDeleteVertexArrays(1, &gpu_->emptyVao);
     glDeleteVertexArrays(1, &gpu_->gridVao);
     glDeleteVertexArrays(1, &gpu_->planeVao);
@@ -310,7 +325,7 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
     lit.setUniformValue("headI", float(lights::head));
     lit.setUniformValue("ambientI", float(lights::ambient));
     lit.setUniformValue("fixedI", float(lights::fixed));
-    lit.setUniformValue("specular", float(colors::bodySpecular.r));
+    lit.setUniformValue("specular", toLinear(colors::bodySpecular.r));
     lit.setUniformValue("shininess", shininess);
 
     // Closed solids: their back faces never show. The faces step back a little in depth so
@@ -321,7 +336,7 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1, 1);
     for (const Mesh& m : gpu_->meshes) {
-        lit.setUniformValue("color", float(m.color.r), float(m.color.g), float(m.color.b));
+        lit.setUniformValue("color", toLinear(m.color.r), toLinear(m.color.g), toLinear(m.color.b));
         glBindVertexArray(m.triVao);
         glDrawArrays(GL_TRIANGLES, 0, m.triVertices);
     }
@@ -359,6 +374,55 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
     setColor(flat, "color", colors::planeOutline);
     for (size_t i = 0; i < planes.size(); ++i)
         glDrawArrays(GL_LINE_LOOP, static_cast<GLint>(i * 4), 4);
+}
+
+}  // namespace ivo
+
+namespace ivo {
+
+void Renderer::keepImage(GLuint fbo, int width, int height) {
+    if (!gpu_->ok) return;
+    Gpu& g = *gpu_;
+    if (g.keptWidth != width || g.keptHeight != height || !g.keptFbo) {
+        glDeleteFramebuffers(1, &g.keptFbo);
+        glDeleteTextures(1, &g.keptTexture);
+        glGenTextures(1, &g.keptTexture);
+        glBindTexture(GL_TEXTURE_2D, g.keptTexture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glGenFramebuffers(1, &g.keptFbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, g.keptFbo);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, g.keptTexture,
+                               0);
+        g.keptWidth = width;
+        g.keptHeight = height;
+    }
+    // Resolves the multisampled image into the texture.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.keptFbo);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+}
+
+bool Renderer::drawKeptImage(int width, int height) {
+    Gpu& g = *gpu_;
+    if (!g.ok || !g.keptFbo || g.keptWidth != width || g.keptHeight != height) return false;
+    glViewport(0, 0, width, height);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    g.image->bind();
+    g.image->setUniformValue("image", 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, g.keptTexture);
+    glBindVertexArray(g.emptyVao);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glUseProgram(0);
+    return true;
 }
 
 }  // namespace ivo

@@ -45,6 +45,12 @@ public:
     // (no program or vertex array bound, depth test and culling off).
     void render(const Frame& frame);
 
+    // Keeps a copy of the 3-D image just drawn into framebuffer `fbo`, so that frames where
+    // only the overlay changes need not draw the scene again.
+    void keepImage(GLuint fbo, int width, int height);
+    // Draws the kept image into the bound framebuffer; false when none of this size is kept.
+    bool drawKeptImage(int width, int height);
+
     // Depth range fitted to the scene, as tight as the content allows (the depth buffer's
     // resolution depends on the near distance).
     static std::pair<double, double> depthRange(const Camera& camera, const Box3& scene);

@@ -63,6 +63,7 @@ void withCamera(Viewport& vp, F&& f) {
 
 void Viewport::updateCamera() {
     // The camera is placed from the four numbers at every frame; the overlay follows it.
+    d->sceneDirty = true;
     update();
 }
 
@@ -101,18 +102,21 @@ void Viewport::rebuildBodies() {
             for (V3 p : {t.a, t.b, t.c})
                 d->bodiesBox.add(p);
     d->meshesDirty = true;
+    d->sceneDirty = true;
     update();
 }
 
 void Viewport::showPlanes(bool on) {
     d->planesShown = on;
     if (!on) clearHover();
+    d->sceneDirty = true;
     update();
 }
 
 void Viewport::clearHover() {
     d->hoverPlane.clear();
     d->hoverFace.reset();
+    d->sceneDirty = true;
     update();
 }
 
@@ -133,7 +137,8 @@ void Viewport::updateHover(ViewPoint p) {
     const std::optional<FaceRef> face = picked ? picked->face : std::nullopt;
     if (plane != d->hoverPlane) {
         d->hoverPlane = plane;
-        update();  // the planes' colours are part of the 3-D image
+        d->sceneDirty = true;  // the planes' colours are part of the 3-D image
+        update();
     }
     if (!sameFace(face, d->hoverFace)) {
         d->hoverFace = face;
@@ -189,6 +194,7 @@ void Viewport::initializeGL() {
     d->glReady = true;
     d->renderer.initialize();
     d->meshesDirty = true;
+    d->sceneDirty = true;
     // A new context (the widget moved to another window) starts without our objects.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
@@ -199,19 +205,25 @@ void Viewport::initializeGL() {
 }
 
 void Viewport::paintGL() {
-    if (d->meshesDirty) {
-        d->renderer.setBodies(bodyTris, d->meshes);
-        d->meshesDirty = false;
-    }
-    Renderer::Frame frame;
-    frame.camera = camera();
-    frame.bodiesBox = d->bodiesBox;
-    frame.planesShown = d->planesShown;
-    frame.hoverPlane = d->hoverPlane;
     const qreal ratio = devicePixelRatioF();
-    frame.pixelWidth = std::max(1, qRound(width() * ratio));
-    frame.pixelHeight = std::max(1, qRound(height() * ratio));
-    d->renderer.render(frame);
+    const int pixelWidth = std::max(1, qRound(width() * ratio));
+    const int pixelHeight = std::max(1, qRound(height() * ratio));
+    if (d->sceneDirty || !d->renderer.drawKeptImage(pixelWidth, pixelHeight)) {
+        if (d->meshesDirty) {
+            d->renderer.setBodies(bodyTris, d->meshes);
+            d->meshesDirty = false;
+        }
+        Renderer::Frame frame;
+        frame.camera = camera();
+        frame.bodiesBox = d->bodiesBox;
+        frame.planesShown = d->planesShown;
+        frame.hoverPlane = d->hoverPlane;
+        frame.pixelWidth = pixelWidth;
+        frame.pixelHeight = pixelHeight;
+        d->renderer.render(frame);
+        d->renderer.keepImage(defaultFramebufferObject(), pixelWidth, pixelHeight);
+        d->sceneDirty = false;
+    }
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QPixmap>
 #include <QPointF>
 
 #include "viewport/renderer.h"
@@ -28,6 +29,10 @@ enum class DragMode {
 struct Viewport::Impl {
     Renderer renderer;
     bool glReady = false;
+    // The 3-D image must be drawn again (camera, bodies or planes changed); otherwise the
+    // kept image is reused under a new overlay.
+    bool sceneDirty = true;
+    QPixmap homeGlyph;
 
     std::vector<BodyMesh> meshes;
     bool meshesDirty = false;

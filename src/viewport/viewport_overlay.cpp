@@ -186,7 +186,10 @@ void Viewport::drawViewCube() {
     }
 
     const ViewRect home = homeRect(cube);
-    const QPixmap glyph = symbolPixmap("house.fill", grey(0.4), 18, devicePixelRatioF());
+    // Rendering the SVG is costly next to the rest of the overlay: keep it per pixel ratio.
+    QPixmap& glyph = d->homeGlyph;
+    if (glyph.isNull() || glyph.devicePixelRatio() != devicePixelRatioF())
+        glyph = symbolPixmap("house.fill", grey(0.4), 18, devicePixelRatioF());
     if (!glyph.isNull()) p.drawPixmap(toQt(*this, {home.x, home.maxY()}), glyph);
     p.restore();
 }
