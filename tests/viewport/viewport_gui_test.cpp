@@ -15,6 +15,12 @@ namespace {
 
 using testing::ViewHost;
 
+// With IVORANE_SHOT_DIR set, frames the tests look at are also saved there for a person to see.
+void saveShot(const QImage& image, const char* name) {
+    if (const char* dir = std::getenv("IVORANE_SHOT_DIR"))
+        image.save(QString::fromUtf8(dir) + "/" + name + ".png");
+}
+
 class ViewportGui : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -76,6 +82,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
         QTest::mouseClick(vp.get(), Qt::LeftButton, {}, qt(*at));
         ASSERT_EQ(host.chosen.size(), 1u) << c.node;
         EXPECT_EQ(host.chosen[0], c.plane);
+        if (c.node == std::string("plane:XZ")) saveShot(vp->grabFramebuffer(), "viewport-planes");
     }
     // Off the planes: nothing hovered, nothing chosen.
     host.chosen.clear();
@@ -211,6 +218,22 @@ TEST_F(ViewportGui, SketchModeGivesTheGestureToTheEditor) {
     EXPECT_EQ(host.editorCalls, std::vector<std::string>{"move"});
 }
 
+TEST_F(ViewportGui, FeatureEditRoutesHandleDragsAndClicksToTheHost) {
+    host.currentMode = Mode::featureEdit;
+    host.extrudeHandle = true;
+    const double yaw = vp->yaw;
+    drag({400, 300}, {{401, 300}, {420, 310}});
+    EXPECT_EQ(vp->yaw, yaw);
+    ASSERT_EQ(host.extrudeDrags.size(), 2u);  // the handle follows from the first movement
+    EXPECT_EQ(host.extrudeDrags[1], V2(420, 290));
+    EXPECT_TRUE(host.featureClicks.empty());
+
+    host.extrudeHandle = false;
+    QTest::mouseClick(vp.get(), Qt::LeftButton, {}, {200, 100});
+    ASSERT_EQ(host.featureClicks.size(), 1u);
+    EXPECT_EQ(host.featureClicks[0], V2(200, 500));
+}
+
 TEST_F(ViewportGui, KeysGoToTheHostFirst) {
     QTest::keyClick(vp.get(), Qt::Key_Escape);
     QTest::keyClick(vp.get(), Qt::Key_A);
@@ -238,6 +261,7 @@ TEST_F(ViewportGui, DoubleClickOnABodyFaceStartsASketchThere) {
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
     loadExample("plaque_percee.q3d");
     const QImage shown = vp->grabFramebuffer();
+    saveShot(shown, "viewport-body");
     const Id id = host.evaluation.bodies[0].id;
     host.document.hidden = {id};
     vp->rebuildBodies();
