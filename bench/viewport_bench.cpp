@@ -28,7 +28,8 @@ Solid squareRing(int nu, int nv, double radius, double half) {
     std::vector<V2> section;
     for (int s = 0; s < 4; ++s)
         for (int i = 0; i < perSide; ++i)
-            section.push_back(corners[s] + (corners[(s + 1) % 4] - corners[s]) * (double(i) / perSide));
+            section.push_back(corners[s] +
+                              (corners[(s + 1) % 4] - corners[s]) * (double(i) / perSide));
     const int n = static_cast<int>(section.size());
     auto at = [&](int u, int v) {
         const double t = 2 * 3.141592653589793 * u / nu;
@@ -48,7 +49,8 @@ struct Scene {
     Scene() {
         view.resize(1000, 700);
         view.show();
-        for (int i = 0; i < 10; ++i) QApplication::processEvents();
+        for (int i = 0; i < 10; ++i)
+            QApplication::processEvents();
     }
     void setBody(bool on) {
         host.evaluation.bodies.clear();
@@ -74,7 +76,8 @@ Scene& scene() {
 
 void BM_RebuildBodies_200k(benchmark::State& state) {
     Scene& s = scene();
-    for (auto _ : state) s.setBody(true);
+    for (auto _ : state)
+        s.setBody(true);
     state.counters["triangles"] = double(s.view.bodyTris[1].size());
 }
 

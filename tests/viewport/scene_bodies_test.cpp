@@ -55,7 +55,8 @@ TEST(SceneBodies, CreasesArePushedOffTheSurface) {
     EXPECT_FALSE(edges.empty());
     Box3 b;
     for (const CPoly& p : *result.bodies[0].solid)
-        for (V3 v : p.v) b.add(v);
+        for (V3 v : p.v)
+            b.add(v);
     const double offset = edgeOffset(b);
     EXPECT_EQ(offset, 0.01);
     for (const Segment& s : edges) {
