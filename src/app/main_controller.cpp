@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -13,6 +14,11 @@
 #include "viewport/viewport.h"
 
 namespace ivo {
+namespace {
+
+const char* const kFrameKey = "Ivorane3DMain";
+
+}  // namespace
 
 MainController::MainController(std::unique_ptr<Dialogs> d) : dialogs(std::move(d)) {
     QSettings settings;
@@ -25,6 +31,12 @@ MainController::MainController(std::unique_ptr<Dialogs> d) : dialogs(std::move(d
     window->setCentralWidget(root);
     root->setMinimumSize(900, 560);
     window->resize(1280, 800);
+    // Where the user left the window last time, else centred.
+    const QByteArray frame = settings.value(kFrameKey).toByteArray();
+    if (frame.isEmpty() || !window->restoreGeometry(frame)) {
+        if (const QScreen* screen = window->screen())
+            window->move(screen->availableGeometry().center() - window->rect().center());
+    }
     window->onClose = [this] { windowWillClose(); };
 
     autosaveTimer_.setSingleShot(true);
@@ -84,6 +96,12 @@ void MainController::buildViews() {
 
     viewport = new Viewport(this, root);
     viewport->resize(800, 600);
+    const DocTab& start = tabs[activeTab];
+    viewport->target = start.target;
+    viewport->dist = start.dist;
+    viewport->yaw = start.yaw;
+    viewport->pitch = start.pitch;
+    viewport->updateCamera();
 
     timelineBox = new FlippedView(root);
     timelineBox->setBackground(grey(0.94));
@@ -190,6 +208,7 @@ void MainController::editorDraw() {
 }
 
 void MainController::windowWillClose() {
+    QSettings().setValue(kFrameKey, window->saveGeometry());
     autosaveNow();
 }
 

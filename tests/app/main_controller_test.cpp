@@ -34,8 +34,6 @@ bool sendKey(MainController& c, int key, Qt::KeyboardModifiers mods = {}, QStrin
 
 TEST_F(MainControllerTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
     MainController& c = launch();
-    c.viewport->setView("iso");
-    c.viewport->fit();
     struct Case {
         V3 at;
         SketchPlane plane;
@@ -46,6 +44,7 @@ TEST_F(MainControllerTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
                           {{0, 25, 25}, SketchPlane::yz()}};
     int n = 0;
     for (const Case& k : cases) {
+        c.viewport->setView("iso");  // entering a sketch turned the view onto its plane
         c.beginChoosePlane();
         ASSERT_EQ(c.mode(), Mode::choosePlane);
         ASSERT_TRUE(clickAt(c.viewport, k.at));
