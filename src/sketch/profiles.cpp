@@ -102,9 +102,10 @@ void splitCurves(const std::vector<CurveEntry>& entries,
     }
 }
 
-// Nodes joined at 1e-5, first match in creation order, found through a hash grid whose
-// cells are never smaller than the join distance nor than the rounding of the coordinates,
-// so two joinable positions always fall in neighbouring cells.
+// Nodes joined at 1e-5, first match in creation order, found through a hash grid. Cells
+// are a micrometre wide, and never finer than the rounding of the coordinates allows; a
+// lookup visits a neighbouring cell only when p lies within the joining distance (plus
+// that rounding) of the border, so two joinable positions are always compared.
 class NodeIndex {
 public:
     explicit NodeIndex(const Pieces& pieces) {
@@ -115,18 +116,27 @@ public:
                 hi = {std::max(hi.x, p.x), std::max(hi.y, p.y)};
             }
         }
-        origin = lo;
         const double extent = std::max(hi.x - lo.x, hi.y - lo.y);
         const double mag =
             std::max({std::abs(lo.x), std::abs(lo.y), std::abs(hi.x), std::abs(hi.y)});
-        cell = std::max({2 * kJoin, std::ldexp(extent, -40), std::ldexp(mag, -48)});
+        cell = std::max({1e-3, std::ldexp(extent, -40), std::ldexp(mag, -48)});
+        // An odd offset keeps round coordinates off the cell borders.
+        origin = lo - V2{cell, cell} * 0.381966;
+        margin = std::min(0.5, (kJoin + std::ldexp(mag + extent, -50)) / cell + 1e-9);
+        heads.reserve(2 * pieces.count());
+        pos.reserve(2 * pieces.count());
+        chain.reserve(2 * pieces.count());
     }
 
     int node(V2 p) {
-        const std::int64_t kx = coord(p.x - origin.x), ky = coord(p.y - origin.y);
+        const double qx = (p.x - origin.x) / cell, qy = (p.y - origin.y) / cell;
+        const double fx = std::floor(qx), fy = std::floor(qy);
+        const auto kx = static_cast<std::int64_t>(fx), ky = static_cast<std::int64_t>(fy);
+        const int x0 = qx - fx < margin ? -1 : 0, x1 = qx - fx > 1 - margin ? 1 : 0;
+        const int y0 = qy - fy < margin ? -1 : 0, y1 = qy - fy > 1 - margin ? 1 : 0;
         int best = -1;
-        for (std::int64_t dy = -1; dy <= 1; ++dy) {
-            for (std::int64_t dx = -1; dx <= 1; ++dx) {
+        for (int dy = y0; dy <= y1; ++dy) {
+            for (int dx = x0; dx <= x1; ++dx) {
                 const auto it = heads.find(key(kx + dx, ky + dy));
                 if (it == heads.end()) continue;
                 for (int n = it->second; n >= 0; n = chain[n])
@@ -145,15 +155,15 @@ public:
     std::vector<V2> pos;
 
 private:
-    std::int64_t coord(double d) const { return static_cast<std::int64_t>(std::floor(d / cell)); }
     static std::uint64_t key(std::int64_t x, std::int64_t y) {
-        // Cell coordinates stay below 2^41: mixing them into one word is only a hash.
+        // Cell coordinates stay below 2^41; colliding keys only share a chain.
         return static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull ^
                static_cast<std::uint64_t>(y);
     }
 
     V2 origin;
-    double cell = 2 * kJoin;
+    double cell = 1e-3;
+    double margin = 0.5;
     std::unordered_map<std::uint64_t, int> heads;  // newest node of a cell
     std::vector<int> chain;                        // next older node of the same cell
 };
@@ -166,12 +176,18 @@ struct Edge {
 // Keeps the edges whose two nodes each touch at least two kept edges, in their order.
 std::vector<Edge> pruneDangling(const std::vector<Edge>& edges, size_t nodeCount) {
     std::vector<int> degree(nodeCount, 0);
-    std::vector<std::vector<int>> touching(nodeCount);
+    for (const Edge& e : edges) {
+        ++degree[e.u];
+        ++degree[e.v];
+    }
+    std::vector<size_t> first(nodeCount + 1, 0);
+    for (size_t n = 0; n < nodeCount; ++n)
+        first[n + 1] = first[n] + static_cast<size_t>(degree[n]);
+    std::vector<int> touching(first.back());
+    std::vector<size_t> fill(first.begin(), first.end() - 1);
     for (size_t k = 0; k < edges.size(); ++k) {
-        for (int n : {edges[k].u, edges[k].v}) {
-            ++degree[n];
-            touching[n].push_back(static_cast<int>(k));
-        }
+        touching[fill[edges[k].u]++] = static_cast<int>(k);
+        touching[fill[edges[k].v]++] = static_cast<int>(k);
     }
     // Peeling one node at a time reaches the same edge set as repeated whole passes.
     std::vector<char> gone(edges.size(), 0);
@@ -181,7 +197,8 @@ std::vector<Edge> pruneDangling(const std::vector<Edge>& edges, size_t nodeCount
     while (!stack.empty()) {
         const int n = stack.back();
         stack.pop_back();
-        for (int k : touching[n]) {
+        for (size_t i = first[n]; i < first[n + 1]; ++i) {
+            const int k = touching[i];
             if (gone[k]) continue;
             gone[k] = 1;
             for (int m : {edges[k].u, edges[k].v})
@@ -189,6 +206,7 @@ std::vector<Edge> pruneDangling(const std::vector<Edge>& edges, size_t nodeCount
         }
     }
     std::vector<Edge> kept;
+    kept.reserve(edges.size());
     for (size_t k = 0; k < edges.size(); ++k)
         if (!gone[k]) kept.push_back(edges[k]);
     return kept;
@@ -275,7 +293,9 @@ std::vector<Loop> Sketch::loops() const {
 
     NodeIndex nodes(pieces);
     std::vector<Edge> edges;
+    edges.reserve(pieces.count());
     std::unordered_set<std::uint64_t> straight;
+    straight.reserve(pieces.count());
     for (size_t k = 0; k < pieces.count(); ++k) {
         const int u = nodes.node(pieces.first(k));
         const int v = nodes.node(pieces.last(k));

@@ -16,6 +16,9 @@ struct Bounds {
         hi = {std::max(hi.x, p.x), std::max(hi.y, p.y)};
     }
     bool holds(V2 p) const { return p.x >= lo.x && p.x <= hi.x && p.y >= lo.y && p.y <= hi.y; }
+    bool meets(const Bounds& o) const {
+        return lo.x <= o.hi.x && o.lo.x <= hi.x && lo.y <= o.hi.y && o.lo.y <= hi.y;
+    }
 };
 
 // Uniform grid over the loops' boxes, so that a probe point meets only the loops whose box
@@ -37,6 +40,17 @@ public:
                 for (int x = x0; x <= x1; ++x)
                     cells[static_cast<size_t>(y) * dim + x].push_back(static_cast<int>(j));
         }
+    }
+
+    // True when pred holds for some loop registered in a cell that box b covers.
+    template <class F>
+    bool any(const Bounds& b, F&& pred) const {
+        if (cells.empty() || !all.meets(b)) return false;
+        for (int y = cellY(b.lo.y), y1 = cellY(b.hi.y); y <= y1; ++y)
+            for (int x = cellX(b.lo.x), x1 = cellX(b.hi.x); x <= x1; ++x)
+                for (int j : cells[static_cast<size_t>(y) * dim + x])
+                    if (pred(j)) return true;
+        return false;
     }
 
     // Loops whose box may hold p, in index order.
@@ -65,22 +79,25 @@ std::vector<Region> Sketch::regions() const {
     const std::vector<Loop> L = loops();
     const size_t n = L.size();
     std::vector<double> area(n);
-    std::vector<V2> probe(n);
     std::vector<Bounds> box(n);
     for (size_t i = 0; i < n; ++i) {
         area[i] = polyArea(L[i]);
-        probe[i] = interiorPoint(L[i]);
         for (V2 p : L[i])
             box[i].add(p);
     }
 
-    // containers[i]: the larger loops holding loop i's probe, ascending.
+    // containers[i]: the larger loops holding loop i's probe point, ascending. The probe
+    // costs a triangulation, so it is only made when a larger loop's box meets loop i's.
     const LoopGrid grid(box);
     std::vector<std::vector<int>> containers(n);
     for (size_t i = 0; i < n; ++i) {
-        for (int j : grid.near(probe[i])) {
-            if (static_cast<size_t>(j) != i && area[i] < area[j] && box[j].holds(probe[i]) &&
-                pointInPolygon(probe[i], L[j]))
+        const bool maybe =
+            grid.any(box[i], [&](int j) { return area[i] < area[j] && box[j].meets(box[i]); });
+        if (!maybe) continue;
+        const V2 probe = interiorPoint(L[i]);
+        for (int j : grid.near(probe)) {
+            if (static_cast<size_t>(j) != i && area[i] < area[j] && box[j].holds(probe) &&
+                pointInPolygon(probe, L[j]))
                 containers[i].push_back(j);
         }
     }

@@ -53,11 +53,13 @@ Sketch gridSketch(std::mt19937& rng, int curves) {
     return s;
 }
 
-TEST(ProfilesProperty, SameLoopsAsThePlainAlgorithm) {
+TEST(ProfilesProperty, SameLoopsAndRegionsAsThePlainAlgorithm) {
     for (unsigned seed = 1; seed <= 300; ++seed) {
         std::mt19937 rng(seed);
         const Sketch s = gridSketch(rng, 2 + static_cast<int>(seed % 14));
-        ASSERT_EQ(s.loops(), referenceLoops(s)) << "seed " << seed;
+        const auto loops = referenceLoops(s);
+        ASSERT_EQ(s.loops(), loops) << "seed " << seed;
+        ASSERT_EQ(s.regions(), referenceRegions(loops)) << "seed " << seed;
         // The broad phase finds every cut that the one-curve query finds.
         const auto entries = curveEntries(s);
         const auto all = profileCuts(entries, 1 << 20);
@@ -66,6 +68,29 @@ TEST(ProfilesProperty, SameLoopsAsThePlainAlgorithm) {
             if (entries[i].profile) {
                 ASSERT_EQ((*all)[i], s.cuts(entries[i].id, false)) << "seed " << seed;
             }
+    }
+}
+
+TEST(ProfilesProperty, NodesJoinAsInALinearScanAroundTheJoiningDistance) {
+    // Polygons through points jittered by about the joining distance, near round
+    // coordinates and far from the origin, so that joins are decided by the first match
+    // and by neighbouring cells of the index.
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        std::mt19937 rng(seed);
+        std::uniform_int_distribution<int> corner(0, 3), count(3, 6);
+        std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5), at(0, 1);
+        const double base = seed % 2 ? 0 : 1e6;
+        V2 corners[4];
+        for (V2& c : corners)
+            c = {base + at(rng), base + at(rng)};
+        Sketch s;
+        for (int poly = 0; poly < 4; ++poly) {
+            Loop l;
+            for (int k = count(rng); k > 0; --k)
+                l.push_back(corners[corner(rng)] + V2{jitter(rng), jitter(rng)});
+            addPolygon(s, l);
+        }
+        ASSERT_EQ(s.loops(), referenceLoops(s)) << "seed " << seed;
     }
 }
 
@@ -149,6 +174,7 @@ TEST(ProfilesProperty, RegionsOfOrthogonalSketchesTriangulateToExactlyTheirArea)
         const Sketch s = orthogonalSketch(rng);
         const auto regions = s.regions();
         ASSERT_GE(regions.size(), 6u) << "seed " << seed;
+        ASSERT_EQ(regions, referenceRegions(s.loops())) << "seed " << seed;
         for (const Region& r : regions) {
             const auto tris = triangulate(r.outer, r.holes);
             bool ccw = false;

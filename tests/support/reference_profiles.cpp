@@ -148,4 +148,34 @@ std::vector<Loop> referenceLoops(const Sketch& s) {
     return result;
 }
 
+std::vector<Region> referenceRegions(const std::vector<Loop>& L) {
+    const size_t n = L.size();
+    std::vector<double> area(n);
+    for (size_t i = 0; i < n; ++i)
+        area[i] = polyArea(L[i]);
+    std::vector<std::vector<size_t>> containers(n);
+    for (size_t i = 0; i < n; ++i) {
+        const V2 probe = interiorPoint(L[i]);
+        for (size_t j = 0; j < n; ++j)
+            if (j != i && area[i] < area[j] && pointInPolygon(probe, L[j]))
+                containers[i].push_back(j);
+    }
+    auto has = [&](size_t k, size_t i) {
+        return std::find(containers[k].begin(), containers[k].end(), i) != containers[k].end();
+    };
+    std::vector<Region> out;
+    for (size_t i = 0; i < n; ++i) {
+        Region r{L[i], {}};
+        for (size_t j = 0; j < n; ++j) {
+            if (!has(j, i)) continue;
+            bool innermost = true;
+            for (size_t k : containers[j])
+                if (k != i && has(k, i)) innermost = false;
+            if (innermost) r.holes.push_back(Loop(L[j].rbegin(), L[j].rend()));
+        }
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
 }  // namespace ivo::testing
