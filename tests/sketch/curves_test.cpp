@@ -36,13 +36,6 @@ TEST(Curve, ShapesComeFromThePointsAndMissingPointsSitAtTheOrigin) {
     EXPECT_FALSE(s.curve(12345));
 }
 
-TEST(Curve, LinesAreFoundBeforeCirclesWithTheSameId) {
-    Sketch s;
-    const Id c = addCircle(s, {0, 0}, 1);
-    s.lines.push_back({c, 0, s.points[1].id});  // a damaged file reusing the id
-    EXPECT_EQ(s.curve(c)->kind, Curve::Kind::line);
-}
-
 TEST(Curve, ArcSweepsRunCounterClockwiseAndAFullTurnWhenTheEndsShareADirection) {
     Sketch s;
     const Id threeQuarters = addArc(s, {0, 0}, {0, 1}, {1, 0});
