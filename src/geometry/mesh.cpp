@@ -1,0 +1,194 @@
+// Triangles of a solid and its crease edges. Face outlines are in face_outline.cpp.
+#include "geometry/mesh.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <numbers>
+#include <unordered_map>
+
+namespace ivo {
+
+std::vector<Tri> triangles(const Solid& solid) {
+    std::vector<Tri> out;
+    for (const CPoly& poly : solid) {
+        const std::vector<V3>& v = poly.v;
+        for (std::size_t i = 1; i + 1 < v.size(); ++i) {
+            if ((v[i] - v[0]).cross(v[i + 1] - v[0]).length() < 1e-12) continue;
+            out.push_back({v[0], v[i], v[i + 1], poly.plane.n});
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// A supporting line: its canonical direction ×10 000 and its foot point ×1 000, truncated
+// toward zero. The truncated values are whole numbers kept as doubles, so equal keys are
+// equal decimal integers whatever their size.
+struct LineKey {
+    double v[6];
+    friend bool operator==(const LineKey&, const LineKey&) = default;
+};
+
+struct LineKeyHash {
+    std::size_t operator()(const LineKey& k) const {
+        std::uint64_t h = 0x9E3779B97F4A7C15u;
+        for (const double d : k.v) {
+            h ^= std::bit_cast<std::uint64_t>(d);
+            h *= 0xBF58476D1CE4E5B9u;
+            h ^= h >> 31;
+        }
+        return static_cast<std::size_t>(h);
+    }
+};
+
+struct Segment {
+    V3 a, b, n;
+    double t0, t1;
+};
+
+// Adding 0.0 turns −0 into +0, which is the same decimal integer.
+double truncated(double v) {
+    return std::trunc(v) + 0.0;
+}
+
+// Opposite edges of neighbouring triangles run in opposite directions; one canonical
+// direction puts both on the same line key.
+V3 canonicalDirection(V3 u) {
+    constexpr double e = 1e-9;
+    const bool flip = u.x < -e || (std::abs(u.x) <= e && u.y < -e) ||
+                      (std::abs(u.x) <= e && std::abs(u.y) <= e && u.z < 0);
+    return flip ? -u : u;
+}
+
+bool overlapsMidpoint(const Segment& s, double m) {
+    return s.t0 - 1e-6 <= m && m <= s.t1 + 1e-6;
+}
+
+// Segments of one line, in the order they were met, with `group[i]` the index in `segs`.
+// Each segment that meets the midpoint of another at a crease makes an edge with the first
+// such partner in that order.
+class LineGroup {
+public:
+    LineGroup(const std::vector<Segment>& segs, const std::uint32_t* group, std::size_t size,
+              double cosLimit)
+        : segs_(segs), group_(group), size_(size), cosLimit_(cosLimit) {}
+
+    void emit(std::vector<FeatureEdge>& out) {
+        // Small groups, the usual two or four segments of a crease, are scanned pairwise;
+        // long runs of collinear edges (arrays of parts) are searched by position instead.
+        if (size_ <= 16) {
+            for (std::size_t i = 0; i < size_; ++i)
+                emitPartner(out, i, firstPartnerPairwise(i));
+            return;
+        }
+        sortByStart();
+        for (std::size_t i = 0; i < size_; ++i)
+            emitPartner(out, i, firstPartnerSorted(i));
+    }
+
+private:
+    const Segment& seg(std::size_t i) const { return segs_[group_[i]]; }
+    double midpoint(std::size_t i) const { return (seg(i).t0 + seg(i).t1) / 2; }
+    bool isCrease(std::size_t i, std::size_t j) const { return seg(i).n.dot(seg(j).n) < cosLimit_; }
+
+    std::size_t firstPartnerPairwise(std::size_t i) const {
+        const double m = midpoint(i);
+        for (std::size_t j = 0; j < size_; ++j)
+            if (j != i && overlapsMidpoint(seg(j), m) && isCrease(i, j)) return j;
+        return size_;
+    }
+
+    void sortByStart() {
+        byStart_.resize(size_);
+        for (std::size_t k = 0; k < size_; ++k)
+            byStart_[k] = static_cast<std::uint32_t>(k);
+        std::stable_sort(byStart_.begin(), byStart_.end(),
+                         [&](std::uint32_t p, std::uint32_t q) { return seg(p).t0 < seg(q).t0; });
+        maxEnd_.resize(size_);
+        for (std::size_t k = 0; k < size_; ++k)
+            maxEnd_[k] = std::max(k ? maxEnd_[k - 1] : seg(byStart_[k]).t1, seg(byStart_[k]).t1);
+    }
+
+    // The same partner as the pairwise scan: among the segments starting at or before the
+    // midpoint, walked back while any of them can still reach it, the smallest crease index.
+    std::size_t firstPartnerSorted(std::size_t i) const {
+        const double m = midpoint(i);
+        const auto startsBefore =
+            std::partition_point(byStart_.begin(), byStart_.end(),
+                                 [&](std::uint32_t j) { return seg(j).t0 - 1e-6 <= m; });
+        std::size_t best = size_;
+        for (auto k = static_cast<std::size_t>(startsBefore - byStart_.begin()); k-- > 0;) {
+            if (maxEnd_[k] + 1e-6 < m) break;
+            const std::size_t j = byStart_[k];
+            if (j < best && j != i && m <= seg(j).t1 + 1e-6 && isCrease(i, j)) best = j;
+        }
+        return best;
+    }
+
+    void emitPartner(std::vector<FeatureEdge>& out, std::size_t i, std::size_t j) const {
+        if (j == size_) return;
+        out.push_back({seg(i).a, seg(i).b, (seg(i).n + seg(j).n).normalized()});
+    }
+
+    const std::vector<Segment>& segs_;
+    const std::uint32_t* group_;
+    std::size_t size_;
+    double cosLimit_;
+    std::vector<std::uint32_t> byStart_;
+    std::vector<double> maxEnd_;
+};
+
+}  // namespace
+
+std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angleDeg) {
+    const double cosLimit = std::cos(angleDeg * std::numbers::pi / 180);
+
+    // Every edge of every triangle, with the line it lies on numbered by first appearance.
+    std::vector<Segment> segs;
+    std::vector<std::uint32_t> lineOf;
+    std::unordered_map<LineKey, std::uint32_t, LineKeyHash> lines;
+    segs.reserve(3 * tris.size());
+    lineOf.reserve(3 * tris.size());
+    lines.reserve(2 * tris.size());
+    for (const Tri& t : tris) {
+        const V3 corners[3] = {t.a, t.b, t.c};
+        for (int k = 0; k < 3; ++k) {
+            const V3 p = corners[k], q = corners[(k + 1) % 3];
+            const V3 d = q - p;
+            const double length = d.length();
+            if (!(length >= 1e-7)) continue;  // also drops non-finite corners
+            const V3 u = canonicalDirection(d / length);
+            const double tp = p.dot(u), tq = q.dot(u);
+            const V3 f = p - u * tp;
+            const LineKey key{{truncated(u.x * 10000), truncated(u.y * 10000),
+                               truncated(u.z * 10000), truncated(f.x * 1000), truncated(f.y * 1000),
+                               truncated(f.z * 1000)}};
+            if (!std::isfinite(key.v[3] + key.v[4] + key.v[5] + tp + tq)) continue;
+            const auto next = static_cast<std::uint32_t>(lines.size());
+            lineOf.push_back(lines.try_emplace(key, next).first->second);
+            segs.push_back({p, q, t.n, std::min(tp, tq), std::max(tp, tq)});
+        }
+    }
+
+    // Segments gathered line by line, keeping their order within each line.
+    std::vector<std::uint32_t> start(lines.size() + 1, 0);
+    for (const std::uint32_t line : lineOf)
+        ++start[line + 1];
+    for (std::size_t g = 0; g < lines.size(); ++g)
+        start[g + 1] += start[g];
+    std::vector<std::uint32_t> byLine(segs.size());
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (std::size_t s = 0; s < segs.size(); ++s)
+        byLine[fill[lineOf[s]]++] = static_cast<std::uint32_t>(s);
+
+    std::vector<FeatureEdge> out;
+    for (std::size_t g = 0; g < lines.size(); ++g) {
+        const std::size_t size = start[g + 1] - start[g];
+        if (size >= 2) LineGroup(segs, &byLine[start[g]], size, cosLimit).emit(out);
+    }
+    return out;
+}
+
+}  // namespace ivo
