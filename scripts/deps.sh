@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev)
 if [ "${1:-}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales)
+  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales lib3mf-dev libzip-dev)
 fi
 
 missing=()

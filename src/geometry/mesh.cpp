@@ -62,6 +62,15 @@ V3 canonicalDirection(V3 u) {
     return flip ? -u : u;
 }
 
+// The foot of the line through p and q nearest the origin. Both triangles of an edge compute
+// it from the same end (the smaller one), so that rounding cannot put their two copies of the
+// edge on either side of a truncation step of the line key.
+V3 footPoint(V3 p, V3 q, V3 u) {
+    const bool qFirst = q.x < p.x || (q.x == p.x && (q.y < p.y || (q.y == p.y && q.z < p.z)));
+    const V3 base = qFirst ? q : p;
+    return base - u * base.dot(u);
+}
+
 bool overlapsMidpoint(const Segment& s, double m) {
     return s.t0 - 1e-6 <= m && m <= s.t1 + 1e-6;
 }
@@ -161,7 +170,7 @@ std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angle
             if (!(length >= 1e-7)) continue;  // also drops non-finite corners
             const V3 u = canonicalDirection(d / length);
             const double tp = p.dot(u), tq = q.dot(u);
-            const V3 f = p - u * tp;
+            const V3 f = footPoint(p, q, u);
             const LineKey key{{truncated(u.x * 10000), truncated(u.y * 10000),
                                truncated(u.z * 10000), truncated(f.x * 1000), truncated(f.y * 1000),
                                truncated(f.z * 1000)}};
