@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 
 #include "export/stl.h"
 #include "export/zip.h"
+#include "geometry/first_seen_index.h"
 
 namespace ivo {
 namespace {
@@ -43,11 +43,10 @@ struct VertexKey {
 };
 
 struct VertexKeyHash {
-    std::size_t operator()(const VertexKey& k) const {
-        std::uint64_t h = std::bit_cast<std::uint64_t>(k.x);
-        h = (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9u + std::bit_cast<std::uint64_t>(k.y);
-        h = (h ^ (h >> 31)) * 0x94D049BB133111EBu + std::bit_cast<std::uint64_t>(k.z);
-        return static_cast<std::size_t>(h ^ (h >> 32));
+    std::uint64_t operator()(const VertexKey& k) const {
+        std::uint64_t h = std::bit_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15u;
+        h = (h ^ std::bit_cast<std::uint64_t>(k.y)) * 0x9E3779B97F4A7C15u;
+        return (h ^ std::bit_cast<std::uint64_t>(k.z)) * 0x9E3779B97F4A7C15u;
     }
 };
 
@@ -121,17 +120,15 @@ void appendEscapedName(std::string& out, std::string_view name) {
 bool appendObject(std::string& out, int id, const NamedMesh& model) {
     std::vector<V3> vertices;
     std::vector<std::uint32_t> indices;
-    std::unordered_map<VertexKey, std::uint32_t, VertexKeyHash> index;
-    index.reserve(model.tris.size());
+    FirstSeenIndex<VertexKey, VertexKeyHash> index(model.tris.size());
     for (const Tri& t : model.tris) {
         const V3 corners[3] = {toPrinter(t.a), toPrinter(t.b), toPrinter(t.c)};
         if (!isFinite(corners[0]) || !isFinite(corners[1]) || !isFinite(corners[2])) continue;
         std::uint32_t ids[3];
         for (int k = 0; k < 3; ++k) {
-            const auto [it, added] =
-                index.try_emplace(keyOf(corners[k]), static_cast<std::uint32_t>(vertices.size()));
+            const auto [number, added] = index.insert(keyOf(corners[k]));
             if (added) vertices.push_back(corners[k]);
-            ids[k] = it->second;
+            ids[k] = number;
         }
         if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) continue;
         indices.insert(indices.end(), ids, ids + 3);
@@ -170,6 +167,10 @@ bool appendObject(std::string& out, int id, const NamedMesh& model) {
 
 std::string threeMFModelText(const std::vector<NamedMesh>& models) {
     std::string text(kModelHead), build;
+    std::size_t triangleCount = 0;
+    for (const NamedMesh& model : models)
+        triangleCount += model.tris.size();
+    text.reserve(text.size() + 100 * triangleCount + 200);  // a typical mesh's lines, grown once
     int id = 1;
     for (const NamedMesh& model : models) {
         if (model.tris.empty() || !appendObject(text, id, model)) continue;

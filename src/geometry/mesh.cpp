@@ -5,7 +5,8 @@
 #include <bit>
 #include <cstdint>
 #include <numbers>
-#include <unordered_map>
+
+#include "geometry/first_seen_index.h"
 
 namespace ivo {
 
@@ -32,14 +33,11 @@ struct LineKey {
 };
 
 struct LineKeyHash {
-    std::size_t operator()(const LineKey& k) const {
-        std::uint64_t h = 0x9E3779B97F4A7C15u;
-        for (const double d : k.v) {
-            h ^= std::bit_cast<std::uint64_t>(d);
-            h *= 0xBF58476D1CE4E5B9u;
-            h ^= h >> 31;
-        }
-        return static_cast<std::size_t>(h);
+    std::uint64_t operator()(const LineKey& k) const {
+        std::uint64_t h = 0;
+        for (const double d : k.v)
+            h = (h ^ std::bit_cast<std::uint64_t>(d)) * 0x9E3779B97F4A7C15u;
+        return h;
     }
 };
 
@@ -157,10 +155,9 @@ std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angle
     // Every edge of every triangle, with the line it lies on numbered by first appearance.
     std::vector<Segment> segs;
     std::vector<std::uint32_t> lineOf;
-    std::unordered_map<LineKey, std::uint32_t, LineKeyHash> lines;
+    FirstSeenIndex<LineKey, LineKeyHash> lines(2 * tris.size());
     segs.reserve(3 * tris.size());
     lineOf.reserve(3 * tris.size());
-    lines.reserve(2 * tris.size());
     for (const Tri& t : tris) {
         const V3 corners[3] = {t.a, t.b, t.c};
         for (int k = 0; k < 3; ++k) {
@@ -175,8 +172,7 @@ std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angle
                                truncated(u.z * 10000), truncated(f.x * 1000), truncated(f.y * 1000),
                                truncated(f.z * 1000)}};
             if (!std::isfinite(key.v[3] + key.v[4] + key.v[5] + tp + tq)) continue;
-            const auto next = static_cast<std::uint32_t>(lines.size());
-            lineOf.push_back(lines.try_emplace(key, next).first->second);
+            lineOf.push_back(lines.insert(key).first);
             segs.push_back({p, q, t.n, std::min(tp, tq), std::max(tp, tq)});
         }
     }
