@@ -16,6 +16,22 @@ constexpr std::uint64_t kMaxField16 = 0xFFFFu;
 // 1 January 2026, MS-DOS date: (year − 1980) << 9 | month << 5 | day.
 constexpr std::uint16_t kDate = 0x5C21;
 
+// The 26 bytes a local header and its directory entry have in common, from the version
+// needed to the extra field's length.
+void appendSharedFields(std::string& out, std::uint32_t crc, std::uint32_t size,
+                        std::uint16_t nameLength) {
+    appendLE16(out, 20);  // version needed
+    appendLE16(out, 0);   // flags
+    appendLE16(out, 0);   // stored
+    appendLE16(out, 0);   // time
+    appendLE16(out, kDate);
+    appendLE32(out, crc);
+    appendLE32(out, size);  // compressed
+    appendLE32(out, size);  // uncompressed
+    appendLE16(out, nameLength);
+    appendLE16(out, 0);  // extra length
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> zipStoredSize(const std::vector<ZipEntrySize>& entries) {
@@ -48,31 +64,13 @@ std::optional<std::string> zipStored(const std::vector<ZipEntry>& entries) {
         const auto nameLength = static_cast<std::uint16_t>(e.name.size());
 
         appendLE32(out, 0x04034B50u);
-        appendLE16(out, 20);  // version needed
-        appendLE16(out, 0);   // flags
-        appendLE16(out, 0);   // stored
-        appendLE16(out, 0);   // time
-        appendLE16(out, kDate);
-        appendLE32(out, crc);
-        appendLE32(out, size);
-        appendLE32(out, size);
-        appendLE16(out, nameLength);
-        appendLE16(out, 0);  // extra length
+        appendSharedFields(out, crc, size, nameLength);
         out += e.name;
         out += e.data;
 
         appendLE32(directory, 0x02014B50u);
         appendLE16(directory, 20);  // version made by
-        appendLE16(directory, 20);  // version needed
-        appendLE16(directory, 0);   // flags
-        appendLE16(directory, 0);   // stored
-        appendLE16(directory, 0);   // time
-        appendLE16(directory, kDate);
-        appendLE32(directory, crc);
-        appendLE32(directory, size);
-        appendLE32(directory, size);
-        appendLE16(directory, nameLength);
-        appendLE16(directory, 0);  // extra length
+        appendSharedFields(directory, crc, size, nameLength);
         appendLE16(directory, 0);  // comment length
         appendLE16(directory, 0);  // disk number start
         appendLE16(directory, 0);  // internal attributes
