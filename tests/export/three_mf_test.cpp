@@ -1,12 +1,12 @@
 #include "export/three_mf.h"
 
+#include <Model/COM/NMR_DLLInterfaces.h>
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdio>
 #include <limits>
 
-#include "export/lib3mf_reader.h"
 #include "export/stl.h"
 #include "geometry/mesh.h"
 #include "support/export_readers.h"
@@ -18,22 +18,86 @@ namespace {
 
 using namespace ivo::testing;
 
-std::vector<ZipFile> unzipped(const std::optional<std::string>& package) {
-    EXPECT_TRUE(package);
-    if (!package) return {};
+// A package as lib3mf, the reference 3MF library, reads it.
+struct Read3mf {
+    struct Object {
+        std::string name;
+        std::size_t vertices = 0, triangles = 0;
+        double volume = 0;
+    };
+    std::vector<Object> objects;
+    int buildItems = 0;
+};
+
+std::optional<Read3mf> readWithLib3mf(std::string bytes) {
+    using namespace NMR;
+    std::vector<PLib3MFBase*> handles;
+    const struct Release {
+        std::vector<PLib3MFBase*>& h;
+        ~Release() {
+            for (PLib3MFBase* p : h)
+                lib3mf_release(p);
+        }
+    } release{handles};
+    const auto made = [&](LIB3MFRESULT r, PLib3MFBase*& h) {
+        if (r == LIB3MF_OK) handles.push_back(h);
+        return r == LIB3MF_OK;
+    };
+    PLib3MFBase *model = nullptr, *reader = nullptr, *objects = nullptr, *items = nullptr;
+    if (!made(lib3mf_createmodel(&model), model) ||
+        !made(lib3mf_model_queryreader(model, "3mf", &reader), reader) ||
+        lib3mf_reader_readfrombuffer(reader, reinterpret_cast<BYTE*>(bytes.data()), bytes.size()) !=
+            LIB3MF_OK ||
+        !made(lib3mf_model_getmeshobjects(model, &objects), objects) ||
+        !made(lib3mf_model_getbuilditems(model, &items), items))
+        return std::nullopt;
+    Read3mf out;
+    BOOL more = false;
+    while (lib3mf_resourceiterator_movenext(objects, &more) == LIB3MF_OK && more) {
+        PLib3MFBase* mesh = nullptr;
+        if (!made(lib3mf_resourceiterator_getcurrent(objects, &mesh), mesh)) return std::nullopt;
+        Read3mf::Object o;
+        ULONG length = 0;
+        lib3mf_object_getnameutf8(mesh, nullptr, 0, &length);
+        o.name.resize(length + 1);
+        lib3mf_object_getnameutf8(mesh, o.name.data(), length + 1, &length);
+        o.name.resize(length);
+        DWORD nv = 0, nt = 0;
+        lib3mf_meshobject_getvertexcount(mesh, &nv);
+        lib3mf_meshobject_gettrianglecount(mesh, &nt);
+        std::vector<MODELMESHVERTEX> v(nv);
+        std::vector<MODELMESHTRIANGLE> t(nt);
+        if ((nv && lib3mf_meshobject_getvertices(mesh, v.data(), nv, nullptr) != LIB3MF_OK) ||
+            (nt && lib3mf_meshobject_gettriangleindices(mesh, t.data(), nt, nullptr) != LIB3MF_OK))
+            return std::nullopt;
+        const auto at = [&](DWORD i) {
+            const FLOAT* p = v.at(i).m_fPosition;
+            return V3{p[0], p[1], p[2]};
+        };
+        for (const MODELMESHTRIANGLE& tri : t) {
+            const DWORD* i = tri.m_nIndices;
+            o.volume += at(i[0]).dot(at(i[1]).cross(at(i[2]))) / 6;
+        }
+        o.vertices = nv;
+        o.triangles = nt;
+        out.objects.push_back(o);
+    }
+    while (lib3mf_builditemiterator_movenext(items, &more) == LIB3MF_OK && more)
+        ++out.buildItems;
+    return out;
+}
+
+std::vector<ZipEntry> unzipped(const std::optional<std::string>& package) {
     std::string why;
-    auto files = readStoredZip(*package, &why);
+    auto files = readStoredZip(package.value_or(""), &why);
     EXPECT_TRUE(files) << why;
-    return files ? *files : std::vector<ZipFile>{};
+    return files.value_or(std::vector<ZipEntry>{});
 }
 
 Read3mf readBack(const std::vector<NamedMesh>& models) {
-    const auto package = threeMFData(models);
-    EXPECT_TRUE(package);
-    std::string error;
-    const auto read = package ? readWithLib3mf(*package, &error) : std::nullopt;
-    EXPECT_TRUE(read) << error;
-    return read ? *read : Read3mf{};
+    const auto read = readWithLib3mf(threeMFData(models).value_or(""));
+    EXPECT_TRUE(read);
+    return read.value_or(Read3mf{});
 }
 
 // Every line of the model text holding `what`.
@@ -72,7 +136,6 @@ TEST(ThreeMF, Lib3mfReadsObjectsCountsAndVolumes) {
     const auto sphere = sphereTris({0, 20, 0}, 6, 16, 32);
     const Read3mf read =
         readBack({{"Corps 1", box}, {"vide", {}}, {"Cylindre", cylinder}, {"Sphère", sphere}});
-    EXPECT_EQ(read.warnings, 0);
     EXPECT_EQ(read.buildItems, 3);
     ASSERT_EQ(read.objects.size(), 3u);
     const std::vector<std::string> names{"Corps 1", "Cylindre", "Sphère"};
@@ -80,11 +143,11 @@ TEST(ThreeMF, Lib3mfReadsObjectsCountsAndVolumes) {
     const std::vector<const std::vector<Tri>*> meshes{&box, &cylinder, &sphere};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(read.objects[i].name, names[i]);
-        EXPECT_EQ(read.objects[i].vertices.size(), vertices[i]) << names[i];
-        EXPECT_EQ(read.objects[i].triangles.size(), meshes[i]->size()) << names[i];
-        EXPECT_NEAR(read.objects[i].volume(), meshVolume(*meshes[i]), 1e-3) << names[i];
+        EXPECT_EQ(read.objects[i].vertices, vertices[i]) << names[i];
+        EXPECT_EQ(read.objects[i].triangles, meshes[i]->size()) << names[i];
+        EXPECT_NEAR(read.objects[i].volume, meshVolume(*meshes[i]), 1e-3) << names[i];
     }
-    EXPECT_NEAR(read.objects[0].volume(), 800, 1e-3);
+    EXPECT_NEAR(read.objects[0].volume, 800, 1e-3);
 }
 
 TEST(ThreeMF, VerticesShareByRoundedPositionAndKeepTheFirst) {

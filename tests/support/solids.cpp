@@ -85,13 +85,4 @@ double meshVolume(const std::vector<Tri>& tris) {
     return v / 6;
 }
 
-std::vector<Tri> moved(std::vector<Tri> tris, V3 m) {
-    for (Tri& t : tris) {
-        t.a = t.a + m;
-        t.b = t.b + m;
-        t.c = t.c + m;
-    }
-    return tris;
-}
-
 }  // namespace ivo::testing

@@ -22,7 +22,4 @@ std::vector<Tri> boxGridTris(int nx, int nz, double size, double gap);
 // outside).
 double meshVolume(const std::vector<Tri>& tris);
 
-// The same triangles with their corners moved by m and their normals unchanged.
-std::vector<Tri> moved(std::vector<Tri> tris, V3 m);
-
 }  // namespace ivo::testing
