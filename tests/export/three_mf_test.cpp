@@ -7,11 +7,16 @@
 #include <cstdio>
 #include <limits>
 
-#include "export/stl.h"
 #include "geometry/mesh.h"
 #include "support/export_readers.h"
 #include "support/solids.h"
 #include "support/temp_dir.h"
+
+// lib3mf 1.8 leaks a few hundred bytes of its ZIP reader on every read: not ours to report
+// when the tests run under the leak checker.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libzip.so\n";
+}
 
 namespace ivo {
 namespace {
@@ -35,8 +40,8 @@ std::optional<Read3mf> readWithLib3mf(std::string bytes) {
     const struct Release {
         std::vector<PLib3MFBase*>& h;
         ~Release() {
-            for (PLib3MFBase* p : h)
-                lib3mf_release(p);
+            for (auto p = h.rbegin(); p != h.rend(); ++p)
+                lib3mf_release(*p);
         }
     } release{handles};
     const auto made = [&](LIB3MFRESULT r, PLib3MFBase*& h) {
@@ -232,15 +237,6 @@ TEST(ThreeMF, CoordinatesAsPrintfFixedFiveWhateverTheLocale) {
     const std::string french = threeMFModelText(models);
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_EQ(french, text);
-}
-
-TEST(ThreeMF, PrinterAxesMatchTheStl) {
-    // The same corner seen through both writers: model (1, 2, 3) is printer (1, −3, 2).
-    EXPECT_EQ(toPrinter({1, 2, 3}), (V3{1, -3, 2}));
-    const std::string text =
-        threeMFModelText({{"p", {{{1, 2, 3}, {1, 2, 4}, {2, 2, 3}, {0, 1, 0}}}}});
-    EXPECT_EQ(linesWith(text, "<vertex ")[0],
-              "<vertex x=\"1.00000\" y=\"-3.00000\" z=\"2.00000\"/>");
 }
 
 }  // namespace
