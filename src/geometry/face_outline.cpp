@@ -2,6 +2,7 @@
 // edges cancelled in pairs, the rest chained into loops.
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <unordered_map>
 
