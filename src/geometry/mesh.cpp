@@ -42,10 +42,16 @@ struct LineKeyHash {
     }
 };
 
+// One triangle edge on its line: the edge from corner k to corner k + 1 of triangle `tri`,
+// spanning [t0, t1] along the line's direction. Kept small: a mesh has three per triangle.
 struct Segment {
-    V3 a, b, n;
+    std::uint32_t tri, k;
     double t0, t1;
 };
+
+V3 corner(const Tri& t, std::uint32_t k) {
+    return k == 0 ? t.a : k == 1 ? t.b : t.c;
+}
 
 // Adding 0.0 turns −0 into +0, which is the same decimal integer.
 double truncated(double v) {
@@ -74,14 +80,12 @@ bool overlapsMidpoint(const Segment& s, double m) {
     return s.t0 - 1e-6 <= m && m <= s.t1 + 1e-6;
 }
 
-// Segments of one line, in the order they were met, with `group[i]` the index in `segs`.
-// Each segment that meets the midpoint of another at a crease makes an edge with the first
-// such partner in that order.
+// The segments of one line, in the order they were met. Each segment that meets the
+// midpoint of another at a crease makes an edge with the first such partner in that order.
 class LineGroup {
 public:
-    LineGroup(const std::vector<Segment>& segs, const std::uint32_t* group, std::size_t size,
-              double cosLimit)
-        : segs_(segs), group_(group), size_(size), cosLimit_(cosLimit) {}
+    LineGroup(const std::vector<Tri>& tris, const Segment* group, std::size_t size, double cosLimit)
+        : tris_(tris), group_(group), size_(size), cosLimit_(cosLimit) {}
 
     void emit(std::vector<FeatureEdge>& out) {
         // Small groups, the usual two or four segments of a crease, are scanned pairwise;
@@ -97,9 +101,12 @@ public:
     }
 
 private:
-    const Segment& seg(std::size_t i) const { return segs_[group_[i]]; }
+    const Segment& seg(std::size_t i) const { return group_[i]; }
+    const V3& normal(std::size_t i) const { return tris_[group_[i].tri].n; }
     double midpoint(std::size_t i) const { return (seg(i).t0 + seg(i).t1) / 2; }
-    bool isCrease(std::size_t i, std::size_t j) const { return seg(i).n.dot(seg(j).n) < cosLimit_; }
+    bool isCrease(std::size_t i, std::size_t j) const {
+        return normal(i).dot(normal(j)) < cosLimit_;
+    }
 
     std::size_t firstPartnerPairwise(std::size_t i) const {
         const double m = midpoint(i);
@@ -137,11 +144,13 @@ private:
 
     void emitPartner(std::vector<FeatureEdge>& out, std::size_t i, std::size_t j) const {
         if (j == size_) return;
-        out.push_back({seg(i).a, seg(i).b, (seg(i).n + seg(j).n).normalized()});
+        const Tri& t = tris_[seg(i).tri];
+        out.push_back({corner(t, seg(i).k), corner(t, (seg(i).k + 1) % 3),
+                       (normal(i) + normal(j)).normalized()});
     }
 
-    const std::vector<Segment>& segs_;
-    const std::uint32_t* group_;
+    const std::vector<Tri>& tris_;
+    const Segment* group_;
     std::size_t size_;
     double cosLimit_;
     std::vector<std::uint32_t> byStart_;
@@ -159,9 +168,10 @@ std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angle
     FirstSeenIndex<LineKey, LineKeyHash> lines(2 * tris.size());
     segs.reserve(3 * tris.size());
     lineOf.reserve(3 * tris.size());
-    for (const Tri& t : tris) {
+    for (std::uint32_t i = 0; i < tris.size(); ++i) {
+        const Tri& t = tris[i];
         const V3 corners[3] = {t.a, t.b, t.c};
-        for (int k = 0; k < 3; ++k) {
+        for (std::uint32_t k = 0; k < 3; ++k) {
             const V3 p = corners[k], q = corners[(k + 1) % 3];
             const V3 d = q - p;
             const double length = d.length();
@@ -174,7 +184,7 @@ std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angle
                                truncated(f.z * 1000)}};
             if (!std::isfinite(key.v[3] + key.v[4] + key.v[5] + tp + tq)) continue;
             lineOf.push_back(lines.insert(key).first);
-            segs.push_back({p, q, t.n, std::min(tp, tq), std::max(tp, tq)});
+            segs.push_back({i, k, std::min(tp, tq), std::max(tp, tq)});
         }
     }
 
@@ -184,15 +194,15 @@ std::vector<FeatureEdge> featureEdges(const std::vector<Tri>& tris, double angle
         ++start[line + 1];
     for (std::size_t g = 0; g < lines.size(); ++g)
         start[g + 1] += start[g];
-    std::vector<std::uint32_t> byLine(segs.size());
+    std::vector<Segment> byLine(segs.size());
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (std::size_t s = 0; s < segs.size(); ++s)
-        byLine[fill[lineOf[s]]++] = static_cast<std::uint32_t>(s);
+        byLine[fill[lineOf[s]]++] = segs[s];
 
     std::vector<FeatureEdge> out;
     for (std::size_t g = 0; g < lines.size(); ++g) {
         const std::size_t size = start[g + 1] - start[g];
-        if (size >= 2) LineGroup(segs, &byLine[start[g]], size, cosLimit).emit(out);
+        if (size >= 2) LineGroup(tris, &byLine[start[g]], size, cosLimit).emit(out);
     }
     return out;
 }
