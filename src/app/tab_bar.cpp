@@ -20,6 +20,24 @@ QString buttonStyle(QColor text) {
         .arg(text.name());
 }
 
+// A borderless button showing the symbol, or `fallback` as text when it is not mapped.
+QToolButton* symbolButton(QWidget* parent, const char* objectName, const char* symbol, QColor tint,
+                          int size, const QString& fallback, const QString& tip) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(objectName);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    const QIcon icon = symbolIcon(symbol, tint, size);
+    if (icon.isNull()) {
+        b->setText(fallback);
+    } else {
+        b->setIcon(icon);
+        b->setIconSize(QSize(size, size));
+    }
+    b->setToolTip(tip);
+    return b;
+}
+
 void attachTabMenu(QWidget* w, MainController* ctl, size_t i) {
     w->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(w, &QWidget::customContextMenuRequested, w, [w, ctl, i](const QPoint& at) {
@@ -64,36 +82,16 @@ void MainController::rebuildDocTabs() {
         connect(title, &QPushButton::clicked, this, [this, i] { switchToTab(i); });
         attachTabMenu(title, this, i);
 
-        auto* close = new QToolButton(item);
-        close->setObjectName("tabClose");
-        close->setAutoRaise(true);
-        close->setFocusPolicy(Qt::NoFocus);
-        const QIcon x = symbolIcon("xmark", grey(0.4), 9);
-        if (x.isNull()) {
-            close->setText("×");
-        } else {
-            close->setIcon(x);
-            close->setIconSize(QSize(9, 9));
-        }
-        close->setToolTip("Fermer l'onglet (Ctrl+W)");
+        auto* close =
+            symbolButton(item, "tabClose", "xmark", grey(0.4), 9, "×", "Fermer l'onglet (Ctrl+W)");
         connect(close, &QToolButton::clicked, this, [this, i] { closeTab(i); });
 
         item->show();
         docTabViews.push_back(item);
     }
 
-    auto* plus = new QToolButton(docTabBar);
-    plus->setObjectName("tabPlus");
-    plus->setAutoRaise(true);
-    plus->setFocusPolicy(Qt::NoFocus);
-    const QIcon icon = symbolIcon("plus", grey(0.25), 13);
-    if (icon.isNull()) {
-        plus->setText("+");
-    } else {
-        plus->setIcon(icon);
-        plus->setIconSize(QSize(13, 13));
-    }
-    plus->setToolTip("Nouvel onglet (Ctrl+T)");
+    auto* plus =
+        symbolButton(docTabBar, "tabPlus", "plus", grey(0.25), 13, "+", "Nouvel onglet (Ctrl+T)");
     connect(plus, &QToolButton::clicked, this, [this] { newTab(); });
     plus->show();
     docTabViews.push_back(plus);
