@@ -22,3 +22,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The number tests run under a French locale, which Debian does not generate by default.
+if [ "${1:-}" = test ] && ! locale -a 2>/dev/null | grep -qix 'fr_FR\.utf-\?8'; then
+  echo "Génération de la locale fr_FR.UTF-8"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo sed -i 's/^# *\(fr_FR\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'fr_FR.UTF-8 UTF-8' /etc/locale.gen || echo 'fr_FR.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen
+fi

@@ -1,0 +1,177 @@
+// The solver's drag step on the shared benchmark sketches (rect-dim, rect-free, grid-5,
+// grid-15): the dragged corner moves by ±0.5 mm, then solve(hold: that corner). Each sketch is
+// timed with the sparse solver and with the plain dense algorithm as the in-run baseline; the
+// plain run also solves a twin sketch with the sparse solver and reports how far their points
+// end apart (maxDevMm). A summary compares both with the peer figures of the shared file.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sketch/sketch.h"
+#include "support/reference_solver.h"
+#include "support/solver_sketches.h"
+
+namespace {
+
+using namespace ivo;
+using namespace ivo::testing;
+
+struct Figures {
+    double medianUs = 0, minUs = 0;
+    size_t steps = 0;
+};
+
+struct Row {
+    size_t residuals = 0, unknowns = 0;
+    Figures fast, plain;
+    double maxDevMm = 0;
+    int plainFailures = 0, fastFailures = 0;
+};
+
+std::map<std::string, Row>& rows() {
+    static std::map<std::string, Row> r;
+    return r;
+}
+
+DragCase makeCase(int which) {
+    switch (which) {
+        case 0: return rectDim();
+        case 1: return rectFree();
+        case 2: return grid(5);
+        default: return grid(15);
+    }
+}
+
+Figures summarise(std::vector<double> us) {
+    std::sort(us.begin(), us.end());
+    const size_t n = us.size();
+    const double median = n % 2 ? us[n / 2] : (us[n / 2 - 1] + us[n / 2]) / 2;
+    return {median, us.front(), n};
+}
+
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double maxDeviation(const Sketch& a, const Sketch& b) {
+    double d = 0;
+    for (size_t i = 0; i < a.points.size(); ++i)
+        d = std::max(d, (a.points[i].p - b.points[i].p).length());
+    for (size_t i = 0; i < a.circles.size(); ++i)
+        d = std::max(d, std::abs(a.circles[i].r - b.circles[i].r));
+    return d;
+}
+
+void setCounters(benchmark::State& state, const Row& row, const Figures& f) {
+    state.counters["median_us"] = f.medianUs;
+    state.counters["min_us"] = f.minUs;
+    state.counters["residuals"] = static_cast<double>(row.residuals);
+    state.counters["unknowns"] = static_cast<double>(row.unknowns);
+}
+
+void BM_Drag(benchmark::State& state) {
+    DragCase c = makeCase(static_cast<int>(state.range(0)));
+    Row& row = rows()[c.name];
+    int k = 0;
+    for (int warm = 0; warm < 20; ++warm, ++k) {
+        moveDragged(c, k);
+        c.sketch.solve({c.dragged});
+    }
+    std::vector<double> us;
+    for (auto _ : state) {
+        moveDragged(c, k++);
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool ok = c.sketch.solve({c.dragged});
+        const double s = secondsSince(t0);
+        state.SetIterationTime(s);
+        us.push_back(s * 1e6);
+        row.fastFailures += !ok;
+    }
+    row.fast = summarise(us);
+    setCounters(state, row, row.fast);
+}
+
+void BM_DragPlain(benchmark::State& state) {
+    DragCase c = makeCase(static_cast<int>(state.range(0)));
+    DragCase twin = c;
+    Row& row = rows()[c.name];
+    PlainSolveStats stats;
+    std::vector<double> us;
+    int k = 0;
+    for (auto _ : state) {
+        moveDragged(c, k);
+        moveDragged(twin, k++);
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool ok = solvePlain(c.sketch, {c.dragged}, &stats);
+        const double s = secondsSince(t0);
+        state.SetIterationTime(s);
+        us.push_back(s * 1e6);
+        row.plainFailures += !ok;
+        twin.sketch.solve({twin.dragged});
+        row.maxDevMm = std::max(row.maxDevMm, maxDeviation(c.sketch, twin.sketch));
+    }
+    row.residuals = stats.residuals;
+    row.unknowns = stats.unknowns;
+    row.plain = summarise(us);
+    setCounters(state, row, row.plain);
+    state.counters["maxDevMm"] = row.maxDevMm;
+}
+
+// Steps per run: at least 200 timed steps for the sparse solver; the plain one takes seconds
+// per step on grid-15, so it runs a few.
+BENCHMARK(BM_Drag)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(400)
+    ->DenseRange(0, 3);
+BENCHMARK(BM_DragPlain)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(400)
+    ->DenseRange(0, 1);
+BENCHMARK(BM_DragPlain)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(40)->Arg(2);
+BENCHMARK(BM_DragPlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2)->Arg(3);
+
+// Drag step median / minimum of the peer solver, µs (from the shared benchmark file).
+struct Peer {
+    const char* name;
+    double median, min;
+};
+constexpr Peer peers[] = {{"rect-dim", 25, 24},
+                          {"rect-free", 7.7, 7.4},
+                          {"grid-5", 1600, 1500},
+                          {"grid-15", 117000, 107000}};
+
+void printSummary() {
+    std::printf("\n%-10s %5s %5s | %12s %12s | %12s %10s | %9s | %10s %9s | %9s | %s\n", "sketch",
+                "m", "n", "plain med", "plain min", "ours med", "ours min", "plain/us", "peer med",
+                "peer/us", "max dev", "failed steps (plain, ours)");
+    for (const Peer& p : peers) {
+        const auto it = rows().find(p.name);
+        if (it == rows().end()) continue;
+        const Row& r = it->second;
+        std::printf(
+            "%-10s %5zu %5zu | %9.1f µs %9.1f µs | %9.2f µs %7.2f µs | %8.0f× | %7.0f µs %8.1f× "
+            "| %8.1e | %d/%zu, %d/%zu\n",
+            p.name, r.residuals, r.unknowns, r.plain.medianUs, r.plain.minUs, r.fast.medianUs,
+            r.fast.minUs, r.plain.medianUs / r.fast.medianUs, p.median, p.median / r.fast.medianUs,
+            r.maxDevMm, r.plainFailures, r.plain.steps, r.fastFailures, r.fast.steps);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    printSummary();
+    return 0;
+}

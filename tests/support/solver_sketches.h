@@ -1,0 +1,31 @@
+// The sketches on which the solver's drag step is measured (../shared/bench-cases/solver.md),
+// built with the sketch adders, for the solver's tests and benchmark alike.
+#pragma once
+
+#include <string>
+
+#include "sketch/sketch.h"
+
+namespace ivo::testing {
+
+struct DragCase {
+    std::string name;
+    Sketch sketch;
+    Id dragged = 0;  // the upper-right corner of the middle rectangle
+};
+
+// One 20 × 10 rectangle at the origin, horizontal, vertical, lengths 20 and 10, lower-left
+// point fixed.
+DragCase rectDim();
+// The same without the two lengths.
+DragCase rectFree();
+// n × n rectangles of 10 × 10 on a 12 mm pitch, each constrained like rectDim, the first
+// lower-left point fixed, every other lower-left point at its initial distance from the
+// previous one (row-major).
+DragCase grid(int n);
+
+// Drag step `k` (from 0): the dragged point moves by +0.5 mm in y on even steps and −0.5 on
+// odd ones.
+void moveDragged(DragCase& c, int k);
+
+}  // namespace ivo::testing
