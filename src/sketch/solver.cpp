@@ -136,54 +136,56 @@ void jacobian(SolverSystem& sys, const std::vector<double>& r, std::vector<doubl
     }
 }
 
-// x − Jᵀ·y into the unknowns; false (unknowns unchanged) when a finite unknown would not stay
-// finite, so that no infinity or NaN ever reaches the sketch.
-bool stepUnknowns(SolverSystem& sys, const std::vector<double>& jac, const std::vector<double>& y,
-                  std::vector<double>& next) {
-    next.resize(sys.n);
-    for (int j = 0; j < sys.n; ++j) {
-        double s = 0;
-        for (int q = sys.colStart[j]; q < sys.colStart[j + 1]; ++q)
-            s += jac[q] * y[sys.rows[q]];
-        next[j] = sys.vals[j] - s;
-        if (std::isfinite(sys.vals[j]) && !std::isfinite(next[j])) return false;
+// One damped step x − Jᵀ·y, kept when it lowers the sum of squares e (then r and e follow).
+// A step that would turn a finite unknown into an infinity or a NaN is refused, so that no
+// such value ever reaches the sketch.
+class Stepper {
+public:
+    bool tryStep(SolverSystem& sys, const std::vector<double>& jac, const std::vector<double>& y,
+                 std::vector<double>& r, double& e) {
+        next_.resize(sys.n);
+        for (int j = 0; j < sys.n; ++j) {
+            double s = 0;
+            for (int q = sys.colStart[j]; q < sys.colStart[j + 1]; ++q)
+                s += jac[q] * y[sys.rows[q]];
+            next_[j] = sys.vals[j] - s;
+            if (std::isfinite(sys.vals[j]) && !std::isfinite(next_[j])) return false;
+        }
+        std::swap_ranges(next_.begin(), next_.end(), sys.vals.begin());
+        const double eNext = sys.evalAll(rNext_);
+        if (!(eNext < e)) {
+            std::swap_ranges(next_.begin(), next_.end(), sys.vals.begin());
+            return false;
+        }
+        r.swap(rNext_);
+        e = eNext;
+        return true;
     }
-    std::copy(next.begin(), next.end(), sys.vals.begin());
-    return true;
-}
+
+private:
+    std::vector<double> next_, rNext_;
+};
 
 }  // namespace
 
 bool Sketch::solve(const std::vector<Id>& hold) {
     SolverSystem sys = buildSystem(*this, hold);
-    std::vector<double> r, rNext;
+    std::vector<double> r;
     double e = sys.evalAll(r);
     if (sys.m() == 0) return true;
     if (sys.n == 0) return e < 1e-8;
 
     NormalMatrix normal(sys);
-    std::vector<double> jac, y, x, xNext;
+    Stepper stepper;
+    std::vector<double> jac, y;
     double lambda = 1e-6;
     for (int iteration = 0; iteration < 60 && !(e < 1e-18); ++iteration) {
         jacobian(sys, r, jac);
         normal.assemble(jac);
         bool improved = false;
         for (int attempt = 0; attempt < 12 && !improved; ++attempt) {
-            if (normal.solveDamped(lambda, r, y)) {
-                x.assign(sys.vals.begin(), sys.vals.begin() + sys.n);
-                if (stepUnknowns(sys, jac, y, xNext)) {
-                    const double eNext = sys.evalAll(rNext);
-                    if (eNext < e) {
-                        r.swap(rNext);
-                        e = eNext;
-                        lambda = std::max(lambda / 10, 1e-12);
-                        improved = true;
-                        continue;
-                    }
-                    std::copy(x.begin(), x.end(), sys.vals.begin());
-                }
-            }
-            lambda *= 10;
+            improved = normal.solveDamped(lambda, r, y) && stepper.tryStep(sys, jac, y, r, e);
+            lambda = improved ? std::max(lambda / 10, 1e-12) : lambda * 10;
         }
         if (!improved) break;
     }

@@ -13,15 +13,7 @@ namespace ivo {
 namespace {
 
 using testing::DragCase;
-
-double maxDeviation(const Sketch& a, const Sketch& b) {
-    double d = 0;
-    for (size_t i = 0; i < a.points.size(); ++i)
-        d = std::max(d, (a.points[i].p - b.points[i].p).length());
-    for (size_t i = 0; i < a.circles.size(); ++i)
-        d = std::max(d, std::abs(a.circles[i].r - b.circles[i].r));
-    return d;
-}
+using testing::maxDeviation;
 
 void expectSameSolve(Sketch s, const std::vector<Id>& hold) {
     Sketch plain = s;
@@ -112,17 +104,10 @@ private:
         const V2 u{std::cos(t), std::sin(t)};
         switch (kind) {
             case 0: {  // dimensioned rectangle
-                const Id a = point(o), b = point(o + V2{w, 0});
-                const Id c = point(o + V2{w, h}), d = point(o + V2{0, h});
-                const Id l0 = s_.addLine(a, b), l1 = s_.addLine(b, c);
-                const Id l2 = s_.addLine(c, d), l3 = s_.addLine(d, a);
-                s_.addConstraint(ck::horizontal, {l0});
-                s_.addConstraint(ck::vertical, {l1});
-                s_.addConstraint(ck::horizontal, {l2});
-                s_.addConstraint(ck::vertical, {l3});
-                s_.addConstraint(ck::length, {l0}, w);
-                s_.addConstraint(ck::equal, {l1, l3});
-                return a;
+                const testing::RectIds r = testing::addRect(s_, o, w, h, false);
+                s_.addConstraint(ck::length, {r.lines[0]}, w);
+                s_.addConstraint(ck::equal, {r.lines[1], r.lines[3]});
+                return r.points[0];
             }
             case 1: {  // parallel and perpendicular pair with equal lengths
                 const Id a = point(o), b = point(o + u * w);
@@ -192,21 +177,32 @@ private:
     Sketch s_;
 };
 
+// Random sketch `seed` solved by both solvers, after shaking what may move (or everything).
+struct Trial {
+    std::vector<Id> hold;
+    Sketch fast, plain;
+    bool ok = false, plainOk = false;
+
+    Trial(unsigned seed, bool shakeAll) {
+        RandomSketch gen(seed);
+        const Sketch exact = gen.build(1 + static_cast<int>(seed % 12));
+        hold = gen.someHold(exact);
+        fast = plain = gen.shaken(exact, 0.2, hold, shakeAll);
+        ok = fast.solve(hold);
+        plainOk = testing::solvePlain(plain, hold);
+    }
+};
+
 // Consistent systems (only what may move is shaken): both follow the same path to the same
 // solution, however underdetermined, or stall in the same place.
 TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     int solved = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {
         SCOPED_TRACE(seed);
-        RandomSketch gen(seed);
-        const Sketch exact = gen.build(1 + static_cast<int>(seed % 12));
-        const std::vector<Id> hold = gen.someHold(exact);
-        Sketch s = gen.shaken(exact, 0.2, hold, false);
-        Sketch plain = s;
-        const bool ok = s.solve(hold);
-        EXPECT_EQ(ok, testing::solvePlain(plain, hold));
-        EXPECT_LT(maxDeviation(s, plain), 1e-6);
-        solved += ok;
+        const Trial t(seed, false);
+        EXPECT_EQ(t.ok, t.plainOk);
+        EXPECT_LT(maxDeviation(t.fast, t.plain), 1e-6);
+        solved += t.ok;
     }
     EXPECT_GT(solved, 70);
 }
@@ -218,16 +214,12 @@ TEST(SolveEquivalence, ContradictoryRandomSketchesReachTheSameResidual) {
     int contradictory = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {
         SCOPED_TRACE(seed);
-        RandomSketch gen(seed);
-        const Sketch exact = gen.build(1 + static_cast<int>(seed % 12));
-        const std::vector<Id> hold = gen.someHold(exact);
-        Sketch s = gen.shaken(exact, 0.2, hold, true);
-        Sketch plain = s;
-        const bool ok = s.solve(hold);
-        ASSERT_EQ(ok, testing::solvePlain(plain, hold));
-        const double e = testing::residualSum(s, hold), ePlain = testing::residualSum(plain, hold);
+        const Trial t(seed, true);
+        ASSERT_EQ(t.ok, t.plainOk);
+        const double e = testing::residualSum(t.fast, t.hold);
+        const double ePlain = testing::residualSum(t.plain, t.hold);
         EXPECT_NEAR(e, ePlain, 1e-9 + 1e-9 * ePlain);
-        contradictory += !ok;
+        contradictory += !t.ok;
     }
     EXPECT_GT(contradictory, 20);
 }

@@ -85,27 +85,6 @@ TEST(SparseCholesky, SolvesLikeGaussianElimination) {
     }
 }
 
-TEST(SparseCholesky, AFactorPatternHoldsItsFillIn) {
-    // An arrow whose hub is listed first: eliminated first it would fill everything, so the
-    // ordering keeps it for last and the factor stays as sparse as the matrix.
-    const int n = 40;
-    Dense a(n, std::vector<double>(n, 0.0));
-    for (int i = 0; i < n; ++i) {
-        a[i][i] = n;
-        a[0][i] = a[i][0] = i == 0 ? n : 1;
-    }
-    SparseCholesky c = analysed(a);
-    EXPECT_EQ(c.entries(), 2 * n - 1);
-    EXPECT_EQ(c.slot(3, 5), -1);
-    std::vector<double> values = load(c, a);
-    ASSERT_TRUE(c.factor(values));
-    std::vector<double> b(n, 1.0);
-    const auto expected = solveLinear(a, b);
-    c.solve(values, b);
-    for (int i = 0; i < n; ++i)
-        EXPECT_NEAR(b[i], (*expected)[i], 1e-12);
-}
-
 TEST(SparseCholesky, RefusesMatricesThatAreNotPositiveDefinite) {
     const Dense cases[] = {
         {{1, 2}, {2, 1}},             // indefinite

@@ -290,20 +290,5 @@ TEST(Solve, EveryConstraintKindHoldsAfterSolving) {
     }
 }
 
-TEST(Solve, ContradictionIsReportedWithTheBestStateReached) {
-    Sketch s;
-    const Id a = s.addPoint({0, 0}), b = s.addPoint({7, 7});
-    fix(s, a);
-    const Id l = s.addLine(a, b);
-    s.addConstraint(ck::horizontal, {l});
-    s.addConstraint(ck::vertical, {l});
-    s.addConstraint(ck::length, {l}, 10);
-    EXPECT_FALSE(s.solve());
-    // The least-squares compromise between |x| = |y| = 0 and length 10: the end moves in.
-    const V2 p = at(s, b);
-    EXPECT_LT(p.length(), 7 * std::sqrt(2.0));
-    EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
-}
-
 }  // namespace
 }  // namespace ivo

@@ -1,13 +1,12 @@
 // Builders of the drag benchmark sketches; see solver_sketches.h.
 #include "support/solver_sketches.h"
 
-#include <array>
+#include <algorithm>
+#include <cmath>
 
 namespace ivo::testing {
-namespace {
 
-// Points lower-left, lower-right, upper-right, upper-left; lines bottom, right, top, left.
-std::array<Id, 4> addRect(Sketch& s, V2 ll, double w, double h, bool lengths) {
+RectIds addRect(Sketch& s, V2 ll, double w, double h, bool lengths) {
     const Id a = s.addPoint(ll), b = s.addPoint({ll.x + w, ll.y});
     const Id c = s.addPoint({ll.x + w, ll.y + h}), d = s.addPoint({ll.x, ll.y + h});
     const Id bottom = s.addLine(a, b), right = s.addLine(b, c);
@@ -20,8 +19,10 @@ std::array<Id, 4> addRect(Sketch& s, V2 ll, double w, double h, bool lengths) {
         s.addConstraint(ck::length, {bottom}, w);
         s.addConstraint(ck::length, {right}, h);
     }
-    return {a, b, c, d};
+    return {{a, b, c, d}, {bottom, right, top, left}};
 }
+
+namespace {
 
 void fix(Sketch& s, Id id) {
     s.points[*s.pointIndex(id)].fixed = true;
@@ -29,7 +30,7 @@ void fix(Sketch& s, Id id) {
 
 DragCase singleRect(std::string name, bool lengths) {
     DragCase c{std::move(name), Sketch(SketchPlane::xy()), 0};
-    const auto r = addRect(c.sketch, {0, 0}, 20, 10, lengths);
+    const auto r = addRect(c.sketch, {0, 0}, 20, 10, lengths).points;
     fix(c.sketch, r[0]);
     c.dragged = r[2];
     return c;
@@ -50,7 +51,7 @@ DragCase grid(int n) {
     Id previous = 0;
     for (int row = 0; row < n; ++row) {
         for (int col = 0; col < n; ++col) {
-            const auto r = addRect(s, {12.0 * col, 12.0 * row}, 10, 10, true);
+            const auto r = addRect(s, {12.0 * col, 12.0 * row}, 10, 10, true).points;
             if (row == 0 && col == 0) {
                 fix(s, r[0]);
             } else {
@@ -66,6 +67,15 @@ DragCase grid(int n) {
 
 void moveDragged(DragCase& c, int k) {
     c.sketch.points[*c.sketch.pointIndex(c.dragged)].p.y += k % 2 == 0 ? 0.5 : -0.5;
+}
+
+double maxDeviation(const Sketch& a, const Sketch& b) {
+    double d = 0;
+    for (size_t i = 0; i < a.points.size(); ++i)
+        d = std::max(d, (a.points[i].p - b.points[i].p).length());
+    for (size_t i = 0; i < a.circles.size(); ++i)
+        d = std::max(d, std::abs(a.circles[i].r - b.circles[i].r));
+    return d;
 }
 
 }  // namespace ivo::testing
