@@ -3,9 +3,10 @@
 # Usage: scripts/deps.sh [test]   — "test" adds what the tests and benchmarks need.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev)
+packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
+          qt6-base-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libgl1-mesa-dri fonts-dejavu-core)
 if [ "${1:-}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth)
 fi
 
 missing=()
