@@ -12,6 +12,9 @@ if [ "${1:-}" = test ]; then
              lib3mf-dev libzip-dev)
 fi
 
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -21,8 +24,14 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installation des paquets manquants : ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The number tests run under a French locale, which Debian does not generate by default.
+if [ "${1:-}" = test ] && ! locale -a 2>/dev/null | grep -qix 'fr_FR\.utf-\?8'; then
+  echo "Génération de la locale fr_FR.UTF-8"
+  $sudo sed -i 's/^# *\(fr_FR\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'fr_FR.UTF-8 UTF-8' /etc/locale.gen || echo 'fr_FR.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen
 fi
