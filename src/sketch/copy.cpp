@@ -21,7 +21,7 @@ bool allOrNothing(Sketch& s, MakeCopies makeCopies) {
 }  // namespace
 
 std::optional<Id> Sketch::pointAt(V2 q) {
-    if (!isFinite(q)) return std::nullopt;
+    if (!inReach(q)) return std::nullopt;
     for (const SPoint& p : points)
         if ((p.p - q).length() <= 1e-6) return p.id;
     return addPoint(q);
@@ -31,7 +31,7 @@ std::optional<Id> Sketch::copyEntity(Id id, bool flip, const Transform& transfor
     auto image = [&](Id p) { return transform(pos(p).value_or(V2{})); };
     if (const auto l = line(id)) {
         const V2 A = image(l->a), B = image(l->b);
-        if (!isFinite(A) || !isFinite(B)) return std::nullopt;
+        if (!inReach(A) || !inReach(B)) return std::nullopt;
         // Both ends may land on one point; undo the point lookups then, not just the line.
         const size_t pointCount = points.size();
         const Id idBefore = nextId;
@@ -45,12 +45,12 @@ std::optional<Id> Sketch::copyEntity(Id id, bool flip, const Transform& transfor
     }
     if (const auto k = circle(id)) {
         const V2 C = image(k->c);
-        if (!isFinite(C)) return std::nullopt;
+        if (!inReach(C)) return std::nullopt;
         return appendCircle(*this, *pointAt(C), k->r, k->construction);
     }
     if (const auto a = arc(id)) {
         const V2 C = image(a->c), S = image(a->s), E = image(a->e);
-        if (!isFinite(C) || !isFinite(S) || !isFinite(E)) return std::nullopt;
+        if (!inReach(C) || !inReach(S) || !inReach(E)) return std::nullopt;
         const Id pc = *pointAt(C), ps = *pointAt(S), pe = *pointAt(E);
         // A reflection turns counter-clockwise into clockwise: swap the ends to keep the arc.
         return appendArc(*this, pc, flip ? pe : ps, flip ? ps : pe, a->construction);
@@ -94,7 +94,7 @@ bool Sketch::circularPattern(Id id, Id center, int count) {
 }
 
 bool Sketch::rectPattern(Id id, int nx, double dx, int ny, double dy) {
-    if (nx < 1 || ny < 1 || !std::isfinite(dx) || !std::isfinite(dy) || !curve(id)) return false;
+    if (nx < 1 || ny < 1 || !inReach(dx) || !inReach(dy) || !curve(id)) return false;
     const long long instances = static_cast<long long>(nx) * ny;
     if (instances < 2 || instances > maxPatternInstances) return false;
     // A zero step along a repeated direction would stack copies on top of each other.

@@ -54,7 +54,7 @@ void detachCorner(Sketch& s, const Corner& k, Id p, Id end1, Id end2) {
 
 bool Sketch::filletCorner(Id p, double radius) {
     const std::optional<Corner> k = findCorner(*this, p);
-    if (!k || !(radius > 0) || !std::isfinite(radius)) return false;
+    if (!k || !(radius > 0) || !inReach(radius)) return false;
     const double theta = std::acos(std::clamp(k->u1.dot(k->u2), -1.0, 1.0));
     // Nearly straight or folded-back corners have no sensible tangent arc.
     if (!(theta >= 0.001 && theta <= std::numbers::pi - 0.001)) return false;
@@ -62,7 +62,7 @@ bool Sketch::filletCorner(Id p, double radius) {
     if (!fitsBoth(*k, t)) return false;
     const V2 T1 = k->C + k->u1 * t, T2 = k->C + k->u2 * t;
     const V2 M = k->C + (k->u1 + k->u2).normalized() * (radius / std::sin(theta / 2));
-    if (!isFinite(T1) || !isFinite(T2) || !isFinite(M)) return false;
+    if (!inReach(T1) || !inReach(T2) || !inReach(M)) return false;
 
     const Id line1 = lines[k->line1].id, line2 = lines[k->line2].id;
     const Id t1 = addPoint(T1), t2 = addPoint(T2), centre = addPoint(M);
@@ -79,7 +79,7 @@ bool Sketch::filletCorner(Id p, double radius) {
 
 bool Sketch::chamferCorner(Id p, double distance) {
     const std::optional<Corner> k = findCorner(*this, p);
-    if (!k || !(distance > 0) || !std::isfinite(distance)) return false;
+    if (!k || !(distance > 0) || !inReach(distance)) return false;
     if (!fitsBoth(*k, distance)) return false;
     const Id p1 = addPoint(k->C + k->u1 * distance);
     const Id p2 = addPoint(k->C + k->u2 * distance);

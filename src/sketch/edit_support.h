@@ -9,8 +9,15 @@
 
 namespace ivo {
 
-inline bool isFinite(V2 p) {
-    return std::isfinite(p.x) && std::isfinite(p.y);
+// Positions, sizes and distances an edit may take or make: finite and within 1e9 mm
+// (1 000 km). Beyond that a double no longer holds the 1e-5 mm tolerances of profiles, and
+// squared lengths head for overflow. NaN is out of reach.
+constexpr double kReachLimit = 1e9;
+inline bool inReach(double v) {
+    return std::abs(v) <= kReachLimit;
+}
+inline bool inReach(V2 p) {
+    return inReach(p.x) && inReach(p.y);
 }
 
 // The point of the circle (c, r) at angle a.

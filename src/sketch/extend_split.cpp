@@ -47,7 +47,7 @@ std::optional<V2> firstHitAhead(const Sketch& s, Id self, V2 from, V2 u) {
 
 bool Sketch::extendLine(Id id, V2 near) {
     const std::optional<SLine> l = line(id);
-    if (!l || !isFinite(near)) return false;
+    if (!l || !inReach(near)) return false;
     const V2 A = pos(l->a).value_or(V2{}), B = pos(l->b).value_or(V2{});
     const bool movesB = (near - B).length() < (near - A).length();
     const V2 moving = movesB ? B : A, still = movesB ? A : B;

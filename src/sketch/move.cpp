@@ -44,7 +44,7 @@ std::vector<Id> Sketch::connectedComponent(Id id) const {
 }
 
 bool Sketch::moveEntities(const std::vector<Id>& ids, V2 by) {
-    if (!isFinite(by)) return false;
+    if (!inReach(by)) return false;
     std::vector<Id> moved;
     std::unordered_set<Id> movedSet;
     for (Id id : ids)
@@ -52,7 +52,7 @@ bool Sketch::moveEntities(const std::vector<Id>& ids, V2 by) {
             if (p != 0 && movedSet.insert(p).second) moved.push_back(p);
     if (moved.empty()) return false;
     for (const SPoint& p : points)
-        if (movedSet.contains(p.id) && !p.fixed && !isFinite(p.p + by)) return false;
+        if (movedSet.contains(p.id) && !p.fixed && !inReach(p.p + by)) return false;
 
     for (SPoint& p : points)
         if (movedSet.contains(p.id) && !p.fixed) p.p = p.p + by;
@@ -66,15 +66,15 @@ bool Sketch::moveEntities(const std::vector<Id>& ids, V2 by) {
 }
 
 std::optional<Sketch> Sketch::duplicated(double dx, double dy, double dz) const {
-    if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz)) return std::nullopt;
+    if (!inReach(dx) || !inReach(dy) || !inReach(dz)) return std::nullopt;
     Sketch copy = *this;
     copy.plane.o = copy.plane.o + copy.plane.n * dz;
     for (SPoint& p : copy.points)
         if (p.id != 0) p.p = p.p + V2{dx, dy};
     for (const SPoint& p : copy.points)
-        if (!isFinite(p.p)) return std::nullopt;
+        if (!inReach(p.p)) return std::nullopt;
     const V3 o = copy.plane.o;
-    if (!std::isfinite(o.x) || !std::isfinite(o.y) || !std::isfinite(o.z)) return std::nullopt;
+    if (!inReach(o.x) || !inReach(o.y) || !inReach(o.z)) return std::nullopt;
     return copy;
 }
 

@@ -40,7 +40,7 @@ bool keepsDirections(const std::vector<V2>& from, const std::vector<V2>& to, boo
     const size_t n = from.size(), segments = closed ? n : n - 1;
     for (size_t i = 0; i < segments; ++i) {
         const V2 was = from[(i + 1) % n] - from[i], now = to[(i + 1) % n] - to[i];
-        if (!isFinite(to[i]) || now.length() < kMinSize || !(was.dot(now) > 0)) return false;
+        if (!inReach(to[i]) || now.length() < kMinSize || !(was.dot(now) > 0)) return false;
     }
     return true;
 }
@@ -112,10 +112,10 @@ Sketch::Chain Sketch::lineChain(Id l) const {
 
 bool Sketch::offsetEntity(Id id, double distance) {
     const double d = distance;
-    if (!std::isfinite(d) || std::abs(d) < 1e-9) return false;
+    if (!inReach(d) || std::abs(d) < 1e-9) return false;
     if (const auto k = circle(id)) {
         const double r = k->r + d;
-        if (!(r > kMinSize) || !std::isfinite(r) || !pointIndex(k->c)) return false;
+        if (!(r > kMinSize) || !inReach(r) || !pointIndex(k->c)) return false;
         appendCircle(*this, k->c, r, k->construction);
         return true;
     }
@@ -128,7 +128,7 @@ bool Sketch::offsetEntity(Id id, double distance) {
         if ((S - *C).length() < kMinSize || (E - *C).length() < kMinSize) return false;
         if (!(r > kMinSize)) return false;
         const V2 S2 = *C + (S - *C).normalized() * r, E2 = *C + (E - *C).normalized() * r;
-        if (!isFinite(S2) || !isFinite(E2)) return false;
+        if (!inReach(S2) || !inReach(E2)) return false;
         const Id s2 = addPoint(S2);
         const Id e2 = addPoint(E2);
         appendArc(*this, a->c, s2, e2, a->construction);

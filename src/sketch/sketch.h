@@ -194,8 +194,8 @@ struct Sketch {
     // Editing operations. Each keeps the sketch consistent (curves name existing points,
     // constraints name existing points and curves, new ids come from newId()) and leaves it
     // exactly as it was when it returns false or nothing. New points are not fixed; new
-    // curves keep the construction flag of the curve they come from. Non-finite positions,
-    // distances and displacements are refused.
+    // curves keep the construction flag of the curve they come from. Positions, sizes and
+    // displacements that are not finite or lie beyond 1e9 mm are refused.
 
     // Pieces and trimming (trim.cpp). Construction curves cut here, unlike in profiles.
     // The interval between the two consecutive cuts of curve `id` around `at` (the whole
@@ -248,10 +248,10 @@ struct Sketch {
     bool offsetEntity(Id id, double distance);
 
     // Copies and patterns (copy.cpp). Copies share points within 1e-6 through pointAt.
-    // The first point within 1e-6 of q, or a new one; nothing for a non-finite q.
+    // The first point within 1e-6 of q, or a new one; nothing for a q out of reach.
     std::optional<Id> pointAt(V2 q);
     // The transformed copy of a curve (start and end of an arc swapped when `flip`); nothing
-    // for an unknown curve, a non-finite image, or a line whose ends meet.
+    // for an unknown curve, an image out of reach, or a line whose ends meet.
     std::optional<Id> copyEntity(Id id, bool flip, const Transform& transform);
     // copyEntity for each id in order; the ids of the copies made.
     std::vector<Id> copyEntities(const std::vector<Id>& ids, bool flip, const Transform& transform);
@@ -273,7 +273,7 @@ struct Sketch {
     // points. False (nothing touched) when no listed id is a curve.
     bool moveEntities(const std::vector<Id>& ids, V2 by);
     // A copy whose plane origin moves dz along the normal and whose points (not the origin)
-    // move by (dx, dy); nothing when a displacement or a moved point is not finite.
+    // move by (dx, dy); nothing when a displacement or a moved point is out of reach.
     std::optional<Sketch> duplicated(double dx, double dy, double dz) const;
 
     friend bool operator==(const Sketch&, const Sketch&) = default;

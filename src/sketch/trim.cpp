@@ -106,7 +106,7 @@ void trimCircle(Sketch& s, const SCircle& k, const Curve& c, Sketch::Range piece
 }  // namespace
 
 std::optional<Sketch::Range> Sketch::pieceRange(Id id, V2 at) const {
-    if (!isFinite(at)) return std::nullopt;
+    if (!inReach(at)) return std::nullopt;
     const std::optional<Curve> c = curve(id);
     if (!c) return std::nullopt;
     const std::vector<double> ts = cuts(id, true);
