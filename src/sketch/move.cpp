@@ -1,6 +1,7 @@
 // Connected curves, moving curves by a vector, and the displaced copy of a whole sketch.
 #include <cmath>
 #include <deque>
+#include <initializer_list>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -21,24 +22,32 @@ std::vector<Id> curvePoints(const Sketch& s, Id id) {
 
 std::vector<Id> Sketch::connectedComponent(Id id) const {
     if (!curve(id)) return {};
-    std::unordered_map<Id, std::vector<Id>> curvesAt;  // point -> curves built on it
-    const std::vector<Id> all = allEntities();
-    for (Id c : all)
-        for (Id p : curvePoints(*this, c))
-            if (p != 0) curvesAt[p].push_back(c);  // the origin connects nothing
+    // Each curve's points, and the curves built on each point; the origin connects nothing.
+    std::unordered_map<Id, std::vector<Id>> pointsOf, curvesAt;
+    auto add = [&](Id curve, std::initializer_list<Id> pts) {
+        for (Id p : pts)
+            if (p != 0) {
+                pointsOf[curve].push_back(p);
+                curvesAt[p].push_back(curve);
+            }
+    };
+    for (const SLine& l : lines)
+        add(l.id, {l.a, l.b});
+    for (const SCircle& c : circles)
+        add(c.id, {c.c});
+    for (const SArc& a : arcs)
+        add(a.id, {a.s, a.e, a.c});
     std::unordered_set<Id> reached{id};
     std::deque<Id> queue{id};
     while (!queue.empty()) {
         const Id c = queue.front();
         queue.pop_front();
-        for (Id p : curvePoints(*this, c)) {
-            if (p == 0) continue;
+        for (Id p : pointsOf[c])
             for (Id other : curvesAt[p])
                 if (reached.insert(other).second) queue.push_back(other);
-        }
     }
     std::vector<Id> out;
-    for (Id c : all)
+    for (Id c : allEntities())
         if (reached.contains(c)) out.push_back(c);
     return out;
 }
