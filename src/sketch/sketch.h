@@ -264,7 +264,7 @@ struct Sketch {
     // that repeats a copy in place is refused. All or nothing; at most maxPatternInstances.
     bool rectPattern(Id id, int nx, double dx, int ny, double dy);
 
-    // Moving (move.cpp).
+    // Moving (copy.cpp).
     // The curves reachable from curve `id` through shared points other than the origin
     // (itself included): lines, circles, arcs, each in array order; empty for a non-curve.
     std::vector<Id> connectedComponent(Id id) const;

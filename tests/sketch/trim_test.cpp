@@ -245,21 +245,6 @@ TEST(Split, ACircleNeedsTwoCutsAndBecomesArcsGoingRound) {
     EXPECT_TRUE(s.constraints.empty());
 }
 
-TEST(Split, AnArcAndAnUncutCurve) {
-    Sketch s;
-    const Id arc = addArc(s, {0, 10}, {5, 10}, {-5, 10});
-    const SArc before = *s.arc(arc);
-    addSegment(s, {0, 9}, {0, 20});
-    const Id lone = addSegment(s, {20, 20}, {30, 20});
-    ASSERT_TRUE(s.splitEntity(arc));
-    ASSERT_EQ(s.arcs.size(), 2u);
-    EXPECT_EQ(s.arcs[0].s, before.s);
-    EXPECT_EQ(s.arcs[0].e, s.arcs[1].s);
-    EXPECT_EQ(s.arcs[1].e, before.e);
-    EXPECT_TRUE(near(*s.pos(s.arcs[0].e), {0, 15}));
-    EXPECT_FALSE(s.splitEntity(lone));
-}
-
 TEST(Delete, APointTakesItsCurvesAndConstraintsAndTheOrphansGo) {
     Sketch s;
     const auto sides = addPolygon(s, {{1, 1}, {4, 1}, {4, 4}});
