@@ -12,11 +12,20 @@ namespace ivo {
 // Points closer than this to a splitting plane lie on it (mm).
 inline constexpr double CSG_EPS = 1e-5;
 
+struct CPoly;
+
 // The oriented plane n·p = w.
 struct CPlane {
     V3 n;
     double w = 0;
     CPlane flipped() const { return {-n, -w}; }
+    // Appends `poly` to one list, or its two pieces to front and back, by the side its
+    // vertices lie on (within CSG_EPS of the plane counts as on it). A polygon in the plane
+    // goes to coplanarFront when it faces the same way (n·poly.plane.n > 0), else to
+    // coplanarBack. A spanning side of fewer than 3 points is dropped.
+    void split(const CPoly& poly, std::vector<CPoly>& coplanarFront,
+               std::vector<CPoly>& coplanarBack, std::vector<CPoly>& front,
+               std::vector<CPoly>& back) const;
     friend bool operator==(const CPlane&, const CPlane&) = default;
 };
 

@@ -1,0 +1,240 @@
+// Polygon fitting, box, volume and orientation of solids, and the three boolean operations.
+// Each operation clips the polygons of one solid that come near the other by a classifier
+// tree of that other solid (csg_tree.cpp), then gives back every polygon that lost nothing
+// whole instead of as the pieces the clipping cut it into.
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/csg.h"
+#include "geometry/csg_pieces.h"
+
+namespace ivo {
+
+std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
+    std::vector<V3> kept;
+    kept.reserve(pts.size());
+    for (V3 p : pts) {
+        // A NaN would survive the distance tests and poison the plane.
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
+        if (kept.empty() || (p - kept.back()).length() >= 1e-9) kept.push_back(p);
+    }
+    while (kept.size() >= 3 && (kept.front() - kept.back()).length() < 1e-9)
+        kept.pop_back();
+    if (kept.size() < 3) return {};
+    V3 N, c;
+    const size_t k = kept.size();
+    for (size_t i = 0; i < k; ++i) {
+        const V3 p = kept[i], q = kept[i + 1 == k ? 0 : i + 1];
+        N.x += (p.y - q.y) * (p.z + q.z);
+        N.y += (p.z - q.z) * (p.x + q.x);
+        N.z += (p.x - q.x) * (p.y + q.y);
+        c = c + p;
+    }
+    const double len = N.length();
+    if (!(len >= 1e-10) || !std::isfinite(len)) return {};
+    const V3 n = N / len;
+    return CPoly(std::move(kept), {n, n.dot(c / double(k))});
+}
+
+CPoly CPoly::flipped() const {
+    return CPoly(std::vector<V3>(v.rbegin(), v.rend()), plane.flipped());
+}
+
+Box3 solidBox(const Solid& solid) {
+    Box3 box;
+    for (const CPoly& p : solid)
+        for (V3 q : p.v)
+            box.add(q);
+    return box;
+}
+
+double signedVolume(const Solid& solid) {
+    double sum = 0;
+    for (const CPoly& p : solid)
+        for (size_t i = 1; i + 1 < p.v.size(); ++i)
+            sum += p.v[0].dot(p.v[i].cross(p.v[i + 1]));
+    return sum / 6;
+}
+
+Solid orientOutward(Solid solid) {
+    if (signedVolume(solid) < 0)
+        for (CPoly& p : solid) {
+            std::reverse(p.v.begin(), p.v.end());
+            p.plane = p.plane.flipped();
+        }
+    return solid;
+}
+
+namespace {
+
+enum class Op { unite, subtract, intersect };
+
+// Polygons farther than this from the other solid's box cannot be touched by it; the
+// margin exceeds the plane tolerance so that near-coplanar contact is always examined.
+constexpr double kReach = 10 * CSG_EPS;
+
+Box3 grown(Box3 b, double m) {
+    if (!b.isEmpty()) {
+        b.lo = b.lo - V3{m, m, m};
+        b.hi = b.hi + V3{m, m, m};
+    }
+    return b;
+}
+
+// One operand: its polygons' boxes, and those of its polygons that come near the other
+// operand, as pieces to clip with their roots in the split history.
+struct Operand {
+    const Solid& s;
+    uint32_t base = 0;
+    std::vector<Box3> boxes;
+    Box3 box, reach;
+    std::vector<int32_t> root;  // by polygon: its split history entry, -1 when far
+    std::vector<bsp::Piece> pieces;
+
+    Operand(const Solid& solid, uint32_t srcBase) : s(solid), base(srcBase) {
+        boxes.resize(s.size());
+        for (size_t i = 0; i < s.size(); ++i) {
+            for (V3 q : s[i].v)
+                boxes[i].add(q);
+            box.add(boxes[i].lo);
+            box.add(boxes[i].hi);
+        }
+    }
+
+    bsp::Piece piece(size_t i) const {
+        return {s[i].v.data(), uint32_t(s[i].v.size()), uint32_t(base + i)};
+    }
+
+    void selectNear(bsp::Work& w, const Box3& other) {
+        root.assign(s.size(), -1);
+        for (size_t i = 0; i < s.size(); ++i)
+            if (s[i].v.size() >= 3 && bsp::meets(boxes[i], other)) {
+                root[i] = int32_t(w.frags.size());
+                w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
+                pieces.push_back(piece(i));
+                pieces.back().frag = root[i];
+                reach.add(boxes[i].lo);
+                reach.add(boxes[i].hi);
+            }
+    }
+
+    // A tree of this solid that classifies every point of `region` correctly: built from
+    // its polygons cut to the region, or from all of them when none reaches it (the
+    // region then lies wholly inside or wholly outside, which only the whole tree tells)
+    // or when most do (cutting would cost more than it saves).
+    bsp::Tree treeFor(bsp::Work& w, const Box3& region) const {
+        size_t meeting = 0;
+        for (size_t i = 0; i < s.size(); ++i)
+            meeting += s[i].v.size() >= 3 && bsp::meets(boxes[i], region);
+        std::vector<bsp::Piece> list;
+        if (meeting > 0 && 2 * meeting < s.size()) bsp::cutToRegion(w, s, base, boxes, region, list);
+        if (list.empty())
+            for (size_t i = 0; i < s.size(); ++i)
+                if (s[i].v.size() >= 3) list.push_back(piece(i));
+        return bsp::buildTree(w, list);
+    }
+
+    // Appends the result's share of this operand: far polygons whole when `keepFar`; of the
+    // near ones, the largest entries of their split history that lost nothing.
+    void emit(const bsp::Work& w, bool keepFar, bool flip, Solid& out) const {
+        std::vector<int32_t> stack;
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (root[i] < 0) {
+                if (keepFar) out.push_back(flip ? s[i].flipped() : s[i]);
+                continue;
+            }
+            if (w.frags[root[i]].whole) {
+                out.push_back(flip ? s[i].flipped() : s[i]);
+                continue;
+            }
+            const CPlane plane = flip ? s[i].plane.flipped() : s[i].plane;
+            stack.assign(1, root[i]);
+            while (!stack.empty()) {
+                const bsp::Frag& f = w.frags[stack.back()];
+                stack.pop_back();
+                if (f.whole) {
+                    std::vector<V3> v(f.v, f.v + f.n);
+                    if (flip) std::reverse(v.begin(), v.end());
+                    out.emplace_back(std::move(v), plane);
+                    continue;
+                }
+                for (int k = 1; k >= 0; --k)
+                    if (f.child[k] >= 0) stack.push_back(f.child[k]);
+            }
+        }
+    }
+};
+
+Solid run(Op op, const Solid& a, const Solid& b) {
+    Operand A(a, 0), B(b, uint32_t(a.size()));
+    const bool apart = a.empty() || b.empty() || !A.box.overlaps(B.box);
+    if (apart) switch (op) {
+        case Op::unite: {
+            if (a.empty()) return b;
+            Solid out = a;
+            out.insert(out.end(), b.begin(), b.end());
+            return out;
+        }
+        case Op::subtract: return a;
+        case Op::intersect: return {};
+        }
+
+    bsp::Work w;
+    w.planes.reserve(a.size() + b.size());
+    for (const CPoly& p : a)
+        w.planes.push_back(p.plane);
+    for (const CPoly& p : b)
+        w.planes.push_back(p.plane);
+
+    A.selectNear(w, grown(B.box, kReach));
+    B.selectNear(w, grown(A.box, kReach));
+    bsp::Tree ta, tb;
+    if (!B.pieces.empty()) ta = A.treeFor(w, grown(B.reach, kReach));
+    if (!A.pieces.empty()) tb = B.treeFor(w, grown(A.reach, kReach));
+
+    // The clip-and-invert sequence of each operation, with every inversion of a tree or a
+    // polygon list folded into the flags of the clip that reads it. The tree of a receives
+    // no polygons of b afterwards: the result is the two surviving lists side by side.
+    Solid out;
+    out.reserve(a.size() + b.size());
+    switch (op) {
+    case Op::unite:
+        bsp::clipPieces(w, tb, false, false, A.pieces);
+        bsp::clipPieces(w, ta, false, false, B.pieces);
+        bsp::clipPieces(w, ta, false, true, B.pieces);
+        A.emit(w, true, false, out);
+        B.emit(w, true, false, out);
+        break;
+    case Op::subtract:
+        bsp::clipPieces(w, tb, false, true, A.pieces);
+        bsp::clipPieces(w, ta, true, false, B.pieces);
+        bsp::clipPieces(w, ta, true, true, B.pieces);
+        A.emit(w, true, false, out);
+        B.emit(w, false, true, out);
+        break;
+    case Op::intersect:
+        bsp::clipPieces(w, tb, true, true, A.pieces);
+        bsp::clipPieces(w, ta, true, false, B.pieces);
+        bsp::clipPieces(w, ta, true, true, B.pieces);
+        A.emit(w, false, false, out);
+        B.emit(w, false, false, out);
+        break;
+    }
+    return out;
+}
+
+}  // namespace
+
+Solid CSG::unite(const Solid& a, const Solid& b) {
+    return run(Op::unite, a, b);
+}
+
+Solid CSG::subtract(const Solid& a, const Solid& b) {
+    return run(Op::subtract, a, b);
+}
+
+Solid CSG::intersect(const Solid& a, const Solid& b) {
+    return run(Op::intersect, a, b);
+}
+
+}  // namespace ivo

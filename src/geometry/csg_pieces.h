@@ -1,0 +1,116 @@
+// Working state of one boolean operation: polygon pieces that point into pooled vertex
+// storage, the splitting of a piece by a plane, and classifier trees linked by index.
+// Only the csg*.cpp files include this; the public interface is csg.h.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "geometry/csg.h"
+
+namespace ivo::bsp {
+
+// A piece of a source polygon: its vertices live either in the source CPoly or in the
+// operation's arena, and its plane is always the source's (planes[src]). Pieces are stored
+// in the source's orientation; a flipped list is marked by a flag of the whole list.
+// Pieces being clipped have a place in the split history (`frag`); those that only build
+// a tree have none (-1).
+struct Piece {
+    const V3* v = nullptr;
+    uint32_t n = 0;
+    uint32_t src = 0;
+    int32_t frag = -1;
+};
+
+// One entry of the split history of the clipped polygons: a polygon of an operand (no
+// parent) or a piece cut from its parent, with the two pieces it was cut into (front, back;
+// -1 when never cut or when that side vanished). `whole` stays true while no part of it
+// has been discarded: such an entry goes to the result as one polygon, however finely the
+// clipping cut it.
+struct Frag {
+    const V3* v = nullptr;
+    uint32_t n = 0;
+    int32_t parent = -1;
+    int32_t child[2] = {-1, -1};
+    bool whole = true;
+};
+
+// Stable storage for the vertices of split pieces: pointers never move until the arena
+// dies with its operation, so pieces stay 16 bytes and are copied freely.
+class VertexArena {
+public:
+    const V3* store(const V3* pts, size_t n);
+
+private:
+    std::vector<std::unique_ptr<V3[]>> blocks_;
+    V3* cur_ = nullptr;
+    size_t used_ = 0, cap_ = 0;
+};
+
+// Closed boxes that share at least a point.
+inline bool meets(const Box3& a, const Box3& b) {
+    return a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y &&
+           a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
+}
+
+enum PieceType : uint8_t { kCoplanar = 0, kFront = 1, kBack = 2, kSpanning = 3 };
+
+// What a split produced, relative to the plane as stored (not to any inverted view of
+// it). For kSpanning, `front` and `back` hold the two sides; a side of fewer than 3
+// points is dropped and left with n == 0.
+struct SplitResult {
+    PieceType type = kCoplanar;
+    Piece front, back;
+};
+
+// One node of a classifier tree: its splitting plane, the source polygon that gave it,
+// and the children by index (-1 when absent). The tree is nodes[0] downwards.
+struct Node {
+    CPlane plane;
+    uint32_t planeSrc = 0;
+    int32_t front = -1, back = -1;
+};
+using Tree = std::vector<Node>;
+
+// Everything one operation allocates, reused across its phases.
+struct Work {
+    std::vector<CPlane> planes;  // by source polygon: those of a, then those of b
+    std::vector<Frag> frags;     // split history of the clipped pieces
+    VertexArena arena;
+    std::vector<double> dist;  // split scratch
+    std::vector<uint8_t> types;
+    std::vector<V3> fv, bv;
+    std::vector<Piece> front, back, stack;  // tree scratch
+};
+
+// Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
+// plane, crossing points are interpolated along spanning edges.
+SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
+
+// The pieces of the polygons of `solid` whose box meets `region`, cut down to the region
+// (sources numbered from srcBase). They feed a tree that only has to classify points
+// inside the region.
+void cutToRegion(Work& w, const Solid& solid, uint32_t srcBase, const std::vector<Box3>& boxes,
+                 const Box3& region, std::vector<Piece>& out);
+
+// Builds a classifier tree from `pieces` (consumed): each node splits by the plane of the
+// middle piece of its list; pieces in that plane end there. Empty for no pieces.
+Tree buildTree(Work& w, std::vector<Piece>& pieces);
+
+// Keeps the parts of `pieces` outside the tree's solid (in front of its leaves) and drops
+// those inside, recording both in the split history. `inverted` reads the tree as its inverse
+// (planes flipped, children swapped); `flipped` says the pieces face opposite to their
+// planes, which decides where coplanar pieces go.
+void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
+
+// Records that part of `frag` was discarded: neither it nor anything it was cut from can
+// be given back whole.
+inline void lose(Work& w, int32_t frag) {
+    while (frag >= 0 && w.frags[frag].whole) {
+        w.frags[frag].whole = false;
+        frag = w.frags[frag].parent;
+    }
+}
+
+}  // namespace ivo::bsp
