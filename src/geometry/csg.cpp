@@ -105,29 +105,36 @@ struct Operand {
         return {s[i].v.data(), uint32_t(s[i].v.size()), uint32_t(base + i)};
     }
 
-    void selectNear(bsp::Work& w, const Box3& other) {
+    // Takes the polygons that come near `other` (the other operand's box) as pieces to
+    // clip, each cut down to that box first: what lies outside it is outside the other
+    // solid, kept or lost (`keepOutside`) without meeting its tree.
+    void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
         root.assign(s.size(), -1);
-        for (size_t i = 0; i < s.size(); ++i)
-            if (s[i].v.size() >= 3 && bsp::meets(boxes[i], other)) {
-                root[i] = int32_t(w.frags.size());
-                w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
-                pieces.push_back(piece(i));
-                pieces.back().frag = root[i];
-                reach.add(boxes[i].lo);
-                reach.add(boxes[i].hi);
-            }
+        const Box3 near = grown(other, kReach);
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (s[i].v.size() < 3 || !bsp::meets(boxes[i], near)) continue;
+            root[i] = int32_t(w.frags.size());
+            w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
+            bsp::Piece p = piece(i);
+            p.frag = root[i];
+            p = bsp::cutToBox(w, p, boxes[i], other, keepOutside);
+            if (!p.n) continue;
+            pieces.push_back(p);
+            for (uint32_t k = 0; k < p.n; ++k)
+                reach.add(p.v[k]);
+        }
     }
 
     // A tree of this solid that classifies every point of `region` correctly: built from
-    // its polygons cut to the region, or from all of them when none reaches it (the
+    // its polygons cut down to the region, or from all of them when none reaches it (the
     // region then lies wholly inside or wholly outside, which only the whole tree tells)
-    // or when most do (cutting would cost more than it saves).
+    // or when all of them do.
     bsp::Tree treeFor(bsp::Work& w, const Box3& region) const {
-        size_t meeting = 0;
+        size_t away = 0;
         for (size_t i = 0; i < s.size(); ++i)
-            meeting += s[i].v.size() >= 3 && bsp::meets(boxes[i], region);
+            away += s[i].v.size() >= 3 && !bsp::meets(boxes[i], region);
         std::vector<bsp::Piece> list;
-        if (meeting > 0 && 2 * meeting < s.size()) bsp::cutToRegion(w, s, base, boxes, region, list);
+        if (away > 0 && away < s.size()) bsp::cutToRegion(w, s, base, boxes, region, list);
         if (list.empty())
             for (size_t i = 0; i < s.size(); ++i)
                 if (s[i].v.size() >= 3) list.push_back(piece(i));
@@ -185,9 +192,17 @@ Solid run(Op op, const Solid& a, const Solid& b) {
         w.planes.push_back(p.plane);
     for (const CPoly& p : b)
         w.planes.push_back(p.plane);
+    w.extents.reserve(w.planes.size());
+    for (const Operand* o : {&A, &B})
+        for (const Box3& box : o->boxes)
+            w.extents.push_back({box.center(), (box.hi - box.lo) / 2});
 
-    A.selectNear(w, grown(B.box, kReach));
-    B.selectNear(w, grown(A.box, kReach));
+    // What lies outside the other solid stays in a union; of a difference only a's part
+    // outside b and b's part inside a (turned round) stay; of an intersection only the
+    // parts inside.
+    const bool keepA = op != Op::intersect, keepB = op == Op::unite;
+    A.selectNear(w, B.box, keepA);
+    B.selectNear(w, A.box, keepB);
     bsp::Tree ta, tb;
     if (!B.pieces.empty()) ta = A.treeFor(w, grown(B.reach, kReach));
     if (!A.pieces.empty()) tb = B.treeFor(w, grown(A.reach, kReach));
@@ -195,31 +210,14 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     // The clip-and-invert sequence of each operation, with every inversion of a tree or a
     // polygon list folded into the flags of the clip that reads it. The tree of a receives
     // no polygons of b afterwards: the result is the two surviving lists side by side.
+    const bool invA = op != Op::unite, invB = op == Op::intersect;
+    bsp::clipPieces(w, tb, invB, op != Op::unite, A.pieces);
+    bsp::clipPieces(w, ta, invA, false, B.pieces);
+    bsp::clipPieces(w, ta, invA, true, B.pieces);
     Solid out;
     out.reserve(a.size() + b.size());
-    switch (op) {
-    case Op::unite:
-        bsp::clipPieces(w, tb, false, false, A.pieces);
-        bsp::clipPieces(w, ta, false, false, B.pieces);
-        bsp::clipPieces(w, ta, false, true, B.pieces);
-        A.emit(w, true, false, out);
-        B.emit(w, true, false, out);
-        break;
-    case Op::subtract:
-        bsp::clipPieces(w, tb, false, true, A.pieces);
-        bsp::clipPieces(w, ta, true, false, B.pieces);
-        bsp::clipPieces(w, ta, true, true, B.pieces);
-        A.emit(w, true, false, out);
-        B.emit(w, false, true, out);
-        break;
-    case Op::intersect:
-        bsp::clipPieces(w, tb, true, true, A.pieces);
-        bsp::clipPieces(w, ta, true, false, B.pieces);
-        bsp::clipPieces(w, ta, true, true, B.pieces);
-        A.emit(w, false, false, out);
-        B.emit(w, false, false, out);
-        break;
-    }
+    A.emit(w, keepA, false, out);
+    B.emit(w, keepB, op == Op::subtract, out);
     return out;
 }
 

@@ -3,6 +3,7 @@
 // Only the csg*.cpp files include this; the public interface is csg.h.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -40,7 +41,8 @@ struct Frag {
 // dies with its operation, so pieces stay 16 bytes and are copied freely.
 class VertexArena {
 public:
-    const V3* store(const V3* pts, size_t n);
+    // Room for n points, valid until the arena dies.
+    V3* alloc(size_t n);
 
 private:
     std::vector<std::unique_ptr<V3[]>> blocks_;
@@ -73,20 +75,42 @@ struct Node {
 };
 using Tree = std::vector<Node>;
 
+// An axis-aligned box as centre and half sizes.
+struct Extent {
+    V3 c, h;
+};
+
 // Everything one operation allocates, reused across its phases.
 struct Work {
     std::vector<CPlane> planes;  // by source polygon: those of a, then those of b
+    std::vector<Extent> extents;  // by source polygon: bounds all its pieces
     std::vector<Frag> frags;     // split history of the clipped pieces
     VertexArena arena;
     std::vector<double> dist;  // split scratch
     std::vector<uint8_t> types;
-    std::vector<V3> fv, bv;
-    std::vector<Piece> front, back, stack;  // tree scratch
+    std::vector<Piece> front, stack;  // tree scratch
 };
+
+// The side of `plane` that `p` lies on when the box of its source polygon settles it
+// (with room to spare for rounding), else kSpanning: most pieces lie far from most planes,
+// and this spares a look at their vertices.
+inline PieceType quickSide(const Work& w, const Piece& p, const CPlane& plane) {
+    const Extent& e = w.extents[p.src];
+    const double tc = plane.n.dot(e.c) - plane.w;
+    const double reach =
+        std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
+    return tc - reach > 2 * CSG_EPS ? kFront : tc + reach < -2 * CSG_EPS ? kBack : kSpanning;
+}
 
 // Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
 // plane, crossing points are interpolated along spanning edges.
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
+
+// Cuts `p` down to `region` by those faces of the region that its box `extent` crosses;
+// returns the inside piece (n == 0 when nothing of it is inside). A piece with a split
+// history entry has its cuts recorded there, the outside parts becoming entries of their
+// own, lost unless `keepOutside`.
+Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool keepOutside);
 
 // The pieces of the polygons of `solid` whose box meets `region`, cut down to the region
 // (sources numbered from srcBase). They feed a tree that only has to classify points

@@ -22,7 +22,7 @@ V3 unit(int a, double s) {
 
 }  // namespace
 
-const V3* VertexArena::store(const V3* pts, size_t n) {
+V3* VertexArena::alloc(size_t n) {
     if (used_ + n > cap_) {
         cap_ = std::max(n, blocks_.empty() ? kFirstBlock : std::min(2 * cap_, kMaxBlock));
         blocks_.push_back(std::make_unique<V3[]>(cap_));
@@ -30,7 +30,6 @@ const V3* VertexArena::store(const V3* pts, size_t n) {
         used_ = 0;
     }
     V3* out = cur_ + used_;
-    std::copy(pts, pts + n, out);
     used_ += n;
     return out;
 }
@@ -38,66 +37,101 @@ const V3* VertexArena::store(const V3* pts, size_t n) {
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane) {
     SplitResult r;
     const uint32_t k = p.n;
-    if (w.dist.size() < k) w.dist.resize(k);
+    if (w.dist.size() < k) {
+        w.dist.resize(2 * k);
+        w.types.resize(2 * k);
+    }
     double* t = w.dist.data();
+    uint8_t* type = w.types.data();
     unsigned all = 0;
     for (uint32_t i = 0; i < k; ++i) {
         t[i] = plane.n.dot(p.v[i]) - plane.w;
-        all |= t[i] < -CSG_EPS ? kBack : t[i] > CSG_EPS ? kFront : kCoplanar;
+        type[i] = uint8_t((t[i] > CSG_EPS) | (t[i] < -CSG_EPS) << 1);
+        all |= type[i];
     }
     r.type = static_cast<PieceType>(all);
     if (all != kSpanning) return r;
 
-    auto typeOf = [](double d) { return d < -CSG_EPS ? kBack : d > CSG_EPS ? kFront : kCoplanar; };
-    w.fv.clear();
-    w.bv.clear();
+    // Vertices not behind go to the front, vertices not in front to the back (those on
+    // the plane to both), and every edge crossing the plane adds its crossing to both.
+    uint32_t nf = 0, nb = 0;
+    for (uint32_t i = 0, prev = type[k - 1]; i < k; prev = type[i++]) {
+        const unsigned cross = (prev | type[i]) == kSpanning;
+        nf += (type[i] != kBack) + cross;
+        nb += (type[i] != kFront) + cross;
+    }
+    V3* f = nf >= 3 ? w.arena.alloc(nf) : nullptr;
+    V3* b = nb >= 3 ? w.arena.alloc(nb) : nullptr;
+    uint32_t jf = 0, jb = 0;
     for (uint32_t i = 0; i < k; ++i) {
         const uint32_t j = i + 1 == k ? 0 : i + 1;
-        const unsigned ti = typeOf(t[i]), tj = typeOf(t[j]);
+        const unsigned ti = type[i], tj = type[j];
         const V3 vi = p.v[i];
-        if (ti != kBack) w.fv.push_back(vi);
-        if (ti != kFront) w.bv.push_back(vi);
+        if (f && ti != kBack) f[jf++] = vi;
+        if (b && ti != kFront) b[jb++] = vi;
         if ((ti | tj) == kSpanning) {
             const V3 e = p.v[j] - vi;
             const double d = plane.n.dot(e);
             // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
             const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
             const V3 x = vi + e * s;
-            w.fv.push_back(x);
-            w.bv.push_back(x);
+            if (f) f[jf++] = x;
+            if (b) b[jb++] = x;
         }
     }
-    if (w.fv.size() >= 3)
-        r.front = {w.arena.store(w.fv.data(), w.fv.size()), uint32_t(w.fv.size()), p.src};
-    if (w.bv.size() >= 3)
-        r.back = {w.arena.store(w.bv.data(), w.bv.size()), uint32_t(w.bv.size()), p.src};
+    if (f) r.front = {f, nf, p.src};
+    if (b) r.back = {b, nb, p.src};
     return r;
+}
+
+Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool keepOutside) {
+    auto outside = [&](int32_t frag) {
+        if (!keepOutside) lose(w, frag);
+    };
+    for (int a = 0; a < 3; ++a) {
+        // The inside of the region lies behind both bounding planes of the axis.
+        const CPlane sides[2] = {{unit(a, -1), -axis(region.lo, a)},
+                                 {unit(a, 1), axis(region.hi, a)}};
+        const bool beyond[2] = {axis(extent.lo, a) < axis(region.lo, a),
+                                axis(extent.hi, a) > axis(region.hi, a)};
+        for (int s = 0; s < 2; ++s) {
+            if (!beyond[s]) continue;
+            const SplitResult r = splitPiece(w, p, sides[s]);
+            // A piece on a face of the region counts as inside: a polygon lying in the
+            // face of the other solid's box may touch that solid's boundary.
+            if (r.type == kBack || r.type == kCoplanar) continue;
+            if (r.type == kFront) {
+                if (p.frag >= 0) outside(p.frag);
+                return {};
+            }
+            if (p.frag >= 0) {
+                const int32_t parent = p.frag;
+                for (int k = 0; k < 2; ++k) {
+                    const Piece& side = k == 0 ? r.front : r.back;
+                    if (!side.n) continue;
+                    w.frags[parent].child[k] = int32_t(w.frags.size());
+                    w.frags.push_back({side.v, side.n, parent});
+                }
+                if (!r.front.n || !r.back.n) lose(w, parent);
+                if (r.front.n) outside(w.frags[parent].child[0]);
+                p = r.back;
+                p.frag = w.frags[parent].child[1];
+            } else {
+                p = r.back;
+            }
+            if (!p.n) return {};
+        }
+    }
+    return p;
 }
 
 void cutToRegion(Work& w, const Solid& solid, uint32_t srcBase, const std::vector<Box3>& boxes,
                  const Box3& region, std::vector<Piece>& out) {
     for (size_t i = 0; i < solid.size(); ++i) {
-        const Box3& box = boxes[i];
-        if (solid[i].v.size() < 3 || !meets(box, region)) continue;
-        Piece p{solid[i].v.data(), uint32_t(solid[i].v.size()), uint32_t(srcBase + i)};
-        bool keep = true;
-        for (int a = 0; a < 3 && keep; ++a) {
-            // The inside of the region lies behind both bounding planes of the axis.
-            const CPlane sides[2] = {{unit(a, -1), -axis(region.lo, a)},
-                                     {unit(a, 1), axis(region.hi, a)}};
-            const bool beyond[2] = {axis(box.lo, a) < axis(region.lo, a),
-                                    axis(box.hi, a) > axis(region.hi, a)};
-            for (int s = 0; s < 2 && keep; ++s) {
-                if (!beyond[s]) continue;
-                const SplitResult r = splitPiece(w, p, sides[s]);
-                if (r.type == kFront) keep = false;
-                if (r.type == kSpanning) {
-                    p = r.back;
-                    keep = p.n >= 3;
-                }
-            }
-        }
-        if (keep) out.push_back(p);
+        if (solid[i].v.size() < 3 || !meets(boxes[i], region)) continue;
+        const Piece p{solid[i].v.data(), uint32_t(solid[i].v.size()), uint32_t(srcBase + i)};
+        const Piece inside = cutToBox(w, p, boxes[i], region, false);
+        if (inside.n) out.push_back(inside);
     }
 }
 

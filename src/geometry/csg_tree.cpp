@@ -22,7 +22,6 @@ Tree buildTree(Work& w, std::vector<Piece>& buf) {
     tree.push_back({});
     std::vector<Item> stack{{0, 0, buf.size()}};
     std::vector<Piece>& fr = w.front;
-    std::vector<Piece>& bk = w.back;
     while (!stack.empty()) {
         const Item it = stack.back();
         stack.pop_back();
@@ -30,39 +29,42 @@ Tree buildTree(Work& w, std::vector<Piece>& buf) {
         const CPlane plane = w.planes[splitter.src];
         tree[it.node].plane = plane;
         tree[it.node].planeSrc = splitter.src;
+        // Back pieces are compacted in place (never more written than read so far),
+        // front pieces wait aside and follow them.
         fr.clear();
-        bk.clear();
+        size_t nb = it.start;
         for (size_t i = it.start; i < it.end; ++i) {
             const Piece p = buf[i];
             // Pieces of the splitter's own polygon end here even when a sloppy input puts
             // them beyond the tolerance: every path then uses each plane at most once,
             // which bounds the depth.
             if (p.src == splitter.src) continue;
-            const SplitResult r = splitPiece(w, p, plane);
-            switch (r.type) {
+            PieceType side = quickSide(w, p, plane);
+            SplitResult r;
+            if (side == kSpanning) side = (r = splitPiece(w, p, plane)).type;
+            switch (side) {
             case kCoplanar: break;
             case kFront: fr.push_back(p); break;
-            case kBack: bk.push_back(p); break;
+            case kBack: buf[nb++] = p; break;
             case kSpanning:
                 if (r.front.n) fr.push_back(r.front);
-                if (r.back.n) bk.push_back(r.back);
+                if (r.back.n) buf[nb++] = r.back;
                 break;
             }
         }
-        buf.resize(it.start);
-        buf.insert(buf.end(), bk.begin(), bk.end());
+        buf.resize(nb);
         buf.insert(buf.end(), fr.begin(), fr.end());
-        if (!bk.empty()) {
+        if (nb > it.start) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].back = c;
-            stack.push_back({c, it.start, it.start + bk.size()});
+            stack.push_back({c, it.start, nb});
         }
         if (!fr.empty()) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].front = c;
-            stack.push_back({c, it.start + bk.size(), buf.size()});
+            stack.push_back({c, nb, buf.size()});
         }
     }
     buf.clear();
@@ -76,7 +78,6 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
     buf.assign(pieces.begin(), pieces.end());
     pieces.clear();
     std::vector<Piece>& fr = w.front;
-    std::vector<Piece>& bk = w.back;
     // Read inverted, a node's plane is flipped and its children swapped: what lies in
     // front of the stored plane lies behind the inverted one.
     const bool reverse = inverted != flipped;
@@ -85,21 +86,34 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
         const Item it = stack.back();
         stack.pop_back();
         const Node& node = tree[it.node];
-        std::vector<Piece>& rawFront = inverted ? bk : fr;
-        std::vector<Piece>& rawBack = inverted ? fr : bk;
+        const int32_t frontChild = inverted ? node.back : node.front;
+        const int32_t backChild = inverted ? node.front : node.back;
+        // Pieces going behind are compacted in place for the back child, or lost when
+        // there is none: behind a leaf plane is inside the solid.
         fr.clear();
-        bk.clear();
+        size_t nb = it.start;
+        auto toBack = [&](const Piece& q) {
+            if (backChild >= 0)
+                buf[nb++] = q;
+            else
+                lose(w, q.frag);
+        };
         for (size_t i = it.start; i < it.end; ++i) {
             const Piece p = buf[i];
-            const SplitResult r = splitPiece(w, p, node.plane);
-            switch (r.type) {
+            PieceType side = quickSide(w, p, node.plane);
+            SplitResult r;
+            if (side == kSpanning) side = (r = splitPiece(w, p, node.plane)).type;
+            switch (side) {
             case kCoplanar: {
                 const double facing = node.plane.n.dot(w.planes[p.src].n);
-                ((reverse ? facing < 0 : facing > 0) ? fr : bk).push_back(p);
+                if (reverse ? facing < 0 : facing > 0)
+                    fr.push_back(p);
+                else
+                    toBack(p);
                 break;
             }
-            case kFront: rawFront.push_back(p); break;
-            case kBack: rawBack.push_back(p); break;
+            case kFront: inverted ? toBack(p) : fr.push_back(p); break;
+            case kBack: inverted ? fr.push_back(p) : toBack(p); break;
             case kSpanning: {
                 Piece sides[2] = {r.front, r.back};
                 for (int k = 0; k < 2; ++k) {
@@ -108,28 +122,18 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
                     w.frags.push_back({sides[k].v, sides[k].n, p.frag});
                     w.frags[p.frag].child[k] = sides[k].frag;
                 }
-                if (sides[0].n) rawFront.push_back(sides[0]);
-                if (sides[1].n) rawBack.push_back(sides[1]);
                 if (!sides[0].n || !sides[1].n) lose(w, p.frag);
+                for (int k = 0; k < 2; ++k)
+                    if (sides[k].n) (k == 0) != inverted ? fr.push_back(sides[k]) : toBack(sides[k]);
                 break;
             }
             }
         }
-        const int32_t frontChild = inverted ? node.back : node.front;
-        const int32_t backChild = inverted ? node.front : node.back;
-        buf.resize(it.start);
-        if (backChild >= 0 && !bk.empty()) {
-            buf.insert(buf.end(), bk.begin(), bk.end());
-            stack.push_back({backChild, it.start, buf.size()});
-        } else {
-            // Behind a leaf plane is inside the solid.
-            for (const Piece& p : bk)
-                lose(w, p.frag);
-        }
+        buf.resize(nb);
+        if (nb > it.start) stack.push_back({backChild, it.start, nb});
         if (frontChild >= 0 && !fr.empty()) {
-            const size_t start = buf.size();
             buf.insert(buf.end(), fr.begin(), fr.end());
-            stack.push_back({frontChild, start, buf.size()});
+            stack.push_back({frontChild, nb, buf.size()});
         } else {
             pieces.insert(pieces.end(), fr.begin(), fr.end());
         }
