@@ -4,6 +4,7 @@
 // the case's expectedVolume (or against the reference's volume when none is given).
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <malloc.h>
 #include <map>
 #include <new>
 #include <optional>
@@ -100,8 +100,8 @@ struct Case {
 
 using Kernel = std::function<Solid(const Solid&, const Solid&)>;
 
-Solid runCase(const Case& c, const Kernel& unite, const Kernel& subtract,
-              const Kernel& intersect, size_t steps) {
+Solid runCase(const Case& c, const Kernel& unite, const Kernel& subtract, const Kernel& intersect,
+              size_t steps) {
     if (c.op == "union") return unite(c.a, c.b[0]);
     if (c.op == "intersect") return intersect(c.a, c.b[0]);
     Solid r = c.a;
@@ -134,15 +134,17 @@ std::vector<Case> loadCases() {
             std::cerr << "unreadable case " << f << "\n";
             continue;
         }
-        Case c{j.at("name").get<std::string>(), j.at("op").get<std::string>(),
-               readSolid(j.at("a")), {}, {}};
+        Case c{j.at("name").get<std::string>(),
+               j.at("op").get<std::string>(),
+               readSolid(j.at("a")),
+               {},
+               {}};
         if (c.op == "sequence")
             for (const Json& s : j.at("b"))
                 c.b.push_back(readSolid(s));
         else
             c.b.push_back(readSolid(j.at("b")));
-        if (j.at("expectedVolume").is_number())
-            c.expected = j.at("expectedVolume").get<double>();
+        if (j.at("expectedVolume").is_number()) c.expected = j.at("expectedVolume").get<double>();
         cases.push_back(std::move(c));
     }
     return cases;
@@ -185,9 +187,8 @@ int main(int argc, char** argv) {
         const double slow = c.name == "revolve_union" || longSequence ? 1 : 0;
         auto reg = [&](std::string label, bool plain, size_t steps) {
             auto* b = benchmark::RegisterBenchmark(
-                label.c_str(), [&c, plain, steps](benchmark::State& s) {
-                    bench(s, c, plain, steps);
-                });
+                label.c_str(),
+                [&c, plain, steps](benchmark::State& s) { bench(s, c, plain, steps); });
             b->Unit(benchmark::kMillisecond);
             b->ComputeStatistics("min", [](const std::vector<double>& v) {
                 return *std::min_element(v.begin(), v.end());

@@ -176,14 +176,14 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     Operand A(a, 0), B(b, uint32_t(a.size()));
     const bool apart = a.empty() || b.empty() || !A.box.overlaps(B.box);
     if (apart) switch (op) {
-        case Op::unite: {
-            if (a.empty()) return b;
-            Solid out = a;
-            out.insert(out.end(), b.begin(), b.end());
-            return out;
-        }
-        case Op::subtract: return a;
-        case Op::intersect: return {};
+            case Op::unite: {
+                if (a.empty()) return b;
+                Solid out = a;
+                out.insert(out.end(), b.begin(), b.end());
+                return out;
+            }
+            case Op::subtract: return a;
+            case Op::intersect: return {};
         }
 
     bsp::Work w;

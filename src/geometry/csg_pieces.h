@@ -82,9 +82,9 @@ struct Extent {
 
 // Everything one operation allocates, reused across its phases.
 struct Work {
-    std::vector<CPlane> planes;  // by source polygon: those of a, then those of b
+    std::vector<CPlane> planes;   // by source polygon: those of a, then those of b
     std::vector<Extent> extents;  // by source polygon: bounds all its pieces
-    std::vector<Frag> frags;     // split history of the clipped pieces
+    std::vector<Frag> frags;      // split history of the clipped pieces
     VertexArena arena;
     std::vector<double> dist;  // split scratch
     std::vector<uint8_t> types;

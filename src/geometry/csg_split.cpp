@@ -149,15 +149,15 @@ void CPlane::split(const CPoly& poly, std::vector<CPoly>& coplanarFront,
         return CPoly(std::vector<V3>(q.v, q.v + q.n), poly.plane);
     };
     switch (r.type) {
-    case bsp::kCoplanar:
-        (n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);
-        break;
-    case bsp::kFront: front.push_back(poly); break;
-    case bsp::kBack: back.push_back(poly); break;
-    case bsp::kSpanning:
-        if (r.front.n) front.push_back(piece(r.front));
-        if (r.back.n) back.push_back(piece(r.back));
-        break;
+        case bsp::kCoplanar:
+            (n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);
+            break;
+        case bsp::kFront: front.push_back(poly); break;
+        case bsp::kBack: back.push_back(poly); break;
+        case bsp::kSpanning:
+            if (r.front.n) front.push_back(piece(r.front));
+            if (r.back.n) back.push_back(piece(r.back));
+            break;
     }
 }
 

@@ -43,13 +43,13 @@ Tree buildTree(Work& w, std::vector<Piece>& buf) {
             SplitResult r;
             if (side == kSpanning) side = (r = splitPiece(w, p, plane)).type;
             switch (side) {
-            case kCoplanar: break;
-            case kFront: fr.push_back(p); break;
-            case kBack: buf[nb++] = p; break;
-            case kSpanning:
-                if (r.front.n) fr.push_back(r.front);
-                if (r.back.n) buf[nb++] = r.back;
-                break;
+                case kCoplanar: break;
+                case kFront: fr.push_back(p); break;
+                case kBack: buf[nb++] = p; break;
+                case kSpanning:
+                    if (r.front.n) fr.push_back(r.front);
+                    if (r.back.n) buf[nb++] = r.back;
+                    break;
             }
         }
         buf.resize(nb);
@@ -104,29 +104,30 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
             SplitResult r;
             if (side == kSpanning) side = (r = splitPiece(w, p, node.plane)).type;
             switch (side) {
-            case kCoplanar: {
-                const double facing = node.plane.n.dot(w.planes[p.src].n);
-                if (reverse ? facing < 0 : facing > 0)
-                    fr.push_back(p);
-                else
-                    toBack(p);
-                break;
-            }
-            case kFront: inverted ? toBack(p) : fr.push_back(p); break;
-            case kBack: inverted ? fr.push_back(p) : toBack(p); break;
-            case kSpanning: {
-                Piece sides[2] = {r.front, r.back};
-                for (int k = 0; k < 2; ++k) {
-                    if (!sides[k].n) continue;
-                    sides[k].frag = int32_t(w.frags.size());
-                    w.frags.push_back({sides[k].v, sides[k].n, p.frag});
-                    w.frags[p.frag].child[k] = sides[k].frag;
+                case kCoplanar: {
+                    const double facing = node.plane.n.dot(w.planes[p.src].n);
+                    if (reverse ? facing < 0 : facing > 0)
+                        fr.push_back(p);
+                    else
+                        toBack(p);
+                    break;
                 }
-                if (!sides[0].n || !sides[1].n) lose(w, p.frag);
-                for (int k = 0; k < 2; ++k)
-                    if (sides[k].n) (k == 0) != inverted ? fr.push_back(sides[k]) : toBack(sides[k]);
-                break;
-            }
+                case kFront: inverted ? toBack(p) : fr.push_back(p); break;
+                case kBack: inverted ? fr.push_back(p) : toBack(p); break;
+                case kSpanning: {
+                    Piece sides[2] = {r.front, r.back};
+                    for (int k = 0; k < 2; ++k) {
+                        if (!sides[k].n) continue;
+                        sides[k].frag = int32_t(w.frags.size());
+                        w.frags.push_back({sides[k].v, sides[k].n, p.frag});
+                        w.frags[p.frag].child[k] = sides[k].frag;
+                    }
+                    if (!sides[0].n || !sides[1].n) lose(w, p.frag);
+                    for (int k = 0; k < 2; ++k)
+                        if (sides[k].n)
+                            (k == 0) != inverted ? fr.push_back(sides[k]) : toBack(sides[k]);
+                    break;
+                }
             }
         }
         buf.resize(nb);

@@ -38,12 +38,14 @@ void addPolygon(Solid& out, std::vector<V3> pts) {
     if (auto p = CPoly::fit(pts)) out.push_back(std::move(*p));
 }
 
-// Caps from the triangulation of one set of loops: facing along the lifted triangles'
-// winding, or against it when `reversed`.
+std::vector<Tri2> capTriangles(const std::vector<Loop>& loops) {
+    return triangulate(loops[0], std::vector<Loop>(loops.begin() + 1, loops.end()));
+}
+
+// A cap from triangles: facing along their lifted winding, or against it when `reversed`.
 template <class Lift>
-void addCap(Solid& out, const std::vector<Loop>& loops, bool reversed, Lift lift) {
-    const std::vector<Loop> holes(loops.begin() + 1, loops.end());
-    for (const Tri2& t : triangulate(loops[0], holes))
+void addCap(Solid& out, const std::vector<Tri2>& tris, bool reversed, Lift lift) {
+    for (const Tri2& t : tris)
         addPolygon(out, reversed ? std::vector<V3>{lift(t[0]), lift(t[2]), lift(t[1])}
                                  : std::vector<V3>{lift(t[0]), lift(t[1]), lift(t[2])});
 }
@@ -111,6 +113,9 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     for (size_t k = 0; k < lv.size(); ++k)
         for (const Loop& l : loops)
             at[k].push_back(offsetLoop(l, lv[k].inset));
+    // A region without area (a loop folded onto a line) would give walls around nothing.
+    const std::vector<Tri2> bottom = capTriangles(at.front());
+    if (bottom.empty()) return {};
 
     Solid out;
     for (size_t k = 0; k + 1 < lv.size(); ++k) {
@@ -133,13 +138,12 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
         }
     }
     const double zLo = lv.front().z, zHi = lv.back().z;
-    addCap(out, at.front(), true, [&](V2 p) { return frame.p(p, zLo); });
-    addCap(out, at.back(), false, [&](V2 p) { return frame.p(p, zHi); });
+    addCap(out, bottom, true, [&](V2 p) { return frame.p(p, zLo); });
+    addCap(out, capTriangles(at.back()), false, [&](V2 p) { return frame.p(p, zHi); });
     return orientOutward(std::move(out));
 }
 
-Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD,
-                    double angleDeg) {
+Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD, double angleDeg) {
     if (!std::isfinite(angleDeg) || !finite(frame)) return {};
     // Beyond a full turn the sweep only passes over itself again; without the clamp an
     // angle of 1e9° would ask for 2e8 segments.
@@ -152,6 +156,8 @@ Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD
     if (k.length() < 0.5) return {};
     const std::vector<Loop> loops = normalizedLoops(region);
     if (loops.empty()) return {};
+    const std::vector<Tri2> caps = capTriangles(loops);
+    if (caps.empty()) return {};  // no area: the sweep would enclose nothing
     const bool full = std::abs(angleDeg) >= 359.999;
 
     // Angle of each ring of points: the last ring of a full turn is the first one, and the
@@ -181,8 +187,8 @@ Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD
         }
     }
     if (!full) {
-        addCap(out, loops, true, [&](V2 p) { return R(p, phi[0]); });
-        addCap(out, loops, false, [&](V2 p) { return R(p, phi[n]); });
+        addCap(out, caps, true, [&](V2 p) { return R(p, phi[0]); });
+        addCap(out, caps, false, [&](V2 p) { return R(p, phi[n]); });
     }
     return orientOutward(std::move(out));
 }

@@ -20,30 +20,30 @@ void splitPlain(const CPlane& pl, const CPoly& poly, Solid& coplanarFront, Solid
         types.push_back(type);
     }
     switch (polyType) {
-    case COPLANAR:
-        (pl.n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);
-        break;
-    case FRONT: front.push_back(poly); break;
-    case BACK: back.push_back(poly); break;
-    default: {
-        std::vector<V3> f, b;
-        for (size_t i = 0; i < poly.v.size(); ++i) {
-            const size_t j = (i + 1) % poly.v.size();
-            const int ti = types[i], tj = types[j];
-            const V3 vi = poly.v[i], vj = poly.v[j];
-            if (ti != BACK) f.push_back(vi);
-            if (ti != FRONT) b.push_back(vi);
-            if ((ti | tj) == SPANNING) {
-                const double d = pl.n.dot(vj - vi);
-                const double s = std::abs(d) < 1e-15 ? 0.5 : (pl.w - pl.n.dot(vi)) / d;
-                const V3 x = vi + (vj - vi) * s;
-                f.push_back(x);
-                b.push_back(x);
+        case COPLANAR:
+            (pl.n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);
+            break;
+        case FRONT: front.push_back(poly); break;
+        case BACK: back.push_back(poly); break;
+        default: {
+            std::vector<V3> f, b;
+            for (size_t i = 0; i < poly.v.size(); ++i) {
+                const size_t j = (i + 1) % poly.v.size();
+                const int ti = types[i], tj = types[j];
+                const V3 vi = poly.v[i], vj = poly.v[j];
+                if (ti != BACK) f.push_back(vi);
+                if (ti != FRONT) b.push_back(vi);
+                if ((ti | tj) == SPANNING) {
+                    const double d = pl.n.dot(vj - vi);
+                    const double s = std::abs(d) < 1e-15 ? 0.5 : (pl.w - pl.n.dot(vi)) / d;
+                    const V3 x = vi + (vj - vi) * s;
+                    f.push_back(x);
+                    b.push_back(x);
+                }
             }
+            if (f.size() >= 3) front.emplace_back(f, poly.plane);
+            if (b.size() >= 3) back.emplace_back(b, poly.plane);
         }
-        if (f.size() >= 3) front.emplace_back(f, poly.plane);
-        if (b.size() >= 3) back.emplace_back(b, poly.plane);
-    }
     }
 }
 

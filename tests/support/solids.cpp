@@ -167,7 +167,8 @@ std::string closedSurfaceFault(const Solid& s, bool tJunctions, double tol) {
             if (tJunctions) {
                 const V3 A = uniq[a], d = uniq[b] - A;
                 const double len2 = d.dot(d);
-                const double x0 = std::min(A.x, uniq[b].x) - tol, x1 = std::max(A.x, uniq[b].x) + tol;
+                const double x0 = std::min(A.x, uniq[b].x) - tol,
+                             x1 = std::max(A.x, uniq[b].x) + tol;
                 auto it = std::lower_bound(uniq.begin(), uniq.end(), x0,
                                            [](const V3& q, double x) { return q.x < x; });
                 for (; it != uniq.end() && it->x <= x1; ++it) {
