@@ -129,16 +129,17 @@ struct Operand {
     // its polygons cut down to the region, or from all of them when none reaches it (the
     // region then lies wholly inside or wholly outside, which only the whole tree tells)
     // or when all of them do.
-    bsp::Tree treeFor(bsp::Work& w, const Box3& region) const {
+    void treeFor(bsp::Work& w, const Box3& region, bsp::Tree& tree) const {
         size_t away = 0;
         for (size_t i = 0; i < s.size(); ++i)
             away += s[i].v.size() >= 3 && !bsp::meets(boxes[i], region);
-        std::vector<bsp::Piece> list;
+        std::vector<bsp::Piece>& list = w.list;
+        list.clear();
         if (away > 0 && away < s.size()) bsp::cutToRegion(w, s, base, boxes, region, list);
         if (list.empty())
             for (size_t i = 0; i < s.size(); ++i)
                 if (s[i].v.size() >= 3) list.push_back(piece(i));
-        return bsp::buildTree(w, list);
+        bsp::buildTree(w, list, tree);
     }
 
     // Appends the result's share of this operand: far polygons whole when `keepFar`; of the
@@ -172,6 +173,20 @@ struct Operand {
     }
 };
 
+// The working memory of the operations on this thread, kept from one to the next: a
+// boolean then splits into warm memory instead of faulting in fresh pages, which costs as
+// much as the splitting itself. What one large operation leaves beyond 64 MB is freed.
+bsp::Work& threadWork() {
+    thread_local bsp::Work w;
+    return w;
+}
+
+bsp::Work& scratch() {
+    bsp::Work& w = threadWork();
+    w.reset(size_t(64) << 20);
+    return w;
+}
+
 Solid run(Op op, const Solid& a, const Solid& b) {
     Operand A(a, 0), B(b, uint32_t(a.size()));
     const bool apart = a.empty() || b.empty() || !A.box.overlaps(B.box);
@@ -186,7 +201,7 @@ Solid run(Op op, const Solid& a, const Solid& b) {
             case Op::intersect: return {};
         }
 
-    bsp::Work w;
+    bsp::Work& w = scratch();
     w.planes.reserve(a.size() + b.size());
     for (const CPoly& p : a)
         w.planes.push_back(p.plane);
@@ -203,9 +218,10 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     const bool keepA = op != Op::intersect, keepB = op == Op::unite;
     A.selectNear(w, B.box, keepA);
     B.selectNear(w, A.box, keepB);
-    bsp::Tree ta, tb;
-    if (!B.pieces.empty()) ta = A.treeFor(w, grown(B.reach, kReach));
-    if (!A.pieces.empty()) tb = B.treeFor(w, grown(A.reach, kReach));
+    bsp::Tree& ta = w.trees[0];
+    bsp::Tree& tb = w.trees[1];
+    if (!B.pieces.empty()) A.treeFor(w, grown(B.reach, kReach), ta);
+    if (!A.pieces.empty()) B.treeFor(w, grown(A.reach, kReach), tb);
 
     // The clip-and-invert sequence of each operation, with every inversion of a tree or a
     // polygon list folded into the flags of the clip that reads it. The tree of a receives
@@ -222,6 +238,10 @@ Solid run(Op op, const Solid& a, const Solid& b) {
 }
 
 }  // namespace
+
+void releaseCsgMemory() {
+    threadWork().reset(0);
+}
 
 Solid CSG::unite(const Solid& a, const Solid& b) {
     return run(Op::unite, a, b);

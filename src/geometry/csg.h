@@ -57,6 +57,10 @@ Solid subtract(const Solid& a, const Solid& b);  // a minus b
 Solid intersect(const Solid& a, const Solid& b);
 }  // namespace CSG
 
+// The operations keep their working memory per thread between calls (at most 64 MB), so
+// that repeated booleans reuse warm memory; this frees it on the calling thread.
+void releaseCsgMemory();
+
 Box3 solidBox(const Solid& solid);
 // Positive for a closed solid with outward normals (mm³).
 double signedVolume(const Solid& solid);

@@ -37,17 +37,22 @@ struct Frag {
     bool whole = true;
 };
 
-// Stable storage for the vertices of split pieces: pointers never move until the arena
-// dies with its operation, so pieces stay 16 bytes and are copied freely.
+// Stable storage for the vertices of split pieces: pointers never move until the arena is
+// reset, so pieces stay small and are copied freely. Reset keeps the blocks for reuse.
 class VertexArena {
 public:
-    // Room for n points, valid until the arena dies.
+    // Room for n points, valid until the next reset.
     V3* alloc(size_t n);
+    // Forgets every point; keeps blocks up to `keep` points in all, frees the rest.
+    void reset(size_t keep);
 
 private:
-    std::vector<std::unique_ptr<V3[]>> blocks_;
-    V3* cur_ = nullptr;
-    size_t used_ = 0, cap_ = 0;
+    struct Block {
+        std::unique_ptr<V3[]> p;
+        size_t cap = 0;
+    };
+    std::vector<Block> blocks_;
+    size_t at_ = 0, used_ = 0;  // current block and points used in it
 };
 
 // Closed boxes that share at least a point.
@@ -75,27 +80,39 @@ struct Node {
 };
 using Tree = std::vector<Node>;
 
+// A piece on its way down a tree.
+struct Walk {
+    int32_t node;
+    Piece piece;
+};
+
 // An axis-aligned box as centre and half sizes.
 struct Extent {
     V3 c, h;
 };
 
-// Everything one operation allocates, reused across its phases.
+// Everything one operation allocates, reused across its phases and, through reset, by the
+// next operation on the same thread.
 struct Work {
     std::vector<CPlane> planes;   // by source polygon: those of a, then those of b
     std::vector<Extent> extents;  // by source polygon: bounds all its pieces
     std::vector<Frag> frags;      // split history of the clipped pieces
     VertexArena arena;
+    Tree trees[2];
     std::vector<double> dist;  // split scratch
     std::vector<uint8_t> types;
-    std::vector<Piece> front, stack;  // tree scratch
+    std::vector<Piece> list, front;  // tree scratch
+    std::vector<Walk> walks;
+
+    // Empties everything for the next operation, keeping memory up to about `keepBytes`
+    // (an operation on large solids does not pin its peak for good).
+    void reset(size_t keepBytes);
 };
 
-// The side of `plane` that `p` lies on when the box of its source polygon settles it
-// (with room to spare for rounding), else kSpanning: most pieces lie far from most planes,
-// and this spares a look at their vertices.
-inline PieceType quickSide(const Work& w, const Piece& p, const CPlane& plane) {
-    const Extent& e = w.extents[p.src];
+// The side of `plane` that a piece lies on when the box `e` of its source polygon settles
+// it (with room to spare for rounding), else kSpanning: most pieces lie far from most
+// planes, and this spares a look at their vertices.
+inline PieceType quickSide(const Extent& e, const CPlane& plane) {
     const double tc = plane.n.dot(e.c) - plane.w;
     const double reach =
         std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
@@ -118,9 +135,10 @@ Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool ke
 void cutToRegion(Work& w, const Solid& solid, uint32_t srcBase, const std::vector<Box3>& boxes,
                  const Box3& region, std::vector<Piece>& out);
 
-// Builds a classifier tree from `pieces` (consumed): each node splits by the plane of the
-// middle piece of its list; pieces in that plane end there. Empty for no pieces.
-Tree buildTree(Work& w, std::vector<Piece>& pieces);
+// Builds into `tree` a classifier tree of `pieces` (consumed): each node splits by the
+// plane of the middle piece of its list; pieces in that plane end there. Empty for no
+// pieces.
+void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree);
 
 // Keeps the parts of `pieces` outside the tree's solid (in front of its leaves) and drops
 // those inside, recording both in the split history. `inverted` reads the tree as its inverse

@@ -23,15 +23,42 @@ V3 unit(int a, double s) {
 }  // namespace
 
 V3* VertexArena::alloc(size_t n) {
-    if (used_ + n > cap_) {
-        cap_ = std::max(n, blocks_.empty() ? kFirstBlock : std::min(2 * cap_, kMaxBlock));
-        blocks_.push_back(std::make_unique<V3[]>(cap_));
-        cur_ = blocks_.back().get();
+    while (at_ < blocks_.size() && used_ + n > blocks_[at_].cap) {
+        ++at_;
         used_ = 0;
     }
-    V3* out = cur_ + used_;
+    if (at_ == blocks_.size()) {
+        const size_t last = blocks_.empty() ? 0 : blocks_.back().cap;
+        const size_t cap = std::max(n, last ? std::min(2 * last, kMaxBlock) : kFirstBlock);
+        blocks_.push_back({std::make_unique<V3[]>(cap), cap});
+    }
+    V3* out = blocks_[at_].p.get() + used_;
     used_ += n;
     return out;
+}
+
+void VertexArena::reset(size_t keep) {
+    size_t kept = 0, k = 0;
+    while (k < blocks_.size() && kept + blocks_[k].cap <= keep)
+        kept += blocks_[k++].cap;
+    blocks_.resize(k);
+    at_ = used_ = 0;
+}
+
+void Work::reset(size_t keepBytes) {
+    auto clear = [keepBytes](auto& v) {
+        v.clear();
+        if (v.capacity() * sizeof(v[0]) > keepBytes / 8) v.shrink_to_fit();
+    };
+    clear(planes);
+    clear(extents);
+    clear(frags);
+    clear(trees[0]);
+    clear(trees[1]);
+    clear(list);
+    clear(front);
+    clear(walks);
+    arena.reset(keepBytes / 2 / sizeof(V3));
 }
 
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane) {

@@ -16,9 +16,9 @@ struct Item {
 
 }  // namespace
 
-Tree buildTree(Work& w, std::vector<Piece>& buf) {
-    Tree tree;
-    if (buf.empty()) return tree;
+void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
+    tree.clear();
+    if (buf.empty()) return;
     tree.push_back({});
     std::vector<Item> stack{{0, 0, buf.size()}};
     std::vector<Piece>& fr = w.front;
@@ -39,7 +39,7 @@ Tree buildTree(Work& w, std::vector<Piece>& buf) {
             // them beyond the tolerance: every path then uses each plane at most once,
             // which bounds the depth.
             if (p.src == splitter.src) continue;
-            PieceType side = quickSide(w, p, plane);
+            PieceType side = quickSide(w.extents[p.src], plane);
             SplitResult r;
             if (side == kSpanning) side = (r = splitPiece(w, p, plane)).type;
             switch (side) {
@@ -68,52 +68,42 @@ Tree buildTree(Work& w, std::vector<Piece>& buf) {
         }
     }
     buf.clear();
-    return tree;
 }
 
 void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
                 std::vector<Piece>& pieces) {
     if (tree.empty() || pieces.empty()) return;
-    std::vector<Piece>& buf = w.stack;
-    buf.assign(pieces.begin(), pieces.end());
+    // Each piece walks down on its own, so a piece that stays whole costs one plane test
+    // per node and no list work; a split sends one side down at once and parks the other.
+    std::vector<Walk>& stack = w.walks;
+    stack.clear();
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
+        stack.push_back({0, *it});
     pieces.clear();
-    std::vector<Piece>& fr = w.front;
     // Read inverted, a node's plane is flipped and its children swapped: what lies in
     // front of the stored plane lies behind the inverted one.
     const bool reverse = inverted != flipped;
-    std::vector<Item> stack{{0, 0, buf.size()}};
     while (!stack.empty()) {
-        const Item it = stack.back();
+        auto [at, p] = stack.back();
         stack.pop_back();
-        const Node& node = tree[it.node];
-        const int32_t frontChild = inverted ? node.back : node.front;
-        const int32_t backChild = inverted ? node.front : node.back;
-        // Pieces going behind are compacted in place for the back child, or lost when
-        // there is none: behind a leaf plane is inside the solid.
-        fr.clear();
-        size_t nb = it.start;
-        auto toBack = [&](const Piece& q) {
-            if (backChild >= 0)
-                buf[nb++] = q;
-            else
-                lose(w, q.frag);
-        };
-        for (size_t i = it.start; i < it.end; ++i) {
-            const Piece p = buf[i];
-            PieceType side = quickSide(w, p, node.plane);
+        // Every piece of a walk comes from one source, whose box bounds them all.
+        const Extent e = w.extents[p.src];
+        while (true) {
+            const Node& node = tree[at];
+            const int32_t frontChild = inverted ? node.back : node.front;
+            const int32_t backChild = inverted ? node.front : node.back;
+            PieceType side = quickSide(e, node.plane);
             SplitResult r;
             if (side == kSpanning) side = (r = splitPiece(w, p, node.plane)).type;
+            bool front = false, gone = false;
             switch (side) {
                 case kCoplanar: {
                     const double facing = node.plane.n.dot(w.planes[p.src].n);
-                    if (reverse ? facing < 0 : facing > 0)
-                        fr.push_back(p);
-                    else
-                        toBack(p);
+                    front = reverse ? facing < 0 : facing > 0;
                     break;
                 }
-                case kFront: inverted ? toBack(p) : fr.push_back(p); break;
-                case kBack: inverted ? fr.push_back(p) : toBack(p); break;
+                case kFront: front = !inverted; break;
+                case kBack: front = inverted; break;
                 case kSpanning: {
                     Piece sides[2] = {r.front, r.back};
                     for (int k = 0; k < 2; ++k) {
@@ -123,20 +113,35 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
                         w.frags[p.frag].child[k] = sides[k].frag;
                     }
                     if (!sides[0].n || !sides[1].n) lose(w, p.frag);
-                    for (int k = 0; k < 2; ++k)
-                        if (sides[k].n)
-                            (k == 0) != inverted ? fr.push_back(sides[k]) : toBack(sides[k]);
+                    // The stored plane's back side is the effective front when inverted.
+                    const Piece& ahead = sides[inverted ? 1 : 0];
+                    const Piece& behind = sides[inverted ? 0 : 1];
+                    if (behind.n) {
+                        if (backChild >= 0)
+                            stack.push_back({backChild, behind});
+                        else
+                            lose(w, behind.frag);  // behind a leaf plane is inside the solid
+                    }
+                    gone = !ahead.n;
+                    p = ahead;
+                    front = true;
                     break;
                 }
             }
-        }
-        buf.resize(nb);
-        if (nb > it.start) stack.push_back({backChild, it.start, nb});
-        if (frontChild >= 0 && !fr.empty()) {
-            buf.insert(buf.end(), fr.begin(), fr.end());
-            stack.push_back({frontChild, nb, buf.size()});
-        } else {
-            pieces.insert(pieces.end(), fr.begin(), fr.end());
+            if (gone) break;
+            if (front) {
+                if (frontChild < 0) {
+                    pieces.push_back(p);
+                    break;
+                }
+                at = frontChild;
+            } else {
+                if (backChild < 0) {
+                    lose(w, p.frag);
+                    break;
+                }
+                at = backChild;
+            }
         }
     }
 }
