@@ -38,7 +38,8 @@ struct CPoly {
     CPoly() = default;
     CPoly(std::vector<V3> v_, CPlane plane_) : v(std::move(v_)), plane(plane_) {}
     // Fits the plane (Newell normal, mean point) after dropping points within 1e-9 of the
-    // previous one and closing repeats; nothing below 3 points or for a vanishing normal.
+    // previous one and closing repeats; nothing below 3 points, for a vanishing normal or
+    // for a point that is not finite.
     static std::optional<CPoly> fit(const std::vector<V3>& pts);
 
     CPoly flipped() const;
@@ -49,8 +50,11 @@ struct CPoly {
 using Solid = std::vector<CPoly>;
 
 // Boolean operations; the inputs are not changed. Disjoint boxes take shortcuts (union
-// concatenates, subtract returns a, intersect returns nothing). `union` being a keyword,
-// the union is spelled `unite`.
+// concatenates, subtract returns a, intersect returns nothing). The result holds a's
+// polygons, then b's; a polygon that lost no part of itself comes back whole, however the
+// trees cut it, and otherwise as its surviving pieces (never merged with pieces of another
+// polygon), so repeated cuts do not shatter a solid. `union` being a keyword, the union is
+// spelled `unite`.
 namespace CSG {
 Solid unite(const Solid& a, const Solid& b);
 Solid subtract(const Solid& a, const Solid& b);  // a minus b
