@@ -3,10 +3,16 @@
 # Usage: scripts/deps.sh [test]   — "test" adds what the tests and benchmarks need.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev)
+packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
+          qt6-base-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libgl1-mesa-dri fonts-dejavu-core)
 if [ "${1:-}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales)
+  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth
+             lib3mf-dev libzip-dev)
 fi
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,8 +23,14 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installation des paquets manquants : ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The number tests run under a French locale, which Debian does not generate by default.
+if [ "${1:-}" = test ] && ! locale -a 2>/dev/null | grep -qix 'fr_FR\.utf-\?8'; then
+  echo "Génération de la locale fr_FR.UTF-8"
+  $sudo sed -i 's/^# *\(fr_FR\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'fr_FR.UTF-8 UTF-8' /etc/locale.gen || echo 'fr_FR.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen
 fi

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "support/shapes.h"
-#include "support/solids.h"
+#include "support/solid_checks.h"
 
 namespace ivo {
 namespace {

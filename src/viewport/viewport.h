@@ -1,0 +1,85 @@
+// The 3-D view: scene (background, grid and axes, origin planes, bodies with crease
+// edges), the orbit camera and its gestures, picking, the 2-D overlay and the view cube.
+// Public interface used by the window; the camera maths and picking live in plain files.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QOpenGLWidget>
+
+#include "geometry/loops.h"
+#include "sketch/sketch.h"
+#include "viewport/viewport_host.h"
+
+class QPainter;
+
+namespace ivo {
+
+struct Rgba {
+    double r = 0, g = 0, b = 0, a = 1;
+};
+
+class Viewport : public QOpenGLWidget {
+public:
+    explicit Viewport(ViewportHost* host, QWidget* parent = nullptr);
+    ~Viewport() override;
+
+    ViewportHost* ctl;  // owner, never null while the view lives
+
+    // Orbit camera state; call updateCamera() after changing it directly.
+    V3 target;
+    double dist = 260;
+    double yaw = 0.7;
+    double pitch = 0.5;
+
+    // Triangles of every evaluated body (hidden ones included), by body id.
+    std::map<Id, std::vector<Tri>> bodyTris;
+
+    void updateCamera();
+    void orbit(double dx, double dy);
+    void pan(double dx, double dy);
+    void zoom(double k, ViewPoint at);
+    // "top", "front", "right"; anything else is the isometric view.
+    void setView(const std::string& name);
+    void setDirection(V3 d);
+    void look(const SketchPlane& plane);
+    void fit();
+
+    // Rebuild body meshes and crease edges from ctl->result() and ctl->doc().hidden.
+    void rebuildBodies();
+    void showPlanes(bool on);
+    void clearHover();
+    void updateHover(ViewPoint p);
+    std::optional<SketchPlane> pickPlane(ViewPoint p);
+    // Redraws the 2-D overlay (and the 3-D image under it).
+    void redrawOverlay();
+
+    // Model point under p on the near plane, and the unit direction into the scene.
+    std::pair<V3, V3> ray(ViewPoint p) const;
+    std::optional<ViewPoint> project(V3 q) const;
+    std::optional<ViewPoint> toScreen(const Sketch& sketch, V2 p) const;
+    // The pointer's position on a sketch plane; nothing when the view is edge-on to it.
+    std::optional<V2> planePoint(const SketchPlane& plane, ViewPoint p) const;
+
+    // Overlay drawing, valid while the overlay is being painted (inside the host's
+    // editorDraw, drawFeatureOverlay and drawSelection).
+    void fillTris(const std::vector<Tri>& tris, Rgba color);
+    void fillLoops(const std::vector<Loop>& loops, const Sketch& sketch, Rgba color);
+    void strokePolyline(const std::vector<V2>& points, const Sketch& sketch, bool closed,
+                        Rgba color, double width, bool dashed);
+    void drawSketchLight(const Sketch& sketch);
+    // The painter of the overlay pass (nullptr outside it), for texts and symbols.
+    QPainter* overlayPainter() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace ivo
