@@ -149,6 +149,17 @@ bool apart(const Solid& a, const Solid& b) {
     return !solidBox(a).overlaps(solidBox(b));
 }
 
+// The common tail of union and difference: b loses what lies inside a, coplanar faces
+// included, and joins a's tree.
+void clipAndJoin(PlainNode& A, PlainNode& B) {
+    A.clipTo(B);
+    B.clipTo(A);
+    B.invert();
+    B.clipTo(A);
+    B.invert();
+    A.build(B.allPolygons());
+}
+
 }  // namespace
 
 Solid PlainCSG::unite(const Solid& a, const Solid& b) {
@@ -160,12 +171,7 @@ Solid PlainCSG::unite(const Solid& a, const Solid& b) {
         return out;
     }
     PlainNode A(a), B(b);
-    A.clipTo(B);
-    B.clipTo(A);
-    B.invert();
-    B.clipTo(A);
-    B.invert();
-    A.build(B.allPolygons());
+    clipAndJoin(A, B);
     return A.allPolygons();
 }
 
@@ -173,12 +179,7 @@ Solid PlainCSG::subtract(const Solid& a, const Solid& b) {
     if (a.empty() || b.empty() || apart(a, b)) return a;
     PlainNode A(a), B(b);
     A.invert();
-    A.clipTo(B);
-    B.clipTo(A);
-    B.invert();
-    B.clipTo(A);
-    B.invert();
-    A.build(B.allPolygons());
+    clipAndJoin(A, B);
     A.invert();
     return A.allPolygons();
 }
