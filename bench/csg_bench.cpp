@@ -1,7 +1,9 @@
 // The shared boolean cases (bench-cases/booleans/*.json), each run by the kernel and by the
 // plain clip-and-invert reference as the in-run baseline. Counters: output polygons, peak
 // heap during one run (MB, by the counting allocator below), and the volume error against
-// the case's expectedVolume (or against the reference's volume when none is given).
+// the case's expectedVolume (or against the reference's volume when none is given). A
+// closing table gives processor-time medians and minimums with ratios against the plain
+// kernel and against the other kernels' medians listed in bench-cases/PEERS.md.
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -10,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -150,12 +153,30 @@ std::vector<Case> loadCases() {
     return cases;
 }
 
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// What each benchmark measured, for the closing table: processor ms per run, one entry per
+// repetition, and the counters of its last repetition.
+struct Figures {
+    std::vector<double> ms;
+    double polys = 0, peakMB = 0, volErr = 0;
+};
+std::map<std::string, Figures> figures;
+
 // Times `steps` steps of the case (all of a sequence unless capped), then one more run
 // for the counters.
-void bench(benchmark::State& state, const Case& c, bool plain, size_t steps) {
+void bench(benchmark::State& state, const std::string& label, const Case& c, bool plain,
+           size_t steps) {
     const Kernel* k = plain ? kPlain : kOurs;
+    const double t0 = cpuMs();
     for (auto _ : state)
         benchmark::DoNotOptimize(runCase(c, k[0], k[1], k[2], steps));
+    Figures& f = figures[label];
+    f.ms.push_back((cpuMs() - t0) / double(state.iterations()));
     // Measured from cold: the kernel's working memory, kept between runs, is freed first.
     releaseCsgMemory();
     const size_t base = liveBytes;
@@ -173,6 +194,85 @@ void bench(benchmark::State& state, const Case& c, bool plain, size_t steps) {
         want = it->second;
     }
     state.counters["volErr"] = vol - want;
+    f.polys = double(r.size());
+    f.peakMB = double(peakBytes - base) / 1e6;
+    f.volErr = vol - want;
+}
+
+std::string num(double v, int digits, std::chars_format f = std::chars_format::fixed) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, f, digits);
+    return std::string(buf, r.ptr);
+}
+
+// The other kernels' medians by case and kernel, from the table of PEERS.md: the first
+// number of a cell, spaces between its digits allowed; cells without one are left out.
+std::map<std::string, std::vector<std::pair<std::string, double>>> readPeers() {
+    const char* env = std::getenv("IVORANE_BENCH_CASES");
+    std::ifstream in(std::filesystem::path(env ? env : IVORANE_BENCH_CASES_DIR) / "PEERS.md");
+    std::map<std::string, std::vector<std::pair<std::string, double>>> peers;
+    std::vector<std::string> kernels;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("| ", 0) != 0) continue;
+        std::vector<std::string> cells;
+        std::stringstream row(line.substr(1));
+        for (std::string cell; std::getline(row, cell, '|');) {
+            const size_t a = cell.find_first_not_of(' '), b = cell.find_last_not_of(' ');
+            cells.push_back(a == std::string::npos ? "" : cell.substr(a, b - a + 1));
+        }
+        if (cells.empty()) continue;
+        if (cells[0] == "case") {
+            kernels.assign(cells.begin() + 1, cells.end());
+            continue;
+        }
+        for (size_t i = 1; i < cells.size() && i - 1 < kernels.size(); ++i) {
+            std::string digits;
+            for (char ch : cells[i]) {
+                if (ch == '/' || ch == '(') break;
+                if (ch != ' ') digits += ch;
+            }
+            double v = 0;
+            const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+            if (r.ec == std::errc() && r.ptr == digits.data() + digits.size() && !digits.empty())
+                peers[cells[0]].push_back({kernels[i - 1], v});
+        }
+    }
+    return peers;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? NAN : v[v.size() / 2];
+}
+
+void printTable(const std::vector<Case>& cases) {
+    const auto peers = readPeers();
+    std::cout << "\nProcessor time per run (ms): ours median / minimum, then the others' "
+                 "time over ours\n";
+    for (const Case& c : cases) {
+        const auto ours = figures.find(c.name);
+        if (ours == figures.end() || ours->second.ms.empty()) continue;
+        const Figures& f = ours->second;
+        const double med = median(f.ms);
+        std::string line = c.name + ": " + num(med, 3) + " / " +
+                           num(*std::min_element(f.ms.begin(), f.ms.end()), 3) + " ms, " +
+                           num(f.polys, 0) + " polygons, " + num(f.peakMB, 2) +
+                           " MB, volume error " + num(f.volErr, 1, std::chars_format::scientific);
+        for (const char* part : {"/plain", "/first12/plain"}) {
+            const auto plain = figures.find(c.name + part);
+            if (plain == figures.end()) continue;
+            const bool capped = std::string(part) != "/plain";
+            const auto same = figures.find(capped ? c.name + "/first12" : c.name);
+            line += std::string("; plain") + (capped ? " (first 12 steps)" : "") + " " +
+                    num(median(plain->second.ms), 3) + " ms = x" +
+                    num(median(plain->second.ms) / median(same->second.ms), 1);
+        }
+        if (auto p = peers.find(c.name); p != peers.end())
+            for (const auto& [kernel, ms] : p->second)
+                line += "; " + kernel + " x" + num(ms / med, 1);
+        std::cout << line << "\n";
+    }
 }
 
 }  // namespace
@@ -188,9 +288,10 @@ int main(int argc, char** argv) {
         const size_t planSteps = longSequence ? 12 : c.b.size();
         const double slow = c.name == "revolve_union" || longSequence ? 1 : 0;
         auto reg = [&](std::string label, bool plain, size_t steps) {
-            auto* b = benchmark::RegisterBenchmark(
-                label.c_str(),
-                [&c, plain, steps](benchmark::State& s) { bench(s, c, plain, steps); });
+            auto* b = benchmark::RegisterBenchmark(label.c_str(),
+                                                   [label, &c, plain, steps](benchmark::State& s) {
+                                                       bench(s, label, c, plain, steps);
+                                                   });
             b->Unit(benchmark::kMillisecond);
             b->ComputeStatistics("min", [](const std::vector<double>& v) {
                 return *std::min_element(v.begin(), v.end());
@@ -203,5 +304,6 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    printTable(cases);
     return 0;
 }
