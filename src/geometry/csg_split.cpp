@@ -70,11 +70,17 @@ SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane) {
     }
     double* t = w.dist.data();
     uint8_t* type = w.types.data();
+    // Locals, so that the stores below cannot be taken to change them.
+    const V3* v = p.v;
+    const V3 n = plane.n;
+    const double pw = plane.w;
     unsigned all = 0;
     for (uint32_t i = 0; i < k; ++i) {
-        t[i] = plane.n.dot(p.v[i]) - plane.w;
-        type[i] = uint8_t((t[i] > CSG_EPS) | (t[i] < -CSG_EPS) << 1);
-        all |= type[i];
+        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
+        const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
+        t[i] = d;
+        type[i] = uint8_t(ty);
+        all |= ty;
     }
     r.type = static_cast<PieceType>(all);
     if (all != kSpanning) return r;
@@ -93,12 +99,12 @@ SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane) {
     for (uint32_t i = 0; i < k; ++i) {
         const uint32_t j = i + 1 == k ? 0 : i + 1;
         const unsigned ti = type[i], tj = type[j];
-        const V3 vi = p.v[i];
+        const V3 vi = v[i];
         if (f && ti != kBack) f[jf++] = vi;
         if (b && ti != kFront) b[jb++] = vi;
         if ((ti | tj) == kSpanning) {
-            const V3 e = p.v[j] - vi;
-            const double d = plane.n.dot(e);
+            const V3 e = v[j] - vi;
+            const double d = n.dot(e);
             // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
             const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
             const V3 x = vi + e * s;
