@@ -87,7 +87,7 @@ struct Operand {
     const Solid& s;
     uint32_t base = 0;
     std::vector<Box3> boxes;
-    Box3 box, reach;
+    Box3 box;
     std::vector<int32_t> root;  // by polygon: its split history entry, -1 when far
     std::vector<bsp::Piece> pieces;
 
@@ -118,24 +118,17 @@ struct Operand {
             bsp::Piece p = piece(i);
             p.frag = root[i];
             p = bsp::cutToBox(w, p, boxes[i], other, keepOutside);
-            if (!p.n) continue;
-            pieces.push_back(p);
-            for (uint32_t k = 0; k < p.n; ++k)
-                reach.add(p.v[k]);
+            if (p.n) pieces.push_back(p);
         }
     }
 
-    // A tree of this solid that classifies every point of `region` correctly: built from
-    // its polygons cut down to the region, or from all of them when none reaches it (the
-    // region then lies wholly inside or wholly outside, which only the whole tree tells)
-    // or when all of them do.
-    void treeFor(bsp::Work& w, const Box3& region, bsp::Tree& tree) const {
-        size_t away = 0;
-        for (size_t i = 0; i < s.size(); ++i)
-            away += s[i].v.size() >= 3 && !bsp::meets(boxes[i], region);
+    // A tree of this solid that classifies correctly every point of the other operand's
+    // box, where all the pieces it will clip lie: built from this solid's polygons cut
+    // down to that box (taken before they are clipped), or from all of its polygons when
+    // none reaches the box, which then lies wholly inside or wholly outside.
+    void treeFor(bsp::Work& w, bsp::Tree& tree) const {
         std::vector<bsp::Piece>& list = w.list;
-        list.clear();
-        if (away > 0 && away < s.size()) bsp::cutToRegion(w, s, base, boxes, region, list);
+        list.assign(pieces.begin(), pieces.end());
         if (list.empty())
             for (size_t i = 0; i < s.size(); ++i)
                 if (s[i].v.size() >= 3) list.push_back(piece(i));
@@ -220,8 +213,8 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     B.selectNear(w, A.box, keepB);
     bsp::Tree& ta = w.trees[0];
     bsp::Tree& tb = w.trees[1];
-    if (!B.pieces.empty()) A.treeFor(w, grown(B.reach, kReach), ta);
-    if (!A.pieces.empty()) B.treeFor(w, grown(A.reach, kReach), tb);
+    if (!B.pieces.empty()) A.treeFor(w, ta);
+    if (!A.pieces.empty()) B.treeFor(w, tb);
 
     // The clip-and-invert sequence of each operation, with every inversion of a tree or a
     // polygon list folded into the flags of the clip that reads it. The tree of a receives

@@ -129,12 +129,6 @@ SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
 // own, lost unless `keepOutside`.
 Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool keepOutside);
 
-// The pieces of the polygons of `solid` whose box meets `region`, cut down to the region
-// (sources numbered from srcBase). They feed a tree that only has to classify points
-// inside the region.
-void cutToRegion(Work& w, const Solid& solid, uint32_t srcBase, const std::vector<Box3>& boxes,
-                 const Box3& region, std::vector<Piece>& out);
-
 // Builds into `tree` a classifier tree of `pieces` (consumed): each node splits by the
 // plane of the middle piece of its list; pieces in that plane end there. Empty for no
 // pieces.

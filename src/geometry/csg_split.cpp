@@ -158,16 +158,6 @@ Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool ke
     return p;
 }
 
-void cutToRegion(Work& w, const Solid& solid, uint32_t srcBase, const std::vector<Box3>& boxes,
-                 const Box3& region, std::vector<Piece>& out) {
-    for (size_t i = 0; i < solid.size(); ++i) {
-        if (solid[i].v.size() < 3 || !meets(boxes[i], region)) continue;
-        const Piece p{solid[i].v.data(), uint32_t(solid[i].v.size()), uint32_t(srcBase + i)};
-        const Piece inside = cutToBox(w, p, boxes[i], region, false);
-        if (inside.n) out.push_back(inside);
-    }
-}
-
 }  // namespace ivo::bsp
 
 namespace ivo {
