@@ -257,7 +257,7 @@ void printTable(const std::vector<Case>& cases) {
         const double med = median(f.ms);
         std::string line = c.name + ": " + num(med, 3) + " / " +
                            num(*std::min_element(f.ms.begin(), f.ms.end()), 3) + " ms, " +
-                           num(f.polys, 0) + " polygons, " + num(f.peakMB, 2) +
+                           num(f.polys, 0) + " polygons, " + num(f.peakMB, 3) +
                            " MB, volume error " + num(f.volErr, 1, std::chars_format::scientific);
         for (const char* part : {"/plain", "/first12/plain"}) {
             const auto plain = figures.find(c.name + part);
