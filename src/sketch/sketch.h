@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -126,6 +127,24 @@ struct Sketch {
     bool visible = true;
     std::optional<std::vector<Id>> freePoints;  // points that survive orphan clean-up
 
+    // A parameter interval of one curve: line parameters, or angles in radians (from angle 0
+    // for a circle, where hi may pass 2π; from the start direction for an arc).
+    struct Range {
+        double lo = 0, hi = 0;
+        friend bool operator==(const Range&, const Range&) = default;
+    };
+    // The point ids of a chain of lines, in walking order; a closed chain does not repeat its
+    // first point.
+    struct Chain {
+        std::vector<Id> pts;
+        bool closed = false;
+    };
+    using Transform = std::function<V2(V2)>;
+
+    // Refused patterns: more instances than this (the original included) would freeze the
+    // editor and flood the sketch with curves.
+    static constexpr long long maxPatternInstances = 2500;
+
     Sketch() = default;
     explicit Sketch(SketchPlane p) : plane(std::move(p)) {}
 
@@ -171,6 +190,91 @@ struct Sketch {
     // ends below 1e-8. The best state reached is written back also on failure, and never a
     // non-finite coordinate or radius.
     bool solve(const std::vector<Id>& hold = {});
+
+    // Editing operations. Each keeps the sketch consistent (curves name existing points,
+    // constraints name existing points and curves, new ids come from newId()) and leaves it
+    // exactly as it was when it returns false or nothing. New points are not fixed; new
+    // curves keep the construction flag of the curve they come from. Positions, sizes and
+    // displacements that are not finite or lie beyond 1e9 mm are refused.
+
+    // Pieces and trimming (trim.cpp). Construction curves cut here, unlike in profiles.
+    // The interval between the two consecutive cuts of curve `id` around `at` (the whole
+    // curve when no interval holds it); nothing for an unknown curve.
+    std::optional<Range> pieceRange(Id id, V2 at) const;
+    // That interval as a polyline (two points for a line, 64 segments per turn otherwise).
+    std::vector<V2> piecePolyline(Id id, V2 at) const;
+    // Removes the piece of curve `id` around `at`. The remaining pieces get new end points at
+    // the cuts; ends whose point went with the curve are re-created. A radius or diameter of
+    // an arc or circle is carried to the remaining arcs as a radius. No solving.
+    bool trim(Id id, V2 at);
+
+    // Extending and splitting (extend_split.cpp).
+    // Lengthens line `id` at the end nearer to `near` up to the first curve ahead (within
+    // 100 000 mm); an end shared with another curve, or the origin, gets a new point instead
+    // of moving. Drops the line's length constraint, then solves.
+    bool extendLine(Id id, V2 near);
+    // Cuts a curve into pieces at every crossing (a circle needs two); the constraints on the
+    // curve go with it. No solving.
+    bool splitEntity(Id id);
+
+    // Deleting and merging (delete.cpp).
+    // Removes the constraint, curve or point `id`, the curves built on a point and every
+    // constraint naming it, then the orphans; false (nothing touched) for the origin and for
+    // an id that names nothing.
+    bool deleteEntity(Id id);
+    // Removes points no curve uses (except the origin and the free points) and constraints
+    // naming a missing point or curve.
+    void removeOrphans();
+    // Makes point b one with point a (the origin always survives): references follow, a
+    // fixed flag is kept, lines collapsed to one point and distances between the two vanish.
+    // False for equal ids or ids that are not points. The caller solves.
+    bool mergePoints(Id a, Id b);
+
+    // Corners (corner.cpp): exactly two non-construction lines at point p. The corner point
+    // goes when nothing else uses it; constraints on it go. Both solve.
+    // A tangent arc of `radius` (with its tangent and radius constraints).
+    bool filletCorner(Id p, double radius);
+    // A line cutting `distance` off each line.
+    bool chamferCorner(Id p, double distance);
+
+    // Chains and offsets (offset.cpp).
+    // The chain of lines (of the same construction flag) through line l, stopping at
+    // junctions of three or more lines; empty for an unknown line.
+    Chain lineChain(Id l) const;
+    // A new curve at `distance` from a circle, an arc or the chain of lines through a line
+    // (outwards for round curves, to the left of the line's direction for an open chain,
+    // outwards for a closed one). False when the copy would vanish, turn inside out or fold
+    // back over a segment. No constraints, no solving.
+    bool offsetEntity(Id id, double distance);
+
+    // Copies and patterns (copy.cpp). Copies share points within 1e-6 through pointAt.
+    // The first point within 1e-6 of q, or a new one; nothing for a q out of reach.
+    std::optional<Id> pointAt(V2 q);
+    // The transformed copy of a curve (start and end of an arc swapped when `flip`); nothing
+    // for an unknown curve, an image out of reach, or a line whose ends meet.
+    std::optional<Id> copyEntity(Id id, bool flip, const Transform& transform);
+    // copyEntity for each id in order; the ids of the copies made.
+    std::vector<Id> copyEntities(const std::vector<Id>& ids, bool flip, const Transform& transform);
+    // The mirror image of a curve across line `axis` (not the curve itself).
+    bool mirrorEntity(Id id, Id axis);
+    // count − 1 copies turned by 2π·k/count about point `center`. All or nothing; at most
+    // maxPatternInstances instances.
+    bool circularPattern(Id id, Id center, int count);
+    // Copies at (dx·i, dy·j) for i < nx, j < ny but (0, 0); both counts at least 1, a step
+    // that repeats a copy in place is refused. All or nothing; at most maxPatternInstances.
+    bool rectPattern(Id id, int nx, double dx, int ny, double dy);
+
+    // Moving (copy.cpp).
+    // The curves reachable from curve `id` through shared points other than the origin
+    // (itself included): lines, circles, arcs, each in array order; empty for a non-curve.
+    std::vector<Id> connectedComponent(Id id) const;
+    // Displaces the points of the listed curves (not fixed ones, not the origin) by `by`,
+    // drops distances between a moved and an unmoved point, then solves holding the moved
+    // points. False (nothing touched) when no listed id is a curve.
+    bool moveEntities(const std::vector<Id>& ids, V2 by);
+    // A copy whose plane origin moves dz along the normal and whose points (not the origin)
+    // move by (dx, dy); nothing when a displacement or a moved point is out of reach.
+    std::optional<Sketch> duplicated(double dx, double dy, double dz) const;
 
     friend bool operator==(const Sketch&, const Sketch&) = default;
 };
