@@ -1,8 +1,10 @@
 // Replays a document's timeline into bodies, with a French message for each failing
-// feature. A pure function of the document; EvalCache makes repeated runs incremental.
+// feature. Results depend only on the document; an Evaluation remembers the state after
+// each feature so that re-running after an edit recomputes only from the first change.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,8 +18,13 @@ namespace ivo {
 struct Body {
     Id id = 0;         // the feature that created it
     std::string name;  // "Corps N", numbered per run
-    Solid solid;
-    friend bool operator==(const Body&, const Body&) = default;
+    // Immutable and shared between runs, so an unchanged body is neither copied nor
+    // re-meshed by its viewers.
+    std::shared_ptr<const Solid> solid = std::make_shared<const Solid>();
+
+    friend bool operator==(const Body& a, const Body& b) {
+        return a.id == b.id && a.name == b.name && *a.solid == *b.solid;
+    }
 };
 
 struct EvalResult {
@@ -29,6 +36,18 @@ struct EvalResult {
 
 // The name shown for a body: its entry in the document's bodyNames, else its default name.
 std::string displayName(const Doc& doc, const Body& body);
+
+// Messages of failing features.
+namespace evalmsg {
+inline constexpr const char* noSketch = "Esquisse introuvable.";
+inline constexpr const char* noProfile = "Aucun profil sélectionné.";
+inline constexpr const char* faceUnreachable = "La face visée est perpendiculaire à l'esquisse.";
+inline constexpr const char* badAxis = "Axe invalide.";
+inline constexpr const char* noExtrusion = "Extrusion visée introuvable.";
+inline constexpr const char* twoBodies = "Choisissez deux corps différents.";
+inline constexpr const char* empty = "Le résultat est vide.";
+inline constexpr const char* nothingToModify = "Aucun corps à modifier.";
+}  // namespace evalmsg
 
 namespace Evaluator {
 
@@ -44,5 +63,36 @@ std::optional<double> extrudeDistance(const ExtrudeP& extrude, const Sketch& ske
                                       const std::vector<Region>& regions);
 
 }  // namespace Evaluator
+
+// The working state of a run after some features.
+struct EvalState {
+    std::vector<Body> bodies;
+    std::set<Id> errors;
+    std::map<Id, std::string> messages;
+    std::map<Id, std::shared_ptr<const Sketch>> sketches;  // by sketch feature id
+    int bodyCounter = 0;
+};
+
+// Incremental evaluation: gives exactly Evaluator::run's result, reusing the states after the
+// longest unchanged prefix of active features from the previous call.
+class Evaluation {
+public:
+    EvalResult run(const Doc& doc, std::optional<std::int64_t> upTo = std::nullopt);
+    // Features evaluated afresh by the last run (the others were reused).
+    size_t lastRecomputed() const { return recomputed_; }
+    void clear() { steps_.clear(); }
+
+private:
+    // One active feature with everything outside it that its evaluation reads (the fillets
+    // aimed at an extrusion, whether a fillet's extrusion is active), and the state after it.
+    struct Step {
+        Feature feature;
+        std::vector<FilletP> fillets;
+        bool targetActive = false;
+        EvalState after;
+    };
+    std::vector<Step> steps_;
+    size_t recomputed_ = 0;
+};
 
 }  // namespace ivo
