@@ -100,11 +100,11 @@ TEST(Q3d, InfoDescribesBodiesAndFailures) {
     const CliRun json = q3d({"info", path, "--json"});
     EXPECT_EQ(json.status, 0) << json.err;
     EXPECT_EQ(json.out,
-              "{\"bodies\":[{\"id\":2,\"name\":\"Cale \\\"A\\\"\",\"polygons\":6,"
+              "{\"bodies\":[{\"id\":2,\"name\":\"Cale \\\"A\\\"\",\"polygons\":8,"
               "\"volume\":400.0,\"box\":{\"lo\":[0.0,0.0,0.0],\"hi\":[10.0,10.0,4.0]}}],"
               "\"errors\":{\"3\":\"Aucun profil sélectionné.\"}}\n");
     const CliRun text = q3d({"info", path});
-    EXPECT_NE(text.out.find("corps 2 « Cale \"A\" » : 6 polygones, volume 400,000 mm³, boîte "
+    EXPECT_NE(text.out.find("corps 2 « Cale \"A\" » : 8 polygones, volume 400,000 mm³, boîte "
                             "(0,000 ; 0,000 ; 0,000) à (10,000 ; 10,000 ; 4,000)"),
               std::string::npos)
         << text.out;
