@@ -25,6 +25,9 @@ constexpr const char* kUsage =
     "                            calcule le modèle et décrit ses corps (polygones,\n"
     "                            volume, boîte englobante) et les fonctions en échec ;\n"
     "                            --upto N ne calcule que les N premières fonctions\n"
+    "  export FICHIER -o SORTIE.stl|SORTIE.3mf [--upto N] [--body ID…]\n"
+    "                            exporte les corps visibles (ou ceux choisis par\n"
+    "                            --body) en STL binaire ou en 3MF\n"
     "\n"
     "Options :\n"
     "  -h, --help                affiche cette aide\n"
@@ -109,6 +112,10 @@ int runQ3d(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (o.output || !o.bodies.empty())
             return usage(err, "info n'accepte que --upto et --json.");
         return info(o, out, err);
+    }
+    if (command == "export") {
+        if (o.json) return usage(err, "export n'accepte pas --json.");
+        return exportModel(o, out, err);
     }
     return usage(err, "commande inconnue : " + command);
 }

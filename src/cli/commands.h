@@ -25,6 +25,7 @@ std::optional<Doc> loadModel(const std::string& path, std::ostream& err);
 int check(const Options& o, std::ostream& out, std::ostream& err);
 int format(const Options& o, std::ostream& out, std::ostream& err);
 int info(const Options& o, std::ostream& out, std::ostream& err);
+int exportModel(const Options& o, std::ostream& out, std::ostream& err);
 
 // Usage error: the problem and the usage text on `err`; status 2.
 int usage(std::ostream& err, const std::string& problem);
