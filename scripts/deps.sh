@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libgl1-mesa-dri fonts-dejavu-core)
 if [ "${1:-}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth)
+  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth
+             lib3mf-dev libzip-dev)
 fi
 
 missing=()

@@ -15,6 +15,11 @@ struct NamedMesh {
 };
 
 // The package bytes; nothing when the package would exceed the ZIP format's limits.
+// Triangles whose corners share a vertex after rounding to 0.0001 mm, or have a non-finite
+// corner, are left out; a model left without triangles gets no object and takes no id.
 std::optional<std::string> threeMFData(const std::vector<NamedMesh>& models);
+
+// The package's model part ("3D/3dmodel.model") alone, as UTF-8 text.
+std::string threeMFModelText(const std::vector<NamedMesh>& models);
 
 }  // namespace ivo
