@@ -148,21 +148,28 @@ bool Renderer::initialize() {
         for (V3 c : plane.corners)
             pushPoint(planes, c);
 
-    auto upload = [this](GLuint& vao, GLuint& vbo, const std::vector<float>& data) {
-        glGenVertexArrays(1, &vao);
-        glGenBuffers(1, &vbo);
-        glBindVertexArray(vao);
-        glBindBuffer(GL_ARRAY_BUFFER, vbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
-                     data.data(), GL_STATIC_DRAW);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
-    };
-    upload(gpu_->gridVao, gpu_->gridVbo, grid);
-    upload(gpu_->planeVao, gpu_->planeVbo, planes);
+    upload(gpu_->gridVao, gpu_->gridVbo, grid, false);
+    upload(gpu_->planeVao, gpu_->planeVbo, planes, false);
+    return true;
+}
+
+void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals) {
+    glGenVertexArrays(1, &vao);
+    glGenBuffers(1, &vbo);
+    glBindVertexArray(vao);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+                 GL_STATIC_DRAW);
+    const GLsizei stride = (normals ? 6 : 3) * sizeof(float);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+    if (normals) {
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(3 * sizeof(float)));
+    }
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    return true;
 }
 
 void Renderer::deleteBodies() {
@@ -209,17 +216,7 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
                 }
         }
         m.triVertices = static_cast<GLsizei>(data.size() / 6);
-        glGenVertexArrays(1, &m.triVao);
-        glGenBuffers(1, &m.triVbo);
-        glBindVertexArray(m.triVao);
-        glBindBuffer(GL_ARRAY_BUFFER, m.triVbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
-                     data.data(), GL_STATIC_DRAW);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
-        glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float),
-                              reinterpret_cast<const void*>(3 * sizeof(float)));
+        upload(m.triVao, m.triVbo, data, true);
 
         data.clear();
         for (const Segment& s : body.edges) {
@@ -227,18 +224,9 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
             pushPoint(data, s.b);
         }
         m.edgeVertices = static_cast<GLsizei>(data.size() / 3);
-        glGenVertexArrays(1, &m.edgeVao);
-        glGenBuffers(1, &m.edgeVbo);
-        glBindVertexArray(m.edgeVao);
-        glBindBuffer(GL_ARRAY_BUFFER, m.edgeVbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
-                     data.data(), GL_STATIC_DRAW);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
+        upload(m.edgeVao, m.edgeVbo, data, false);
         gpu_->meshes.push_back(m);
     }
-    glBindVertexArray(0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 std::pair<double, double> Renderer::depthRange(const Camera& camera, const Box3& scene) {

@@ -61,6 +61,8 @@ private:
     void drawBodies(const Frame& frame, const std::array<float, 16>& mvp);
     void drawPlanes(const Frame& frame, const std::array<float, 16>& mvp);
     void deleteBodies();
+    // A vertex array over `data`: positions (3 floats), each followed by a normal when asked.
+    void upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals);
 
     std::unique_ptr<Gpu> gpu_;
 };
