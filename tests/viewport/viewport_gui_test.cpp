@@ -258,6 +258,42 @@ TEST_F(ViewportGui, DoubleClickOnABodyFaceStartsASketchThere) {
     (void)id;
 }
 
+TEST_F(ViewportGui, HoveredBodyFaceIsAnnouncedAndFilled) {
+    ASSERT_NO_FATAL_FAILURE(loadExample("plaque_percee.q3d"));
+    host.currentMode = Mode::choosePlane;
+    vp->showPlanes(true);
+    vp->setView("front");
+    const auto& tris = vp->bodyTris.begin()->second;
+    std::vector<const Tri*> top;
+    double zTop = -1e9;
+    for (const Tri& t : tris)
+        if (t.n.z > 0.999) zTop = std::max(zTop, t.a.z);
+    for (const Tri& t : tris)
+        if (t.n.z > 0.999 && std::abs(t.a.z - zTop) < 1e-9) top.push_back(&t);
+    ASSERT_GE(top.size(), 2u);
+    const QPoint first = qt(*vp->project((top[0]->a + top[0]->b + top[0]->c) / 3));
+    QTest::mouseMove(vp.get(), first);
+    ASSERT_TRUE(vp->hoverFace());
+    EXPECT_EQ(vp->hoverFace()->n, V3(0, 0, 1));
+    EXPECT_NEAR(vp->hoverFace()->w, zTop, 1e-9);
+    EXPECT_EQ(vp->hoverPlane(), "");
+    EXPECT_EQ(host.status, "Cliquez pour esquisser sur cette face");
+
+    // Every facet of the face is filled in orange, not only the one under the pointer.
+    const QImage image = vp->grabFramebuffer();
+    saveShot(image, "viewport-face-hover");
+    const double ratio = image.width() / double(vp->width());
+    for (const Tri* t : {top.front(), top.back()}) {
+        const V2 c = *vp->project((t->a + t->b + t->c) / 3);
+        const QColor px =
+            image.pixelColor(qRound(c.x * ratio), qRound((vp->height() - c.y) * ratio));
+        EXPECT_GT(px.red() - px.blue(), 40) << px.name().toStdString();
+    }
+    // Leaving the body clears the face.
+    QTest::mouseMove(vp.get(), {5, 590});
+    EXPECT_FALSE(vp->hoverFace());
+}
+
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
     ASSERT_NO_FATAL_FAILURE(loadExample("plaque_percee.q3d"));
     const QImage shown = vp->grabFramebuffer();
