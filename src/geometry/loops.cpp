@@ -80,8 +80,12 @@ Loop offsetLoop(const Loop& loop, double d) {
 }
 
 V2 interiorPoint(const Loop& loop) {
-    const auto tris = triangulate(loop, {});
-    if (tris.empty()) return loop.empty() ? V2{} : loop.front();
+    return interiorPoint(loop, {});
+}
+
+V2 interiorPoint(const Loop& outer, const std::vector<Loop>& holes) {
+    const auto tris = triangulate(outer, holes);
+    if (tris.empty()) return outer.empty() ? V2{} : outer.front();
     double best = -1;
     V2 c;
     for (const auto& t : tris) {

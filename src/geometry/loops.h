@@ -41,5 +41,8 @@ Loop offsetLoop(const Loop& loop, double d);
 // Centroid of the largest triangle of the loop's triangulation; the first point (or the
 // origin for an empty loop) when nothing triangulates.
 V2 interiorPoint(const Loop& loop);
+// The same for an outer loop with holes: the first outer point (or the origin) when nothing
+// triangulates.
+V2 interiorPoint(const Loop& outer, const std::vector<Loop>& holes);
 
 }  // namespace ivo

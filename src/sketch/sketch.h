@@ -159,8 +159,10 @@ struct Sketch {
     // Parameters along curve `id` where other curves cross it, ascending, merged at 1e-7.
     std::vector<double> cuts(Id id, bool includeConstruction) const;
 
-    // Profiles (profiles.cpp): closed counter-clockwise loops of the non-construction curves,
-    // and one region per loop with its direct holes (clockwise).
+    // Profiles (profiles.cpp, regions.cpp): closed counter-clockwise loops of the
+    // non-construction curves (whole circles first, then the faces of the others), and one
+    // region per loop with its direct holes (clockwise). Curves with non-finite coordinates
+    // are left out; both are empty when the curves cross more than about a million times.
     std::vector<Loop> loops() const;
     std::vector<Region> regions() const;
 

@@ -1,0 +1,18 @@
+// Builders of test sketches: polygons of lines sharing their corner points, circles, arcs.
+#pragma once
+
+#include <vector>
+
+#include "sketch/sketch.h"
+
+namespace ivo::testing {
+
+// One line per side of the loop, consecutive sides sharing a point; returns the line ids.
+std::vector<Id> addPolygon(Sketch& s, const Loop& loop, bool construction = false);
+// A line between two new points.
+Id addSegment(Sketch& s, V2 a, V2 b, bool construction = false);
+Id addCircle(Sketch& s, V2 c, double r, bool construction = false);
+// Counter-clockwise about c from s to e (three new points).
+Id addArc(Sketch& s, V2 c, V2 start, V2 end, bool construction = false);
+
+}  // namespace ivo::testing
