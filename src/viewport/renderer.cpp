@@ -4,6 +4,7 @@
 
 #include <QOpenGLShaderProgram>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ivo {
@@ -102,6 +103,7 @@ struct Renderer::Mesh {
     GLuint triVao = 0, triVbo = 0, edgeVao = 0, edgeVbo = 0;
     GLsizei triVertices = 0, edgeVertices = 0;
     Rgba color;
+    std::shared_ptr<const Solid> solid;
 };
 
 struct Renderer::Gpu {
@@ -172,14 +174,12 @@ void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, 
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-void Renderer::deleteBodies() {
-    for (Mesh& m : gpu_->meshes) {
-        glDeleteVertexArrays(1, &m.triVao);
-        glDeleteVertexArrays(1, &m.edgeVao);
-        glDeleteBuffers(1, &m.triVbo);
-        glDeleteBuffers(1, &m.edgeVbo);
-    }
-    gpu_->meshes.clear();
+void Renderer::deleteMesh(Mesh& m) {
+    glDeleteVertexArrays(1, &m.triVao);
+    glDeleteVertexArrays(1, &m.edgeVao);
+    glDeleteBuffers(1, &m.triVbo);
+    glDeleteBuffers(1, &m.edgeVbo);
+    m = Mesh{};
 }
 
 void Renderer::release() {
@@ -187,7 +187,9 @@ void Renderer::release() {
         gpu_ = std::make_unique<Gpu>();
         return;
     }
-    deleteBodies();
+    for (Mesh& m : gpu_->meshes)
+        deleteMesh(m);
+    gpu_->meshes.clear();
     glDeleteFramebuffers(1, &gpu_->keptFbo);
     glDeleteTextures(1, &gpu_->keptTexture);
     glDeleteVertexArrays(1, &gpu_->emptyVao);
@@ -201,22 +203,34 @@ void Renderer::release() {
 void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
                          const std::vector<BodyMesh>& meshes) {
     if (!gpu_->ok) return;
-    deleteBodies();
+    std::vector<Mesh> old = std::move(gpu_->meshes);
+    gpu_->meshes.clear();
     std::vector<float> data;
     for (const BodyMesh& body : meshes) {
         Mesh m;
         m.color = body.color;
-        data.clear();
-        if (const auto it = tris.find(body.id); it != tris.end()) {
-            data.reserve(it->second.size() * 18);
-            for (const Tri& t : it->second)
-                for (V3 p : {t.a, t.b, t.c}) {
-                    pushPoint(data, p);
-                    pushPoint(data, t.n);
-                }
+        m.solid = body.solid;
+        // The same solid has the same triangles: its buffer is kept rather than sent again.
+        const auto same = std::find_if(old.begin(), old.end(), [&](const Mesh& o) {
+            return o.solid && o.solid == body.solid && o.triVao;
+        });
+        if (same != old.end()) {
+            std::swap(m.triVao, same->triVao);
+            std::swap(m.triVbo, same->triVbo);
+            m.triVertices = same->triVertices;
+        } else {
+            data.clear();
+            if (const auto it = tris.find(body.id); it != tris.end()) {
+                data.reserve(it->second.size() * 18);
+                for (const Tri& t : it->second)
+                    for (V3 p : {t.a, t.b, t.c}) {
+                        pushPoint(data, p);
+                        pushPoint(data, t.n);
+                    }
+            }
+            m.triVertices = static_cast<GLsizei>(data.size() / 6);
+            upload(m.triVao, m.triVbo, data, true);
         }
-        m.triVertices = static_cast<GLsizei>(data.size() / 6);
-        upload(m.triVao, m.triVbo, data, true);
 
         data.clear();
         for (const Segment& s : body.edges) {
@@ -225,8 +239,10 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
         }
         m.edgeVertices = static_cast<GLsizei>(data.size() / 3);
         upload(m.edgeVao, m.edgeVbo, data, false);
-        gpu_->meshes.push_back(m);
+        gpu_->meshes.push_back(std::move(m));
     }
+    for (Mesh& m : old)
+        deleteMesh(m);
 }
 
 std::pair<double, double> Renderer::depthRange(const Camera& camera, const Box3& scene) {

@@ -60,7 +60,7 @@ private:
     struct Gpu;
     void drawBodies(const Frame& frame, const std::array<float, 16>& mvp);
     void drawPlanes(const Frame& frame, const std::array<float, 16>& mvp);
-    void deleteBodies();
+    void deleteMesh(Mesh& mesh);
     // A vertex array over `data`: positions (3 floats), each followed by a normal when asked.
     void upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals);
 
