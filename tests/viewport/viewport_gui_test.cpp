@@ -46,6 +46,8 @@ protected:
         send(QEvent::MouseButtonRelease, path.empty() ? a : path.back(), button, Qt::NoButton,
              mods);
     }
+    // A pointer move without buttons (hover), delivered at once.
+    void hover(QPoint at) { send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton); }
     void wheel(QPoint at, QPoint pixels, QPoint angle, Qt::KeyboardModifiers mods = {}) {
         QWheelEvent e(at, vp->mapToGlobal(at), pixels, angle, Qt::NoButton, mods, Qt::NoScrollPhase,
                       false);
@@ -75,7 +77,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
                           Case{{0, 20, 50}, SketchPlane::yz(), "plane:YZ"}}) {
         const auto at = vp->project(c.inside);
         ASSERT_TRUE(at);
-        QTest::mouseMove(vp.get(), qt(*at));
+        hover(qt(*at));
         EXPECT_EQ(vp->hoverPlane(), c.node);
         EXPECT_EQ(host.status, "Cliquez pour esquisser sur : " + planeLabel(c.node));
         host.chosen.clear();
@@ -86,7 +88,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
     }
     // Off the planes: nothing hovered, nothing chosen.
     host.chosen.clear();
-    QTest::mouseMove(vp.get(), {5, 590});
+    hover({5, 590});
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_EQ(host.status,
               "Choisissez un plan (ou double-cliquez une face plane d'un corps à tout moment).");
@@ -94,7 +96,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
     EXPECT_TRUE(host.chosen.empty());
     // Hiding the planes clears the hover and they can no longer be picked.
     const auto xy = vp->project({20, 50, 0});
-    QTest::mouseMove(vp.get(), qt(*xy));
+    hover(qt(*xy));
     vp->showPlanes(false);
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_FALSE(vp->pickPlane(*xy));
@@ -214,7 +216,7 @@ TEST_F(ViewportGui, SketchModeGivesTheGestureToTheEditor) {
     EXPECT_NE(vp->yaw, yaw);
     EXPECT_TRUE(host.editorCalls.empty());
 
-    QTest::mouseMove(vp.get(), {100, 100});
+    hover({100, 100});
     EXPECT_EQ(host.editorCalls, std::vector<std::string>{"move"});
 }
 
@@ -272,7 +274,7 @@ TEST_F(ViewportGui, HoveredBodyFaceIsAnnouncedAndFilled) {
         if (t.n.z > 0.999 && std::abs(t.a.z - zTop) < 1e-9) top.push_back(&t);
     ASSERT_GE(top.size(), 2u);
     const QPoint first = qt(*vp->project((top[0]->a + top[0]->b + top[0]->c) / 3));
-    QTest::mouseMove(vp.get(), first);
+    hover(first);
     ASSERT_TRUE(vp->hoverFace());
     EXPECT_EQ(vp->hoverFace()->n, V3(0, 0, 1));
     EXPECT_NEAR(vp->hoverFace()->w, zTop, 1e-9);
@@ -290,7 +292,7 @@ TEST_F(ViewportGui, HoveredBodyFaceIsAnnouncedAndFilled) {
         EXPECT_GT(px.red() - px.blue(), 40) << px.name().toStdString();
     }
     // Leaving the body clears the face.
-    QTest::mouseMove(vp.get(), {5, 590});
+    hover({5, 590});
     EXPECT_FALSE(vp->hoverFace());
 }
 
@@ -339,7 +341,7 @@ TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
 }
 
 TEST_F(ViewportGui, HoverInModelModeGoesToTheHost) {
-    QTest::mouseMove(vp.get(), {120, 130});
+    hover({120, 130});
     ASSERT_FALSE(host.hovers.empty());
     EXPECT_EQ(host.hovers.back(), V2(120, 600 - 130));
 }
