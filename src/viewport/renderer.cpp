@@ -46,10 +46,14 @@ void main() {
     frag = vec4(pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2)), 1.0);
 })";
 
+// `lift` moves a point towards the camera: crease lines use it so that they win against a
+// face or a grid line lying at the same depth.
 const char* const flatVertex = R"(#version 330 core
 layout(location = 0) in vec3 pos;
 uniform mat4 mvp;
-void main() { gl_Position = mvp * vec4(pos, 1.0); })";
+uniform vec3 eyePos;
+uniform float lift;
+void main() { gl_Position = mvp * vec4(pos + normalize(eyePos - pos) * lift, 1.0); })";
 
 const char* const flatFragment = R"(#version 330 core
 uniform vec4 color;
@@ -245,23 +249,6 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
         deleteMesh(m);
 }
 
-std::pair<double, double> Renderer::depthRange(const Camera& camera, const Box3& scene) {
-    const V3 eye = camera.position();
-    const V3 forward = camera.axes().forward;
-    double lo = Box3::inf, hi = -Box3::inf;
-    for (int i = 0; i < 8; ++i) {
-        const V3 c{i & 1 ? scene.hi.x : scene.lo.x, i & 2 ? scene.hi.y : scene.lo.y,
-                   i & 4 ? scene.hi.z : scene.lo.z};
-        const double z = (c - eye).dot(forward);
-        lo = std::min(lo, z);
-        hi = std::max(hi, z);
-    }
-    const double margin = 0.01 * (hi - lo) + 0.01;
-    const double nearZ = std::max(Camera::zNear, lo - margin);
-    const double farZ = std::max(nearZ * 2, std::min(Camera::zFar, hi + margin));
-    return {nearZ, farZ};
-}
-
 namespace {
 
 void setColor(QOpenGLShaderProgram& p, const char* name, Rgba c) {
@@ -291,7 +278,12 @@ void Renderer::render(const Frame& frame) {
 
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
-    const auto [nearZ, farZ] = depthRange(frame.camera, sceneBox(frame.bodiesBox));
+    Box3 content = frame.bodiesBox;
+    if (frame.planesShown)
+        for (const OriginPlane& plane : originPlanes())
+            for (V3 c : plane.corners)
+                content.add(c);
+    const auto [nearZ, farZ] = frame.camera.depthRange(content, sceneBox(frame.bodiesBox));
     const std::array<float, 16> mvp =
         (frame.camera.projection(nearZ, farZ) * frame.camera.view()).toFloat();
 
@@ -299,6 +291,9 @@ void Renderer::render(const Frame& frame) {
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
     glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    const V3 eye = frame.camera.position();
+    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    flat.setUniformValue("lift", 0.0f);
     glBindVertexArray(gpu_->gridVao);
     for (const Gpu::Range& r : gpu_->gridRanges) {
         setColor(flat, "color", r.color);
@@ -350,6 +345,10 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
     glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    // Besides their push along the surface normal, creases come forward by the same amount:
+    // a bottom edge on the ground would otherwise fight with the grid line under it.
+    flat.setUniformValue("lift", float(edgeOffset(frame.bodiesBox)));
     setColor(flat, "color", colors::bodyEdges);
     for (const Mesh& m : gpu_->meshes) {
         glBindVertexArray(m.edgeVao);
@@ -362,6 +361,7 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
     glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    flat.setUniformValue("lift", 0.0f);
     glBindVertexArray(gpu_->planeVao);
     // Translucent and not writing depth, so whatever lies behind a plane stays visible.
     glEnable(GL_BLEND);

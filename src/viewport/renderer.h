@@ -51,10 +51,6 @@ public:
     // Draws the kept image into the bound framebuffer; false when none of this size is kept.
     bool drawKeptImage(int width, int height);
 
-    // Depth range fitted to the scene, as tight as the content allows (the depth buffer's
-    // resolution depends on the near distance).
-    static std::pair<double, double> depthRange(const Camera& camera, const Box3& scene);
-
 private:
     struct Mesh;
     struct Gpu;
