@@ -14,15 +14,14 @@
 
 #include "geometry/loops.h"
 #include "sketch/sketch.h"
+#include "viewport/camera.h"
+#include "viewport/picking.h"
+#include "viewport/scene.h"
 #include "viewport/viewport_host.h"
 
 class QPainter;
 
 namespace ivo {
-
-struct Rgba {
-    double r = 0, g = 0, b = 0, a = 1;
-};
 
 class Viewport : public QOpenGLWidget {
 public:
@@ -56,7 +55,7 @@ public:
     void clearHover();
     void updateHover(ViewPoint p);
     std::optional<SketchPlane> pickPlane(ViewPoint p);
-    // Redraws the 2-D overlay (and the 3-D image under it).
+    // Redraws the 2-D overlay; the 3-D image under it is kept unless the scene changed.
     void redrawOverlay();
 
     // Model point under p on the near plane, and the unit direction into the scene.
@@ -76,9 +75,35 @@ public:
     // The painter of the overlay pass (nullptr outside it), for texts and symbols.
     QPainter* overlayPainter() const;
 
+    // The camera numbers with the current view size.
+    Camera camera() const;
+    // Hover state of plane choice: the origin plane's node name ("" for none) and the face.
+    const std::string& hoverPlane() const;
+    const std::optional<FaceRef>& hoverFace() const;
+    bool planesShown() const;
+
     struct Impl;
 
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
+    void drawOverlay();
+    void drawViewCube();
+    void leftDown(QMouseEvent* event, int clickCount);
+    void leftDragged(QMouseEvent* event);
+    void leftUp(QMouseEvent* event);
+    // Pops up the host's context menu for p; false when the host offers none.
+    bool popUpContextMenu(ViewPoint p, QPoint globalPos);
+
     std::unique_ptr<Impl> d;
 };
 

@@ -82,7 +82,7 @@ TEST(Q3dExport, ChoosesBodiesAndRefusesWhatItCannotWrite) {
     EXPECT_EQ(readWithLib3mf(readAll(dir.file("v.3mf")))->objects.size(), 1u);
 
     const CliRun chosen = q3d({"export", model, "-o", dir.file("c.stl"), "--body",
-                            std::to_string(second), "--body", std::to_string(first)});
+                               std::to_string(second), "--body", std::to_string(first)});
     EXPECT_EQ(chosen.status, 0) << chosen.err;
     EXPECT_NEAR(stlVolume(*readStl(readAll(dir.file("c.stl")))), 200 + 300, 1e-3);
 
