@@ -81,6 +81,62 @@ Box3 grown(Box3 b, double m) {
     return b;
 }
 
+// Where a ray from p along d meets the polygon: 1 inside it, 0 not at all, -1 too close to
+// its outline to tell (the caller then tries another direction).
+int rayCrossing(const CPoly& poly, const Box3& box, V3 p, V3 d) {
+    const double den = poly.plane.n.dot(d);
+    if (std::abs(den) < 1e-9) return 0;
+    const double t = (poly.plane.w - poly.plane.n.dot(p)) / den;
+    if (!(t > 0)) return 0;
+    const V3 q = p + d * t;
+    constexpr double slack = 1e-7;
+    if (q.x < box.lo.x - slack || q.x > box.hi.x + slack || q.y < box.lo.y - slack ||
+        q.y > box.hi.y + slack || q.z < box.lo.z - slack || q.z > box.hi.z + slack)
+        return 0;
+    // Even-odd test in the coordinate plane the polygon's normal faces most.
+    const V3 n = poly.plane.n;
+    const int drop = std::abs(n.x) > std::abs(n.y) ? (std::abs(n.x) > std::abs(n.z) ? 0 : 2)
+                                                   : (std::abs(n.y) > std::abs(n.z) ? 1 : 2);
+    auto uv = [drop](V3 v) {
+        return drop == 0 ? V2{v.y, v.z} : drop == 1 ? V2{v.z, v.x} : V2{v.x, v.y};
+    };
+    const V2 c = uv(q);
+    bool inside = false;
+    const size_t k = poly.v.size();
+    for (size_t i = 0, j = k - 1; i < k; j = i++) {
+        const V2 a = uv(poly.v[i]), b = uv(poly.v[j]);
+        const V2 e = b - a;
+        const double len = e.length();
+        const double along = (c - a).dot(e);
+        if (len > 0 && std::abs(e.cross(c - a)) / len < slack && along >= -slack * len &&
+            along <= len * len + slack * len)
+            return -1;
+        if ((c.y < a.y) != (c.y < b.y) && c.x < a.x + (c.y - a.y) * (b.x - a.x) / (b.y - a.y))
+            inside = !inside;
+    }
+    return inside ? 1 : 0;
+}
+
+// Whether p lies inside the closed solid, by the parity of the faces a ray from p crosses;
+// nothing when every ray tried grazes an outline. p must lie off the surface.
+std::optional<bool> insideSolid(const Solid& s, const std::vector<Box3>& boxes, V3 p) {
+    static const V3 dirs[] = {V3{0.5773, 0.5774, 0.5776}.normalized(),
+                              V3{-0.2673, 0.8018, 0.5346}.normalized(),
+                              V3{0.7071, -0.3162, 0.6325}.normalized()};
+    for (V3 d : dirs) {
+        int crossings = 0;
+        bool clear = true;
+        for (size_t i = 0; i < s.size() && clear; ++i) {
+            if (s[i].v.size() < 3) continue;
+            const int c = rayCrossing(s[i], boxes[i], p, d);
+            if (c < 0) clear = false;
+            crossings += c > 0;
+        }
+        if (clear) return crossings % 2 == 1;
+    }
+    return std::nullopt;
+}
+
 // One operand: its polygons' boxes, and those of its polygons that come near the other
 // operand, as pieces to clip with their roots in the split history.
 struct Operand {
@@ -123,15 +179,26 @@ struct Operand {
     }
 
     // A tree of this solid that classifies correctly every point of the other operand's
-    // box, where all the pieces it will clip lie: built from this solid's polygons cut
-    // down to that box (taken before they are clipped), or from all of its polygons when
-    // none reaches the box, which then lies wholly inside or wholly outside.
-    void treeFor(bsp::Work& w, bsp::Tree& tree) const {
+    // box, where all the pieces it will clip lie (`probe` is one of them): built from this
+    // solid's polygons cut down to that box (taken before they are clipped). When none
+    // reaches the box, it lies wholly inside or wholly outside: one ray from the probe
+    // tells which, and a single far plane then sends every piece that way. Only when every
+    // ray grazes an outline is the tree built from all the polygons.
+    void treeFor(bsp::Work& w, bsp::Tree& tree, V3 probe) const {
         std::vector<bsp::Piece>& list = w.list;
         list.assign(pieces.begin(), pieces.end());
-        if (list.empty())
+        if (list.empty()) {
+            if (const std::optional<bool> inside = insideSolid(s, boxes, probe)) {
+                // Every piece to clip lies within this solid's box, so wholly behind the
+                // plane beyond its far side, or wholly in front of the one before its near
+                // side; a leaf's back is inside the solid, its front outside.
+                const double w0 = *inside ? box.hi.x + 1 : box.lo.x - 1;
+                tree.assign(1, bsp::Node{CPlane{{1, 0, 0}, w0}, 0, -1, -1});
+                return;
+            }
             for (size_t i = 0; i < s.size(); ++i)
                 if (s[i].v.size() >= 3) list.push_back(piece(i));
+        }
         bsp::buildTree(w, list, tree);
     }
 
@@ -213,8 +280,8 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     B.selectNear(w, A.box, keepB);
     bsp::Tree& ta = w.trees[0];
     bsp::Tree& tb = w.trees[1];
-    if (!B.pieces.empty()) A.treeFor(w, ta);
-    if (!A.pieces.empty()) B.treeFor(w, tb);
+    if (!B.pieces.empty()) A.treeFor(w, ta, B.pieces.front().v[0]);
+    if (!A.pieces.empty()) B.treeFor(w, tb, A.pieces.front().v[0]);
 
     // The clip-and-invert sequence of each operation, with every inversion of a tree or a
     // polygon list folded into the flags of the clip that reads it. The tree of a receives

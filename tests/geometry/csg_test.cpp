@@ -133,6 +133,34 @@ TEST(Csg, TouchingCubesMergeThroughTheTrees) {
     }
 }
 
+// An operand inside the other's box but away from all its faces lies wholly in its
+// material or wholly in a cavity: every operation must still tell which.
+TEST(Csg, OperandsWhollyInsideOrInACavityAreClassified) {
+    const Solid hollow =
+        CSG::subtract(polyBox({0, 0, 0}, {10, 10, 10}), polyBox({2, 2, 2}, {8, 8, 8}));
+    const Solid inCavity = polyBox({4, 4, 4}, {5, 5, 5});
+    const Solid inWall = polyBox({0.5, 3, 3}, {1.5, 6, 6});  // inside the wall x ∈ [0, 2]
+    const double wall = 1000 - 216, cyl = 9;
+    EXPECT_NEAR(signedVolume(CSG::unite(hollow, inCavity)), wall + 1, 1e-9);
+    EXPECT_EQ(CSG::subtract(hollow, inCavity), hollow);
+    EXPECT_TRUE(CSG::intersect(hollow, inCavity).empty());
+    EXPECT_EQ(CSG::unite(hollow, inWall), hollow);
+    EXPECT_NEAR(signedVolume(CSG::subtract(hollow, inWall)), wall - cyl, 1e-9);
+    EXPECT_NEAR(signedVolume(CSG::intersect(hollow, inWall)), cyl, 1e-9);
+    EXPECT_NEAR(signedVolume(CSG::subtract(inWall, hollow)), 0, 1e-9);
+    // A probe ray through the hollow box's edges and corners must not miscount: cubes on
+    // the diagonal of a grid of cavities.
+    Solid grid = polyBox({0, 0, 0}, {30, 30, 30});
+    for (int i = 0; i < 3; ++i)
+        grid = CSG::subtract(grid, polyBox({10.0 * i + 2, 10.0 * i + 2, 10.0 * i + 2},
+                                           {10.0 * i + 8, 10.0 * i + 8, 10.0 * i + 8}));
+    for (int i = 0; i < 3; ++i) {
+        const Solid cube = polyBox({10.0 * i + 4, 10.0 * i + 4, 10.0 * i + 4},
+                                   {10.0 * i + 5, 10.0 * i + 5, 10.0 * i + 5});
+        EXPECT_NEAR(signedVolume(CSG::unite(grid, cube)), 27000 - 3 * 216 + 1, 1e-9) << i;
+    }
+}
+
 TEST(Csg, SubtractingAnInnerCubeLeavesAClosedShell) {
     const Solid shell = CSG::subtract(polyBox({0, 0, 0}, {4, 4, 4}), polyBox({1, 1, 1}, {3, 3, 3}));
     EXPECT_EQ(closedSurfaceFault(shell, false), "");
