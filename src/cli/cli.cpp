@@ -1,17 +1,16 @@
-// Command dispatch, usage and the document commands of q3d.
+// Command-line parsing, usage text and dispatch of q3d.
 #include "cli/cli.h"
 
-#include <optional>
+#include <charconv>
 
-#include "document/doc_json.h"
-#include "document/file_io.h"
+#include "cli/commands.h"
 
 #ifndef IVORANE_VERSION
 #define IVORANE_VERSION "0.0.0"
 #endif
 
 namespace ivo {
-namespace {
+namespace cli {
 
 constexpr const char* kUsage =
     "Utilisation : q3d COMMANDE [OPTIONS] FICHIER…\n"
@@ -22,76 +21,37 @@ constexpr const char* kUsage =
     "  check FICHIER…            vérifie que chaque fichier est un modèle valide\n"
     "  fmt FICHIER [-o SORTIE]   réécrit le modèle sous sa forme canonique (indentée),\n"
     "                            sur la sortie standard ou dans SORTIE\n"
+    "  info FICHIER [--upto N] [--json]\n"
+    "                            calcule le modèle et décrit ses corps (polygones,\n"
+    "                            volume, boîte englobante) et les fonctions en échec ;\n"
+    "                            --upto N ne calcule que les N premières fonctions\n"
+    "  export FICHIER -o SORTIE.stl|SORTIE.3mf [--upto N] [--body ID…]\n"
+    "                            exporte les corps visibles (ou ceux choisis par\n"
+    "                            --body) en STL binaire ou en 3MF\n"
     "\n"
     "Options :\n"
     "  -h, --help                affiche cette aide\n"
     "  --version                 affiche la version\n";
-
-constexpr const char* kNotAModel = "Ce n'est pas un modèle Ivorane 3D valide.";
-constexpr const char* kCannotOpen = "Impossible d'ouvrir ce fichier";
 
 int usage(std::ostream& err, const std::string& problem) {
     err << "q3d : " << problem << "\n\n" << kUsage;
     return 2;
 }
 
-std::string plural(long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n >= 2 ? many : one);
-}
+namespace {
 
-// Reads and decodes a model, reporting a refusal on `err` under the file's name.
-std::optional<Doc> loadModel(const std::string& path, std::ostream& err) {
-    std::string reason;
-    const auto text = readFile(path, kMaxDocumentBytes, reason);
-    if (!text) {
-        err << path << " : " << kCannotOpen << " (" << reason << ").\n";
-        return std::nullopt;
-    }
-    auto doc = decodeDoc(*text, reason);
-    if (!doc) {
-        err << path << " : " << kNotAModel << "\n  " << reason << "\n";
-        return std::nullopt;
-    }
-    return doc;
-}
-
-int check(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
-    if (files.empty()) return usage(err, "check attend au moins un fichier.");
-    int status = 0;
-    for (const std::string& path : files) {
-        const auto doc = loadModel(path, err);
-        if (!doc) {
-            status = 1;
-            continue;
-        }
-        out << path << " : "
-            << plural(static_cast<long>(doc->features.size()), "fonction", "fonctions") << ", "
-            << plural(doc->count("sketch"), "esquisse", "esquisses") << "\n";
-    }
-    return status;
-}
-
-int fmt(const std::vector<std::string>& files, const std::optional<std::string>& output,
-        std::ostream& out, std::ostream& err) {
-    if (files.size() != 1) return usage(err, "fmt attend exactement un fichier.");
-    const auto doc = loadModel(files[0], err);
-    if (!doc) return 1;
-    const std::string text = encodeDoc(*doc, true);
-    if (!output) {
-        out << text;
-        return 0;
-    }
-    std::string reason;
-    if (!writeFileAtomic(*output, text, reason)) {
-        err << *output << " : Enregistrement impossible (" << reason << ").\n";
-        return 1;
-    }
-    return 0;
+std::optional<std::int64_t> integer(const std::string& s) {
+    std::int64_t v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return v;
 }
 
 }  // namespace
+}  // namespace cli
 
 int runQ3d(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    using namespace cli;
     if (args.empty()) return usage(err, "commande manquante.");
     const std::string& command = args[0];
     if (command == "-h" || command == "--help" || command == "help") {
@@ -103,31 +63,60 @@ int runQ3d(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 0;
     }
 
-    std::vector<std::string> files;
-    std::optional<std::string> output;
+    Options o;
     bool optionsDone = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
+        auto value = [&]() -> const std::string* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
         if (optionsDone || a.empty() || a[0] != '-' || a == "-") {
-            files.push_back(a);
+            o.files.push_back(a);
         } else if (a == "--") {
             optionsDone = true;
         } else if (a == "-h" || a == "--help") {
             out << kUsage;
             return 0;
         } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) return usage(err, "l'option " + a + " attend un fichier.");
-            output = args[++i];
+            const std::string* v = value();
+            if (!v) return usage(err, "l'option " + a + " attend un fichier.");
+            o.output = *v;
+        } else if (a == "--upto") {
+            const std::string* v = value();
+            const auto n = v ? integer(*v) : std::nullopt;
+            if (!n || *n < 0) return usage(err, "--upto attend un nombre entier positif.");
+            o.upTo = n;
+        } else if (a == "--body") {
+            const std::string* v = value();
+            const auto id = v ? integer(*v) : std::nullopt;
+            if (!id) return usage(err, "--body attend l'identifiant d'un corps.");
+            o.bodies.push_back(*id);
+        } else if (a == "--json") {
+            o.json = true;
         } else {
             return usage(err, "option inconnue : " + a);
         }
     }
 
+    // Each command accepts only its own options.
+    const bool extra = o.output || o.upTo || !o.bodies.empty() || o.json;
     if (command == "check") {
-        if (output) return usage(err, "check n'accepte pas -o.");
-        return check(files, out, err);
+        if (extra) return usage(err, "check n'accepte pas d'option.");
+        return check(o, out, err);
     }
-    if (command == "fmt") return fmt(files, output, out, err);
+    if (command == "fmt") {
+        if (o.upTo || !o.bodies.empty() || o.json) return usage(err, "fmt n'accepte que -o.");
+        return format(o, out, err);
+    }
+    if (command == "info") {
+        if (o.output || !o.bodies.empty())
+            return usage(err, "info n'accepte que --upto et --json.");
+        return info(o, out, err);
+    }
+    if (command == "export") {
+        if (o.json) return usage(err, "export n'accepte pas --json.");
+        return exportModel(o, out, err);
+    }
     return usage(err, "commande inconnue : " + command);
 }
 

@@ -52,6 +52,23 @@ void dropEmptyBodies(EvalState& st) {
     std::erase_if(st.bodies, [](const Body& b) { return b.solid->empty(); });
 }
 
+// The union of the solids of one feature's regions. Pairwise, in rounds, rather than into
+// one growing accumulator: the point set is the same, but each polygon is handled a
+// logarithmic number of times instead of once per later region (a plate of 100 holes
+// would otherwise copy its accumulator 100 times).
+Solid uniteAll(std::vector<Solid> parts) {
+    if (parts.empty()) return {};
+    while (parts.size() > 1) {
+        std::vector<Solid> next;
+        next.reserve((parts.size() + 1) / 2);
+        for (size_t i = 0; i + 1 < parts.size(); i += 2)
+            next.push_back(CSG::unite(parts[i], parts[i + 1]));
+        if (parts.size() % 2) next.push_back(std::move(parts.back()));
+        parts = std::move(next);
+    }
+    return std::move(parts.front());
+}
+
 Body* bodyWithId(EvalState& st, Id id) {
     for (Body& b : st.bodies)
         if (b.id == id) return &b;
@@ -110,10 +127,10 @@ void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillet
         std::swap(loR, hiR);
     }
     const Frame frame = sketch->plane.frame();
-    Solid solid;
+    std::vector<Solid> parts;
     for (const Region& r : regions)
-        solid = CSG::unite(solid, extrudeRegion(r, frame, z0, z1, loR, hiR, chamfer));
-    apply(st, f.id, std::move(solid), e.op, e.target);
+        parts.push_back(extrudeRegion(r, frame, z0, z1, loR, hiR, chamfer));
+    apply(st, f.id, uniteAll(std::move(parts)), e.op, e.target);
 }
 
 void revolve(EvalState& st, const Feature& f) {
@@ -133,10 +150,10 @@ void revolve(EvalState& st, const Feature& f) {
     }
     if (!(axisD.length() >= 1e-9)) return fail(st, f.id, evalmsg::badAxis);
     const Frame frame = sketch->plane.frame();
-    Solid solid;
+    std::vector<Solid> parts;
     for (const Region& r : regions)
-        solid = CSG::unite(solid, revolveRegion(r, frame, axisP, axisD, rv.angle));
-    apply(st, f.id, std::move(solid), rv.op, rv.target);
+        parts.push_back(revolveRegion(r, frame, axisP, axisD, rv.angle));
+    apply(st, f.id, uniteAll(std::move(parts)), rv.op, rv.target);
 }
 
 void combine(EvalState& st, const Feature& f) {

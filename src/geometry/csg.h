@@ -12,11 +12,20 @@ namespace ivo {
 // Points closer than this to a splitting plane lie on it (mm).
 inline constexpr double CSG_EPS = 1e-5;
 
+struct CPoly;
+
 // The oriented plane n·p = w.
 struct CPlane {
     V3 n;
     double w = 0;
     CPlane flipped() const { return {-n, -w}; }
+    // Appends `poly` to one list, or its two pieces to front and back, by the side its
+    // vertices lie on (within CSG_EPS of the plane counts as on it). A polygon in the plane
+    // goes to coplanarFront when it faces the same way (n·poly.plane.n > 0), else to
+    // coplanarBack. A spanning side of fewer than 3 points is dropped.
+    void split(const CPoly& poly, std::vector<CPoly>& coplanarFront,
+               std::vector<CPoly>& coplanarBack, std::vector<CPoly>& front,
+               std::vector<CPoly>& back) const;
     friend bool operator==(const CPlane&, const CPlane&) = default;
 };
 
@@ -29,7 +38,8 @@ struct CPoly {
     CPoly() = default;
     CPoly(std::vector<V3> v_, CPlane plane_) : v(std::move(v_)), plane(plane_) {}
     // Fits the plane (Newell normal, mean point) after dropping points within 1e-9 of the
-    // previous one and closing repeats; nothing below 3 points or for a vanishing normal.
+    // previous one and closing repeats; nothing below 3 points, for a vanishing normal or
+    // for a point that is not finite.
     static std::optional<CPoly> fit(const std::vector<V3>& pts);
 
     CPoly flipped() const;
@@ -40,13 +50,20 @@ struct CPoly {
 using Solid = std::vector<CPoly>;
 
 // Boolean operations; the inputs are not changed. Disjoint boxes take shortcuts (union
-// concatenates, subtract returns a, intersect returns nothing). `union` being a keyword,
-// the union is spelled `unite`.
+// concatenates, subtract returns a, intersect returns nothing). The result holds a's
+// polygons, then b's; a polygon that lost no part of itself comes back whole, however the
+// trees cut it, and otherwise as its surviving pieces (never merged with pieces of another
+// polygon), so repeated cuts do not shatter a solid. `union` being a keyword, the union is
+// spelled `unite`.
 namespace CSG {
 Solid unite(const Solid& a, const Solid& b);
 Solid subtract(const Solid& a, const Solid& b);  // a minus b
 Solid intersect(const Solid& a, const Solid& b);
 }  // namespace CSG
+
+// The operations keep their working memory per thread between calls (at most 64 MB), so
+// that repeated booleans reuse warm memory; this frees it on the calling thread.
+void releaseCsgMemory();
 
 Box3 solidBox(const Solid& solid);
 // Positive for a closed solid with outward normals (mm³).

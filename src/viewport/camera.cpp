@@ -110,6 +110,36 @@ std::pair<V3, V3> Camera::ray(V2 p) const {
     return {nearP, (farP - nearP).normalized()};
 }
 
+namespace {
+
+// Smallest and largest distance of the box's corners along the view direction.
+std::pair<double, double> depthSpan(const Camera& c, const Box3& box) {
+    const V3 eye = c.position(), forward = c.axes().forward;
+    double lo = Box3::inf, hi = -Box3::inf;
+    for (int i = 0; i < 8; ++i) {
+        const V3 corner{i & 1 ? box.hi.x : box.lo.x, i & 2 ? box.hi.y : box.lo.y,
+                        i & 4 ? box.hi.z : box.lo.z};
+        const double z = (corner - eye).dot(forward);
+        lo = std::min(lo, z);
+        hi = std::max(hi, z);
+    }
+    return {lo, hi};
+}
+
+}  // namespace
+
+std::pair<double, double> Camera::depthRange(const Box3& content, const Box3& everything) const {
+    double nearest = dist;
+    if (!content.isEmpty()) nearest = std::min(nearest, depthSpan(*this, content).first);
+    const double nearZ = std::max(zNear, nearest * 0.1);
+    double farZ = nearZ * 2;
+    if (!everything.isEmpty()) {
+        const auto [lo, hi] = depthSpan(*this, everything);
+        farZ = std::max(farZ, hi + 0.01 * (hi - lo) + 1);
+    }
+    return {nearZ, std::min(farZ, zFar)};
+}
+
 void Camera::orbit(double dx, double dy) {
     yaw -= dx * orbitRate;
     pitch = std::clamp(pitch - dy * orbitRate, -pitchLimit, pitchLimit);

@@ -74,6 +74,12 @@ struct Camera {
     // Origin on the near plane under p, unit direction into the scene.
     std::pair<V3, V3> ray(V2 p) const;
 
+    // Near and far distances for drawing: far just beyond everything, near as far out as it
+    // can be without cutting into the content (bodies, shown planes) and no nearer than
+    // zNear. The depth buffer's resolution grows with the near distance; only ground grid
+    // lines very close to the camera may be cut.
+    std::pair<double, double> depthRange(const Box3& content, const Box3& everything) const;
+
     // Pointer deltas in view units (y up).
     void orbit(double dx, double dy);
     void pan(double dx, double dy);

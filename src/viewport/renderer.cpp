@@ -4,6 +4,7 @@
 
 #include <QOpenGLShaderProgram>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ivo {
@@ -45,10 +46,14 @@ void main() {
     frag = vec4(pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2)), 1.0);
 })";
 
+// `lift` moves a point towards the camera: crease lines use it so that they win against a
+// face or a grid line lying at the same depth.
 const char* const flatVertex = R"(#version 330 core
 layout(location = 0) in vec3 pos;
 uniform mat4 mvp;
-void main() { gl_Position = mvp * vec4(pos, 1.0); })";
+uniform vec3 eyePos;
+uniform float lift;
+void main() { gl_Position = mvp * vec4(pos + normalize(eyePos - pos) * lift, 1.0); })";
 
 const char* const flatFragment = R"(#version 330 core
 uniform vec4 color;
@@ -102,6 +107,7 @@ struct Renderer::Mesh {
     GLuint triVao = 0, triVbo = 0, edgeVao = 0, edgeVbo = 0;
     GLsizei triVertices = 0, edgeVertices = 0;
     Rgba color;
+    std::shared_ptr<const Solid> solid;
 };
 
 struct Renderer::Gpu {
@@ -148,31 +154,36 @@ bool Renderer::initialize() {
         for (V3 c : plane.corners)
             pushPoint(planes, c);
 
-    auto upload = [this](GLuint& vao, GLuint& vbo, const std::vector<float>& data) {
-        glGenVertexArrays(1, &vao);
-        glGenBuffers(1, &vbo);
-        glBindVertexArray(vao);
-        glBindBuffer(GL_ARRAY_BUFFER, vbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
-                     data.data(), GL_STATIC_DRAW);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
-    };
-    upload(gpu_->gridVao, gpu_->gridVbo, grid);
-    upload(gpu_->planeVao, gpu_->planeVbo, planes);
-    glBindVertexArray(0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    upload(gpu_->gridVao, gpu_->gridVbo, grid, false);
+    upload(gpu_->planeVao, gpu_->planeVbo, planes, false);
     return true;
 }
 
-void Renderer::deleteBodies() {
-    for (Mesh& m : gpu_->meshes) {
-        glDeleteVertexArrays(1, &m.triVao);
-        glDeleteVertexArrays(1, &m.edgeVao);
-        glDeleteBuffers(1, &m.triVbo);
-        glDeleteBuffers(1, &m.edgeVbo);
+void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals) {
+    glGenVertexArrays(1, &vao);
+    glGenBuffers(1, &vbo);
+    glBindVertexArray(vao);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+                 GL_STATIC_DRAW);
+    const GLsizei stride = (normals ? 6 : 3) * sizeof(float);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+    if (normals) {
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(3 * sizeof(float)));
     }
-    gpu_->meshes.clear();
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void Renderer::deleteMesh(Mesh& m) {
+    glDeleteVertexArrays(1, &m.triVao);
+    glDeleteVertexArrays(1, &m.edgeVao);
+    glDeleteBuffers(1, &m.triVbo);
+    glDeleteBuffers(1, &m.edgeVbo);
+    m = Mesh{};
 }
 
 void Renderer::release() {
@@ -180,7 +191,9 @@ void Renderer::release() {
         gpu_ = std::make_unique<Gpu>();
         return;
     }
-    deleteBodies();
+    for (Mesh& m : gpu_->meshes)
+        deleteMesh(m);
+    gpu_->meshes.clear();
     glDeleteFramebuffers(1, &gpu_->keptFbo);
     glDeleteTextures(1, &gpu_->keptTexture);
     glDeleteVertexArrays(1, &gpu_->emptyVao);
@@ -194,32 +207,34 @@ void Renderer::release() {
 void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
                          const std::vector<BodyMesh>& meshes) {
     if (!gpu_->ok) return;
-    deleteBodies();
+    std::vector<Mesh> old = std::move(gpu_->meshes);
+    gpu_->meshes.clear();
     std::vector<float> data;
     for (const BodyMesh& body : meshes) {
         Mesh m;
         m.color = body.color;
-        data.clear();
-        if (const auto it = tris.find(body.id); it != tris.end()) {
-            data.reserve(it->second.size() * 18);
-            for (const Tri& t : it->second)
-                for (V3 p : {t.a, t.b, t.c}) {
-                    pushPoint(data, p);
-                    pushPoint(data, t.n);
-                }
+        m.solid = body.solid;
+        // The same solid has the same triangles: its buffer is kept rather than sent again.
+        const auto same = std::find_if(old.begin(), old.end(), [&](const Mesh& o) {
+            return o.solid && o.solid == body.solid && o.triVao;
+        });
+        if (same != old.end()) {
+            std::swap(m.triVao, same->triVao);
+            std::swap(m.triVbo, same->triVbo);
+            m.triVertices = same->triVertices;
+        } else {
+            data.clear();
+            if (const auto it = tris.find(body.id); it != tris.end()) {
+                data.reserve(it->second.size() * 18);
+                for (const Tri& t : it->second)
+                    for (V3 p : {t.a, t.b, t.c}) {
+                        pushPoint(data, p);
+                        pushPoint(data, t.n);
+                    }
+            }
+            m.triVertices = static_cast<GLsizei>(data.size() / 6);
+            upload(m.triVao, m.triVbo, data, true);
         }
-        m.triVertices = static_cast<GLsizei>(data.size() / 6);
-        glGenVertexArrays(1, &m.triVao);
-        glGenBuffers(1, &m.triVbo);
-        glBindVertexArray(m.triVao);
-        glBindBuffer(GL_ARRAY_BUFFER, m.triVbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
-                     data.data(), GL_STATIC_DRAW);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
-        glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float),
-                              reinterpret_cast<const void*>(3 * sizeof(float)));
 
         data.clear();
         for (const Segment& s : body.edges) {
@@ -227,35 +242,11 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
             pushPoint(data, s.b);
         }
         m.edgeVertices = static_cast<GLsizei>(data.size() / 3);
-        glGenVertexArrays(1, &m.edgeVao);
-        glGenBuffers(1, &m.edgeVbo);
-        glBindVertexArray(m.edgeVao);
-        glBindBuffer(GL_ARRAY_BUFFER, m.edgeVbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
-                     data.data(), GL_STATIC_DRAW);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
-        gpu_->meshes.push_back(m);
+        upload(m.edgeVao, m.edgeVbo, data, false);
+        gpu_->meshes.push_back(std::move(m));
     }
-    glBindVertexArray(0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-}
-
-std::pair<double, double> Renderer::depthRange(const Camera& camera, const Box3& scene) {
-    const V3 eye = camera.position();
-    const V3 forward = camera.axes().forward;
-    double lo = Box3::inf, hi = -Box3::inf;
-    for (int i = 0; i < 8; ++i) {
-        const V3 c{i & 1 ? scene.hi.x : scene.lo.x, i & 2 ? scene.hi.y : scene.lo.y,
-                   i & 4 ? scene.hi.z : scene.lo.z};
-        const double z = (c - eye).dot(forward);
-        lo = std::min(lo, z);
-        hi = std::max(hi, z);
-    }
-    const double margin = 0.01 * (hi - lo) + 0.01;
-    const double nearZ = std::max(Camera::zNear, lo - margin);
-    const double farZ = std::max(nearZ * 2, std::min(Camera::zFar, hi + margin));
-    return {nearZ, farZ};
+    for (Mesh& m : old)
+        deleteMesh(m);
 }
 
 namespace {
@@ -287,7 +278,12 @@ void Renderer::render(const Frame& frame) {
 
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
-    const auto [nearZ, farZ] = depthRange(frame.camera, sceneBox(frame.bodiesBox));
+    Box3 content = frame.bodiesBox;
+    if (frame.planesShown)
+        for (const OriginPlane& plane : originPlanes())
+            for (V3 c : plane.corners)
+                content.add(c);
+    const auto [nearZ, farZ] = frame.camera.depthRange(content, sceneBox(frame.bodiesBox));
     const std::array<float, 16> mvp =
         (frame.camera.projection(nearZ, farZ) * frame.camera.view()).toFloat();
 
@@ -295,6 +291,9 @@ void Renderer::render(const Frame& frame) {
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
     glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    const V3 eye = frame.camera.position();
+    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    flat.setUniformValue("lift", 0.0f);
     glBindVertexArray(gpu_->gridVao);
     for (const Gpu::Range& r : gpu_->gridRanges) {
         setColor(flat, "color", r.color);
@@ -346,6 +345,10 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
     glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    // Besides their push along the surface normal, creases come forward by the same amount:
+    // a bottom edge on the ground would otherwise fight with the grid line under it.
+    flat.setUniformValue("lift", float(edgeOffset(frame.bodiesBox)));
     setColor(flat, "color", colors::bodyEdges);
     for (const Mesh& m : gpu_->meshes) {
         glBindVertexArray(m.edgeVao);
@@ -358,6 +361,7 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
     glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    flat.setUniformValue("lift", 0.0f);
     glBindVertexArray(gpu_->planeVao);
     // Translucent and not writing depth, so whatever lies behind a plane stays visible.
     glEnable(GL_BLEND);

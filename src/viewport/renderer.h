@@ -51,16 +51,14 @@ public:
     // Draws the kept image into the bound framebuffer; false when none of this size is kept.
     bool drawKeptImage(int width, int height);
 
-    // Depth range fitted to the scene, as tight as the content allows (the depth buffer's
-    // resolution depends on the near distance).
-    static std::pair<double, double> depthRange(const Camera& camera, const Box3& scene);
-
 private:
     struct Mesh;
     struct Gpu;
     void drawBodies(const Frame& frame, const std::array<float, 16>& mvp);
     void drawPlanes(const Frame& frame, const std::array<float, 16>& mvp);
-    void deleteBodies();
+    void deleteMesh(Mesh& mesh);
+    // A vertex array over `data`: positions (3 floats), each followed by a normal when asked.
+    void upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals);
 
     std::unique_ptr<Gpu> gpu_;
 };

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "document/doc.h"
 #include "document/evaluator.h"
+#include "geometry/mesh.h"
 #include "geometry/vec.h"
 
 namespace ivo {
@@ -75,7 +77,28 @@ std::vector<LineSet> gridAndAxes();
 struct BodyMesh {
     Id id = 0;
     Rgba color;
+    // The body's solid: the same solid has the same triangles, so their GPU buffers can stay.
+    std::shared_ptr<const Solid> solid;
     std::vector<Segment> edges;  // creases, pushed off the surface
+};
+
+// Triangles and creases of the solids seen last, by identity: an evaluation hands an unchanged
+// body's solid over again (shared, immutable), so it is meshed only once.
+class MeshCache {
+public:
+    struct Entry {
+        std::shared_ptr<const Solid> solid;
+        std::vector<Tri> tris;
+        Box3 box;
+        std::optional<std::vector<FeatureEdge>> creases;  // made when the body is first shown
+    };
+    Entry& get(const std::shared_ptr<const Solid>& solid);
+    // Forgets the solids that are not in these bodies.
+    void keepOnly(const std::vector<Body>& bodies);
+    size_t size() const { return entries_.size(); }
+
+private:
+    std::map<const Solid*, Entry> entries_;
 };
 
 // How far crease lines are pushed off the surface for bodies within this box.
@@ -85,8 +108,9 @@ double edgeOffset(const Box3& bodiesBox);
 struct SceneBodies {
     std::map<Id, std::vector<Tri>> tris;
     std::vector<BodyMesh> meshes;
+    Box3 shownBox;  // of the shown bodies
 };
-SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden);
+SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden, MeshCache& cache);
 bool isHidden(const std::vector<Id>& hidden, Id id);
 
 // The sketch features within the marker that are shown as light drawings: not suppressed,

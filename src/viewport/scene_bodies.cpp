@@ -1,25 +1,59 @@
-// Body meshes from an evaluation: triangles of every body, crease lines of the shown ones.
+// Body meshes from an evaluation: triangles of every body, crease lines of the shown ones, each
+// made once per solid.
+#include <algorithm>
+
 #include "geometry/mesh.h"
 #include "viewport/scene.h"
 
 namespace ivo {
 
-SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden) {
-    Box3 box;
-    for (const Body& body : result.bodies)
-        for (const CPoly& poly : *body.solid)
+MeshCache::Entry& MeshCache::get(const std::shared_ptr<const Solid>& solid) {
+    Entry& e = entries_[solid.get()];
+    if (!e.solid) {
+        e.solid = solid;
+        e.tris = triangles(*solid);
+        for (const CPoly& poly : *solid)
             for (V3 v : poly.v)
-                box.add(v);
+                e.box.add(v);
+    }
+    return e;
+}
+
+void MeshCache::keepOnly(const std::vector<Body>& bodies) {
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        const bool used = std::any_of(bodies.begin(), bodies.end(),
+                                      [&](const Body& b) { return b.solid.get() == it->first; });
+        it = used ? std::next(it) : entries_.erase(it);
+    }
+}
+
+SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden, MeshCache& cache) {
+    cache.keepOnly(result.bodies);
+    Box3 box;
+    for (const Body& body : result.bodies) {
+        const Box3& b = cache.get(body.solid).box;
+        if (!b.isEmpty()) {
+            box.add(b.lo);
+            box.add(b.hi);
+        }
+    }
     const double offset = edgeOffset(box);
 
     SceneBodies scene;
     for (size_t i = 0; i < result.bodies.size(); ++i) {
         const Body& body = result.bodies[i];
-        std::vector<Tri>& tris = scene.tris[body.id] = triangles(*body.solid);
+        MeshCache::Entry& entry = cache.get(body.solid);
+        scene.tris[body.id] = entry.tris;
         if (isHidden(hidden, body.id)) continue;
-        BodyMesh mesh{body.id, colors::bodyPalette[i % colors::bodyPalette.size()], {}};
-        for (const FeatureEdge& e : featureEdges(tris))
+        if (!entry.creases) entry.creases = featureEdges(entry.tris);
+        BodyMesh mesh{body.id, colors::bodyPalette[i % colors::bodyPalette.size()], body.solid, {}};
+        mesh.edges.reserve(entry.creases->size());
+        for (const FeatureEdge& e : *entry.creases)
             mesh.edges.push_back({e.a + e.n * offset, e.b + e.n * offset});
+        if (!entry.box.isEmpty()) {
+            scene.shownBox.add(entry.box.lo);
+            scene.shownBox.add(entry.box.hi);
+        }
         scene.meshes.push_back(std::move(mesh));
     }
     return scene;

@@ -91,16 +91,10 @@ void Viewport::fit() {
 }
 
 void Viewport::rebuildBodies() {
-    const EvalResult& result = ctl->result();
-    const std::vector<Id>& hidden = ctl->doc().hidden;
-    SceneBodies scene = buildBodies(result, hidden);
+    SceneBodies scene = buildBodies(ctl->result(), ctl->doc().hidden, d->meshCache);
     bodyTris = std::move(scene.tris);
     d->meshes = std::move(scene.meshes);
-    d->bodiesBox = Box3{};
-    for (const BodyMesh& m : d->meshes)
-        for (const Tri& t : bodyTris[m.id])
-            for (V3 p : {t.a, t.b, t.c})
-                d->bodiesBox.add(p);
+    d->bodiesBox = scene.shownBox;
     d->meshesDirty = true;
     d->sceneDirty = true;
     update();

@@ -55,7 +55,7 @@ public:
     void clearHover();
     void updateHover(ViewPoint p);
     std::optional<SketchPlane> pickPlane(ViewPoint p);
-    // Redraws the 2-D overlay (and the 3-D image under it).
+    // Redraws the 2-D overlay; the 3-D image under it is kept unless the scene changed.
     void redrawOverlay();
 
     // Model point under p on the near plane, and the unit direction into the scene.

@@ -34,6 +34,7 @@ struct Viewport::Impl {
     bool sceneDirty = true;
     QPixmap homeGlyph;
 
+    MeshCache meshCache;
     std::vector<BodyMesh> meshes;
     bool meshesDirty = false;
     Box3 bodiesBox;  // of the shown bodies

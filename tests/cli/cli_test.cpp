@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "document/doc_json.h"
+#include "support/doc_builder.h"
 #include "support/temp_dir.h"
 
 namespace ivo {
@@ -82,6 +84,36 @@ TEST(Q3d, FailedFmtLeavesTheOutputUntouched) {
     const CliRun unwritable = q3d({"fmt", kExamples + "/bouton.q3d", "-o", dir.file("no/dir.q3d")});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("Enregistrement impossible"), std::string::npos);
+}
+
+TEST(Q3d, InfoDescribesBodiesAndFailures) {
+    testing::DocBuilder b;
+    Sketch s;
+    testing::addRect(s, 0, 0, 10, 10);
+    const Id sk = b.sketch(s);
+    const Id e = b.extrude(sk, {{5, 5}}, 4);
+    b.extrude(sk, {{50, 50}}, 4);
+    b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(e), "Cale \"A\""}};
+    TempDir dir;
+    const std::string path = dir.write("m.q3d", encodeDoc(b.doc, true));
+
+    const CliRun json = q3d({"info", path, "--json"});
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out,
+              "{\"bodies\":[{\"id\":2,\"name\":\"Cale \\\"A\\\"\",\"polygons\":8,"
+              "\"volume\":400.0,\"box\":{\"lo\":[0.0,0.0,0.0],\"hi\":[10.0,10.0,4.0]}}],"
+              "\"errors\":{\"3\":\"Aucun profil sélectionné.\"}}\n");
+    const CliRun text = q3d({"info", path});
+    EXPECT_NE(text.out.find("corps 2 « Cale \"A\" » : 8 polygones, volume 400,000 mm³, boîte "
+                            "(0,000 ; 0,000 ; 0,000) à (10,000 ; 10,000 ; 4,000)"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("fonction 3 « Extrusion2 » : Aucun profil sélectionné."),
+              std::string::npos)
+        << text.out;
+    EXPECT_EQ(q3d({"info", path, "--upto", "1", "--json"}).out, "{\"bodies\":[],\"errors\":{}}\n");
+    EXPECT_EQ(q3d({"info", path, "--upto", "x"}).status, 2);
+    EXPECT_EQ(q3d({"info", dir.write("bad.q3d", "{")}).status, 1);
 }
 
 TEST(Q3d, UsageErrorsExitWithStatusTwo) {

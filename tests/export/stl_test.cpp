@@ -5,6 +5,7 @@
 #include <array>
 #include <bit>
 
+#include "export/read_back.h"
 #include "geometry/mesh.h"
 #include "support/solids.h"
 
@@ -15,28 +16,6 @@ using namespace ivo::testing;
 using namespace std::string_literals;
 
 const std::string kHeader = "Ivorane 3D - export STL" + std::string(57, ' ');
-
-// Normal and corners of each triangle, read back as a slicer reads them: nothing unless
-// the length matches the count.
-using StlTriangle = std::array<std::array<float, 3>, 4>;
-std::optional<std::vector<StlTriangle>> readStl(const std::string& b) {
-    const auto le32 = [&](std::size_t at) {
-        return std::uint32_t(static_cast<unsigned char>(b[at])) |
-               std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
-               std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
-               std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
-    };
-    if (b.size() < 84 || b.size() != 84 + 50 * std::uint64_t{le32(80)} ||
-        b.substr(0, 80) != kHeader)
-        return std::nullopt;
-    std::vector<StlTriangle> tris(le32(80));
-    for (std::size_t i = 0; i < tris.size(); ++i) {
-        for (std::size_t k = 0; k < 12; ++k)
-            tris[i][k / 3][k % 3] = std::bit_cast<float>(le32(84 + 50 * i + 4 * k));
-        if (b[84 + 50 * i + 48] != 0 || b[84 + 50 * i + 49] != 0) return std::nullopt;
-    }
-    return tris;
-}
 
 std::array<float, 3> f3(V3 v) {
     return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};

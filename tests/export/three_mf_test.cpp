@@ -1,96 +1,21 @@
 #include "export/three_mf.h"
 
-#include <Model/COM/NMR_DLLInterfaces.h>
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdio>
 #include <limits>
 
+#include "export/read_back.h"
 #include "geometry/mesh.h"
 #include "support/export_readers.h"
 #include "support/solids.h"
 #include "support/temp_dir.h"
 
-// lib3mf 1.8 leaks a few hundred bytes of its ZIP reader on every read: not ours to report
-// when the tests run under the leak checker.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libzip.so\n";
-}
-
 namespace ivo {
 namespace {
 
 using namespace ivo::testing;
-
-// A package as lib3mf, the reference 3MF library, reads it.
-struct Read3mf {
-    struct Object {
-        std::string name;
-        std::size_t vertices = 0, triangles = 0;
-        double volume = 0;
-    };
-    std::vector<Object> objects;
-    int buildItems = 0;
-};
-
-std::optional<Read3mf> readWithLib3mf(std::string bytes) {
-    using namespace NMR;
-    std::vector<PLib3MFBase*> handles;
-    const struct Release {
-        std::vector<PLib3MFBase*>& h;
-        ~Release() {
-            for (auto p = h.rbegin(); p != h.rend(); ++p)
-                lib3mf_release(*p);
-        }
-    } release{handles};
-    const auto made = [&](LIB3MFRESULT r, PLib3MFBase*& h) {
-        if (r == LIB3MF_OK) handles.push_back(h);
-        return r == LIB3MF_OK;
-    };
-    PLib3MFBase *model = nullptr, *reader = nullptr, *objects = nullptr, *items = nullptr;
-    if (!made(lib3mf_createmodel(&model), model) ||
-        !made(lib3mf_model_queryreader(model, "3mf", &reader), reader) ||
-        lib3mf_reader_readfrombuffer(reader, reinterpret_cast<BYTE*>(bytes.data()), bytes.size()) !=
-            LIB3MF_OK ||
-        !made(lib3mf_model_getmeshobjects(model, &objects), objects) ||
-        !made(lib3mf_model_getbuilditems(model, &items), items))
-        return std::nullopt;
-    Read3mf out;
-    BOOL more = false;
-    while (lib3mf_resourceiterator_movenext(objects, &more) == LIB3MF_OK && more) {
-        PLib3MFBase* mesh = nullptr;
-        if (!made(lib3mf_resourceiterator_getcurrent(objects, &mesh), mesh)) return std::nullopt;
-        Read3mf::Object o;
-        ULONG length = 0;
-        lib3mf_object_getnameutf8(mesh, nullptr, 0, &length);
-        o.name.resize(length + 1);
-        lib3mf_object_getnameutf8(mesh, o.name.data(), length + 1, &length);
-        o.name.resize(length);
-        DWORD nv = 0, nt = 0;
-        lib3mf_meshobject_getvertexcount(mesh, &nv);
-        lib3mf_meshobject_gettrianglecount(mesh, &nt);
-        std::vector<MODELMESHVERTEX> v(nv);
-        std::vector<MODELMESHTRIANGLE> t(nt);
-        if ((nv && lib3mf_meshobject_getvertices(mesh, v.data(), nv, nullptr) != LIB3MF_OK) ||
-            (nt && lib3mf_meshobject_gettriangleindices(mesh, t.data(), nt, nullptr) != LIB3MF_OK))
-            return std::nullopt;
-        const auto at = [&](DWORD i) {
-            const FLOAT* p = v.at(i).m_fPosition;
-            return V3{p[0], p[1], p[2]};
-        };
-        for (const MODELMESHTRIANGLE& tri : t) {
-            const DWORD* i = tri.m_nIndices;
-            o.volume += at(i[0]).dot(at(i[1]).cross(at(i[2]))) / 6;
-        }
-        o.vertices = nv;
-        o.triangles = nt;
-        out.objects.push_back(o);
-    }
-    while (lib3mf_builditemiterator_movenext(items, &more) == LIB3MF_OK && more)
-        ++out.buildItems;
-    return out;
-}
 
 std::vector<ZipEntry> unzipped(const std::optional<std::string>& package) {
     std::string why;

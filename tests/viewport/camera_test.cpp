@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace ivo {
 namespace {
@@ -225,6 +226,33 @@ TEST(Camera, FitFramesTheBoxOrResets) {
     small.add({1, 1, 1});
     c.fit(small);
     EXPECT_EQ(c.dist, 20);
+}
+
+TEST(Camera, DepthRangeKeepsTheContentAndGrowsTheNearDistance) {
+    Camera c = viewOf(800, 600);
+    c.setView("front");  // camera at z = 260
+    Box3 body, all;
+    body.add({-10, -10, -10});
+    body.add({10, 10, 10});  // nearest face 250 away
+    all.add({-200, 0, -200});
+    all.add({200, 70, 200});  // farthest corner 460 away
+    auto [n, f] = c.depthRange(body, all);
+    EXPECT_NEAR(n, 25, 1e-9);
+    EXPECT_GE(f, 460);
+    EXPECT_LT(f, 470);
+
+    // With nothing but the grid the near distance follows the camera distance.
+    std::tie(n, f) = c.depthRange(Box3{}, all);
+    EXPECT_NEAR(n, 26, 1e-9);
+    // Inside a body (or with content behind the camera) it falls back to the fixed near.
+    body.add({0, 0, 300});
+    EXPECT_EQ(c.depthRange(body, all).first, Camera::zNear);
+    c.dist = 1;
+    EXPECT_EQ(c.depthRange(Box3{}, all).first, Camera::zNear);
+    // Far never exceeds the fixed far plane.
+    Box3 huge;
+    huge.add({0, 0, -1e7});
+    EXPECT_EQ(c.depthRange(Box3{}, huge).second, Camera::zFar);
 }
 
 TEST(Camera, MatricesAgreeWithProjection) {

@@ -34,7 +34,8 @@ EvalResult boxes(int count) {
 }
 
 TEST(SceneBodies, PaletteFollowsThePositionAndHiddenBodiesKeepTheirSlot) {
-    const SceneBodies scene = buildBodies(boxes(6), {11});
+    MeshCache cache;
+    const SceneBodies scene = buildBodies(boxes(6), {11}, cache);
     ASSERT_EQ(scene.meshes.size(), 5u);
     EXPECT_EQ(scene.tris.size(), 6u);  // the hidden body's triangles stay for picking
     EXPECT_EQ(scene.tris.at(11).size(), 12u);
@@ -49,7 +50,8 @@ TEST(SceneBodies, PaletteFollowsThePositionAndHiddenBodiesKeepTheirSlot) {
 
 TEST(SceneBodies, CreasesArePushedOffTheSurface) {
     const EvalResult result = boxes(1);
-    const SceneBodies scene = buildBodies(result, {});
+    MeshCache cache;
+    const SceneBodies scene = buildBodies(result, {}, cache);
     ASSERT_EQ(scene.meshes.size(), 1u);
     const auto& edges = scene.meshes[0].edges;
     EXPECT_FALSE(edges.empty());
@@ -71,9 +73,39 @@ TEST(SceneBodies, CreasesArePushedOffTheSurface) {
 }
 
 TEST(SceneBodies, EmptyResultGivesNothing) {
-    const SceneBodies scene = buildBodies({}, {});
+    MeshCache cache;
+    const SceneBodies scene = buildBodies({}, {}, cache);
     EXPECT_TRUE(scene.meshes.empty());
     EXPECT_TRUE(scene.tris.empty());
+    EXPECT_TRUE(scene.shownBox.isEmpty());
+}
+
+TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
+    MeshCache cache;
+    EvalResult result = boxes(3);
+    buildBodies(result, {}, cache);
+    ASSERT_EQ(cache.size(), 3u);
+    const Tri* first = cache.get(result.bodies[0].solid).tris.data();
+
+    // A new evaluation shares the solids of unchanged bodies and replaces a changed one.
+    const auto changed = std::make_shared<const Solid>(box({40, 0, 0}, {55, 10, 10}));
+    result.bodies[2].solid = changed;
+    const SceneBodies scene = buildBodies(result, {}, cache);
+    EXPECT_EQ(cache.size(), 3u);  // the old third solid is forgotten
+    EXPECT_EQ(cache.get(result.bodies[0].solid).tris.data(), first);
+    EXPECT_EQ(scene.meshes[2].solid, changed);
+    EXPECT_EQ(scene.shownBox.hi.x, 55);
+    // The same solid under two bodies is meshed once and drawn twice.
+    result.bodies[1].solid = result.bodies[0].solid;
+    EXPECT_EQ(buildBodies(result, {}, cache).meshes.size(), 3u);
+    EXPECT_EQ(cache.size(), 2u);
+}
+
+TEST(SceneBodies, ShownBoxLeavesHiddenBodiesOut) {
+    MeshCache cache;
+    const SceneBodies scene = buildBodies(boxes(3), {12}, cache);
+    EXPECT_EQ(scene.shownBox.hi.x, 30);
+    EXPECT_EQ(scene.tris.at(12).size(), 12u);
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ protected:
         send(QEvent::MouseButtonRelease, path.empty() ? a : path.back(), button, Qt::NoButton,
              mods);
     }
+    // A pointer move without buttons (hover), delivered at once.
+    void hover(QPoint at) { send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton); }
     void wheel(QPoint at, QPoint pixels, QPoint angle, Qt::KeyboardModifiers mods = {}) {
         QWheelEvent e(at, vp->mapToGlobal(at), pixels, angle, Qt::NoButton, mods, Qt::NoScrollPhase,
                       false);
@@ -75,7 +77,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
                           Case{{0, 20, 50}, SketchPlane::yz(), "plane:YZ"}}) {
         const auto at = vp->project(c.inside);
         ASSERT_TRUE(at);
-        QTest::mouseMove(vp.get(), qt(*at));
+        hover(qt(*at));
         EXPECT_EQ(vp->hoverPlane(), c.node);
         EXPECT_EQ(host.status, "Cliquez pour esquisser sur : " + planeLabel(c.node));
         host.chosen.clear();
@@ -86,7 +88,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
     }
     // Off the planes: nothing hovered, nothing chosen.
     host.chosen.clear();
-    QTest::mouseMove(vp.get(), {5, 590});
+    hover({5, 590});
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_EQ(host.status,
               "Choisissez un plan (ou double-cliquez une face plane d'un corps à tout moment).");
@@ -94,7 +96,7 @@ TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
     EXPECT_TRUE(host.chosen.empty());
     // Hiding the planes clears the hover and they can no longer be picked.
     const auto xy = vp->project({20, 50, 0});
-    QTest::mouseMove(vp.get(), qt(*xy));
+    hover(qt(*xy));
     vp->showPlanes(false);
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_FALSE(vp->pickPlane(*xy));
@@ -214,7 +216,7 @@ TEST_F(ViewportGui, SketchModeGivesTheGestureToTheEditor) {
     EXPECT_NE(vp->yaw, yaw);
     EXPECT_TRUE(host.editorCalls.empty());
 
-    QTest::mouseMove(vp.get(), {100, 100});
+    hover({100, 100});
     EXPECT_EQ(host.editorCalls, std::vector<std::string>{"move"});
 }
 
@@ -250,12 +252,53 @@ TEST_F(ViewportGui, DoubleClickOnABodyFaceStartsASketchThere) {
     ASSERT_TRUE(facing);
     const V3 centroid = (facing->a + facing->b + facing->c) / 3;
     const QPoint at = qt(*vp->project(centroid));
-    QTest::mouseDClick(vp.get(), Qt::LeftButton, {}, at);
+    // The events of a double click as the window system delivers them.
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(host.modelClicks.size(), 1u);  // the first click selects
     ASSERT_EQ(host.started.size(), 1u);
     EXPECT_EQ(host.started[0].name, "Face");
     EXPECT_EQ(host.started[0].n, V3(0, 0, 1));
     EXPECT_NEAR(host.started[0].o.z, centroid.z, 1e-9);
     (void)id;
+}
+
+TEST_F(ViewportGui, HoveredBodyFaceIsAnnouncedAndFilled) {
+    ASSERT_NO_FATAL_FAILURE(loadExample("plaque_percee.q3d"));
+    host.currentMode = Mode::choosePlane;
+    vp->showPlanes(true);
+    vp->setView("front");
+    const auto& tris = vp->bodyTris.begin()->second;
+    std::vector<const Tri*> top;
+    double zTop = -1e9;
+    for (const Tri& t : tris)
+        if (t.n.z > 0.999) zTop = std::max(zTop, t.a.z);
+    for (const Tri& t : tris)
+        if (t.n.z > 0.999 && std::abs(t.a.z - zTop) < 1e-9) top.push_back(&t);
+    ASSERT_GE(top.size(), 2u);
+    const QPoint first = qt(*vp->project((top[0]->a + top[0]->b + top[0]->c) / 3));
+    hover(first);
+    ASSERT_TRUE(vp->hoverFace());
+    EXPECT_EQ(vp->hoverFace()->n, V3(0, 0, 1));
+    EXPECT_NEAR(vp->hoverFace()->w, zTop, 1e-9);
+    EXPECT_EQ(vp->hoverPlane(), "");
+    EXPECT_EQ(host.status, "Cliquez pour esquisser sur cette face");
+
+    // Every facet of the face is filled in orange, not only the one under the pointer.
+    const QImage image = vp->grabFramebuffer();
+    saveShot(image, "viewport-face-hover");
+    const double ratio = image.width() / double(vp->width());
+    for (const Tri* t : {top.front(), top.back()}) {
+        const V2 c = *vp->project((t->a + t->b + t->c) / 3);
+        const QColor px =
+            image.pixelColor(qRound(c.x * ratio), qRound((vp->height() - c.y) * ratio));
+        EXPECT_GT(px.red() - px.blue(), 40) << px.name().toStdString();
+    }
+    // Leaving the body clears the face.
+    hover({5, 590});
+    EXPECT_FALSE(vp->hoverFace());
 }
 
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
@@ -303,7 +346,7 @@ TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
 }
 
 TEST_F(ViewportGui, HoverInModelModeGoesToTheHost) {
-    QTest::mouseMove(vp.get(), {120, 130});
+    hover({120, 130});
     ASSERT_FALSE(host.hovers.empty());
     EXPECT_EQ(host.hovers.back(), V2(120, 600 - 130));
 }

@@ -1,0 +1,36 @@
+// The q3d commands, given their parsed options.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "document/doc.h"
+
+namespace ivo::cli {
+
+struct Options {
+    std::vector<std::string> files;
+    std::optional<std::string> output;  // -o
+    std::optional<std::int64_t> upTo;   // --upto
+    std::vector<Id> bodies;             // --body, repeatable
+    bool json = false;                  // --json
+};
+
+// Reads and decodes a model, reporting a refusal on `err` under the file's name.
+std::optional<Doc> loadModel(const std::string& path, std::ostream& err);
+
+int check(const Options& o, std::ostream& out, std::ostream& err);
+int format(const Options& o, std::ostream& out, std::ostream& err);
+int info(const Options& o, std::ostream& out, std::ostream& err);
+int exportModel(const Options& o, std::ostream& out, std::ostream& err);
+
+// Usage error: the problem and the usage text on `err`; status 2.
+int usage(std::ostream& err, const std::string& problem);
+
+// Fixed three decimals with a decimal comma, independent of the locale.
+std::string decimals3(double v);
+
+}  // namespace ivo::cli

@@ -1,0 +1,318 @@
+// Polygon fitting, box, volume and orientation of solids, and the three boolean operations.
+// Each operation clips the polygons of one solid that come near the other by a classifier
+// tree of that other solid (csg_tree.cpp), then gives back every polygon that lost nothing
+// whole instead of as the pieces the clipping cut it into.
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/csg.h"
+#include "geometry/csg_pieces.h"
+
+namespace ivo {
+
+std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
+    std::vector<V3> kept;
+    kept.reserve(pts.size());
+    for (V3 p : pts) {
+        // A NaN would survive the distance tests and poison the plane.
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
+        if (kept.empty() || (p - kept.back()).length() >= 1e-9) kept.push_back(p);
+    }
+    while (kept.size() >= 3 && (kept.front() - kept.back()).length() < 1e-9)
+        kept.pop_back();
+    if (kept.size() < 3) return {};
+    V3 N, c;
+    const size_t k = kept.size();
+    for (size_t i = 0; i < k; ++i) {
+        const V3 p = kept[i], q = kept[i + 1 == k ? 0 : i + 1];
+        N.x += (p.y - q.y) * (p.z + q.z);
+        N.y += (p.z - q.z) * (p.x + q.x);
+        N.z += (p.x - q.x) * (p.y + q.y);
+        c = c + p;
+    }
+    const double len = N.length();
+    if (!(len >= 1e-10) || !std::isfinite(len)) return {};
+    const V3 n = N / len;
+    return CPoly(std::move(kept), {n, n.dot(c / double(k))});
+}
+
+CPoly CPoly::flipped() const {
+    return CPoly(std::vector<V3>(v.rbegin(), v.rend()), plane.flipped());
+}
+
+Box3 solidBox(const Solid& solid) {
+    Box3 box;
+    for (const CPoly& p : solid)
+        for (V3 q : p.v)
+            box.add(q);
+    return box;
+}
+
+double signedVolume(const Solid& solid) {
+    double sum = 0;
+    for (const CPoly& p : solid)
+        for (size_t i = 1; i + 1 < p.v.size(); ++i)
+            sum += p.v[0].dot(p.v[i].cross(p.v[i + 1]));
+    return sum / 6;
+}
+
+Solid orientOutward(Solid solid) {
+    if (signedVolume(solid) < 0)
+        for (CPoly& p : solid) {
+            std::reverse(p.v.begin(), p.v.end());
+            p.plane = p.plane.flipped();
+        }
+    return solid;
+}
+
+namespace {
+
+enum class Op { unite, subtract, intersect };
+
+// Polygons farther than this from the other solid's box cannot be touched by it; the
+// margin exceeds the plane tolerance so that near-coplanar contact is always examined.
+constexpr double kReach = 10 * CSG_EPS;
+
+Box3 grown(Box3 b, double m) {
+    if (!b.isEmpty()) {
+        b.lo = b.lo - V3{m, m, m};
+        b.hi = b.hi + V3{m, m, m};
+    }
+    return b;
+}
+
+// Where a ray from p along d meets the polygon: 1 inside it, 0 not at all, -1 too close to
+// its outline to tell (the caller then tries another direction).
+int rayCrossing(const CPoly& poly, const Box3& box, V3 p, V3 d) {
+    const double den = poly.plane.n.dot(d);
+    if (std::abs(den) < 1e-9) return 0;
+    const double t = (poly.plane.w - poly.plane.n.dot(p)) / den;
+    if (!(t > 0)) return 0;
+    const V3 q = p + d * t;
+    constexpr double slack = 1e-7;
+    if (q.x < box.lo.x - slack || q.x > box.hi.x + slack || q.y < box.lo.y - slack ||
+        q.y > box.hi.y + slack || q.z < box.lo.z - slack || q.z > box.hi.z + slack)
+        return 0;
+    // Even-odd test in the coordinate plane the polygon's normal faces most.
+    const V3 n = poly.plane.n;
+    const int drop = std::abs(n.x) > std::abs(n.y) ? (std::abs(n.x) > std::abs(n.z) ? 0 : 2)
+                                                   : (std::abs(n.y) > std::abs(n.z) ? 1 : 2);
+    auto uv = [drop](V3 v) {
+        return drop == 0 ? V2{v.y, v.z} : drop == 1 ? V2{v.z, v.x} : V2{v.x, v.y};
+    };
+    const V2 c = uv(q);
+    bool inside = false;
+    const size_t k = poly.v.size();
+    for (size_t i = 0, j = k - 1; i < k; j = i++) {
+        const V2 a = uv(poly.v[i]), b = uv(poly.v[j]);
+        const V2 e = b - a;
+        const double len = e.length();
+        const double along = (c - a).dot(e);
+        if (len > 0 && std::abs(e.cross(c - a)) / len < slack && along >= -slack * len &&
+            along <= len * len + slack * len)
+            return -1;
+        if ((c.y < a.y) != (c.y < b.y) && c.x < a.x + (c.y - a.y) * (b.x - a.x) / (b.y - a.y))
+            inside = !inside;
+    }
+    return inside ? 1 : 0;
+}
+
+// Whether p lies inside the closed solid, by the parity of the faces a ray from p crosses;
+// nothing when every ray tried grazes an outline. p must lie off the surface.
+std::optional<bool> insideSolid(const Solid& s, const std::vector<Box3>& boxes, V3 p) {
+    static const V3 dirs[] = {V3{0.5773, 0.5774, 0.5776}.normalized(),
+                              V3{-0.2673, 0.8018, 0.5346}.normalized(),
+                              V3{0.7071, -0.3162, 0.6325}.normalized()};
+    for (V3 d : dirs) {
+        int crossings = 0;
+        bool clear = true;
+        for (size_t i = 0; i < s.size() && clear; ++i) {
+            if (s[i].v.size() < 3) continue;
+            const int c = rayCrossing(s[i], boxes[i], p, d);
+            if (c < 0) clear = false;
+            crossings += c > 0;
+        }
+        if (clear) return crossings % 2 == 1;
+    }
+    return std::nullopt;
+}
+
+// One operand: its polygons' boxes, and those of its polygons that come near the other
+// operand, as pieces to clip with their roots in the split history.
+struct Operand {
+    const Solid& s;
+    uint32_t base = 0;
+    std::vector<Box3> boxes;
+    Box3 box;
+    std::vector<int32_t> root;  // by polygon: its split history entry, -1 when far
+    std::vector<bsp::Piece> pieces;
+
+    Operand(const Solid& solid, uint32_t srcBase) : s(solid), base(srcBase) {
+        boxes.resize(s.size());
+        for (size_t i = 0; i < s.size(); ++i) {
+            for (V3 q : s[i].v)
+                boxes[i].add(q);
+            box.add(boxes[i].lo);
+            box.add(boxes[i].hi);
+        }
+    }
+
+    bsp::Piece piece(size_t i) const {
+        return {s[i].v.data(), uint32_t(s[i].v.size()), uint32_t(base + i)};
+    }
+
+    // Takes the polygons that come near `other` (the other operand's box) as pieces to
+    // clip, each cut down to that box first: what lies outside it is outside the other
+    // solid, kept or lost (`keepOutside`) without meeting its tree.
+    void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
+        root.assign(s.size(), -1);
+        const Box3 near = grown(other, kReach);
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (s[i].v.size() < 3 || !bsp::meets(boxes[i], near)) continue;
+            root[i] = int32_t(w.frags.size());
+            w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
+            bsp::Piece p = piece(i);
+            p.frag = root[i];
+            p = bsp::cutToBox(w, p, boxes[i], other, keepOutside);
+            if (p.n) pieces.push_back(p);
+        }
+    }
+
+    // A tree of this solid that classifies correctly every point of the other operand's
+    // box, where all the pieces it will clip lie (`probe` is one of them): built from this
+    // solid's polygons cut down to that box (taken before they are clipped). When none
+    // reaches the box, it lies wholly inside or wholly outside: one ray from the probe
+    // tells which, and a single far plane then sends every piece that way. Only when every
+    // ray grazes an outline is the tree built from all the polygons.
+    void treeFor(bsp::Work& w, bsp::Tree& tree, V3 probe) const {
+        std::vector<bsp::Piece>& list = w.list;
+        list.assign(pieces.begin(), pieces.end());
+        if (list.empty()) {
+            if (const std::optional<bool> inside = insideSolid(s, boxes, probe)) {
+                // Every piece to clip lies within this solid's box, so wholly behind the
+                // plane beyond its far side, or wholly in front of the one before its near
+                // side; a leaf's back is inside the solid, its front outside.
+                const double w0 = *inside ? box.hi.x + 1 : box.lo.x - 1;
+                tree.assign(1, bsp::Node{CPlane{{1, 0, 0}, w0}, 0, -1, -1});
+                return;
+            }
+            for (size_t i = 0; i < s.size(); ++i)
+                if (s[i].v.size() >= 3) list.push_back(piece(i));
+        }
+        bsp::buildTree(w, list, tree);
+    }
+
+    // Appends the result's share of this operand: far polygons whole when `keepFar`; of the
+    // near ones, the largest entries of their split history that lost nothing.
+    void emit(const bsp::Work& w, bool keepFar, bool flip, Solid& out) const {
+        std::vector<int32_t> stack;
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (root[i] < 0) {
+                if (keepFar) out.push_back(flip ? s[i].flipped() : s[i]);
+                continue;
+            }
+            if (w.frags[root[i]].whole) {
+                out.push_back(flip ? s[i].flipped() : s[i]);
+                continue;
+            }
+            const CPlane plane = flip ? s[i].plane.flipped() : s[i].plane;
+            stack.assign(1, root[i]);
+            while (!stack.empty()) {
+                const bsp::Frag& f = w.frags[stack.back()];
+                stack.pop_back();
+                if (f.whole) {
+                    std::vector<V3> v(f.v, f.v + f.n);
+                    if (flip) std::reverse(v.begin(), v.end());
+                    out.emplace_back(std::move(v), plane);
+                    continue;
+                }
+                for (int k = 1; k >= 0; --k)
+                    if (f.child[k] >= 0) stack.push_back(f.child[k]);
+            }
+        }
+    }
+};
+
+// The working memory of the operations on this thread, kept from one to the next: a
+// boolean then splits into warm memory instead of faulting in fresh pages, which costs as
+// much as the splitting itself. What one large operation leaves beyond 64 MB is freed.
+bsp::Work& threadWork() {
+    thread_local bsp::Work w;
+    return w;
+}
+
+bsp::Work& scratch() {
+    bsp::Work& w = threadWork();
+    w.reset(size_t(64) << 20);
+    return w;
+}
+
+Solid run(Op op, const Solid& a, const Solid& b) {
+    Operand A(a, 0), B(b, uint32_t(a.size()));
+    const bool apart = a.empty() || b.empty() || !A.box.overlaps(B.box);
+    if (apart) switch (op) {
+            case Op::unite: {
+                if (a.empty()) return b;
+                Solid out = a;
+                out.insert(out.end(), b.begin(), b.end());
+                return out;
+            }
+            case Op::subtract: return a;
+            case Op::intersect: return {};
+        }
+
+    bsp::Work& w = scratch();
+    w.planes.reserve(a.size() + b.size());
+    for (const CPoly& p : a)
+        w.planes.push_back(p.plane);
+    for (const CPoly& p : b)
+        w.planes.push_back(p.plane);
+    w.extents.reserve(w.planes.size());
+    for (const Operand* o : {&A, &B})
+        for (const Box3& box : o->boxes)
+            w.extents.push_back({box.center(), (box.hi - box.lo) / 2});
+
+    // What lies outside the other solid stays in a union; of a difference only a's part
+    // outside b and b's part inside a (turned round) stay; of an intersection only the
+    // parts inside.
+    const bool keepA = op != Op::intersect, keepB = op == Op::unite;
+    A.selectNear(w, B.box, keepA);
+    B.selectNear(w, A.box, keepB);
+    bsp::Tree& ta = w.trees[0];
+    bsp::Tree& tb = w.trees[1];
+    if (!B.pieces.empty()) A.treeFor(w, ta, B.pieces.front().v[0]);
+    if (!A.pieces.empty()) B.treeFor(w, tb, A.pieces.front().v[0]);
+
+    // The clip-and-invert sequence of each operation, with every inversion of a tree or a
+    // polygon list folded into the flags of the clip that reads it. The tree of a receives
+    // no polygons of b afterwards: the result is the two surviving lists side by side.
+    const bool invA = op != Op::unite, invB = op == Op::intersect;
+    bsp::clipPieces(w, tb, invB, op != Op::unite, A.pieces);
+    bsp::clipPieces(w, ta, invA, false, B.pieces);
+    bsp::clipPieces(w, ta, invA, true, B.pieces);
+    Solid out;
+    out.reserve(a.size() + b.size());
+    A.emit(w, keepA, false, out);
+    B.emit(w, keepB, op == Op::subtract, out);
+    return out;
+}
+
+}  // namespace
+
+void releaseCsgMemory() {
+    threadWork().reset(0);
+}
+
+Solid CSG::unite(const Solid& a, const Solid& b) {
+    return run(Op::unite, a, b);
+}
+
+Solid CSG::subtract(const Solid& a, const Solid& b) {
+    return run(Op::subtract, a, b);
+}
+
+Solid CSG::intersect(const Solid& a, const Solid& b) {
+    return run(Op::intersect, a, b);
+}
+
+}  // namespace ivo

@@ -1,0 +1,152 @@
+// Working state of one boolean operation: polygon pieces that point into pooled vertex
+// storage, the splitting of a piece by a plane, and classifier trees linked by index.
+// Only the csg*.cpp files include this; the public interface is csg.h.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "geometry/csg.h"
+
+namespace ivo::bsp {
+
+// A piece of a source polygon: its vertices live either in the source CPoly or in the
+// operation's arena, and its plane is always the source's (planes[src]). Pieces are stored
+// in the source's orientation; a flipped list is marked by a flag of the whole list.
+// Pieces being clipped have a place in the split history (`frag`); those that only build
+// a tree have none (-1).
+struct Piece {
+    const V3* v = nullptr;
+    uint32_t n = 0;
+    uint32_t src = 0;
+    int32_t frag = -1;
+};
+
+// One entry of the split history of the clipped polygons: a polygon of an operand (no
+// parent) or a piece cut from its parent, with the two pieces it was cut into (front, back;
+// -1 when never cut or when that side vanished). `whole` stays true while no part of it
+// has been discarded: such an entry goes to the result as one polygon, however finely the
+// clipping cut it.
+struct Frag {
+    const V3* v = nullptr;
+    uint32_t n = 0;
+    int32_t parent = -1;
+    int32_t child[2] = {-1, -1};
+    bool whole = true;
+};
+
+// Stable storage for the vertices of split pieces: pointers never move until the arena is
+// reset, so pieces stay small and are copied freely. Reset keeps the blocks for reuse.
+class VertexArena {
+public:
+    // Room for n points, valid until the next reset.
+    V3* alloc(size_t n);
+    // Forgets every point; keeps blocks up to `keep` points in all, frees the rest.
+    void reset(size_t keep);
+
+private:
+    struct Block {
+        std::unique_ptr<V3[]> p;
+        size_t cap = 0;
+    };
+    std::vector<Block> blocks_;
+    size_t at_ = 0, used_ = 0;  // current block and points used in it
+};
+
+// Closed boxes that share at least a point.
+inline bool meets(const Box3& a, const Box3& b) {
+    return a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y &&
+           a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
+}
+
+enum PieceType : uint8_t { kCoplanar = 0, kFront = 1, kBack = 2, kSpanning = 3 };
+
+// What a split produced, relative to the plane as stored (not to any inverted view of
+// it). For kSpanning, `front` and `back` hold the two sides; a side of fewer than 3
+// points is dropped and left with n == 0.
+struct SplitResult {
+    PieceType type = kCoplanar;
+    Piece front, back;
+};
+
+// One node of a classifier tree: its splitting plane, the source polygon that gave it,
+// and the children by index (-1 when absent). The tree is nodes[0] downwards.
+struct Node {
+    CPlane plane;
+    uint32_t planeSrc = 0;
+    int32_t front = -1, back = -1;
+};
+using Tree = std::vector<Node>;
+
+// A piece on its way down a tree.
+struct Walk {
+    int32_t node;
+    Piece piece;
+};
+
+// An axis-aligned box as centre and half sizes.
+struct Extent {
+    V3 c, h;
+};
+
+// Everything one operation allocates, reused across its phases and, through reset, by the
+// next operation on the same thread.
+struct Work {
+    std::vector<CPlane> planes;   // by source polygon: those of a, then those of b
+    std::vector<Extent> extents;  // by source polygon: bounds all its pieces
+    std::vector<Frag> frags;      // split history of the clipped pieces
+    VertexArena arena;
+    Tree trees[2];
+    std::vector<double> dist;  // split scratch
+    std::vector<uint8_t> types;
+    std::vector<Piece> list, front;  // tree scratch
+    std::vector<Walk> walks;
+
+    // Empties everything for the next operation, keeping memory up to about `keepBytes`
+    // (an operation on large solids does not pin its peak for good).
+    void reset(size_t keepBytes);
+};
+
+// The side of `plane` that a piece lies on when the box `e` of its source polygon settles
+// it (with room to spare for rounding), else kSpanning: most pieces lie far from most
+// planes, and this spares a look at their vertices.
+inline PieceType quickSide(const Extent& e, const CPlane& plane) {
+    const double tc = plane.n.dot(e.c) - plane.w;
+    const double reach =
+        std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
+    return tc - reach > 2 * CSG_EPS ? kFront : tc + reach < -2 * CSG_EPS ? kBack : kSpanning;
+}
+
+// Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
+// plane, crossing points are interpolated along spanning edges.
+SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
+
+// Cuts `p` down to `region` by those faces of the region that its box `extent` crosses;
+// returns the inside piece (n == 0 when nothing of it is inside). A piece with a split
+// history entry has its cuts recorded there, the outside parts becoming entries of their
+// own, lost unless `keepOutside`.
+Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool keepOutside);
+
+// Builds into `tree` a classifier tree of `pieces` (consumed): each node splits by the
+// plane of the middle piece of its list; pieces in that plane end there. Empty for no
+// pieces.
+void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree);
+
+// Keeps the parts of `pieces` outside the tree's solid (in front of its leaves) and drops
+// those inside, recording both in the split history. `inverted` reads the tree as its inverse
+// (planes flipped, children swapped); `flipped` says the pieces face opposite to their
+// planes, which decides where coplanar pieces go.
+void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
+
+// Records that part of `frag` was discarded: neither it nor anything it was cut from can
+// be given back whole.
+inline void lose(Work& w, int32_t frag) {
+    while (frag >= 0 && w.frags[frag].whole) {
+        w.frags[frag].whole = false;
+        frag = w.frags[frag].parent;
+    }
+}
+
+}  // namespace ivo::bsp

@@ -1,0 +1,149 @@
+// Classifier trees of one boolean operation: building them from pieces and clipping piece
+// lists by them. Both walk the tree with an explicit stack: a convex solid of n polygons
+// makes a chain n nodes deep.
+#include "geometry/csg_pieces.h"
+
+namespace ivo::bsp {
+namespace {
+
+// A list waiting at a node. Lists live in one buffer as a stack: the list on top of the
+// work stack is always the last one in the buffer, so a node's children are written over
+// its own list and nothing is allocated per node.
+struct Item {
+    int32_t node;
+    size_t start, end;
+};
+
+}  // namespace
+
+void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
+    tree.clear();
+    if (buf.empty()) return;
+    tree.push_back({});
+    std::vector<Item> stack{{0, 0, buf.size()}};
+    std::vector<Piece>& fr = w.front;
+    while (!stack.empty()) {
+        const Item it = stack.back();
+        stack.pop_back();
+        const Piece splitter = buf[it.start + (it.end - it.start) / 2];
+        const CPlane plane = w.planes[splitter.src];
+        tree[it.node].plane = plane;
+        tree[it.node].planeSrc = splitter.src;
+        // Back pieces are compacted in place (never more written than read so far),
+        // front pieces wait aside and follow them.
+        fr.clear();
+        size_t nb = it.start;
+        for (size_t i = it.start; i < it.end; ++i) {
+            const Piece p = buf[i];
+            // Pieces of the splitter's own polygon end here even when a sloppy input puts
+            // them beyond the tolerance: every path then uses each plane at most once,
+            // which bounds the depth.
+            if (p.src == splitter.src) continue;
+            PieceType side = quickSide(w.extents[p.src], plane);
+            SplitResult r;
+            if (side == kSpanning) side = (r = splitPiece(w, p, plane)).type;
+            switch (side) {
+                case kCoplanar: break;
+                case kFront: fr.push_back(p); break;
+                case kBack: buf[nb++] = p; break;
+                case kSpanning:
+                    if (r.front.n) fr.push_back(r.front);
+                    if (r.back.n) buf[nb++] = r.back;
+                    break;
+            }
+        }
+        buf.resize(nb);
+        buf.insert(buf.end(), fr.begin(), fr.end());
+        if (nb > it.start) {
+            const auto c = int32_t(tree.size());
+            tree.push_back({});
+            tree[it.node].back = c;
+            stack.push_back({c, it.start, nb});
+        }
+        if (!fr.empty()) {
+            const auto c = int32_t(tree.size());
+            tree.push_back({});
+            tree[it.node].front = c;
+            stack.push_back({c, nb, buf.size()});
+        }
+    }
+    buf.clear();
+}
+
+void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
+                std::vector<Piece>& pieces) {
+    if (tree.empty() || pieces.empty()) return;
+    // Each piece walks down on its own, so a piece that stays whole costs one plane test
+    // per node and no list work; a split sends one side down at once and parks the other.
+    std::vector<Walk>& stack = w.walks;
+    stack.clear();
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
+        stack.push_back({0, *it});
+    pieces.clear();
+    // Read inverted, a node's plane is flipped and its children swapped: what lies in
+    // front of the stored plane lies behind the inverted one.
+    const bool reverse = inverted != flipped;
+    while (!stack.empty()) {
+        auto [at, p] = stack.back();
+        stack.pop_back();
+        // Every piece of a walk comes from one source, whose box bounds them all.
+        const Extent e = w.extents[p.src];
+        while (true) {
+            const Node& node = tree[at];
+            const int32_t frontChild = inverted ? node.back : node.front;
+            const int32_t backChild = inverted ? node.front : node.back;
+            PieceType side = quickSide(e, node.plane);
+            SplitResult r;
+            if (side == kSpanning) side = (r = splitPiece(w, p, node.plane)).type;
+            bool front = false, gone = false;
+            switch (side) {
+                case kCoplanar: {
+                    const double facing = node.plane.n.dot(w.planes[p.src].n);
+                    front = reverse ? facing < 0 : facing > 0;
+                    break;
+                }
+                case kFront: front = !inverted; break;
+                case kBack: front = inverted; break;
+                case kSpanning: {
+                    Piece sides[2] = {r.front, r.back};
+                    for (int k = 0; k < 2; ++k) {
+                        if (!sides[k].n) continue;
+                        sides[k].frag = int32_t(w.frags.size());
+                        w.frags.push_back({sides[k].v, sides[k].n, p.frag});
+                        w.frags[p.frag].child[k] = sides[k].frag;
+                    }
+                    if (!sides[0].n || !sides[1].n) lose(w, p.frag);
+                    // The stored plane's back side is the effective front when inverted.
+                    const Piece& ahead = sides[inverted ? 1 : 0];
+                    const Piece& behind = sides[inverted ? 0 : 1];
+                    if (behind.n) {
+                        if (backChild >= 0)
+                            stack.push_back({backChild, behind});
+                        else
+                            lose(w, behind.frag);  // behind a leaf plane is inside the solid
+                    }
+                    gone = !ahead.n;
+                    p = ahead;
+                    front = true;
+                    break;
+                }
+            }
+            if (gone) break;
+            if (front) {
+                if (frontChild < 0) {
+                    pieces.push_back(p);
+                    break;
+                }
+                at = frontChild;
+            } else {
+                if (backChild < 0) {
+                    lose(w, p.frag);
+                    break;
+                }
+                at = backChild;
+            }
+        }
+    }
+}
+
+}  // namespace ivo::bsp
