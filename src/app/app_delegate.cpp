@@ -13,6 +13,7 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching(std::unique_ptr<Dialogs> dialogs) {
     ctl = std::make_unique<MainController>(std::move(dialogs));
     buildMenu(*ctl);
+    ctl->placeWindow();
     ctl->restoreSession();
     const QStringList files = std::exchange(pendingOpen, {});
     for (const QString& f : files)

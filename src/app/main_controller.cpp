@@ -31,12 +31,6 @@ MainController::MainController(std::unique_ptr<Dialogs> d) : dialogs(std::move(d
     window->setCentralWidget(root);
     root->setMinimumSize(900, 560);
     window->resize(1280, 800);
-    // Where the user left the window last time, else centred.
-    const QByteArray frame = settings.value(kFrameKey).toByteArray();
-    if (frame.isEmpty() || !window->restoreGeometry(frame)) {
-        if (const QScreen* screen = window->screen())
-            window->move(screen->availableGeometry().center() - window->rect().center());
-    }
     window->onClose = [this] { windowWillClose(); };
 
     autosaveTimer_.setSingleShot(true);
@@ -205,6 +199,16 @@ const Sketch* MainController::currentSketch() const {
 
 void MainController::editorDraw() {
     if (const Sketch* s = currentSketch()) viewport->drawSketchLight(*s);
+}
+
+void MainController::placeWindow() {
+    const QByteArray frame = QSettings().value(kFrameKey).toByteArray();
+    if (!frame.isEmpty() && window->restoreGeometry(frame)) return;
+    // The content (below the menu bar, which Linux puts inside the window) is 1280 × 800.
+    const int bar = window->menuWidget() ? window->menuWidget()->sizeHint().height() : 0;
+    window->resize(1280, 800 + bar);
+    if (const QScreen* screen = window->screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
 void MainController::windowWillClose() {

@@ -181,6 +181,9 @@ public:
     bool write(const std::string& path);
     bool confirmDiscard();
 
+    // Size and place of the window: as the user left it, else 1280 × 800 of content, centred.
+    // Called once the menu bar exists.
+    void placeWindow();
     // Called when the main window closes: the session keeps every tab.
     void windowWillClose();
 

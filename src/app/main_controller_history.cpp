@@ -70,6 +70,7 @@ void MainController::afterHistoryChange() {
          !doc_.features[*editSketch_].sketch)) {
         editSketch_.reset();
         setMode(Mode::model);
+        setStatus("");
     }
     dirty = true;
     updateTitle();

@@ -119,6 +119,7 @@ TEST_F(MainControllerTest, UndoAndRedoAcrossASketchStart) {
     c.undoAction();  // the edited sketch disappears: back to the model
     EXPECT_TRUE(c.doc().features.empty());
     EXPECT_EQ(c.mode(), Mode::model);
+    EXPECT_TRUE(c.statusText().isEmpty());
     EXPECT_FALSE(c.editSketch());
     EXPECT_EQ(c.redoStack.size(), 1u);
 
@@ -238,6 +239,7 @@ TEST_F(MainControllerTest, LayoutPlacesEveryRegion) {
     QApplication::processEvents();
     const int W = c.root->width(), H = c.root->height();
     EXPECT_EQ(W, 1280);
+    EXPECT_EQ(H, 800);  // the content, under the menu bar
     EXPECT_EQ(c.docTabBar->geometry(), QRect(0, 0, W, 34));
     EXPECT_EQ(c.toolbarBox->geometry(), QRect(0, 34, W, 100));
     EXPECT_EQ(c.browserScroll->geometry(), QRect(0, 134, 230, H - 190));
