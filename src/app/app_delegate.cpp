@@ -15,10 +15,11 @@ void AppDelegate::applicationDidFinishLaunching(std::unique_ptr<Dialogs> dialogs
     buildMenu(*ctl);
     ctl->placeWindow();
     ctl->restoreSession();
+    // Shown before the files open, so that a refusal is not an alert over an empty screen.
+    ctl->window->show();
     const QStringList files = std::exchange(pendingOpen, {});
     for (const QString& f : files)
         ctl->open(fromQt(f));
-    ctl->window->show();
     ctl->window->raise();
     ctl->window->activateWindow();
     ctl->viewport->setFocus();
