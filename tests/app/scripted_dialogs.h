@@ -26,7 +26,7 @@ public:
     // (cancel), a file chooser without one is cancelled.
     std::deque<int> answers;
     std::deque<QStringList> openAnswers;
-    std::deque<std::optional<QString>> saveAnswers;
+    std::deque<QString> saveAnswers;  // an empty path cancels
     std::vector<QString> proposedNames;
 
     void alert(const QString& message, const QString& informative,
@@ -54,8 +54,9 @@ public:
                                     const QString&) override {
         proposedNames.push_back(proposed);
         if (saveAnswers.empty()) return std::nullopt;
-        auto a = saveAnswers.front();
+        const QString a = saveAnswers.front();
         saveAnswers.pop_front();
+        if (a.isEmpty()) return std::nullopt;
         return a;
     }
     void beep() override { ++beeps; }

@@ -1,0 +1,114 @@
+// The whole window on the machine's OpenGL (Mesa's software renderer under Xvfb here): opening
+// a sample model (evaluation, body meshes, first frame) and starting a sketch in it (undo
+// snapshot, incremental evaluation, redraw), against the same steps on an empty model as the
+// in-run baseline. Run under a display: tools/with-xvfb.sh build/bench/app_bench
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+#include <QApplication>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QTest>
+
+#include "app/main_controller.h"
+#include "app/scripted_dialogs.h"
+#include "support/temp_dir.h"
+#include "viewport/viewport.h"
+
+namespace {
+
+using namespace ivo;
+
+std::unique_ptr<MainController> window;
+
+MainController& controller() {
+    if (!window) {
+        window = std::make_unique<MainController>(std::make_unique<testing::ScriptedDialogs>());
+        window->window->show();
+        (void)QTest::qWaitForWindowExposed(window->window.get());
+    }
+    return *window;
+}
+
+// Draws one frame now and waits until the GL work is done.
+void frame(MainController& c) {
+    c.viewport->repaint();
+    c.viewport->makeCurrent();
+    QOpenGLContext::currentContext()->functions()->glFinish();
+    c.viewport->doneCurrent();
+}
+
+double triangles(const MainController& c) {
+    size_t n = 0;
+    for (const auto& [id, tris] : c.viewport->bodyTris)
+        n += tris.size();
+    return static_cast<double>(n);
+}
+
+std::string sample(const std::string& name) {
+    return name.empty() ? std::string() : std::string(IVORANE_EXAMPLES_DIR) + "/" + name;
+}
+
+// Open, evaluate, mesh and draw; an empty name measures a new empty tab instead.
+void BM_OpenAndFirstFrame(benchmark::State& state, const std::string& name) {
+    MainController& c = controller();
+    double tris = 0;
+    for (auto _ : state) {
+        if (name.empty())
+            c.newTab();
+        else if (!c.open(sample(name)))
+            state.SkipWithError("open failed");
+        frame(c);
+        state.PauseTiming();
+        tris = triangles(c);
+        c.closeCurrentTab();
+        state.ResumeTiming();
+    }
+    state.counters["triangles"] = tris;
+}
+
+// A sketch started in the open model: snapshot, incremental evaluation, redraw.
+void BM_StartSketch(benchmark::State& state, const std::string& name) {
+    MainController& c = controller();
+    if (!name.empty()) c.open(sample(name));
+    for (auto _ : state) {
+        c.startSketch(SketchPlane::xy());
+        frame(c);
+        state.PauseTiming();
+        c.undoAction();
+        state.ResumeTiming();
+    }
+    state.counters["triangles"] = triangles(c);
+    c.closeCurrentTab();
+}
+
+BENCHMARK_CAPTURE(BM_OpenAndFirstFrame, empty, std::string())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OpenAndFirstFrame, plaque_100_trous, std::string("plaque_100_trous.q3d"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OpenAndFirstFrame, piece_30_fonctions, std::string("piece_30_fonctions.q3d"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StartSketch, empty, std::string())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StartSketch, plaque_100_trous, std::string("plaque_100_trous.q3d"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StartSketch, piece_30_fonctions, std::string("piece_30_fonctions.q3d"))
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A private home: the benchmark never touches the user's session or preferences.
+    ivo::testing::TempDir home;
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", home.path().c_str(), 1);
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Ivorane");
+    QApplication::setApplicationName("Ivorane3D");
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    window.reset();
+    return 0;
+}
