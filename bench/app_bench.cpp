@@ -4,8 +4,6 @@
 // in-run baseline. Run under a display: tools/with-xvfb.sh build/bench/app_bench
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-
 #include <QApplication>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -13,7 +11,7 @@
 
 #include "app/main_controller.h"
 #include "app/scripted_dialogs.h"
-#include "support/temp_dir.h"
+#include "support/private_home.h"
 #include "viewport/viewport.h"
 
 namespace {
@@ -98,11 +96,8 @@ BENCHMARK_CAPTURE(BM_StartSketch, piece_30_fonctions, std::string("piece_30_fonc
 
 int main(int argc, char** argv) {
     // A private home: the benchmark never touches the user's session or preferences.
-    ivo::testing::TempDir home;
-    ::setenv("HOME", home.path().c_str(), 1);
-    ::setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", home.path().c_str(), 1);
+    const ivo::testing::TempDir home;
+    ivo::testing::usePrivateHome(home);
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Ivorane");
     QApplication::setApplicationName("Ivorane3D");

@@ -203,7 +203,7 @@ TEST_F(MainControllerTest, TheTabBarShowsTitlesAndSwitchesOnClick) {
     EXPECT_EQ(c.docTabViews[0]->width(), 110 - 4);
 }
 
-TEST_F(MainControllerTest, ClosingAskesAboutUnsavedChangesAndCancelKeepsTheTab) {
+TEST_F(MainControllerTest, ClosingAsksAboutUnsavedChangesAndCancelKeepsTheTab) {
     MainController& c = launch();
     c.startSketch(SketchPlane::xy());
     EXPECT_FALSE(c.closeTab(0));  // the script answers "Annuler"
