@@ -142,11 +142,57 @@ private:
         return best;
     }
 
+    // Emits segment i where its crease partners cover it. A segment whose midpoint meets a
+    // crease is usually covered whole; but the trees of a boolean split faces along the
+    // extended planes of others, so a flat face can hold a long edge that runs on past the
+    // end of a short crease. Drawn whole it would show a crease on the flat face.
     void emitPartner(std::vector<FeatureEdge>& out, std::size_t i, std::size_t j) const {
         if (j == size_) return;
-        const Tri& t = tris_[seg(i).tri];
-        out.push_back({corner(t, seg(i).k), corner(t, (seg(i).k + 1) % 3),
-                       (normal(i) + normal(j)).normalized()});
+        const Segment& s = seg(i);
+        const Tri& t = tris_[s.tri];
+        const V3 a = corner(t, s.k), b = corner(t, (s.k + 1) % 3);
+        const V3 n = (normal(i) + normal(j)).normalized();
+        covered_.clear();
+        auto cover = [&](std::size_t k) {
+            if (k != i && seg(k).t0 - 1e-6 <= s.t1 && s.t0 <= seg(k).t1 + 1e-6 && isCrease(i, k))
+                covered_.push_back({std::max(seg(k).t0, s.t0), std::min(seg(k).t1, s.t1)});
+        };
+        if (byStart_.empty()) {
+            for (std::size_t k = 0; k < size_; ++k)
+                cover(k);
+        } else {
+            // Only segments starting before i ends, walked back while one can still reach it.
+            const auto startsBefore =
+                std::partition_point(byStart_.begin(), byStart_.end(),
+                                     [&](std::uint32_t k) { return seg(k).t0 - 1e-6 <= s.t1; });
+            for (auto k = static_cast<std::size_t>(startsBefore - byStart_.begin()); k-- > 0;) {
+                if (maxEnd_[k] + 1e-6 < s.t0) break;
+                cover(byStart_[k]);
+            }
+        }
+        std::sort(covered_.begin(), covered_.end());
+        // The corners in the order of the line's direction, so that t maps to a point.
+        const bool forward = a.dot(b - a) <= b.dot(b - a);
+        const V3 lo = forward ? a : b, hi = forward ? b : a;
+        const double span = s.t1 - s.t0;
+        auto at = [&](double v) {
+            if (v <= s.t0 + 1e-6) return lo;
+            if (v >= s.t1 - 1e-6) return hi;
+            return lo + (hi - lo) * ((v - s.t0) / span);
+        };
+        for (std::size_t k = 0; k < covered_.size();) {
+            double from = covered_[k].first, to = covered_[k].second;
+            for (++k; k < covered_.size() && covered_[k].first <= to + 1e-6; ++k)
+                to = std::max(to, covered_[k].second);
+            if (from <= s.t0 + 1e-6 && to >= s.t1 - 1e-6) {
+                out.push_back({a, b, n});  // whole, corners as stored
+                return;
+            }
+            if (to - from > 1e-7) {
+                const V3 p = at(from), q = at(to);
+                out.push_back(forward ? FeatureEdge{p, q, n} : FeatureEdge{q, p, n});
+            }
+        }
     }
 
     const std::vector<Tri>& tris_;
@@ -155,6 +201,7 @@ private:
     double cosLimit_;
     std::vector<std::uint32_t> byStart_;
     std::vector<double> maxEnd_;
+    mutable std::vector<std::pair<double, double>> covered_;
 };
 
 }  // namespace

@@ -132,6 +132,23 @@ TEST(FeatureEdges, LongEdgeMeetsTwoShortCollinearOnes) {
     EXPECT_EQ(edges[2], (FeatureEdge{{2, 0, 0}, {1, 0, 0}, mean}));
 }
 
+// A flat face split along the extended plane of a short wall holds an edge that runs on
+// past the wall: only the part along the wall is a crease.
+TEST(FeatureEdges, FlatEdgeRunningPastAShortCreaseIsCutToIt) {
+    const V3 up{0, 0, 1}, side{0, -1, 0};
+    const std::vector<Tri> tris{
+        {{-5, 0, 0}, {5, 0, 0}, {0, 3, 0}, up},
+        {{5, 0, 0}, {-5, 0, 0}, {0, -3, 0}, up},
+        {{1, 0, 0}, {-1, 0, 0}, {0, 0, -2}, side},
+    };
+    const auto edges = featureEdges(tris);
+    ASSERT_EQ(edges.size(), 3u);
+    const V3 mean = (up + side).normalized();
+    EXPECT_EQ(edges[0], (FeatureEdge{{-1, 0, 0}, {1, 0, 0}, mean}));
+    EXPECT_EQ(edges[1], (FeatureEdge{{1, 0, 0}, {-1, 0, 0}, mean}));
+    EXPECT_EQ(edges[2], (FeatureEdge{{1, 0, 0}, {-1, 0, 0}, mean}));
+}
+
 TEST(FeatureEdges, OpenBoundariesSmoothNeighboursAndBadCornersGiveNothing) {
     EXPECT_TRUE(featureEdges({}).empty());
     EXPECT_TRUE(featureEdges({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}).empty());

@@ -52,11 +52,38 @@ std::vector<FeatureEdge> featureEdgesPlain(const std::vector<Tri>& tris, double 
     for (const auto& [key, segs] : groups) {
         if (segs.size() < 2) continue;
         for (std::size_t i = 0; i < segs.size(); ++i) {
-            const double m = (segs[i].t0 + segs[i].t1) / 2;
+            const Seg& s = segs[i];
+            const double m = (s.t0 + s.t1) / 2;
             for (std::size_t j = 0; j < segs.size(); ++j) {
                 if (j == i || !(segs[j].t0 - 1e-6 <= m && m <= segs[j].t1 + 1e-6)) continue;
-                if (segs[i].n.dot(segs[j].n) >= cosLimit) continue;
-                out.push_back({segs[i].a, segs[i].b, (segs[i].n + segs[j].n).normalized()});
+                if (s.n.dot(segs[j].n) >= cosLimit) continue;
+                // The part of i that creased segments overlapping it cover, merged.
+                std::vector<std::pair<double, double>> cov;
+                for (std::size_t k = 0; k < segs.size(); ++k)
+                    if (k != i && segs[k].t0 - 1e-6 <= s.t1 && s.t0 <= segs[k].t1 + 1e-6 &&
+                        s.n.dot(segs[k].n) < cosLimit)
+                        cov.push_back({std::max(segs[k].t0, s.t0), std::min(segs[k].t1, s.t1)});
+                std::sort(cov.begin(), cov.end());
+                const V3 n = (s.n + segs[j].n).normalized();
+                const bool forward = s.a.dot(s.b - s.a) <= s.b.dot(s.b - s.a);
+                const V3 lo = forward ? s.a : s.b, hi = forward ? s.b : s.a;
+                auto at = [&](double v) {
+                    if (v <= s.t0 + 1e-6) return lo;
+                    if (v >= s.t1 - 1e-6) return hi;
+                    return lo + (hi - lo) * ((v - s.t0) / (s.t1 - s.t0));
+                };
+                for (std::size_t c = 0; c < cov.size();) {
+                    double from = cov[c].first, to = cov[c].second;
+                    for (++c; c < cov.size() && cov[c].first <= to + 1e-6; ++c)
+                        to = std::max(to, cov[c].second);
+                    if (from <= s.t0 + 1e-6 && to >= s.t1 - 1e-6) {
+                        out.push_back({s.a, s.b, n});
+                        break;
+                    }
+                    if (to - from > 1e-7)
+                        out.push_back(forward ? FeatureEdge{at(from), at(to), n}
+                                              : FeatureEdge{at(to), at(from), n});
+                }
                 break;
             }
         }
