@@ -6,13 +6,17 @@
 namespace ivo {
 namespace {
 
+Json picksJson(const std::vector<V2>& picks) {
+    Json a = Json::array();
+    for (V2 p : picks)
+        a.push_back(ivo::toJson(p));
+    return a;
+}
+
 Json toJson(const ExtrudeP& e) {
     Json j = Json::object();
     j["sketch"] = e.sketch;
-    Json picks = Json::array();
-    for (V2 p : e.picks)
-        picks.push_back(ivo::toJson(p));
-    j["picks"] = std::move(picks);
+    j["picks"] = picksJson(e.picks);
     j["distance"] = e.distance;
     j["symmetric"] = e.symmetric;
     j["op"] = e.op;
@@ -24,10 +28,7 @@ Json toJson(const ExtrudeP& e) {
 Json toJson(const RevolveP& e) {
     Json j = Json::object();
     j["sketch"] = e.sketch;
-    Json picks = Json::array();
-    for (V2 p : e.picks)
-        picks.push_back(ivo::toJson(p));
-    j["picks"] = std::move(picks);
+    j["picks"] = picksJson(e.picks);
     j["axis"] = e.axis;
     j["angle"] = e.angle;
     j["op"] = e.op;
