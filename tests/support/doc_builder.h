@@ -1,33 +1,31 @@
-// Builders of documents for tests and benchmarks: sketches of rectangles, polygons and
-// circles, and the features that use them.
+// Builders of documents for tests and benchmarks: features appended one after the other,
+// the marker after the last. Sketch content comes from sketch_builder.h.
 #pragma once
 
 #include "document/doc.h"
 
 namespace ivo::testing {
 
-// Closed polygon of lines through the points (sketch coordinates).
-void addPolygon(Sketch& s, const std::vector<V2>& pts);
-void addRect(Sketch& s, double x0, double y0, double x1, double y1);
-Id addCircle(Sketch& s, V2 c, double r);
+// A sketch holding one counter-clockwise rectangle of lines.
+Sketch rectSketch(double x0, double y0, double x1, double y1);
 
 class DocBuilder {
 public:
     Doc doc;
 
-    Id sketch(Sketch s, const std::string& name = "Esquisse");
+    Id sketch(Sketch s);
     Id extrude(Id sketchId, std::vector<V2> picks, double distance,
-               const std::string& operation = "new", Id target = 0);
+               const std::string& operation = op::newBody);
     Id revolve(Id sketchId, std::vector<V2> picks, Id axis, double angle,
-               const std::string& operation = "new", Id target = 0);
+               const std::string& operation = op::newBody);
     Id fillet(Id extrudeId, const std::string& edges, double radius, bool chamfer = false);
     Id combine(Id target, Id tool, const std::string& operation, bool keep = false);
     Id remove(Id bodyId);
 
-    Feature& last() { return doc.features.back(); }
     Feature& feature(Id id) { return doc.features[*doc.index(id)]; }
 
 private:
+    // A new feature named after its kind and rank ("Extrusion2").
     Feature& add(const std::string& kind, const std::string& name);
 };
 
