@@ -27,24 +27,8 @@ std::set<double> heights(const Solid& s) {
     std::set<double> z;
     for (const CPoly& p : s)
         for (V3 q : p.v)
-            z.insert(q.z);
+            z.insert(std::round(q.z * 1e9) / 1e9);
     return z;
-}
-
-bool hasHeight(const Solid& s, double z) {
-    const auto h = heights(s);
-    const auto it = h.lower_bound(z - 1e-12);
-    return it != h.end() && *it <= z + 1e-12;
-}
-
-// The box of the polygons facing +z at height z.
-Box3 topFaces(const Solid& s, double z) {
-    Box3 b;
-    for (const CPoly& p : s)
-        if (p.plane.n.z > 0.999 && p.v[0].z >= z)
-            for (V3 q : p.v)
-                b.add(q);
-    return b;
 }
 
 // Volume of a square of side `side` extruded through levels of linearly varying inset:
@@ -60,26 +44,51 @@ double insetSquareVolume(double side, const std::vector<std::pair<double, double
     return v;
 }
 
-TEST(Extrude, ExactVolumesOfClosedPrisms) {
-    const Region sq{rect(0, 0, 2, 3), {}};
-    const Solid s = ex(sq, 0, 10);
-    EXPECT_EQ(s.size(), 8u);  // four side quads, two triangles in each cap
-    EXPECT_NEAR(signedVolume(s), 60, 1e-12);
-    EXPECT_EQ(closedSurfaceFault(s, false), "");
-    EXPECT_EQ(ex(sq, 10, 0), s);  // heights in either order
-    EXPECT_TRUE(ex(sq, 4, 4).empty());
+TEST(Extrude, ExactVolumesOfClosedSolids) {
+    const Region sq{rect(0, 0, 10, 10), {}};
     const Loop gon = regularPolygon({1, -2}, 7, 64);
-    const Solid p = ex({gon, {}}, -3, 9.5);
-    EXPECT_NEAR(signedVolume(p) / (polyArea(gon) * 12.5), 1, 1e-6);
-    EXPECT_EQ(closedSurfaceFault(p, false), "");
-    // An L of three unit squares, drawn clockwise with a collinear point on its long side.
-    const Solid l = ex({{{0, 0}, {0, 1}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 0}}, {}}, 0, 10);
-    EXPECT_NEAR(signedVolume(l), 30, 1e-12);
-    EXPECT_EQ(closedSurfaceFault(l), "");
-    // Holes come off; a hole given counter-clockwise is turned round first.
-    const Solid h = ex({rect(0, 0, 10, 10), {rect(2, 2, 4, 4), reversed(rect(6, 6, 8, 9))}}, 0, 2);
-    EXPECT_NEAR(signedVolume(h), (100 - 4 - 6) * 2, 1e-9);
-    EXPECT_EQ(closedSurfaceFault(h), "");
+    // Rounds in 6 steps: a quarter circle of radius r at each end of the height h.
+    auto rounded = [](double h, double lo, double hi) {
+        std::vector<std::pair<double, double>> levels;
+        for (int i = 0; i <= 6; ++i)
+            levels.push_back({lo - lo * std::cos(i * pi / 12), lo - lo * std::sin(i * pi / 12)});
+        for (int i = 0; i <= 6; ++i)
+            levels.push_back(
+                {h - hi + hi * std::sin(i * pi / 12), hi - hi * std::cos(i * pi / 12)});
+        return levels;
+    };
+    const struct {
+        const char* name;
+        Solid s;
+        double volume, tol;
+        size_t levels;
+    } cases[] = {
+        {"square", ex({rect(0, 0, 2, 3), {}}, 10, 0), 60, 1e-12, 2},
+        {"64-gon", ex({gon, {}}, -3, 9.5), polyArea(gon) * 12.5, 1e-6 * polyArea(gon) * 12.5, 2},
+        // Three unit squares drawn clockwise, with a collinear point on the long side.
+        {"L", ex({{{0, 0}, {0, 1}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 0}}, {}}, 0, 10), 30, 1e-12,
+         2},
+        // A hole given counter-clockwise is turned round first.
+        {"holes", ex({sq.outer, {rect(2, 2, 4, 4), reversed(rect(6, 6, 8, 9))}}, 0, 2), 180, 1e-9,
+         2},
+        {"rounded top", ex(sq, 0, 5, 0, 2), insetSquareVolume(10, rounded(5, 0, 2)), 1e-9, 8},
+        {"chamfers", ex(sq, 0, 5, 1, 2, true),
+         insetSquareVolume(10, {{0, 1}, {1, 0}, {3, 0}, {5, 2}}), 1e-9, 4},
+        // 6 + 6 on 10 mm leave 0.2 mm: both become 4.9.
+        {"radii scaled", ex({rect(0, 0, 20, 20), {}}, 0, 10, 6, 6),
+         insetSquareVolume(20, rounded(10, 4.9, 4.9)), 1e-9, 14},
+        // A NaN point inside the loop is dropped by cleaning; the rest still extrudes.
+        {"NaN point", ex({{{0, 0}, {2, 0}, {nan, 1}, {2, 2}, {0, 2}}, {}}, 0, 1), 4, 1e-12, 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(signedVolume(c.s), c.volume, c.tol) << c.name;
+        EXPECT_EQ(closedSurfaceFault(c.s), "") << c.name;
+        EXPECT_EQ(heights(c.s).size(), c.levels) << c.name;
+    }
+    EXPECT_EQ(cases[0].s.size(), 8u);  // four side quads, two triangles in each cap
+    EXPECT_EQ(cases[0].s, ex({rect(0, 0, 2, 3), {}}, 0, 10));  // heights in either order
+    EXPECT_EQ(closedSurfaceFault(cases[0].s, false) + closedSurfaceFault(cases[1].s, false), "");
+    EXPECT_TRUE(heights(cases[6].s).contains(4.9));
     // Outward even on a left-handed frame.
     const Frame tilted{{5, 6, 7}, {0, 0, 1}, V3{1, 1, 0}.normalized(), V3{1, -1, 0}.normalized()};
     const Solid t = extrudeRegion(sq, tilted, 1, 4, 0.5, 0.5, false);
@@ -88,86 +97,60 @@ TEST(Extrude, ExactVolumesOfClosedPrisms) {
     EXPECT_EQ(closedSurfaceFault(t), "");
 }
 
-TEST(Extrude, RoundsAndChamfersScaledToTheHeight) {
-    const Region sq{rect(0, 0, 10, 10), {}};
-    const Solid r = ex(sq, 0, 5, 0, 2);
-    EXPECT_EQ(heights(r).size(), 8u);  // the bottom and 7 upper levels
-    EXPECT_NEAR(topFaces(r, 5).lo.x, 2, 1e-12);
-    EXPECT_NEAR(topFaces(r, 5).hi.y, 8, 1e-12);
-    std::vector<std::pair<double, double>> levels{{0, 0}};
-    for (int i = 0; i <= 6; ++i)
-        levels.push_back({3 + 2 * std::sin(i * pi / 12), 2 - 2 * std::cos(i * pi / 12)});
-    EXPECT_NEAR(signedVolume(r), insetSquareVolume(10, levels), 1e-9);
-    const Solid c = ex(sq, 0, 5, 1, 2, true);
-    EXPECT_EQ(heights(c).size(), 4u);  // two levels for each bevelled edge
-    EXPECT_NEAR(signedVolume(c), insetSquareVolume(10, {{0, 1}, {1, 0}, {3, 0}, {5, 2}}), 1e-9);
-    // 6 + 6 on 10 mm leave 0.2 mm: both become 4.9, the top cap 20 − 9.8 wide.
-    const Solid big = ex({rect(0, 0, 20, 20), {}}, 0, 10, 6, 6);
-    EXPECT_NEAR(topFaces(big, 10).hi.x - topFaces(big, 10).lo.x, 20 - 9.8, 1e-9);
-    EXPECT_TRUE(hasHeight(big, 4.9));
-    for (const Solid* s : {&r, &c, &big})
-        EXPECT_EQ(closedSurfaceFault(*s), "");
+TEST(Extrude, BadInputGivesEmptyOrFiniteSolids) {
+    const Region sq{rect(0, 0, 1, 1), {}};
+    for (const Solid& s :
+         {ex(sq, 4, 4), ex(sq, 0, nan), ex(sq, 0, inf), ex({{{0, 0}, {1, 1}}, {}}, 0, 1),
+          ex({{{0, 0}, {1, 1}, {2, 2}}, {}}, 0, 1)})
+        EXPECT_TRUE(s.empty());
+    EXPECT_NEAR(signedVolume(ex(sq, 0, 1e12)) / 1e12, 1, 1e-9);
     // Negative and NaN radii count as none; an infinite one takes the whole allowance.
     EXPECT_EQ(ex(sq, 0, 1, -1, -3), ex(sq, 0, 1));
     EXPECT_EQ(ex(sq, 0, 1, nan, 0), ex(sq, 0, 1));
-    EXPECT_TRUE(hasHeight(ex(sq, 0, 1, inf, 0, true), 0.98));
-}
-
-TEST(Extrude, BadInputGivesEmptyOrFiniteSolids) {
-    const Region sq{rect(0, 0, 1, 1), {}};
-    EXPECT_TRUE(ex(sq, 0, nan).empty());
-    EXPECT_TRUE(ex(sq, 0, inf).empty());
-    EXPECT_TRUE(ex({{{0, 0}, {1, 1}}, {}}, 0, 1).empty());
-    EXPECT_TRUE(ex({{{0, 0}, {1, 1}, {2, 2}}, {}}, 0, 1).empty());
-    // A NaN point inside the loop is dropped by cleaning; the rest still extrudes.
-    EXPECT_NEAR(signedVolume(ex({{{0, 0}, {2, 0}, {nan, 1}, {2, 2}, {0, 2}}, {}}, 0, 1)), 4, 1e-12);
-    EXPECT_NEAR(signedVolume(ex(sq, 0, 1e12)) / 1e12, 1, 1e-9);
-}
-
-// Exact volume of the ring swept by a rectangle from r0 to r1 off the axis, h high, in n
-// straight segments through `angle`.
-double ringVolume(int n, double angle, double r0, double r1, double h) {
-    return 0.5 * n * std::sin(angle / n) * (r1 * r1 - r0 * r0) * h;
+    EXPECT_TRUE(heights(ex({rect(0, 0, 10, 10), {}}, 0, 1, inf, 0, true)).contains(0.98));
 }
 
 TEST(Revolve, TurnsCapsAndCones) {
+    // The ring swept by the rectangle from 2 to 5 off the axis, 3 high, in n segments.
+    auto ring = [](int n, double deg) { return 0.5 * n * std::sin(deg * pi / 180 / n) * 21 * 3; };
     const Region r{rect(2, 0, 5, 3), {}};
-    const V2 o{0, 0}, up{0, 1};
-    const Solid s = revolveRegion(r, Frame{}, o, up, 360);
-    EXPECT_EQ(s.size(), 4u * 72);  // 72 segments of the four edges, no caps
-    EXPECT_NEAR(signedVolume(s), ringVolume(72, 2 * pi, 2, 5, 3), 1e-9);
-    // Either turning direction and either axis direction give the same ring.
-    EXPECT_NEAR(signedVolume(revolveRegion(r, Frame{}, {0, 7}, {0, -3}, -360)), signedVolume(s),
-                1e-9);
-    const Solid q = revolveRegion(r, Frame{}, o, up, 90);
-    EXPECT_EQ(q.size(), 4u * 18 + 4);
-    EXPECT_NEAR(signedVolume(q), ringVolume(18, pi / 2, 2, 5, 3), 1e-9);
-    EXPECT_EQ(revolveRegion(r, Frame{}, o, up, 10).size(), 4u * 4 + 4);  // at least 4 segments
-    const Solid almost = revolveRegion(r, Frame{}, o, up, 359.9989);
-    EXPECT_EQ(almost.size(), 4u * 71 + 4);
-    for (const Solid* x : {&s, &q, &almost})
-        EXPECT_EQ(closedSurfaceFault(*x, false), "");
+    const struct {
+        const char* name;
+        Solid s;
+        size_t polys;
+        double volume;
+    } cases[] = {
+        {"full turn", revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 360), 4 * 72, ring(72, 360)},
+        // Either turning direction and either axis direction give the same ring.
+        {"reversed", revolveRegion(r, Frame{}, {0, 7}, {0, -3}, -360), 4 * 72, ring(72, 360)},
+        {"quarter", revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 90), 4 * 18 + 4, ring(18, 90)},
+        {"at least 4 segments", revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 10), 4 * 4 + 4,
+         ring(4, 10)},
+        {"capped below 359.999°", revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 359.9989), 4 * 71 + 4,
+         ring(71, 359.9989)},
+        // Beyond a full turn the sweep is a full turn: 1e9° would otherwise ask for 2e8 segments.
+        {"1e9°", revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 1e9), 4 * 72, ring(72, 360)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.s.size(), c.polys) << c.name;
+        EXPECT_NEAR(signedVolume(c.s), c.volume, 1e-9) << c.name;
+        EXPECT_EQ(closedSurfaceFault(c.s, false), "") << c.name;
+    }
+    EXPECT_EQ(cases[5].s, cases[0].s);
     // A region touching the axis: the edge on it vanishes, the others fan into a cone.
-    const Solid cone = revolveRegion({{{0, 0}, {4, 0}, {0, 6}}, {}}, Frame{}, o, up, 360);
+    const Solid cone = revolveRegion({{{0, 0}, {4, 0}, {0, 6}}, {}}, Frame{}, {0, 0}, {0, 1}, 360);
     EXPECT_EQ(cone.size(), 2u * 72);
     EXPECT_NEAR(signedVolume(cone), 0.5 * 72 * std::sin(2 * pi / 72) * 16 * 6 / 3, 1e-9);
     EXPECT_EQ(closedSurfaceFault(cone, true, 1e-9), "");
     EXPECT_NEAR((rotateAround({2, 0, 5}, {1, 0, 0}, {0, 0, 1}, pi / 2) - V3{1, 1, 5}).length(), 0,
                 1e-15);  // right-handed
-}
-
-TEST(Revolve, DegenerateInputs) {
-    const Region r{rect(2, 0, 5, 3), {}};
+    // Vanishing angles or axes, and regions folded onto a line, give nothing; a region
+    // crossed by the axis sweeps through itself without a crash or a hang.
     EXPECT_TRUE(revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 0.00001).empty());
     EXPECT_TRUE(revolveRegion(r, Frame{}, {0, 0}, {0, 0}, 180).empty());
     EXPECT_TRUE(revolveRegion(r, Frame{}, {0, 0}, {0, 1}, nan).empty());
-    // A region folded onto a line has no inside to sweep.
     EXPECT_TRUE(
         revolveRegion({{{2, 0}, {3, 1}, {4, 2}}, {}}, Frame{}, {0, 0}, {0, 1}, 360).empty());
-    // Beyond a full turn the sweep is a full turn: 1e9° would otherwise ask for 2e8 segments.
-    EXPECT_EQ(revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 1e9),
-              revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 360));
-    // A region crossed by the axis sweeps through itself; no crash, no hang.
     EXPECT_FALSE(revolveRegion({rect(-1, 0, 1, 1), {}}, Frame{}, {0, 0}, {0, 1}, 180).empty());
 }
 
