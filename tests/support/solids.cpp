@@ -16,32 +16,15 @@ CPoly quad(V3 a, V3 b, V3 c, V3 d) {
     return CPoly({a, b, c, d}, {n, n.dot(a)});
 }
 
-double polygonArea(const CPoly& p) {
-    V3 sum;
-    for (size_t i = 0; i < p.v.size(); ++i)
-        sum = sum + p.v[i].cross(p.v[(i + 1) % p.v.size()]);
-    return p.plane.n.dot(sum) / 2;
-}
-
-std::string point(V3 p) {
-    std::string s = "(";
-    for (double x : {p.x, p.y, p.z}) {
-        char buf[32];
-        s += std::string(buf, std::to_chars(buf, buf + sizeof buf, x).ptr) + ",";
-    }
-    s.back() = ')';
-    return s;
-}
-
-// Applies f to every corner, and g to every plane.
+// Corners and planes mapped one by one.
 template <class F, class G>
-Solid mapped(const Solid& s, F f, G g) {
+Solid mapped(const Solid& s, F corner, G plane) {
     Solid out;
     for (const CPoly& p : s) {
         std::vector<V3> v;
         for (V3 q : p.v)
-            v.push_back(f(q));
-        out.emplace_back(v, g(p.plane));
+            v.push_back(corner(q));
+        out.emplace_back(v, plane(p.plane));
     }
     return out;
 }
@@ -93,12 +76,10 @@ std::vector<Tri> sphereTris(V3 c, double r, int rings, int segments) {
 
 std::vector<Tri> boxGridTris(int nx, int nz, double size, double gap) {
     Solid boxes;
-    for (int i = 0; i < nx; ++i) {
-        for (int k = 0; k < nz; ++k) {
-            const V3 lo{i * (size + gap), 0, k * (size + gap)};
-            for (const CPoly& p : polyBox(lo, lo + V3{size, size, size}))
-                boxes.push_back(p);
-        }
+    for (int i = 0; i < nx * nz; ++i) {
+        const V3 lo{(i / nz) * (size + gap), 0, (i % nz) * (size + gap)};
+        for (const CPoly& p : polyBox(lo, lo + V3{size, size, size}))
+            boxes.push_back(p);
     }
     return triangles(boxes);
 }
@@ -109,12 +90,6 @@ Solid moved(const Solid& s, V3 d) {
         [&](CPlane p) {
             return CPlane{p.n, p.w + p.n.dot(d)};
         });
-}
-
-Solid turned(const Solid& s, V3 k, double angle) {
-    const double c = std::cos(angle), sn = std::sin(angle);
-    auto rot = [&](V3 v) { return v * c + k.cross(v) * sn + k * (k.dot(v) * (1 - c)); };
-    return mapped(s, rot, [&](CPlane p) { return CPlane{rot(p.n), p.w}; });
 }
 
 Solid randomSolid(std::mt19937& rng) {
@@ -128,29 +103,29 @@ Solid randomSolid(std::mt19937& rng) {
         const double len = size(rng);
         s = polyCylinder({0, -len / 2, 0}, size(rng) / 2, len, 5 + int(rng() % 20));
     }
+    // Turned about the unit axis k through the origin.
     const V3 k = V3{unit(rng), unit(rng), unit(rng)}.normalized();
-    if (k.length() > 0.5) s = turned(s, k, ang(rng));
+    const double a = ang(rng), co = std::cos(a), si = std::sin(a);
+    auto rot = [&](V3 v) { return v * co + k.cross(v) * si + k * (k.dot(v) * (1 - co)); };
+    if (k.length() > 0.5) s = mapped(s, rot, [&](CPlane p) { return CPlane{rot(p.n), p.w}; });
     return moved(s, c);
 }
 
 double meshVolume(const std::vector<Tri>& tris) {
     double v = 0;
     for (const Tri& t : tris)
-        v += t.a.dot(t.b.cross(t.c));
-    return v / 6;
+        v += t.a.dot(t.b.cross(t.c)) / 6;
+    return v;
 }
 
-double totalArea(const Solid& s) {
-    double a = 0;
-    for (const CPoly& p : s)
-        a += polygonArea(p);
-    return a;
-}
-
-std::map<PlaneKey, double> areaByPlane(const Solid& s) {
-    std::map<PlaneKey, double> out;
-    for (const CPoly& p : s)
-        out[{p.plane.n.x, p.plane.n.y, p.plane.n.z, p.plane.w}] += polygonArea(p);
+std::map<std::tuple<double, double, double, double>, double> areaByPlane(const Solid& s) {
+    std::map<std::tuple<double, double, double, double>, double> out;
+    for (const CPoly& p : s) {
+        V3 sum;
+        for (size_t i = 0; i < p.v.size(); ++i)
+            sum = sum + p.v[i].cross(p.v[(i + 1) % p.v.size()]);
+        out[{p.plane.n.x, p.plane.n.y, p.plane.n.z, p.plane.w}] += p.plane.n.dot(sum) / 2;
+    }
     return out;
 }
 
@@ -174,31 +149,37 @@ std::string closedSurfaceFault(const Solid& s, bool tJunctions, double tol) {
     for (const CPoly& p : s) {
         for (size_t i = 0; i < p.v.size(); ++i) {
             const int a = id[base + i], b = id[base + (i + 1) % p.v.size()];
-            if (a == b) continue;
             std::vector<std::pair<double, int>> stops{{0.0, a}, {1.0, b}};
             const V3 A = uniq[a], d = uniq[b] - A;
             auto it = std::lower_bound(uniq.begin(), uniq.end(), std::min(A.x, uniq[b].x) - tol,
                                        [](const V3& q, double x) { return q.x < x; });
-            for (; tJunctions && it != uniq.end() && it->x <= std::max(A.x, uniq[b].x) + tol;
+            for (; tJunctions && a != b && it != uniq.end() &&
+                   it->x <= std::max(A.x, A.x + d.x) + tol;
                  ++it) {
                 const double t = (*it - A).dot(d) / d.dot(d);
                 if (t > 0 && t < 1 && (A + d * t - *it).length() < tol)
                     stops.push_back({t, int(it - uniq.begin())});
             }
             std::sort(stops.begin(), stops.end());
-            for (size_t k = 0; k + 1 < stops.size(); ++k)
+            for (size_t k = 0; a != b && k + 1 < stops.size(); ++k)
                 ++edges[{stops[k].second, stops[k + 1].second}];
         }
         base += p.v.size();
     }
     std::string fault;
-    int shown = 0;
     for (const auto& [e, count] : edges) {
-        auto it = edges.find({e.second, e.first});
+        const auto it = edges.find({e.second, e.first});
         const int back = it == edges.end() ? 0 : it->second;
-        if (back != count && shown++ < 3)
-            fault += "edge " + point(uniq[e.first]) + "-" + point(uniq[e.second]) + " used " +
-                     std::to_string(count) + " times, reversed " + std::to_string(back) + "; ";
+        if (back == count || fault.size() > 300) continue;
+        fault += "edge ";
+        for (const V3 p : {uniq[e.first], uniq[e.second]}) {
+            char buf[80], *end = buf;
+            for (const double x : {p.x, p.y, p.z})
+                *(end = std::to_chars(end, buf + 78, x).ptr)++ = ',';
+            fault += "(" + std::string(buf, end - 1) + ")";
+        }
+        fault +=
+            " used " + std::to_string(count) + " times, reversed " + std::to_string(back) + "; ";
     }
     return fault;
 }
