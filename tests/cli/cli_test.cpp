@@ -11,6 +11,7 @@
 #include "support/doc_builder.h"
 #include "support/shapes.h"
 #include "support/sketch_builder.h"
+#include "support/solids.h"
 #include "support/temp_dir.h"
 
 namespace ivo {
@@ -133,7 +134,7 @@ TEST(Q3dExport, EverySampleReadsBackWithItsVolume) {
         EXPECT_EQ(read->objects[0].name, displayName(doc, result.bodies[0])) << model;
         ASSERT_EQ(q3d({"export", model, "-o", dir.file("m.stl")}).status, 0) << model;
         EXPECT_NEAR(
-            stlVolume(readStl(readAll(dir.file("m.stl"))).value_or(std::vector<StlTriangle>{})),
+            meshVolume(readStl(readAll(dir.file("m.stl"))).value_or(std::vector<Tri>{})),
             volume, 1e-4 * volume)
             << model;
     }
@@ -156,7 +157,7 @@ TEST(Q3dExport, ChoosesBodiesAndRefusesWhatItCannotWrite) {
                    "--body", std::to_string(first)})
                   .status,
               0);
-    EXPECT_NEAR(stlVolume(*readStl(readAll(dir.file("c.stl")))), 200 + 300, 1e-3);
+    EXPECT_NEAR(meshVolume(*readStl(readAll(dir.file("c.stl")))), 200 + 300, 1e-3);
     EXPECT_EQ(q3d({"export", model, "-o", dir.file("x.obj")}).status, 2);
     EXPECT_EQ(q3d({"export", model}).status, 2);
     EXPECT_EQ(q3d({"export", model, "-o", dir.file("u.stl"), "--body", "99"}).status, 1);

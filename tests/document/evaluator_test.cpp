@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <numbers>
 #include <random>
 
@@ -14,15 +16,23 @@ namespace {
 
 using namespace ivo::testing;
 
-double volumeOf(const EvalResult& r, size_t i = 0) {
-    return i < r.bodies.size() ? signedVolume(*r.bodies[i].solid) : -1;
+double volumeOf(const EvalResult& r) {
+    return r.bodies.empty() ? -1 : signedVolume(*r.bodies[0].solid);
 }
 
-// Names and ids of the bodies, as "Corps 1=2;Corps 2=4;".
-std::string bodies(const EvalResult& r) {
+// Bodies with their ids and volumes (to 1e-9), then messages by feature id:
+// "Corps 1#2 400; Corps 2#4 50 | 3 Esquisse introuvable."
+std::string summary(const EvalResult& r) {
     std::string out;
-    for (const Body& b : r.bodies)
-        out += b.name + "=" + std::to_string(b.id) + ";";
+    for (const Body& b : r.bodies) {
+        char v[32];
+        const double rounded = std::round(signedVolume(*b.solid) * 1e9) / 1e9 + 0.0;
+        out += (out.empty() ? "" : "; ") + b.name + "#" + std::to_string(b.id) + " " +
+               std::string(v, std::to_chars(v, v + sizeof v, rounded).ptr);
+    }
+    for (const auto& [id, message] : r.messages)
+        out += (out.find('|') == std::string::npos ? " | " : "; ") + std::to_string(id) + " " +
+               message;
     return out;
 }
 
@@ -31,22 +41,18 @@ TEST(Evaluator, BodiesAreNumberedPerRunAndKeyedByTheirFeature) {
     const Id s1 = b.sketch(rectSketch(0, 0, 10, 10));
     const Id e1 = b.extrude(s1, {{5, 5}}, 4);
     const Id e2 = b.extrude(b.sketch(rectSketch(20, 0, 30, 10)), {{25, 5}}, 4);
-    EXPECT_EQ(bodies(Evaluator::run(b.doc)), "Corps 1=2;Corps 2=4;");
-    const EvalResult first = Evaluator::run(b.doc, 2);
-    EXPECT_EQ(bodies(first), "Corps 1=2;");
-    EXPECT_NEAR(volumeOf(first), 400, 1e-9);
-    EXPECT_TRUE(first.errors.empty());
+    EXPECT_EQ(summary(Evaluator::run(b.doc)), "Corps 1#2 400; Corps 2#4 400");
+    EXPECT_EQ(summary(Evaluator::run(b.doc, 2)), "Corps 1#2 400");
     b.doc.marker = 0;
     EXPECT_EQ(Evaluator::run(b.doc), EvalResult{});
     // A suppressed sketch fails its extrusion; back, the body returns under the same id.
     b.doc.marker = 4;
     b.feature(s1).suppressed = true;
-    const EvalResult r = Evaluator::run(b.doc);
-    EXPECT_EQ(r.messages.at(e1), "Esquisse introuvable.");
-    EXPECT_EQ(bodies(r), "Corps 1=4;");
+    EXPECT_EQ(summary(Evaluator::run(b.doc)), "Corps 1#4 400 | 2 Esquisse introuvable.");
+    EXPECT_EQ(Evaluator::run(b.doc).errors, std::set<Id>{e1});
     b.feature(s1).suppressed = false;
     b.remove(e1);
-    EXPECT_EQ(bodies(Evaluator::run(b.doc)), "Corps 2=4;");
+    EXPECT_EQ(summary(Evaluator::run(b.doc)), "Corps 2#4 400");
     b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(e2), "Pied"}};
     EXPECT_EQ(displayName(b.doc, Evaluator::run(b.doc).bodies.at(0)), "Pied");
 }
@@ -54,24 +60,20 @@ TEST(Evaluator, BodiesAreNumberedPerRunAndKeyedByTheirFeature) {
 TEST(Evaluator, JoinCutAndCombineFindTheirBodies) {
     DocBuilder b;
     const Id all = b.sketch(rectSketch(-1, -1, 40, 20));
-    const Id lone = b.extrude(all, {{20, 1}}, 5, op::cut);
+    b.extrude(all, {{20, 1}}, 5, op::cut);
     const Id first = b.extrude(b.sketch(rectSketch(0, 0, 10, 10)), {{5, 5}}, 1);
     const Id second = b.extrude(b.sketch(rectSketch(20, 0, 30, 10)), {{25, 5}}, 1);
     // A join without a target merges into the last body only, though it meets both.
     b.extrude(b.sketch(rectSketch(5, 5, 25, 10)), {{15, 7}}, 1, op::join);
-    EvalResult r = Evaluator::run(b.doc);
-    EXPECT_EQ(r.messages.at(lone), "Aucun corps à modifier.");
-    EXPECT_EQ(bodies(r), "Corps 1=4;Corps 2=6;");
-    EXPECT_NEAR(volumeOf(r, 0), 100, 1e-9);
-    EXPECT_NEAR(volumeOf(r, 1), 100 + 100 - 25, 1e-9);
+    EXPECT_EQ(summary(Evaluator::run(b.doc)),
+              "Corps 1#4 100; Corps 2#6 175 | 2 Aucun corps à modifier.");
     // Combining needs two different bodies; an intersection may keep its tool.
-    const Id same = b.combine(second, second, op::cut), missing = b.combine(first, 999, op::join);
+    b.combine(second, second, op::cut);
+    b.combine(first, 999, op::join);
     const Id both = b.combine(first, second, op::intersect, true);
-    r = Evaluator::run(b.doc);
-    EXPECT_EQ(r.messages.at(same), "Choisissez deux corps différents.");
-    EXPECT_EQ(r.messages.at(missing), "Choisissez deux corps différents.");
-    EXPECT_EQ(bodies(r), "Corps 1=4;Corps 2=6;");
-    EXPECT_NEAR(volumeOf(r, 0), 25, 1e-9);
+    EXPECT_EQ(summary(Evaluator::run(b.doc)),
+              "Corps 1#4 25; Corps 2#6 175 | 2 Aucun corps à modifier.; 9 Choisissez deux corps "
+              "différents.; 10 Choisissez deux corps différents.");
     b.feature(both).combine->op = op::join;
     b.feature(both).combine->keep = false;
     EXPECT_NEAR(volumeOf(Evaluator::run(b.doc)), 100 + 175 - 25, 1e-9);

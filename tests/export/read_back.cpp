@@ -72,7 +72,7 @@ std::optional<Read3mf> readWithLib3mf(std::string bytes) {
     return out;
 }
 
-std::optional<std::vector<StlTriangle>> readStl(const std::string& b) {
+std::optional<std::vector<Tri>> readStl(const std::string& b) {
     const auto le32 = [&](std::size_t at) {
         std::uint32_t v = 0;
         for (int i = 3; i >= 0; --i)
@@ -82,22 +82,18 @@ std::optional<std::vector<StlTriangle>> readStl(const std::string& b) {
     if (b.size() < 84 || b.size() != 84 + 50 * std::uint64_t{le32(80)} ||
         b.substr(0, 80) != "Ivorane 3D - export STL" + std::string(57, ' '))
         return std::nullopt;
-    std::vector<StlTriangle> tris(le32(80));
+    std::vector<Tri> tris(le32(80));
     for (std::size_t i = 0; i < tris.size(); ++i) {
-        for (std::size_t k = 0; k < 12; ++k)
-            tris[i][k / 3][k % 3] = std::bit_cast<float>(le32(84 + 50 * i + 4 * k));
+        const auto v = [&](int k) {
+            const auto f = [&](int j) {
+                return std::bit_cast<float>(le32(84 + 50 * i + 12 * k + 4 * j));
+            };
+            return V3{f(0), f(1), f(2)};
+        };
+        tris[i] = {v(1), v(2), v(3), v(0)};
         if (b[84 + 50 * i + 48] != 0 || b[84 + 50 * i + 49] != 0) return std::nullopt;
     }
     return tris;
-}
-
-double stlVolume(const std::vector<StlTriangle>& tris) {
-    double v = 0;
-    for (const StlTriangle& t : tris)
-        v += V3{t[1][0], t[1][1], t[1][2]}.dot(
-                 V3{t[2][0], t[2][1], t[2][2]}.cross(V3{t[3][0], t[3][1], t[3][2]})) /
-             6;
-    return v;
 }
 
 }  // namespace ivo::testing

@@ -117,6 +117,7 @@ TEST(ThreeMF, ModelTextSharesVerticesAndSkipsWhatCannotBeWritten) {
                     .ends_with("<resources>\n</resources>\n<build>\n</build>\n</model>\n"));
 }
 
+// A French locale would write "0,50000" through printf; the model text stays the same.
 TEST(ThreeMF, CoordinatesAsPrintfFixedFiveWhateverTheLocale) {
     const double values[] = {-0.0,  0.0,          -0.000004, 0.000005,  0.0000051,
                              0.125, 1.000005,     2.5e-6,    -2.5e-6,   123456.7890123,
@@ -133,7 +134,6 @@ TEST(ThreeMF, CoordinatesAsPrintfFixedFiveWhateverTheLocale) {
         EXPECT_EQ(vertices[3 * i],
                   "<vertex x=\"" + std::string(x) + "\" y=\"-0.00000\" z=\"0.00000\"/>");
     }
-    // A French locale would write "0,50000" through printf; the model text stays the same.
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (!std::setlocale(LC_ALL, "fr_FR.UTF-8")) GTEST_SKIP() << "no French locale here";
     const std::string french = threeMFModelText(models);
