@@ -10,28 +10,11 @@ namespace {
 using testing::rect;
 using testing::reversed;
 
-TEST(Loops, TolerancesOfBoxesRegionsAndCleaning) {
-    auto box = [](V3 lo, V3 hi) {
-        Box3 b;
-        b.add(lo);
-        b.add(hi);
-        return b;
-    };
-    const Box3 a = box({0, 0, 0}, {1, 1, 1}), c = box({0, 0, 1 + 1e-5}, {1, 1, 2});
-    EXPECT_TRUE(a.overlaps(box({1 + 5e-7, 0, 0}, {2, 1, 1})));  // less than 1e-6 apart
-    EXPECT_FALSE(a.overlaps(c) || c.overlaps(a));
-    // Holes come off; a degenerate two-point "hole" does not count.
+TEST(Loops, RegionsIgnoreDegenerateHolesAndOffsetsHaveAMitreLimit) {
     const Region r{rect(0, 0, 10, 10), {reversed(rect(4, 4, 6, 6)), {{1, 1}, {2, 2}}}};
     EXPECT_DOUBLE_EQ(r.area(), 96);
-    EXPECT_TRUE(r.contains({1, 1.5}));
+    EXPECT_TRUE(r.contains({1, 1.5}));  // inside the two-point "hole", which does not count
     EXPECT_FALSE(r.contains({5, 5}) || r.contains({11, 5}));
-    EXPECT_EQ(cleanLoop({{0, 0}, {1e-10, 0}, {1, 0}, {1, 1}, {0, 0}}),
-              (Loop{{0, 0}, {1, 0}, {1, 1}}));
-    const Loop u{{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}};
-    EXPECT_TRUE(pointInPolygon(interiorPoint(reversed(u)), u));
-}
-
-TEST(Loops, OffsetMovesLeftWithMitreLimit) {
     const Loop in = offsetLoop(rect(0, 0, 1, 1), 0.1), want = rect(0.1, 0.1, 0.9, 0.9);
     ASSERT_EQ(in.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
