@@ -133,9 +133,8 @@ TEST(Q3dExport, EverySampleReadsBackWithItsVolume) {
         EXPECT_NEAR(read3, volume, 1e-4 * volume) << model;  // float32 corners
         EXPECT_EQ(read->objects[0].name, displayName(doc, result.bodies[0])) << model;
         ASSERT_EQ(q3d({"export", model, "-o", dir.file("m.stl")}).status, 0) << model;
-        EXPECT_NEAR(
-            meshVolume(readStl(readAll(dir.file("m.stl"))).value_or(std::vector<Tri>{})),
-            volume, 1e-4 * volume)
+        EXPECT_NEAR(meshVolume(readStl(readAll(dir.file("m.stl"))).value_or(std::vector<Tri>{})),
+                    volume, 1e-4 * volume)
             << model;
     }
     EXPECT_GE(samples().size(), 3u);
