@@ -1,7 +1,6 @@
 // Crease edges and the exporters on 200 000-triangle meshes: a finely divided sphere and a
-// grid of boxes whose edges line up in long rows. Baselines in the same run: the plain
-// crease rule (text keys, every pair of a line compared), the STL writer for the 3MF
-// writer, and bit-by-bit CRC-32 for the table-driven one.
+// grid of boxes whose edges line up in long rows. Baselines in the same run: the STL writer
+// for the 3MF writer, and bit-by-bit CRC-32 for the table-driven one.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -12,7 +11,6 @@
 #include "export/zip.h"
 #include "geometry/mesh.h"
 #include "support/export_readers.h"
-#include "support/reference_mesh.h"
 #include "support/solids.h"
 
 namespace {
@@ -40,14 +38,8 @@ void perTriangle(benchmark::State& state, const std::vector<Tri>& tris, F f) {
 void BM_FeatureEdges_Sphere(benchmark::State& state) {
     perTriangle(state, sphere(), [](const auto& t) { return featureEdges(t); });
 }
-void BM_FeatureEdges_Sphere_Plain(benchmark::State& state) {
-    perTriangle(state, sphere(), [](const auto& t) { return featureEdgesPlain(t); });
-}
 void BM_FeatureEdges_BoxGrid(benchmark::State& state) {
     perTriangle(state, boxGrid(), [](const auto& t) { return featureEdges(t); });
-}
-void BM_FeatureEdges_BoxGrid_Plain(benchmark::State& state) {
-    perTriangle(state, boxGrid(), [](const auto& t) { return featureEdgesPlain(t); });
 }
 
 // The writers take the bodies' meshes as the shell hands them over, built once.
@@ -96,9 +88,7 @@ void BM_ZipStored(benchmark::State& state) {
 }
 
 BENCHMARK(BM_FeatureEdges_Sphere)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FeatureEdges_Sphere_Plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FeatureEdges_BoxGrid)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FeatureEdges_BoxGrid_Plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThreeMFData_Sphere)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThreeMFModelText_Sphere)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThreeMFData_BoxGrid)->Unit(benchmark::kMillisecond);

@@ -15,10 +15,6 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace ivo::testing {
 
-namespace {
-const std::string kHeader = "Ivorane 3D - export STL" + std::string(57, ' ');
-}  // namespace
-
 std::optional<Read3mf> readWithLib3mf(std::string bytes) {
     using namespace NMR;
     std::vector<PLib3MFBase*> handles;
@@ -64,10 +60,9 @@ std::optional<Read3mf> readWithLib3mf(std::string bytes) {
             const FLOAT* p = v.at(i).m_fPosition;
             return V3{p[0], p[1], p[2]};
         };
-        for (const MODELMESHTRIANGLE& tri : t) {
-            const DWORD* i = tri.m_nIndices;
-            o.volume += at(i[0]).dot(at(i[1]).cross(at(i[2]))) / 6;
-        }
+        for (const MODELMESHTRIANGLE& tri : t)
+            o.volume +=
+                at(tri.m_nIndices[0]).dot(at(tri.m_nIndices[1]).cross(at(tri.m_nIndices[2]))) / 6;
         o.vertices = nv;
         o.triangles = nt;
         out.objects.push_back(o);
@@ -77,33 +72,28 @@ std::optional<Read3mf> readWithLib3mf(std::string bytes) {
     return out;
 }
 
-std::optional<std::vector<StlTriangle>> readStl(const std::string& b) {
+std::optional<std::vector<Tri>> readStl(const std::string& b) {
     const auto le32 = [&](std::size_t at) {
-        return std::uint32_t(static_cast<unsigned char>(b[at])) |
-               std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
-               std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
-               std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<unsigned char>(b[at + i]);
+        return v;
     };
     if (b.size() < 84 || b.size() != 84 + 50 * std::uint64_t{le32(80)} ||
-        b.substr(0, 80) != kHeader)
+        b.substr(0, 80) != "Ivorane 3D - export STL" + std::string(57, ' '))
         return std::nullopt;
-    std::vector<StlTriangle> tris(le32(80));
+    std::vector<Tri> tris(le32(80));
     for (std::size_t i = 0; i < tris.size(); ++i) {
-        for (std::size_t k = 0; k < 12; ++k)
-            tris[i][k / 3][k % 3] = std::bit_cast<float>(le32(84 + 50 * i + 4 * k));
+        const auto v = [&](int k) {
+            const auto f = [&](int j) {
+                return std::bit_cast<float>(le32(84 + 50 * i + 12 * k + 4 * j));
+            };
+            return V3{f(0), f(1), f(2)};
+        };
+        tris[i] = {v(1), v(2), v(3), v(0)};
         if (b[84 + 50 * i + 48] != 0 || b[84 + 50 * i + 49] != 0) return std::nullopt;
     }
     return tris;
-}
-
-double stlVolume(const std::vector<StlTriangle>& tris) {
-    double v = 0;
-    for (const StlTriangle& t : tris) {
-        const V3 a{t[1][0], t[1][1], t[1][2]}, b{t[2][0], t[2][1], t[2][2]},
-            c{t[3][0], t[3][1], t[3][2]};
-        v += a.dot(b.cross(c)) / 6;
-    }
-    return v;
 }
 
 }  // namespace ivo::testing

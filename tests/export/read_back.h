@@ -2,10 +2,11 @@
 // reference 3MF library, and binary STL through a strict parser of our own.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "geometry/vec.h"
 
 namespace ivo::testing {
 
@@ -22,12 +23,8 @@ struct Read3mf {
 // Nothing when lib3mf refuses the package.
 std::optional<Read3mf> readWithLib3mf(std::string bytes);
 
-// Normal and corners of each triangle, read back as a slicer reads them: nothing unless the
-// header is ours and the length matches the count.
-using StlTriangle = std::array<std::array<float, 3>, 4>;
-std::optional<std::vector<StlTriangle>> readStl(const std::string& bytes);
-
-// Signed volume of STL triangles (corners 1..3), in mm³.
-double stlVolume(const std::vector<StlTriangle>& tris);
+// The triangles as stored (printer axes, float32 values): nothing unless the header is ours,
+// the length matches the count and the attribute bytes are zero.
+std::optional<std::vector<Tri>> readStl(const std::string& bytes);
 
 }  // namespace ivo::testing

@@ -17,13 +17,6 @@ namespace {
 
 using namespace ivo::testing;
 
-std::vector<ZipEntry> unzipped(const std::optional<std::string>& package) {
-    std::string why;
-    auto files = readStoredZip(package.value_or(""), &why);
-    EXPECT_TRUE(files) << why;
-    return files.value_or(std::vector<ZipEntry>{});
-}
-
 Read3mf readBack(const std::vector<NamedMesh>& models) {
     const auto read = readWithLib3mf(threeMFData(models).value_or(""));
     EXPECT_TRUE(read);
@@ -33,12 +26,10 @@ Read3mf readBack(const std::vector<NamedMesh>& models) {
 // Every line of the model text holding `what`.
 std::vector<std::string> linesWith(const std::string& text, const std::string& what) {
     std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        if (line.find(what) != std::string::npos) out.push_back(line);
-        start = end == std::string::npos ? text.size() : end + 1;
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        if (text.substr(start, end - start).find(what) != std::string::npos)
+            out.push_back(text.substr(start, end - start));
     }
     return out;
 }
@@ -48,39 +39,52 @@ TEST(ThreeMF, BoxPackageByteForByte) {
     const std::string expected = readAll(IVORANE_TEST_DATA_DIR "/export/box.model");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(threeMFModelText(models), expected);
-
-    const auto files = unzipped(threeMFData(models));
-    ASSERT_EQ(files.size(), 3u);
-    EXPECT_EQ(files[0].name, "[Content_Types].xml");
-    EXPECT_EQ(files[0].data.size(), 319u);
-    EXPECT_EQ(files[1].name, "_rels/.rels");
-    EXPECT_EQ(files[1].data.size(), 260u);
-    EXPECT_NE(files[1].data.find("Target=\"/3D/3dmodel.model\""), std::string::npos);
-    EXPECT_EQ(files[2].name, "3D/3dmodel.model");
-    EXPECT_EQ(files[2].data, expected);
+    std::string why;
+    const auto files = readStoredZip(threeMFData(models).value_or(""), &why);
+    ASSERT_TRUE(files) << why;
+    ASSERT_EQ(files->size(), 3u);
+    EXPECT_EQ((*files)[0].name, "[Content_Types].xml");
+    EXPECT_EQ((*files)[0].data.size(), 319u);
+    EXPECT_EQ((*files)[1].name, "_rels/.rels");
+    EXPECT_EQ((*files)[1].data.size(), 260u);
+    EXPECT_NE((*files)[1].data.find("Target=\"/3D/3dmodel.model\""), std::string::npos);
+    EXPECT_EQ((*files)[2].name, "3D/3dmodel.model");
+    EXPECT_EQ((*files)[2].data, expected);
 }
 
-TEST(ThreeMF, Lib3mfReadsObjectsCountsAndVolumes) {
+TEST(ThreeMF, Lib3mfReadsObjectsCountsVolumesAndNames) {
     const auto box = triangles(polyBox({-5, 0, -5}, {5, 8, 5}));
     const auto cylinder = triangles(polyCylinder({20, 0, 0}, 4, 10, 64));
     const auto sphere = sphereTris({0, 20, 0}, 6, 16, 32);
-    const Read3mf read =
-        readBack({{"Corps 1", box}, {"vide", {}}, {"Cylindre", cylinder}, {"Sphère", sphere}});
-    EXPECT_EQ(read.buildItems, 3);
-    ASSERT_EQ(read.objects.size(), 3u);
-    const std::vector<std::string> names{"Corps 1", "Cylindre", "Sphère"};
-    const std::vector<std::size_t> vertices{8, 128, 2 + 15 * 32};
+    // Models without triangles take no object; names with markup characters, accents,
+    // control characters and invalid UTF-8 stay readable.
+    const Read3mf read = readBack({{"Corps 1", box},
+                                   {"vide", {}},
+                                   {"Cylindre", cylinder},
+                                   {"Sphère", sphere},
+                                   {"&lt; \"x\" > y", box},
+                                   {"bip\x01\x1F\tfin", box},
+                                   {"coupé \xFF\xC3 \xED\xA0\x80 \xEF\xBF\xBF.", box}});
+    EXPECT_EQ(read.buildItems, 6);
+    ASSERT_EQ(read.objects.size(), 6u);
     const std::vector<const std::vector<Tri>*> meshes{&box, &cylinder, &sphere};
+    const std::vector<std::size_t> vertices{8, 128, 2 + 15 * 32};
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(read.objects[i].name, names[i]);
-        EXPECT_EQ(read.objects[i].vertices, vertices[i]) << names[i];
-        EXPECT_EQ(read.objects[i].triangles, meshes[i]->size()) << names[i];
-        EXPECT_NEAR(read.objects[i].volume, meshVolume(*meshes[i]), 1e-3) << names[i];
+        EXPECT_EQ(read.objects[i].vertices, vertices[i]) << i;
+        EXPECT_EQ(read.objects[i].triangles, meshes[i]->size()) << i;
+        EXPECT_NEAR(read.objects[i].volume, meshVolume(*meshes[i]), 1e-3) << i;
     }
     EXPECT_NEAR(read.objects[0].volume, 800, 1e-3);
+    const std::string names[] = {"Corps 1", "Cylindre", "Sphère", "&lt; \"x\" > y", "bip\tfin"};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(read.objects[i].name, names[i]);
+    // Bytes XML cannot carry are dropped or replaced rather than making the package unreadable.
+    EXPECT_EQ(read.objects[5].name.substr(0, 6), "coupé");
+    EXPECT_NE(read.objects[5].name.find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_EQ(readBack({}).objects.size(), 0u);
 }
 
-TEST(ThreeMF, VerticesShareByRoundedPositionAndKeepTheFirst) {
+TEST(ThreeMF, ModelTextSharesVerticesAndSkipsWhatCannotBeWritten) {
     // 1.00004 and 0.99996 both round to 10 000 × 0.0001 mm: one vertex, written as the first.
     const V3 n{0, 0, 1};
     const std::vector<Tri> tris{{{0, 0, 0}, {1.00004, 0, 0}, {0, 1, 0}, n},
@@ -90,73 +94,46 @@ TEST(ThreeMF, VerticesShareByRoundedPositionAndKeepTheFirst) {
     const auto vertexLines = linesWith(text, "<vertex ");
     ASSERT_EQ(vertexLines.size(), 5u);  // the flat triangle's new corner stays listed
     EXPECT_EQ(vertexLines[1], "<vertex x=\"1.00004\" y=\"-0.00000\" z=\"0.00000\"/>");
-    const auto triangleLines = linesWith(text, "<triangle ");
-    ASSERT_EQ(triangleLines.size(), 2u);
-    EXPECT_EQ(triangleLines[0], "<triangle v1=\"0\" v2=\"1\" v3=\"2\"/>");
-    EXPECT_EQ(triangleLines[1], "<triangle v1=\"1\" v2=\"3\" v3=\"2\"/>");
-}
-
-TEST(ThreeMF, ModelsWithoutTrianglesTakeNoId) {
-    const V3 n{0, 0, 1};
+    EXPECT_EQ(linesWith(text, "<triangle "),
+              (std::vector<std::string>{"<triangle v1=\"0\" v2=\"1\" v3=\"2\"/>",
+                                        "<triangle v1=\"1\" v2=\"3\" v3=\"2\"/>"}));
+    // Empty, flat and infinite models take no id; names are escaped.
     const double inf = std::numeric_limits<double>::infinity();
-    const std::vector<Tri> flat{{{0, 0, 0}, {1, 0, 0}, {1.00001, 0, 0}, n}};
-    const std::vector<Tri> infinite{{{0, 0, 0}, {inf, 0, 0}, {0, 1, 0}, n}};
     const auto box = triangles(polyBox({0, 0, 0}, {1, 1, 1}));
-    const std::string text = threeMFModelText(
-        {{"vide", {}}, {"plat", flat}, {"infini", infinite}, {"a", box}, {"b", box}});
-    EXPECT_EQ(linesWith(text, "<object ").size(), 2u);
-    EXPECT_NE(text.find("<object id=\"1\" type=\"model\" name=\"a\">"), std::string::npos);
-    EXPECT_NE(text.find("<object id=\"2\" type=\"model\" name=\"b\">"), std::string::npos);
-    EXPECT_NE(text.find("<build>\n<item objectid=\"1\"/>\n<item objectid=\"2\"/>\n</build>"),
+    const std::string ids =
+        threeMFModelText({{"vide", {}},
+                          {"plat", {{{0, 0, 0}, {1, 0, 0}, {1.00001, 0, 0}, n}}},
+                          {"infini", {{{0, 0, 0}, {inf, 0, 0}, {0, 1, 0}, n}}},
+                          {"a<b", box},
+                          {"&lt; \"x\" > y", box}});
+    EXPECT_EQ(linesWith(ids, "<object ").size(), 2u);
+    EXPECT_NE(ids.find("<object id=\"1\" type=\"model\" name=\"a&lt;b\">"), std::string::npos);
+    EXPECT_NE(ids.find("<object id=\"2\" type=\"model\" name=\"&amp;lt; &quot;x&quot; &gt; y\">"),
               std::string::npos);
-    EXPECT_EQ(text.find("inf"), std::string::npos);
-
-    const std::string none = threeMFModelText({{"vide", {}}});
-    EXPECT_TRUE(none.ends_with("<resources>\n</resources>\n<build>\n</build>\n</model>\n"));
-    EXPECT_EQ(readBack({}).objects.size(), 0u);
+    EXPECT_NE(ids.find("<build>\n<item objectid=\"1\"/>\n<item objectid=\"2\"/>\n</build>"),
+              std::string::npos);
+    EXPECT_EQ(ids.find("inf"), std::string::npos);
+    EXPECT_TRUE(threeMFModelText({{"vide", {}}})
+                    .ends_with("<resources>\n</resources>\n<build>\n</build>\n</model>\n"));
 }
 
-TEST(ThreeMF, NamesAreEscapedAndStayReadable) {
-    const auto box = triangles(polyBox({0, 0, 0}, {1, 1, 1}));
-    const std::vector<NamedMesh> models{{"a<b", box},
-                                        {"&lt; \"x\" > y", box},
-                                        {"Pièce n°2 — ✓", box},
-                                        {"bip\x01\x1F\tfin", box},
-                                        {"coupé \xFF\xC3 \xED\xA0\x80 \xEF\xBF\xBF.", box}};
-    const std::string text = threeMFModelText(models);
-    EXPECT_NE(text.find("name=\"a&lt;b\""), std::string::npos);
-    EXPECT_NE(text.find("name=\"&amp;lt; &quot;x&quot; &gt; y\""), std::string::npos);
-    EXPECT_NE(text.find("name=\"Pièce n°2 — ✓\""), std::string::npos);
-    EXPECT_NE(text.find("name=\"bip\tfin\""), std::string::npos);
-
-    const Read3mf read = readBack(models);
-    ASSERT_EQ(read.objects.size(), models.size());
-    EXPECT_EQ(read.objects[0].name, "a<b");
-    EXPECT_EQ(read.objects[1].name, "&lt; \"x\" > y");
-    EXPECT_EQ(read.objects[2].name, "Pièce n°2 — ✓");
-    // Bytes XML cannot carry are dropped or replaced rather than making the package unreadable.
-    EXPECT_EQ(read.objects[4].name.substr(0, 6), "coupé");
-    EXPECT_NE(read.objects[4].name.find("\xEF\xBF\xBD"), std::string::npos);
-}
-
+// A French locale would write "0,50000" through printf; the model text stays the same.
 TEST(ThreeMF, CoordinatesAsPrintfFixedFiveWhateverTheLocale) {
-    const std::vector<double> values{-0.0,  0.0,          -0.000004, 0.000005,  0.0000051,
-                                     0.125, 1.000005,     2.5e-6,    -2.5e-6,   123456.7890123,
-                                     -1e9,  1e15 + 0.375, 0.1 + 0.2, -99.999995};
+    const double values[] = {-0.0,  0.0,          -0.000004, 0.000005,  0.0000051,
+                             0.125, 1.000005,     2.5e-6,    -2.5e-6,   123456.7890123,
+                             -1e9,  1e15 + 0.375, 0.1 + 0.2, -99.999995};
     std::vector<NamedMesh> models;
     for (const double v : values)
         models.push_back({"v", {{{v, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 1}}}});
     const std::string text = threeMFModelText(models);
-    const auto firstVertices = linesWith(text, "<vertex ");
-    ASSERT_EQ(firstVertices.size(), 3 * values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "%.5f", values[i]);  // in the C locale here
-        EXPECT_EQ(firstVertices[3 * i],
-                  "<vertex x=\"" + std::string(expected) + "\" y=\"-0.00000\" z=\"0.00000\"/>");
+    const auto vertices = linesWith(text, "<vertex ");
+    ASSERT_EQ(vertices.size(), 3 * std::size(values));
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        char x[64];
+        std::snprintf(x, sizeof x, "%.5f", values[i]);  // in the C locale here
+        EXPECT_EQ(vertices[3 * i],
+                  "<vertex x=\"" + std::string(x) + "\" y=\"-0.00000\" z=\"0.00000\"/>");
     }
-
-    // A French locale would write "0,50000" through printf; the model text stays the same.
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (!std::setlocale(LC_ALL, "fr_FR.UTF-8")) GTEST_SKIP() << "no French locale here";
     const std::string french = threeMFModelText(models);

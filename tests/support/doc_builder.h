@@ -1,34 +1,47 @@
-// Builders of documents for tests and benchmarks: sketches of rectangles, polygons and
-// circles, and the features that use them.
+// Builders of documents for tests and benchmarks: features appended one after the other,
+// each named after its kind and rank ("Extrusion2"), the marker after the last.
 #pragma once
 
 #include "document/doc.h"
 
 namespace ivo::testing {
 
-// Closed polygon of lines through the points (sketch coordinates).
-void addPolygon(Sketch& s, const std::vector<V2>& pts);
-void addRect(Sketch& s, double x0, double y0, double x1, double y1);
-Id addCircle(Sketch& s, V2 c, double r);
+// A sketch holding one counter-clockwise rectangle of lines.
+Sketch rectSketch(double x0, double y0, double x1, double y1);
 
 class DocBuilder {
 public:
     Doc doc;
 
-    Id sketch(Sketch s, const std::string& name = "Esquisse");
+    Id sketch(Sketch s) { return (add(fk::sketch, "Esquisse").sketch = std::move(s), last()); }
     Id extrude(Id sketchId, std::vector<V2> picks, double distance,
-               const std::string& operation = "new", Id target = 0);
+               const std::string& operation = op::newBody) {
+        add(fk::extrude, "Extrusion").extrude = {
+            sketchId, std::move(picks), distance, false, operation, 0, {}};
+        return last();
+    }
     Id revolve(Id sketchId, std::vector<V2> picks, Id axis, double angle,
-               const std::string& operation = "new", Id target = 0);
-    Id fillet(Id extrudeId, const std::string& edges, double radius, bool chamfer = false);
-    Id combine(Id target, Id tool, const std::string& operation, bool keep = false);
-    Id remove(Id bodyId);
+               const std::string& operation = op::newBody) {
+        add(fk::revolve, "Révolution").revolve = {sketchId, std::move(picks), axis,
+                                                  angle,    operation,        0};
+        return last();
+    }
+    Id fillet(Id extrudeId, const std::string& edges, double radius, bool chamfer = false) {
+        add(fk::fillet, chamfer ? "Chanfrein" : "Congé").fillet = {extrudeId, edges, radius,
+                                                                   chamfer};
+        return last();
+    }
+    Id combine(Id target, Id tool, const std::string& operation, bool keep = false) {
+        add(fk::combine, "Combinaison").combine = {target, tool, operation, keep};
+        return last();
+    }
+    Id remove(Id bodyId) { return (add(fk::remove, "Suppression").removeBody = bodyId, last()); }
 
-    Feature& last() { return doc.features.back(); }
     Feature& feature(Id id) { return doc.features[*doc.index(id)]; }
 
 private:
     Feature& add(const std::string& kind, const std::string& name);
+    Id last() const { return doc.features.back().id; }
 };
 
 }  // namespace ivo::testing

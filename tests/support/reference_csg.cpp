@@ -15,36 +15,29 @@ void splitPlain(const CPlane& pl, const CPoly& poly, Solid& coplanarFront, Solid
     std::vector<int> types;
     for (const V3& v : poly.v) {
         const double t = pl.n.dot(v) - pl.w;
-        const int type = t < -CSG_EPS ? BACK : t > CSG_EPS ? FRONT : COPLANAR;
-        polyType |= type;
-        types.push_back(type);
+        types.push_back(t < -CSG_EPS ? BACK : t > CSG_EPS ? FRONT : COPLANAR);
+        polyType |= types.back();
     }
-    switch (polyType) {
-        case COPLANAR:
-            (pl.n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);
-            break;
-        case FRONT: front.push_back(poly); break;
-        case BACK: back.push_back(poly); break;
-        default: {
-            std::vector<V3> f, b;
-            for (size_t i = 0; i < poly.v.size(); ++i) {
-                const size_t j = (i + 1) % poly.v.size();
-                const int ti = types[i], tj = types[j];
-                const V3 vi = poly.v[i], vj = poly.v[j];
-                if (ti != BACK) f.push_back(vi);
-                if (ti != FRONT) b.push_back(vi);
-                if ((ti | tj) == SPANNING) {
-                    const double d = pl.n.dot(vj - vi);
-                    const double s = std::abs(d) < 1e-15 ? 0.5 : (pl.w - pl.n.dot(vi)) / d;
-                    const V3 x = vi + (vj - vi) * s;
-                    f.push_back(x);
-                    b.push_back(x);
-                }
-            }
-            if (f.size() >= 3) front.emplace_back(f, poly.plane);
-            if (b.size() >= 3) back.emplace_back(b, poly.plane);
+    if (polyType == COPLANAR)
+        (pl.n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);
+    if (polyType == FRONT) front.push_back(poly);
+    if (polyType == BACK) back.push_back(poly);
+    if (polyType != SPANNING) return;
+    std::vector<V3> f, b;
+    for (size_t i = 0; i < poly.v.size(); ++i) {
+        const size_t j = (i + 1) % poly.v.size();
+        const V3 vi = poly.v[i], vj = poly.v[j];
+        if (types[i] != BACK) f.push_back(vi);
+        if (types[i] != FRONT) b.push_back(vi);
+        if ((types[i] | types[j]) == SPANNING) {
+            const double d = pl.n.dot(vj - vi);
+            const V3 x = vi + (vj - vi) * (std::abs(d) < 1e-15 ? 0.5 : (pl.w - pl.n.dot(vi)) / d);
+            f.push_back(x);
+            b.push_back(x);
         }
     }
+    if (f.size() >= 3) front.emplace_back(f, poly.plane);
+    if (b.size() >= 3) back.emplace_back(b, poly.plane);
 }
 
 void append(Solid& to, const Solid& from) {
@@ -64,11 +57,9 @@ public:
             work.pop_back();
             if (list.empty()) continue;
             if (!nodes_[at].plane) nodes_[at].plane = list[list.size() / 2].plane;
-            Solid cf, cb, f, b;
+            Solid f, b;
             for (const CPoly& p : list)
-                splitPlain(*nodes_[at].plane, p, cf, cb, f, b);
-            append(nodes_[at].polys, cf);
-            append(nodes_[at].polys, cb);
+                splitPlain(*nodes_[at].plane, p, nodes_[at].polys, nodes_[at].polys, f, b);
             if (!f.empty()) work.push_back({child(at, true), std::move(f)});
             if (!b.empty()) work.push_back({child(at, false), std::move(b)});
         }
@@ -91,11 +82,9 @@ public:
             auto [at, list] = std::move(work.back());
             work.pop_back();
             const Rec& n = nodes_[at];
-            Solid cf, cb, f, b;
+            Solid f, b;
             for (const CPoly& p : list)
-                splitPlain(*n.plane, p, cf, cb, f, b);
-            append(f, cf);
-            append(b, cb);
+                splitPlain(*n.plane, p, f, b, f, b);
             // Front results come first: the back list waits below the front one.
             if (n.back >= 0) work.push_back({n.back, std::move(b)});
             if (n.front >= 0)
@@ -132,14 +121,11 @@ private:
     };
 
     int child(int at, bool front) {
-        int& slot = front ? nodes_[at].front : nodes_[at].back;
-        if (slot < 0) {
-            const int c = int(nodes_.size());
+        if ((front ? nodes_[at].front : nodes_[at].back) < 0) {
+            (front ? nodes_[at].front : nodes_[at].back) = int(nodes_.size());
             nodes_.emplace_back();
-            (front ? nodes_[at].front : nodes_[at].back) = c;
-            return c;
         }
-        return slot;
+        return front ? nodes_[at].front : nodes_[at].back;
     }
 
     std::vector<Rec> nodes_;
@@ -163,9 +149,7 @@ void clipAndJoin(PlainNode& A, PlainNode& B) {
 }  // namespace
 
 Solid PlainCSG::unite(const Solid& a, const Solid& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    if (apart(a, b)) {
+    if (a.empty() || b.empty() || apart(a, b)) {
         Solid out = a;
         append(out, b);
         return out;

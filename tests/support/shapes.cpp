@@ -70,11 +70,7 @@ Loop randomComb(std::mt19937& rng, int teeth) {
     Loop out{{0, 0}, {double(2 * teeth), 0}};
     for (int i = teeth - 1; i >= 0; --i) {
         const double x0 = 2 * i, x1 = 2 * i + 1, top = 1 + h(rng);
-        out.push_back({x1 + 1, 1});
-        out.push_back({x1, 1});
-        out.push_back({x1, top});
-        out.push_back({x0, top});
-        out.push_back({x0, 1});
+        out.insert(out.end(), {{x1 + 1, 1}, {x1, 1}, {x1, top}, {x0, top}, {x0, 1}});
     }
     return cleanLoop(out);
 }
@@ -84,7 +80,7 @@ double triangleArea(const std::vector<std::array<V2, 3>>& tris, bool* allCcw) {
     bool ccw = true;
     for (const auto& t : tris) {
         const double c = (t[1] - t[0]).cross(t[2] - t[0]);
-        if (c <= 1e-12) ccw = false;
+        ccw = ccw && c > 1e-12;
         sum += std::abs(c) / 2;
     }
     if (allCcw) *allCcw = ccw;

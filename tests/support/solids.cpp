@@ -1,7 +1,12 @@
 #include "support/solids.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numbers>
+#include <numeric>
+
+#include "geometry/mesh.h"
 
 namespace ivo::testing {
 namespace {
@@ -11,19 +16,27 @@ CPoly quad(V3 a, V3 b, V3 c, V3 d) {
     return CPoly({a, b, c, d}, {n, n.dot(a)});
 }
 
+// Corners and planes mapped one by one.
+template <class F, class G>
+Solid mapped(const Solid& s, F corner, G plane) {
+    Solid out;
+    for (const CPoly& p : s) {
+        std::vector<V3> v;
+        for (V3 q : p.v)
+            v.push_back(corner(q));
+        out.emplace_back(v, plane(p.plane));
+    }
+    return out;
+}
+
 }  // namespace
 
 Solid polyBox(V3 lo, V3 hi) {
     const V3 p000 = lo, p100{hi.x, lo.y, lo.z}, p010{lo.x, hi.y, lo.z}, p110{hi.x, hi.y, lo.z};
     const V3 p001{lo.x, lo.y, hi.z}, p101{hi.x, lo.y, hi.z}, p011{lo.x, hi.y, hi.z}, p111 = hi;
-    return {
-        quad(p000, p010, p110, p100),  // z = lo
-        quad(p001, p101, p111, p011),  // z = hi
-        quad(p000, p100, p101, p001),  // y = lo
-        quad(p010, p011, p111, p110),  // y = hi
-        quad(p000, p001, p011, p010),  // x = lo
-        quad(p100, p110, p111, p101),  // x = hi
-    };
+    return {quad(p000, p010, p110, p100), quad(p001, p101, p111, p011),   // z = lo, hi
+            quad(p000, p100, p101, p001), quad(p010, p011, p111, p110),   // y = lo, hi
+            quad(p000, p001, p011, p010), quad(p100, p110, p111, p101)};  // x = lo, hi
 }
 
 Solid polyCylinder(V3 c, double r, double h, int n) {
@@ -34,55 +47,141 @@ Solid polyCylinder(V3 c, double r, double h, int n) {
         bottom.push_back(c + V3{r * std::sin(a), 0, r * std::cos(a)});
         top.push_back(bottom.back() + V3{0, h, 0});
     }
+    Solid s{CPoly(top, {{0, 1, 0}, c.y + h}),
+            CPoly({bottom.rbegin(), bottom.rend()}, {{0, -1, 0}, -c.y})};
+    for (int i = 0; i < n; ++i)
+        s.push_back(quad(bottom[i], bottom[(i + 1) % n], top[(i + 1) % n], top[i]));
+    return s;
+}
+
+Solid sphereSolid(V3 c, double r, int rings, int segments) {
+    auto at = [&](int i, int j) {
+        const double t = std::numbers::pi * i / rings, f = 2 * std::numbers::pi * j / segments;
+        return c + V3{std::sin(t) * std::cos(f), std::sin(t) * std::sin(f), std::cos(t)} * r;
+    };
     Solid s;
-    s.push_back(CPoly(top, {{0, 1, 0}, c.y + h}));
-    s.push_back(CPoly({bottom.rbegin(), bottom.rend()}, {{0, -1, 0}, -c.y}));
-    for (int i = 0; i < n; ++i) {
-        const int j = (i + 1) % n;
-        s.push_back(quad(bottom[i], bottom[j], top[j], top[i]));
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < segments; ++j) {
+            // Fitting drops the repeated pole corner; the normal must point away from c.
+            auto p = CPoly::fit({at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
+            if (p) s.push_back(p->plane.n.dot(p->v[0] - c) < 0 ? p->flipped() : *p);
+        }
     }
     return s;
 }
 
 std::vector<Tri> sphereTris(V3 c, double r, int rings, int segments) {
-    const auto at = [&](int ring, int seg) {
-        const double th = std::numbers::pi * ring / rings;
-        const double ph = 2 * std::numbers::pi * seg / segments;
-        return c + V3{std::sin(th) * std::cos(ph), std::cos(th), -std::sin(th) * std::sin(ph)} * r;
-    };
-    std::vector<Tri> out;
-    const auto add = [&](V3 a, V3 b, V3 d) {
-        out.push_back({a, b, d, (b - a).cross(d - a).normalized()});
-    };
-    for (int i = 0; i < rings; ++i) {
-        for (int j = 0; j < segments; ++j) {
-            const V3 a = at(i, j), b = at(i + 1, j), d = at(i + 1, j + 1), e = at(i, j + 1);
-            if (i > 0) add(a, b, e);
-            if (i + 1 < rings) add(e, b, d);
-        }
-    }
-    return out;
+    return triangles(sphereSolid(c, r, rings, segments));
 }
 
 std::vector<Tri> boxGridTris(int nx, int nz, double size, double gap) {
-    std::vector<Tri> out;
-    for (int i = 0; i < nx; ++i) {
-        for (int k = 0; k < nz; ++k) {
-            const V3 lo{i * (size + gap), 0, k * (size + gap)};
-            for (const CPoly& p : polyBox(lo, lo + V3{size, size, size})) {
-                out.push_back({p.v[0], p.v[1], p.v[2], p.plane.n});
-                out.push_back({p.v[0], p.v[2], p.v[3], p.plane.n});
-            }
-        }
+    Solid boxes;
+    for (int i = 0; i < nx * nz; ++i) {
+        const V3 lo{(i / nz) * (size + gap), 0, (i % nz) * (size + gap)};
+        for (const CPoly& p : polyBox(lo, lo + V3{size, size, size}))
+            boxes.push_back(p);
     }
-    return out;
+    return triangles(boxes);
+}
+
+Solid moved(const Solid& s, V3 d) {
+    return mapped(
+        s, [&](V3 q) { return q + d; },
+        [&](CPlane p) {
+            return CPlane{p.n, p.w + p.n.dot(d)};
+        });
+}
+
+Solid randomSolid(std::mt19937& rng) {
+    std::uniform_real_distribution<double> pos(1, 9), size(1, 4), unit(-1, 1), ang(0, 6.28);
+    const V3 c{pos(rng), pos(rng), pos(rng)};
+    Solid s;
+    if (rng() % 2) {
+        const V3 h{size(rng) / 2, size(rng) / 2, size(rng) / 2};
+        s = polyBox(V3{} - h, h);
+    } else {
+        const double len = size(rng);
+        s = polyCylinder({0, -len / 2, 0}, size(rng) / 2, len, 5 + int(rng() % 20));
+    }
+    // Turned about the unit axis k through the origin.
+    const V3 k = V3{unit(rng), unit(rng), unit(rng)}.normalized();
+    const double a = ang(rng), co = std::cos(a), si = std::sin(a);
+    auto rot = [&](V3 v) { return v * co + k.cross(v) * si + k * (k.dot(v) * (1 - co)); };
+    if (k.length() > 0.5) s = mapped(s, rot, [&](CPlane p) { return CPlane{rot(p.n), p.w}; });
+    return moved(s, c);
 }
 
 double meshVolume(const std::vector<Tri>& tris) {
     double v = 0;
     for (const Tri& t : tris)
-        v += t.a.dot(t.b.cross(t.c));
-    return v / 6;
+        v += t.a.dot(t.b.cross(t.c)) / 6;
+    return v;
+}
+
+std::map<std::tuple<double, double, double, double>, double> areaByPlane(const Solid& s) {
+    std::map<std::tuple<double, double, double, double>, double> out;
+    for (const CPoly& p : s) {
+        V3 sum;
+        for (size_t i = 0; i < p.v.size(); ++i)
+            sum = sum + p.v[i].cross(p.v[(i + 1) % p.v.size()]);
+        out[{p.plane.n.x, p.plane.n.y, p.plane.n.z, p.plane.w}] += p.plane.n.dot(sum) / 2;
+    }
+    return out;
+}
+
+std::string closedSurfaceFault(const Solid& s, bool tJunctions, double tol) {
+    // Merge vertices closer than tol, sweeping in x order; `uniq` stays sorted by x.
+    std::vector<V3> pts, uniq;
+    for (const CPoly& p : s)
+        pts.insert(pts.end(), p.v.begin(), p.v.end());
+    std::vector<int> order(pts.size()), id(pts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return pts[a].x < pts[b].x; });
+    for (const int k : order) {
+        int found = -1;
+        for (int u = int(uniq.size()) - 1; u >= 0 && uniq[u].x >= pts[k].x - tol; --u)
+            if ((uniq[u] - pts[k]).length() < tol) found = u;
+        if (found < 0) uniq.push_back(pts[k]);
+        id[k] = found < 0 ? int(uniq.size()) - 1 : found;
+    }
+    std::map<std::pair<int, int>, int> edges;
+    size_t base = 0;
+    for (const CPoly& p : s) {
+        for (size_t i = 0; i < p.v.size(); ++i) {
+            const int a = id[base + i], b = id[base + (i + 1) % p.v.size()];
+            std::vector<std::pair<double, int>> stops{{0.0, a}, {1.0, b}};
+            const V3 A = uniq[a], d = uniq[b] - A;
+            auto it = std::lower_bound(uniq.begin(), uniq.end(), std::min(A.x, uniq[b].x) - tol,
+                                       [](const V3& q, double x) { return q.x < x; });
+            for (; tJunctions && a != b && it != uniq.end() &&
+                   it->x <= std::max(A.x, A.x + d.x) + tol;
+                 ++it) {
+                const double t = (*it - A).dot(d) / d.dot(d);
+                if (t > 0 && t < 1 && (A + d * t - *it).length() < tol)
+                    stops.push_back({t, int(it - uniq.begin())});
+            }
+            std::sort(stops.begin(), stops.end());
+            for (size_t k = 0; a != b && k + 1 < stops.size(); ++k)
+                ++edges[{stops[k].second, stops[k + 1].second}];
+        }
+        base += p.v.size();
+    }
+    std::string fault;
+    for (const auto& [e, count] : edges) {
+        const auto it = edges.find({e.second, e.first});
+        const int back = it == edges.end() ? 0 : it->second;
+        if (back == count || fault.size() > 300) continue;
+        fault += "edge ";
+        for (const V3 p : {uniq[e.first], uniq[e.second]}) {
+            char buf[80], *end = buf;
+            for (const double x : {p.x, p.y, p.z})
+                *(end = std::to_chars(end, buf + 78, x).ptr)++ = ',';
+            fault += "(" + std::string(buf, end - 1) + ")";
+        }
+        fault +=
+            " used " + std::to_string(count) + " times, reversed " + std::to_string(back) + "; ";
+    }
+    return fault;
 }
 
 }  // namespace ivo::testing

@@ -1,25 +1,40 @@
-// Polygon solids and triangle meshes built directly (without the boolean kernel) for the
-// mesh and export tests and benchmarks.
+// Solids and meshes built directly (without the boolean kernel) for tests and benchmarks,
+// and the checks the kernel's results must pass.
 #pragma once
 
+#include <map>
+#include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "geometry/csg.h"
 
 namespace ivo::testing {
 
-// Axis-aligned box, six outward quads.
-Solid polyBox(V3 lo, V3 hi);
+Solid polyBox(V3 lo, V3 hi);  // six outward quads
 // Upright (along +y) prism of a regular n-gon of circumradius r, base centred on c.
 Solid polyCylinder(V3 c, double r, double h, int n);
-
-// UV sphere of rings × segments quads (triangles at the poles), outward normals.
+// A convex polyhedral sphere of rings × segments faces (triangles at the poles).
+Solid sphereSolid(V3 c, double r, int rings, int segments);
 std::vector<Tri> sphereTris(V3 c, double r, int rings, int segments);
 // nx × nz boxes of side `size`, `gap` apart, on the plane y = 0: 12 triangles each.
 std::vector<Tri> boxGridTris(int nx, int nz, double size, double gap);
 
-// Signed volume enclosed by the triangles (positive when counter-clockwise seen from
-// outside).
+Solid moved(const Solid& s, V3 d);
+// A box or a cylinder, turned at random, at a random place and size inside [0, 10]³.
+Solid randomSolid(std::mt19937& rng);
+
+// Signed volume enclosed by triangles counter-clockwise seen from outside.
 double meshVolume(const std::vector<Tri>& tris);
+// Polygon area (along the plane normal) per supporting plane, keyed exactly: pieces keep
+// the plane of the polygon they came from, so equal point sets give equal maps.
+std::map<std::tuple<double, double, double, double>, double> areaByPlane(const Solid& s);
+
+// Why the surface is not closed, or "" when it is: after merging vertices closer than tol
+// and splitting edges at vertices lying on them (the T-junctions a BSP leaves), every edge
+// must be matched by one running the opposite way. With tJunctions false, edges must pair
+// up as they are.
+std::string closedSurfaceFault(const Solid& s, bool tJunctions = true, double tol = 1e-7);
 
 }  // namespace ivo::testing
