@@ -1,108 +1,59 @@
+// Sketch records, planes and JSON; curve shapes, polylines, angles, intersections and cuts.
 #include "sketch/sketch.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <numbers>
+
+#include "sketch/curves.h"
 #include "sketch/sketch_json.h"
+#include "support/sketch_builder.h"
 
 namespace ivo {
 namespace {
 
-void expectNear(V3 a, V3 b) {
-    EXPECT_NEAR(a.x, b.x, 1e-12);
-    EXPECT_NEAR(a.y, b.y, 1e-12);
-    EXPECT_NEAR(a.z, b.z, 1e-12);
+using namespace ivo::testing;
+constexpr double pi = std::numbers::pi;
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+void expectPoints(const std::vector<V2>& got, const std::vector<V2>& want, double tol = 1e-12) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_LT((got[i] - want[i]).length(), tol) << "point " << i;
 }
 
-TEST(Sketch, NewSketchHoldsOnlyTheFixedOriginAndIsEmpty) {
-    const Sketch s(SketchPlane::xz());
-    ASSERT_EQ(s.points.size(), 1u);
-    EXPECT_EQ(s.points[0].id, 0);
-    EXPECT_TRUE(s.points[0].fixed);
-    EXPECT_EQ(s.nextId, 1);
-    EXPECT_TRUE(s.isEmpty());
-    EXPECT_TRUE(s.visible);
-    EXPECT_FALSE(s.freePoints);
-}
-
-TEST(Sketch, PointsCurvesAndConstraintsShareOneCounter) {
+TEST(Sketch, AddConstraintReplacesSameKindAndRefsInPlaceWithoutConsumingAnId) {
     Sketch s;
-    const Id a = s.addPoint({0, 0}), b = s.addPoint({10, 0});
-    const Id l = s.addLine(a, b);
-    const Id c = s.addConstraint(ck::horizontal, {l});
-    EXPECT_EQ((std::vector<Id>{a, b, l, c}), (std::vector<Id>{1, 2, 3, 4}));
-    EXPECT_FALSE(s.isEmpty());
-    EXPECT_TRUE(s.entityUsesPoint(a));
-    EXPECT_FALSE(s.entityUsesPoint(0));
-    EXPECT_EQ(s.pos(b), V2(10, 0));
-    EXPECT_FALSE(s.pos(l));  // a line id is not a point
-    EXPECT_FALSE(s.line(a));
-    EXPECT_EQ(s.pointIndex(b), 2u);
-}
-
-TEST(Sketch, AddConstraintReplacesSameKindAndRefsInPlace) {
-    Sketch s;
-    const Id h1 = s.addConstraint(ck::horizontal, {7});
-    const Id h2 = s.addConstraint(ck::horizontal, {7});
-    EXPECT_EQ(h1, h2);
     const Id d = s.addConstraint(ck::distance, {3, 4}, 10);
-    const Id next = s.nextId;
     EXPECT_EQ(s.addConstraint(ck::distance, {3, 4}, 12), d);
-    EXPECT_EQ(s.nextId, next);  // no id consumed
-    EXPECT_NE(s.addConstraint(ck::distance, {4, 3}, 12), d);
-    ASSERT_EQ(s.constraints.size(), 3u);
-    EXPECT_EQ(s.constraints[1].value, 12);
+    EXPECT_EQ(s.nextId, d + 1);
+    EXPECT_NE(s.addConstraint(ck::distance, {4, 3}, 12), d);  // refs in another order
+    EXPECT_EQ(s.constraints[0].value, 12);
     s.addConstraint(ck::distance, {3, 4});  // an absent value replaces too
-    EXPECT_FALSE(s.constraints[1].value);
+    EXPECT_EQ(s.constraints.size(), 2u);
+    EXPECT_FALSE(s.constraints[0].value);
 }
 
-TEST(Sketch, AllEntitiesListsLinesThenCirclesThenArcs) {
-    Sketch s;
-    s.arcs.push_back({5, 0, 1, 2});
-    s.circles.push_back({4, 0, 1.0});
-    s.lines.push_back({9, 1, 2});
-    EXPECT_EQ(s.allEntities(), (std::vector<Id>{9, 4, 5}));
-}
-
-TEST(SketchPlane, StandardPlanesAreRightHandedAndRoundTrip) {
-    expectNear(SketchPlane::xz().y(), {0, 0, -1});
-    expectNear(SketchPlane::yz().y(), {0, 1, 0});
-    const V2 p{3.5, -2.25};
-    for (const SketchPlane& pl : {SketchPlane::xy(), SketchPlane::xz(), SketchPlane::yz(),
-                                  SketchPlane::face({1, 2, 3}, {4, 5, 6})}) {
-        const V2 q = pl.to2D(pl.to3D(p));
-        EXPECT_NEAR(q.x, p.x, 1e-12) << pl.name;
-        EXPECT_NEAR(q.y, p.y, 1e-12) << pl.name;
-        EXPECT_NEAR(pl.x.dot(pl.n), 0, 1e-12) << pl.name;
+// Faces follow the standard planes' axes, snapped so that a slightly noisy face stays aligned;
+// the plane and every optional member survive the JSON round trip.
+TEST(Sketch, FacePlanesFollowTheStandardAxesAndSketchesRoundTripThroughJson) {
+    for (const auto& [n, x] : {std::pair<V3, V3>{{0, 0, -1}, {-1, 0, 0}},
+                               {{0, 0, 2}, {1, 0, 0}},
+                               {{1, 0, 0}, {0, 0, -1}},
+                               {{1, 2, 3}, V3{0, 1, 0}.cross(V3{1, 2, 3}).normalized()},
+                               {{1e-7, 0, 1}, {1, 0, 0}}}) {
+        const SketchPlane pl = SketchPlane::face(n, {3, 4, 5});
+        EXPECT_LT((pl.x - x).length(), 1e-12) << n.x << " " << n.y << " " << n.z;
+        EXPECT_LT((pl.to2D(pl.to3D({3.5, -2.25})) - V2{3.5, -2.25}).length(), 1e-12);
+        EXPECT_EQ(pl.name, "Face");
     }
-}
-
-TEST(SketchPlane, FacePlanesFollowTheStandardAxes) {
-    const SketchPlane down = SketchPlane::face({0, 0, -1}, {3, 4, 5});
-    EXPECT_EQ(down.name, "Face");
-    expectNear(down.x, {-1, 0, 0});
-    expectNear(down.o, {0, 0, 5});
-    expectNear(SketchPlane::face({0, 0, 2}, {0, 0, 1}).x, {1, 0, 0});
-    expectNear(SketchPlane::face({1, 0, 0}, {7, 0, 0}).x, {0, 0, -1});
-    expectNear(SketchPlane::face({0.1, 1, 0}, {0, 0, 0}).x, {1, 0, 0});
-    // Near-zero components are snapped so that a slightly noisy face stays axis-aligned.
-    expectNear(SketchPlane::face({1e-7, 0, 1}, {0, 0, 2}).n, {0, 0, 1});
-}
-
-TEST(SketchJson, KeysInWritingOrderAndOptionalMembersOmitted) {
-    Sketch s;
-    const Id a = s.addPoint({1, 2});
-    s.addConstraint(ck::horizontal, {a});
-    const Json j = toJson(s);
-    std::vector<std::string> keys;
-    for (const auto& [k, v] : j.items())
-        keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"plane", "points", "lines", "circles", "arcs",
-                                              "constraints", "nextId", "visible"}));
-    EXPECT_FALSE(j["constraints"][0].contains("value"));
-    EXPECT_EQ(j["points"][1].dump(), R"({"id":1,"p":{"x":1.0,"y":2.0},"fixed":false})");
-}
-
-TEST(SketchJson, RoundTripKeepsEverything) {
+    EXPECT_LT((SketchPlane::face({0.1, 1, 0}, {}).x - V3{1, 0, 0}).length(), 1e-12);
+    EXPECT_LT((SketchPlane::face({1e-7, 0, 1}, {}).n - V3{0, 0, 1}).length(), 1e-12);
+    EXPECT_LT((SketchPlane::face({0, 0, -1}, {3, 4, 5}).o - V3{0, 0, 5}).length(), 1e-12);
+    EXPECT_LT((SketchPlane::xz().y() - V3{0, 0, -1}).length(), 1e-12);  // right-handed
+    EXPECT_LT((SketchPlane::yz().y() - V3{0, 1, 0}).length(), 1e-12);
     Sketch s(SketchPlane::face({0, 1, 0}, {0, 5, 0}));
     const Id a = s.addPoint({1, 2}), b = s.addPoint({-3, 4.125});
     s.addLine(a, b, true);
@@ -116,6 +67,132 @@ TEST(SketchJson, RoundTripKeepsEverything) {
     Sketch back;
     ASSERT_TRUE(readSketch(r, toJson(s), back)) << r.error();
     EXPECT_EQ(back, s);
+}
+
+TEST(Curve, ShapesPolylinesAndAnglesAtTheirLimits) {
+    Sketch s;
+    const Id quarter = addArc(s, {1, 1}, {3, 1}, {1, 4});
+    s.lines.push_back({s.newId(), 999, s.points[1].id});
+    EXPECT_EQ(s.curve(s.lines[0].id), Curve::line({0, 0}, {1, 1}));  // a missing point: origin
+    EXPECT_EQ(s.curve(quarter), Curve::arc({1, 1}, 2, 0, pi / 2));   // radius |start − centre|
+    EXPECT_FALSE(s.curve(s.points[1].id) || s.curve(12345));
+    // Sweeps run counter-clockwise; ends in one direction make a full turn.
+    EXPECT_NEAR(s.curve(addArc(s, {0, 0}, {0, 1}, {1, 0}))->sweep, 3 * pi / 2, 1e-12);
+    EXPECT_EQ(s.curve(addArc(s, {0, 0}, {1, 1}, {1, 1}))->sweep, 2 * pi);
+    // Arc polylines end exactly on the end points, and keep at least four segments.
+    const V2 start{std::cos(0.3) * 2, std::sin(0.3) * 2}, end{std::cos(2.0) * 2, std::sin(2.0) * 2};
+    const auto pts = s.arcPoints(*s.arc(addArc(s, {0, 0}, start, end)), 64);
+    EXPECT_TRUE(pts.size() == 19u && pts.front() == start && pts.back() == end);
+    const Id tiny = addArc(s, {0, 0}, {1, 0}, {std::cos(0.01), std::sin(0.01)});
+    EXPECT_EQ(s.arcPoints(*s.arc(tiny), 64).size(), 5u);
+    expectPoints(circlePoints({1, 1}, 2, 4), {{3, 1}, {1, 3}, {-1, 1}, {1, -1}});
+    EXPECT_TRUE(circlePoints({0, 0}, 1, 0).empty() && circlePoints({0, 0}, 1, -3).empty());
+    const auto back = arcPolyline({0, 0}, 1, 0, -pi / 2);
+    EXPECT_EQ(back.size(), 17u);
+    expectPoints({back.back()}, {{0, -1}});
+    EXPECT_EQ(arcPolyline({0, 0}, 1, 0, nan).size(), 3u);
+
+    EXPECT_NEAR(normAngle(-pi / 2), 3 * pi / 2, 1e-15);
+    EXPECT_EQ(normAngle(2 * pi), 0);
+    const double below = normAngle(-1e-18);  // rounds up to 2π without care
+    EXPECT_TRUE(below >= 0 && below < 2 * pi);
+    expectPoints({*circumcenter({5, 1}, {1, 5}, {-3, 1})}, {{1, 1}});
+    EXPECT_FALSE(circumcenter({0, 0}, {1, 1}, {3, 3}) || circumcenter({1, 1}, {1, 1}, {1, 1}));
+    EXPECT_FALSE(circumcenter({0, 0}, {1e300, 0}, {0, 1e300}));  // would overflow
+    // A tenth of a microradian of slack at both ends.
+    auto onQuarter = [](double a) { return onArc({std::cos(a), std::sin(a)}, {0, 0}, 0, pi / 2); };
+    EXPECT_TRUE(onQuarter(1) && onQuarter(-5e-8) && onQuarter(pi / 2 + 5e-8));
+    EXPECT_FALSE(onQuarter(-1e-6) || onQuarter(pi / 2 + 1e-6) || onQuarter(3));
+    EXPECT_FALSE(onArc({nan, 0}, {0, 0}, 0, pi / 2));
+}
+
+TEST(Curve, ParamOfLinesIsUnclampedAndAPointAHairBeforeAnArcStartIsItsStart) {
+    const Curve l = Curve::line({1, 1}, {5, 1});
+    EXPECT_EQ(param(l, {3, 7}), 0.5);
+    EXPECT_EQ(param(l, {-3, 1}), -1);
+    EXPECT_EQ(param(Curve::line({2, 2}, {2, 2}), {9, 9}), 0);  // no division by 0
+    EXPECT_NEAR(param(Curve::circle({0, 0}, 1), {0, -1}), 3 * pi / 2, 1e-15);
+    const Curve a = Curve::arc({0, 0}, 1, pi / 2, pi / 2);
+    EXPECT_NEAR(param(a, {-1, 1}), pi / 4, 1e-15);
+    EXPECT_EQ(param(a, {std::cos(pi / 2 - 5e-8), std::sin(pi / 2 - 5e-8)}), 0);
+    EXPECT_NEAR(param(a, {std::cos(pi / 2 - 1e-6), std::sin(pi / 2 - 1e-6)}), 2 * pi - 1e-6, 1e-12);
+    EXPECT_NEAR(param(a, {1, 0}), 3 * pi / 2, 1e-15);  // far outside the sweep: as it is
+}
+
+TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
+    expectPoints(interLL({0, 0}, {2, 0}, {2, 0}, {2, 5}), {{2, 0}});  // touching ends
+    expectPoints(interLL({0, 0}, {4, 0}, {1, 0}, {1, 3}), {{1, 0}});  // T-junction
+    EXPECT_TRUE(interLL({0, 0}, {4, 0}, {1, 0}, {6, 0}).empty());     // collinear overlap
+    EXPECT_TRUE(interLL({0, 0}, {1, 0}, {2, -1}, {2, 1}).empty());    // beyond the end
+    EXPECT_TRUE(interLL({1, 1}, {1, 1}, {0, 0}, {2, 2}).empty());     // zero length
+    expectPoints(interLL({0, 0}, {1, 0}, {1 + 5e-10, -1}, {1 + 5e-10, 1}), {{1 + 5e-10, 0}});
+    expectPoints(interLC({2, 0}, {-2, 0}, {0, 0}, 1), {{1, 0}, {-1, 0}});  // in travel order
+    expectPoints(interLC({-2, 1}, {2, 1}, {0, 0}, 1), {{0, 1}});           // one for a tangent
+    expectPoints(interLC({0, 0}, {2, 0}, {0, 0}, 1), {{1, 0}});            // starts inside
+    EXPECT_TRUE(interLC({-0.5, 0}, {0.5, 0}, {0, 0}, 1).empty());          // wholly inside
+    EXPECT_TRUE(interLC({3, 3}, {3, 3}, {0, 0}, 1).empty());               // zero length
+    // An absolute 1e-9 slack would make a segment 1e-7 long tangent to any circle within about
+    // 150 of it; a true tangency of a tiny segment is still found.
+    EXPECT_TRUE(interLC({0, 100}, {1e-7, 100}, {0, 0}, 1).empty());
+    EXPECT_TRUE(interLC({0, 1.001}, {1e-4, 1.001}, {0, 0}, 1).empty());
+    const auto touch = interLC({-1e-4, 1}, {1e-4, 1}, {0, 0}, 1);
+    ASSERT_FALSE(touch.empty());
+    for (V2 p : touch)
+        EXPECT_LT((p - V2{0, 1}).length(), 1e-8);
+    // The point left of the direction c1 → c2 comes first.
+    expectPoints(interCC({0, 0}, 1, {1, 0}, 1), {{0.5, std::sqrt(0.75)}, {0.5, -std::sqrt(0.75)}});
+    expectPoints(interCC({0, 0}, 2, {1, 0}, 1), {{2, 0}});  // inner tangent
+    EXPECT_TRUE(interCC({0, 0}, 3, {0.5, 0}, 1).empty());   // one inside the other
+    EXPECT_TRUE(interCC({1, 1}, 2, {1, 1}, 2).empty());     // coincident
+    // Nearly concentric: r1² − r2² ≈ −2e-9 over L = 1e-12 would put the chord foot 1000 away.
+    const auto near = interCC({0, 0}, 1, {1e-12, 0}, 1 + 1e-9 + 0.5e-12);
+    ASSERT_EQ(near.size(), 1u);
+    EXPECT_NEAR(near[0].length(), 1, 1e-9);
+    EXPECT_TRUE(interLL({nan, 0}, {2, 2}, {0, 2}, {2, 0}).empty());
+    EXPECT_TRUE(interLL({0, 0}, {inf, 0}, {1, -1}, {1, 1}).empty());
+    EXPECT_TRUE(interLC({-2, 0}, {2, 0}, {0, 0}, nan).empty());
+    EXPECT_TRUE(interLC({-2, 0}, {2, 0}, {0, 0}, inf).empty());
+    EXPECT_TRUE(interCC({0, inf}, 1, {1, 0}, 1).empty());
+    for (V2 p : interCC({-1e300, 0}, 1.5e308, {1e300, 0}, 1.5e308))  // finite but overflowing
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+    // Arcs reject crossings outside their sweep, in either order.
+    const Curve upper = Curve::arc({0, 0}, 1, 0, pi), below = Curve::line({-2, -.5}, {2, -.5});
+    const std::vector<V2> both{{-std::sqrt(0.75), 0.5}, {std::sqrt(0.75), 0.5}};
+    expectPoints(intersect(Curve::line({-2, 0.5}, {2, 0.5}), upper), both);
+    expectPoints(intersect(upper, Curve::line({-2, 0.5}, {2, 0.5})), both);
+    EXPECT_TRUE(intersect(below, upper).empty());
+    EXPECT_EQ(intersect(below, Curve::circle({0, 0}, 1)).size(), 2u);
+    expectPoints(intersect(upper, Curve::arc({1, 0}, 1, pi / 2, pi)), {{0.5, std::sqrt(0.75)}});
+}
+
+TEST(Cuts, CrossingsAlongLinesCirclesAndArcs) {
+    Sketch s;
+    const Id bar = addSegment(s, {0, 0}, {4, 0}), stem = addSegment(s, {1, 3}, {1, 0});
+    EXPECT_EQ(s.cuts(bar, false), std::vector<double>{0.25});  // a T-junction cuts the bar
+    EXPECT_TRUE(s.cuts(stem, false).empty() && s.cuts(9999, false).empty());  // not the stem
+    addSegment(s, {1 + 2e-7, -1}, {1 + 2e-7, 1});  // merges into the first crossing
+    addSegment(s, {3, -1}, {3, 1}, true);
+    const Id p = s.addPoint({2, 0});
+    s.addLine(p, p);  // zero length: never cuts
+    EXPECT_EQ(s.cuts(bar, false), std::vector<double>{0.25});
+    EXPECT_EQ(s.cuts(bar, true), (std::vector<double>{0.25, 0.75}));
+
+    Sketch t;
+    const Id c = addCircle(t, {0, 0}, 1);
+    addSegment(t, {-2, 0}, {2, 0});
+    addSegment(t, {0, 0}, {2, -2e-9});  // meets the circle at 2π − 1e-9: angle 0 once
+    const auto ts = t.cuts(c, false);
+    ASSERT_EQ(ts.size(), 2u);
+    EXPECT_EQ(ts[0], 0);
+    EXPECT_NEAR(ts[1], pi, 1e-15);
+    // An arc's cuts are measured from its start; a crossing at its end does not cut it.
+    Sketch u;
+    const Id arc = addArc(u, {0, 0}, {0, -1}, {0, 1});
+    addSegment(u, {-2, 0}, {2, 0});
+    addSegment(u, {-2, 1}, {2, 1});
+    const auto at = u.cuts(arc, false);
+    ASSERT_EQ(at.size(), 1u);
+    EXPECT_NEAR(at[0], pi / 2, 1e-15);
 }
 
 }  // namespace

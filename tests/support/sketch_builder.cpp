@@ -18,16 +18,14 @@ Id addSegment(Sketch& s, V2 a, V2 b, bool construction) {
 
 Id addCircle(Sketch& s, V2 c, double r, bool construction) {
     const Id pc = s.addPoint(c);
-    const Id id = s.newId();
-    s.circles.push_back({id, pc, r, construction});
-    return id;
+    s.circles.push_back({s.newId(), pc, r, construction});
+    return s.circles.back().id;
 }
 
 Id addArc(Sketch& s, V2 c, V2 start, V2 end, bool construction) {
     const Id pc = s.addPoint(c), ps = s.addPoint(start), pe = s.addPoint(end);
-    const Id id = s.newId();
-    s.arcs.push_back({id, pc, ps, pe, construction});
-    return id;
+    s.arcs.push_back({s.newId(), pc, ps, pe, construction});
+    return s.arcs.back().id;
 }
 
 }  // namespace ivo::testing

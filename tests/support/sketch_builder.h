@@ -9,10 +9,9 @@ namespace ivo::testing {
 
 // One line per side of the loop, consecutive sides sharing a point; returns the line ids.
 std::vector<Id> addPolygon(Sketch& s, const Loop& loop, bool construction = false);
-// A line between two new points.
+// Curves on new points; the arc runs counter-clockwise about c from `start` to `end`.
 Id addSegment(Sketch& s, V2 a, V2 b, bool construction = false);
 Id addCircle(Sketch& s, V2 c, double r, bool construction = false);
-// Counter-clockwise about c from s to e (three new points).
 Id addArc(Sketch& s, V2 c, V2 start, V2 end, bool construction = false);
 
 }  // namespace ivo::testing
