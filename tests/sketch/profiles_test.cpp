@@ -1,4 +1,6 @@
-// Profile loops and regions of small sketches with known faces, and of hostile ones.
+// Profile loops and regions of small sketches with known faces and of hostile ones; on random
+// sketches the same loops and regions as the plain algorithm, and exact triangulation of the
+// regions of orthogonal sketches.
 #include "sketch/profiles.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +9,13 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
+#include <string>
 
+#include "geometry/triangulate.h"
 #include "sketch/curve_table.h"
 #include "sketch/curves.h"
+#include "support/reference_profiles.h"
 #include "support/shapes.h"
 #include "support/sketch_builder.h"
 
@@ -17,14 +23,22 @@ namespace ivo {
 namespace {
 
 using namespace ivo::testing;
-const double disc = 32 * std::sin(2 * std::numbers::pi / 64);  // unit 64-gon
+constexpr double pi = std::numbers::pi;
+const double disc = 32 * std::sin(2 * pi / 64);  // unit 64-gon
 
-std::vector<double> areas(const std::vector<Loop>& loops) {
-    std::vector<double> out;
-    for (const Loop& l : loops)
-        out.push_back(polyArea(l));
-    std::sort(out.begin(), out.end());
-    return out;
+// The areas of the loops, ascending, and the number of their points all together (an unpruned
+// dangling edge would add a spike of two points).
+void expectFaces(const char* name, const Sketch& s, std::vector<double> areas, size_t points) {
+    std::vector<double> got;
+    for (const Loop& l : s.loops()) {
+        got.push_back(polyArea(l));
+        points -= l.size();
+    }
+    std::sort(got.begin(), got.end());
+    ASSERT_EQ(got.size(), areas.size()) << name;
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_NEAR(got[i], areas[i], 1e-12) << name;
+    EXPECT_EQ(points, 0u) << name;
 }
 
 TEST(Profiles, RectangleInAnyDrawingOrderIsOneCounterClockwiseLoop) {
@@ -39,100 +53,41 @@ TEST(Profiles, RectangleInAnyDrawingOrderIsOneCounterClockwiseLoop) {
             const int i = (k + order) % 4, j = (i + 1) % 4;
             (k + order / 4) % 2 ? s.addLine(pts[j], pts[i]) : s.addLine(pts[i], pts[j]);
         }
-        const auto loops = s.loops();
-        ASSERT_EQ(loops.size(), 1u) << "order " << order;
-        EXPECT_EQ(loops[0].size(), 4u) << "order " << order;
+        expectFaces("rectangle", s, {12}, 4);
+        const Loop loop = s.loops().at(0);
         for (V2 p : corners)
-            EXPECT_NE(std::find(loops[0].begin(), loops[0].end(), p), loops[0].end()) << order;
-        EXPECT_EQ(polyArea(loops[0]), 12) << "order " << order;
-        ASSERT_EQ(s.regions().size(), 1u);
-        EXPECT_TRUE(s.regions()[0].holes.empty());
+            EXPECT_EQ(std::count(loop.begin(), loop.end(), p), 1) << order;
+        EXPECT_EQ(s.regions(), (std::vector<Region>{{loop, {}}})) << order;
     }
 }
 
-// Sketches with known faces: the areas of their loops, ascending, and the number of points of
-// all loops together (an unpruned dangling edge would add a spike of two points).
 TEST(Profiles, KnownSketchesGiveTheirFaces) {
-    struct Case {
-        const char* name;
-        void (*build)(Sketch&);
-        std::vector<double> areas;
-        size_t points;
-    };
-    const Case cases[] = {
-        {"lone circle",
-         [](Sketch& s) {
-             addCircle(s, {5, 5}, 1);
-         },
-         {disc},
-         64},
-        {"circle split by a line whose outer parts are pruned",
-         [](Sketch& s) {
-             addCircle(s, {0, 0}, 1);
-             addSegment(s, {-3, 0}, {3, 0});
-         },
-         {disc / 2, disc / 2},
-         66},
-        {"tangent line leaves the circle whole",
-         [](Sketch& s) {
-             addCircle(s, {0, 0}, 1);
-             addSegment(s, {-2, 1}, {2, 1});
-         },
-         {disc},
-         64},
-        {"construction geometry neither forms loops nor cuts",
-         [](Sketch& s) {
-             addPolygon(s, rect(0, 0, 4, 4), true);
-             addCircle(s, {10, 0}, 1, true);
-             addCircle(s, {0, 0}, 1);
-             addSegment(s, {-3, 0}, {3, 0}, true);
-         },
-         {disc},
-         64},
-        {"duplicate segments count once",
-         [](Sketch& s) {
-             const auto sides = addPolygon(s, rect(0, 0, 2, 2));
-             s.addLine(s.line(sides[0])->b, s.line(sides[0])->a);  // the bottom again, backwards
-             addSegment(s, {0, 0}, {2, 0});                        // and through new points
-         },
-         {4},
-         4},
-        {"an arc and a line make a D",
-         [](Sketch& s) {
-             const Id arc = addArc(s, {0, 0}, {1, 0}, {-1, 0});
-             s.addLine(s.arc(arc)->e, s.arc(arc)->s);
-         },
-         {disc / 2},
-         33},
-        {"T-junction splits a rectangle; a dangling line is pruned",
-         [](Sketch& s) {
-             addPolygon(s, rect(0, 0, 4, 2));
-             addSegment(s, {1, 0}, {1, 2});
-             addSegment(s, {3, 1}, {3, 5});
-         },
-         {2, 6},
-         9},
-        {"overlapping rectangles",
-         [](Sketch& s) {
-             addPolygon(s, rect(0, 0, 4, 2));
-             addPolygon(s, rect(2, 1, 6, 3));
-         },
-         {2, 6, 6},
-         16},
-    };
-    for (const Case& c : cases) {
-        Sketch s;
-        c.build(s);
-        const auto loops = s.loops();
-        const auto got = areas(loops);
-        ASSERT_EQ(got.size(), c.areas.size()) << c.name;
-        size_t points = 0;
-        for (const Loop& l : loops)
-            points += l.size();
-        EXPECT_EQ(points, c.points) << c.name;
-        for (size_t i = 0; i < got.size(); ++i)
-            EXPECT_NEAR(got[i], c.areas[i], 1e-12) << c.name;
-    }
+    Sketch split, tangent, construction, duplicates, d, t, overlap;
+    addCircle(split, {0, 0}, 1);
+    addSegment(split, {-3, 0}, {3, 0});
+    expectFaces("a circle split by a line, outer parts pruned", split, {disc / 2, disc / 2}, 66);
+    addCircle(tangent, {0, 0}, 1);
+    addSegment(tangent, {-2, 1}, {2, 1});
+    expectFaces("a tangent line leaves the circle whole", tangent, {disc}, 64);
+    addPolygon(construction, rect(0, 0, 4, 4), true);
+    addCircle(construction, {10, 0}, 1, true);
+    addCircle(construction, {0, 0}, 1);
+    addSegment(construction, {-3, 0}, {3, 0}, true);
+    expectFaces("construction geometry neither forms loops nor cuts", construction, {disc}, 64);
+    addPolygon(duplicates, rect(0, 0, 2, 2));
+    duplicates.addLine(duplicates.lines[0].b, duplicates.lines[0].a);  // the bottom backwards
+    addSegment(duplicates, {0, 0}, {2, 0});                            // and on new points
+    expectFaces("duplicate segments count once", duplicates, {4}, 4);
+    const Id arc = addArc(d, {0, 0}, {1, 0}, {-1, 0});
+    d.addLine(d.arc(arc)->e, d.arc(arc)->s);
+    expectFaces("an arc and a line make a D", d, {disc / 2}, 33);
+    addPolygon(t, rect(0, 0, 4, 2));
+    addSegment(t, {1, 0}, {1, 2});
+    addSegment(t, {3, 1}, {3, 5});
+    expectFaces("a T-junction splits a rectangle, a dangling line is pruned", t, {2, 6}, 9);
+    addPolygon(overlap, rect(0, 0, 4, 2));
+    addPolygon(overlap, rect(2, 1, 6, 3));
+    expectFaces("overlapping rectangles", overlap, {2, 6, 6}, 16);
 }
 
 TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
@@ -158,15 +113,6 @@ TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
     EXPECT_TRUE(r[4].holes.empty());
 }
 
-TEST(RegionPoint, LiesInsideTheRegionAndFallsBackOnDegenerateInput) {
-    const Region ring{rect(0, 0, 10, 10), {reversed(rect(1, 1, 9, 9))}};
-    EXPECT_TRUE(ring.contains(regionPoint(ring)));
-    const Region l{{{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}}, {}};
-    EXPECT_TRUE(l.contains(regionPoint(l)));
-    EXPECT_EQ(regionPoint(Region{{{3, 4}, {5, 6}}, {}}), V2(3, 4));
-    EXPECT_EQ(regionPoint(Region{}), V2(0, 0));
-}
-
 TEST(ProfilesBadInput, DegenerateCurvesAreHarmless) {
     Sketch s;
     addPolygon(s, rect(0, 0, 4, 4));
@@ -183,6 +129,8 @@ TEST(ProfilesBadInput, DegenerateCurvesAreHarmless) {
     const auto regions = s.regions();
     ASSERT_EQ(regions.size(), 3u);
     EXPECT_EQ(regions[2].holes.size(), 2u);  // equal loops do not hold each other
+    EXPECT_EQ(regionPoint(Region{{{3, 4}, {5, 6}}, {}}), V2(3, 4));
+    EXPECT_EQ(regionPoint(Region{}), V2(0, 0));
 }
 
 TEST(ProfilesBadInput, NonFiniteAndHugeCoordinatesGiveSaneRegions) {
@@ -224,7 +172,7 @@ TEST(ProfilesBadInput, TenThousandOverlappingLinesGiveTheirOneSquare) {
     for (int k = 0; k < 2500; ++k)
         for (size_t i = 0; i < 4; ++i)
             addSegment(s, sq[i], sq[(i + 1) % 4]);
-    EXPECT_EQ(areas(s.loops()), std::vector<double>{1});
+    expectFaces("a square drawn 2 500 times", s, {1}, 4);
     // Collinear overlaps that are not identical: a bundle of segments along one line.
     Sketch t;
     for (int k = 0; k < 3000; ++k)
@@ -245,6 +193,132 @@ TEST(ProfilesBadInput, TooManyCrossingsGiveUpInsteadOfExhaustingMemory) {
     const auto cuts = profileCuts(entries, 3200);
     ASSERT_TRUE(cuts);
     EXPECT_EQ((*cuts)[0].size(), 40u);
+}
+
+// Rectangles, circles and lines at random real positions.
+Sketch scatteredSketch(std::mt19937& rng) {
+    std::uniform_real_distribution<double> at(0, 20), size(0.5, 8);
+    std::uniform_int_distribution<int> count(0, 4);
+    Sketch s;
+    for (int i = count(rng) + 1; i > 0; --i) {
+        const double x = at(rng), y = at(rng);
+        addPolygon(s, rect(x, y, x + size(rng), y + size(rng)));
+    }
+    for (int i = count(rng); i > 0; --i)
+        addCircle(s, {at(rng), at(rng)}, size(rng) / 2);
+    for (int i = count(rng); i > 0; --i)
+        addSegment(s, {at(rng), at(rng)}, {at(rng), at(rng)});
+    return s;
+}
+
+TEST(ProfilesProperty, SameLoopsAndRegionsAsThePlainAlgorithm) {
+    for (unsigned seed = 1; seed <= 400; ++seed) {
+        std::mt19937 rng(seed);
+        const Sketch s =
+            seed % 4 ? gridSketch(rng, 2 + static_cast<int>(seed % 14)) : scatteredSketch(rng);
+        const auto loops = referenceLoops(s);
+        ASSERT_EQ(s.loops(), loops) << "seed " << seed;
+        const auto regions = s.regions();
+        ASSERT_EQ(regions, referenceRegions(loops)) << "seed " << seed;
+        for (const Region& r : regions)
+            EXPECT_GT(r.area(), 0) << "seed " << seed;
+        // The broad phase finds every cut that the one-curve query finds.
+        const auto entries = curveEntries(s);
+        const auto all = profileCuts(entries, 1 << 20);
+        ASSERT_TRUE(all);
+        for (size_t i = 0; i < entries.size(); ++i)
+            EXPECT_TRUE(!entries[i].profile || (*all)[i] == s.cuts(entries[i].id, false)) << seed;
+    }
+}
+
+TEST(ProfilesProperty, NodesJoinAsInALinearScanAroundTheJoiningDistance) {
+    // Polygons through points jittered by about the joining distance, near round
+    // coordinates and far from the origin, so that joins are decided by the first match
+    // and by neighbouring cells of the index.
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        std::mt19937 rng(seed);
+        std::uniform_int_distribution<int> corner(0, 3), count(3, 6);
+        std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5), at(0, 1);
+        const double base = seed % 2 ? 0 : 1e6;
+        V2 corners[4];
+        for (V2& c : corners)
+            c = {base + at(rng), base + at(rng)};
+        Sketch s;
+        for (int poly = 0; poly < 4; ++poly) {
+            Loop l;
+            for (int k = count(rng); k > 0; --k)
+                l.push_back(corners[corner(rng)] + V2{jitter(rng), jitter(rng)});
+            addPolygon(s, l);
+        }
+        ASSERT_EQ(s.loops(), referenceLoops(s)) << "seed " << seed;
+    }
+}
+
+Loop shifted(Loop l, V2 by) {
+    for (V2& p : l)
+        p = p + by;
+    return l;
+}
+
+// Axis-aligned figures on an integer grid: overlapping rectangles (whose sides cross and
+// meet in T-junctions), L, U and T outlines, staircases and combs with square holes.
+Sketch orthogonalSketch(std::mt19937& rng) {
+    std::uniform_int_distribution<int> coord(0, 10), span(1, 6), coin(0, 1), start(0, 7);
+    Sketch s;
+    auto draw = [&](const Loop& l) {
+        const Loop turned = rotatedStart(l, start(rng) % l.size());
+        addPolygon(s, coin(rng) ? turned : reversed(turned));
+    };
+    for (int i = 1 + coord(rng) % 5; i > 0; --i) {
+        const int x = coord(rng), y = coord(rng);
+        draw(rect(x, y, x + span(rng), y + span(rng)));
+    }
+    const Loop L{{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 3}, {0, 3}};
+    const Loop shapes[] = {L,
+                           {{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}},
+                           {{1, 0}, {2, 0}, {2, 2}, {3, 2}, {3, 3}, {0, 3}, {0, 2}, {1, 2}},
+                           mirroredX(L),
+                           randomStaircase(rng, 2 + coord(rng)),
+                           randomComb(rng, 1 + coord(rng) % 6)};
+    for (int k = 0; k < 6; ++k) {
+        const V2 at{20.0 + 20 * k, double(coord(rng))};
+        draw(shifted(shapes[k], at));
+        // Square holes in the unit cells along the bottom row that lie inside the shape.
+        for (int cx = 0; cx < 12; ++cx) {
+            const V2 cell = at + V2{double(cx), 0};
+            if (coin(rng) && pointInPolygon(cell + V2{0.5, 0.5}, shifted(shapes[k], at)))
+                draw(shifted(rect(0.25, 0.25, 0.75, 0.75), cell));
+        }
+    }
+    return s;
+}
+
+TEST(ProfilesProperty, RegionsOfOrthogonalSketchesTriangulateToExactlyTheirArea) {
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        std::mt19937 rng(seed);
+        const Sketch s = orthogonalSketch(rng);
+        const auto regions = s.regions();
+        const std::string what = "seed " + std::to_string(seed);
+        ASSERT_GE(regions.size(), 6u) << what;
+        ASSERT_EQ(regions, referenceRegions(s.loops())) << what;
+        for (const Region& r : regions) {
+            const auto tris = triangulate(r.outer, r.holes);
+            bool ccw = false;
+            EXPECT_NEAR(triangleArea(tris, &ccw), r.area(), 1e-9) << what;
+            EXPECT_TRUE(ccw) << what;
+            // Every triangle's centroid lies inside, and its edge midpoints inside or on the
+            // region's boundary.
+            EXPECT_TRUE(r.contains(regionPoint(r))) << what;
+            for (const auto& t : tris) {
+                const V2 centroid = (t[0] + t[1] + t[2]) / 3;
+                EXPECT_TRUE(r.contains(centroid)) << what;
+                for (int e = 0; e < 3; ++e) {
+                    const V2 m = (t[e] + t[(e + 1) % 3]) / 2;
+                    EXPECT_TRUE(r.contains(m + (centroid - m) * 1e-6)) << what;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -68,82 +68,24 @@ TEST(Solve, DraggedEndPullsTheOtherAlongTheLineKeepingItsLength) {
     EXPECT_GT(s.pos(a)->x, 0);
 }
 
-TEST(Solve, NegativeRadiusIsStoredAsItsAbsoluteValue) {
+// A negative radius is stored as its absolute value, even with nothing else to do; an arc end
+// moved off its circle is brought back by the arc's own residual.
+TEST(Solve, RadiiAreStoredPositiveAndArcEndsComeBackToTheirCircle) {
     Sketch s;
     const Id c = addCircle(s, {0, 0}, 5);
     s.addConstraint(ck::radius, {c}, -3);
     EXPECT_TRUE(s.solve());
     EXPECT_NEAR(s.circles[0].r, 3, tol);
-    s.circles[0].r = -4;  // the write-back takes the absolute value even with nothing to do
+    s.circles[0].r = -4;
     s.constraints.clear();
     s.addConstraint(ck::diameter, {c}, -8);
     EXPECT_TRUE(s.solve());
     EXPECT_EQ(s.circles[0].r, 4);
-}
 
-TEST(Solve, ArcEndIsBroughtBackToItsCircleWithoutAnyConstraint) {
-    Sketch s;
-    const Id arc = addArc(s, {0, 0}, {10, 0}, {0, 13});
-    point(s, s.arcs[0].c).fixed = point(s, s.arcs[0].s).fixed = true;
+    const Id arc = addArc(s, {20, 0}, {30, 0}, {20, 13});
+    point(s, s.arc(arc)->c).fixed = point(s, s.arc(arc)->s).fixed = true;
     EXPECT_TRUE(s.solve());
-    EXPECT_NEAR(s.pos(s.arc(arc)->e)->y, 10, tol);
-    EXPECT_NEAR(s.pos(s.arc(arc)->e)->x, 0, tol);  // pulled straight in
-}
-
-// One group per constraint kind, far apart and drawn slightly off; the geometry is checked.
-TEST(Solve, EveryConstraintKindHoldsAfterSolving) {
-    Sketch s;
-    auto line = [&](V2 a, V2 b, bool fixed) {
-        const Id l = addSegment(s, a, b);
-        point(s, s.line(l)->a).fixed = fixed;
-        return l;
-    };
-    const Id a = s.addPoint({1, 2}), b = s.addPoint({6, 3}), c = s.addPoint({1.5, 9});
-    const Id far = s.addPoint({3, 3});
-    const Id p0 = line({100, 0}, {110, 1}, true), p1 = line({100, 5}, {110, 8}, false);
-    const Id q0 = line({200, 0}, {210, 1}, true), q1 = line({202, 0}, {203, 8}, false);
-    const Id e0 = line({300, 0}, {310, 0}, true), e1 = line({300, 5}, {304, 5}, false);
-    const Id circle = addCircle(s, {400, 0}, 4), arc = addArc(s, {420, 0}, {426, 0}, {420, 6});
-    const Id on = s.addPoint({395, 7}), onArc = s.addPoint({420, -1});
-    const Id m = line({500, 0}, {510, 0}, true), onLine = s.addPoint({520, 3});
-    const Id mid = s.addPoint({504, -2}), t = line({590, 6}, {610, 5}, true);
-    const Id tc = addCircle(s, {600, 0}, 4), ta = addArc(s, {600, 20}, {603, 20}, {600, 23});
-    point(s, s.line(m)->b).fixed = point(s, s.circle(tc)->c).fixed = true;
-    s.addConstraint(ck::hpoints, {a, b});
-    s.addConstraint(ck::vpoints, {a, c});
-    s.addConstraint(ck::distance, {0, far}, 10);
-    s.addConstraint(ck::parallel, {p0, p1});
-    s.addConstraint(ck::perpendicular, {q0, q1});
-    s.addConstraint(ck::equal, {e0, e1});
-    s.addConstraint(ck::equal, {circle, arc});
-    s.addConstraint(ck::diameter, {circle}, 9);
-    s.addConstraint(ck::pointOnCircle, {on, circle});
-    s.addConstraint(ck::pointOnCircle, {onArc, arc});
-    s.addConstraint(ck::pointOnLine, {onLine, m});
-    s.addConstraint(ck::midpoint, {mid, m});
-    s.addConstraint(ck::radius, {tc}, 4);
-    s.addConstraint(ck::tangent, {t, tc});
-    s.addConstraint(ck::tangent, {t, ta});
-    ASSERT_TRUE(s.solve());
-
-    auto dir = [&](Id l) { return (s.curve(l)->b - s.curve(l)->a).normalized(); };
-    auto len = [&](Id l) { return (s.curve(l)->b - s.curve(l)->a).length(); };
-    auto gap = [&](Id p, Id o) { return (*s.pos(p) - s.curve(o)->c).length() - s.curve(o)->r; };
-    EXPECT_NEAR(s.pos(a)->y, s.pos(b)->y, tol) << "hpoints";
-    EXPECT_NEAR(s.pos(a)->x, s.pos(c)->x, tol) << "vpoints";
-    EXPECT_NEAR(s.pos(far)->length(), 10, tol) << "distance";
-    EXPECT_NEAR(dir(p0).cross(dir(p1)), 0, tol) << "parallel";
-    EXPECT_NEAR(dir(q0).dot(dir(q1)), 0, tol) << "perpendicular";
-    EXPECT_NEAR(len(e0), len(e1), tol) << "equal lines";
-    EXPECT_NEAR(s.curve(circle)->r, 4.5, tol) << "diameter";
-    EXPECT_NEAR(s.curve(arc)->r, 4.5, tol) << "equal circle and arc";
-    EXPECT_NEAR(gap(on, circle), 0, tol) << "pointOnCircle";
-    EXPECT_NEAR(gap(onArc, arc), 0, tol) << "pointOnCircle of an arc";
-    EXPECT_NEAR(s.pos(onLine)->y, 0, tol) << "pointOnLine";
-    EXPECT_NEAR((*s.pos(mid) - V2{505, 0}).length(), 0, tol) << "midpoint";
-    for (Id o : {tc, ta})
-        EXPECT_NEAR(std::abs(dir(t).cross(s.curve(o)->c - s.curve(t)->a)), s.curve(o)->r, tol);
-    EXPECT_TRUE(s.solve());  // a solved sketch stays solved
+    EXPECT_LT((*s.pos(s.arc(arc)->e) - V2{20, 10}).length(), tol);  // pulled straight in
 }
 
 // A triangle with a circle on one corner, dimensioned; point 2 is fixed, point 3 free.
@@ -298,17 +240,17 @@ struct RandomSketch {
 
     double uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); }
     int pick(int n) { return std::uniform_int_distribution<>(0, n - 1)(rng); }
-    V2 polar(double a, double r) { return V2{std::cos(a), std::sin(a)} * r; }
     Id arc(V2 c, double r, double a0, double a1) {
         const bool construction = pick(3) == 0;
-        return addArc(s, c, c + polar(a0, r), c + polar(a1, r), construction);
+        return addArc(s, c, c + polar(a0) * r, c + polar(a1) * r, construction);
     }
+    static V2 polar(double a) { return {std::cos(a), std::sin(a)}; }
 
     // One group of satisfied constraints at o; returns a point of it.
     Id group(V2 o, int kind) {
         const double w = uniform(3, 20), h = uniform(3, 20), t = uniform(0, 6.28);
-        const V2 u = polar(t, 1), n = u.perpLeft();
-        auto point = [&](V2 p) { return s.addPoint(p); };
+        const V2 u = polar(t), n = u.perpLeft();
+        auto pt = [&](V2 p) { return s.addPoint(p); };
         switch (kind) {
             case 0: {  // dimensioned rectangle
                 const RectIds r = addRect(s, o, w, h, false);
@@ -317,47 +259,44 @@ struct RandomSketch {
                 return r.points[0];
             }
             case 1: {  // parallel and perpendicular pair with equal lengths
-                const Id a = point(o), b = point(o + u * w), c = point(o + n * h);
-                const Id d = point(o + n * h + u * w), e = point(o + u * (w + 2));
-                const Id l0 = s.addLine(a, b), l1 = s.addLine(c, d);
-                const Id l2 = s.addLine(e, point(o + u * (w + 2) + n * h));
+                const Id a = pt(o), l0 = s.addLine(a, pt(o + u * w));
+                const Id l1 = s.addLine(pt(o + n * h), pt(o + n * h + u * w));
+                const Id l2 = s.addLine(pt(o + u * (w + 2)), pt(o + u * (w + 2) + n * h));
                 s.addConstraint(ck::parallel, {l0, l1});
                 s.addConstraint(ck::perpendicular, {l0, l2});
                 s.addConstraint(ck::equal, {l0, l1});
                 return a;
             }
             case 2: {  // circle with a point on it and a dimension
-                const Id c = addCircle(s, o, w);
+                const Id c = addCircle(s, o, w), p = pt(o + u * w);
                 s.addConstraint(pick(2) ? ck::radius : ck::diameter, {c}, pick(2) ? w : 2 * w);
-                const Id p = point(o + u * w);
                 s.addConstraint(ck::pointOnCircle, {p, c});
                 return p;
             }
             case 3: {  // arc with a point on its circle and an equal circle
-                const Id a = arc(o, w, t, t + uniform(0.5, 5)), p = point(o + n * w);
+                const Id a = arc(o, w, t, t + uniform(0.5, 5)), p = pt(o + n * w);
                 s.addConstraint(ck::pointOnCircle, {p, a});
                 s.addConstraint(ck::equal, {a, addCircle(s, o + V2{3 * w, 0}, w)});
                 return p;
             }
             case 4: {  // line tangent to a circle and to an arc of the same radius
-                const Id c = addCircle(s, o, w), a = point(o + n * w - u * 10);
-                const Id l = s.addLine(a, point(o + n * w + u * 10));
+                const Id c = addCircle(s, o, w), a = pt(o + n * w - u * 10);
+                const Id l = s.addLine(a, pt(o + n * w + u * 10)),
+                         k = arc(o + u * 3 * w, w, t, t + 2);
                 s.addConstraint(ck::tangent, {l, c});
-                const Id k = arc(o + u * (3 * w), w, t, t + 2);
                 s.addConstraint(ck::tangent, {l, k});
                 s.addConstraint(ck::radius, {k}, w);
                 return a;
             }
             case 5: {  // midpoint and a point on the line
-                const Id l = s.addLine(point(o), point(o + u * w));
-                const Id m = point(o + u * (w / 2)), p = point(o + u * (w + h));
+                const Id l = s.addLine(pt(o), pt(o + u * w)), m = pt(o + u * (w / 2));
                 s.addConstraint(ck::midpoint, {m, l});
-                s.addConstraint(ck::pointOnLine, {p, l});
+                s.addConstraint(ck::pointOnLine, {pt(o + u * (w + h)), l});
                 s.addConstraint(ck::length, {l}, w);
                 return m;
             }
             case 6: {  // level and aligned points
-                const Id a = point(o), b = point(o + V2{w, 0}), c = point(o + V2{0, h});
+                const Id a = pt(o), b = pt(o + V2{w, 0}), c = pt(o + V2{0, h});
                 s.addConstraint(ck::hpoints, {a, b});
                 s.addConstraint(ck::vpoints, {a, c});
                 s.addConstraint(ck::distance, {b, c}, std::hypot(w, h));
@@ -366,27 +305,11 @@ struct RandomSketch {
             case 7:  // a lone arc, held on its circle by its own residual
                 return s.arc(arc(o, w, t, t + uniform(0.5, 6)))->s;
             default: {  // a free line with no constraint: must not move
-                const Id a = point(o);
-                s.addLine(a, point(o + u * w));
+                const Id a = pt(o);
+                s.addLine(a, pt(o + u * w));
                 return a;
             }
         }
-    }
-
-    Sketch build(int groups) {
-        s = Sketch();
-        Id previous = 0;
-        for (int g = 0; g < groups; ++g) {
-            const V2 o{uniform(-60, 60), uniform(-60, 60)};
-            const Id anchor = group(o, pick(9));
-            if (previous != 0 || pick(2) == 0)
-                s.addConstraint(ck::distance, {previous, anchor},
-                                (*s.pos(anchor) - *s.pos(previous)).length());
-            previous = anchor;
-        }
-        for (SPoint& p : s.points)
-            if (p.id != 0 && pick(6) == 0) p.fixed = true;
-        return s;
     }
 };
 
@@ -394,7 +317,18 @@ struct RandomSketch {
 // point held while solving, if any.
 Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     RandomSketch gen{std::mt19937(seed), {}};
-    Sketch s = gen.build(1 + static_cast<int>(seed % 12));
+    Sketch& s = gen.s;
+    Id previous = 0;
+    for (int g = static_cast<int>(seed % 12); g >= 0; --g) {
+        const V2 o{gen.uniform(-60, 60), gen.uniform(-60, 60)};
+        const Id anchor = gen.group(o, gen.pick(9));
+        if (previous != 0 || gen.pick(2) == 0)
+            s.addConstraint(ck::distance, {previous, anchor},
+                            (*s.pos(anchor) - *s.pos(previous)).length());
+        previous = anchor;
+    }
+    for (SPoint& p : s.points)
+        if (p.id != 0 && gen.pick(6) == 0) p.fixed = true;
     hold.clear();
     if (gen.pick(2) != 0) hold = {s.points[gen.pick(int(s.points.size()))].id};
     for (SPoint& p : s.points)
