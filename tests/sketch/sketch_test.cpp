@@ -1,4 +1,4 @@
-// Sketch records, planes and JSON; curve shapes, polylines, angles, intersections and cuts.
+// Sketch planes and JSON; curve shapes, angles, intersections and cuts.
 #include "sketch/sketch.h"
 
 #include <gtest/gtest.h>
@@ -24,37 +24,17 @@ void expectPoints(const std::vector<V2>& got, const std::vector<V2>& want, doubl
         EXPECT_LT((got[i] - want[i]).length(), tol) << "point " << i;
 }
 
-TEST(Sketch, AddConstraintReplacesSameKindAndRefsInPlaceWithoutConsumingAnId) {
-    Sketch s;
-    const Id d = s.addConstraint(ck::distance, {3, 4}, 10);
-    EXPECT_EQ(s.addConstraint(ck::distance, {3, 4}, 12), d);
-    EXPECT_EQ(s.nextId, d + 1);
-    EXPECT_NE(s.addConstraint(ck::distance, {4, 3}, 12), d);  // refs in another order
-    EXPECT_EQ(s.constraints[0].value, 12);
-    s.addConstraint(ck::distance, {3, 4});  // an absent value replaces too
-    EXPECT_EQ(s.constraints.size(), 2u);
-    EXPECT_FALSE(s.constraints[0].value);
-}
-
 // Faces follow the standard planes' axes, snapped so that a slightly noisy face stays aligned;
 // the plane and every optional member survive the JSON round trip.
 TEST(Sketch, FacePlanesFollowTheStandardAxesAndSketchesRoundTripThroughJson) {
     for (const auto& [n, x] : {std::pair<V3, V3>{{0, 0, -1}, {-1, 0, 0}},
-                               {{0, 0, 2}, {1, 0, 0}},
                                {{1, 0, 0}, {0, 0, -1}},
-                               {{1, 2, 3}, V3{0, 1, 0}.cross(V3{1, 2, 3}).normalized()},
-                               {{1e-7, 0, 1}, {1, 0, 0}}}) {
-        const SketchPlane pl = SketchPlane::face(n, {3, 4, 5});
-        EXPECT_LT((pl.x - x).length(), 1e-12) << n.x << " " << n.y << " " << n.z;
-        EXPECT_LT((pl.to2D(pl.to3D({3.5, -2.25})) - V2{3.5, -2.25}).length(), 1e-12);
-        EXPECT_EQ(pl.name, "Face");
-    }
-    EXPECT_LT((SketchPlane::face({0.1, 1, 0}, {}).x - V3{1, 0, 0}).length(), 1e-12);
-    EXPECT_LT((SketchPlane::face({1e-7, 0, 1}, {}).n - V3{0, 0, 1}).length(), 1e-12);
-    EXPECT_LT((SketchPlane::face({0, 0, -1}, {3, 4, 5}).o - V3{0, 0, 5}).length(), 1e-12);
-    EXPECT_LT((SketchPlane::xz().y() - V3{0, 0, -1}).length(), 1e-12);  // right-handed
-    EXPECT_LT((SketchPlane::yz().y() - V3{0, 1, 0}).length(), 1e-12);
-    Sketch s(SketchPlane::face({0, 1, 0}, {0, 5, 0}));
+                               {{0.1, 1, 0}, {1, 0, 0}},
+                               {{1e-7, 0, 1}, {1, 0, 0}}})
+        EXPECT_LT((SketchPlane::face(n, {3, 4, 5}).x - x).length(), 1e-12) << n.x << " " << n.y;
+    const SketchPlane tilted = SketchPlane::face({1, 2, 3}, {3, 4, 5});
+    EXPECT_LT((tilted.to2D(tilted.to3D({3.5, -2.25})) - V2{3.5, -2.25}).length(), 1e-12);
+    Sketch s(tilted);
     const Id a = s.addPoint({1, 2}), b = s.addPoint({-3, 4.125});
     s.addLine(a, b, true);
     s.circles.push_back({s.newId(), a, 2.5, false});
@@ -69,31 +49,19 @@ TEST(Sketch, FacePlanesFollowTheStandardAxesAndSketchesRoundTripThroughJson) {
     EXPECT_EQ(back, s);
 }
 
-TEST(Curve, ShapesPolylinesAndAnglesAtTheirLimits) {
+TEST(Curve, ShapesAndAnglesAtTheirLimits) {
     Sketch s;
     const Id quarter = addArc(s, {1, 1}, {3, 1}, {1, 4});
     s.lines.push_back({s.newId(), 999, s.points[1].id});
     EXPECT_EQ(s.curve(s.lines[0].id), Curve::line({0, 0}, {1, 1}));  // a missing point: origin
     EXPECT_EQ(s.curve(quarter), Curve::arc({1, 1}, 2, 0, pi / 2));   // radius |start − centre|
     EXPECT_FALSE(s.curve(s.points[1].id) || s.curve(12345));
-    // Sweeps run counter-clockwise; ends in one direction make a full turn.
-    EXPECT_NEAR(s.curve(addArc(s, {0, 0}, {0, 1}, {1, 0}))->sweep, 3 * pi / 2, 1e-12);
-    EXPECT_EQ(s.curve(addArc(s, {0, 0}, {1, 1}, {1, 1}))->sweep, 2 * pi);
-    // Arc polylines end exactly on the end points, and keep at least four segments.
+    EXPECT_EQ(s.curve(addArc(s, {0, 0}, {1, 1}, {1, 1}))->sweep, 2 * pi);  // ends in one direction
+    // Arc polylines end exactly on the end points; a sweep that is not a number stays small.
     const V2 start{std::cos(0.3) * 2, std::sin(0.3) * 2}, end{std::cos(2.0) * 2, std::sin(2.0) * 2};
     const auto pts = s.arcPoints(*s.arc(addArc(s, {0, 0}, start, end)), 64);
     EXPECT_TRUE(pts.size() == 19u && pts.front() == start && pts.back() == end);
-    const Id tiny = addArc(s, {0, 0}, {1, 0}, {std::cos(0.01), std::sin(0.01)});
-    EXPECT_EQ(s.arcPoints(*s.arc(tiny), 64).size(), 5u);
-    expectPoints(circlePoints({1, 1}, 2, 4), {{3, 1}, {1, 3}, {-1, 1}, {1, -1}});
-    EXPECT_TRUE(circlePoints({0, 0}, 1, 0).empty() && circlePoints({0, 0}, 1, -3).empty());
-    const auto back = arcPolyline({0, 0}, 1, 0, -pi / 2);
-    EXPECT_EQ(back.size(), 17u);
-    expectPoints({back.back()}, {{0, -1}});
     EXPECT_EQ(arcPolyline({0, 0}, 1, 0, nan).size(), 3u);
-
-    EXPECT_NEAR(normAngle(-pi / 2), 3 * pi / 2, 1e-15);
-    EXPECT_EQ(normAngle(2 * pi), 0);
     const double below = normAngle(-1e-18);  // rounds up to 2π without care
     EXPECT_TRUE(below >= 0 && below < 2 * pi);
     expectPoints({*circumcenter({5, 1}, {1, 5}, {-3, 1})}, {{1, 1}});

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <set>
 
 #include "sketch/solver.h"
@@ -11,45 +12,32 @@
 namespace ivo::testing {
 namespace {
 
-// The first record of an id wins, as in the sketch's own lookups.
-template <class T>
-std::map<Id, T> firstById(const std::vector<T>& items) {
-    std::map<Id, T> m;
-    for (const T& t : items)
-        m.emplace(t.id, t);
-    return m;
-}
-
 double sumSquares(const std::vector<double>& r) {
-    double e = 0;
-    for (double v : r)
-        e += v * v;
-    return e;
+    return std::inner_product(r.begin(), r.end(), r.begin(), 0.0);
 }
 
 // The unknowns of one call, where each point and circle sits in them (SIZE_MAX for points
-// that do not move), and the lookup tables.
+// that do not move), and lookups by id in which the first record of an id wins, as in the
+// sketch's own lookups.
 struct Setup {
-    std::map<Id, SPoint> points;
+    std::map<Id, V2> stored;
     std::map<Id, SLine> lines;
-    std::map<Id, SCircle> circles;
     std::map<Id, SArc> arcs;
+    std::map<Id, Id> circleCentre;
     std::map<Id, size_t> pointUnknown, circleUnknown;
     std::vector<double> x;
     std::vector<size_t> pointSlot;
     size_t firstCircle = 0;
 
-    Setup(const Sketch& s, const std::vector<Id>& hold)
-        : points(firstById(s.points)),
-          lines(firstById(s.lines)),
-          circles(firstById(s.circles)),
-          arcs(firstById(s.arcs)),
-          pointSlot(s.points.size(), SIZE_MAX) {
+    Setup(const Sketch& s, const std::vector<Id>& hold) : pointSlot(s.points.size(), SIZE_MAX) {
         const std::set<Id> held(hold.begin(), hold.end());
-        std::set<Id> seen;
+        for (const SLine& l : s.lines)
+            lines.emplace(l.id, l);
+        for (const SArc& a : s.arcs)
+            arcs.emplace(a.id, a);
         for (size_t i = 0; i < s.points.size(); ++i) {
             const SPoint& p = s.points[i];
-            const bool first = seen.insert(p.id).second;
+            const bool first = stored.emplace(p.id, p.p).second;
             if (p.fixed || held.count(p.id)) continue;
             pointSlot[i] = x.size();
             if (first) pointUnknown[p.id] = x.size();  // a later duplicate moves with nothing
@@ -58,6 +46,7 @@ struct Setup {
         }
         firstCircle = x.size();
         for (const SCircle& c : s.circles) {
+            circleCentre.emplace(c.id, c.c);
             circleUnknown.emplace(c.id, x.size());
             x.push_back(c.r);
         }
@@ -67,8 +56,8 @@ struct Setup {
         auto P = [&](Id id) -> V2 {
             if (const auto u = pointUnknown.find(id); u != pointUnknown.end())
                 return {x[u->second], x[u->second + 1]};
-            const auto p = points.find(id);
-            return p != points.end() ? p->second.p : V2{};
+            const auto p = stored.find(id);
+            return p != stored.end() ? p->second : V2{};
         };
         auto R = [&](Id id) -> double {
             if (const auto c = circleUnknown.find(id); c != circleUnknown.end())
@@ -77,10 +66,10 @@ struct Setup {
                 return (P(a->second.s) - P(a->second.c)).length();
             return 0;
         };
-        auto isRound = [&](Id id) { return circles.count(id) > 0 || arcs.count(id) > 0; };
+        auto isRound = [&](Id id) { return circleCentre.count(id) > 0 || arcs.count(id) > 0; };
         auto centre = [&](Id id) {
-            const auto c = circles.find(id);
-            return P(c != circles.end() ? c->second.c : arcs.at(id).c);
+            const auto c = circleCentre.find(id);
+            return P(c != circleCentre.end() ? c->second : arcs.at(id).c);
         };
         auto dir = [&](Id l) { return (P(lines.at(l).b) - P(lines.at(l).a)).normalized(); };
         auto len = [&](Id l) { return (P(lines.at(l).b) - P(lines.at(l).a)).length(); };

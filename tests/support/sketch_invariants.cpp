@@ -4,37 +4,29 @@
 #include <unordered_set>
 
 namespace ivo::testing {
-namespace {
-
-// Every record id with a label for messages.
-template <class F>
-void eachRecord(const Sketch& s, F f) {
-    for (const SPoint& p : s.points)
-        f(p.id, "point ");
-    for (Id id : s.allEntities())
-        f(id, "curve ");
-    for (const SConstraint& c : s.constraints)
-        f(c.id, "constraint ");
-}
-
-}  // namespace
 
 std::string sketchFault(const Sketch& s, const Sketch* before) {
     const auto origin = s.pointIndex(0);
-    if (!origin || !s.points[*origin].fixed || s.points[*origin].p != V2{})
-        return "the origin is missing, moved or not fixed";
+    if (!origin || !s.points[*origin].fixed || s.points[*origin].p != V2{}) return "origin";
     if (before && s.nextId < before->nextId) return "nextId went back";
-    std::unordered_set<Id> seen, old, points;
-    if (before) eachRecord(*before, [&](Id id, const char*) { old.insert(id); });
-    std::string fault;
-    eachRecord(s, [&](Id id, const char* what) {
-        if (!seen.insert(id).second)
-            fault = std::string("duplicate id of ") + what + std::to_string(id);
-        if (id < 0 || id >= s.nextId) fault = what + std::to_string(id) + " not below nextId";
-        if (before && !old.contains(id) && id < before->nextId)
-            fault = std::string("new ") + what + std::to_string(id) + " reuses an old id";
-    });
-    if (!fault.empty()) return fault;
+    std::unordered_set<Id> points, valid, old;
+    auto ids = [](const Sketch& k) {
+        std::vector<Id> out = k.allEntities();
+        for (const SPoint& p : k.points)
+            out.push_back(p.id);
+        for (const SConstraint& c : k.constraints)
+            out.push_back(c.id);
+        return out;
+    };
+    if (before)
+        for (Id id : ids(*before))
+            old.insert(id);
+    for (Id id : ids(s)) {
+        const std::string what = "id " + std::to_string(id);
+        if (!valid.insert(id).second) return "duplicate " + what;
+        if (id < 0 || id >= s.nextId) return what + " not below nextId";
+        if (before && !old.contains(id) && id < before->nextId) return "new " + what + " is old";
+    }
     for (const SPoint& p : s.points) {
         points.insert(p.id);
         if (!std::isfinite(p.p.x) || !std::isfinite(p.p.y)) return "point not finite";
@@ -46,9 +38,8 @@ std::string sketchFault(const Sketch& s, const Sketch* before) {
         if (missing(c.c) || !std::isfinite(c.r) || c.r < 0) return "circle radius or centre";
     for (const SArc& a : s.arcs)
         if (missing(a.c) || missing(a.s) || missing(a.e)) return "arc on a missing point";
-    std::unordered_set<Id> valid = points;
-    for (Id id : s.allEntities())
-        valid.insert(id);
+    for (const SConstraint& c : s.constraints)
+        valid.erase(c.id);  // constraints name points and curves only
     for (const SConstraint& c : s.constraints)
         for (Id r : c.refs)
             if (!valid.contains(r)) return "constraint names missing " + std::to_string(r);

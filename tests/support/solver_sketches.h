@@ -15,13 +15,12 @@ struct DragCase {
     Id dragged = 0;  // the upper-right corner of the middle rectangle
 };
 
-// Points lower-left, lower-right, upper-right, upper-left; lines bottom, right, top, left.
+// An axis-aligned w × h rectangle from `ll`: horizontal bottom and top, vertical sides, and with
+// `lengths` the bottom's length w and the right side's h. Points from the lower-left corner
+// counter-clockwise; lines bottom, right, top, left.
 struct RectIds {
     std::array<Id, 4> points, lines;
 };
-
-// An axis-aligned w × h rectangle from `ll`: horizontal bottom and top, vertical sides, and with
-// `lengths` the bottom's length w and the right side's h.
 RectIds addRect(Sketch& s, V2 ll, double w, double h, bool lengths);
 
 // rect-dim: one 20 × 10 rectangle with its lengths, lower-left point fixed; rect-free: the same
@@ -34,8 +33,7 @@ DragCase grid(int n);
 // Drag step `k` (from 0): the dragged point moves by +0.5 mm in y on even steps, −0.5 on odd.
 void moveDragged(DragCase& c, int k);
 
-// The largest distance between the points (and between the radii) of two sketches with the
-// same records.
+// The largest distance between the points (or radii) of two sketches with the same records.
 double maxDeviation(const Sketch& a, const Sketch& b);
 
 }  // namespace ivo::testing
