@@ -35,28 +35,26 @@ struct Fuzzer {
     bool chance(int percent) { return roll(100) < percent; }
     double unit() { return std::uniform_real_distribution<double>(0, 1)(rng); }
     V2 gridPoint() { return {0.5 * roll(13), 0.5 * roll(13)}; }
-    V2 polar(double a, double r) { return V2{std::cos(a), std::sin(a)} * r; }
+    // An id of `records` most of the time; otherwise any id at all: a point, a curve, a
+    // constraint, the origin, or one that names nothing.
     template <class T>
     Id pick(const std::vector<T>& records) {
-        if (records.empty()) return chance(50) ? s.nextId + roll(3) : -1 - roll(3);
-        return records[roll(int(records.size()))].id;
+        if (!records.empty() && chance(90)) return records[roll(int(records.size()))].id;
+        std::vector<Id> any = s.allEntities();
+        for (const SPoint& p : s.points)
+            any.push_back(p.id);
+        for (const SConstraint& c : s.constraints)
+            any.push_back(c.id);
+        any.insert(any.end(), {0, s.nextId + roll(3), -1 - roll(3)});
+        return any[roll(int(any.size()))];
     }
-    Id anyCurve() {
+    Id curveId() {
         const auto all = s.allEntities();
-        return all.empty() ? 0 : all[roll(int(all.size()))];
+        return all.empty() || chance(10) ? pick(s.constraints) : all[roll(int(all.size()))];
     }
-    // Any id at all: a point, curve or constraint, the origin, or one that names nothing.
-    Id anyId() {
-        const Id ids[] = {pick(s.points), pick(s.constraints), 0, pick(std::vector<SPoint>{}),
-                          anyCurve(),     anyCurve()};
-        return ids[roll(6)];
-    }
-    Id pointId() { return chance(90) ? pick(s.points) : anyId(); }
-    Id lineId() { return chance(90) ? pick(s.lines) : anyId(); }
-    Id curveId() { return chance(90) && !s.allEntities().empty() ? anyCurve() : anyId(); }
     // A corner-like point: an end of some line, most of the time.
     Id cornerId() {
-        if (s.lines.empty() || chance(20)) return pointId();
+        if (s.lines.empty() || chance(20)) return pick(s.points);
         const SLine& l = s.lines[roll(int(s.lines.size()))];
         return chance(50) ? l.a : l.b;
     }
@@ -64,18 +62,15 @@ struct Fuzzer {
         odd = true;
         return std::array{V2{nan, 1}, V2{inf, -inf}, V2{2e9, 0}}[roll(3)];
     }
-    // A point on a random curve (where pieces are picked), sometimes elsewhere or not finite.
+    // A point on a random curve (where pieces are picked), sometimes elsewhere or out of reach.
     V2 nearCurve() {
+        const auto all = s.allEntities();
         if (chance(3)) return oddPoint();
-        if (s.allEntities().empty() || chance(15)) return gridPoint();
-        const Curve c = *s.curve(anyCurve());
-        const double t = unit();
-        switch (c.kind) {
-            case Curve::Kind::line: return c.a + (c.b - c.a) * t;
-            case Curve::Kind::circle: return c.c + polar(2 * pi * t, c.r);
-            case Curve::Kind::arc: return c.c + polar(c.a0 + c.sweep * t, c.r);
-        }
-        return {};
+        if (all.empty() || chance(15)) return gridPoint();
+        const Curve c = *s.curve(all[roll(int(all.size()))]);
+        const double t = unit(), a = c.kind == Curve::Kind::arc ? c.a0 + c.sweep * t : 2 * pi * t;
+        if (c.kind == Curve::Kind::line) return c.a + (c.b - c.a) * t;
+        return c.c + V2{std::cos(a), std::sin(a)} * c.r;
     }
     double distance() {
         const double special[] = {0, 1e-12, -1e-12, nan, inf, -inf, 1e300, -1e300, 1e6, 2e9};
@@ -100,19 +95,20 @@ struct Fuzzer {
             addPolygon(k, corners);
         }
         const auto curves = k.allEntities();
+        auto point = [&]() { return k.points[roll(int(k.points.size()))].id; };
         const char* kinds[] = {ck::horizontal, ck::vertical, ck::distance,    ck::length,
                                ck::radius,     ck::diameter, ck::parallel,    ck::equal,
                                ck::tangent,    ck::midpoint, ck::pointOnLine, "unknown"};
         for (int i = roll(6); i > 0; --i) {
-            const Id a = chance(50) ? curves[roll(int(curves.size()))] : pick(k.points);
-            const Id b = chance(50) ? curves[roll(int(curves.size()))] : pick(k.points);
+            const Id a = chance(50) ? curves[roll(int(curves.size()))] : point();
+            const Id b = chance(50) ? curves[roll(int(curves.size()))] : point();
             const char* kind = kinds[roll(12)];
             k.addConstraint(kind, roll(2) ? std::vector<Id>{a, b} : std::vector<Id>{a},
                             chance(80) ? std::optional<double>(1 + roll(5)) : std::nullopt);
         }
         for (SPoint& p : k.points)
             if (p.id != 0 && chance(8)) p.fixed = true;
-        if (chance(50)) k.freePoints = std::vector<Id>{pick(k.points)};
+        if (chance(50)) k.freePoints = std::vector<Id>{point()};
         if (k.freePoints && chance(50)) k.freePoints->push_back(k.addPoint(gridPoint()));
         return k;
     }
@@ -121,9 +117,9 @@ struct Fuzzer {
 // Each operation returns whether it claims to have changed the sketch.
 const std::pair<const char*, std::function<bool(Fuzzer&)>> operations[] = {
     {"trim", [](Fuzzer& f) { return f.s.trim(f.curveId(), f.nearCurve()); }},
-    {"extendLine", [](Fuzzer& f) { return f.s.extendLine(f.lineId(), f.nearCurve()); }},
+    {"extendLine", [](Fuzzer& f) { return f.s.extendLine(f.pick(f.s.lines), f.nearCurve()); }},
     {"splitEntity", [](Fuzzer& f) { return f.s.splitEntity(f.curveId()); }},
-    {"deleteEntity", [](Fuzzer& f) { return f.s.deleteEntity(f.anyId()); }},
+    {"deleteEntity", [](Fuzzer& f) { return f.s.deleteEntity(f.pick(f.s.constraints)); }},
     {"removeOrphans",
      [](Fuzzer& f) {
          f.s.removeOrphans();
@@ -134,7 +130,8 @@ const std::pair<const char*, std::function<bool(Fuzzer&)>> operations[] = {
                  << "orphan " << p.id;
          return true;
      }},
-    {"mergePoints", [](Fuzzer& f) { return f.s.mergePoints(f.pointId(), f.pointId()); }},
+    {"mergePoints",
+     [](Fuzzer& f) { return f.s.mergePoints(f.pick(f.s.points), f.pick(f.s.points)); }},
     {"filletCorner", [](Fuzzer& f) { return f.s.filletCorner(f.cornerId(), f.distance()); }},
     {"chamferCorner", [](Fuzzer& f) { return f.s.chamferCorner(f.cornerId(), f.distance()); }},
     {"offsetEntity", [](Fuzzer& f) { return f.s.offsetEntity(f.curveId(), f.distance()); }},
@@ -145,9 +142,9 @@ const std::pair<const char*, std::function<bool(Fuzzer&)>> operations[] = {
          return !f.s.copyEntities({f.curveId(), f.curveId()}, flip, [by](V2 q) { return q + by; })
                      .empty();
      }},
-    {"mirrorEntity", [](Fuzzer& f) { return f.s.mirrorEntity(f.curveId(), f.lineId()); }},
+    {"mirrorEntity", [](Fuzzer& f) { return f.s.mirrorEntity(f.curveId(), f.pick(f.s.lines)); }},
     {"circularPattern",
-     [](Fuzzer& f) { return f.s.circularPattern(f.curveId(), f.pointId(), f.count()); }},
+     [](Fuzzer& f) { return f.s.circularPattern(f.curveId(), f.pick(f.s.points), f.count()); }},
     {"rectPattern",
      [](Fuzzer& f) {
          return f.s.rectPattern(f.curveId(), f.count(), f.distance(), f.count(), f.distance());
@@ -178,7 +175,7 @@ const std::pair<const char*, std::function<bool(Fuzzer&)>> operations[] = {
          EXPECT_TRUE(!f.odd || piece.empty());
          for (V2 p : piece)
              EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
-         for (Id p : f.s.lineChain(f.lineId()).pts)
+         for (Id p : f.s.lineChain(f.pick(f.s.lines)).pts)
              EXPECT_TRUE(f.s.pointIndex(p));
          for (Id c : f.s.connectedComponent(id))
              EXPECT_TRUE(f.s.curve(c));

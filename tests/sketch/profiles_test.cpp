@@ -92,7 +92,6 @@ TEST(Profiles, KnownSketchesGiveTheirFaces) {
 
 TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
     Sketch s;
-    EXPECT_TRUE(s.loops().empty());
     addCircle(s, {5, 5}, 2);
     addPolygon(s, rect(0, 0, 10, 10));
     addPolygon(s, rect(12, 0, 22, 10));
@@ -103,14 +102,13 @@ TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
     EXPECT_EQ(loops[0], circlePoints({5, 5}, 2, 64));  // whole circles come first
     const auto r = s.regions();
     ASSERT_EQ(r.size(), 5u);
-    EXPECT_TRUE(r[0].holes.empty());
+    EXPECT_TRUE(r[0].holes.empty() && r[4].holes.empty());
     EXPECT_EQ(r[1].holes, std::vector<Loop>{reversed(r[0].outer)});
     EXPECT_NEAR(r[1].area(), 100 - 4 * disc, 1e-9);
     EXPECT_TRUE(r[1].contains({1, 1}) && !r[1].contains({5, 5}));
     EXPECT_EQ(r[2].holes, std::vector<Loop>{reversed(r[3].outer)});  // holes of holes are not
     EXPECT_EQ(r[3].holes, std::vector<Loop>{reversed(r[4].outer)});
     EXPECT_EQ(r[2].area(), 64);
-    EXPECT_TRUE(r[4].holes.empty());
 }
 
 TEST(ProfilesBadInput, DegenerateCurvesAreHarmless) {
@@ -195,10 +193,30 @@ TEST(ProfilesBadInput, TooManyCrossingsGiveUpInsteadOfExhaustingMemory) {
     EXPECT_EQ((*cuts)[0].size(), 40u);
 }
 
+// Polygons through points jittered by about the joining distance, near round coordinates and
+// far from the origin, so that joins are decided by the first match and by neighbouring cells
+// of the node index.
+Sketch jitteredSketch(std::mt19937& rng, double base) {
+    std::uniform_int_distribution<int> corner(0, 3), count(3, 6);
+    std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5), at(0, 1);
+    V2 corners[4];
+    for (V2& c : corners)
+        c = {base + at(rng), base + at(rng)};
+    Sketch s;
+    for (int poly = 0; poly < 4; ++poly) {
+        Loop l;
+        for (int k = count(rng); k > 0; --k)
+            l.push_back(corners[corner(rng)] + V2{jitter(rng), jitter(rng)});
+        addPolygon(s, l);
+    }
+    return s;
+}
+
 TEST(ProfilesProperty, SameLoopsAndRegionsAsThePlainAlgorithm) {
-    for (unsigned seed = 1; seed <= 300; ++seed) {
+    for (unsigned seed = 1; seed <= 500; ++seed) {
         std::mt19937 rng(seed);
-        const Sketch s = gridSketch(rng, 2 + static_cast<int>(seed % 14));
+        const Sketch s = seed % 5 < 2 ? jitteredSketch(rng, seed % 2 ? 0 : 1e6)
+                                      : gridSketch(rng, 2 + static_cast<int>(seed % 14));
         const auto loops = referenceLoops(s);
         ASSERT_EQ(s.loops(), loops) << "seed " << seed;
         const auto regions = s.regions();
@@ -211,29 +229,6 @@ TEST(ProfilesProperty, SameLoopsAndRegionsAsThePlainAlgorithm) {
         ASSERT_TRUE(all);
         for (size_t i = 0; i < entries.size(); ++i)
             EXPECT_TRUE(!entries[i].profile || (*all)[i] == s.cuts(entries[i].id, false)) << seed;
-    }
-}
-
-TEST(ProfilesProperty, NodesJoinAsInALinearScanAroundTheJoiningDistance) {
-    // Polygons through points jittered by about the joining distance, near round
-    // coordinates and far from the origin, so that joins are decided by the first match
-    // and by neighbouring cells of the index.
-    for (unsigned seed = 1; seed <= 200; ++seed) {
-        std::mt19937 rng(seed);
-        std::uniform_int_distribution<int> corner(0, 3), count(3, 6);
-        std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5), at(0, 1);
-        const double base = seed % 2 ? 0 : 1e6;
-        V2 corners[4];
-        for (V2& c : corners)
-            c = {base + at(rng), base + at(rng)};
-        Sketch s;
-        for (int poly = 0; poly < 4; ++poly) {
-            Loop l;
-            for (int k = count(rng); k > 0; --k)
-                l.push_back(corners[corner(rng)] + V2{jitter(rng), jitter(rng)});
-            addPolygon(s, l);
-        }
-        ASSERT_EQ(s.loops(), referenceLoops(s)) << "seed " << seed;
     }
 }
 
@@ -289,9 +284,9 @@ TEST(ProfilesProperty, RegionsOfOrthogonalSketchesTriangulateToExactlyTheirArea)
             bool ccw = false;
             EXPECT_NEAR(triangleArea(tris, &ccw), r.area(), 1e-9) << what;
             EXPECT_TRUE(ccw) << what;
+            EXPECT_TRUE(r.contains(regionPoint(r))) << what;
             // Every triangle's centroid lies inside, and its edge midpoints inside or on the
             // region's boundary.
-            EXPECT_TRUE(r.contains(regionPoint(r))) << what;
             for (const auto& t : tris) {
                 const V2 centroid = (t[0] + t[1] + t[2]) / 3;
                 EXPECT_TRUE(r.contains(centroid)) << what;

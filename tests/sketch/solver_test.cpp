@@ -227,75 +227,73 @@ struct RandomSketch {
 
     double uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); }
     int pick(int n) { return std::uniform_int_distribution<>(0, n - 1)(rng); }
+    static V2 polar(double a) { return {std::cos(a), std::sin(a)}; }
+    Id line(V2 a, V2 b) { return s.addLine(s.addPoint(a), s.addPoint(b)); }
     Id arc(V2 c, double r, double a0, double a1) {
         const bool construction = pick(3) == 0;
         return addArc(s, c, c + polar(a0) * r, c + polar(a1) * r, construction);
     }
-    static V2 polar(double a) { return {std::cos(a), std::sin(a)}; }
+    void add(const char* kind, std::vector<Id> refs, std::optional<double> v = {}) {
+        s.addConstraint(kind, std::move(refs), v);
+    }
 
     // One group of satisfied constraints at o; returns a point of it.
     Id group(V2 o, int kind) {
         const double w = uniform(3, 20), h = uniform(3, 20), t = uniform(0, 6.28);
         const V2 u = polar(t), n = u.perpLeft();
-        auto pt = [&](V2 p) { return s.addPoint(p); };
         switch (kind) {
             case 0: {  // dimensioned rectangle
                 const RectIds r = addRect(s, o, w, h, false);
-                s.addConstraint(ck::length, {r.lines[0]}, w);
-                s.addConstraint(ck::equal, {r.lines[1], r.lines[3]});
+                add(ck::length, {r.lines[0]}, w);
+                add(ck::equal, {r.lines[1], r.lines[3]});
                 return r.points[0];
             }
             case 1: {  // parallel and perpendicular pair with equal lengths
-                const Id a = pt(o), l0 = s.addLine(a, pt(o + u * w));
-                const Id l1 = s.addLine(pt(o + n * h), pt(o + n * h + u * w));
-                const Id l2 = s.addLine(pt(o + u * (w + 2)), pt(o + u * (w + 2) + n * h));
-                s.addConstraint(ck::parallel, {l0, l1});
-                s.addConstraint(ck::perpendicular, {l0, l2});
-                s.addConstraint(ck::equal, {l0, l1});
-                return a;
+                const Id l0 = line(o, o + u * w), l1 = line(o + n * h, o + n * h + u * w);
+                add(ck::parallel, {l0, l1});
+                add(ck::perpendicular, {l0, line(o + u * (w + 2), o + u * (w + 2) + n * h)});
+                add(ck::equal, {l0, l1});
+                return s.line(l0)->a;
             }
             case 2: {  // circle with a point on it and a dimension
-                const Id c = addCircle(s, o, w), p = pt(o + u * w);
-                s.addConstraint(pick(2) ? ck::radius : ck::diameter, {c}, pick(2) ? w : 2 * w);
-                s.addConstraint(ck::pointOnCircle, {p, c});
+                const Id c = addCircle(s, o, w), p = s.addPoint(o + u * w);
+                add(pick(2) ? ck::radius : ck::diameter, {c}, pick(2) ? w : 2 * w);
+                add(ck::pointOnCircle, {p, c});
                 return p;
             }
             case 3: {  // arc with a point on its circle and an equal circle
-                const Id a = arc(o, w, t, t + uniform(0.5, 5)), p = pt(o + n * w);
-                s.addConstraint(ck::pointOnCircle, {p, a});
-                s.addConstraint(ck::equal, {a, addCircle(s, o + V2{3 * w, 0}, w)});
+                const Id a = arc(o, w, t, t + uniform(0.5, 5)), p = s.addPoint(o + n * w);
+                add(ck::pointOnCircle, {p, a});
+                add(ck::equal, {a, addCircle(s, o + V2{3 * w, 0}, w)});
                 return p;
             }
             case 4: {  // line tangent to a circle and to an arc of the same radius
-                const Id c = addCircle(s, o, w), a = pt(o + n * w - u * 10);
-                const Id l = s.addLine(a, pt(o + n * w + u * 10)),
-                         k = arc(o + u * 3 * w, w, t, t + 2);
-                s.addConstraint(ck::tangent, {l, c});
-                s.addConstraint(ck::tangent, {l, k});
-                s.addConstraint(ck::radius, {k}, w);
-                return a;
+                const Id l = line(o + n * w - u * 10, o + n * w + u * 10);
+                add(ck::tangent, {l, addCircle(s, o, w)});
+                const Id k = arc(o + u * 3 * w, w, t, t + 2);
+                add(ck::tangent, {l, k});
+                add(ck::radius, {k}, w);
+                return s.line(l)->a;
             }
             case 5: {  // midpoint and a point on the line
-                const Id l = s.addLine(pt(o), pt(o + u * w)), m = pt(o + u * (w / 2));
-                s.addConstraint(ck::midpoint, {m, l});
-                s.addConstraint(ck::pointOnLine, {pt(o + u * (w + h)), l});
-                s.addConstraint(ck::length, {l}, w);
+                const Id l = line(o, o + u * w), m = s.addPoint(o + u * (w / 2));
+                add(ck::midpoint, {m, l});
+                add(ck::pointOnLine, {s.addPoint(o + u * (w + h)), l});
+                add(ck::length, {l}, w);
                 return m;
             }
             case 6: {  // level and aligned points
-                const Id a = pt(o), b = pt(o + V2{w, 0}), c = pt(o + V2{0, h});
-                s.addConstraint(ck::hpoints, {a, b});
-                s.addConstraint(ck::vpoints, {a, c});
-                s.addConstraint(ck::distance, {b, c}, std::hypot(w, h));
+                const Id a = s.addPoint(o), b = s.addPoint(o + V2{w, 0}),
+                         c = s.addPoint(o + V2{0, h});
+                add(ck::hpoints, {a, b});
+                add(ck::vpoints, {a, c});
+                add(ck::distance, {b, c}, std::hypot(w, h));
                 return b;
             }
             case 7:  // a lone arc, held on its circle by its own residual
                 return s.arc(arc(o, w, t, t + uniform(0.5, 6)))->s;
-            default: {  // a free line with no constraint: must not move
-                const Id a = pt(o);
-                s.addLine(a, pt(o + u * w));
-                return a;
-            }
+            default:  // a free line with no constraint: must not move
+                return s.line(line(o, o + u * w))->a;
         }
     }
 };
@@ -330,6 +328,8 @@ Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
 // solution, however underdetermined, or stall in the same place. Shaking fixed and held points
 // too makes most of them contradictory; where the least-squares optimum is a valley rather than
 // a point, where each ends along it is round-off, so only the verdict and residual are compared.
+// The factor pattern is kept between calls on one thread: these solves alternate structures, so
+// reusing a pattern that does not fit would show.
 TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     int solved = 0, contradictory = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {
@@ -351,21 +351,6 @@ TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     }
     EXPECT_GT(solved, 70);
     EXPECT_GT(contradictory, 20);
-}
-
-// The factor pattern is kept between calls on one thread; alternating structures must never
-// reuse a pattern that does not fit.
-TEST(SolveEquivalence, AlternatingStructuresBetweenCalls) {
-    std::vector<Id> hold;
-    const Sketch a = shaken(4, false, hold), b = shaken(5, false, hold);
-    Sketch c = a;
-    c.addConstraint(ck::hpoints, {c.points[1].id, c.points[2].id});
-    for (int round = 0; round < 2; ++round)
-        for (Sketch s : {a, b, a, c, a}) {
-            Sketch plain = s;
-            EXPECT_EQ(s.solve(), solvePlain(plain, {}));
-            EXPECT_LT(maxDeviation(s, plain), 1e-6);
-        }
 }
 
 }  // namespace
