@@ -41,11 +41,9 @@ TEST(Trim, PiecesOfALineGoAndTheRestEndsOnNewPointsAtTheCrossings) {
     // The ends went with the line (nothing else used them) and come back under new ids.
     ASSERT_EQ(k.s.lines.size(), 4u);
     const SLine left = k.s.lines[2], right = k.s.lines[3];
-    EXPECT_FALSE(k.s.pos(k.a) || k.s.pos(k.b));
-    EXPECT_GT(left.a, k.b);
+    EXPECT_TRUE(!k.s.pos(k.a) && !k.s.pos(k.b) && left.a > k.b && k.s.constraints.empty());
     EXPECT_TRUE(*k.s.pos(left.a) == V2(0, 0) && near(k.s.pos(left.b), {3, 0}));
     EXPECT_TRUE(near(k.s.pos(right.a), {7, 0}) && *k.s.pos(right.b) == V2(10, 0));
-    EXPECT_TRUE(k.s.constraints.empty());
     EXPECT_FALSE(k.s.trim(k.a, {0, 0}) || k.s.trim(0, {0, 0}) || k.s.trim(999, {0, 0}));
 
     CrossedLine e;  // an end piece goes alone
@@ -71,8 +69,8 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
         ASSERT_TRUE(s.trim(circle, pick));
         ASSERT_TRUE(s.circles.empty() && s.arcs.size() == 1u);
         const SArc a = s.arcs[0];
-        EXPECT_EQ(*s.pos(a.c), V2(20, 20));
-        EXPECT_TRUE(near(s.pos(a.s), start) && near(s.pos(a.e), {40 - start.x, 20}));
+        EXPECT_TRUE(*s.pos(a.c) == V2(20, 20) && near(s.pos(a.s), start) &&
+                    near(s.pos(a.e), {40 - start.x, 20}));
         EXPECT_EQ(s.constraints,
                   (std::vector<SConstraint>{{s.nextId - 1, ck::radius, {a.id}, 10}}));
     }
@@ -87,9 +85,8 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
         t.addConstraint(kind, {arc}, kind == ck::radius ? 5.0 : 10.0);
         ASSERT_TRUE(t.trim(arc, {0, 15}));
         ASSERT_EQ(t.arcs.size(), 2u);
-        EXPECT_EQ(t.arcs[0].c, t.arcs[1].c);
-        EXPECT_EQ(*t.pos(t.arcs[0].s), V2(5, 10));
-        EXPECT_EQ(*t.pos(t.arcs[1].e), V2(-5, 10));
+        EXPECT_TRUE(t.arcs[0].c == t.arcs[1].c && *t.pos(t.arcs[0].s) == V2(5, 10) &&
+                    *t.pos(t.arcs[1].e) == V2(-5, 10));
         EXPECT_TRUE(near(t.pos(t.arcs[0].e), {2, 10 + std::sqrt(21.0)}));
         ASSERT_EQ(t.constraints.size(), 2u) << kind;
         for (const SConstraint& c : t.constraints)
@@ -104,8 +101,7 @@ TEST(Extend, StopsAtTheNearerCrossingAndGivesASharedEndANewPoint) {
     s.addConstraint(ck::length, {l}, 1);
     s.addConstraint(ck::horizontal, {l});
     ASSERT_TRUE(s.extendLine(l, {2.1, 0}));
-    EXPECT_EQ(s.line(l)->b, b);
-    EXPECT_TRUE(near(s.pos(b), {7, 0}, 1e-6));
+    EXPECT_TRUE(s.line(l)->b == b && near(s.pos(b), {7, 0}, 1e-6));
     ASSERT_EQ(s.constraints.size(), 1u);  // the length went
     EXPECT_EQ(s.constraints[0].kind, ck::horizontal);
 
@@ -114,8 +110,8 @@ TEST(Extend, StopsAtTheNearerCrossingAndGivesASharedEndANewPoint) {
     t.addLine(shared, t.addPoint({2, 5}));
     addSegment(t, {6, -1}, {6, 1});
     ASSERT_TRUE(t.extendLine(m, {2, 0}));
-    EXPECT_NE(t.line(m)->b, shared);
-    EXPECT_TRUE(near(t.pos(t.line(m)->b), {6, 0}) && near(t.pos(shared), {2, 0}));
+    EXPECT_TRUE(t.line(m)->b != shared && near(t.pos(t.line(m)->b), {6, 0}) &&
+                near(t.pos(shared), {2, 0}));
 
     Sketch u;  // nothing ahead, a line without direction, not a line
     const Id n = addSegment(u, {1, 0}, {2, 0}), dot = addSegment(u, {5, 5}, {5, 5});
@@ -167,10 +163,9 @@ TEST(Delete, APointTakesItsCurvesAndConstraintsButNotTheOriginOrFreePoints) {
     EXPECT_EQ(s.points.size(), 4u);  // the origin, the last side's ends, the free point
     ASSERT_EQ(s.constraints.size(), 1u);
     EXPECT_EQ(s.constraints[0].kind, ck::length);
-    ASSERT_TRUE(s.deleteEntity(s.constraints[0].id) && s.deleteEntity(sides[2]));
-    EXPECT_TRUE(s.constraints.empty() && s.points.size() == 2u);
-    ASSERT_TRUE(s.deleteEntity(free));
-    EXPECT_TRUE(s.freePoints->empty());
+    ASSERT_TRUE(s.deleteEntity(s.constraints[0].id) && s.deleteEntity(sides[2]) &&
+                s.deleteEntity(free));
+    EXPECT_TRUE(s.constraints.empty() && s.points.size() == 1u && s.freePoints->empty());
 }
 
 TEST(Merge, TheOriginSurvivesAndCollapsedLinesAndDistancesGo) {
@@ -193,7 +188,6 @@ TEST(Merge, TheOriginSurvivesAndCollapsedLinesAndDistancesGo) {
     ASSERT_TRUE(s.mergePoints(r, 0));
     EXPECT_TRUE(!s.pos(r) && s.line(qr)->b == 0);
     EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{p, 0}));
-    EXPECT_EQ(sketchFault(s), "");
 }
 
 // Two lines of lengths 10 and `second` meeting at a right angle at (10, 10).
@@ -207,25 +201,21 @@ TEST(Corner, FilletAndChamferOfARightAngle) {
     RightCorner k, c;
     k.s.addConstraint(ck::distance, {k.corner, 0}, 10 * std::sqrt(2.0));
     ASSERT_TRUE(k.s.filletCorner(k.corner, 2));
-    EXPECT_FALSE(k.s.pos(k.corner));
-    EXPECT_TRUE(near(k.s.pos(k.s.lines[0].b), {12, 10}, 1e-6));
-    EXPECT_TRUE(near(k.s.pos(k.s.lines[1].a), {10, 12}, 1e-6));
+    EXPECT_TRUE(!k.s.pos(k.corner) && near(k.s.pos(k.s.lines[0].b), {12, 10}, 1e-6) &&
+                near(k.s.pos(k.s.lines[1].a), {10, 12}, 1e-6));
     ASSERT_EQ(k.s.arcs.size(), 1u);
-    const Curve arc = *k.s.curve(k.s.arcs[0].id);
+    const Curve arc = *k.s.curve(k.s.arcs[0].id);  // turning the short way round
     EXPECT_NEAR((arc.c - V2{10, 10}).length(), 2 * std::sqrt(2.0), 1e-6);
-    EXPECT_NEAR(arc.r, 2, 1e-6);
-    EXPECT_NEAR(arc.sweep, pi / 2, 1e-6);  // the short way round
+    EXPECT_TRUE(std::abs(arc.r - 2) < 1e-6 && std::abs(arc.sweep - pi / 2) < 1e-6);
     std::vector<std::string> kinds;
     for (const SConstraint& c : k.s.constraints)
         kinds.push_back(c.kind);  // the distance named the corner point
     EXPECT_EQ(kinds, (std::vector<std::string>{ck::tangent, ck::tangent, ck::radius}));
 
     ASSERT_TRUE(c.s.chamferCorner(c.corner, 3));
-    EXPECT_FALSE(c.s.pos(c.corner));
-    ASSERT_EQ(c.s.lines.size(), 3u);
+    ASSERT_TRUE(!c.s.pos(c.corner) && c.s.lines.size() == 3u && c.s.constraints.empty());
     const Curve cut = *c.s.curve(c.s.lines[2].id);
     EXPECT_NEAR((cut.b - cut.a).length(), 3 * std::sqrt(2.0), 1e-9);
-    EXPECT_TRUE(c.s.constraints.empty());
 }
 
 TEST(Corner, RefusesSizesTooLargeAndCornersThatAreNotTwoLinesButKeepsUsedCornerPoints) {
@@ -248,8 +238,7 @@ TEST(Corner, RefusesSizesTooLargeAndCornersThatAreNotTwoLinesButKeepsUsedCornerP
     loose.s.freePoints = std::vector<Id>{loose.corner};
     for (Sketch* s : {&withCircle.s, &loose.s}) {
         ASSERT_TRUE(s->filletCorner(loose.corner, 2));
-        EXPECT_TRUE(s->pos(loose.corner));
-        EXPECT_EQ(sketchFault(*s), "");
+        EXPECT_TRUE(s->pos(loose.corner) && sketchFault(*s).empty());
     }
 }
 
@@ -270,10 +259,9 @@ TEST(Offset, ChainsKeepTheirSidesAtTheDistanceAndCirclesTheirCentre) {
     const Id b = s.addPoint({10, 0}), first = s.addLine(s.addPoint({0, 0}), b);
     s.addLine(b, s.addPoint({10, 10}));
     ASSERT_TRUE(s.offsetEntity(first, 1));
-    ASSERT_EQ(s.points.size(), 7u);
+    ASSERT_TRUE(s.points.size() == 7u && s.constraints.empty());
     EXPECT_TRUE(near(s.points[4].p, {0, 1}, 1e-12) && near(s.points[5].p, {9, 1}, 1e-12) &&
                 near(s.points[6].p, {9, 10}, 1e-12));
-    EXPECT_TRUE(s.constraints.empty());
     const Id c = addCircle(s, {3, 3}, 5);
     ASSERT_TRUE(s.offsetEntity(c, -4));
     EXPECT_EQ(s.circles.back(), (SCircle{s.nextId - 1, s.circle(c)->c, 1, false}));
@@ -301,8 +289,7 @@ TEST(Copy, CopiesAndMirrorImagesShareCoincidentPoints) {
     const Id l1 = s.addLine(s.addPoint({1, 3}), p), l2 = s.addLine(p, s.addPoint({3, 1}));
     const Id axis = s.addLine(0, s.addPoint({0, 5}));  // the y axis, through the origin
     ASSERT_TRUE(s.mirrorEntity(l1, axis) && s.mirrorEntity(l2, axis));
-    EXPECT_EQ(s.lines[3].b, s.lines[4].a);
-    EXPECT_TRUE(near(s.pos(s.lines[3].b), {-1, 1}));
+    EXPECT_TRUE(s.lines[3].b == s.lines[4].a && near(s.pos(s.lines[3].b), {-1, 1}));
     // A mirrored arc still runs counter-clockwise: the image of its end is its start.
     const Id arc = addArc(s, {10, 10}, {11, 10}, {10, 11});
     ASSERT_TRUE(s.mirrorEntity(arc, addSegment(s, {15, 0}, {15, 20})));
@@ -358,7 +345,6 @@ TEST(Pattern, RefusesHugeNegativeAndDegenerateGridsButMakesTheLargestAllowedInFu
     EXPECT_FALSE(s.rectPattern(c, side + 1, 1, side, 1));
     ASSERT_TRUE(s.rectPattern(c, side, 1, side, 1));
     EXPECT_EQ(s.circles.size(), size_t(side * side));
-    EXPECT_EQ(sketchFault(s), "");
 }
 
 TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
@@ -369,10 +355,10 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
     const Id touching = s.addLine(0, s.addPoint({-2, -2}));
     const Id arc = addArc(s, {10, 10}, {11, 10}, {10, 11});
     s.addLine(s.arc(arc)->s, s.line(sides[1])->b);
+    // Four sides, the bridge and the arc, but not what touches them only at the origin.
     const auto comp = s.connectedComponent(sides[2]);
-    EXPECT_EQ(comp.size(), 6u);  // four sides, the bridge and the arc, but not across the origin
-    EXPECT_EQ(std::count(comp.begin(), comp.end(), touching), 0);
-    EXPECT_EQ(comp.back(), arc);
+    EXPECT_TRUE(comp.size() == 6u && comp.back() == arc &&
+                !std::count(comp.begin(), comp.end(), touching));
     EXPECT_TRUE(s.connectedComponent(0).empty());
 
     const Id l = addSegment(s, {1, 0}, {2, 0}), a = s.lines.back().a, b = s.lines.back().b;
@@ -382,8 +368,7 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
     s.addConstraint(ck::distance, {a, b}, 1);
     EXPECT_FALSE(s.moveEntities({other, 999}, {1, 1}));
     ASSERT_TRUE(s.moveEntities({l}, {0, 2}));
-    EXPECT_EQ(*s.pos(a), V2(1, 0));
-    EXPECT_EQ(*s.pos(b), V2(2, 2));
+    EXPECT_TRUE(*s.pos(a) == V2(1, 0) && *s.pos(b) == V2(2, 2));
     ASSERT_EQ(s.constraints.size(), 1u);
     EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{a, b}));
 }

@@ -1,13 +1,11 @@
-// Sketch planes and JSON; curve shapes, angles, intersections and cuts.
-#include "sketch/sketch.h"
+// Curve shapes, angles, intersections and cut parameters at their limits.
+#include "sketch/curves.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <numbers>
 
-#include "sketch/curves.h"
-#include "sketch/sketch_json.h"
 #include "support/sketch_builder.h"
 
 namespace ivo {
@@ -24,39 +22,11 @@ void expectPoints(const std::vector<V2>& got, const std::vector<V2>& want, doubl
         EXPECT_LT((got[i] - want[i]).length(), tol) << "point " << i;
 }
 
-// Faces follow the standard planes' axes, snapped so that a slightly noisy face stays aligned;
-// the plane and every optional member survive the JSON round trip.
-TEST(Sketch, FacePlanesFollowTheStandardAxesAndSketchesRoundTripThroughJson) {
-    for (const auto& [n, x] : {std::pair<V3, V3>{{0, 0, -1}, {-1, 0, 0}},
-                               {{1, 0, 0}, {0, 0, -1}},
-                               {{0.1, 1, 0}, {1, 0, 0}},
-                               {{1e-7, 0, 1}, {1, 0, 0}}})
-        EXPECT_LT((SketchPlane::face(n, {3, 4, 5}).x - x).length(), 1e-12) << n.x << " " << n.y;
-    const SketchPlane tilted = SketchPlane::face({1, 2, 3}, {3, 4, 5});
-    EXPECT_LT((tilted.to2D(tilted.to3D({3.5, -2.25})) - V2{3.5, -2.25}).length(), 1e-12);
-    Sketch s(tilted);
-    const Id a = s.addPoint({1, 2}), b = s.addPoint({-3, 4.125});
-    s.addLine(a, b, true);
-    s.circles.push_back({s.newId(), a, 2.5, false});
-    s.arcs.push_back({s.newId(), a, b, 0, false});
-    s.addConstraint(ck::radius, {4}, 2.5);
-    s.addConstraint("unknownKind", {1, 2});
-    s.freePoints = std::vector<Id>{b};
-    s.visible = false;
-    JsonReader r;
-    Sketch back;
-    ASSERT_TRUE(readSketch(r, toJson(s), back)) << r.error();
-    EXPECT_EQ(back, s);
-}
-
 TEST(Curve, ShapesAndAnglesAtTheirLimits) {
     Sketch s;
-    const Id quarter = addArc(s, {1, 1}, {3, 1}, {1, 4});
-    s.lines.push_back({s.newId(), 999, s.points[1].id});
+    s.lines.push_back({s.newId(), 999, s.addPoint({1, 1})});
     EXPECT_EQ(s.curve(s.lines[0].id), Curve::line({0, 0}, {1, 1}));  // a missing point: origin
-    EXPECT_EQ(s.curve(quarter), Curve::arc({1, 1}, 2, 0, pi / 2));   // radius |start − centre|
-    EXPECT_FALSE(s.curve(s.points[1].id) || s.curve(12345));
-    EXPECT_EQ(s.curve(addArc(s, {0, 0}, {1, 1}, {1, 1}))->sweep, 2 * pi);  // ends in one direction
+    EXPECT_EQ(s.curve(addArc(s, {0, 0}, {1, 1}, {1, 1}))->sweep, 2 * pi);  // a full turn
     // Arc polylines end exactly on the end points; a sweep that is not a number stays small.
     const V2 start{std::cos(0.3) * 2, std::sin(0.3) * 2}, end{std::cos(2.0) * 2, std::sin(2.0) * 2};
     const auto pts = s.arcPoints(*s.arc(addArc(s, {0, 0}, start, end)), 64);
@@ -76,8 +46,7 @@ TEST(Curve, ShapesAndAnglesAtTheirLimits) {
 
 TEST(Curve, ParamOfLinesIsUnclampedAndAPointAHairBeforeAnArcStartIsItsStart) {
     const Curve l = Curve::line({1, 1}, {5, 1});
-    EXPECT_EQ(param(l, {3, 7}), 0.5);
-    EXPECT_EQ(param(l, {-3, 1}), -1);
+    EXPECT_TRUE(param(l, {3, 7}) == 0.5 && param(l, {-3, 1}) == -1);
     EXPECT_EQ(param(Curve::line({2, 2}, {2, 2}), {9, 9}), 0);  // no division by 0
     EXPECT_NEAR(param(Curve::circle({0, 0}, 1), {0, -1}), 3 * pi / 2, 1e-15);
     const Curve a = Curve::arc({0, 0}, 1, pi / 2, pi / 2);
@@ -91,13 +60,11 @@ TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
     expectPoints(interLL({0, 0}, {2, 0}, {2, 0}, {2, 5}), {{2, 0}});  // touching ends
     expectPoints(interLL({0, 0}, {4, 0}, {1, 0}, {1, 3}), {{1, 0}});  // T-junction
     EXPECT_TRUE(interLL({0, 0}, {4, 0}, {1, 0}, {6, 0}).empty());     // collinear overlap
-    EXPECT_TRUE(interLL({0, 0}, {1, 0}, {2, -1}, {2, 1}).empty());    // beyond the end
     EXPECT_TRUE(interLL({1, 1}, {1, 1}, {0, 0}, {2, 2}).empty());     // zero length
     expectPoints(interLL({0, 0}, {1, 0}, {1 + 5e-10, -1}, {1 + 5e-10, 1}), {{1 + 5e-10, 0}});
     expectPoints(interLC({2, 0}, {-2, 0}, {0, 0}, 1), {{1, 0}, {-1, 0}});  // in travel order
     expectPoints(interLC({-2, 1}, {2, 1}, {0, 0}, 1), {{0, 1}});           // one for a tangent
     expectPoints(interLC({0, 0}, {2, 0}, {0, 0}, 1), {{1, 0}});            // starts inside
-    EXPECT_TRUE(interLC({-0.5, 0}, {0.5, 0}, {0, 0}, 1).empty());          // wholly inside
     EXPECT_TRUE(interLC({3, 3}, {3, 3}, {0, 0}, 1).empty());               // zero length
     // An absolute 1e-9 slack would make a segment 1e-7 long tangent to any circle within about
     // 150 of it; a true tangency of a tiny segment is still found.
@@ -110,16 +77,15 @@ TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
     // The point left of the direction c1 → c2 comes first.
     expectPoints(interCC({0, 0}, 1, {1, 0}, 1), {{0.5, std::sqrt(0.75)}, {0.5, -std::sqrt(0.75)}});
     expectPoints(interCC({0, 0}, 2, {1, 0}, 1), {{2, 0}});  // inner tangent
-    EXPECT_TRUE(interCC({0, 0}, 3, {0.5, 0}, 1).empty());   // one inside the other
-    EXPECT_TRUE(interCC({1, 1}, 2, {1, 1}, 2).empty());     // coincident
+    EXPECT_TRUE(interCC({0, 0}, 3, {0.5, 0}, 1).empty() && interCC({1, 1}, 2, {1, 1}, 2).empty());
     // Nearly concentric: r1² − r2² ≈ −2e-9 over L = 1e-12 would put the chord foot 1000 away.
     const auto near = interCC({0, 0}, 1, {1e-12, 0}, 1 + 1e-9 + 0.5e-12);
     ASSERT_EQ(near.size(), 1u);
     EXPECT_NEAR(near[0].length(), 1, 1e-9);
-    EXPECT_TRUE(interLL({nan, 0}, {2, 2}, {0, 2}, {2, 0}).empty());
-    EXPECT_TRUE(interLL({0, 0}, {inf, 0}, {1, -1}, {1, 1}).empty());
-    EXPECT_TRUE(interLC({-2, 0}, {2, 0}, {0, 0}, nan).empty());
-    EXPECT_TRUE(interLC({-2, 0}, {2, 0}, {0, 0}, inf).empty());
+    EXPECT_TRUE(interLL({nan, 0}, {2, 2}, {0, 2}, {2, 0}).empty() &&
+                interLL({0, 0}, {inf, 0}, {1, -1}, {1, 1}).empty());
+    EXPECT_TRUE(interLC({-2, 0}, {2, 0}, {0, 0}, nan).empty() &&
+                interLC({-2, 0}, {2, 0}, {0, 0}, inf).empty());
     EXPECT_TRUE(interCC({0, inf}, 1, {1, 0}, 1).empty());
     for (V2 p : interCC({-1e300, 0}, 1.5e308, {1e300, 0}, 1.5e308))  // finite but overflowing
         EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
@@ -144,21 +110,19 @@ TEST(Cuts, CrossingsAlongLinesCirclesAndArcs) {
     s.addLine(p, p);  // zero length: never cuts
     EXPECT_EQ(s.cuts(bar, false), std::vector<double>{0.25});
     EXPECT_EQ(s.cuts(bar, true), (std::vector<double>{0.25, 0.75}));
-
+    // A circle's cuts are angles, the one at angle 0 counted once however it is reached.
     Sketch t;
     const Id c = addCircle(t, {0, 0}, 1);
     addSegment(t, {-2, 0}, {2, 0});
-    addSegment(t, {0, 0}, {2, -2e-9});  // meets the circle at 2π − 1e-9: angle 0 once
+    addSegment(t, {0, 0}, {2, -2e-9});  // meets the circle at 2π − 1e-9
     const auto ts = t.cuts(c, false);
     ASSERT_EQ(ts.size(), 2u);
-    EXPECT_EQ(ts[0], 0);
-    EXPECT_NEAR(ts[1], pi, 1e-15);
+    EXPECT_TRUE(ts[0] == 0 && std::abs(ts[1] - pi) < 1e-15);
     // An arc's cuts are measured from its start; a crossing at its end does not cut it.
-    Sketch u;
-    const Id arc = addArc(u, {0, 0}, {0, -1}, {0, 1});
-    addSegment(u, {-2, 0}, {2, 0});
-    addSegment(u, {-2, 1}, {2, 1});
-    const auto at = u.cuts(arc, false);
+    const Id arc = addArc(s, {10, 0}, {10, -1}, {10, 1});
+    addSegment(s, {8, 0}, {12, 0});
+    addSegment(s, {8, 1}, {12, 1});
+    const auto at = s.cuts(arc, false);
     ASSERT_EQ(at.size(), 1u);
     EXPECT_NEAR(at[0], pi / 2, 1e-15);
 }
