@@ -4,7 +4,6 @@
 #include <cmath>
 #include <numbers>
 #include <set>
-#include <string>
 
 #include "sketch/curves.h"
 
@@ -25,11 +24,7 @@ Piece round(V2 c, double r, double base, double t0, double t1) {
     return p;
 }
 
-struct E {
-    int u, v;
-    Piece mid;
-};
-
+// An edge between two nodes, or a half-edge from `from` to `to`.
 struct H {
     int from, to;
     Piece mid;
@@ -51,30 +46,22 @@ std::vector<Loop> referenceLoops(const Sketch& s) {
     for (Id id : taken) {
         const auto c = s.curve(id);
         if (!c) continue;
-        const std::vector<double> ts = s.cuts(id, false);
-        if (c->kind == Curve::Kind::line) {
-            std::vector<double> at{0};
-            at.insert(at.end(), ts.begin(), ts.end());
-            at.push_back(1);
-            for (size_t i = 0; i + 1 < at.size(); ++i)
-                pieces.push_back({c->a + (c->b - c->a) * at[i], c->a + (c->b - c->a) * at[i + 1]});
-        } else if (c->kind == Curve::Kind::circle) {
-            if (ts.size() < 2) {
-                result.push_back(circlePoints(c->c, c->r, 64));
-                continue;
+        std::vector<double> ts = s.cuts(id, false);
+        if (c->kind == Curve::Kind::circle) {
+            if (ts.size() < 2) result.push_back(circlePoints(c->c, c->r, 64));
+            for (size_t i = 0; ts.size() >= 2 && i < ts.size(); ++i) {
+                const double to = ts[(i + 1) % ts.size()];
+                pieces.push_back(round(c->c, c->r, 0, ts[i], to <= ts[i] ? to + kTwoPi : to));
             }
-            for (size_t i = 0; i < ts.size(); ++i) {
-                double to = ts[(i + 1) % ts.size()];
-                if (to <= ts[i]) to += kTwoPi;
-                pieces.push_back(round(c->c, c->r, 0, ts[i], to));
-            }
-        } else {
-            std::vector<double> at{0};
-            at.insert(at.end(), ts.begin(), ts.end());
-            at.push_back(c->sweep);
-            for (size_t i = 0; i + 1 < at.size(); ++i)
-                pieces.push_back(round(c->c, c->r, c->a0, at[i], at[i + 1]));
+            continue;
         }
+        const bool line = c->kind == Curve::Kind::line;
+        ts.insert(ts.begin(), 0);
+        ts.push_back(line ? 1 : c->sweep);
+        for (size_t i = 0; i + 1 < ts.size(); ++i)
+            pieces.push_back(
+                line ? Piece{c->a + (c->b - c->a) * ts[i], c->a + (c->b - c->a) * ts[i + 1]}
+                     : round(c->c, c->r, c->a0, ts[i], ts[i + 1]));
     }
 
     std::vector<V2> nodes;
@@ -84,33 +71,26 @@ std::vector<Loop> referenceLoops(const Sketch& s) {
         nodes.push_back(p);
         return static_cast<int>(nodes.size() - 1);
     };
-    std::vector<E> edges;
-    std::set<std::string> straight;
+    std::vector<H> edges;
+    std::set<std::pair<int, int>> straight;
     for (const Piece& p : pieces) {
         const int u = node(p.front()), v = node(p.back());
         if (u == v) continue;
-        if (p.size() == 2) {
-            const std::string key =
-                std::to_string(std::min(u, v)) + "-" + std::to_string(std::max(u, v));
-            if (!straight.insert(key).second) continue;
-        }
+        if (p.size() == 2 && !straight.insert({std::min(u, v), std::max(u, v)}).second) continue;
         edges.push_back({u, v, Piece(p.begin() + 1, p.end() - 1)});
     }
-    for (bool removed = true; removed;) {
+    for (size_t before = 0; before != edges.size();) {
         std::vector<int> count(nodes.size(), 0);
-        for (const E& e : edges) {
-            ++count[e.u];
-            ++count[e.v];
-        }
-        const size_t before = edges.size();
-        std::erase_if(edges, [&](const E& e) { return count[e.u] < 2 || count[e.v] < 2; });
-        removed = edges.size() != before;
+        for (const H& e : edges)
+            ++count[e.from], ++count[e.to];
+        before = edges.size();
+        std::erase_if(edges, [&](const H& e) { return count[e.from] < 2 || count[e.to] < 2; });
     }
 
     std::vector<H> hs;
-    for (const E& e : edges) {
-        hs.push_back({e.u, e.v, e.mid});
-        hs.push_back({e.v, e.u, Piece(e.mid.rbegin(), e.mid.rend())});
+    for (const H& e : edges) {
+        hs.push_back(e);
+        hs.push_back({e.to, e.from, Piece(e.mid.rbegin(), e.mid.rend())});
     }
     std::vector<std::vector<int>> out(nodes.size());
     for (size_t h = 0; h < hs.size(); ++h)
@@ -123,26 +103,21 @@ std::vector<Loop> referenceLoops(const Sketch& s) {
         std::stable_sort(list.begin(), list.end(),
                          [&](int a, int b) { return angle(a) < angle(b); });
     for (size_t h = 0; h < hs.size(); ++h) {
-        if (hs[h].used) continue;
         Loop pts;
-        int cur = static_cast<int>(h);
         bool closed = false;
-        for (size_t steps = 1;; ++steps) {
+        // Every half-edge walked is marked used, and the walk goes on only to unused ones.
+        for (int cur = static_cast<int>(h), steps = 1; !hs[cur].used; ++steps) {
             hs[cur].used = true;
             pts.push_back(nodes[hs[cur].from]);
             pts.insert(pts.end(), hs[cur].mid.begin(), hs[cur].mid.end());
             const auto& list = out[hs[cur].to];
             const size_t i = std::find(list.begin(), list.end(), cur ^ 1) - list.begin();
             const int next = list[(i + list.size() - 1) % list.size()];
-            if (next == static_cast<int>(h)) {
-                closed = true;
-                break;
-            }
-            if (hs[next].used || steps >= hs.size() + 2) break;
+            closed = next == static_cast<int>(h);
+            if (closed || hs[next].used || steps >= int(hs.size()) + 2) break;
             cur = next;
         }
-        if (!closed) continue;
-        Loop clean = cleanLoop(pts);
+        const Loop clean = closed ? cleanLoop(pts) : Loop{};
         if (clean.size() >= 3 && polyArea(clean) > 1e-9) result.push_back(clean);
     }
     return result;
@@ -150,29 +125,25 @@ std::vector<Loop> referenceLoops(const Sketch& s) {
 
 std::vector<Region> referenceRegions(const std::vector<Loop>& L) {
     const size_t n = L.size();
-    std::vector<double> area(n);
-    for (size_t i = 0; i < n; ++i)
-        area[i] = polyArea(L[i]);
+    std::vector<double> area;
+    std::vector<V2> probe;
+    for (const Loop& l : L)
+        area.push_back(polyArea(l)), probe.push_back(interiorPoint(l));
     std::vector<std::vector<size_t>> containers(n);
-    for (size_t i = 0; i < n; ++i) {
-        const V2 probe = interiorPoint(L[i]);
+    for (size_t i = 0; i < n; ++i)
         for (size_t j = 0; j < n; ++j)
-            if (j != i && area[i] < area[j] && pointInPolygon(probe, L[j]))
+            if (j != i && area[i] < area[j] && pointInPolygon(probe[i], L[j]))
                 containers[i].push_back(j);
-    }
     auto has = [&](size_t k, size_t i) {
-        return std::find(containers[k].begin(), containers[k].end(), i) != containers[k].end();
+        return std::count(containers[k].begin(), containers[k].end(), i) > 0;
     };
     std::vector<Region> out;
     for (size_t i = 0; i < n; ++i) {
         Region r{L[i], {}};
-        for (size_t j = 0; j < n; ++j) {
-            if (!has(j, i)) continue;
-            bool innermost = true;
-            for (size_t k : containers[j])
-                if (k != i && has(k, i)) innermost = false;
-            if (innermost) r.holes.push_back(Loop(L[j].rbegin(), L[j].rend()));
-        }
+        for (size_t j = 0; j < n; ++j)
+            if (has(j, i) && std::none_of(containers[j].begin(), containers[j].end(),
+                                          [&](size_t k) { return k != i && has(k, i); }))
+                r.holes.push_back(Loop(L[j].rbegin(), L[j].rend()));
         out.push_back(std::move(r));
     }
     return out;

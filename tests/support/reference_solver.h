@@ -7,12 +7,7 @@
 
 namespace ivo::testing {
 
-struct PlainSolveStats {
-    size_t residuals = 0, unknowns = 0;
-    int iterations = 0;
-};
-
-bool solvePlain(Sketch& sketch, const std::vector<Id>& hold, PlainSolveStats* stats = nullptr);
+bool solvePlain(Sketch& sketch, const std::vector<Id>& hold);
 
 // Σr² of the sketch as it stands, with the residuals the solver would build for `hold`.
 double residualSum(const Sketch& sketch, const std::vector<Id>& hold);

@@ -1,4 +1,3 @@
-// Builders of the drag benchmark sketches; see solver_sketches.h.
 #include "support/solver_sketches.h"
 
 #include <algorithm>
@@ -9,40 +8,15 @@ namespace ivo::testing {
 RectIds addRect(Sketch& s, V2 ll, double w, double h, bool lengths) {
     const Id a = s.addPoint(ll), b = s.addPoint({ll.x + w, ll.y});
     const Id c = s.addPoint({ll.x + w, ll.y + h}), d = s.addPoint({ll.x, ll.y + h});
-    const Id bottom = s.addLine(a, b), right = s.addLine(b, c);
-    const Id top = s.addLine(c, d), left = s.addLine(d, a);
-    s.addConstraint(ck::horizontal, {bottom});
-    s.addConstraint(ck::horizontal, {top});
-    s.addConstraint(ck::vertical, {right});
-    s.addConstraint(ck::vertical, {left});
+    const RectIds r{{a, b, c, d},
+                    {s.addLine(a, b), s.addLine(b, c), s.addLine(c, d), s.addLine(d, a)}};
+    for (int i : {0, 2, 1, 3})
+        s.addConstraint(i % 2 ? ck::vertical : ck::horizontal, {r.lines[i]});
     if (lengths) {
-        s.addConstraint(ck::length, {bottom}, w);
-        s.addConstraint(ck::length, {right}, h);
+        s.addConstraint(ck::length, {r.lines[0]}, w);
+        s.addConstraint(ck::length, {r.lines[1]}, h);
     }
-    return {{a, b, c, d}, {bottom, right, top, left}};
-}
-
-namespace {
-
-void fix(Sketch& s, Id id) {
-    s.points[*s.pointIndex(id)].fixed = true;
-}
-
-DragCase singleRect(std::string name, bool lengths) {
-    DragCase c{std::move(name), Sketch(SketchPlane::xy()), 0};
-    const auto r = addRect(c.sketch, {0, 0}, 20, 10, lengths).points;
-    fix(c.sketch, r[0]);
-    c.dragged = r[2];
-    return c;
-}
-
-}  // namespace
-
-DragCase rectDim() {
-    return singleRect("rect-dim", true);
-}
-DragCase rectFree() {
-    return singleRect("rect-free", false);
+    return r;
 }
 
 DragCase grid(int n) {
@@ -53,7 +27,7 @@ DragCase grid(int n) {
         for (int col = 0; col < n; ++col) {
             const auto r = addRect(s, {12.0 * col, 12.0 * row}, 10, 10, true).points;
             if (row == 0 && col == 0) {
-                fix(s, r[0]);
+                s.points[*s.pointIndex(r[0])].fixed = true;
             } else {
                 s.addConstraint(ck::distance, {previous, r[0]},
                                 (*s.pos(r[0]) - *s.pos(previous)).length());
@@ -62,6 +36,21 @@ DragCase grid(int n) {
             previous = r[0];
         }
     }
+    return c;
+}
+
+DragCase rectDim() {
+    DragCase c{"rect-dim", Sketch(SketchPlane::xy()), 0};
+    const auto r = addRect(c.sketch, {0, 0}, 20, 10, true).points;
+    c.sketch.points[*c.sketch.pointIndex(r[0])].fixed = true;
+    c.dragged = r[2];
+    return c;
+}
+
+DragCase rectFree() {
+    DragCase c = rectDim();
+    c.name = "rect-free";
+    std::erase_if(c.sketch.constraints, [](const SConstraint& k) { return k.kind == ck::length; });
     return c;
 }
 

@@ -1,5 +1,5 @@
 // The sketches on which the solver's drag step is measured (../shared/bench-cases/solver.md),
-// built with the sketch adders, for the solver's tests and benchmark alike.
+// for the solver's tests and benchmark alike.
 #pragma once
 
 #include <array>
@@ -15,31 +15,25 @@ struct DragCase {
     Id dragged = 0;  // the upper-right corner of the middle rectangle
 };
 
+// An axis-aligned w × h rectangle from `ll`: horizontal bottom and top, vertical sides, and with
+// `lengths` the bottom's length w and the right side's h. Points from the lower-left corner
+// counter-clockwise; lines bottom, right, top, left.
 struct RectIds {
-    std::array<Id, 4> points;  // lower-left, lower-right, upper-right, upper-left
-    std::array<Id, 4> lines;   // bottom, right, top, left
+    std::array<Id, 4> points, lines;
 };
-
-// An axis-aligned w × h rectangle from `ll`: horizontal bottom and top, vertical right and
-// left, and with `lengths` the bottom's length w and the right side's h.
 RectIds addRect(Sketch& s, V2 ll, double w, double h, bool lengths);
 
-// One 20 × 10 rectangle at the origin, horizontal, vertical, lengths 20 and 10, lower-left
-// point fixed.
+// rect-dim: one 20 × 10 rectangle with its lengths, lower-left point fixed; rect-free: the same
+// without lengths; grid-n: n × n of them 10 × 10 on a 12 mm pitch, the first lower-left point
+// fixed, every other one at its initial distance from the previous one (row-major).
 DragCase rectDim();
-// The same without the two lengths.
 DragCase rectFree();
-// n × n rectangles of 10 × 10 on a 12 mm pitch, each constrained like rectDim, the first
-// lower-left point fixed, every other lower-left point at its initial distance from the
-// previous one (row-major).
 DragCase grid(int n);
 
-// Drag step `k` (from 0): the dragged point moves by +0.5 mm in y on even steps and −0.5 on
-// odd ones.
+// Drag step `k` (from 0): the dragged point moves by +0.5 mm in y on even steps, −0.5 on odd.
 void moveDragged(DragCase& c, int k);
 
-// The largest distance between the points (and difference between the radii) of two sketches
-// with the same records.
+// The largest distance between the points (or radii) of two sketches with the same records.
 double maxDeviation(const Sketch& a, const Sketch& b);
 
 }  // namespace ivo::testing

@@ -1,0 +1,377 @@
+// Editing operations on small sketches with known answers: trim, extend, split, delete, merge,
+// corners, offsets, copies, patterns and moves. That every refused operation leaves the sketch
+// as it was, and that every operation refuses numbers out of reach (NaN, beyond 1e9 mm), is
+// checked for all of them by edit_random_test.cpp.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "support/shapes.h"
+#include "support/sketch_builder.h"
+#include "support/sketch_invariants.h"
+
+namespace ivo {
+namespace {
+
+using namespace ivo::testing;
+constexpr double pi = std::numbers::pi;
+
+bool near(std::optional<V2> a, V2 b, double tol = 1e-9) {
+    return a && (*a - b).length() <= tol;
+}
+
+// A horizontal line (0, 0)–(10, 0) on its own points, crossed by vertical lines at x = 3 and 7.
+struct CrossedLine {
+    Sketch s;
+    Id line = addSegment(s, {0, 0}, {10, 0}), a = s.lines[0].a, b = s.lines[0].b;
+    CrossedLine() {
+        addSegment(s, {3, -1}, {3, 1});
+        addSegment(s, {7, -1}, {7, 1});
+        s.addConstraint(ck::horizontal, {line});
+    }
+};
+
+TEST(Trim, PiecesOfALineGoAndTheRestEndsOnNewPointsAtTheCrossings) {
+    CrossedLine k;
+    EXPECT_EQ(k.s.pieceRange(k.line, {5, 0.01}), (Sketch::Range{0.3, 0.7}));
+    const auto piece = k.s.piecePolyline(k.line, {5, 0});
+    EXPECT_TRUE(piece.size() == 2u && near(piece[0], {3, 0}) && near(piece[1], {7, 0}));
+    ASSERT_TRUE(k.s.trim(k.line, {5, 0}));
+    // The ends went with the line (nothing else used them) and come back under new ids.
+    ASSERT_EQ(k.s.lines.size(), 4u);
+    const SLine left = k.s.lines[2], right = k.s.lines[3];
+    EXPECT_TRUE(!k.s.pos(k.a) && !k.s.pos(k.b) && left.a > k.b && k.s.constraints.empty());
+    EXPECT_TRUE(*k.s.pos(left.a) == V2(0, 0) && near(k.s.pos(left.b), {3, 0}));
+    EXPECT_TRUE(near(k.s.pos(right.a), {7, 0}) && *k.s.pos(right.b) == V2(10, 0));
+    EXPECT_FALSE(k.s.trim(k.a, {0, 0}) || k.s.trim(0, {0, 0}) || k.s.trim(999, {0, 0}));
+
+    CrossedLine e;  // an end piece goes alone
+    ASSERT_TRUE(e.s.trim(e.line, {1, 0}));
+    EXPECT_TRUE(near(e.s.pos(e.s.lines[2].a), {3, 0}) && *e.s.pos(e.s.lines[2].b) == V2(10, 0));
+    EXPECT_EQ(e.s.points.size(), 7u);  // the origin, four crossing-line ends, two of this line
+    Sketch lone;                       // an uncut line goes with its points
+    ASSERT_TRUE(lone.trim(addSegment(lone, {1, 1}, {4, 1}), {2, 1}));
+    EXPECT_TRUE(lone.lines.empty() && lone.points.size() == 1u);
+}
+
+TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
+    // A circle cut at 0 and π: what remains runs counter-clockwise from the end of the removed
+    // piece to its start, and the diameter 20 becomes a radius 10.
+    for (const auto& [pick, start] :
+         {std::pair<V2, V2>{{20, 30}, {10, 20}}, {{20, 10}, {30, 20}}}) {
+        Sketch s;
+        const Id circle = addCircle(s, {20, 20}, 10);
+        addSegment(s, {5, 20}, {35, 20});
+        s.addConstraint(ck::diameter, {circle}, 20);
+        const Sketch::Range range{pick.y > 20 ? 0 : pi, pick.y > 20 ? pi : 2 * pi};
+        EXPECT_EQ(s.pieceRange(circle, pick), range);
+        ASSERT_TRUE(s.trim(circle, pick));
+        ASSERT_TRUE(s.circles.empty() && s.arcs.size() == 1u);
+        const SArc a = s.arcs[0];
+        EXPECT_TRUE(*s.pos(a.c) == V2(20, 20) && near(s.pos(a.s), start) &&
+                    near(s.pos(a.e), {40 - start.x, 20}));
+        EXPECT_EQ(s.constraints,
+                  (std::vector<SConstraint>{{s.nextId - 1, ck::radius, {a.id}, 10}}));
+    }
+    Sketch s;
+    ASSERT_TRUE(s.trim(addCircle(s, {3, 3}, 1), {4, 3}));  // uncut: it goes
+    EXPECT_TRUE(s.circles.empty() && s.arcs.empty() && s.points.size() == 1u);
+    for (const char* kind : {ck::radius, ck::diameter}) {  // an arc keeps both outer pieces
+        Sketch t;
+        const Id arc = addArc(t, {0, 10}, {5, 10}, {-5, 10});
+        addSegment(t, {-2, 9}, {-2, 20});
+        addSegment(t, {2, 9}, {2, 20});
+        t.addConstraint(kind, {arc}, kind == ck::radius ? 5.0 : 10.0);
+        ASSERT_TRUE(t.trim(arc, {0, 15}));
+        ASSERT_EQ(t.arcs.size(), 2u);
+        EXPECT_TRUE(t.arcs[0].c == t.arcs[1].c && *t.pos(t.arcs[0].s) == V2(5, 10) &&
+                    *t.pos(t.arcs[1].e) == V2(-5, 10));
+        EXPECT_TRUE(near(t.pos(t.arcs[0].e), {2, 10 + std::sqrt(21.0)}));
+        ASSERT_EQ(t.constraints.size(), 2u) << kind;
+        for (const SConstraint& c : t.constraints)
+            EXPECT_TRUE(c.kind == ck::radius && c.value == 5) << kind;
+    }
+}
+
+TEST(Extend, StopsAtTheNearerCrossingAndGivesASharedEndANewPoint) {
+    Sketch s;
+    const Id l = addSegment(s, {1, 0}, {2, 0}), b = s.lines[0].b;
+    addCircle(s, {10, 0}, 3);
+    s.addConstraint(ck::length, {l}, 1);
+    s.addConstraint(ck::horizontal, {l});
+    ASSERT_TRUE(s.extendLine(l, {2.1, 0}));
+    EXPECT_TRUE(s.line(l)->b == b && near(s.pos(b), {7, 0}, 1e-6));
+    ASSERT_EQ(s.constraints.size(), 1u);  // the length went
+    EXPECT_EQ(s.constraints[0].kind, ck::horizontal);
+
+    Sketch t;
+    const Id m = addSegment(t, {1, 0}, {2, 0}), shared = t.lines[0].b;
+    t.addLine(shared, t.addPoint({2, 5}));
+    addSegment(t, {6, -1}, {6, 1});
+    ASSERT_TRUE(t.extendLine(m, {2, 0}));
+    EXPECT_TRUE(t.line(m)->b != shared && near(t.pos(t.line(m)->b), {6, 0}) &&
+                near(t.pos(shared), {2, 0}));
+
+    Sketch u;  // nothing ahead, a line without direction, not a line
+    const Id n = addSegment(u, {1, 0}, {2, 0}), dot = addSegment(u, {5, 5}, {5, 5});
+    addCircle(u, {-10, 0}, 3);  // behind the end nearer to the pick
+    addSegment(u, {4, 4}, {6, 6});
+    EXPECT_FALSE(u.extendLine(n, {2, 0}) || u.extendLine(dot, {5, 5}) ||
+                 u.extendLine(u.circles[0].id, {0, 0}));
+}
+
+TEST(Split, LinesBecomeChainsAndCirclesNeedTwoCutsToBecomeArcsGoingRound) {
+    CrossedLine k;
+    const Id p = k.s.nextId;
+    ASSERT_TRUE(k.s.splitEntity(k.line));
+    EXPECT_TRUE(!k.s.line(k.line) && k.s.constraints.empty());
+    // New points at x = 3 and 7, then the three lines in chain order.
+    EXPECT_TRUE(near(k.s.pos(p), {3, 0}) && near(k.s.pos(p + 1), {7, 0}));
+    EXPECT_EQ(std::vector<SLine>(k.s.lines.begin() + 2, k.s.lines.end()),
+              (std::vector<SLine>{{p + 2, k.a, p}, {p + 3, p, p + 1}, {p + 4, p + 1, k.b}}));
+
+    Sketch s;
+    const Id c = addCircle(s, {0, 10}, 2), tangent = addSegment(s, {-5, 12}, {5, 12});
+    EXPECT_FALSE(s.splitEntity(c));
+    s.deleteEntity(tangent);
+    addSegment(s, {-5, 10}, {5, 10});
+    addSegment(s, {0, 5}, {0, 15}, true);  // construction geometry cuts here
+    s.addConstraint(ck::radius, {c}, 2);
+    ASSERT_TRUE(s.splitEntity(c));
+    ASSERT_TRUE(s.circles.empty() && s.constraints.empty() && s.arcs.size() == 4u);
+    double turn = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(s.arcs[i].e, s.arcs[(i + 1) % 4].s);
+        turn += s.curve(s.arcs[i].id)->sweep;
+    }
+    EXPECT_NEAR(turn, 2 * pi, 1e-9);
+}
+
+TEST(Delete, APointTakesItsCurvesAndConstraintsButNotTheOriginOrFreePoints) {
+    Sketch s;
+    const auto sides = addPolygon(s, {{1, 1}, {4, 1}, {4, 4}});
+    const Id corner = s.lines[0].b, free = s.addPoint({5, 5});
+    s.addConstraint(ck::distance, {corner, 0}, 3);
+    s.addConstraint(ck::horizontal, {sides[0]});
+    s.addConstraint(ck::length, {sides[2]}, 4);
+    s.freePoints = std::vector<Id>{free};
+    const SLine last = s.lines[2];
+    EXPECT_FALSE(s.deleteEntity(0) || s.deleteEntity(12345));
+    ASSERT_TRUE(s.deleteEntity(corner));
+    EXPECT_EQ(s.lines, std::vector<SLine>{last});
+    EXPECT_EQ(s.points.size(), 4u);  // the origin, the last side's ends, the free point
+    ASSERT_EQ(s.constraints.size(), 1u);
+    EXPECT_EQ(s.constraints[0].kind, ck::length);
+    ASSERT_TRUE(s.deleteEntity(s.constraints[0].id) && s.deleteEntity(sides[2]) &&
+                s.deleteEntity(free));
+    EXPECT_TRUE(s.constraints.empty() && s.points.size() == 1u && s.freePoints->empty());
+}
+
+TEST(Merge, TheOriginSurvivesAndCollapsedLinesAndDistancesGo) {
+    Sketch s;
+    const Id p = s.addPoint({1, 1}), q = s.addPoint({2, 2}), r = s.addPoint({3, 0});
+    const Id pq = s.addLine(p, q), qr = s.addLine(q, r);
+    s.addConstraint(ck::length, {pq}, 2);
+    s.addConstraint(ck::distance, {p, q}, 1);
+    s.addConstraint(ck::distance, {p, r}, 5);
+    s.points[2].fixed = true;
+    s.freePoints = std::vector<Id>{q};
+    // Equal ids and ids that are not points (which would leave a line on a missing point).
+    EXPECT_FALSE(s.mergePoints(p, p) || s.mergePoints(p, 999) || s.mergePoints(999, p) ||
+                 s.mergePoints(pq, 0));
+    ASSERT_TRUE(s.mergePoints(p, q));
+    EXPECT_EQ(s.points[1], (SPoint{p, {1, 1}, true}));  // fixed now; the caller solves
+    EXPECT_TRUE(!s.pos(q) && !s.line(pq) && s.line(qr)->a == p && s.freePoints->empty());
+    ASSERT_EQ(s.constraints.size(), 1u);
+    EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{p, r}));
+    ASSERT_TRUE(s.mergePoints(r, 0));
+    EXPECT_TRUE(!s.pos(r) && s.line(qr)->b == 0);
+    EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{p, 0}));
+}
+
+// Two lines of lengths 10 and `second` meeting at a right angle at (10, 10).
+struct RightCorner {
+    Sketch s;
+    Id corner = s.addPoint({10, 10}), along = s.addLine(s.addPoint({20, 10}), corner);
+    explicit RightCorner(double second = 10) { s.addLine(corner, s.addPoint({10, 10 + second})); }
+};
+
+TEST(Corner, FilletAndChamferOfARightAngle) {
+    RightCorner k, c;
+    k.s.addConstraint(ck::distance, {k.corner, 0}, 10 * std::sqrt(2.0));
+    ASSERT_TRUE(k.s.filletCorner(k.corner, 2));
+    EXPECT_TRUE(!k.s.pos(k.corner) && near(k.s.pos(k.s.lines[0].b), {12, 10}, 1e-6) &&
+                near(k.s.pos(k.s.lines[1].a), {10, 12}, 1e-6));
+    ASSERT_EQ(k.s.arcs.size(), 1u);
+    const Curve arc = *k.s.curve(k.s.arcs[0].id);  // turning the short way round
+    EXPECT_NEAR((arc.c - V2{10, 10}).length(), 2 * std::sqrt(2.0), 1e-6);
+    EXPECT_TRUE(std::abs(arc.r - 2) < 1e-6 && std::abs(arc.sweep - pi / 2) < 1e-6);
+    std::vector<std::string> kinds;
+    for (const SConstraint& c : k.s.constraints)
+        kinds.push_back(c.kind);  // the distance named the corner point
+    EXPECT_EQ(kinds, (std::vector<std::string>{ck::tangent, ck::tangent, ck::radius}));
+
+    ASSERT_TRUE(c.s.chamferCorner(c.corner, 3));
+    ASSERT_TRUE(!c.s.pos(c.corner) && c.s.lines.size() == 3u && c.s.constraints.empty());
+    const Curve cut = *c.s.curve(c.s.lines[2].id);
+    EXPECT_NEAR((cut.b - cut.a).length(), 3 * std::sqrt(2.0), 1e-9);
+}
+
+TEST(Corner, RefusesSizesTooLargeAndCornersThatAreNotTwoLinesButKeepsUsedCornerPoints) {
+    RightCorner k(5);
+    const Id third = k.s.addPoint({0, 0});
+    EXPECT_FALSE(k.s.filletCorner(k.corner, 6));  // tangent distance 6 is not below 5
+    EXPECT_FALSE(k.s.filletCorner(k.corner, 0) || k.s.filletCorner(k.corner, -1));
+    EXPECT_FALSE(k.s.chamferCorner(k.corner, 5) || k.s.chamferCorner(k.corner, 0));
+    EXPECT_FALSE(k.s.filletCorner(third, 1) || k.s.filletCorner(k.along, 1));
+    k.s.addLine(k.corner, third);
+    EXPECT_FALSE(k.s.filletCorner(k.corner, 1));
+    Sketch straight;
+    const Id mid = straight.addPoint({1, 0});
+    straight.addLine(straight.addPoint({0, 0}), mid);
+    straight.addLine(mid, straight.addPoint({2, 0}));
+    EXPECT_FALSE(straight.filletCorner(mid, 0.1));
+    // A corner point that carries a circle, or is a free point, stays.
+    RightCorner withCircle, loose;
+    withCircle.s.circles.push_back({withCircle.s.newId(), withCircle.corner, 1, false});
+    loose.s.freePoints = std::vector<Id>{loose.corner};
+    for (Sketch* s : {&withCircle.s, &loose.s}) {
+        ASSERT_TRUE(s->filletCorner(loose.corner, 2));
+        EXPECT_TRUE(s->pos(loose.corner) && sketchFault(*s).empty());
+    }
+}
+
+TEST(Offset, ChainsKeepTheirSidesAtTheDistanceAndCirclesTheirCentre) {
+    for (bool reverse : {false, true}) {  // a rectangle grows whichever way it was drawn
+        Sketch s;
+        const auto sides = addPolygon(s, reverse ? reversed(rect(0, 0, 10, 6)) : rect(0, 0, 10, 6));
+        ASSERT_TRUE(s.offsetEntity(sides[1], 1));
+        ASSERT_EQ(s.lines.size(), 8u);
+        Loop grown;
+        for (size_t i = 5; i < s.points.size(); ++i)
+            grown.push_back(s.points[i].p);
+        EXPECT_NEAR(std::abs(polyArea(grown)), 12 * 8, 1e-9);
+        for (V2 p : grown)  // on the outline of [-1, 11] × [-1, 7]
+            EXPECT_NEAR(std::max(std::abs(p.x - 5) - 6, std::abs(p.y - 3) - 4), 0, 1e-9);
+    }
+    Sketch s;  // an open L, offset to the left of travel: inside, with a mitred corner
+    const Id b = s.addPoint({10, 0}), first = s.addLine(s.addPoint({0, 0}), b);
+    s.addLine(b, s.addPoint({10, 10}));
+    ASSERT_TRUE(s.offsetEntity(first, 1));
+    ASSERT_TRUE(s.points.size() == 7u && s.constraints.empty());
+    EXPECT_TRUE(near(s.points[4].p, {0, 1}, 1e-12) && near(s.points[5].p, {9, 1}, 1e-12) &&
+                near(s.points[6].p, {9, 10}, 1e-12));
+    const Id c = addCircle(s, {3, 3}, 5);
+    ASSERT_TRUE(s.offsetEntity(c, -4));
+    EXPECT_EQ(s.circles.back(), (SCircle{s.nextId - 1, s.circle(c)->c, 1, false}));
+}
+
+TEST(Offset, RefusesDistancesThatMakeTheCopyVanishOrTurnInsideOut) {
+    Sketch s;
+    const auto sides = addPolygon(s, rect(0, 0, 10, 6));
+    const Id b = s.addPoint({22, 0}), leg = s.addLine(s.addPoint({20, 0}), b);
+    s.addLine(b, s.addPoint({22, 10}));
+    const Id c = addCircle(s, {3, 3}, 5), arc = addArc(s, {20, 0}, {22, 0}, {20, 2});
+    EXPECT_FALSE(s.offsetEntity(sides[0], -3));  // the 6 mm side would vanish
+    EXPECT_FALSE(s.offsetEntity(sides[0], -4));  // ... or turn round
+    EXPECT_FALSE(s.offsetEntity(leg, 3));        // the 2 mm leg would run backwards
+    EXPECT_FALSE(s.offsetEntity(sides[0], 0) || s.offsetEntity(sides[0], 1e-12));
+    EXPECT_FALSE(s.offsetEntity(c, -5) || s.offsetEntity(arc, -2) || s.offsetEntity(b, 1));
+    EXPECT_TRUE(s.offsetEntity(sides[0], -2.9));
+}
+
+TEST(Copy, CopiesAndMirrorImagesShareCoincidentPoints) {
+    Sketch s;
+    const Id p = s.addPoint({1, 1});
+    EXPECT_TRUE(s.pointAt({1 + 5e-7, 1}) == p && s.pointAt({0, 0}) == 0);
+    // The lines of a corner mirrored one after the other share the mirrored corner.
+    const Id l1 = s.addLine(s.addPoint({1, 3}), p), l2 = s.addLine(p, s.addPoint({3, 1}));
+    const Id axis = s.addLine(0, s.addPoint({0, 5}));  // the y axis, through the origin
+    ASSERT_TRUE(s.mirrorEntity(l1, axis) && s.mirrorEntity(l2, axis));
+    EXPECT_TRUE(s.lines[3].b == s.lines[4].a && near(s.pos(s.lines[3].b), {-1, 1}));
+    // A mirrored arc still runs counter-clockwise: the image of its end is its start.
+    const Id arc = addArc(s, {10, 10}, {11, 10}, {10, 11});
+    ASSERT_TRUE(s.mirrorEntity(arc, addSegment(s, {15, 0}, {15, 20})));
+    const SArc m = s.arcs.back();
+    EXPECT_TRUE(near(s.pos(m.c), {20, 10}) && near(s.pos(m.s), {20, 11}) &&
+                near(s.pos(m.e), {19, 10}));
+    EXPECT_NEAR(s.curve(m.id)->sweep, pi / 2, 1e-12);
+    const Id dot = addSegment(s, {3, 3}, {3, 3 + 1e-7});
+    const Sketch before = s;
+    EXPECT_FALSE(s.mirrorEntity(l1, l1) || s.mirrorEntity(l1, arc) || s.mirrorEntity(p, l1));
+    // A copied line whose ends meet leaves nothing behind, not even the point it found or made.
+    EXPECT_FALSE(s.copyEntity(dot, false, [](V2 q) { return q + V2{10, 0}; }));
+    EXPECT_TRUE(s == before);
+    // Copies of connected curves stay connected.
+    const auto sides = addPolygon(s, rect(0, 0, 2, 1));
+    const auto copies = s.copyEntities(sides, false, [](V2 q) { return q + V2{0, 5}; });
+    ASSERT_EQ(copies.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(s.line(copies[i])->b, s.line(copies[(i + 1) % 4])->a);
+}
+
+TEST(Pattern, CircularAndRectangularCopies) {
+    Sketch s;
+    const Id c = addCircle(s, {10, 0}, 1);
+    ASSERT_TRUE(s.circularPattern(c, 0, 4));
+    ASSERT_EQ(s.circles.size(), 4u);
+    EXPECT_TRUE(near(s.pos(s.circles[1].c), {0, 10}) && near(s.pos(s.circles[2].c), {-10, 0}) &&
+                near(s.pos(s.circles[3].c), {0, -10}));
+    const Id l = addSegment(s, {0, 1}, {1, 1});
+    ASSERT_TRUE(s.rectPattern(l, 3, 5, 1, 0));
+    ASSERT_EQ(s.lines.size(), 3u);
+    EXPECT_TRUE(near(s.pos(s.lines[1].a), {5, 1}) && near(s.pos(s.lines[2].a), {10, 1}));
+}
+
+// Patterns are all or nothing, of at most maxPatternInstances instances, so that a huge count
+// can neither freeze the editor nor flood the sketch.
+TEST(Pattern, RefusesHugeNegativeAndDegenerateGridsButMakesTheLargestAllowedInFull) {
+    Sketch s;
+    const Id l = addSegment(s, {0, 1}, {1, 1});
+    for (int n : {1, -4, 1000000})
+        EXPECT_FALSE(s.circularPattern(l, 0, n)) << n;
+    EXPECT_FALSE(s.circularPattern(l, 999, 4));           // no such centre
+    EXPECT_FALSE(s.circularPattern(s.lines[0].a, 0, 4));  // a point is not a curve
+    EXPECT_FALSE(s.rectPattern(l, 1000, 2, 1000, 2));
+    EXPECT_FALSE(s.rectPattern(l, 65536, 2, 65536, 2));  // the product overflows an int
+    EXPECT_FALSE(s.rectPattern(l, -2, 2, -3, 2));        // a positive product of no copies
+    EXPECT_FALSE(s.rectPattern(l, 1, 2, 1, 2));
+    EXPECT_FALSE(s.rectPattern(l, 3, 0, 1, 2));    // copies stacked on the original
+    EXPECT_FALSE(s.rectPattern(l, 3, 6e8, 1, 0));  // the last copy would be out of reach
+    const int side = static_cast<int>(std::sqrt(double(Sketch::maxPatternInstances)));
+    ASSERT_EQ(side * side, Sketch::maxPatternInstances);
+    const Id c = addCircle(s, {0, 0}, 0.25);
+    EXPECT_FALSE(s.rectPattern(c, side + 1, 1, side, 1));
+    ASSERT_TRUE(s.rectPattern(c, side, 1, side, 1));
+    EXPECT_EQ(s.circles.size(), size_t(side * side));
+}
+
+TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
+    Sketch s;
+    const auto sides = addPolygon(s, rect(0, 0, 4, 3));
+    s.lines[0].a = s.lines[3].b = 0;  // the rectangle's first corner is the origin
+    s.removeOrphans();
+    const Id touching = s.addLine(0, s.addPoint({-2, -2}));
+    const Id arc = addArc(s, {10, 10}, {11, 10}, {10, 11});
+    s.addLine(s.arc(arc)->s, s.line(sides[1])->b);
+    // Four sides, the bridge and the arc, but not what touches them only at the origin.
+    const auto comp = s.connectedComponent(sides[2]);
+    EXPECT_TRUE(comp.size() == 6u && comp.back() == arc &&
+                !std::count(comp.begin(), comp.end(), touching));
+    EXPECT_TRUE(s.connectedComponent(0).empty());
+
+    const Id l = addSegment(s, {1, 0}, {2, 0}), a = s.lines.back().a, b = s.lines.back().b;
+    const Id other = s.addPoint({5, 5});
+    s.points[*s.pointIndex(a)].fixed = true;
+    s.addConstraint(ck::distance, {b, other}, 3);
+    s.addConstraint(ck::distance, {a, b}, 1);
+    EXPECT_FALSE(s.moveEntities({other, 999}, {1, 1}));
+    ASSERT_TRUE(s.moveEntities({l}, {0, 2}));
+    EXPECT_TRUE(*s.pos(a) == V2(1, 0) && *s.pos(b) == V2(2, 2));
+    ASSERT_EQ(s.constraints.size(), 1u);
+    EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{a, b}));
+}
+
+}  // namespace
+}  // namespace ivo
