@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-
 #include "app/app_fixture.h"
 #include "app/recent_files.h"
 #include "app/session.h"
@@ -17,58 +15,54 @@ namespace {
 using FilesTest = AppFixture;
 using SessionTest = AppFixture;
 
-std::optional<Session> readSession(const QString& path) {
-    const QByteArray b = AppFixture::readBytes(path);
+std::optional<Session> readSession() {
     std::string reason;
-    return decodeSession(std::string_view(b.constData(), static_cast<size_t>(b.size())), reason);
+    return decodeSession(readAll(AppFixture::sessionFile()), reason);
 }
 
-TEST_F(FilesTest, OpeningASampleShowsItsBodiesInTheView) {
-    MainController& c = launch({toQt(example("plaque_percee.q3d"))});
+QStringList setAside() {
+    return QDir(toQt(AppFixture::dataDir())).entryList({"session.json.illisible-*"}, QDir::Files);
+}
+
+TEST_F(FilesTest, OpenedFilesReplaceABlankTabOrSwitchToTheirOwn) {
+    const std::string a = example("plaque_percee.q3d"), b = example("bouton.q3d");
+    MainController& c = launch({a});
     ASSERT_EQ(c.tabs.size(), 1u);  // the blank start tab was replaced
     EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — plaque_percee[*]");
     EXPECT_FALSE(c.dirty);
     EXPECT_FALSE(c.result().bodies.empty());
     ASSERT_FALSE(c.viewport->bodyTris.empty());
     EXPECT_FALSE(c.viewport->bodyTris.begin()->second.empty());
-}
 
-TEST_F(FilesTest, AFileAlreadyOpenOnlySwitchesToItsTab) {
-    const std::string a = example("bouton.q3d"), b = example("equerre.q3d");
-    MainController& c = launch({toQt(a)});
     c.newTab();
     ASSERT_TRUE(c.open(b));  // replaces the new blank tab
     ASSERT_EQ(c.tabs.size(), 2u);
     EXPECT_EQ(c.activeTab, 1u);
-
-    ASSERT_TRUE(c.open(tmp.path() + "/./sub/../bouton.q3d"));
+    ASSERT_TRUE(c.open(tmp.path() + "/./sub/../plaque_percee.q3d"));
     EXPECT_EQ(c.tabs.size(), 2u);
     EXPECT_EQ(c.activeTab, 0u);
     EXPECT_EQ(c.fileURL, a);
-    // The active tab's own file: nothing to do, and success.
-    ASSERT_TRUE(c.open(a));
+    ASSERT_TRUE(c.open(a));  // the active tab's own file: nothing to do, and success
     EXPECT_EQ(c.tabs.size(), 2u);
     EXPECT_TRUE(dialogs->alerts.empty());
-}
 
-TEST_F(FilesTest, AModifiedTabIsNotReplacedByAnOpenedFile) {
-    MainController& c = launch();
+    // A modified tab is not replaced.
+    c.newTab();
     c.startSketch(SketchPlane::xy());
-    ASSERT_TRUE(c.open(example("bouton.q3d")));
-    ASSERT_EQ(c.tabs.size(), 2u);
-    EXPECT_EQ(c.tabs[0].doc.features.size(), 1u);
-    EXPECT_TRUE(c.tabs[0].dirty);
-    EXPECT_EQ(recentFiles().value(0), toQt(tmp.file("bouton.q3d")));
+    ASSERT_TRUE(c.open(example("equerre.q3d")));
+    ASSERT_EQ(c.tabs.size(), 4u);
+    EXPECT_EQ(c.tabs[2].doc.features.size(), 1u);
+    EXPECT_TRUE(c.tabs[2].dirty);
+    EXPECT_EQ(recentFiles().value(0), toQt(tmp.file("equerre.q3d")));
 }
 
 TEST_F(FilesTest, UnreadableOrMalformedFilesAreRefusedAndChangeNothing) {
     MainController& c = launch();
     c.startSketch(SketchPlane::xy());
     const Doc before = c.doc();
-    writeBytes(toQt(tmp.file("faux.q3d")), "{\"version\": 1, \"features\": 3}");
-    writeBytes(toQt(tmp.file("vide.q3d")), "");
-    const std::string paths[] = {tmp.file("absent.q3d"), tmp.file("faux.q3d"), tmp.file("vide.q3d"),
-                                 tmp.path()};
+    const std::string paths[] = {tmp.file("absent.q3d"),
+                                 tmp.write("faux.q3d", "{\"version\": 1, \"features\": 3}"),
+                                 tmp.write("vide.q3d", ""), tmp.path()};
     for (const std::string& p : paths) {
         EXPECT_FALSE(c.open(p)) << p;
         ASSERT_FALSE(dialogs->alerts.empty());
@@ -93,10 +87,8 @@ TEST_F(FilesTest, SaveAsWritesTheModelAndClearsTheUnsavedMark) {
     EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — nouveau[*]");
     EXPECT_FALSE(c.window->isWindowModified());
     EXPECT_EQ(c.undoStack.size(), 1u);  // saving keeps the history
-    const QByteArray written = readBytes(toQt(path));
     std::string reason;
-    const auto back = decodeDoc(
-        std::string_view(written.constData(), static_cast<size_t>(written.size())), reason);
+    const auto back = decodeDoc(readAll(path), reason);
     ASSERT_TRUE(back) << reason;
     EXPECT_EQ(*back, c.doc());
 
@@ -109,50 +101,43 @@ TEST_F(FilesTest, SaveAsWritesTheModelAndClearsTheUnsavedMark) {
 TEST_F(FilesTest, ASaveThatCannotBeWrittenAlertsAndKeepsTheTabUnsaved) {
     MainController& c = launch();
     c.startSketch(SketchPlane::xy());
-    // A regular file where a folder should be: refused even for the superuser.
-    writeBytes(toQt(tmp.file("fichier")), "x");
-    EXPECT_FALSE(c.write(tmp.file("fichier") + "/modele.q3d"));
-    ASSERT_EQ(dialogs->alerts.size(), 1u);
-    EXPECT_EQ(dialogs->alerts[0].message, "Enregistrement impossible");
-    EXPECT_FALSE(dialogs->alerts[0].informative.isEmpty());
-    EXPECT_TRUE(c.dirty);
-    EXPECT_FALSE(c.fileURL);
-    EXPECT_EQ(c.tabTitle(0), "Sans titre \u2022");
-}
-
-TEST_F(FilesTest, ASaveIntoAReadOnlyFolderAlertsAndKeepsTheTabUnsaved) {
-    if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into read-only folders";
-    MainController& c = launch();
-    c.startSketch(SketchPlane::xy());
-    const std::string dir = tmp.file("lecture-seule");
-    ::mkdir(dir.c_str(), 0555);
-    dialogs->saveAnswers = {toQt(dir + "/modele.q3d")};
-    EXPECT_FALSE(c.saveDocument());
-    ASSERT_EQ(dialogs->alerts.size(), 1u);
-    EXPECT_EQ(dialogs->alerts[0].message, "Enregistrement impossible");
-    EXPECT_FALSE(dialogs->alerts[0].informative.isEmpty());
-    EXPECT_TRUE(c.dirty);
-    EXPECT_FALSE(QFile::exists(toQt(dir + "/modele.q3d")));
+    const std::string readOnly = tmp.file("lecture-seule");
+    ::mkdir(readOnly.c_str(), 0555);
+    // A regular file where a folder should be is refused even for the superuser; a read-only
+    // folder is not.
+    std::vector<std::string> targets{tmp.write("fichier", "x") + "/modele.q3d"};
+    if (::geteuid() != 0) targets.push_back(readOnly + "/modele.q3d");
+    for (const std::string& target : targets) {
+        dialogs->alerts.clear();
+        dialogs->saveAnswers = {toQt(target)};
+        EXPECT_FALSE(c.saveDocument()) << target;
+        ASSERT_EQ(dialogs->alerts.size(), 1u);
+        EXPECT_EQ(dialogs->alerts[0].message, "Enregistrement impossible");
+        EXPECT_FALSE(dialogs->alerts[0].informative.isEmpty());
+        EXPECT_TRUE(c.dirty);
+        EXPECT_FALSE(c.fileURL);
+        EXPECT_EQ(c.tabTitle(0), "Sans titre \u2022");
+        EXPECT_FALSE(std::filesystem::exists(target));
+    }
 }
 
 TEST_F(SessionTest, AChangeIsWrittenWithinAboutASecondAndRestoredAtTheNextStart) {
-    MainController& c = launch({toQt(example("bouton.q3d"))});
+    MainController& c = launch({example("bouton.q3d")});
     c.newTab();
     c.startSketch(SketchPlane::xz());
     // No tab switch, save or quit writes it: only the delayed autosave.
     ASSERT_TRUE(QTest::qWaitFor(
         [] {
-            const auto s = readSession(sessionFile());
+            const auto s = readSession();
             return s && s->tabs.size() == 2 && s->tabs[1].dirty;
         },
         5000));
-    const auto s = readSession(sessionFile());
+    const auto s = readSession();
     EXPECT_EQ(s->active, 1);
     EXPECT_EQ(s->tabs[0].file, tmp.file("bouton.q3d"));
     EXPECT_EQ(s->tabs[1].doc.features.at(0).name, "Esquisse1");
 
-    // A killed process never ran its quit code: start again without it.
-    delegate.reset();
+    quit(false);  // a killed process never runs its quit code
     MainController& again = launch();
     ASSERT_EQ(again.tabs.size(), 2u);
     EXPECT_EQ(again.activeTab, 1u);
@@ -165,77 +150,60 @@ TEST_F(SessionTest, AChangeIsWrittenWithinAboutASecondAndRestoredAtTheNextStart)
 }
 
 TEST_F(SessionTest, QuittingWritesEveryTabAndFilesGivenAtLaunchOpenAfterIt) {
-    MainController& c = launch();
-    c.startSketch(SketchPlane::xy());
+    launch().startSketch(SketchPlane::xy());
     quit();
-    MainController& again = launch({toQt(example("equerre.q3d"))});
+    MainController& again = launch({example("equerre.q3d")});
     ASSERT_EQ(again.tabs.size(), 2u);  // the restored unsaved tab is not blank
     EXPECT_EQ(again.activeTab, 1u);
     EXPECT_EQ(again.fileURL, tmp.file("equerre.q3d"));
     EXPECT_EQ(again.tabs[0].doc.features.size(), 1u);
-    // A restored unsaved tab still asks before closing.
-    again.closeTab(0);
+    again.closeTab(0);  // a restored unsaved tab still asks before closing
     EXPECT_EQ(dialogs->questions.size(), 1u);
 }
 
-TEST_F(SessionTest, AnActiveIndexOutOfRangeSelectsTheNearestTab) {
+TEST_F(SessionTest, OldFormsAndActiveIndicesOutOfRangeAreRestored) {
     Doc one;
     one.features.emplace_back(one.newId(), fk::sketch, "Seule");
     for (const auto& [active, expected] : {std::pair{7, 1u}, std::pair{-2, 0u}}) {
-        writeBytes(sessionFile(),
-                   QByteArray::fromStdString(encodeSession(
-                       {{{Doc(), std::nullopt, false}, {one, std::nullopt, true}}, active})));
+        writeSession(
+            encodeSession({{{Doc(), std::nullopt, false}, {one, std::nullopt, true}}, active}));
         MainController& c = launch();
         EXPECT_EQ(c.tabs.size(), 2u);
-        EXPECT_EQ(c.activeTab, expected);
-        EXPECT_EQ(c.doc().features.size(), expected);
-        delegate.reset();
+        EXPECT_EQ(c.activeTab, expected) << active;
+        EXPECT_EQ(c.doc().features.size(), expected) << active;
+        quit(false);
     }
-}
-
-TEST_F(SessionTest, TheOldSingleDocumentFormRestoresOneTab) {
-    Doc d;
-    d.features.emplace_back(d.newId(), fk::sketch, "Ancienne");
-    writeBytes(sessionFile(), QByteArray::fromStdString("{\"doc\":" + encodeDoc(d, false) +
-                                                        ",\"file\":\"/nulle/part.q3d\","
-                                                        "\"dirty\":true}"));
+    // The old single-document form gives one tab.
+    writeSession("{\"doc\":" + encodeDoc(one, false) +
+                 ",\"file\":\"/nulle/part.q3d\",\"dirty\":true}");
     MainController& c = launch();
     ASSERT_EQ(c.tabs.size(), 1u);
-    EXPECT_EQ(c.doc().features.at(0).name, "Ancienne");
+    EXPECT_EQ(c.doc().features.at(0).name, "Seule");
     EXPECT_EQ(c.fileURL, "/nulle/part.q3d");
     EXPECT_TRUE(c.dirty);
 }
 
 TEST_F(SessionTest, ACorruptSessionIsMovedAsideAndAStartBeginsBlank) {
-    const QByteArray corrupt = "{\"tabs\":[{\"doc\":{\"version\":1,\"featu";
-    writeBytes(sessionFile(), corrupt);
+    const std::string corrupt = "{\"tabs\":[{\"doc\":{\"version\":1,\"featu";
+    writeSession(corrupt);
     MainController& c = launch();
     EXPECT_EQ(c.tabs.size(), 1u);
     EXPECT_TRUE(c.currentIsBlank());
     EXPECT_TRUE(dialogs->alerts.empty());  // no message
-
-    const QStringList aside = QDir(dataDir()).entryList({"session.json.illisible-*"}, QDir::Files);
+    const QStringList aside = setAside();
     ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(readBytes(dataDir() + "/" + aside[0]), corrupt);
+    const std::string kept = dataDir() + "/" + fromQt(aside[0]);
+    EXPECT_EQ(readAll(kept), corrupt);
     // The next autosave writes a new session beside the kept copy.
     c.autosaveNow();
-    EXPECT_TRUE(readSession(sessionFile()));
-    EXPECT_EQ(readBytes(dataDir() + "/" + aside[0]), corrupt);
+    EXPECT_TRUE(readSession());
+    EXPECT_EQ(readAll(kept), corrupt);
 
     // A second corrupt session does not replace the first kept copy.
-    delegate.reset();
-    writeBytes(sessionFile(), "[]");
+    quit(false);
+    writeSession("[]");
     launch();
-    EXPECT_EQ(QDir(dataDir()).entryList({"session.json.illisible-*"}, QDir::Files).size(), 2);
-}
-
-TEST_F(SessionTest, NoSessionFileKeepsTheBlankTabAndWritesNothing) {
-    MainController& c = launch();
-    EXPECT_TRUE(c.currentIsBlank());
-    EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — Sans titre[*]");
-    EXPECT_EQ(c.statusText(),
-              "Bienvenue ! Cliquez sur « Esquisse » pour commencer, puis choisissez un plan.");
-    EXPECT_TRUE(QDir(dataDir()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(setAside().size(), 2);
 }
 
 }  // namespace

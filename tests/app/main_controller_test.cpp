@@ -16,61 +16,58 @@ namespace {
 
 using MainControllerTest = AppFixture;
 
-// Clicks the view where the model point q is seen.
-bool clickAt(Viewport* vp, V3 q) {
-    const std::optional<ViewPoint> p = vp->project(q);
-    if (!p) return false;
-    const QPoint at(static_cast<int>(std::lround(p->x)),
-                    static_cast<int>(std::lround(vp->height() - p->y)));
-    QTest::mouseMove(vp, at);
-    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at);
-    return true;
-}
-
 bool sendKey(MainController& c, int key, Qt::KeyboardModifiers mods = {}, QString text = {}) {
     QKeyEvent e(QEvent::KeyPress, key, mods, text);
     return c.handleKey(&e);
 }
 
 TEST_F(MainControllerTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
-    MainController& c = launch();
-    struct Case {
-        V3 at;
-        SketchPlane plane;
-    };
+    MainController& c = launch();  // without a session: a blank tab, and nothing written
+    EXPECT_TRUE(c.currentIsBlank());
+    EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — Sans titre[*]");
+    EXPECT_EQ(c.statusText(),
+              "Bienvenue ! Cliquez sur « Esquisse » pour commencer, puis choisissez un plan.");
+    EXPECT_TRUE(QDir(toQt(dataDir())).entryList(QDir::Files).isEmpty());
+
     // A point inside each 70 × 70 square, away from the other two.
-    const Case cases[] = {{{25, 25, 0}, SketchPlane::xy()},
-                          {{25, 0.05, 25}, SketchPlane::xz()},
-                          {{0, 25, 25}, SketchPlane::yz()}};
+    const std::pair<V3, SketchPlane> cases[] = {{{25, 25, 0}, SketchPlane::xy()},
+                                                {{25, 0.05, 25}, SketchPlane::xz()},
+                                                {{0, 25, 25}, SketchPlane::yz()}};
     int n = 0;
-    for (const Case& k : cases) {
+    for (const auto& [at, plane] : cases) {
         c.viewport->setView("iso");  // entering a sketch turned the view onto its plane
         c.beginChoosePlane();
         ASSERT_EQ(c.mode(), Mode::choosePlane);
-        ASSERT_TRUE(clickAt(c.viewport, k.at));
-        ASSERT_EQ(c.mode(), Mode::sketch) << k.plane.name;
+        const ViewPoint p = *c.viewport->project(at);
+        const QPoint q(qRound(p.x), qRound(c.viewport->height() - p.y));
+        QTest::mouseMove(c.viewport, q);
+        QTest::mouseClick(c.viewport, Qt::LeftButton, Qt::NoModifier, q);
+        ASSERT_EQ(c.mode(), Mode::sketch) << plane.name;
         const Feature& f = c.doc().features.at(*c.editSketch());
         EXPECT_EQ(f.name, "Esquisse" + std::to_string(++n));
-        EXPECT_EQ(f.sketch->plane, k.plane);
+        EXPECT_EQ(f.sketch->plane, plane);
         c.finishSketch();
         EXPECT_EQ(c.mode(), Mode::model);
     }
     EXPECT_EQ(c.undoStack.size(), 3u);
-}
 
-TEST_F(MainControllerTest, EscapeWhileChoosingAPlaneReturnsToTheModel) {
-    MainController& c = launch();
+    // The view's menu offers a new sketch; while choosing, it cancels, and so does Escape.
+    std::unique_ptr<QMenu> menu(c.contextMenu({5, 5}));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->actions().at(0)->text(), "Nouvelle esquisse");
+    menu->actions().at(0)->trigger();
+    EXPECT_EQ(c.mode(), Mode::choosePlane);
+    menu.reset(c.contextMenu({5, 5}));
+    menu->actions().at(0)->trigger();
+    EXPECT_EQ(c.mode(), Mode::model);
     c.beginChoosePlane();
     EXPECT_FALSE(sendKey(c, Qt::Key_A, {}, "a"));
     EXPECT_TRUE(sendKey(c, Qt::Key_Escape));
     EXPECT_EQ(c.mode(), Mode::model);
     EXPECT_TRUE(c.statusText().isEmpty());
-    EXPECT_TRUE(c.doc().features.empty());
-    EXPECT_TRUE(c.undoStack.empty());
-}
-
-TEST_F(MainControllerTest, KeysWithCtrlAreLeftToTheMenus) {
-    MainController& c = launch();
+    EXPECT_EQ(c.doc().features.size(), 3u);
+    EXPECT_EQ(c.undoStack.size(), 3u);
+    // Keys with Ctrl are left to the menus.
     EXPECT_FALSE(sendKey(c, Qt::Key_E, Qt::ControlModifier, "\x05"));
     EXPECT_TRUE(sendKey(c, Qt::Key_E, {}, "E"));
     EXPECT_EQ(c.statusText(), "Bientôt disponible.");
@@ -78,31 +75,21 @@ TEST_F(MainControllerTest, KeysWithCtrlAreLeftToTheMenus) {
     EXPECT_TRUE(c.statusText().isEmpty());
 }
 
-TEST_F(MainControllerTest, SketchNamesCountSketchesAndMarkFaces) {
-    MainController& c = launch();
-    c.startSketch(SketchPlane::xy());
-    c.startSketch(SketchPlane::yz());  // finishes the first one
-    c.startSketch(SketchPlane::face({0, 1, 0}, {0, 10, 0}));
-    ASSERT_EQ(c.doc().features.size(), 3u);
-    EXPECT_EQ(c.doc().features[0].name, "Esquisse1");
-    EXPECT_EQ(c.doc().features[1].name, "Esquisse2");
-    EXPECT_EQ(c.doc().features[2].name, "Esquisse3 (face)");
-    EXPECT_EQ(c.editSketch(), 2u);
-    EXPECT_EQ(c.doc().marker, 3);
-}
-
-TEST_F(MainControllerTest, ASketchStartedBeforeTheMarkerGoesAtTheMarker) {
+TEST_F(MainControllerTest, SketchesAreNamedByTheirCountAndGoAtTheMarker) {
     Doc d;
     for (int i = 0; i < 3; ++i)
         d.features.emplace_back(d.newId(), fk::sketch, "S" + std::to_string(i));
     d.marker = 1;
-    writeBytes(toQt(tmp.file("m.q3d")), QByteArray::fromStdString(encodeDoc(d, true)));
-    MainController& c = launch({toQt(tmp.file("m.q3d"))});
+    MainController& c = launch({tmp.write("m.q3d", encodeDoc(d, true))});
     c.startSketch(SketchPlane::xz());
-    ASSERT_EQ(c.doc().features.size(), 4u);
-    EXPECT_EQ(c.doc().features[1].name, "Esquisse4");
     EXPECT_EQ(c.doc().marker, 2);
     EXPECT_EQ(c.editSketch(), 1u);
+    c.startSketch(SketchPlane::face({0, 1, 0}, {0, 10, 0}));  // finishes the first one
+    ASSERT_EQ(c.doc().features.size(), 5u);
+    EXPECT_EQ(c.doc().features[1].name, "Esquisse4");
+    EXPECT_EQ(c.doc().features[2].name, "Esquisse5 (face)");
+    EXPECT_EQ(c.doc().marker, 3);
+    EXPECT_EQ(c.editSketch(), 2u);
 }
 
 TEST_F(MainControllerTest, UndoAndRedoAcrossASketchStart) {
@@ -155,7 +142,7 @@ TEST_F(MainControllerTest, TheTwoHundredFirstUndoStepDropsTheOldest) {
     EXPECT_EQ(dialogs->beeps, 1);
 }
 
-TEST_F(MainControllerTest, TabsKeepTheirOwnDocumentHistoryAndCamera) {
+TEST_F(MainControllerTest, TabsKeepTheirOwnDocumentHistoryAndCameraAndSwitchOnClick) {
     MainController& c = launch();
     c.startSketch(SketchPlane::xy());
     c.viewport->dist = 123;
@@ -167,20 +154,6 @@ TEST_F(MainControllerTest, TabsKeepTheirOwnDocumentHistoryAndCamera) {
     EXPECT_EQ(c.mode(), Mode::model);           // the sketch was finished before leaving
     EXPECT_TRUE(c.window->isWindowModified());  // the other tab is unsaved
 
-    c.previousTab();
-    EXPECT_EQ(c.activeTab, 0u);
-    EXPECT_EQ(c.doc().features.size(), 1u);
-    EXPECT_EQ(c.undoStack.size(), 1u);
-    EXPECT_EQ(c.viewport->dist, 123);
-    c.nextTab();
-    c.nextTab();
-    EXPECT_EQ(c.activeTab, 0u);
-}
-
-TEST_F(MainControllerTest, TheTabBarShowsTitlesAndSwitchesOnClick) {
-    MainController& c = launch();
-    c.startSketch(SketchPlane::xy());
-    c.newTab();
     QApplication::processEvents();
     ASSERT_EQ(c.docTabViews.size(), 3u);  // two tabs and "+"
     auto* first = c.docTabViews[0]->findChild<QPushButton*>("tabTitle");
@@ -189,21 +162,26 @@ TEST_F(MainControllerTest, TheTabBarShowsTitlesAndSwitchesOnClick) {
     EXPECT_EQ(first->toolTip(), "Modèle non enregistré");
     QTest::mouseClick(first, Qt::LeftButton);
     EXPECT_EQ(c.activeTab, 0u);
+    EXPECT_EQ(c.doc().features.size(), 1u);
+    EXPECT_EQ(c.undoStack.size(), 1u);
+    EXPECT_EQ(c.viewport->dist, 123);
+    c.previousTab();
+    EXPECT_EQ(c.activeTab, 1u);
+    c.nextTab();
+    EXPECT_EQ(c.activeTab, 0u);
 
     QApplication::processEvents();
     auto* plus = qobject_cast<QToolButton*>(c.docTabViews.back());
     ASSERT_TRUE(plus);
     QTest::mouseClick(plus, Qt::LeftButton);
     EXPECT_EQ(c.tabs.size(), 3u);
-
-    // Many tabs: none narrower than 110 points.
     for (int i = 0; i < 12; ++i)
         c.newTab();
     QApplication::processEvents();
-    EXPECT_EQ(c.docTabViews[0]->width(), 110 - 4);
+    EXPECT_EQ(c.docTabViews[0]->width(), 110 - 4);  // many tabs: none narrower than 110 points
 }
 
-TEST_F(MainControllerTest, ClosingAsksAboutUnsavedChangesAndCancelKeepsTheTab) {
+TEST_F(MainControllerTest, ClosingAsksAboutUnsavedChangesAndStopsAtTheFirstCancel) {
     MainController& c = launch();
     c.startSketch(SketchPlane::xy());
     EXPECT_FALSE(c.closeTab(0));  // the script answers "Annuler"
@@ -213,15 +191,11 @@ TEST_F(MainControllerTest, ClosingAsksAboutUnsavedChangesAndCancelKeepsTheTab) {
               "Sinon, les modifications de ce modèle seront perdues.");
     EXPECT_EQ(dialogs->questions[0].details, "Enregistrer|Ne pas enregistrer|Annuler");
     EXPECT_EQ(c.doc().features.size(), 1u);
-
     dialogs->answers = {1};  // "Ne pas enregistrer": the last tab becomes a blank one
     EXPECT_TRUE(c.closeTab(0));
     EXPECT_EQ(c.tabs.size(), 1u);
     EXPECT_TRUE(c.currentIsBlank());
-}
 
-TEST_F(MainControllerTest, CloseOthersStopsAtTheFirstCancelAndShowsTheKeptTab) {
-    MainController& c = launch();
     c.newTab();  // 1: clean
     c.newTab();  // 2: kept
     c.newTab();  // 3: unsaved, cancelled
@@ -231,15 +205,14 @@ TEST_F(MainControllerTest, CloseOthersStopsAtTheFirstCancelAndShowsTheKeptTab) {
     c.closeOthers(2);
     ASSERT_EQ(c.tabs.size(), 3u);  // 0 and 1 closed, 3 refused, 4 left alone
     EXPECT_EQ(c.tabs[c.activeTab].uid, kept);
-    EXPECT_EQ(dialogs->questions.size(), 1u);
+    EXPECT_EQ(dialogs->questions.size(), 3u);
 }
 
 TEST_F(MainControllerTest, LayoutPlacesEveryRegion) {
     MainController& c = launch();
     QApplication::processEvents();
     const int W = c.root->width(), H = c.root->height();
-    EXPECT_EQ(W, 1280);
-    EXPECT_EQ(H, 800);  // the content, under the menu bar
+    EXPECT_EQ(QSize(W, H), QSize(1280, 800));  // the content, under the menu bar
     EXPECT_EQ(c.docTabBar->geometry(), QRect(0, 0, W, 34));
     EXPECT_EQ(c.toolbarBox->geometry(), QRect(0, 34, W, 100));
     EXPECT_EQ(c.browserScroll->geometry(), QRect(0, 134, 230, H - 190));
@@ -247,18 +220,6 @@ TEST_F(MainControllerTest, LayoutPlacesEveryRegion) {
     EXPECT_EQ(c.timelineBox->geometry(), QRect(0, H - 56, W, 56));
     EXPECT_EQ(c.statusLabel->geometry(), QRect(242, H - 80, W - 254, 18));
     EXPECT_EQ(c.root->minimumSize(), QSize(900, 560));
-}
-
-TEST_F(MainControllerTest, ViewMenuOfferedInTheEmptyViewAndCancelWhileChoosing) {
-    MainController& c = launch();
-    std::unique_ptr<QMenu> m(c.contextMenu({5, 5}));
-    ASSERT_TRUE(m);
-    EXPECT_EQ(m->actions().at(0)->text(), "Nouvelle esquisse");
-    m->actions().at(0)->trigger();
-    EXPECT_EQ(c.mode(), Mode::choosePlane);
-    std::unique_ptr<QMenu> cancel(c.contextMenu({5, 5}));
-    cancel->actions().at(0)->trigger();
-    EXPECT_EQ(c.mode(), Mode::model);
 }
 
 TEST_F(MainControllerTest, SelectionFilterAndMagnetArePreferences) {

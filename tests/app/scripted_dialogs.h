@@ -16,50 +16,42 @@ namespace ivo::testing {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        QString message, informative, details;
+        QString message, informative, details;  // a question's details are its buttons, "|"-joined
     };
-    std::vector<Shown> alerts, informs;
-    std::vector<Shown> questions;  // informative holds the buttons, joined by "|"
+    std::vector<Shown> alerts, questions;
     int beeps = 0;
-
-    // Answers, used in order; a question without a scripted answer gets the last button
-    // (cancel), a file chooser without one is cancelled.
+    // Answers, used in order: a question without one gets the last button (cancel), a save
+    // dialog without one (or with an empty path) is cancelled.
     std::deque<int> answers;
-    std::deque<QStringList> openAnswers;
-    std::deque<QString> saveAnswers;  // an empty path cancels
+    std::deque<QString> saveAnswers;
     std::vector<QString> proposedNames;
 
     void alert(const QString& message, const QString& informative,
                const QString& details) override {
         alerts.push_back({message, informative, details});
     }
-    void inform(const QString& title, const QString& text) override {
-        informs.push_back({title, text, {}});
-    }
+    void inform(const QString&, const QString&) override {}
     int ask(const QString& message, const QString& informative,
             const QStringList& buttons) override {
         questions.push_back({message, informative, buttons.join("|")});
-        if (answers.empty()) return static_cast<int>(buttons.size()) - 1;
-        const int a = answers.front();
-        answers.pop_front();
-        return a;
+        return answers.empty() ? static_cast<int>(buttons.size()) - 1 : next(answers);
     }
-    QStringList openFiles(const QString&, const QString&) override {
-        if (openAnswers.empty()) return {};
-        QStringList a = openAnswers.front();
-        openAnswers.pop_front();
-        return a;
-    }
+    QStringList openFiles(const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString& proposed, const QString&,
                                     const QString&) override {
         proposedNames.push_back(proposed);
-        if (saveAnswers.empty()) return std::nullopt;
-        const QString a = saveAnswers.front();
-        saveAnswers.pop_front();
-        if (a.isEmpty()) return std::nullopt;
-        return a;
+        const QString path = saveAnswers.empty() ? QString() : next(saveAnswers);
+        return path.isEmpty() ? std::nullopt : std::optional(path);
     }
     void beep() override { ++beeps; }
+
+private:
+    template <class T>
+    static T next(std::deque<T>& script) {
+        T a = script.front();
+        script.pop_front();
+        return a;
+    }
 };
 
 }  // namespace ivo::testing

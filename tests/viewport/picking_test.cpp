@@ -1,3 +1,4 @@
+// What lies under the pointer: ray–triangle hits, origin planes, faces and plane points.
 #include "viewport/picking.h"
 
 #include <gtest/gtest.h>
@@ -27,86 +28,60 @@ TEST(RayTriangle, HitsEitherSideAndMissesOtherwise) {
     EXPECT_FALSE(rayTriangle({0, 0, 1}, {0, 0, -1}, a, a, c));     // degenerate
 }
 
-TEST(Picking, HitsAreSortedByDistanceFromTheCamera) {
+TEST(Picking, HitsNearestFirstAndHiddenBodiesAreSeenThrough) {
     std::map<Id, std::vector<Tri>> bodies{{3, squareZ(0, 0, 10, 10, 0)},
                                           {7, squareZ(0, 0, 10, 10, 20)}};
     const PickScene scene{&bodies, nullptr, false};
-    const V3 cam{5, 5, 100};
-    const auto hits = allHits(scene, {2, 5, 90}, {0, 0, -1}, cam);
+    const auto hits = allHits(scene, {2, 5, 90}, {0, 0, -1}, {5, 5, 100});
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[0].body, 7);
     EXPECT_NEAR(hits[0].pos.z, 20, 1e-12);
+    EXPECT_EQ(hits[0].tri, 1u);  // (2, 5) lies in the second triangle of the square
     EXPECT_EQ(hits[1].body, 3);
     EXPECT_LT(hits[0].distance, hits[1].distance);
-    EXPECT_EQ(hits[0].tri, 1u);  // (2, 5) lies in the second triangle of the square
-}
 
-TEST(Picking, HiddenBodiesAreSeenThrough) {
-    std::map<Id, std::vector<Tri>> bodies{{3, squareZ(0, 0, 10, 10, 0)},
-                                          {7, squareZ(0, 0, 10, 10, 20)}};
     const std::vector<Id> hidden{7};
-    const PickScene scene{&bodies, &hidden, false};
-    const auto hits = allHits(scene, {5, 1, 90}, {0, 0, -1}, {5, 1, 100});
-    const auto picked = interpretHits(scene, hits);
+    const PickScene seeThrough{&bodies, &hidden, false};
+    const auto picked =
+        interpretHits(seeThrough, allHits(seeThrough, {5, 1, 90}, {0, 0, -1}, {5, 1, 100}));
     ASSERT_TRUE(picked && picked->face);
     EXPECT_EQ(picked->face->id, 3);
-    EXPECT_EQ(bodies.count(7), 1u);  // its triangles stay known
 }
 
 TEST(Picking, PlanesAreHitOnlyWhenShownAndDoNotHideCloserBodies) {
     // A body in front of plane XY (seen from +Z) and one behind it.
     std::map<Id, std::vector<Tri>> front{{1, squareZ(10, 10, 20, 20, 5)}};
     std::map<Id, std::vector<Tri>> behind{{1, squareZ(10, 10, 20, 20, -5)}};
-    const V3 cam{15, 15, 200};
-    const V3 o{15, 15, 199}, d{0, 0, -1};
+    const V3 cam{15, 15, 200}, o{15, 15, 199}, d{0, 0, -1};
+    auto pick = [&](const PickScene& s) { return interpretHits(s, allHits(s, o, d, cam)); };
 
-    PickScene shown{&front, nullptr, true};
-    auto picked = interpretHits(shown, allHits(shown, o, d, cam));
+    auto picked = pick({&front, nullptr, true});
     ASSERT_TRUE(picked);
     EXPECT_TRUE(picked->plane.empty());
     EXPECT_EQ(picked->face->w, 5);
-
-    shown.bodyTris = &behind;
-    picked = interpretHits(shown, allHits(shown, o, d, cam));
+    picked = pick({&behind, nullptr, true});
     ASSERT_TRUE(picked);
     EXPECT_EQ(picked->plane, "plane:XY");
-
-    const PickScene notShown{&behind, nullptr, false};
-    picked = interpretHits(notShown, allHits(notShown, o, d, cam));
+    picked = pick({&behind, nullptr, false});
     ASSERT_TRUE(picked && picked->face);
     EXPECT_EQ(picked->face->w, -5);  // facing +Z at z = −5: n · a = −5
+    EXPECT_FALSE(pick({nullptr, nullptr, false}));
 
-    const PickScene empty{nullptr, nullptr, false};
-    EXPECT_FALSE(interpretHits(empty, allHits(empty, o, d, cam)));
-}
-
-TEST(Picking, EachOriginPlaneCoversItsSquareOnly) {
-    const PickScene scene{nullptr, nullptr, true};
-    auto firstPlane = [&](V3 o, V3 d) {
-        const auto p = interpretHits(scene, allHits(scene, o, d, o));
+    // Each origin plane covers its 70 × 70 square only, from either side.
+    const PickScene planes{nullptr, nullptr, true};
+    auto firstPlane = [&](V3 from, V3 dir) {
+        const auto p = interpretHits(planes, allHits(planes, from, dir, from));
         return p ? p->plane : std::string();
     };
     EXPECT_EQ(firstPlane({35, 35, 50}, {0, 0, -1}), "plane:XY");
     EXPECT_EQ(firstPlane({35, 50, 35}, {0, -1, 0}), "plane:XZ");
     EXPECT_EQ(firstPlane({50, 35, 35}, {-1, 0, 0}), "plane:YZ");
-    EXPECT_EQ(firstPlane({-5, 35, 50}, {0, 0, -1}), "");          // left of the square
-    EXPECT_EQ(firstPlane({35, 71, 50}, {0, 0, -1}), "");          // above it
-    EXPECT_EQ(firstPlane({35, 35, -50}, {0, 0, 1}), "plane:XY");  // seen from behind
+    EXPECT_EQ(firstPlane({-5, 35, 50}, {0, 0, -1}), "");
+    EXPECT_EQ(firstPlane({35, 71, 50}, {0, 0, -1}), "");
+    EXPECT_EQ(firstPlane({35, 35, -50}, {0, 0, 1}), "plane:XY");
 }
 
-TEST(Picking, PlanesOfPicks) {
-    EXPECT_EQ(pickedPlane({"plane:XZ", {}, {}}), SketchPlane::xz());
-    EXPECT_EQ(pickedPlane({"plane:YZ", {}, {}}), SketchPlane::yz());
-    EXPECT_EQ(pickedPlane({"plane:XY", {}, {}}), SketchPlane::xy());
-    EXPECT_EQ(pickedPlane({"plane:other", {}, {}}), SketchPlane::xy());
-    const Tri t = tri({0, 0, 12}, {1, 0, 12}, {0, 1, 12});
-    const SketchPlane face = pickedPlane({"", t, FaceRef{4, t.n, 12}});
-    EXPECT_EQ(face.name, "Face");
-    EXPECT_EQ(face.n, V3(0, 0, 1));
-    EXPECT_NEAR(face.o.z, 12, 1e-12);
-}
-
-TEST(Picking, FaceEquality) {
+TEST(Picking, FacesCompareWithinTolerancesAndGatherTheirPlanarTriangles) {
     const FaceRef f{2, {0, 0, 1}, 10};
     EXPECT_TRUE(sameFace(std::nullopt, std::nullopt));
     EXPECT_FALSE(sameFace(f, std::nullopt));
@@ -117,32 +92,19 @@ TEST(Picking, FaceEquality) {
     EXPECT_TRUE(sameFace(f, FaceRef{2, V3{0.001, 0, 1}.normalized(), 10}));
     EXPECT_FALSE(sameFace(f, FaceRef{2, V3{0.02, 0, 1}.normalized(), 10}));
     EXPECT_FALSE(sameFace(f, FaceRef{2, {0, 0, -1}, 10}));
-}
 
-TEST(Picking, FaceTrianglesGatherTheWholePlanarFace) {
     std::vector<Tri> tris = squareZ(0, 0, 10, 10, 5);
-    const auto apart = squareZ(30, 0, 40, 10, 5);  // same plane, not connected
-    tris.insert(tris.end(), apart.begin(), apart.end());
-    const auto lower = squareZ(0, 0, 10, 10, 4);  // parallel, another plane
-    tris.insert(tris.end(), lower.begin(), lower.end());
-    tris.push_back(tri({0, 0, 5}, {0, 10, 5}, {10, 0, 5}));  // same plane, facing −Z
+    for (const auto& more : {squareZ(30, 0, 40, 10, 5),  // apart, same plane
+                             squareZ(0, 0, 10, 10, 4),   // parallel plane
+                             std::vector{tri({0, 0, 5}, {0, 10, 5}, {10, 0, 5})}})  // facing −Z
+        tris.insert(tris.end(), more.begin(), more.end());
     const auto face = faceTris(tris, FaceRef{1, {0, 0, 1}, 5});
     EXPECT_EQ(face.size(), 4u);
     for (const Tri& t : face)
         EXPECT_EQ(t.a.z, 5);
 }
 
-TEST(Picking, HoverStatusTexts) {
-    EXPECT_EQ(hoverStatus("plane:XZ", true), "Cliquez pour esquisser sur : Plan XZ (dessus)");
-    EXPECT_EQ(hoverStatus("plane:XY", false), "Cliquez pour esquisser sur : Plan XY (face)");
-    EXPECT_EQ(hoverStatus("plane:YZ", false), "Cliquez pour esquisser sur : Plan YZ (droite)");
-    EXPECT_EQ(hoverStatus("plane:Q", false), "Cliquez pour esquisser sur : plane:Q");
-    EXPECT_EQ(hoverStatus("", true), "Cliquez pour esquisser sur cette face");
-    EXPECT_EQ(hoverStatus("", false),
-              "Choisissez un plan (ou double-cliquez une face plane d'un corps à tout moment).");
-}
-
-TEST(PlanePoint, CrossesThePlaneOrGivesNothingEdgeOn) {
+TEST(PlanePoint, CrossesThePlaneAlongTheCameraRayOrGivesNothingEdgeOn) {
     const SketchPlane yz = SketchPlane::yz();  // x axis along −Z
     const auto p = planePoint(yz, {10, 3, -4}, {-1, 0, 0});
     ASSERT_TRUE(p);
@@ -153,9 +115,7 @@ TEST(PlanePoint, CrossesThePlaneOrGivesNothingEdgeOn) {
     const auto back = planePoint(SketchPlane::xy(), {1, 2, -5}, {0, 0, -1});
     ASSERT_TRUE(back);
     EXPECT_NEAR(back->x, 1, 1e-12);
-}
 
-TEST(PlanePoint, FollowsTheCameraRay) {
     Camera c;
     c.width = 800;
     c.height = 600;
@@ -163,14 +123,12 @@ TEST(PlanePoint, FollowsTheCameraRay) {
     c.pitch = 0.4;
     const SketchPlane xz = SketchPlane::xz();
     const V2 q{12, -30};
-    const V2 screen = *c.project(xz.to3D(q));
-    const auto [o, d] = c.ray(screen);
-    const auto back = planePoint(xz, o, d);
-    ASSERT_TRUE(back);
-    EXPECT_NEAR(back->x, q.x, 1e-6);
-    EXPECT_NEAR(back->y, q.y, 1e-6);
-    // Edge-on: the front view looks along the XZ plane at its height.
-    c.setView("front");
+    const auto [o, d] = c.ray(*c.project(xz.to3D(q)));
+    const auto seen = planePoint(xz, o, d);
+    ASSERT_TRUE(seen);
+    EXPECT_NEAR(seen->x, q.x, 1e-6);
+    EXPECT_NEAR(seen->y, q.y, 1e-6);
+    c.setView("front");  // looks along the XZ plane at its height
     const auto [o2, d2] = c.ray({400, 300});
     EXPECT_FALSE(planePoint(xz, o2, d2));
 }
