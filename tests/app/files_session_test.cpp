@@ -75,32 +75,9 @@ TEST_F(FilesTest, UnreadableOrMalformedFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(c.mode(), Mode::sketch);  // not even the sketch being edited was left
 }
 
-TEST_F(FilesTest, SaveAsWritesTheModelAndClearsTheUnsavedMark) {
+TEST_F(FilesTest, ASaveWritesTheModelOrAlertsAndKeepsTheTabUnsaved) {
     MainController& c = launch();
     c.startSketch(SketchPlane::yz());
-    const std::string path = tmp.file("nouveau.q3d");
-    dialogs->saveAnswers = {toQt(path)};
-    ASSERT_TRUE(c.saveDocument());
-    EXPECT_EQ(dialogs->proposedNames.at(0), "Modèle.q3d");
-    EXPECT_FALSE(c.dirty);
-    EXPECT_EQ(c.fileURL, path);
-    EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — nouveau[*]");
-    EXPECT_FALSE(c.window->isWindowModified());
-    EXPECT_EQ(c.undoStack.size(), 1u);  // saving keeps the history
-    std::string reason;
-    const auto back = decodeDoc(readAll(path), reason);
-    ASSERT_TRUE(back) << reason;
-    EXPECT_EQ(*back, c.doc());
-
-    // A cancelled save dialog saves nothing and reports it.
-    c.startSketch(SketchPlane::xy());
-    EXPECT_FALSE(c.saveDocumentAs());
-    EXPECT_TRUE(c.dirty);
-}
-
-TEST_F(FilesTest, ASaveThatCannotBeWrittenAlertsAndKeepsTheTabUnsaved) {
-    MainController& c = launch();
-    c.startSketch(SketchPlane::xy());
     const std::string readOnly = tmp.file("lecture-seule");
     ::mkdir(readOnly.c_str(), 0555);
     // A regular file where a folder should be is refused even for the superuser; a read-only
@@ -109,7 +86,7 @@ TEST_F(FilesTest, ASaveThatCannotBeWrittenAlertsAndKeepsTheTabUnsaved) {
     if (::geteuid() != 0) targets.push_back(readOnly + "/modele.q3d");
     for (const std::string& target : targets) {
         dialogs->alerts.clear();
-        dialogs->saveAnswers = {toQt(target)};
+        dialogs->savePath = toQt(target);
         EXPECT_FALSE(c.saveDocument()) << target;
         ASSERT_EQ(dialogs->alerts.size(), 1u);
         EXPECT_EQ(dialogs->alerts[0].message, "Enregistrement impossible");
@@ -119,6 +96,24 @@ TEST_F(FilesTest, ASaveThatCannotBeWrittenAlertsAndKeepsTheTabUnsaved) {
         EXPECT_EQ(c.tabTitle(0), "Sans titre \u2022");
         EXPECT_FALSE(std::filesystem::exists(target));
     }
+
+    const std::string path = tmp.file("nouveau.q3d");
+    dialogs->savePath = toQt(path);
+    ASSERT_TRUE(c.saveDocument());
+    EXPECT_EQ(dialogs->proposedNames.back(), "Modèle.q3d");
+    EXPECT_FALSE(c.dirty);
+    EXPECT_EQ(c.fileURL, path);
+    EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — nouveau[*]");
+    EXPECT_FALSE(c.window->isWindowModified());
+    EXPECT_EQ(c.undoStack.size(), 1u);  // saving keeps the history
+    std::string reason;
+    const auto back = decodeDoc(readAll(path), reason);
+    ASSERT_TRUE(back) << reason;
+    EXPECT_EQ(*back, c.doc());
+    // A cancelled save dialog saves nothing and reports it.
+    c.startSketch(SketchPlane::xy());
+    EXPECT_FALSE(c.saveDocumentAs());
+    EXPECT_TRUE(c.dirty);
 }
 
 TEST_F(SessionTest, AChangeIsWrittenWithinAboutASecondAndRestoredAtTheNextStart) {
@@ -147,17 +142,16 @@ TEST_F(SessionTest, AChangeIsWrittenWithinAboutASecondAndRestoredAtTheNextStart)
     EXPECT_EQ(again.tabTitle(0), "bouton");
     EXPECT_TRUE(again.undoStack.empty());  // history is not kept across starts
     EXPECT_EQ(again.mode(), Mode::model);
-}
 
-TEST_F(SessionTest, QuittingWritesEveryTabAndFilesGivenAtLaunchOpenAfterIt) {
-    launch().startSketch(SketchPlane::xy());
+    // Quitting writes every tab at once; files given at launch open after them.
+    again.startSketch(SketchPlane::xy());
     quit();
-    MainController& again = launch({example("equerre.q3d")});
-    ASSERT_EQ(again.tabs.size(), 2u);  // the restored unsaved tab is not blank
-    EXPECT_EQ(again.activeTab, 1u);
-    EXPECT_EQ(again.fileURL, tmp.file("equerre.q3d"));
-    EXPECT_EQ(again.tabs[0].doc.features.size(), 1u);
-    again.closeTab(0);  // a restored unsaved tab still asks before closing
+    MainController& third = launch({example("equerre.q3d")});
+    ASSERT_EQ(third.tabs.size(), 3u);
+    EXPECT_EQ(third.activeTab, 2u);
+    EXPECT_EQ(third.fileURL, tmp.file("equerre.q3d"));
+    EXPECT_EQ(third.tabs[1].doc.features.size(), 2u);
+    third.closeTab(1);  // a restored unsaved tab still asks before closing
     EXPECT_EQ(dialogs->questions.size(), 1u);
 }
 

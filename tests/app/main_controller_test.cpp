@@ -36,7 +36,9 @@ TEST_F(MainControllerTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
     int n = 0;
     for (const auto& [at, plane] : cases) {
         c.viewport->setView("iso");  // entering a sketch turned the view onto its plane
-        c.beginChoosePlane();
+        std::unique_ptr<QMenu> menu(c.contextMenu({5, 5}));  // the view's menu
+        ASSERT_EQ(menu->actions().at(0)->text(), "Nouvelle esquisse");
+        menu->actions().at(0)->trigger();
         ASSERT_EQ(c.mode(), Mode::choosePlane);
         const ViewPoint p = *c.viewport->project(at);
         const QPoint q(qRound(p.x), qRound(c.viewport->height() - p.y));
@@ -51,14 +53,9 @@ TEST_F(MainControllerTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
     }
     EXPECT_EQ(c.undoStack.size(), 3u);
 
-    // The view's menu offers a new sketch; while choosing, it cancels, and so does Escape.
-    std::unique_ptr<QMenu> menu(c.contextMenu({5, 5}));
-    ASSERT_TRUE(menu);
-    EXPECT_EQ(menu->actions().at(0)->text(), "Nouvelle esquisse");
-    menu->actions().at(0)->trigger();
-    EXPECT_EQ(c.mode(), Mode::choosePlane);
-    menu.reset(c.contextMenu({5, 5}));
-    menu->actions().at(0)->trigger();
+    // While choosing, the view's menu cancels, and so does Escape.
+    c.beginChoosePlane();
+    std::unique_ptr<QMenu>(c.contextMenu({5, 5}))->actions().at(0)->trigger();
     EXPECT_EQ(c.mode(), Mode::model);
     c.beginChoosePlane();
     EXPECT_FALSE(sendKey(c, Qt::Key_A, {}, "a"));
@@ -191,7 +188,7 @@ TEST_F(MainControllerTest, ClosingAsksAboutUnsavedChangesAndStopsAtTheFirstCance
               "Sinon, les modifications de ce modèle seront perdues.");
     EXPECT_EQ(dialogs->questions[0].details, "Enregistrer|Ne pas enregistrer|Annuler");
     EXPECT_EQ(c.doc().features.size(), 1u);
-    dialogs->answers = {1};  // "Ne pas enregistrer": the last tab becomes a blank one
+    dialogs->answer = 1;  // "Ne pas enregistrer": the last tab becomes a blank one
     EXPECT_TRUE(c.closeTab(0));
     EXPECT_EQ(c.tabs.size(), 1u);
     EXPECT_TRUE(c.currentIsBlank());

@@ -2,8 +2,8 @@
 // answers from a script, so modal dialogs never block a test.
 #pragma once
 
-#include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -19,12 +19,12 @@ public:
         QString message, informative, details;  // a question's details are its buttons, "|"-joined
     };
     std::vector<Shown> alerts, questions;
-    int beeps = 0;
-    // Answers, used in order: a question without one gets the last button (cancel), a save
-    // dialog without one (or with an empty path) is cancelled.
-    std::deque<int> answers;
-    std::deque<QString> saveAnswers;
     std::vector<QString> proposedNames;
+    int beeps = 0;
+    // Answers for the next question and the next save dialog, used once; without one a
+    // question gets its last button (cancel) and a save dialog is cancelled.
+    std::optional<int> answer;
+    QString savePath;
 
     void alert(const QString& message, const QString& informative,
                const QString& details) override {
@@ -34,24 +34,16 @@ public:
     int ask(const QString& message, const QString& informative,
             const QStringList& buttons) override {
         questions.push_back({message, informative, buttons.join("|")});
-        return answers.empty() ? static_cast<int>(buttons.size()) - 1 : next(answers);
+        return std::exchange(answer, std::nullopt).value_or(static_cast<int>(buttons.size()) - 1);
     }
     QStringList openFiles(const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString& proposed, const QString&,
                                     const QString&) override {
         proposedNames.push_back(proposed);
-        const QString path = saveAnswers.empty() ? QString() : next(saveAnswers);
+        const QString path = std::exchange(savePath, {});
         return path.isEmpty() ? std::nullopt : std::optional(path);
     }
     void beep() override { ++beeps; }
-
-private:
-    template <class T>
-    static T next(std::deque<T>& script) {
-        T a = script.front();
-        script.pop_front();
-        return a;
-    }
 };
 
 }  // namespace ivo::testing

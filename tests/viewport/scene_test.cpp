@@ -1,4 +1,4 @@
-// What the view draws: body meshes and their cache, light sketches, the content box, the grid.
+// What the view draws: body meshes and their cache, and the sketches shown lightly.
 #include "viewport/scene.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +18,6 @@ EvalResult boxes(int count) {
              std::make_shared<const Solid>(testing::polyBox(lo, lo + V3{10, 10, 10}))});
     }
     return r;
-}
-
-Feature sketchFeature(Id id, V2 point, SketchPlane plane = SketchPlane::xy()) {
-    Feature f(id, fk::sketch, "Esquisse" + std::to_string(id));
-    f.sketch = Sketch(std::move(plane));
-    f.sketch->addPoint(point);
-    return f;
 }
 
 TEST(SceneBodies, PaletteFollowsThePositionAndHiddenBodiesKeepTheirSlotAndTriangles) {
@@ -88,9 +81,10 @@ TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
 
 TEST(Scene, LightSketchesFollowMarkerVisibilityAndEditing) {
     Doc doc;
-    for (Id id : {1, 2, 4, 5})
-        doc.features.push_back(sketchFeature(id, {double(id), double(id)}));
-    doc.features.insert(doc.features.begin() + 2, Feature(3, fk::extrude, "Extrusion1"));
+    for (Id id : {1, 2, 3, 4, 5}) {
+        doc.features.emplace_back(id, id == 3 ? fk::extrude : fk::sketch, "F");
+        doc.features.back().sketch = Sketch(SketchPlane::xy());  // an extrusion's stays empty
+    }
     doc.features[1].suppressed = true;
     doc.features[3].sketch->visible = false;
     doc.marker = 4;  // feature 5 lies after the marker
@@ -102,40 +96,6 @@ TEST(Scene, LightSketchesFollowMarkerVisibilityAndEditing) {
     EXPECT_EQ(lightSketches(doc, std::nullopt).size(), 2u);
     doc.marker = -1;
     EXPECT_TRUE(lightSketches(doc, std::nullopt).empty());
-}
-
-TEST(Scene, ContentBoxHoldsShownBodiesAndSketchPoints) {
-    Doc doc;
-    EvalResult result;
-    EXPECT_TRUE(contentBox(doc, result, false).isEmpty());
-    result = boxes(6);
-    result.bodies.erase(result.bodies.begin() + 1, result.bodies.end() - 1);
-    doc.hidden = {15};
-    EXPECT_EQ(contentBox(doc, result, false).hi.x, 10);
-
-    doc.features.push_back(sketchFeature(1, {-30, 7}, SketchPlane::xz()));
-    doc.features[0].sketch->visible = false;
-    doc.marker = 1;
-    EXPECT_EQ(contentBox(doc, result, false).lo.x, 0);
-    const Box3 box = contentBox(doc, result, true);  // an invisible sketch counts while editing
-    EXPECT_EQ(box.lo.x, -30);
-    EXPECT_EQ(box.lo.z, -7);  // plane XZ maps sketch y onto −Z (x × y = n = +Y)
-    doc.marker = 0;
-    EXPECT_EQ(contentBox(doc, result, true).lo.x, 0);
-}
-
-TEST(Scene, GridHasMajorLinesEveryFiftyAndThreeAxes) {
-    const auto sets = gridAndAxes();
-    ASSERT_EQ(sets.size(), 5u);
-    EXPECT_EQ(sets[0].color, colors::gridMinor);
-    EXPECT_EQ(sets[0].segments.size(), 64u);  // 32 minor values, two lines each
-    EXPECT_EQ(sets[1].color, colors::gridMajor);
-    EXPECT_EQ(sets[1].segments.size(), 18u);  // −200, −150 … 200
-    for (const Segment& s : sets[1].segments) {
-        EXPECT_EQ(static_cast<int>(s.a.x == s.b.x ? s.a.x : s.a.z) % 50, 0);
-        EXPECT_EQ(s.a.y, 0);
-    }
-    EXPECT_EQ(sets[4].segments[0].b, V3(0, 60, 0));  // Y axis, 60 long
 }
 
 }  // namespace
