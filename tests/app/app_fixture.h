@@ -36,17 +36,15 @@ public:
         auto d = std::make_unique<ScriptedDialogs>();
         dialogs = d.get();
         delegate->applicationDidFinishLaunching(std::move(d));
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(ctl().window.get()));
-        return ctl();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(delegate->ctl->window.get()));
+        return *delegate->ctl;
     }
     // Quits as the user does (closing the window writes the session), or as a killed process.
     void quit(bool closeWindow = true) {
-        if (closeWindow) ctl().window->close();
+        if (closeWindow) delegate->ctl->window->close();
         delegate.reset();
-        dialogs = nullptr;
         QApplication::processEvents();
     }
-    MainController& ctl() { return *delegate->ctl; }
 
     static std::string dataDir() {
         return fromQt(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
@@ -57,8 +55,7 @@ public:
         std::filesystem::create_directories(dataDir());
         std::ofstream(sessionFile(), std::ios::binary) << text;
     }
-    // A copy of a sample model in the test's folder, so that saving never touches the
-    // repository.
+    // A copy of a sample model, so that saving never touches the repository.
     std::string example(const std::string& name) {
         return tmp.write(name, readAll(std::string(IVORANE_EXAMPLES_DIR) + "/" + name));
     }

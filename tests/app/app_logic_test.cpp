@@ -19,7 +19,7 @@ Doc docOf(int sketches) {
     return d;
 }
 
-TEST(Session, RoundTripKeepsTabsFilesDirtyFlagsAndActiveInTheirOrder) {
+TEST(Session, RoundTripKeepsEverythingInItsOrderAndWhatRestoresNoTabIsRefused) {
     const Session s{{{docOf(1), "/tmp/a é.q3d", false}, {Doc(), std::nullopt, true}}, 1};
     const std::string text = encodeSession(s);
     std::string reason;
@@ -32,19 +32,18 @@ TEST(Session, RoundTripKeepsTabsFilesDirtyFlagsAndActiveInTheirOrder) {
     EXPECT_LT(text.find("\"tabs\""), text.find("\"active\""));
     EXPECT_LT(text.find("\"doc\""), text.find("\"file\""));
     EXPECT_LT(text.find("\"file\""), text.find("\"dirty\""));
-}
 
-TEST(Session, RefusesWhatRestoresNoTab) {
-    for (const char* text : {"", "{", "[]", "{\"tabs\":[],\"active\":0}",
-                             "{\"tabs\":[{\"doc\":{},\"dirty\":false}],\"active\":0}",
-                             "{\"tabs\":\"x\",\"active\":0}", "{\"doc\":null,\"dirty\":false}"}) {
-        std::string reason;
-        EXPECT_FALSE(decodeSession(text, reason)) << text;
-        EXPECT_FALSE(reason.empty()) << text;
+    // What restores no tab is refused.
+    for (const char* bad : {"", "{", "[]", "{\"tabs\":[],\"active\":0}",
+                            "{\"tabs\":[{\"doc\":{},\"dirty\":false}],\"active\":0}",
+                            "{\"tabs\":\"x\",\"active\":0}", "{\"doc\":null,\"dirty\":false}"}) {
+        reason.clear();
+        EXPECT_FALSE(decodeSession(bad, reason)) << bad;
+        EXPECT_FALSE(reason.empty()) << bad;
     }
     // A current-form file with one broken tab is refused whole, with the tab located.
     const std::string good = "{\"doc\":" + encodeDoc(Doc(), false);
-    std::string reason;
+    reason.clear();
     EXPECT_FALSE(decodeSession(
         "{\"tabs\":[" + good + ",\"dirty\":false}," + good + ",\"dirty\":3}],\"active\":0}",
         reason));

@@ -39,10 +39,7 @@ public:
     void setStatus(const std::string& text) override { status = text; }
     QMenu* contextMenu(ViewPoint p) override {
         log("menu", p);
-        if (!offerMenu) return nullptr;
-        auto* menu = new QMenu;
-        menu->addAction("Esquisse");
-        return menu;
+        return offerMenu ? new QMenu : nullptr;
     }
     bool extrudeHandleHit(ViewPoint) override { return extrudeHandle; }
     void dragExtrude(ViewPoint p) override { log("extrude", p); }

@@ -1,4 +1,4 @@
-// What the view draws: body meshes and their cache, and the sketches shown lightly.
+// The bodies the view draws: palette, creases and the mesh cache.
 #include "viewport/scene.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +55,6 @@ TEST(SceneBodies, CreasesArePushedOffTheSurfaceByAnOffsetThatScalesWithTheModel)
     big.add({0, 0, 0});
     big.add({1000, 0, 0});
     EXPECT_NEAR(edgeOffset(big), 0.4, 1e-12);
-    EXPECT_EQ(edgeOffset(Box3{}), 0.02);
 }
 
 TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
@@ -77,25 +76,6 @@ TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
     result.bodies[1].solid = result.bodies[0].solid;
     EXPECT_EQ(buildBodies(result, {}, cache).meshes.size(), 3u);
     EXPECT_EQ(cache.size(), 2u);
-}
-
-TEST(Scene, LightSketchesFollowMarkerVisibilityAndEditing) {
-    Doc doc;
-    for (Id id : {1, 2, 3, 4, 5}) {
-        doc.features.emplace_back(id, id == 3 ? fk::extrude : fk::sketch, "F");
-        doc.features.back().sketch = Sketch(SketchPlane::xy());  // an extrusion's stays empty
-    }
-    doc.features[1].suppressed = true;
-    doc.features[3].sketch->visible = false;
-    doc.marker = 4;  // feature 5 lies after the marker
-    auto shown = lightSketches(doc, std::nullopt);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], &*doc.features[0].sketch);
-    EXPECT_TRUE(lightSketches(doc, 0).empty());  // the edited sketch is the editor's
-    doc.marker = 99;                             // beyond the end counts as the end
-    EXPECT_EQ(lightSketches(doc, std::nullopt).size(), 2u);
-    doc.marker = -1;
-    EXPECT_TRUE(lightSketches(doc, std::nullopt).empty());
 }
 
 }  // namespace
