@@ -2,13 +2,13 @@
 // window, with scripted dialogs, in the private home that gui_test_main.cpp set up.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -24,55 +24,40 @@ class AppFixture : public ::testing::Test {
 public:
     void SetUp() override {
         QSettings().clear();
-        QDir(dataDir()).removeRecursively();
+        std::filesystem::remove_all(dataDir());
     }
-    void TearDown() override {
-        delegate.reset();
-        QApplication::processEvents();
-    }
+    void TearDown() override { quit(false); }
 
     // Launches as the system does: restores the session, then opens `files`.
-    MainController& launch(const QStringList& files = {}) {
+    MainController& launch(const std::vector<std::string>& files = {}) {
         delegate = std::make_unique<AppDelegate>();
-        for (const QString& f : files)
-            delegate->openFile(f);
+        for (const std::string& f : files)
+            delegate->openFile(toQt(f));
         auto d = std::make_unique<ScriptedDialogs>();
         dialogs = d.get();
         delegate->applicationDidFinishLaunching(std::move(d));
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(ctl().window.get()));
-        return ctl();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(delegate->ctl->window.get()));
+        return *delegate->ctl;
     }
-    // Quits as the user does: closing the window writes the session.
-    void quit() {
-        ctl().window->close();
+    // Quits as the user does (closing the window writes the session), or as a killed process.
+    void quit(bool closeWindow = true) {
+        if (closeWindow) delegate->ctl->window->close();
         delegate.reset();
-        dialogs = nullptr;
         QApplication::processEvents();
     }
 
-    MainController& ctl() { return *delegate->ctl; }
-
-    static QString dataDir() {
-        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Ivorane3D";
+    static std::string dataDir() {
+        return fromQt(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
+               "/Ivorane3D";
     }
-    static QString sessionFile() { return dataDir() + "/session.json"; }
-    static QByteArray readBytes(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    static std::string sessionFile() { return dataDir() + "/session.json"; }
+    static void writeSession(const std::string& text) {
+        std::filesystem::create_directories(dataDir());
+        std::ofstream(sessionFile(), std::ios::binary) << text;
     }
-    static void writeBytes(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    // A copy of a sample model in the test's folder, so that saving never touches the
-    // repository.
+    // A copy of a sample model, so that saving never touches the repository.
     std::string example(const std::string& name) {
-        const std::string copy = tmp.file(name);
-        QFile::remove(toQt(copy));
-        QFile::copy(toQt(std::string(IVORANE_EXAMPLES_DIR) + "/" + name), toQt(copy));
-        return copy;
+        return tmp.write(name, readAll(std::string(IVORANE_EXAMPLES_DIR) + "/" + name));
     }
 
     TempDir tmp;

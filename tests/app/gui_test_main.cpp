@@ -7,12 +7,9 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    // Listing the tests needs no display.
-    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // needs no display
     const ivo::testing::TempDir home;
     ivo::testing::usePrivateHome(home);
-
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Ivorane");
     QApplication::setApplicationName("Ivorane3D");

@@ -2,8 +2,8 @@
 // answers from a script, so modal dialogs never block a test.
 #pragma once
 
-#include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -16,48 +16,32 @@ namespace ivo::testing {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        QString message, informative, details;
+        QString message, informative, details;  // a question's details are its buttons, "|"-joined
     };
-    std::vector<Shown> alerts, informs;
-    std::vector<Shown> questions;  // informative holds the buttons, joined by "|"
-    int beeps = 0;
-
-    // Answers, used in order; a question without a scripted answer gets the last button
-    // (cancel), a file chooser without one is cancelled.
-    std::deque<int> answers;
-    std::deque<QStringList> openAnswers;
-    std::deque<QString> saveAnswers;  // an empty path cancels
+    std::vector<Shown> alerts, questions;
     std::vector<QString> proposedNames;
+    int beeps = 0;
+    // Answers for the next question and the next save dialog, used once; without one a
+    // question gets its last button (cancel) and a save dialog is cancelled.
+    std::optional<int> answer;
+    QString savePath;
 
     void alert(const QString& message, const QString& informative,
                const QString& details) override {
         alerts.push_back({message, informative, details});
     }
-    void inform(const QString& title, const QString& text) override {
-        informs.push_back({title, text, {}});
-    }
+    void inform(const QString&, const QString&) override {}
     int ask(const QString& message, const QString& informative,
             const QStringList& buttons) override {
         questions.push_back({message, informative, buttons.join("|")});
-        if (answers.empty()) return static_cast<int>(buttons.size()) - 1;
-        const int a = answers.front();
-        answers.pop_front();
-        return a;
+        return std::exchange(answer, std::nullopt).value_or(static_cast<int>(buttons.size()) - 1);
     }
-    QStringList openFiles(const QString&, const QString&) override {
-        if (openAnswers.empty()) return {};
-        QStringList a = openAnswers.front();
-        openAnswers.pop_front();
-        return a;
-    }
+    QStringList openFiles(const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString& proposed, const QString&,
                                     const QString&) override {
         proposedNames.push_back(proposed);
-        if (saveAnswers.empty()) return std::nullopt;
-        const QString a = saveAnswers.front();
-        saveAnswers.pop_front();
-        if (a.isEmpty()) return std::nullopt;
-        return a;
+        const QString path = std::exchange(savePath, {});
+        return path.isEmpty() ? std::nullopt : std::optional(path);
     }
     void beep() override { ++beeps; }
 };

@@ -1,7 +1,11 @@
-// A small real owner for a Viewport in tests and tools: it holds a document and its
-// evaluation, a mode, and records every call the view makes into it.
+// A small real owner for a Viewport in tests and tools: it holds a document, its evaluation
+// and a mode, answers as told, and records every call the view makes into it.
 #pragma once
 
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <charconv>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,48 +21,56 @@ public:
     Doc document;
     EvalResult evaluation;
     Mode currentMode = Mode::model;
-    std::optional<size_t> editedSketch;
-    bool offerMenu = false;      // contextMenu answers with a menu
-    bool extrudeHandle = false;  // extrudeHandleHit answers true
-    bool editorTakes = false;    // editorMouseDown answers true
+    // Answers: contextMenu gives a menu, extrudeHandleHit and editorMouseDown say true.
+    bool offerMenu = false, extrudeHandle = false, editorTakes = false;
 
-    // Calls received.
+    // Calls received: the last status, the planes, and the rest in order as "name x,y".
     std::string status;
     std::vector<SketchPlane> chosen, started;
-    std::vector<std::pair<bool, ViewPoint>> modelClicks;
-    std::vector<ViewPoint> featureClicks, menuRequests, hovers, extrudeDrags;
-    std::vector<std::string> editorCalls;  // "down", "drag", "up", "move"
-    std::vector<int> keys;
-    int overlayDraws = 0;
+    std::vector<std::string> calls;
 
-    // Reads a .q3d file and evaluates it; false with nothing changed when it cannot be read.
+    // Reads and evaluates a .q3d file; false with nothing changed when it cannot be read.
     bool load(const std::string& path);
-    // Replaces the document and evaluates it.
-    void setDocument(Doc doc);
 
     Mode mode() const override { return currentMode; }
     const Doc& doc() const override { return document; }
     const EvalResult& result() const override { return evaluation; }
-    std::optional<size_t> editSketch() const override { return editedSketch; }
+    std::optional<size_t> editSketch() const override { return std::nullopt; }
     void setStatus(const std::string& text) override { status = text; }
-
-    QMenu* contextMenu(ViewPoint p) override;
+    QMenu* contextMenu(ViewPoint p) override {
+        log("menu", p);
+        return offerMenu ? new QMenu : nullptr;
+    }
     bool extrudeHandleHit(ViewPoint) override { return extrudeHandle; }
-    void dragExtrude(ViewPoint p) override { extrudeDrags.push_back(p); }
-    void featureClick(ViewPoint p) override { featureClicks.push_back(p); }
-    void modelClick(bool additive, ViewPoint p) override { modelClicks.push_back({additive, p}); }
-    void modelHover(ViewPoint p) override { hovers.push_back(p); }
+    void dragExtrude(ViewPoint p) override { log("extrude", p); }
+    void featureClick(ViewPoint p) override { log("feature", p); }
+    void modelClick(bool additive, ViewPoint p) override { log(additive ? "click+" : "click", p); }
+    void modelHover(ViewPoint p) override { log("hover", p); }
     void planeChosen(const SketchPlane& plane) override { chosen.push_back(plane); }
     void startSketch(const SketchPlane& plane) override { started.push_back(plane); }
-    bool handleKey(QKeyEvent* event) override;
+    bool handleKey(QKeyEvent* event) override {
+        calls.push_back("key " + QKeySequence(event->key()).toString().toStdString());
+        return event->key() == Qt::Key_Escape;
+    }
+    bool editorMouseDown(ViewPoint p, int) override {
+        log("down", p);
+        return editorTakes;
+    }
+    void editorMouseDragged(ViewPoint p) override { log("drag", p); }
+    void editorMouseUp() override { calls.push_back("up"); }
+    void editorMouseMoved(ViewPoint p) override { log("move", p); }
+    void editorDraw() override {}
+    void drawFeatureOverlay() override {}
+    void drawSelection() override {}
 
-    bool editorMouseDown(ViewPoint, int) override;
-    void editorMouseDragged(ViewPoint) override { editorCalls.push_back("drag"); }
-    void editorMouseUp() override { editorCalls.push_back("up"); }
-    void editorMouseMoved(ViewPoint) override { editorCalls.push_back("move"); }
-    void editorDraw() override { ++overlayDraws; }
-    void drawFeatureOverlay() override { ++overlayDraws; }
-    void drawSelection() override { ++overlayDraws; }
+private:
+    void log(const char* name, ViewPoint p) {
+        char text[64];
+        char* end = std::to_chars(text, text + 30, p.x).ptr;
+        *end++ = ',';
+        end = std::to_chars(end, text + sizeof text, p.y).ptr;
+        calls.push_back(std::string(name) + " " + std::string(text, end));
+    }
 };
 
 }  // namespace ivo::testing

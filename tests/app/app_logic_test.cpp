@@ -1,0 +1,87 @@
+// The session file, tab titles and widths, and the snapshot stacks, without a window.
+#include <gtest/gtest.h>
+
+#include "app/session.h"
+#include "app/tabs.h"
+#include "app/undo.h"
+#include "document/doc_json.h"
+
+namespace ivo {
+namespace {
+
+Doc docOf(int sketches) {
+    Doc d;
+    for (int i = 0; i < sketches; ++i) {
+        d.features.emplace_back(d.newId(), fk::sketch, "Esquisse" + std::to_string(i + 1));
+        d.features.back().sketch = Sketch(SketchPlane::xz());
+    }
+    d.marker = sketches;
+    return d;
+}
+
+TEST(Session, RoundTripKeepsEverythingInItsOrderAndWhatRestoresNoTabIsRefused) {
+    const Session s{{{docOf(1), "/tmp/a é.q3d", false}, {Doc(), std::nullopt, true}}, 1};
+    const std::string text = encodeSession(s);
+    std::string reason;
+    const auto back = decodeSession(text, reason);
+    ASSERT_TRUE(back) << reason;
+    EXPECT_EQ(*back, s);
+    // A tab without a file has no "file" key at all (never null).
+    EXPECT_EQ(text.find("null"), std::string::npos);
+    EXPECT_EQ(text.rfind("\"file\""), text.find("\"file\""));
+    EXPECT_LT(text.find("\"tabs\""), text.find("\"active\""));
+    EXPECT_LT(text.find("\"doc\""), text.find("\"file\""));
+    EXPECT_LT(text.find("\"file\""), text.find("\"dirty\""));
+
+    // What restores no tab is refused.
+    for (const char* bad : {"", "{", "[]", "{\"tabs\":[],\"active\":0}",
+                            "{\"tabs\":[{\"doc\":{},\"dirty\":false}],\"active\":0}",
+                            "{\"tabs\":\"x\",\"active\":0}", "{\"doc\":null,\"dirty\":false}"}) {
+        reason.clear();
+        EXPECT_FALSE(decodeSession(bad, reason)) << bad;
+        EXPECT_FALSE(reason.empty()) << bad;
+    }
+    // A current-form file with one broken tab is refused whole, with the tab located.
+    const std::string good = "{\"doc\":" + encodeDoc(Doc(), false);
+    reason.clear();
+    EXPECT_FALSE(decodeSession(
+        "{\"tabs\":[" + good + ",\"dirty\":false}," + good + ",\"dirty\":3}],\"active\":0}",
+        reason));
+    EXPECT_NE(reason.find("tabs[1]"), std::string::npos) << reason;
+}
+
+TEST(Tabs, TitlesDropTheExtensionAndWidthsStayBetween110And230) {
+    EXPECT_EQ(tabTitle(std::nullopt, false), "Sans titre");
+    EXPECT_EQ(tabTitle("/home/a/équerre.v2.q3d", false), "équerre.v2");
+    EXPECT_EQ(tabTitle("/home/a.b/plaque", true), "plaque \u2022");
+    EXPECT_EQ(documentName(std::string("/x/.cache")), ".cache");
+    const std::tuple<int, double, double> widths[] = {
+        {1, 1280, 230},
+        {40, 1280, 110},
+        {0, 1280, 230},
+        {8, 1260, 150},  // (1260 − 60) / 8
+        {1, 10, 200}};   // a very narrow bar counts as 200 points
+    for (const auto& [tabs, bar, w] : widths)
+        EXPECT_DOUBLE_EQ(tabBarGeometry(tabs, bar).w, w) << tabs << " in " << bar;
+}
+
+// Undo and redo never cap the stack they push onto, so an undo followed by a redo never loses
+// a step; a snapshot that does not decode is dropped without touching the rest.
+TEST(Undo, RedoOntoAFullStackKeepsEveryStepAndAnUnreadableSnapshotIsDropped) {
+    Snapshots full(kUndoLimit, snapshot(docOf(1))), redo{snapshot(docOf(2))};
+    Doc current = docOf(1);
+    ASSERT_EQ(step(current, redo, full), StepResult::done);
+    EXPECT_EQ(full.size(), kUndoLimit + 1);
+    EXPECT_EQ(current.features.size(), 2u);
+
+    Snapshots undo{snapshot(docOf(1)), "{pas du json"}, none;
+    current = docOf(5);
+    EXPECT_EQ(step(current, undo, none), StepResult::dropped);
+    EXPECT_EQ(current.features.size(), 5u);
+    EXPECT_EQ(undo.size(), 1u);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(step(current, none, undo), StepResult::empty);
+}
+
+}  // namespace
+}  // namespace ivo

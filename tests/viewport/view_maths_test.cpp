@@ -1,0 +1,226 @@
+// View maths without a window: the orbit camera, the view cube, and what lies under the pointer.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "viewport/camera.h"
+#include "viewport/picking.h"
+#include "viewport/view_cube.h"
+
+namespace ivo {
+namespace {
+
+template <class V>
+::testing::AssertionResult near(V a, V b, double tol) {
+    if ((a - b).length() <= tol) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "off by " << (a - b).length();
+}
+
+Camera viewOf(double w, double h, const char* view = nullptr) {
+    Camera c;
+    c.width = w;
+    c.height = h;
+    if (view) c.setView(view);
+    return c;
+}
+
+TEST(Camera, DirectionsAtThePoles) {
+    Camera c;
+    c.setView("top");
+    c.orbit(0, 0);  // the next orbit step clamps the top view back under the pole
+    EXPECT_EQ(c.pitch, Camera::pitchLimit);
+    for (double y : {1.0, -1.0}) {  // straight up or down: yaw 0, not atan2 of rounding noise
+        c.setDirection({0, y, 0});
+        EXPECT_EQ(c.yaw, 0);
+        EXPECT_EQ(c.pitch, y * Camera::topPitch);
+    }
+    const V3 d = V3{-1, 0.5, -2}.normalized();
+    c.setDirection(d);
+    EXPECT_TRUE(near(c.eyeDir(), d, 1e-12));
+}
+
+TEST(Camera, ProjectionRoundTripsAndRejectsWhatIsOutsideTheDepthRange) {
+    Camera c = viewOf(800, 600);
+    c.target = {10, -5, 3};
+    EXPECT_TRUE(near(*c.project(c.target), {400, 300}, 1e-9));
+    for (V3 q : {V3{0, 0, 0}, V3{50, 20, -30}, V3{-80, 40, 10}})
+        EXPECT_TRUE(near(c.unproject(*c.projectDepth(q)), q, 1e-6)) << q.x;
+    // Rays start on the near plane, so that hits are measured from there.
+    const auto [o, d] = c.ray({123, 456});
+    EXPECT_NEAR((o - c.position()).dot(c.axes().forward), Camera::zNear, 1e-9);
+
+    // Only points between the near and far planes project (camera at z = 260 looking at −z).
+    const Camera f = viewOf(400, 400, "front");
+    for (double z : {300.0, 260.0, 259.9, -200000.0})
+        EXPECT_FALSE(f.project({0, 0, z})) << z;
+    EXPECT_TRUE(f.project({0, 0, 259.4}));
+    EXPECT_NEAR(f.projectDepth({0, 0, 259.5})->z, 0, 1e-9);
+    EXPECT_NEAR(f.projectDepth({0, 0, 260 - 200000})->z, 1, 1e-9);
+}
+
+TEST(Camera, OrbitClampsAtThePole) {
+    Camera c = viewOf(800, 600);
+    c.orbit(10, -5);
+    EXPECT_NEAR(c.yaw, 0.7 - 0.08, 1e-15);
+    EXPECT_NEAR(c.pitch, 0.5 + 0.04, 1e-15);
+    c.orbit(0, -1e6);
+    EXPECT_EQ(c.pitch, Camera::pitchLimit);
+    c.orbit(0, 1e6);
+    EXPECT_EQ(c.pitch, -Camera::pitchLimit);
+    for (double v : c.view().m)
+        EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST(Camera, ZoomKeepsThePointUnderThePointerWithinItsLimits) {
+    Camera c = viewOf(800, 600);
+    c.target = {5, 5, 5};
+    const V2 p{620, 150};
+    // The point under the pointer on the plane through the target facing the camera.
+    const auto [o, d] = c.ray(p);
+    const V3 f = (c.target - o).normalized();
+    const V3 hit = o + d * (f.dot(c.target - o) / f.dot(d));
+    c.zoom(0.5, p);
+    EXPECT_TRUE(near(*c.project(hit), p, 1e-6));
+    c.zoom(3, p);
+    EXPECT_TRUE(near(*c.project(hit), p, 1e-6));
+    for (int i = 0; i < 200; ++i)
+        c.zoom(wheelFactor(1), {400, 300});
+    EXPECT_EQ(c.dist, Camera::minDist);
+    for (int i = 0; i < 400; ++i)
+        c.zoom(wheelFactor(-1), {100, 500});
+    EXPECT_EQ(c.dist, Camera::maxDist);
+    c.zoom(1e9, {400, 300});
+    EXPECT_EQ(c.dist, Camera::maxDist);
+
+    // So far outside the view that the ray nearly runs along the target plane.
+    Camera g = viewOf(800, 600);
+    g.zoom(0.9, {1e15, 300});
+    EXPECT_TRUE(std::isfinite(g.target.length()));
+    EXPECT_NEAR(g.dist, 234, 1e-9);
+    EXPECT_EQ(wheelFactor(0), 1);  // a horizontal wheel tilt does not zoom
+    EXPECT_NEAR(pinchFactor(-0.5), 1.5, 1e-15);
+    EXPECT_EQ(pinchFactor(3), 0.2);
+}
+
+Box3 boxOf(V3 a, V3 b) {
+    Box3 box;
+    box.add(a);
+    box.add(b);
+    return box;
+}
+
+TEST(Camera, FitAndDepthRangeFrameTheContent) {
+    Camera c;
+    c.fit(boxOf({5, 5, 5}, {5, 5, 5}));  // a single point resets the view, as nothing does
+    EXPECT_EQ(c.target, V3());
+    EXPECT_EQ(c.dist, 260);
+
+    // Camera at z = 260; the body's nearest face 250 away, the farthest corner 460.
+    Camera f = viewOf(800, 600, "front");
+    Box3 body = boxOf({-10, -10, -10}, {10, 10, 10});
+    const Box3 all = boxOf({-200, 0, -200}, {200, 70, 200});
+    const auto [n, far] = f.depthRange(body, all);
+    EXPECT_NEAR(n, 25, 1e-9);
+    EXPECT_GE(far, 460);
+    EXPECT_LT(far, 470);
+    // With nothing but the grid the near distance follows the camera distance; inside a body
+    // (or with content behind the camera) it falls back to the fixed near.
+    EXPECT_NEAR(f.depthRange(Box3{}, all).first, 26, 1e-9);
+    body.add({0, 0, 300});
+    EXPECT_EQ(f.depthRange(body, all).first, Camera::zNear);
+    EXPECT_EQ(f.depthRange(Box3{}, boxOf({0, 0, -1e7}, {0, 0, -1e7})).second, Camera::zFar);
+    f.dist = 1;
+    EXPECT_EQ(f.depthRange(Box3{}, all).first, Camera::zNear);
+}
+
+std::vector<std::string> labels(V3 eye) {
+    std::vector<std::string> out;
+    for (const CubeFace& f : cubePolys(eye, {0, 0}))
+        out.push_back(f.label);
+    return out;
+}
+
+// Faces are painted in this order: the most facing one is drawn, and clicked, on top.
+TEST(ViewCube, VisibleFacesAreListedWithTheMostFacingLast) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(labels(viewOf(0, 0, "top").eyeDir()), L{"HAUT"});
+    // Eye (0.58, 0.56, 0.58): the top is a little less facing than front and right, which
+    // differ only by rounding.
+    const auto iso = cubePolys(viewOf(0, 0, "iso").eyeDir(), {0, 0});
+    ASSERT_EQ(iso.size(), 3u);
+    EXPECT_STREQ(iso[0].label, "HAUT");
+    EXPECT_LE(iso[0].depth, iso[1].depth);
+    EXPECT_LE(iso[1].depth, iso[2].depth);
+    EXPECT_EQ(labels(V3{-0.2, -0.9, -0.4}.normalized()), (L{"GAUCHE", "ARRIÈRE", "BAS"}));
+    EXPECT_EQ(labels({0, 0, 1}), L{"AVANT"});
+}
+
+Tri tri(V3 a, V3 b, V3 c) {
+    return {a, b, c, (b - a).cross(c - a).normalized()};
+}
+
+// The two triangles of an axis-aligned square facing +Z at height z.
+std::vector<Tri> squareZ(double x0, double y0, double x1, double y1, double z) {
+    return {tri({x0, y0, z}, {x1, y0, z}, {x1, y1, z}), tri({x0, y0, z}, {x1, y1, z}, {x0, y1, z})};
+}
+
+TEST(RayTriangle, HitsEitherSideAndMissesOtherwise) {
+    const V3 a{0, 0, 0}, b{1, 0, 0}, c{0, 1, 0};
+    EXPECT_NEAR(*rayTriangle({0.2, 0.2, 5}, {0, 0, -1}, a, b, c), 5, 1e-12);
+    EXPECT_NEAR(*rayTriangle({0.2, 0.2, -3}, {0, 0, 1}, a, b, c), 3, 1e-12);  // from behind
+    EXPECT_FALSE(rayTriangle({0.8, 0.8, 5}, {0, 0, -1}, a, b, c));            // past the hypotenuse
+    EXPECT_FALSE(rayTriangle({-0.1, 0.5, 5}, {0, 0, -1}, a, b, c));
+    EXPECT_FALSE(rayTriangle({0.2, 0.2, 5}, {0, 0, 1}, a, b, c));  // behind the origin
+    EXPECT_FALSE(rayTriangle({-1, 0.2, 0}, {1, 0, 0}, a, b, c));   // in the plane
+    EXPECT_FALSE(rayTriangle({0, 0, 1}, {0, 0, -1}, a, a, c));     // degenerate
+}
+
+TEST(Picking, HitsNearestFirstAndHiddenBodiesAreSeenThrough) {
+    std::map<Id, std::vector<Tri>> bodies{{3, squareZ(0, 0, 10, 10, 0)},
+                                          {7, squareZ(0, 0, 10, 10, 20)}};
+    const PickScene scene{&bodies, nullptr, false};
+    const auto hits = allHits(scene, {2, 5, 90}, {0, 0, -1}, {5, 5, 100});
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].body, 7);
+    EXPECT_NEAR(hits[0].pos.z, 20, 1e-12);
+    EXPECT_EQ(hits[0].tri, 1u);  // (2, 5) lies in the second triangle of the square
+    EXPECT_EQ(hits[1].body, 3);
+    EXPECT_LT(hits[0].distance, hits[1].distance);
+
+    const std::vector<Id> hidden{7};
+    const PickScene seeThrough{&bodies, &hidden, false};
+    const auto picked =
+        interpretHits(seeThrough, allHits(seeThrough, {5, 1, 90}, {0, 0, -1}, {5, 1, 100}));
+    ASSERT_TRUE(picked && picked->face);
+    EXPECT_EQ(picked->face->id, 3);
+}
+
+TEST(Picking, PlanesAreHitOnlyWhenShownInTheirSquareAndBehindCloserBodies) {
+    // Seen from +Z, a body behind plane XY.
+    std::map<Id, std::vector<Tri>> behind{{1, squareZ(10, 10, 20, 20, -5)}};
+    auto pick = [&](const PickScene& s, V3 o = {15, 15, 199}, V3 d = {0, 0, -1}) {
+        return interpretHits(s, allHits(s, o, d, o));
+    };
+    EXPECT_EQ(pick({&behind, nullptr, true}).value().plane, "plane:XY");
+    EXPECT_EQ(pick({&behind, nullptr, false}).value().face.value().w, -5);  // n · a = −5
+    // Each origin plane covers its 70 × 70 square only, from either side.
+    const PickScene planes{nullptr, nullptr, true};
+    EXPECT_EQ(pick(planes, {35, 50, 35}, {0, -1, 0}).value().plane, "plane:XZ");
+    EXPECT_EQ(pick(planes, {50, 35, 35}, {-1, 0, 0}).value().plane, "plane:YZ");
+    EXPECT_EQ(pick(planes, {35, 35, -50}, {0, 0, 1}).value().plane, "plane:XY");
+    EXPECT_FALSE(pick(planes, {-5, 35, 50}));
+    EXPECT_FALSE(pick(planes, {35, 71, 50}));
+}
+
+TEST(PlanePoint, CrossesThePlaneEvenBehindTheOriginAndGivesNothingEdgeOn) {
+    const SketchPlane yz = SketchPlane::yz();  // x axis along −Z
+    EXPECT_TRUE(near(planePoint(yz, {10, 3, -4}, {-1, 0, 0}).value(), {4, 3}, 1e-12));
+    EXPECT_TRUE(near(planePoint(SketchPlane::xy(), {1, 2, -5}, {0, 0, -1}).value(), {1, 2}, 1e-12));
+    EXPECT_FALSE(planePoint(yz, {10, 3, -4}, {0, 0.6, 0.8}));
+    // The front view looks along the XZ plane at its height.
+    const auto [o, d] = viewOf(800, 600, "front").ray({400, 300});
+    EXPECT_FALSE(planePoint(SketchPlane::xz(), o, d));
+}
+
+}  // namespace
+}  // namespace ivo
