@@ -3,18 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-#include <numbers>
-
 #include "support/sketch_builder.h"
 
 namespace ivo {
 namespace {
 
 using namespace ivo::testing;
-constexpr double pi = std::numbers::pi;
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
 
 void expectPoints(const std::vector<V2>& got, const std::vector<V2>& want, double tol = 1e-12) {
     ASSERT_EQ(got.size(), want.size());

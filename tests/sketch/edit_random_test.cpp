@@ -10,7 +10,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <numbers>
 #include <random>
 #include <string>
 
@@ -21,9 +20,6 @@ namespace ivo {
 namespace {
 
 using namespace ivo::testing;
-constexpr double pi = std::numbers::pi;
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr int intMax = std::numeric_limits<int>::max(), intMin = std::numeric_limits<int>::min();
 
 struct Fuzzer {

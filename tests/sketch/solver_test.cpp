@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <random>
 #include <string>
 
@@ -20,8 +19,6 @@ namespace {
 
 using namespace ivo::testing;
 constexpr double tol = 1e-6;
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
 
 SPoint& point(Sketch& s, Id id) {
     return s.points[*s.pointIndex(id)];

@@ -1,7 +1,6 @@
 #include "support/sketch_builder.h"
 
 #include <cmath>
-#include <numbers>
 
 namespace ivo::testing {
 
@@ -46,8 +45,8 @@ Sketch gridSketch(std::mt19937& rng, int curves) {
         const bool construction = roll(10) == 0;
         const int k = roll(10);
         const V2 c = grid();
-        const double r = 0.5 * (1 + roll(4)), a = std::numbers::pi / 4 * roll(8);
-        const double b = a + std::numbers::pi / 4 * (1 + roll(8)), off = roll(5) ? 1 : 1.5;
+        const double r = 0.5 * (1 + roll(4)), a = pi / 4 * roll(8);
+        const double b = a + pi / 4 * (1 + roll(8)), off = roll(5) ? 1 : 1.5;
         if (k < 6) s.addLine(point(), point(), construction);
         if (k == 6 || k == 7) addCircle(s, c, r, construction);
         if (k > 7) addArc(s, c, c + polar(a, r), c + polar(b, r * off), construction);

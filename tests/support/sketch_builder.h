@@ -1,12 +1,18 @@
 // Builders of test sketches: polygons of lines sharing their corner points, circles, arcs.
 #pragma once
 
+#include <limits>
+#include <numbers>
 #include <random>
 #include <vector>
 
 #include "sketch/sketch.h"
 
 namespace ivo::testing {
+
+constexpr double pi = std::numbers::pi;
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
 
 // One line per side of the loop, consecutive sides sharing a point; returns the line ids.
 std::vector<Id> addPolygon(Sketch& s, const Loop& loop, bool construction = false);
