@@ -1,14 +1,13 @@
-// Editing operations on small sketches with known answers: trim, extend, split, delete, merge,
-// corners, offsets, copies, patterns and moves. That every refused operation leaves the sketch
-// as it was, and that every operation refuses numbers out of reach (NaN, beyond 1e9 mm), is
-// checked for all of them by edit_random_test.cpp.
+// Editing operations on small sketches with known answers (trim, extend, split, delete, merge,
+// corners, offsets, copies, patterns and moves), and the arguments each of them refuses,
+// leaving the sketch as it was. edit_random_test.cpp checks the same of long random sequences.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "support/shapes.h"
 #include "support/sketch_builder.h"
-#include "support/sketch_invariants.h"
 
 namespace ivo {
 namespace {
@@ -40,8 +39,6 @@ TEST(Trim, PiecesOfALineGoAndTheRestEndsOnNewPointsAtTheCrossings) {
     EXPECT_TRUE(!k.s.pos(k.a) && !k.s.pos(k.b) && left.a > k.b && k.s.constraints.empty());
     EXPECT_TRUE(*k.s.pos(left.a) == V2(0, 0) && near(k.s.pos(left.b), {3, 0}));
     EXPECT_TRUE(near(k.s.pos(right.a), {7, 0}) && *k.s.pos(right.b) == V2(10, 0));
-    EXPECT_FALSE(k.s.trim(k.a, {0, 0}) || k.s.trim(0, {0, 0}) || k.s.trim(999, {0, 0}));
-
     CrossedLine e;  // an end piece goes alone
     ASSERT_TRUE(e.s.trim(e.line, {1, 0}));
     EXPECT_TRUE(near(e.s.pos(e.s.lines[2].a), {3, 0}) && *e.s.pos(e.s.lines[2].b) == V2(10, 0));
@@ -70,9 +67,6 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
         EXPECT_EQ(s.constraints,
                   (std::vector<SConstraint>{{s.nextId - 1, ck::radius, {a.id}, 10}}));
     }
-    Sketch s;
-    ASSERT_TRUE(s.trim(addCircle(s, {3, 3}, 1), {4, 3}));  // uncut: it goes
-    EXPECT_TRUE(s.circles.empty() && s.arcs.empty() && s.points.size() == 1u);
     for (const char* kind : {ck::radius, ck::diameter}) {  // an arc keeps both outer pieces
         Sketch t;
         const Id arc = addArc(t, {0, 10}, {5, 10}, {-5, 10});
@@ -90,7 +84,7 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
     }
 }
 
-TEST(Extend, StopsAtTheNearerCrossingAndGivesASharedEndANewPoint) {
+TEST(ExtendAndSplit, ExtendStopsAtTheNearerCrossingAndSplitMakesChains) {
     Sketch s;
     const Id l = addSegment(s, {1, 0}, {2, 0}), b = s.lines[0].b;
     addCircle(s, {10, 0}, 3);
@@ -100,7 +94,7 @@ TEST(Extend, StopsAtTheNearerCrossingAndGivesASharedEndANewPoint) {
     EXPECT_TRUE(s.line(l)->b == b && near(s.pos(b), {7, 0}, 1e-6));
     ASSERT_EQ(s.constraints.size(), 1u);  // the length went
     EXPECT_EQ(s.constraints[0].kind, ck::horizontal);
-
+    // A shared end stays where it is and the extended line gets a new one.
     Sketch t;
     const Id m = addSegment(t, {1, 0}, {2, 0}), shared = t.lines[0].b;
     t.addLine(shared, t.addPoint({2, 5}));
@@ -109,15 +103,6 @@ TEST(Extend, StopsAtTheNearerCrossingAndGivesASharedEndANewPoint) {
     EXPECT_TRUE(t.line(m)->b != shared && near(t.pos(t.line(m)->b), {6, 0}) &&
                 near(t.pos(shared), {2, 0}));
 
-    Sketch u;  // nothing ahead, a line without direction, not a line
-    const Id n = addSegment(u, {1, 0}, {2, 0}), dot = addSegment(u, {5, 5}, {5, 5});
-    addCircle(u, {-10, 0}, 3);  // behind the end nearer to the pick
-    addSegment(u, {4, 4}, {6, 6});
-    EXPECT_FALSE(u.extendLine(n, {2, 0}) || u.extendLine(dot, {5, 5}) ||
-                 u.extendLine(u.circles[0].id, {0, 0}));
-}
-
-TEST(Split, LinesBecomeChainsAndCirclesNeedTwoCutsToBecomeArcsGoingRound) {
     CrossedLine k;
     const Id p = k.s.nextId;
     ASSERT_TRUE(k.s.splitEntity(k.line));
@@ -126,25 +111,25 @@ TEST(Split, LinesBecomeChainsAndCirclesNeedTwoCutsToBecomeArcsGoingRound) {
     EXPECT_TRUE(near(k.s.pos(p), {3, 0}) && near(k.s.pos(p + 1), {7, 0}));
     EXPECT_EQ(std::vector<SLine>(k.s.lines.begin() + 2, k.s.lines.end()),
               (std::vector<SLine>{{p + 2, k.a, p}, {p + 3, p, p + 1}, {p + 4, p + 1, k.b}}));
-
-    Sketch s;
-    const Id c = addCircle(s, {0, 10}, 2), tangent = addSegment(s, {-5, 12}, {5, 12});
-    EXPECT_FALSE(s.splitEntity(c));
-    s.deleteEntity(tangent);
-    addSegment(s, {-5, 10}, {5, 10});
-    addSegment(s, {0, 5}, {0, 15}, true);  // construction geometry cuts here
-    s.addConstraint(ck::radius, {c}, 2);
-    ASSERT_TRUE(s.splitEntity(c));
-    ASSERT_TRUE(s.circles.empty() && s.constraints.empty() && s.arcs.size() == 4u);
+    // A circle needs two cuts (a tangent is one); construction geometry cuts here.
+    Sketch c;
+    const Id circle = addCircle(c, {0, 10}, 2), tangent = addSegment(c, {-5, 12}, {5, 12});
+    EXPECT_FALSE(c.splitEntity(circle));
+    c.deleteEntity(tangent);
+    addSegment(c, {-5, 10}, {5, 10});
+    addSegment(c, {0, 5}, {0, 15}, true);
+    c.addConstraint(ck::radius, {circle}, 2);
+    ASSERT_TRUE(c.splitEntity(circle));
+    ASSERT_TRUE(c.circles.empty() && c.constraints.empty() && c.arcs.size() == 4u);
     double turn = 0;
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(s.arcs[i].e, s.arcs[(i + 1) % 4].s);
-        turn += s.curve(s.arcs[i].id)->sweep;
+        EXPECT_EQ(c.arcs[i].e, c.arcs[(i + 1) % 4].s);
+        turn += c.curve(c.arcs[i].id)->sweep;
     }
     EXPECT_NEAR(turn, 2 * pi, 1e-9);
 }
 
-TEST(Delete, APointTakesItsCurvesAndConstraintsButNotTheOriginOrFreePoints) {
+TEST(DeleteAndMerge, ReferencesFollowAndWhatCollapsesGoes) {
     Sketch s;
     const auto sides = addPolygon(s, {{1, 1}, {4, 1}, {4, 4}});
     const Id corner = s.lines[0].b, free = s.addPoint({5, 5});
@@ -153,8 +138,7 @@ TEST(Delete, APointTakesItsCurvesAndConstraintsButNotTheOriginOrFreePoints) {
     s.addConstraint(ck::length, {sides[2]}, 4);
     s.freePoints = std::vector<Id>{free};
     const SLine last = s.lines[2];
-    EXPECT_FALSE(s.deleteEntity(0) || s.deleteEntity(12345));
-    ASSERT_TRUE(s.deleteEntity(corner));
+    ASSERT_TRUE(s.deleteEntity(corner));  // a point takes its curves and their constraints
     EXPECT_EQ(s.lines, std::vector<SLine>{last});
     EXPECT_EQ(s.points.size(), 4u);  // the origin, the last side's ends, the free point
     ASSERT_EQ(s.constraints.size(), 1u);
@@ -162,38 +146,33 @@ TEST(Delete, APointTakesItsCurvesAndConstraintsButNotTheOriginOrFreePoints) {
     ASSERT_TRUE(s.deleteEntity(s.constraints[0].id) && s.deleteEntity(sides[2]) &&
                 s.deleteEntity(free));
     EXPECT_TRUE(s.constraints.empty() && s.points.size() == 1u && s.freePoints->empty());
+
+    Sketch m;
+    const Id p = m.addPoint({1, 1}), q = m.addPoint({2, 2}), r = m.addPoint({3, 0});
+    const Id pq = m.addLine(p, q), qr = m.addLine(q, r);
+    m.addConstraint(ck::length, {pq}, 2);
+    m.addConstraint(ck::distance, {p, q}, 1);
+    m.addConstraint(ck::distance, {p, r}, 5);
+    m.points[2].fixed = true;
+    m.freePoints = std::vector<Id>{q};
+    ASSERT_TRUE(m.mergePoints(p, q));
+    EXPECT_EQ(m.points[1], (SPoint{p, {1, 1}, true}));  // fixed now; the caller solves
+    EXPECT_TRUE(!m.pos(q) && !m.line(pq) && m.line(qr)->a == p && m.freePoints->empty());
+    ASSERT_EQ(m.constraints.size(), 1u);
+    EXPECT_EQ(m.constraints[0].refs, (std::vector<Id>{p, r}));
+    ASSERT_TRUE(m.mergePoints(r, 0));  // the origin survives
+    EXPECT_TRUE(!m.pos(r) && m.line(qr)->b == 0);
+    EXPECT_EQ(m.constraints[0].refs, (std::vector<Id>{p, 0}));
 }
 
-TEST(Merge, TheOriginSurvivesAndCollapsedLinesAndDistancesGo) {
-    Sketch s;
-    const Id p = s.addPoint({1, 1}), q = s.addPoint({2, 2}), r = s.addPoint({3, 0});
-    const Id pq = s.addLine(p, q), qr = s.addLine(q, r);
-    s.addConstraint(ck::length, {pq}, 2);
-    s.addConstraint(ck::distance, {p, q}, 1);
-    s.addConstraint(ck::distance, {p, r}, 5);
-    s.points[2].fixed = true;
-    s.freePoints = std::vector<Id>{q};
-    // Equal ids and ids that are not points (which would leave a line on a missing point).
-    EXPECT_FALSE(s.mergePoints(p, p) || s.mergePoints(p, 999) || s.mergePoints(999, p) ||
-                 s.mergePoints(pq, 0));
-    ASSERT_TRUE(s.mergePoints(p, q));
-    EXPECT_EQ(s.points[1], (SPoint{p, {1, 1}, true}));  // fixed now; the caller solves
-    EXPECT_TRUE(!s.pos(q) && !s.line(pq) && s.line(qr)->a == p && s.freePoints->empty());
-    ASSERT_EQ(s.constraints.size(), 1u);
-    EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{p, r}));
-    ASSERT_TRUE(s.mergePoints(r, 0));
-    EXPECT_TRUE(!s.pos(r) && s.line(qr)->b == 0);
-    EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{p, 0}));
-}
-
-// Two lines of lengths 10 and `second` meeting at a right angle at (10, 10).
+// Two lines of length 10 meeting at a right angle at (10, 10).
 struct RightCorner {
     Sketch s;
     Id corner = s.addPoint({10, 10}), along = s.addLine(s.addPoint({20, 10}), corner);
-    explicit RightCorner(double second = 10) { s.addLine(corner, s.addPoint({10, 10 + second})); }
+    RightCorner() { s.addLine(corner, s.addPoint({10, 20})); }
 };
 
-TEST(Corner, FilletAndChamferOfARightAngle) {
+TEST(Corner, FilletAndChamferOfARightAngleKeepingUsedCornerPoints) {
     RightCorner k, c;
     k.s.addConstraint(ck::distance, {k.corner, 0}, 10 * std::sqrt(2.0));
     ASSERT_TRUE(k.s.filletCorner(k.corner, 2));
@@ -212,22 +191,6 @@ TEST(Corner, FilletAndChamferOfARightAngle) {
     ASSERT_TRUE(!c.s.pos(c.corner) && c.s.lines.size() == 3u && c.s.constraints.empty());
     const Curve cut = *c.s.curve(c.s.lines[2].id);
     EXPECT_NEAR((cut.b - cut.a).length(), 3 * std::sqrt(2.0), 1e-9);
-}
-
-TEST(Corner, RefusesSizesTooLargeAndCornersThatAreNotTwoLinesButKeepsUsedCornerPoints) {
-    RightCorner k(5);
-    const Id third = k.s.addPoint({0, 0});
-    EXPECT_FALSE(k.s.filletCorner(k.corner, 6));  // tangent distance 6 is not below 5
-    EXPECT_FALSE(k.s.filletCorner(k.corner, 0) || k.s.filletCorner(k.corner, -1));
-    EXPECT_FALSE(k.s.chamferCorner(k.corner, 5) || k.s.chamferCorner(k.corner, 0));
-    EXPECT_FALSE(k.s.filletCorner(third, 1) || k.s.filletCorner(k.along, 1));
-    k.s.addLine(k.corner, third);
-    EXPECT_FALSE(k.s.filletCorner(k.corner, 1));
-    Sketch straight;
-    const Id mid = straight.addPoint({1, 0});
-    straight.addLine(straight.addPoint({0, 0}), mid);
-    straight.addLine(mid, straight.addPoint({2, 0}));
-    EXPECT_FALSE(straight.filletCorner(mid, 0.1));
     // A corner point that carries a circle, or is a free point, stays.
     RightCorner withCircle, loose;
     withCircle.s.circles.push_back({withCircle.s.newId(), withCircle.corner, 1, false});
@@ -250,6 +213,7 @@ TEST(Offset, ChainsKeepTheirSidesAtTheDistanceAndCirclesTheirCentre) {
         EXPECT_NEAR(std::abs(polyArea(grown)), 12 * 8, 1e-9);
         for (V2 p : grown)  // on the outline of [-1, 11] × [-1, 7]
             EXPECT_NEAR(std::max(std::abs(p.x - 5) - 6, std::abs(p.y - 3) - 4), 0, 1e-9);
+        EXPECT_TRUE(s.offsetEntity(sides[0], -2.9));  // inwards, as far as it goes
     }
     Sketch s;  // an open L, offset to the left of travel: inside, with a mitred corner
     const Id b = s.addPoint({10, 0}), first = s.addLine(s.addPoint({0, 0}), b);
@@ -263,21 +227,7 @@ TEST(Offset, ChainsKeepTheirSidesAtTheDistanceAndCirclesTheirCentre) {
     EXPECT_EQ(s.circles.back(), (SCircle{s.nextId - 1, s.circle(c)->c, 1, false}));
 }
 
-TEST(Offset, RefusesDistancesThatMakeTheCopyVanishOrTurnInsideOut) {
-    Sketch s;
-    const auto sides = addPolygon(s, rect(0, 0, 10, 6));
-    const Id b = s.addPoint({22, 0}), leg = s.addLine(s.addPoint({20, 0}), b);
-    s.addLine(b, s.addPoint({22, 10}));
-    const Id c = addCircle(s, {3, 3}, 5), arc = addArc(s, {20, 0}, {22, 0}, {20, 2});
-    EXPECT_FALSE(s.offsetEntity(sides[0], -3));  // the 6 mm side would vanish
-    EXPECT_FALSE(s.offsetEntity(sides[0], -4));  // ... or turn round
-    EXPECT_FALSE(s.offsetEntity(leg, 3));        // the 2 mm leg would run backwards
-    EXPECT_FALSE(s.offsetEntity(sides[0], 0) || s.offsetEntity(sides[0], 1e-12));
-    EXPECT_FALSE(s.offsetEntity(c, -5) || s.offsetEntity(arc, -2) || s.offsetEntity(b, 1));
-    EXPECT_TRUE(s.offsetEntity(sides[0], -2.9));
-}
-
-TEST(Copy, CopiesAndMirrorImagesShareCoincidentPoints) {
+TEST(Copy, CopiesMirrorImagesAndPatternsShareCoincidentPoints) {
     Sketch s;
     const Id p = s.addPoint({1, 1});
     EXPECT_TRUE(s.pointAt({1 + 5e-7, 1}) == p && s.pointAt({0, 0}) == 0);
@@ -293,54 +243,29 @@ TEST(Copy, CopiesAndMirrorImagesShareCoincidentPoints) {
     EXPECT_TRUE(near(s.pos(m.c), {20, 10}) && near(s.pos(m.s), {20, 11}) &&
                 near(s.pos(m.e), {19, 10}));
     EXPECT_NEAR(s.curve(m.id)->sweep, pi / 2, 1e-12);
-    const Id dot = addSegment(s, {3, 3}, {3, 3 + 1e-7});
-    const Sketch before = s;
-    EXPECT_FALSE(s.mirrorEntity(l1, l1) || s.mirrorEntity(l1, arc) || s.mirrorEntity(p, l1));
-    // A copied line whose ends meet leaves nothing behind, not even the point it found or made.
-    EXPECT_FALSE(s.copyEntity(dot, false, [](V2 q) { return q + V2{10, 0}; }));
-    EXPECT_TRUE(s == before);
     // Copies of connected curves stay connected.
     const auto sides = addPolygon(s, rect(0, 0, 2, 1));
     const auto copies = s.copyEntities(sides, false, [](V2 q) { return q + V2{0, 5}; });
     ASSERT_EQ(copies.size(), 4u);
     for (size_t i = 0; i < 4; ++i)
         EXPECT_EQ(s.line(copies[i])->b, s.line(copies[(i + 1) % 4])->a);
-}
 
-TEST(Pattern, CircularAndRectangularCopies) {
-    Sketch s;
-    const Id c = addCircle(s, {10, 0}, 1);
-    ASSERT_TRUE(s.circularPattern(c, 0, 4));
-    ASSERT_EQ(s.circles.size(), 4u);
-    EXPECT_TRUE(near(s.pos(s.circles[1].c), {0, 10}) && near(s.pos(s.circles[2].c), {-10, 0}) &&
-                near(s.pos(s.circles[3].c), {0, -10}));
-    const Id l = addSegment(s, {0, 1}, {1, 1});
-    ASSERT_TRUE(s.rectPattern(l, 3, 5, 1, 0));
-    ASSERT_EQ(s.lines.size(), 3u);
-    EXPECT_TRUE(near(s.pos(s.lines[1].a), {5, 1}) && near(s.pos(s.lines[2].a), {10, 1}));
-}
-
-// Patterns are all or nothing, of at most maxPatternInstances instances, so that a huge count
-// can neither freeze the editor nor flood the sketch.
-TEST(Pattern, RefusesHugeNegativeAndDegenerateGridsButMakesTheLargestAllowedInFull) {
-    Sketch s;
-    const Id l = addSegment(s, {0, 1}, {1, 1});
-    for (int n : {1, -4, 1000000})
-        EXPECT_FALSE(s.circularPattern(l, 0, n)) << n;
-    EXPECT_FALSE(s.circularPattern(l, 999, 4));           // no such centre
-    EXPECT_FALSE(s.circularPattern(s.lines[0].a, 0, 4));  // a point is not a curve
-    EXPECT_FALSE(s.rectPattern(l, 1000, 2, 1000, 2));
-    EXPECT_FALSE(s.rectPattern(l, 65536, 2, 65536, 2));  // the product overflows an int
-    EXPECT_FALSE(s.rectPattern(l, -2, 2, -3, 2));        // a positive product of no copies
-    EXPECT_FALSE(s.rectPattern(l, 1, 2, 1, 2));
-    EXPECT_FALSE(s.rectPattern(l, 3, 0, 1, 2));    // copies stacked on the original
-    EXPECT_FALSE(s.rectPattern(l, 3, 6e8, 1, 0));  // the last copy would be out of reach
+    Sketch t;
+    const Id c = addCircle(t, {10, 0}, 1);
+    ASSERT_TRUE(t.circularPattern(c, 0, 4));
+    ASSERT_EQ(t.circles.size(), 4u);
+    EXPECT_TRUE(near(t.pos(t.circles[1].c), {0, 10}) && near(t.pos(t.circles[2].c), {-10, 0}) &&
+                near(t.pos(t.circles[3].c), {0, -10}));
+    const Id l = addSegment(t, {0, 1}, {1, 1});
+    ASSERT_TRUE(t.rectPattern(l, 3, 5, 1, 0));
+    ASSERT_EQ(t.lines.size(), 3u);
+    EXPECT_TRUE(near(t.pos(t.lines[1].a), {5, 1}) && near(t.pos(t.lines[2].a), {10, 1}));
+    // The largest pattern allowed is made in full.
     const int side = static_cast<int>(std::sqrt(double(Sketch::maxPatternInstances)));
     ASSERT_EQ(side * side, Sketch::maxPatternInstances);
-    const Id c = addCircle(s, {0, 0}, 0.25);
-    EXPECT_FALSE(s.rectPattern(c, side + 1, 1, side, 1));
-    ASSERT_TRUE(s.rectPattern(c, side, 1, side, 1));
-    EXPECT_EQ(s.circles.size(), size_t(side * side));
+    const Id small = addCircle(t, {0, 0}, 0.25);
+    ASSERT_TRUE(t.rectPattern(small, side, 1, side, 1));
+    EXPECT_EQ(t.circles.size(), size_t(4 + side * side));
 }
 
 TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
@@ -362,11 +287,89 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
     s.points[*s.pointIndex(a)].fixed = true;
     s.addConstraint(ck::distance, {b, other}, 3);
     s.addConstraint(ck::distance, {a, b}, 1);
-    EXPECT_FALSE(s.moveEntities({other, 999}, {1, 1}));
     ASSERT_TRUE(s.moveEntities({l}, {0, 2}));
     EXPECT_TRUE(*s.pos(a) == V2(1, 0) && *s.pos(b) == V2(2, 2));
     ASSERT_EQ(s.constraints.size(), 1u);
     EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{a, b}));
+}
+
+// Every operation refuses ids that name nothing or the wrong kind, the origin, degenerate
+// geometry, sizes that make no sense for the shape, and numbers that are not finite or lie
+// beyond 1e9 mm: it returns false and leaves the sketch exactly as it was.
+TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
+    Sketch s;
+    const auto sides = addPolygon(s, rect(0, 0, 10, 6));  // corner (10, 0): legs 10 and 6
+    const Id corner = s.lines[0].b, circle = addCircle(s, {30, 3}, 5), lone = s.addPoint({9, 9});
+    const Id dot = addSegment(s, {50, 0}, {50, 1e-7}), mid = s.addPoint({61, 20});
+    const Id zero = addSegment(s, {80, 0}, {80, 0});  // on coincident points
+    s.addLine(s.addPoint({60, 20}), mid);             // a straight joint
+    s.addLine(mid, s.addPoint({62, 20}));
+    const Id joint = s.addPoint({70, 20});  // where three lines meet
+    for (V2 q : {V2{71, 20}, V2{70, 21}, V2{69, 19}})
+        s.addLine(joint, s.addPoint(q));
+    const Id leg = addSegment(s, {20, 20}, {22, 20}), legEnd = s.lines.back().b;
+    s.addLine(legEnd, s.addPoint({22, 30}));  // an L whose first leg is 2 mm
+    const Id arc = addArc(s, {40, 20}, {42, 20}, {40, 22});
+    const Sketch before = s;
+    auto refused = [&](bool applied, const char* what) {
+        EXPECT_FALSE(applied) << what;
+        EXPECT_TRUE(s == before) << what;
+        s = before;
+    };
+    refused(s.trim(999, {0, 0}), "trim nothing");
+    refused(s.trim(0, {0, 0}), "trim the origin");
+    refused(s.trim(sides[0], {nan, 0}), "trim at NaN");
+    refused(s.extendLine(circle, {0, 0}), "extend a circle");
+    refused(s.extendLine(zero, {80, 0}), "extend a zero-length line");
+    refused(s.extendLine(leg, {20, 20}), "extend with the arc behind and nothing ahead");
+    refused(s.extendLine(leg, {nan, nan}), "extend at NaN");
+    refused(s.splitEntity(lone), "split a point");
+    refused(s.splitEntity(circle), "split a whole circle");
+    refused(s.deleteEntity(0), "delete the origin");
+    refused(s.deleteEntity(12345), "delete nothing");
+    refused(s.mergePoints(corner, corner), "merge a point with itself");
+    refused(s.mergePoints(corner, 999), "merge with nothing");
+    refused(s.mergePoints(sides[0], 0), "merge a line");  // would leave lines on no point
+    refused(s.filletCorner(corner, 6), "fillet of 6 on a 6 mm leg");
+    refused(s.filletCorner(corner, 0), "fillet of 0");
+    refused(s.filletCorner(corner, nan), "fillet of NaN");
+    refused(s.filletCorner(lone, 1), "fillet of a lone point");
+    refused(s.filletCorner(sides[0], 1), "fillet of a line");
+    refused(s.filletCorner(joint, 1), "fillet of three lines");
+    refused(s.filletCorner(mid, 0.1), "fillet of a straight joint");
+    refused(s.chamferCorner(corner, 6), "chamfer of 6");
+    refused(s.chamferCorner(corner, inf), "chamfer of infinity");
+    refused(s.offsetEntity(sides[0], -3), "offset making a side vanish");
+    refused(s.offsetEntity(sides[0], -4), "offset turning the rectangle inside out");
+    refused(s.offsetEntity(leg, 3), "offset running a leg backwards");
+    refused(s.offsetEntity(sides[0], 0), "offset of 0");
+    refused(s.offsetEntity(sides[0], nan), "offset of NaN");
+    refused(s.offsetEntity(circle, 2e9), "offset beyond 1e9");
+    refused(s.offsetEntity(circle, -5), "offset of a circle to nothing");
+    refused(s.offsetEntity(arc, -2), "offset of an arc to nothing");
+    refused(s.offsetEntity(zero, 1), "offset of a zero-length line");
+    refused(s.offsetEntity(corner, 1), "offset of a point");
+    refused(s.mirrorEntity(leg, leg), "mirror across itself");
+    refused(s.mirrorEntity(leg, arc), "mirror across an arc");
+    refused(s.mirrorEntity(leg, zero), "mirror across a zero-length line");
+    refused(s.mirrorEntity(lone, leg), "mirror a point");
+    // Nothing is left behind, not even the point found or made for the first end.
+    refused(s.copyEntity(dot, false, [](V2 q) { return q + V2{10, 0}; }).has_value(), "copy a dot");
+    refused(s.circularPattern(leg, 0, 1), "circular pattern of 1");
+    refused(s.circularPattern(leg, 0, 1000000), "circular pattern of a million");
+    refused(s.circularPattern(leg, 999, 4), "circular pattern about nothing");
+    refused(s.circularPattern(lone, 0, 4), "circular pattern of a point");
+    refused(s.rectPattern(leg, 1000, 2, 1000, 2), "pattern of 1000 × 1000");
+    refused(s.rectPattern(leg, 51, 2, 50, 2), "pattern of 51 × 50, one row too many");
+    refused(s.rectPattern(leg, 65536, 2, 65536, 2), "pattern whose count overflows an int");
+    refused(s.rectPattern(leg, -2, 2, -3, 2), "pattern of -2 × -3");
+    refused(s.rectPattern(leg, 1, 2, 1, 2), "pattern of 1 × 1");
+    refused(s.rectPattern(leg, 3, 0, 1, 2), "pattern of copies in place");
+    refused(s.rectPattern(leg, 3, nan, 1, 0), "pattern step of NaN");
+    // All or nothing: the first copies would be in reach, the last one not.
+    refused(s.rectPattern(leg, 3, 6e8, 1, 0), "pattern beyond 1e9");
+    refused(s.moveEntities({lone, 999}, {1, 1}), "move no curve");
+    refused(s.moveEntities({leg}, {nan, 0}), "move by NaN");
 }
 
 }  // namespace

@@ -51,16 +51,6 @@ TEST(Solve, ConstraintsWithoutResidualsMoveNothingAndMissingIdsReadAsZero) {
     EXPECT_EQ(s.points, solved.points);
 }
 
-TEST(Solve, HorizontalBetweenFixedPointsIsAContradictionThatMovesNothing) {
-    Sketch s;
-    const Id a = s.addPoint({0, 0}), b = s.addPoint({10, 3});
-    point(s, a).fixed = point(s, b).fixed = true;
-    s.addConstraint(ck::horizontal, {s.addLine(a, b)});
-    const Sketch before = s;
-    EXPECT_FALSE(s.solve());
-    EXPECT_EQ(s, before);
-}
-
 TEST(Solve, DraggedEndPullsTheOtherAlongTheLineKeepingItsLength) {
     Sketch s;
     const Id a = s.addPoint({0, 0}), b = s.addPoint({10, 0}), lone = s.addPoint({-7, 3});
@@ -125,7 +115,7 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
         {"infinite value", [](Sketch& s) { s.constraints[1].value = inf; }},
         {"huge coordinates",
          [](Sketch& s) {
-             s.points[3].p = V2{1e300, -1e300};
+             s.points[3].p = {1e300, -1e300};
          }},
         {"largest double", [](Sketch& s) { s.points[3].p.x = 1.7976931348623157e308; }},
         {"huge value", [](Sketch& s) { s.constraints[1].value = 1e300; }},
@@ -155,28 +145,21 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
     EXPECT_NEAR((*s.pos(3) - *s.pos(2)).length(), 8, tol);
 }
 
-// Unreachable, contradictory and redundant constraints: failing sketches keep the best state
-// reached, the same as the plain algorithm's.
-TEST(SolveRobustness, UnreachableContradictoryAndRedundantConstraints) {
-    Sketch n;  // a negative distance cannot be reached: the points end together
-    const Id a = n.addPoint({1, 1}), b = n.addPoint({4, 5});
-    n.addConstraint(ck::distance, {a, b}, -5);
-    Sketch plain = n;
-    EXPECT_FALSE(n.solve({a}) || solvePlain(plain, {a}));
-    EXPECT_LT((*n.pos(b) - *n.pos(a)).length(), 1e-3);
+// Contradictions fail keeping the best state reached; redundant constraints do not.
+TEST(Solve, ContradictionsFailAndRedundancyDoesNot) {
+    Sketch s;  // horizontal between fixed points: nothing may move
+    const Id a = s.addPoint({0, 0}), b = s.addPoint({10, 3});
+    point(s, a).fixed = point(s, b).fixed = true;
+    s.addConstraint(ck::horizontal, {s.addLine(a, b)});
+    const Sketch before = s;
+    EXPECT_FALSE(s.solve());
+    EXPECT_EQ(s, before);
 
-    Sketch t;  // a point cannot lie on circles of radius 5 and 7 about one centre
-    const Id c1 = addCircle(t, {0, 0}, 5), c2 = addCircle(t, {0, 0}, 7), q = t.addPoint({6, 0});
-    t.circles[1].c = t.circles[0].c;
-    point(t, t.circles[0].c).fixed = true;
-    t.addConstraint(ck::radius, {c1}, 5);
-    t.addConstraint(ck::radius, {c2}, 7);
-    t.addConstraint(ck::pointOnCircle, {q, c1});
-    t.addConstraint(ck::pointOnCircle, {q, c2});
-    plain = t;
-    EXPECT_FALSE(t.solve() || solvePlain(plain, {}));
-    EXPECT_NEAR(t.pos(q)->x, plain.pos(q)->x, tol);
-    EXPECT_NEAR(t.pos(q)->x, 6, 0.1);  // the compromise between both circles
+    Sketch n;  // a negative distance cannot be reached: the points end together
+    const Id p = n.addPoint({1, 1}), q = n.addPoint({4, 5});
+    n.addConstraint(ck::distance, {p, q}, -5);
+    EXPECT_FALSE(n.solve({p}));
+    EXPECT_LT((*n.pos(q) - *n.pos(p)).length(), 1e-3);
 
     Sketch r = triangle();  // the same constraint twice, and one that follows from others
     r.constraints.push_back(r.constraints[0]);

@@ -1,9 +1,11 @@
-// Builders of test sketches: polygons of lines sharing their corner points, circles, arcs.
+// Builders of test sketches (polygons of lines sharing their corner points, circles, arcs,
+// random sketches) and the structural check of a sketch after editing.
 #pragma once
 
 #include <limits>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "sketch/sketch.h"
@@ -25,5 +27,11 @@ Id addArc(Sketch& s, V2 c, V2 start, V2 end, bool construction = false);
 // points, touch, run through each other's ends, overlap and repeat; some are construction or
 // degenerate, some arcs end off their circle.
 Sketch gridSketch(std::mt19937& rng, int curves);
+
+// The first structural fault of the sketch, or an empty string: the fixed origin at (0, 0)
+// with id 0, unique ids below nextId, curves on existing points, constraints on existing
+// points and curves, free points that exist, finite coordinates and radii. With `before` (the
+// sketch before one operation), also nextId going back or a new record reusing an old id.
+std::string sketchFault(const Sketch& s, const Sketch* before = nullptr);
 
 }  // namespace ivo::testing
