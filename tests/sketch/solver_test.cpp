@@ -199,108 +199,99 @@ TEST(SolveEquivalence, DragStepsOnTheBenchmarkSketches) {
     }
 }
 
-// Random sketches built from small groups whose constraints hold exactly, chained by distances,
-// then shaken: the solver has a consistent system to restore from a nearby state.
-struct RandomSketch {
-    std::mt19937 rng;
+// Random sketch `seed`: small groups whose constraints hold exactly, chained by distances, some
+// points fixed and one perhaps held (returned in `hold`); then shaken by 0.2 mm where it may
+// move (everywhere with `all`).
+Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
+    std::mt19937 rng(seed);
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<>(lo, hi)(rng);
+    };
+    auto pick = [&](int n) { return std::uniform_int_distribution<>(0, n - 1)(rng); };
+    auto polar = [](double a) { return V2{std::cos(a), std::sin(a)}; };
     Sketch s;
-
-    double uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng); }
-    int pick(int n) { return std::uniform_int_distribution<>(0, n - 1)(rng); }
-    static V2 polar(double a) { return {std::cos(a), std::sin(a)}; }
-    Id line(V2 a, V2 b) { return s.addLine(s.addPoint(a), s.addPoint(b)); }
-    Id arc(V2 c, double r, double a0, double a1) {
-        const bool construction = pick(3) == 0;
-        return addArc(s, c, c + polar(a0) * r, c + polar(a1) * r, construction);
-    }
-    void add(const char* kind, std::vector<Id> refs, std::optional<double> v = {}) {
-        s.addConstraint(kind, std::move(refs), v);
-    }
-
-    // One group of satisfied constraints at o; returns a point of it.
-    Id group(V2 o, int kind) {
+    auto line = [&](V2 a, V2 b) { return s.addLine(s.addPoint(a), s.addPoint(b)); };
+    auto arc = [&](V2 c, double r, double a0, double a1) {
+        return addArc(s, c, c + polar(a0) * r, c + polar(a1) * r, pick(3) == 0);
+    };
+    auto add = [&](const char* kind, std::vector<Id> refs, std::optional<double> v) {
+        s.addConstraint(kind, refs, v);
+    };
+    const std::optional<double> none;
+    // One group at o; returns a point of it.
+    auto group = [&](V2 o, int kind) -> Id {
         const double w = uniform(3, 20), h = uniform(3, 20), t = uniform(0, 6.28);
         const V2 u = polar(t), n = u.perpLeft();
         switch (kind) {
             case 0: {  // dimensioned rectangle
                 const RectIds r = addRect(s, o, w, h, false);
                 add(ck::length, {r.lines[0]}, w);
-                add(ck::equal, {r.lines[1], r.lines[3]});
+                add(ck::equal, {r.lines[1], r.lines[3]}, none);
                 return r.points[0];
             }
             case 1: {  // parallel and perpendicular pair with equal lengths
                 const Id l0 = line(o, o + u * w), l1 = line(o + n * h, o + n * h + u * w);
-                add(ck::parallel, {l0, l1});
-                add(ck::perpendicular, {l0, line(o + u * (w + 2), o + u * (w + 2) + n * h)});
-                add(ck::equal, {l0, l1});
+                add(ck::parallel, {l0, l1}, none);
+                add(ck::perpendicular, {l0, line(o + u * (w + 2), o + u * (w + 2) + n * h)}, none);
+                add(ck::equal, {l0, l1}, none);
                 return s.line(l0)->a;
             }
             case 2: {  // circle with a point on it and a dimension
                 const Id c = addCircle(s, o, w), p = s.addPoint(o + u * w);
                 add(pick(2) ? ck::radius : ck::diameter, {c}, pick(2) ? w : 2 * w);
-                add(ck::pointOnCircle, {p, c});
+                add(ck::pointOnCircle, {p, c}, none);
                 return p;
             }
             case 3: {  // arc with a point on its circle and an equal circle
                 const Id a = arc(o, w, t, t + uniform(0.5, 5)), p = s.addPoint(o + n * w);
-                add(ck::pointOnCircle, {p, a});
-                add(ck::equal, {a, addCircle(s, o + V2{3 * w, 0}, w)});
+                add(ck::pointOnCircle, {p, a}, none);
+                add(ck::equal, {a, addCircle(s, o + V2{3 * w, 0}, w)}, none);
                 return p;
             }
             case 4: {  // line tangent to a circle and to an arc of the same radius
                 const Id l = line(o + n * w - u * 10, o + n * w + u * 10);
-                add(ck::tangent, {l, addCircle(s, o, w)});
+                add(ck::tangent, {l, addCircle(s, o, w)}, none);
                 const Id k = arc(o + u * 3 * w, w, t, t + 2);
-                add(ck::tangent, {l, k});
+                add(ck::tangent, {l, k}, none);
                 add(ck::radius, {k}, w);
                 return s.line(l)->a;
             }
             case 5: {  // midpoint and a point on the line
                 const Id l = line(o, o + u * w), m = s.addPoint(o + u * (w / 2));
-                add(ck::midpoint, {m, l});
-                add(ck::pointOnLine, {s.addPoint(o + u * (w + h)), l});
+                add(ck::midpoint, {m, l}, none);
+                add(ck::pointOnLine, {s.addPoint(o + u * (w + h)), l}, none);
                 add(ck::length, {l}, w);
                 return m;
             }
             case 6: {  // level and aligned points
-                const Id a = s.addPoint(o), b = s.addPoint(o + V2{w, 0}),
-                         c = s.addPoint(o + V2{0, h});
-                add(ck::hpoints, {a, b});
-                add(ck::vpoints, {a, c});
-                add(ck::distance, {b, c}, std::hypot(w, h));
+                const Id a = s.addPoint(o), b = s.addPoint(o + V2{w, 0});
+                add(ck::hpoints, {a, b}, none);
+                add(ck::vpoints, {a, s.addPoint(o + V2{0, h})}, none);
+                add(ck::distance, {b, s.points.back().id}, std::hypot(w, h));
                 return b;
             }
-            case 7:  // a lone arc, held on its circle by its own residual
-                return s.arc(arc(o, w, t, t + uniform(0.5, 6)))->s;
-            default:  // a free line with no constraint: must not move
-                return s.line(line(o, o + u * w))->a;
+            case 7: return s.arc(arc(o, w, t, t + uniform(0.5, 6)))->s;  // on its circle
+            default: return s.line(line(o, o + u * w))->a;               // free: must not move
         }
-    }
-};
-
-// Random sketch `seed` shaken by 0.2 mm where it may move (everywhere with `all`), and the
-// point held while solving, if any.
-Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
-    RandomSketch gen{std::mt19937(seed), {}};
-    Sketch& s = gen.s;
+    };
     Id previous = 0;
     for (int g = static_cast<int>(seed % 12); g >= 0; --g) {
-        const V2 o{gen.uniform(-60, 60), gen.uniform(-60, 60)};
-        const Id anchor = gen.group(o, gen.pick(9));
-        if (previous != 0 || gen.pick(2) == 0)
+        const V2 o{uniform(-60, 60), uniform(-60, 60)};
+        const Id anchor = group(o, pick(9));
+        if (previous != 0 || pick(2) == 0)
             s.addConstraint(ck::distance, {previous, anchor},
                             (*s.pos(anchor) - *s.pos(previous)).length());
         previous = anchor;
     }
     for (SPoint& p : s.points)
-        if (p.id != 0 && gen.pick(6) == 0) p.fixed = true;
+        if (p.id != 0 && pick(6) == 0) p.fixed = true;
     hold.clear();
-    if (gen.pick(2) != 0) hold = {s.points[gen.pick(int(s.points.size()))].id};
+    if (pick(2) != 0) hold = {s.points[pick(int(s.points.size()))].id};
     for (SPoint& p : s.points)
         if (all || (!p.fixed && (hold.empty() || p.id != hold[0])))
-            p.p = p.p + V2{gen.uniform(-0.2, 0.2), gen.uniform(-0.2, 0.2)};
+            p.p = p.p + V2{uniform(-0.2, 0.2), uniform(-0.2, 0.2)};
     for (SCircle& c : s.circles)
-        c.r += gen.uniform(-0.2, 0.2);
+        c.r += uniform(-0.2, 0.2);
     return s;
 }
 

@@ -16,8 +16,8 @@ struct DragCase {
 };
 
 // An axis-aligned w × h rectangle from `ll`: horizontal bottom and top, vertical sides, and with
-// `lengths` the bottom's length w and the right side's h. Points from the lower-left corner
-// counter-clockwise; lines bottom, right, top, left.
+// `lengths` the bottom's length w and the right side's h. Points counter-clockwise from the
+// lower-left corner; lines bottom, right, top, left.
 struct RectIds {
     std::array<Id, 4> points, lines;
 };
