@@ -113,10 +113,7 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
         {"infinite radius", [](Sketch& s) { s.circles[0].r = -inf; }},
         {"NaN value", [](Sketch& s) { s.constraints[2].value = nan; }},
         {"infinite value", [](Sketch& s) { s.constraints[1].value = inf; }},
-        {"huge coordinates",
-         [](Sketch& s) {
-             s.points[3].p = {1e300, -1e300};
-         }},
+        {"huge coordinates", [](Sketch& s) { s.points[3].p = V2(1e300, -1e300); }},
         {"largest double", [](Sketch& s) { s.points[3].p.x = 1.7976931348623157e308; }},
         {"huge value", [](Sketch& s) { s.constraints[1].value = 1e300; }},
     };
