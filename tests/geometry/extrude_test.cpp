@@ -3,21 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
-#include <numbers>
 #include <set>
 
 #include "support/shapes.h"
+#include "support/sketch_builder.h"
 #include "support/solids.h"
 
 namespace ivo {
 namespace {
 
 using namespace ivo::testing;
-
-const double nan = std::numeric_limits<double>::quiet_NaN();
-const double inf = std::numeric_limits<double>::infinity();
-const double pi = std::numbers::pi;
 
 Solid ex(const Region& r, double z0, double z1, double lo = 0, double hi = 0, bool ch = false) {
     return extrudeRegion(r, Frame{}, z0, z1, lo, hi, ch);
@@ -152,6 +147,26 @@ TEST(Revolve, TurnsCapsAndCones) {
     EXPECT_TRUE(
         revolveRegion({{{2, 0}, {3, 1}, {4, 2}}, {}}, Frame{}, {0, 0}, {0, 1}, 360).empty());
     EXPECT_FALSE(revolveRegion({rect(-1, 0, 1, 1), {}}, Frame{}, {0, 0}, {0, 1}, 180).empty());
+}
+
+TEST(Loops, RegionsIgnoreDegenerateHolesAndOffsetsHaveAMitreLimit) {
+    const Region r{rect(0, 0, 10, 10), {reversed(rect(4, 4, 6, 6)), {{1, 1}, {2, 2}}}};
+    EXPECT_DOUBLE_EQ(r.area(), 96);
+    EXPECT_TRUE(r.contains({1, 1.5}));  // inside the two-point "hole", which does not count
+    EXPECT_FALSE(r.contains({5, 5}) || r.contains({11, 5}));
+    const Loop in = offsetLoop(rect(0, 0, 1, 1), 0.1), want = rect(0.1, 0.1, 0.9, 0.9);
+    ASSERT_EQ(in.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_NEAR(in[i].x, want[i].x, 1e-12) << i;
+        EXPECT_NEAR(in[i].y, want[i].y, 1e-12) << i;
+    }
+    EXPECT_NEAR(polyArea(offsetLoop(reversed(rect(0, 0, 1, 1)), 0.1)), -1.44, 1e-12);  // grows
+    // A spike turning back on itself moves off its incoming edge; a very sharp corner is
+    // capped at exactly 4·|d|.
+    EXPECT_EQ(offsetLoop({{0, 0}, {2, 0}, {0, 0}}, 0.5)[1], V2(2, 0.5));
+    const Loop sharp{{0, 0}, {10, 0.01}, {0, 0.02}};
+    EXPECT_NEAR((offsetLoop(sharp, 0.1)[1] - sharp[1]).length(), 0.4, 1e-12);
+    EXPECT_EQ(offsetLoop(sharp, 1e-13), sharp);
 }
 
 }  // namespace

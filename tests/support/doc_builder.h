@@ -3,11 +3,17 @@
 #pragma once
 
 #include "document/doc.h"
+#include "support/shapes.h"
+#include "support/sketch_builder.h"
 
 namespace ivo::testing {
 
 // A sketch holding one counter-clockwise rectangle of lines.
-Sketch rectSketch(double x0, double y0, double x1, double y1);
+inline Sketch rectSketch(double x0, double y0, double x1, double y1) {
+    Sketch s;
+    addPolygon(s, rect(x0, y0, x1, y1));
+    return s;
+}
 
 class DocBuilder {
 public:
@@ -40,7 +46,13 @@ public:
     Feature& feature(Id id) { return doc.features[*doc.index(id)]; }
 
 private:
-    Feature& add(const std::string& kind, const std::string& name);
+    Feature& add(const std::string& kind, const std::string& name) {
+        Feature f(doc.newId(), kind, name + std::to_string(doc.count(kind) + 1));
+        if (kind != fk::sketch) f.sketch.reset();
+        doc.features.push_back(std::move(f));
+        doc.marker = static_cast<std::int64_t>(doc.features.size());
+        return doc.features.back();
+    }
     Id last() const { return doc.features.back().id; }
 };
 

@@ -1,5 +1,6 @@
-// Independent checks of the exporters' output: a bitwise CRC-32 and a strict reader of
-// stored ZIP archives.
+// Reading exported files back independently of the exporters: a bitwise CRC-32, a strict
+// reader of stored ZIP archives, and 3MF packages and STL files through lib3mf, the
+// reference 3MF library.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "export/zip.h"
+#include "geometry/vec.h"
 
 namespace ivo::testing {
 
@@ -19,5 +21,18 @@ std::uint32_t crc32Bitwise(std::string_view bytes);
 // directory entry matches its local header, the parts follow each other without gaps, the
 // CRCs match and the end record counts and places the directory.
 std::optional<std::vector<ZipEntry>> readStoredZip(std::string_view bytes, std::string* why);
+
+struct Read3mf {
+    struct Object {
+        std::string name;
+        std::size_t vertices = 0, triangles = 0;
+        double volume = 0;
+    };
+    std::vector<Object> objects;
+    int buildItems = 0;
+};
+
+// Nothing when lib3mf refuses the file; `format` is "3mf" or "stl".
+std::optional<Read3mf> readWithLib3mf(std::string bytes, const char* format = "3mf");
 
 }  // namespace ivo::testing

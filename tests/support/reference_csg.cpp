@@ -121,18 +121,17 @@ private:
     };
 
     int child(int at, bool front) {
-        if ((front ? nodes_[at].front : nodes_[at].back) < 0) {
-            (front ? nodes_[at].front : nodes_[at].back) = int(nodes_.size());
-            nodes_.emplace_back();
-        }
+        int& slot = front ? nodes_[at].front : nodes_[at].back;
+        if (slot < 0) slot = int(nodes_.size());
+        if (slot == int(nodes_.size())) nodes_.emplace_back();  // `slot` is stale from here
         return front ? nodes_[at].front : nodes_[at].back;
     }
 
     std::vector<Rec> nodes_;
 };
 
-bool apart(const Solid& a, const Solid& b) {
-    return !solidBox(a).overlaps(solidBox(b));
+bool trivial(const Solid& a, const Solid& b) {
+    return a.empty() || b.empty() || !solidBox(a).overlaps(solidBox(b));
 }
 
 // The common tail of union and difference: b loses what lies inside a, coplanar faces
@@ -149,7 +148,7 @@ void clipAndJoin(PlainNode& A, PlainNode& B) {
 }  // namespace
 
 Solid PlainCSG::unite(const Solid& a, const Solid& b) {
-    if (a.empty() || b.empty() || apart(a, b)) {
+    if (trivial(a, b)) {
         Solid out = a;
         append(out, b);
         return out;
@@ -160,7 +159,7 @@ Solid PlainCSG::unite(const Solid& a, const Solid& b) {
 }
 
 Solid PlainCSG::subtract(const Solid& a, const Solid& b) {
-    if (a.empty() || b.empty() || apart(a, b)) return a;
+    if (trivial(a, b)) return a;
     PlainNode A(a), B(b);
     A.invert();
     clipAndJoin(A, B);
@@ -169,7 +168,7 @@ Solid PlainCSG::subtract(const Solid& a, const Solid& b) {
 }
 
 Solid PlainCSG::intersect(const Solid& a, const Solid& b) {
-    if (a.empty() || b.empty() || apart(a, b)) return {};
+    if (trivial(a, b)) return {};
     PlainNode A(a), B(b);
     A.invert();
     B.clipTo(A);

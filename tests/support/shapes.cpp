@@ -15,18 +15,15 @@ Loop reversed(Loop l) {
     return l;
 }
 
-Loop rotatedStart(const Loop& l, size_t k) {
-    Loop out;
-    for (size_t i = 0; i < l.size(); ++i)
-        out.push_back(l[(i + k) % l.size()]);
-    return out;
+Loop rotatedStart(Loop l, size_t k) {
+    if (!l.empty()) std::rotate(l.begin(), l.begin() + k % l.size(), l.end());
+    return l;
 }
 
-Loop mirroredX(const Loop& l) {
-    Loop out;
-    for (V2 p : l)
-        out.push_back({-p.x, p.y});
-    return reversed(out);
+Loop mirroredX(Loop l) {
+    for (V2& p : l)
+        p.x = -p.x;
+    return reversed(l);
 }
 
 Loop regularPolygon(V2 c, double r, int n, double phase) {
@@ -42,34 +39,28 @@ Loop randomStar(std::mt19937& rng, V2 c, int n, double rMin, double rMax) {
     std::uniform_real_distribution<double> radius(rMin, rMax), jitter(0.1, 0.9);
     Loop out;
     for (int i = 0; i < n; ++i) {
-        const double a = 2 * std::numbers::pi * (i + jitter(rng)) / n;
-        const double r = radius(rng);
+        const double a = 2 * std::numbers::pi * (i + jitter(rng)) / n, r = radius(rng);
         out.push_back({c.x + r * std::cos(a), c.y + r * std::sin(a)});
     }
     return out;
 }
 
 Loop randomStaircase(std::mt19937& rng, int steps) {
-    std::uniform_int_distribution<int> h(1, 4);
-    // Bottom edge along y = 0, then columns of random heights from right to left.
-    std::vector<int> heights(steps);
-    for (int& v : heights)
-        v = h(rng);
-    Loop out{{0, 0}};
-    for (int i = 0; i < steps; ++i)
+    // The base along y = 0 point by point, then the columns' tops from right to left.
+    Loop out{{0, 0}}, tops;
+    for (int i = 0; i < steps; ++i) {
+        const double h = 1 + rng() % 4;
         out.push_back({double(i + 1), 0});
-    for (int i = steps - 1; i >= 0; --i) {
-        out.push_back({double(i + 1), double(heights[i])});
-        out.push_back({double(i), double(heights[i])});
+        tops.insert(tops.begin(), {{double(i + 1), h}, {double(i), h}});
     }
+    out.insert(out.end(), tops.begin(), tops.end());
     return cleanLoop(out);
 }
 
 Loop randomComb(std::mt19937& rng, int teeth) {
-    std::uniform_int_distribution<int> h(1, 3);
     Loop out{{0, 0}, {double(2 * teeth), 0}};
     for (int i = teeth - 1; i >= 0; --i) {
-        const double x0 = 2 * i, x1 = 2 * i + 1, top = 1 + h(rng);
+        const double x0 = 2 * i, x1 = 2 * i + 1, top = 2 + rng() % 3;
         out.insert(out.end(), {{x1 + 1, 1}, {x1, 1}, {x1, top}, {x0, top}, {x0, 1}});
     }
     return cleanLoop(out);

@@ -10,8 +10,8 @@ namespace ivo::testing {
 
 Loop rect(double x0, double y0, double x1, double y1);  // counter-clockwise
 Loop reversed(Loop l);
-Loop rotatedStart(const Loop& l, size_t k);  // same loop, starting at point k
-Loop mirroredX(const Loop& l);               // x → −x, orientation restored
+Loop rotatedStart(Loop l, size_t k);  // same loop, starting at point k
+Loop mirroredX(Loop l);               // x → −x, orientation restored
 Loop regularPolygon(V2 c, double r, int n, double phase = 0);
 
 // A star-shaped loop around c: n points at increasing angles, radii in [rMin, rMax].

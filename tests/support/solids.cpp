@@ -94,15 +94,9 @@ Solid moved(const Solid& s, V3 d) {
 
 Solid randomSolid(std::mt19937& rng) {
     std::uniform_real_distribution<double> pos(1, 9), size(1, 4), unit(-1, 1), ang(0, 6.28);
-    const V3 c{pos(rng), pos(rng), pos(rng)};
-    Solid s;
-    if (rng() % 2) {
-        const V3 h{size(rng) / 2, size(rng) / 2, size(rng) / 2};
-        s = polyBox(V3{} - h, h);
-    } else {
-        const double len = size(rng);
-        s = polyCylinder({0, -len / 2, 0}, size(rng) / 2, len, 5 + int(rng() % 20));
-    }
+    const V3 c{pos(rng), pos(rng), pos(rng)}, h{size(rng) / 2, size(rng) / 2, size(rng) / 2};
+    Solid s = rng() % 2 ? polyBox(V3{} - h, h)
+                        : polyCylinder({0, -h.y, 0}, h.x, 2 * h.y, 5 + int(rng() % 20));
     // Turned about the unit axis k through the origin.
     const V3 k = V3{unit(rng), unit(rng), unit(rng)}.normalized();
     const double a = ang(rng), co = std::cos(a), si = std::sin(a);
@@ -149,37 +143,36 @@ std::string closedSurfaceFault(const Solid& s, bool tJunctions, double tol) {
     for (const CPoly& p : s) {
         for (size_t i = 0; i < p.v.size(); ++i) {
             const int a = id[base + i], b = id[base + (i + 1) % p.v.size()];
+            if (a == b) continue;
             std::vector<std::pair<double, int>> stops{{0.0, a}, {1.0, b}};
             const V3 A = uniq[a], d = uniq[b] - A;
             auto it = std::lower_bound(uniq.begin(), uniq.end(), std::min(A.x, uniq[b].x) - tol,
                                        [](const V3& q, double x) { return q.x < x; });
-            for (; tJunctions && a != b && it != uniq.end() &&
-                   it->x <= std::max(A.x, A.x + d.x) + tol;
+            for (; tJunctions && it != uniq.end() && it->x <= std::max(A.x, uniq[b].x) + tol;
                  ++it) {
                 const double t = (*it - A).dot(d) / d.dot(d);
                 if (t > 0 && t < 1 && (A + d * t - *it).length() < tol)
                     stops.push_back({t, int(it - uniq.begin())});
             }
             std::sort(stops.begin(), stops.end());
-            for (size_t k = 0; a != b && k + 1 < stops.size(); ++k)
+            for (size_t k = 0; k + 1 < stops.size(); ++k)
                 ++edges[{stops[k].second, stops[k + 1].second}];
         }
         base += p.v.size();
     }
+    const auto text = [](V3 p) {
+        char buf[100], *end = buf;
+        for (const double x : {p.x, p.y, p.z})
+            *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
+        return "(" + std::string(buf, end - 1) + ")";
+    };
     std::string fault;
     for (const auto& [e, count] : edges) {
         const auto it = edges.find({e.second, e.first});
         const int back = it == edges.end() ? 0 : it->second;
-        if (back == count || fault.size() > 300) continue;
-        fault += "edge ";
-        for (const V3 p : {uniq[e.first], uniq[e.second]}) {
-            char buf[80], *end = buf;
-            for (const double x : {p.x, p.y, p.z})
-                *(end = std::to_chars(end, buf + 78, x).ptr)++ = ',';
-            fault += "(" + std::string(buf, end - 1) + ")";
-        }
-        fault +=
-            " used " + std::to_string(count) + " times, reversed " + std::to_string(back) + "; ";
+        if (back != count && fault.size() < 300)
+            fault += "edge " + text(uniq[e.first]) + text(uniq[e.second]) + " used " +
+                     std::to_string(count) + " times, reversed " + std::to_string(back) + "; ";
     }
     return fault;
 }

@@ -11,9 +11,8 @@ namespace ivo::testing {
 class TempDir {
 public:
     TempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "ivorane-test-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data()) ? tmpl : std::string();
+        std::string t = (std::filesystem::temp_directory_path() / "ivorane-test-XXXXXX").string();
+        path_ = ::mkdtemp(t.data()) ? t : std::string();
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -26,7 +25,6 @@ public:
 
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     const std::string& path() const { return path_; }
-
     std::string write(const std::string& name, const std::string& content) const {
         std::ofstream(file(name), std::ios::binary) << content;
         return file(name);
