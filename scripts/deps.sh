@@ -10,7 +10,7 @@ packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
 if [ "${1:-}" = test ]; then
   # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth
-             lib3mf-dev libzip-dev)
+             lib3mf-dev libzip-dev openssl xz-utils)
 fi
 
 sudo=""

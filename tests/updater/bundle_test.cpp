@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "support/temp_dir.h"
+#include "updater/manifest.h"
 #include "updater/release_builder.h"
 
 namespace ivo {
@@ -40,6 +43,40 @@ TEST(Signature, HoldsOnlyForTheSignedBytesAndKey) {
     bytes[bytes.size() / 2] ^= 1;
     tmp.write("a.tar.xz", bytes);
     EXPECT_FALSE(verifyArchive(archive, sig, key.publicKey()));
+}
+
+// Output of a shell command, or none when it fails.
+std::optional<std::string> run(const std::string& command) {
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return std::nullopt;
+    std::string out;
+    char buf[256];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p))
+        out.append(buf, n);
+    return ::pclose(p) == 0 ? std::optional(out) : std::nullopt;
+}
+
+TEST(Signature, TheReleaseToolsSignWhatTheUpdaterAccepts) {
+    if (!run("command -v openssl >/dev/null")) GTEST_SKIP() << "openssl absent";
+    const testing::TempDir tmp;
+    const std::string tools = IVORANE_TOOLS_DIR;
+    const auto hex = run(tools + "/make-update-key.sh " + shellQuote(tmp.file("cle.pem")));
+    ASSERT_TRUE(hex);
+    ASSERT_EQ(hex->size(), 65u) << *hex;
+    std::string key;
+    for (size_t i = 0; i < 64; i += 2)
+        key += char(std::stoi(hex->substr(i, 2), nullptr, 16));
+    const std::string archive = tmp.file("ivorane3d-2.0.tar.xz");
+    testing::writeTar(archive, testing::bundleEntries("Ivorane3D", 2));
+    ASSERT_TRUE(run(tools + "/sign-update.sh " + shellQuote(tmp.file("cle.pem")) + " " +
+                    shellQuote(archive)));
+    const std::string sig = testing::readAll(archive + ".sig");
+    EXPECT_TRUE(verifyArchive(archive, sig, key));
+    EXPECT_FALSE(verifyArchive(archive, sig, testing::KeyPair().publicKey()));
+    // The private key is readable by its owner only.
+    struct stat st {};
+    ASSERT_EQ(::stat(tmp.file("cle.pem").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
 }
 
 TEST(Unpack, AWellFormedFolderKeepsItsModesButNoSetId) {
