@@ -69,8 +69,15 @@ Updater::Updater(Config config, UpdaterHost* host)
 }
 
 Updater::~Updater() {
-    if (download_) download_->abort();
-    if (worker_) worker_->wait();
+    // Quietly: no alert about a transfer that ends because the application does.
+    if (download_) {
+        download_->disconnect(this);
+        download_->abort();
+    }
+    if (worker_) {
+        worker_->wait();
+        delete worker_;
+    }
     if (!work_.isEmpty()) QDir(work_).removeRecursively();
 }
 

@@ -434,6 +434,22 @@ TEST_F(UpdaterTest, CancellingTheDownloadLeavesNothing) {
     EXPECT_EQ(listing(tmp.path()), before);
 }
 
+TEST_F(UpdaterTest, QuittingDuringTheDownloadLeavesNothingAndSaysNothing) {
+    publish(6);
+    site.at("/maj/ivorane3d.tar.xz").stallAt = 50;
+    const auto before = listing(tmp.path());
+    host.answer = 0;
+    {
+        Updater u(config(), &host);
+        u.check(false);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(host.alerts.empty());
+    EXPECT_EQ(listing(tmp.path()), before);
+}
+
 TEST_F(UpdaterTest, AskURLStoresTheAnswerOrRestoresTheDefault) {
     publish(5);
     Updater u(config(), &host);
