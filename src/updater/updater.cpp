@@ -191,8 +191,7 @@ void Updater::beginInstall(const Info& info, const QString& base) {
     const QString parent = QFileInfo(config_.bundleDir).absolutePath();
     const QString work =
         parent + "/.Ivorane3D-maj-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    if (!QDir().mkdir(work) ||
-        !QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+    if (!QDir().mkdir(work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return refuse("Impossible de créer le dossier de travail dans « " + parent + " ».");
     work_ = work;
 

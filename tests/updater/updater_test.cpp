@@ -202,6 +202,8 @@ TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
     const QString base = site.address("/maj");
     const Case cases[] = {
         {"404", base, 404, "absent", "Pas de réponse du site", "Impossible de lire "},
+        {"error status", base, 500, "{\"version\": \"x\", \"build\": 5, \"url\": \"a\"}",
+         "Pas de réponse du site", "Impossible de lire "},
         {"not json", base, 200, "<html>", "Pas de réponse du site",
          "/version.json.\nFichier absent ou invalide."},
         {"wrong types", base, 200, R"({"version": 2, "build": "7", "url": "a"})",
@@ -425,6 +427,14 @@ TEST_F(UpdaterTest, CancellingTheDownloadLeavesNothing) {
     u.check(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
     EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
+    // The download goes to a private folder beside the application folder.
+    int working = 0;
+    for (const auto& e : fs::directory_iterator(parent)) {
+        if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) != 0) continue;
+        ++working;
+        EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms::owner_all);
+    }
+    EXPECT_EQ(working, 1);
     ASSERT_TRUE(host.cancel);
     host.cancel();
     ASSERT_TRUE(settle(u));
