@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/qt_conv.h"
+#include "app/update_host.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -20,6 +21,9 @@ void AppDelegate::applicationDidFinishLaunching(std::unique_ptr<Dialogs> dialogs
     const QStringList files = std::exchange(pendingOpen, {});
     for (const QString& f : files)
         ctl->open(fromQt(f));
+    ctl->updaterHost = std::make_unique<ControllerUpdateHost>(*ctl);
+    ctl->updater = std::make_unique<Updater>(Updater::Config::fromBuild(), ctl->updaterHost.get());
+    if (startUpdater) ctl->updater->start();
     ctl->window->raise();
     ctl->window->activateWindow();
     ctl->viewport->setFocus();

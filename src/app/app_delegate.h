@@ -22,6 +22,8 @@ public:
     std::unique_ptr<MainController> ctl;
     // Files asked for before the controller existed, opened in order after the session.
     QStringList pendingOpen;
+    // Whether launching starts the automatic update checks (tests leave the network alone).
+    bool startUpdater = true;
 
     // Creates the controller (with `dialogs`, or the toolkit's), the menu bar, restores the
     // session, opens the pending files and shows the window.

@@ -2,25 +2,42 @@
 #include "app/dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <vector>
 
 namespace ivo {
+namespace {
+
+// A message box guesses rich text from a "<"; the texts shown here are never markup.
+void plainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+}
+
+}  // namespace
 
 void QtDialogs::alert(const QString& message, const QString& informative, const QString& details) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
                     QMessageBox::Ok, parent_);
     box.setInformativeText(informative);
     if (!details.isEmpty()) box.setDetailedText(details);
+    plainText(box);
     box.exec();
 }
 
 void QtDialogs::inform(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title, title, QMessageBox::Ok, parent_);
     box.setInformativeText(text);
+    plainText(box);
     box.exec();
 }
 
@@ -40,10 +57,32 @@ int QtDialogs::ask(const QString& message, const QString& informative, const QSt
         box.setDefaultButton(made.front());
         box.setEscapeButton(made.back());
     }
+    plainText(box);
     box.exec();
     for (size_t i = 0; i < made.size(); ++i)
         if (box.clickedButton() == made[i]) return static_cast<int>(i);
     return static_cast<int>(made.size()) - 1;
+}
+
+std::optional<QString> QtDialogs::askText(const QString& title, const QString& value) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(QApplication::applicationDisplayName());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(title, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    auto* field = new QLineEdit(value, &dialog);
+    field->setMinimumSize(220, 24);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton("OK", QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton("Annuler", QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(field);
+    layout->addWidget(buttons);
+    field->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return field->text();
 }
 
 QStringList QtDialogs::openFiles(const QString& folder, const QString& filter) {

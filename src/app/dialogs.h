@@ -23,6 +23,8 @@ public:
     // The index of the button chosen; the last one is the cancel button (Escape).
     virtual int ask(const QString& message, const QString& informative,
                     const QStringList& buttons) = 0;
+    // A one-line text prompt pre-filled with `value`: the text on "OK", none on "Annuler".
+    virtual std::optional<QString> askText(const QString& title, const QString& value) = 0;
     // Existing files chosen by the user (several allowed); empty when cancelled.
     virtual QStringList openFiles(const QString& folder, const QString& filter) = 0;
     // The path to write to; none when cancelled. `proposed` is a path or a file name.
@@ -31,7 +33,8 @@ public:
     virtual void beep() = 0;
 };
 
-// The toolkit's own message boxes and file dialogs, modal to `parent`.
+// The toolkit's own message boxes and file dialogs, modal to `parent`. Message texts are
+// shown as plain text: they quote file names and update notes, which may look like markup.
 class QtDialogs : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
@@ -40,6 +43,7 @@ public:
     void inform(const QString& title, const QString& text) override;
     int ask(const QString& message, const QString& informative,
             const QStringList& buttons) override;
+    std::optional<QString> askText(const QString& title, const QString& value) override;
     QStringList openFiles(const QString& folder, const QString& filter) override;
     std::optional<QString> saveFile(const QString& proposed, const QString& filter,
                                     const QString& suffix) override;

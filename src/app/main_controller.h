@@ -24,6 +24,7 @@
 #include "app/undo.h"
 #include "app/views.h"
 #include "document/evaluator.h"
+#include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
 class QHBoxLayout;
@@ -66,6 +67,9 @@ public:
     std::map<std::string, QToolButton*> toolButtons;
 
     std::unique_ptr<Dialogs> dialogs;
+    // The update checks and installs, created at launch; its host is its way to the window.
+    std::unique_ptr<UpdaterHost> updaterHost;
+    std::unique_ptr<Updater> updater;
 
     // Active tab.
     std::optional<std::string> fileURL;

@@ -25,6 +25,10 @@ public:
     // question gets its last button (cancel) and a save dialog is cancelled.
     std::optional<int> answer;
     QString savePath;
+    // Text prompts shown (title, then the pre-filled value) and the next answer, used once;
+    // without one the prompt is cancelled.
+    std::vector<std::pair<QString, QString>> prompts;
+    std::optional<QString> textAnswer;
 
     void alert(const QString& message, const QString& informative,
                const QString& details) override {
@@ -35,6 +39,10 @@ public:
             const QStringList& buttons) override {
         questions.push_back({message, informative, buttons.join("|")});
         return std::exchange(answer, std::nullopt).value_or(static_cast<int>(buttons.size()) - 1);
+    }
+    std::optional<QString> askText(const QString& title, const QString& value) override {
+        prompts.emplace_back(title, value);
+        return std::exchange(textAnswer, std::nullopt);
     }
     QStringList openFiles(const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString& proposed, const QString&,
