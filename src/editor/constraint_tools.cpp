@@ -70,8 +70,7 @@ bool SketchEditor::constraintClick(std::optional<Id> snap, ScreenPoint at) {
             });
             const SLine l = *k.line(line);
             const V2 d = *k.pos(l.b) - *k.pos(l.a);
-            k.addConstraint(std::abs(d.y) <= std::abs(d.x) ? ck::horizontal : ck::vertical,
-                            {line});
+            k.addConstraint(std::abs(d.y) <= std::abs(d.x) ? ck::horizontal : ck::vertical, {line});
             return true;
         });
         return true;

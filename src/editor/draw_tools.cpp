@@ -45,9 +45,9 @@ void addLineWithAutoHV(Sketch& s, Id a, Id b) {
 
 bool SketchEditor::drawingClick(std::optional<Id> snap, V2 snapPos) {
     const std::string& t = tool_;
-    static const char* const drawing[] = {"line",  "rect",    "rect3",  "rectC", "circle",
-                                          "circle2", "circle3", "arc",    "arc3",  "polyI",
-                                          "polyC", "slotCC",  "slotO",  "point"};
+    static const char* const drawing[] = {"line",    "rect",    "rect3", "rectC", "circle",
+                                          "circle2", "circle3", "arc",   "arc3",  "polyI",
+                                          "polyC",   "slotCC",  "slotO", "point"};
     if (std::find(std::begin(drawing), std::end(drawing), t) == std::end(drawing)) return false;
     const Sketch& s = *ctl->currentSketch();
     const Ref click{snap, snapPos};

@@ -65,8 +65,8 @@ bool SketchEditor::editingClick(std::optional<Id> snap, V2 p, ScreenPoint at) {
     if (t == "offset") {
         const auto curve = entityAt(at);
         if (!curve) return true;
-        const auto d = ctl->askNumber(
-            "Distance de décalage (mm) — négative = vers l'intérieur", mem.lastOffset);
+        const auto d = ctl->askNumber("Distance de décalage (mm) — négative = vers l'intérieur",
+                                      mem.lastOffset);
         if (!d) return true;
         mem.lastOffset = *d;
         Sketch copy = *ctl->currentSketch();
@@ -142,11 +142,11 @@ bool SketchEditor::editingClick(std::optional<Id> snap, V2 p, ScreenPoint at) {
         }
         const auto curve = entityAt(at);
         if (!curve) return true;
-        const auto n = ctl->askNumber("Nombre d'exemplaires (au total, sur 360°)",
-                                      mem.patternCount);
+        const auto n =
+            ctl->askNumber("Nombre d'exemplaires (au total, sur 360°)", mem.patternCount);
         if (!n) return true;
-        const int count = static_cast<int>(std::isfinite(*n) ? std::clamp(std::round(*n), 2.0, 360.0)
-                                                             : 2.0);
+        const int count =
+            static_cast<int>(std::isfinite(*n) ? std::clamp(std::round(*n), 2.0, 360.0) : 2.0);
         mem.patternCount = count;
         const Id centre = *firstRef->id;
         const bool done = modify([&](Sketch& k) {
@@ -186,7 +186,8 @@ void SketchEditor::patternR(Id curve) {
     mem.lastDX = (*v)[1];
     mem.lastNY = (*v)[2];
     mem.lastDY = (*v)[3];
-    const auto nx = wholeCount((*v)[0], kMaxPerDirection), ny = wholeCount((*v)[2], kMaxPerDirection);
+    const auto nx = wholeCount((*v)[0], kMaxPerDirection),
+               ny = wholeCount((*v)[2], kMaxPerDirection);
     if (!nx || !ny || std::max(*nx, 1LL) * std::max(*ny, 1LL) > Sketch::maxPatternInstances) {
         warn("Réseau trop grand : au plus " + std::to_string(Sketch::maxPatternInstances) +
              " exemplaires.");

@@ -48,9 +48,9 @@ public:
     virtual void setStatus(const std::string& text) = 0;
     // Modal prompts; nothing when cancelled.
     virtual std::optional<double> askNumber(const std::string& title, double value) = 0;
-    virtual std::optional<std::vector<double>> askNumbers(const std::string& title,
-                                                          const std::string& message,
-                                                          const std::vector<NumberField>& fields) = 0;
+    virtual std::optional<std::vector<double>> askNumbers(
+        const std::string& title, const std::string& message,
+        const std::vector<NumberField>& fields) = 0;
     virtual void refreshToolbarState() = 0;
     virtual void toggleMagnet() = 0;
     virtual bool magnet() const = 0;

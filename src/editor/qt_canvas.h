@@ -22,8 +22,7 @@ public:
     void fillRect(const LabelRect& r, Colour colour) override;
     void strokeRect(const LabelRect& r, Colour colour, double width) override;
     void fillRoundedRect(const LabelRect& r, double radius, Colour colour) override;
-    void strokeRoundedRect(const LabelRect& r, double radius, Colour colour,
-                           double width) override;
+    void strokeRoundedRect(const LabelRect& r, double radius, Colour colour, double width) override;
     void strokeEllipse(const LabelRect& r, Colour colour, double width) override;
     V2 measureText(const std::string& text, double size, bool bold) override;
     void drawText(const std::string& text, ScreenPoint lowerLeft, double size, bool bold,

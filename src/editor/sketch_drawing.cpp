@@ -53,7 +53,8 @@ void SketchEditor::draw() {
 
     const auto curveStyle = [&](Id id, bool construction, const auto& pts, bool closed) {
         const bool isSelected = selected && *selected == id;
-        const bool red = (isSelected && !selectedPieceAt) || (pendingEntity && *pendingEntity == id);
+        const bool red =
+            (isSelected && !selectedPieceAt) || (pendingEntity && *pendingEntity == id);
         const Colour c = red ? sc::selection : construction ? sc::construction : sc::curve;
         cv.strokePolyline(pts, s, closed, c, isSelected ? 2.6 : 1.6, construction);
     };
@@ -105,8 +106,8 @@ void SketchEditor::draw() {
                 const V2 d = *b - *a;
                 const double n = std::max(d.length(), 1e-6);
                 const int k = perEntity[r0]++;
-                anchor = V2{(a->x + b->x) / 2 - d.y / n * 12 + 14 * k,
-                            (a->y + b->y) / 2 + d.x / n * 12};
+                anchor =
+                    V2{(a->x + b->x) / 2 - d.y / n * 12 + 14 * k, (a->y + b->y) / 2 + d.x / n * 12};
             } else if (const auto circle = s.circle(r0)) {
                 text = "=";
                 anchor = toScreen(*s.pos(circle->c) + V2{circle->r, 0});
@@ -176,10 +177,14 @@ void SketchEditor::draw() {
         const LabelRect box{anchor->x - m.x / 2 - 3, anchor->y - m.y / 2 - 1, m.x + 6, m.y + 2};
         const bool isSelected = selected && *selected == c.id;
         cv.fillRoundedRect(box, 3,
-                           isSelected ? sc::selection : value ? sc::valueBox : sc::symbolBox);
+                           isSelected ? sc::selection
+                           : value    ? sc::valueBox
+                                      : sc::symbolBox);
         cv.strokeRoundedRect(box, 3, sc::labelBorder, 1);
         cv.drawText(text, {box.x + 3, box.y + 1}, size, !value,
-                    isSelected ? sc::white : value ? sc::valueText : sc::symbolText);
+                    isSelected ? sc::white
+                    : value    ? sc::valueText
+                               : sc::symbolText);
         labelRects.push_back({c.id, box});
     }
 
@@ -225,10 +230,10 @@ void SketchEditor::drawPreview() {
     if (!firstRef || !hover) return;
     const V2 t = *hover;  // typed sizes replace it once dimension entry exists
     const V2 A = firstRef->id && s.pos(*firstRef->id) ? *s.pos(*firstRef->id) : firstRef->pt;
-    const std::optional<V2> B =
-        !secondRef ? std::nullopt
-        : secondRef->id && s.pos(*secondRef->id) ? s.pos(*secondRef->id)
-                                                 : std::optional(secondRef->pt);
+    const std::optional<V2> B = !secondRef ? std::nullopt
+                                : secondRef->id && s.pos(*secondRef->id)
+                                    ? s.pos(*secondRef->id)
+                                    : std::optional(secondRef->pt);
     const auto stroke = [&](const std::vector<V2>& pts, bool closed, double width = 1.2) {
         cv.strokePolyline(pts, s, closed, sc::preview, width, true);
     };

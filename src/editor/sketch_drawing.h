@@ -49,8 +49,7 @@ public:
     // Plane geometry; dashed strokes use 5 points on, 3 off.
     virtual void strokePolyline(const std::vector<V2>& points, const Sketch& sketch, bool closed,
                                 Colour colour, double width, bool dashed) = 0;
-    virtual void fillLoops(const std::vector<Loop>& loops, const Sketch& sketch,
-                           Colour colour) = 0;
+    virtual void fillLoops(const std::vector<Loop>& loops, const Sketch& sketch, Colour colour) = 0;
 
     // View geometry. `dash` is a list of on/off lengths in points, empty for solid.
     virtual void strokePath(const std::vector<ScreenPoint>& points, bool closed, Colour colour,

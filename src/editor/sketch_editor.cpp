@@ -32,8 +32,7 @@ const std::map<std::string, std::string>& hints() {
         {"point", "Point : cliquez pour placer un point."},
         {"fillet", "Congé (F) : cliquez sur le coin entre deux lignes."},
         {"chamferS", "Chanfrein : cliquez le coin entre deux lignes."},
-        {"trim",
-         "Ajuster (T) : cliquez le morceau de trait à supprimer (entre deux croisements)."},
+        {"trim", "Ajuster (T) : cliquez le morceau de trait à supprimer (entre deux croisements)."},
         {"extend",
          "Prolonger : cliquez près du bout d'une ligne pour l'allonger jusqu'au prochain "
          "élément."},
@@ -42,8 +41,7 @@ const std::map<std::string, std::string>& hints() {
          "Décaler (O) : cliquez un cercle, un arc ou un contour de lignes, puis la distance."},
         {"mirror",
          "Miroir : cliquez d'abord la ligne qui sert d'axe, puis chaque élément à copier."},
-        {"patternC",
-         "Réseau circulaire : cliquez le centre (un point), puis l'élément à répéter."},
+        {"patternC", "Réseau circulaire : cliquez le centre (un point), puis l'élément à répéter."},
         {"patternR",
          "Réseau rectangulaire : cliquez le contour à répéter, puis indiquez nombres et "
          "espacements."},
@@ -172,7 +170,13 @@ void SketchEditor::clearDrag() {
 std::optional<V2> SketchEditor::spt(ScreenPoint point) const {
     const Sketch* s = ctl->currentSketch();
     if (!s) return std::nullopt;
-    return ctl->planePoint(s->plane, point);
+    const auto p = ctl->planePoint(s->plane, point);
+    if (!p || !std::isfinite(p->x) || !std::isfinite(p->y)) return std::nullopt;
+    // Past the horizon the pointer's line meets the plane behind the eye: that is no point
+    // under the pointer, and it would fling a dragged point across the sketch.
+    const auto back = ctl->toScreen(*s, *p);
+    if (!back || (*back - point).length() > 2) return std::nullopt;
+    return p;
 }
 
 std::optional<ScreenPoint> SketchEditor::scr(V2 p) const {

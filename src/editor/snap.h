@@ -16,7 +16,7 @@ namespace ivo {
 struct SnapInfo {
     std::string kind = "point";  // "point", "mid", "quad", "curve", "align", "foreign"
     V2 pos;
-    std::optional<Id> pointId;                // the sketch point, for "point"
+    std::optional<Id> pointId;              // the sketch point, for "point"
     std::vector<std::pair<V2, V2>> guides;  // alignment guides, plane points
 };
 

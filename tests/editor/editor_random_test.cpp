@@ -14,11 +14,12 @@ namespace ivo::testing {
 namespace {
 
 const char* const kTools[] = {
-    "select",  "line",     "rect",     "rect3",    "rectC",  "circle",     "circle2",
-    "circle3", "arc",      "arc3",     "polyI",    "polyC",  "slotCC",     "slotO",
-    "point",   "fillet",   "chamferS", "trim",     "extend", "split",      "offset",
-    "mirror",  "patternC", "patternR", "copyMove", "dim",    "coincident", "hv",
-    "parallel", "perpendicular", "equal", "tangent", "fixed", "midpoint", "concentric", "nope"};
+    "select",   "line",    "rect",       "rect3",    "rectC",      "circle",
+    "circle2",  "circle3", "arc",        "arc3",     "polyI",      "polyC",
+    "slotCC",   "slotO",   "point",      "fillet",   "chamferS",   "trim",
+    "extend",   "split",   "offset",     "mirror",   "patternC",   "patternR",
+    "copyMove", "dim",     "coincident", "hv",       "parallel",   "perpendicular",
+    "equal",    "tangent", "fixed",      "midpoint", "concentric", "nope"};
 
 struct Stream {
     std::mt19937 rng;

@@ -41,28 +41,37 @@ TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
         const char* status;  // nullptr: any
     };
     const Case cases[] = {
-        {"trim", {{30, 30}}, {}, nullptr},                      // nothing under the pointer
+        {"trim", {{30, 30}}, {}, nullptr},  // nothing under the pointer
         {"extend", {{10, 0}}, {}, "Rien à atteindre dans cette direction."},
         {"split", {{10, 0}}, {}, "Cet élément ne croise rien."},
         {"fillet", {{10, 0}}, {}, "Cliquez exactement sur un coin (point) entre deux lignes."},
-        {"fillet", {{0, 0}}, {{}}, nullptr},                    // cancelled prompt
-        {"fillet", {{0, 0}}, {{50}}, "Congé impossible ici (il faut un coin entre deux lignes "
-                                     "assez longues)."},
+        {"fillet", {{0, 0}}, {{}}, nullptr},  // cancelled prompt
+        {"fillet",
+         {{0, 0}},
+         {{50}},
+         "Congé impossible ici (il faut un coin entre deux lignes "
+         "assez longues)."},
         {"offset", {{10, 0}}, {{-50}}, "Décalage impossible avec cette distance."},
-        {"patternR", {{10, 0}}, {{1, 5, 1, 5}}, nullptr},       // 1 × 1: nothing to copy
-        {"patternR", {{10, 0}}, {{1e5, 5, 1e5, 5}}, "Réseau trop grand : au plus 2500 exemplaires."},
-        {"patternR", {{10, 0}}, {{1e300, 5, 2, 5}}, "Réseau trop grand : au plus 2500 exemplaires."},
+        {"patternR", {{10, 0}}, {{1, 5, 1, 5}}, nullptr},  // 1 × 1: nothing to copy
+        {"patternR",
+         {{10, 0}},
+         {{1e5, 5, 1e5, 5}},
+         "Réseau trop grand : au plus 2500 exemplaires."},
+        {"patternR",
+         {{10, 0}},
+         {{1e300, 5, 2, 5}},
+         "Réseau trop grand : au plus 2500 exemplaires."},
         {"copyMove", {{10, 0}}, {{0, 0, 3}}, "Décalage nul : rien à faire."},
         {"copyMove", {{10, 0}}, {{5, 0, 1e12}}, "Trop de copies : au plus 1000."},
-        {"circle2", {{30, 30}, {30, 30}}, {}, nullptr},         // a double click on one spot
+        {"circle2", {{30, 30}, {30, 30}}, {}, nullptr},  // a double click on one spot
         {"circle", {{30, 30}, {30, 30}}, {}, nullptr},
-        {"line", {{0, 0}, {0, 0}}, {}, nullptr},                // the same existing point twice
-        {"rect", {{30, 30}, {30, 50}}, {}, nullptr},            // same x
+        {"line", {{0, 0}, {0, 0}}, {}, nullptr},      // the same existing point twice
+        {"rect", {{30, 30}, {30, 50}}, {}, nullptr},  // same x
         {"slotO", {{30, 30}, {40, 30}, {35, 35}}, {}, "Rainure trop courte pour cette largeur."},
         {"circle3", {{30, 30}, {40, 30}, {50, 30}}, {}, "Les trois points sont alignés."},
         {"arc3", {{30, 30}, {40, 30}, {50, 30}}, {}, "Les trois points sont alignés."},
-        {"parallel", {{10, 0}, {10, 0}}, {}, nullptr},          // the same line twice
-        {"fixed", {{0, 0}}, {}, nullptr},                       // the origin (corner at 0, 0)
+        {"parallel", {{10, 0}, {10, 0}}, {}, nullptr},  // the same line twice
+        {"fixed", {{0, 0}}, {}, nullptr},               // the origin (corner at 0, 0)
     };
     for (const Case& c : cases) {
         host.sketch = start;

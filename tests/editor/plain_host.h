@@ -40,7 +40,9 @@ public:
                     const std::vector<double>& dash) override {
         ops.push_back({"path", points, c, width, !dash.empty(), {}, {}});
     }
-    void fillRect(const LabelRect& r, Colour c) override { ops.push_back({"fillRect", {}, c, 0, false, {}, r}); }
+    void fillRect(const LabelRect& r, Colour c) override {
+        ops.push_back({"fillRect", {}, c, 0, false, {}, r});
+    }
     void strokeRect(const LabelRect& r, Colour c, double w) override {
         ops.push_back({"rect", {}, c, w, false, {}, r});
     }
