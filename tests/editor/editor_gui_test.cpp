@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include <QMouseEvent>
+#include <QProcess>
 
 #include "app/app_fixture.h"
 #include "editor/sketch_editor.h"
@@ -442,6 +443,30 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
     QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, inside);
     EXPECT_EQ(sketch().constraints.back().value, 25);
     EXPECT_EQ(dialogs->numberPrompts.back().title, "Distance (mm)");
+}
+
+// Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
+// at (run with --gtest_also_run_disabled_tests).
+TEST_F(EditorGui, DISABLED_Screenshot) {
+    open();
+    c->runSketchTool("rect");
+    click({-30, -20});
+    click({30, 20});
+    c->runSketchTool("circle");
+    click({0, 0});
+    click({10, 0});
+    c->runSketchTool("dim");
+    dialogs->numbers = {{60}, {20}};
+    click({0, -20});
+    click({10, 0});
+    c->runSketchTool("line");
+    click({-50, 30});
+    QTest::mouseMove(c->viewport, px({-20, 40}));
+    c->viewport->repaint();
+    QTest::qWait(200);
+    // The screen as X shows it: a widget grab would leave out the view's overlay.
+    QProcess::execute("import",
+                      {"-window", "root", qEnvironmentVariable("IVORANE_SHOT", "/tmp/editor.png")});
 }
 
 }  // namespace
