@@ -10,60 +10,6 @@
 namespace ivo {
 namespace {
 
-const std::map<std::string, std::string>& hints() {
-    static const std::map<std::string, std::string> table = {
-        {"select",
-         "Sélection : cliquez sur un élément, glissez un point pour le déplacer. Suppr pour "
-         "effacer."},
-        {"line", "Ligne (L) : cliquez pour chaque point. Échap pour terminer la chaîne."},
-        {"rect", "Rectangle (R) : cliquez deux coins opposés."},
-        {"rect3", "Rectangle 3 points : deux points pour le premier côté, puis la largeur."},
-        {"rectC", "Rectangle centre : cliquez le centre puis un coin."},
-        {"circle", "Cercle (C) : cliquez le centre puis un point du cercle."},
-        {"circle2", "Cercle 2 points : cliquez les deux extrémités d'un diamètre."},
-        {"circle3", "Cercle 3 points : cliquez trois points du cercle."},
-        // The A key selects the three-point arc, so this hint names no key.
-        {"arc", "Arc : centre, point de départ, puis point d'arrivée (sens antihoraire)."},
-        {"arc3", "Arc 3 points : départ, arrivée, puis un point de l'arc."},
-        {"polyI", "Polygone inscrit : centre puis un sommet."},
-        {"polyC", "Polygone circonscrit : centre puis le milieu d'un côté."},
-        {"slotCC", "Rainure centre à centre : deux centres puis la largeur."},
-        {"slotO", "Rainure globale : deux extrémités puis la largeur."},
-        {"point", "Point : cliquez pour placer un point."},
-        {"fillet", "Congé (F) : cliquez sur le coin entre deux lignes."},
-        {"chamferS", "Chanfrein : cliquez le coin entre deux lignes."},
-        {"trim", "Ajuster (T) : cliquez le morceau de trait à supprimer (entre deux croisements)."},
-        {"extend",
-         "Prolonger : cliquez près du bout d'une ligne pour l'allonger jusqu'au prochain "
-         "élément."},
-        {"split", "Scinder : cliquez un élément pour le couper à tous ses croisements."},
-        {"offset",
-         "Décaler (O) : cliquez un cercle, un arc ou un contour de lignes, puis la distance."},
-        {"mirror",
-         "Miroir : cliquez d'abord la ligne qui sert d'axe, puis chaque élément à copier."},
-        {"patternC", "Réseau circulaire : cliquez le centre (un point), puis l'élément à répéter."},
-        {"patternR",
-         "Réseau rectangulaire : cliquez le contour à répéter, puis indiquez nombres et "
-         "espacements."},
-        {"copyMove",
-         "Copier / déplacer : cliquez le contour à copier, puis indiquez le décalage X / Y et "
-         "le nombre de copies."},
-        {"dim",
-         "Cote (D) : cliquez une ligne, un cercle, un arc, ou deux points. Double-clic sur une "
-         "cote pour la modifier."},
-        {"coincident", "Coïncidence : cliquez deux points (ou un point puis une ligne)."},
-        {"hv", "Horizontale / verticale : cliquez une ligne."},
-        {"parallel", "Parallèle : cliquez deux lignes."},
-        {"perpendicular", "Perpendiculaire : cliquez deux lignes."},
-        {"equal", "Égal : cliquez deux lignes ou deux cercles."},
-        {"tangent", "Tangente : cliquez une ligne puis un cercle ou un arc."},
-        {"fixed", "Fixe : cliquez un point pour le bloquer ou le débloquer."},
-        {"midpoint", "Milieu : cliquez un point puis une ligne."},
-        {"concentric", "Concentrique : cliquez deux cercles ou arcs."},
-    };
-    return table;
-}
-
 // The tool family whose last variant the R and C keys (and the toolbar groups) recall.
 std::optional<std::string> familyOf(const std::string& id) {
     if (id == "rect" || id == "rect3" || id == "rectC") return "rect";
@@ -74,22 +20,9 @@ std::optional<std::string> familyOf(const std::string& id) {
     return std::nullopt;
 }
 
-double segmentDistance(ScreenPoint p, ScreenPoint a, ScreenPoint b) {
-    const V2 d = b - a;
-    const double l2 = d.dot(d);
-    const double t = l2 > 0 ? std::clamp((p - a).dot(d) / l2, 0.0, 1.0) : 0.0;
-    return (p - (a + d * t)).length();
-}
-
 }  // namespace
 
 SketchEditor::SketchEditor(EditorHost* host) : ctl(host) {}
-
-const std::string& SketchEditor::hint(const std::string& toolId) {
-    static const std::string none;
-    const auto it = hints().find(toolId);
-    return it == hints().end() ? none : it->second;
-}
 
 void SketchEditor::warn(const std::string& text) {
     ctl->setStatus(text);
@@ -163,110 +96,6 @@ void SketchEditor::clearDrag() {
     draggingEntity.reset();
     dragOrig.clear();
     dragUndoPushed = false;
-}
-
-// Queries --------------------------------------------------------------------------------
-
-std::optional<V2> SketchEditor::spt(ScreenPoint point) const {
-    const Sketch* s = ctl->currentSketch();
-    if (!s) return std::nullopt;
-    const auto p = ctl->planePoint(s->plane, point);
-    if (!p || !std::isfinite(p->x) || !std::isfinite(p->y)) return std::nullopt;
-    // Past the horizon the pointer's line meets the plane behind the eye: that is no point
-    // under the pointer, and it would fling a dragged point across the sketch.
-    const auto back = ctl->toScreen(*s, *p);
-    if (!back || (*back - point).length() > 2) return std::nullopt;
-    return p;
-}
-
-std::optional<ScreenPoint> SketchEditor::scr(V2 p) const {
-    const Sketch* s = ctl->currentSketch();
-    if (!s) return std::nullopt;
-    return ctl->toScreen(*s, p);
-}
-
-std::optional<Id> SketchEditor::pointAt(ScreenPoint point, double radius) const {
-    const Sketch* s = ctl->currentSketch();
-    if (!s) return std::nullopt;
-    std::optional<Id> best;
-    double bestD = radius;
-    for (const SPoint& p : s->points) {
-        const auto q = ctl->toScreen(*s, p.p);
-        if (!q) continue;
-        const double d = (*q - point).length();
-        if (d < bestD) {
-            bestD = d;
-            best = p.id;
-        }
-    }
-    return best;
-}
-
-std::optional<Id> SketchEditor::entityAt(ScreenPoint point) const {
-    const Sketch* s = ctl->currentSketch();
-    if (!s) return std::nullopt;
-    std::optional<Id> best;
-    double bestD = 7;
-    const auto consider = [&](Id id, const std::vector<V2>& pts, bool closed) {
-        std::vector<std::optional<ScreenPoint>> q;
-        for (V2 p : pts)
-            q.push_back(ctl->toScreen(*s, p));
-        if (closed && !q.empty()) q.push_back(q.front());
-        for (size_t i = 0; i + 1 < q.size(); ++i) {
-            if (!q[i] || !q[i + 1]) continue;
-            const double d = segmentDistance(point, *q[i], *q[i + 1]);
-            if (d < bestD) {
-                bestD = d;
-                best = id;
-            }
-        }
-    };
-    for (const SLine& l : s->lines) {
-        const auto a = s->pos(l.a), b = s->pos(l.b);
-        if (a && b) consider(l.id, {*a, *b}, false);
-    }
-    for (const SCircle& c : s->circles)
-        consider(c.id, s->circlePoints(c, 64), true);
-    for (const SArc& a : s->arcs)
-        consider(a.id, s->arcPoints(a, 64), false);
-    return best;
-}
-
-std::optional<Id> SketchEditor::labelAt(ScreenPoint point) const {
-    for (auto it = labelRects.rbegin(); it != labelRects.rend(); ++it)
-        if (it->rect.contains(point, 2)) return it->id;
-    return std::nullopt;
-}
-
-bool SketchEditor::isLine(Id id) const {
-    const Sketch* s = ctl->currentSketch();
-    return s && s->line(id);
-}
-
-bool SketchEditor::isRound(Id id) const {
-    const Sketch* s = ctl->currentSketch();
-    return s && (s->circle(id) || s->arc(id));
-}
-
-std::optional<Id> SketchEditor::centerOf(Id id) const {
-    const Sketch* s = ctl->currentSketch();
-    if (!s) return std::nullopt;
-    if (const auto c = s->circle(id)) return c->c;
-    if (const auto a = s->arc(id)) return a->c;
-    return std::nullopt;
-}
-
-std::optional<V2> SketchEditor::currentPos(Id id) const {
-    const Sketch* s = ctl->currentSketch();
-    return s ? s->pos(id) : std::nullopt;
-}
-
-std::optional<SnapInfo> SketchEditor::findSnap(ScreenPoint point) const {
-    const auto id = pointAt(point);
-    if (!id) return std::nullopt;
-    const auto p = currentPos(*id);
-    if (!p) return std::nullopt;
-    return SnapInfo{"point", *p, id, {}};
 }
 
 // Editing --------------------------------------------------------------------------------
