@@ -37,10 +37,14 @@ void MainController::editorMouseMoved(ViewPoint p) {
 void MainController::editorDraw() {
     QPainter* painter = viewport->overlayPainter();
     if (!painter || !currentSketch()) return;
-    QtCanvas canvas(*viewport, *painter);
-    editorHost->canvas_ = &canvas;
-    editor->draw();
-    editorHost->canvas_ = nullptr;
+    painter->save();
+    {
+        QtCanvas canvas(*viewport, *painter);
+        editorHost->canvas_ = &canvas;
+        editor->draw();
+        editorHost->canvas_ = nullptr;
+    }
+    painter->restore();
 }
 
 void MainController::runSketchTool(const std::string& id) {

@@ -19,14 +19,28 @@ Rgba rgba(Colour c) {
     return {c.r, c.g, c.b, c.a};
 }
 
-QFont font(const QPainter& p, double size, bool bold) {
-    QFont f = p.font();
+}  // namespace
+
+struct QtCanvas::Font {
+    double size;
+    bool bold;
+    QFont font;
+    QFontMetricsF metrics;
+};
+
+QtCanvas::QtCanvas(Viewport& view, QPainter& painter) : view_(view), p_(painter) {}
+
+QtCanvas::~QtCanvas() = default;
+
+const QtCanvas::Font& QtCanvas::font(double size, bool bold) {
+    for (const auto& f : fonts_)
+        if (f->size == size && f->bold == bold) return *f;
+    QFont f = p_.font();
     f.setPixelSize(std::max(1, static_cast<int>(std::lround(size))));
     f.setWeight(bold ? QFont::Bold : QFont::Medium);
-    return f;
+    fonts_.push_back(std::make_unique<Font>(Font{size, bold, f, QFontMetricsF(f)}));
+    return *fonts_.back();
 }
-
-}  // namespace
 
 void QtCanvas::strokePolyline(const std::vector<V2>& points, const Sketch& sketch, bool closed,
                               Colour colour, double width, bool dashed) {
@@ -67,11 +81,9 @@ void QtCanvas::fillRect(const LabelRect& r, Colour colour) {
 }
 
 void QtCanvas::strokeRect(const LabelRect& r, Colour colour, double width) {
-    p_.save();
     p_.setPen(QPen(qcolour(colour), width));
     p_.setBrush(Qt::NoBrush);
     p_.drawRect(qrect(r, view_.height()));
-    p_.restore();
 }
 
 void QtCanvas::fillRoundedRect(const LabelRect& r, double radius, Colour colour) {
@@ -87,29 +99,24 @@ void QtCanvas::strokeRoundedRect(const LabelRect& r, double radius, Colour colou
 }
 
 void QtCanvas::strokeEllipse(const LabelRect& r, Colour colour, double width) {
-    p_.save();
     p_.setPen(QPen(qcolour(colour), width));
     p_.setBrush(Qt::NoBrush);
     p_.drawEllipse(qrect(r, view_.height()));
-    p_.restore();
 }
 
 V2 QtCanvas::measureText(const std::string& text, double size, bool bold) {
-    const QFontMetricsF m(font(p_, size, bold));
+    const QFontMetricsF& m = font(size, bold).metrics;
     return {m.horizontalAdvance(QString::fromStdString(text)), m.height()};
 }
 
 void QtCanvas::drawText(const std::string& text, ScreenPoint lowerLeft, double size, bool bold,
                         Colour colour) {
-    p_.save();
-    const QFont f = font(p_, size, bold);
-    p_.setFont(f);
+    const Font& f = font(size, bold);
+    p_.setFont(f.font);
     p_.setPen(qcolour(colour));
     // drawText places the baseline: lift it by the descent so the box's bottom is lowerLeft.
-    const QFontMetricsF m(f);
-    p_.drawText(QPointF(lowerLeft.x, view_.height() - lowerLeft.y - m.descent()),
+    p_.drawText(QPointF(lowerLeft.x, view_.height() - lowerLeft.y - f.metrics.descent()),
                 QString::fromStdString(text));
-    p_.restore();
 }
 
 }  // namespace ivo

@@ -1,6 +1,9 @@
 // The sketch canvas over the 3-D view's overlay painter.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "editor/sketch_drawing.h"
 
 class QPainter;
@@ -11,8 +14,10 @@ class Viewport;
 
 class QtCanvas : public SketchCanvas {
 public:
-    // Valid while the view paints its overlay (its painter is live).
-    QtCanvas(Viewport& view, QPainter& painter) : view_(view), p_(painter) {}
+    // Valid while the view paints its overlay (its painter is live). Pen, brush and font are
+    // left as the last item set them: the owner saves and restores the painter around.
+    QtCanvas(Viewport& view, QPainter& painter);
+    ~QtCanvas() override;
 
     void strokePolyline(const std::vector<V2>& points, const Sketch& sketch, bool closed,
                         Colour colour, double width, bool dashed) override;
@@ -29,8 +34,12 @@ public:
                   Colour colour) override;
 
 private:
+    struct Font;
+    const Font& font(double size, bool bold);
+
     Viewport& view_;
     QPainter& p_;
+    std::vector<std::unique_ptr<Font>> fonts_;  // a few sizes per frame: kept, not rebuilt
 };
 
 }  // namespace ivo

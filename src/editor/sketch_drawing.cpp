@@ -7,6 +7,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <unordered_map>
 
 #include "input/parse_num.h"
 #include "sketch/curves.h"
@@ -29,6 +30,42 @@ std::vector<V2> arcThrough(V2 c, double r, double start, double sweep) {
 double angleOf(V2 d) {
     return std::atan2(d.y, d.x);
 }
+
+// The sketch's records by id, and the view position of each point, found once per frame: the
+// labels of a large sketch would otherwise search the record arrays thousands of times.
+struct Lookup {
+    std::unordered_map<Id, V2> pos;
+    std::unordered_map<Id, std::optional<ScreenPoint>> screen;
+    std::unordered_map<Id, const SLine*> lines;
+    std::unordered_map<Id, const SCircle*> circles;
+    std::unordered_map<Id, const SArc*> arcs;
+
+    Lookup(const Sketch& s, const EditorHost& host) {
+        for (const SPoint& p : s.points) {
+            pos[p.id] = p.p;
+            screen[p.id] = host.toScreen(s, p.p);
+        }
+        for (const SLine& l : s.lines)
+            lines[l.id] = &l;
+        for (const SCircle& c : s.circles)
+            circles[c.id] = &c;
+        for (const SArc& a : s.arcs)
+            arcs[a.id] = &a;
+    }
+    template <class M>
+    static auto find(const M& m, Id id) -> typename M::mapped_type {
+        const auto it = m.find(id);
+        return it == m.end() ? typename M::mapped_type{} : it->second;
+    }
+    std::optional<V2> at(Id id) const {
+        const auto it = pos.find(id);
+        return it == pos.end() ? std::nullopt : std::optional(it->second);
+    }
+    std::optional<ScreenPoint> view(Id id) const { return find(screen, id); }
+    const SLine* line(Id id) const { return find(lines, id); }
+    const SCircle* circle(Id id) const { return find(circles, id); }
+    const SArc* arc(Id id) const { return find(arcs, id); }
+};
 
 }  // namespace
 
@@ -58,8 +95,9 @@ void SketchEditor::draw() {
         const Colour c = red ? sc::selection : construction ? sc::construction : sc::curve;
         cv.strokePolyline(pts, s, closed, c, isSelected ? 2.6 : 1.6, construction);
     };
+    const Lookup k(s, *ctl);
     for (const SLine& l : s.lines) {
-        const auto a = s.pos(l.a), b = s.pos(l.b);
+        const auto a = k.at(l.a), b = k.at(l.b);
         if (a && b) curveStyle(l.id, l.construction, std::vector<V2>{*a, *b}, false);
     }
     for (const SCircle& c : s.circles)
@@ -68,7 +106,7 @@ void SketchEditor::draw() {
         curveStyle(a.id, a.construction, s.arcPoints(a, 64), false);
 
     for (const SPoint& p : s.points) {
-        const auto q = toScreen(p.p);
+        const auto q = k.view(p.id);
         if (!q) continue;
         const double h = p.id == 0 ? 4 : 3;
         const LabelRect r{q->x - h, q->y - h, 2 * h, 2 * h};
@@ -97,35 +135,42 @@ void SketchEditor::draw() {
         bool value = false;
         const double v = c.value.value_or(0);
         const Id r0 = c.refs.empty() ? -1 : c.refs[0];
+        const auto segment = [&](const SLine* l) -> std::optional<std::pair<V2, V2>> {
+            const auto a = k.view(l->a), b = k.view(l->b);
+            if (!a || !b) return std::nullopt;
+            return std::pair{*a, *b};
+        };
         const auto lineSymbol = [&]() {
-            std::optional<SLine> l = s.line(r0);
-            if (!l && c.refs.size() > 1) l = s.line(c.refs[1]);
+            const SLine* l = k.line(r0);
+            if (!l && c.refs.size() > 1) l = k.line(c.refs[1]);
             if (l) {
-                const auto a = toScreen(*s.pos(l->a)), b = toScreen(*s.pos(l->b));
-                if (!a || !b) return;
-                const V2 d = *b - *a;
+                const auto ab = segment(l);
+                if (!ab) return;
+                const auto [a, b] = *ab;
+                const V2 d = b - a;
                 const double n = std::max(d.length(), 1e-6);
-                const int k = perEntity[r0]++;
+                const int count = perEntity[r0]++;
                 anchor =
-                    V2{(a->x + b->x) / 2 - d.y / n * 12 + 14 * k, (a->y + b->y) / 2 + d.x / n * 12};
-            } else if (const auto circle = s.circle(r0)) {
+                    V2{(a.x + b.x) / 2 - d.y / n * 12 + 14 * count, (a.y + b.y) / 2 + d.x / n * 12};
+            } else if (const SCircle* circle = k.circle(r0)) {
                 text = "=";
-                anchor = toScreen(*s.pos(circle->c) + V2{circle->r, 0});
+                if (const auto centre = k.at(circle->c))
+                    anchor = toScreen(*centre + V2{circle->r, 0});
             }
         };
         const auto radiusPos = [&]() {
-            V2 centre;
+            std::optional<V2> centre;
             double r = 0;
-            if (const auto circle = s.circle(r0)) {
-                centre = *s.pos(circle->c);
+            if (const SCircle* circle = k.circle(r0)) {
+                centre = k.at(circle->c);
                 r = circle->r;
-            } else if (const auto arc = s.arc(r0)) {
-                centre = *s.pos(arc->c);
-                r = (*s.pos(arc->s) - centre).length();
-            } else {
-                return;
+            } else if (const SArc* arc = k.arc(r0)) {
+                centre = k.at(arc->c);
+                const auto start = k.at(arc->s);
+                if (centre && start) r = (*start - *centre).length();
             }
-            if (const auto q = toScreen(centre + V2{0.7071 * r, 0.7071 * r}))
+            if (!centre) return;
+            if (const auto q = toScreen(*centre + V2{0.7071 * r, 0.7071 * r}))
                 anchor = *q + V2{14, 10};
         };
         const std::string& kind = c.kind;
@@ -140,27 +185,24 @@ void SketchEditor::draw() {
             lineSymbol();
         } else if (kind == ck::pointOnLine || kind == ck::pointOnCircle || kind == ck::midpoint) {
             text = kind == ck::midpoint ? "M" : "⦁";
-            if (const auto p = s.pos(r0))
-                if (const auto q = toScreen(*p))
-                    anchor = *q + (kind == ck::midpoint ? V2{10, -10} : V2{10, 10});
+            if (const auto q = k.view(r0))
+                anchor = *q + (kind == ck::midpoint ? V2{10, -10} : V2{10, 10});
         } else if (kind == ck::length) {
             value = true;
             text = fmt(v);
-            if (const auto l = s.line(r0)) {
-                const auto a = toScreen(*s.pos(l->a)), b = toScreen(*s.pos(l->b));
-                if (a && b) {
-                    const V2 d = *b - *a;
+            if (const SLine* l = k.line(r0)) {
+                if (const auto ab = segment(l)) {
+                    const auto [a, b] = *ab;
+                    const V2 d = b - a;
                     const double n = std::max(d.length(), 1e-6);
-                    anchor = (*a + *b) / 2 + V2{d.y / n * 16, -d.x / n * 16};
+                    anchor = (a + b) / 2 + V2{d.y / n * 16, -d.x / n * 16};
                 }
             }
         } else if (kind == ck::distance) {
             value = true;
             text = fmt(v);
             if (c.refs.size() == 2) {
-                const auto pa = s.pos(c.refs[0]), pb = s.pos(c.refs[1]);
-                const auto a = pa ? toScreen(*pa) : std::nullopt;
-                const auto b = pb ? toScreen(*pb) : std::nullopt;
+                const auto a = k.view(c.refs[0]), b = k.view(c.refs[1]);
                 if (a && b) {
                     cv.strokePath({*a, *b}, false, sc::measureLine, 0.8, {2, 2});
                     anchor = (*a + *b) / 2 + V2{0, 10};
