@@ -4,7 +4,9 @@
 #include <numbers>
 
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProcess>
+#include <QToolButton>
 
 #include "app/app_fixture.h"
 #include "editor/sketch_editor.h"
@@ -337,7 +339,30 @@ TEST_F(EditorGui, TrimRemovesOnlyThePieceBetweenTwoCrossings) {
     EXPECT_NEAR(ends[2], crossings[1], 1e-9);
     EXPECT_NEAR(ends[0], -40, 0.5);
     EXPECT_NEAR(ends[3], 40, 0.5);
+
     EXPECT_EQ(sketchFault(s), "");
+
+    // The same piece selected and deleted with the Delete key: the same sketch.
+    const Sketch trimmed = s;
+    c->undoAction();
+    ASSERT_EQ(sketch().lines.size(), 3u);
+    c->runSketchTool("select");
+    clickPx(mid);
+    EXPECT_EQ(c->statusText(),
+              "Morceau sélectionné (jusqu'aux croisements). Suppr pour l'effacer, X pour le "
+              "passer en construction.");
+    key(Qt::Key_Delete);
+    EXPECT_EQ(sketch(), trimmed);
+
+    // X turns the selected curve into construction, as one undo step.
+    clickPx(px({-10, 15}));
+    const size_t before = c->undoStack.size();
+    type('x');
+    EXPECT_EQ(c->undoStack.size(), before + 1);
+    EXPECT_EQ(std::count_if(sketch().lines.begin(), sketch().lines.end(),
+                            [](const SLine& l) { return l.construction; }),
+              1);
+    EXPECT_EQ(sketchFault(sketch()), "");
 }
 
 TEST_F(EditorGui, DragsMoveUnderTheSolverInOneUndoStep) {
@@ -443,6 +468,16 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
     QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, inside);
     EXPECT_EQ(sketch().constraints.back().value, 25);
     EXPECT_EQ(dialogs->numberPrompts.back().title, "Distance (mm)");
+}
+
+TEST_F(EditorGui, AToolbarButtonOutlivesTheRebuildItsOwnClickStarts) {
+    open();
+    QPointer<QToolButton> finish = c->toolButtons.at("finish");
+    QTest::mouseClick(finish, Qt::LeftButton);
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_FALSE(finish.isNull());  // deleted once its signal has returned, not during it
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(finish.isNull());
 }
 
 // Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
