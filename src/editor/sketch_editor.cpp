@@ -198,6 +198,8 @@ bool SketchEditor::mouseDown(ScreenPoint point, int clickCount) {
             snapRecords.push_back(*snapInfo);
     }
     const V2 snapPos = snapInfo ? snapInfo->pos : *p;
+    // Typed sizes and the constraints of the snaps used join the creating click's own undo
+    // step once dimension entry and inference exist; the click itself is all there is today.
     const bool taken = handleClick(clickCount, snap, snapPos, *p, point);
     activeField = 0;
     ctl->redrawOverlay();
