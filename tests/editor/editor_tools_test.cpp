@@ -88,6 +88,65 @@ TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
     }
 }
 
+TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
+    // A 20 × 10 rectangle from (10, 10), a line crossing its right side, and an axis at x = 0.
+    addPolygon(host.sketch, {{10, 10}, {30, 10}, {30, 20}, {10, 20}});
+    addSegment(host.sketch, {25, 15}, {40, 15});
+    const Id axis = addSegment(host.sketch, {0, -30}, {0, 50}, true);
+    (void)axis;
+    const Sketch start = host.sketch;
+    struct Case {
+        const char* tool;
+        std::vector<V2> at;
+        std::vector<std::vector<double>> answers;
+        size_t lines, arcs;
+        const char* status;  // nullptr: any
+    };
+    const Case cases[] = {
+        {"fillet", {{10, 10}}, {{3}}, 6, 1, nullptr},
+        {"chamferS", {{10, 10}}, {{3}}, 7, 0, nullptr},
+        {"split", {{35, 15}}, {}, 7, 0, "Élément scindé à ses croisements."},
+        {"extend", {{26, 15}}, {}, 6, 0, nullptr},
+        {"offset", {{20, 10}}, {{1}}, 10, 0, nullptr},
+        {"mirror",
+         {{0, 0}, {20, 10}},
+         {},
+         10,
+         0,
+         "Miroir : cliquez d'autres éléments à copier, ou Échap pour changer d'axe."},
+        {"patternR", {{20, 10}}, {{2, 30, 1, 0}}, 10, 0, nullptr},
+        {"copyMove", {{20, 10}}, {{0, 40, 2}}, 14, 0, "2 copie(s) espacée(s) de 0 ; 40 mm."},
+        {"copyMove", {{20, 10}}, {{0, 40, 0}}, 6, 0, "Déplacé de 0 ; 40 mm."},
+    };
+    for (const Case& c : cases) {
+        host.sketch = start;
+        host.undo.clear();
+        host.answers.assign(c.answers.begin(), c.answers.end());
+        editor.setTool(c.tool);
+        for (V2 p : c.at)
+            click(p);
+        EXPECT_EQ(host.sketch.lines.size(), c.lines) << c.tool;
+        EXPECT_EQ(host.sketch.arcs.size(), c.arcs) << c.tool;
+        EXPECT_EQ(host.undo.size(), 1u) << c.tool;
+        EXPECT_EQ(sketchFault(host.sketch, &start), "") << c.tool;
+        if (c.status) {
+            EXPECT_EQ(host.status, c.status) << c.tool;
+        }
+        host.undoStep();
+        EXPECT_EQ(host.sketch, start) << c.tool;
+    }
+    EXPECT_EQ(host.mem.lastFilletRadius, 3);
+    EXPECT_EQ(host.mem.lastChamfer, 3);
+    EXPECT_EQ(host.mem.lastOffset, 1);
+    EXPECT_EQ(host.mem.lastDY, 40);
+    EXPECT_EQ(host.mem.lastCopies, 0);
+    // The moved rectangle went up by 40 mm.
+    host.answers = {{0, 40, 0}};
+    editor.setTool("copyMove");
+    click({20, 10});
+    EXPECT_NEAR(host.sketch.pos(host.sketch.lines[0].a)->y, 50, 1e-6);
+}
+
 TEST_F(ToolsTest, DeleteOnTheOriginKeepsItsConstraints) {
     clicks("rectC", {{0, 0}, {10, 5}});  // centred on the origin by a midpoint constraint
     ASSERT_EQ(count(ck::midpoint), 1u);
