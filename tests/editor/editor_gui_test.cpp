@@ -3,9 +3,15 @@
 #include <cmath>
 #include <numbers>
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/app_fixture.h"
@@ -478,6 +484,40 @@ TEST_F(EditorGui, AToolbarButtonOutlivesTheRebuildItsOwnClickStarts) {
     EXPECT_FALSE(finish.isNull());  // deleted once its signal has returned, not during it
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(finish.isNull());
+}
+
+TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
+    launch();
+    QtDialogs real(delegate->ctl->window.get());
+    bool stayedOpen = false;
+    // Answers the prompt from inside its own event loop, as a person would.
+    QTimer::singleShot(300, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        const auto fields = dialog->findChildren<QLineEdit*>();
+        ASSERT_EQ(fields.size(), 2);
+        EXPECT_EQ(fields[0]->text(), "3");
+        EXPECT_EQ(fields[1]->text(), "2,5");
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        fields[1]->setText("abc");
+        QTest::mouseClick(ok, Qt::LeftButton);
+        stayedOpen = dialog->isVisible();
+        bool explained = false;
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            explained = explained ||
+                        (label->isVisible() && label->text() == "Valeur non reconnue : « abc ».");
+        EXPECT_TRUE(explained);
+        QTest::qWait(100);
+        if (const char* shot = std::getenv("IVORANE_SHOT"))
+            QProcess::execute("import", {"-window", "root", shot});
+        fields[1]->setText("40/2+1,5");
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    const auto v = real.askNumbers("Réseau rectangulaire", "Le contour cliqué est répété.",
+                                   {"Nombre en X", "Espacement X (mm)"}, {3, 2.5});
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
 }
 
 // Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
