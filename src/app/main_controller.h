@@ -153,7 +153,7 @@ public:
     void storeSketch(const Sketch& sketch);
 
     // Sketch tools: selects a drawing or constraint tool of the editor, or runs one of its
-    // commands ("delete", "construction", "magnet").
+    // commands ("delete", "construction", "copyAll", "magnet", "escape").
     void runSketchTool(const std::string& id);
     // A key of the view in sketch mode, for the editor.
     bool sketchKey(QKeyEvent* event);

@@ -53,6 +53,8 @@ void MainController::runSketchTool(const std::string& id) {
         editor->deleteSelection();
     } else if (id == "construction") {
         editor->toggleConstruction();
+    } else if (id == "copyAll") {
+        editor->copyAll();
     } else if (id == "magnet") {
         toggleMagnet();
     } else if (id == "escape") {

@@ -203,6 +203,11 @@ void SketchEditor::patternR(Id curve) {
     });
 }
 
+void SketchEditor::copyAll() {
+    if (const Sketch* s = ctl->currentSketch())
+        copyMoveDialog(s->allEntities(), "toute l'esquisse");
+}
+
 void SketchEditor::copyMoveDialog(const std::vector<Id>& what, const std::string& label) {
     if (what.empty()) return;
     EditorMemory& mem = ctl->memory();

@@ -95,6 +95,8 @@ public:
     bool key(const EditorKey& k);
     void deleteSelection();
     void toggleConstruction();
+    // The copy/move prompt for every curve of the sketch.
+    void copyAll();
 
     // Queries on the open sketch, in view points.
     std::optional<Id> pointAt(ScreenPoint point, double radius = 9) const;

@@ -140,6 +140,13 @@ TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
     EXPECT_EQ(host.mem.lastOffset, 1);
     EXPECT_EQ(host.mem.lastDY, 40);
     EXPECT_EQ(host.mem.lastCopies, 0);
+    // Copying the whole sketch asks for the same values under its own title.
+    host.answers = {{100, 0, 1}};
+    editor.copyAll();
+    EXPECT_EQ(host.prompts.back(), "Copier / déplacer toute l'esquisse");
+    EXPECT_EQ(host.sketch.lines.size(), 2 * start.lines.size());
+    host.undoStep();
+
     // The moved rectangle went up by 40 mm.
     host.answers = {{0, 40, 0}};
     editor.setTool("copyMove");
