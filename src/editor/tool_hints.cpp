@@ -18,8 +18,8 @@ const std::map<std::string, std::string>& hints() {
         {"circle", "Cercle (C) : cliquez le centre puis un point du cercle."},
         {"circle2", "Cercle 2 points : cliquez les deux extrémités d'un diamètre."},
         {"circle3", "Cercle 3 points : cliquez trois points du cercle."},
-        // The A key selects the three-point arc, so this hint names no key.
-        {"arc", "Arc : centre, point de départ, puis point d'arrivée (sens antihoraire)."},
+        // The A key selects "arc3"; this hint's "(A)" is kept until the text is corrected.
+        {"arc", "Arc (A) : centre, point de départ, puis point d'arrivée (sens antihoraire)."},
         {"arc3", "Arc 3 points : départ, arrivée, puis un point de l'arc."},
         {"polyI", "Polygone inscrit : centre puis un sommet."},
         {"polyC", "Polygone circonscrit : centre puis le milieu d'un côté."},
