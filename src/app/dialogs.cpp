@@ -1,10 +1,11 @@
-// Message boxes and file dialogs of the toolkit.
+// Message boxes, number prompts and file dialogs of the toolkit.
 #include "app/dialogs.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -12,6 +13,8 @@
 #include <QVBoxLayout>
 
 #include <vector>
+
+#include "input/parse_num.h"
 
 namespace ivo {
 namespace {
@@ -102,6 +105,77 @@ std::optional<QString> QtDialogs::saveFile(const QString& proposed, const QStrin
 
 void QtDialogs::beep() {
     QApplication::beep();
+}
+
+}  // namespace ivo
+
+namespace ivo {
+
+std::optional<std::vector<double>> QtDialogs::askNumbers(const QString& title,
+                                                         const QString& message,
+                                                         const QStringList& labels,
+                                                         const std::vector<double>& values) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* heading = new QLabel(title, &dialog);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    if (!message.isEmpty()) {
+        auto* text = new QLabel(message, &dialog);
+        text->setWordWrap(true);
+        layout->addWidget(text);
+    }
+    auto* form = new QFormLayout;
+    std::vector<QLineEdit*> fields;
+    for (int i = 0; i < labels.size(); ++i) {
+        auto* field = new QLineEdit(&dialog);
+        const double v = i < static_cast<int>(values.size()) ? values[size_t(i)] : 0.0;
+        field->setText(QString::fromStdString(fmt(v)));
+        field->selectAll();
+        form->addRow(labels[i], field);
+        fields.push_back(field);
+    }
+    layout->addLayout(form);
+    auto* error = new QLabel(&dialog);
+    QPalette red = error->palette();
+    red.setColor(QPalette::WindowText, QColor(190, 30, 30));
+    error->setPalette(red);
+    error->hide();
+    layout->addWidget(error);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Cancel)->setText("Annuler");
+    layout->addWidget(buttons);
+
+    std::vector<double> answers;
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        answers.clear();
+        for (QLineEdit* f : fields) {
+            const auto v = parseNum(f->text().toStdString());
+            if (!v) {
+                // A field that does not read as a number keeps the dialog open.
+                error->setText("Valeur non reconnue : « " + f->text() + " ».");
+                error->show();
+                f->setFocus();
+                f->selectAll();
+                return;
+            }
+            answers.push_back(*v);
+        }
+        dialog.accept();
+    });
+    if (!fields.empty()) fields.front()->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return answers;
+}
+
+std::optional<double> QtDialogs::askNumber(const QString& title, double value) {
+    const auto v = askNumbers(title, {}, {QString()}, {value});
+    if (!v || v->empty()) return std::nullopt;
+    return v->front();
 }
 
 }  // namespace ivo

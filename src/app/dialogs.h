@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,13 @@ public:
     virtual std::optional<QString> saveFile(const QString& proposed, const QString& filter,
                                             const QString& suffix) = 0;
     virtual void beep() = 0;
+    // A number typed as an expression ("40/2+1,5"), offered with `value`; none when cancelled.
+    virtual std::optional<double> askNumber(const QString& title, double value) = 0;
+    // Several numbers at once, one field per label with its value; none when cancelled.
+    virtual std::optional<std::vector<double>> askNumbers(const QString& title,
+                                                          const QString& message,
+                                                          const QStringList& labels,
+                                                          const std::vector<double>& values) = 0;
 };
 
 // The toolkit's own message boxes and file dialogs, modal to `parent`. Message texts are
@@ -48,6 +56,10 @@ public:
     std::optional<QString> saveFile(const QString& proposed, const QString& filter,
                                     const QString& suffix) override;
     void beep() override;
+    std::optional<double> askNumber(const QString& title, double value) override;
+    std::optional<std::vector<double>> askNumbers(const QString& title, const QString& message,
+                                                  const QStringList& labels,
+                                                  const std::vector<double>& values) override;
 
 private:
     QWidget* parent_;

@@ -3,7 +3,8 @@
 // Its operations are split by group: main_controller.cpp (window, layout, evaluation),
 // main_controller_modes.cpp (modes, keys, selection), main_controller_tabs.cpp,
 // main_controller_history.cpp (undo, autosave, session), main_controller_files.cpp,
-// tab_bar.cpp and toolbar.cpp.
+// main_controller_sketch_tools.cpp (the sketch editor's events and tools), tab_bar.cpp and
+// toolbar.cpp.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +25,12 @@
 #include "app/undo.h"
 #include "app/views.h"
 #include "document/evaluator.h"
+#include "editor/editor_host.h"
 #include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
 class QHBoxLayout;
+class QKeyEvent;
 class QLabel;
 class QScrollArea;
 class QToolButton;
@@ -35,6 +38,8 @@ class QVBoxLayout;
 
 namespace ivo {
 
+class SketchEditor;
+class SketchHost;
 class Viewport;
 
 class MainController : public QObject, public ViewportHost {
@@ -78,9 +83,7 @@ public:
     std::optional<size_t> editFeature;
 
     // Values remembered between commands.
-    double lastFilletRadius = 2.0, lastChamfer = 1.0, lastOffset = 2.0;
-    int patternCount = 6;
-    double lastDX = 20.0, lastDY = 0.0, lastNX = 3.0, lastNY = 1.0, lastCopies = 1.0;
+    EditorMemory memory;
     double lastDZ = 10.0;
 
     static constexpr int tbH = 100;
@@ -120,10 +123,10 @@ public:
     void planeChosen(const SketchPlane& plane) override;
     void startSketch(const SketchPlane& plane) override;
     bool handleKey(QKeyEvent* event) override;
-    bool editorMouseDown(ViewPoint, int) override { return false; }
-    void editorMouseDragged(ViewPoint) override {}
-    void editorMouseUp() override {}
-    void editorMouseMoved(ViewPoint) override {}
+    bool editorMouseDown(ViewPoint p, int clickCount) override;
+    void editorMouseDragged(ViewPoint p) override;
+    void editorMouseUp() override;
+    void editorMouseMoved(ViewPoint p) override;
     void editorDraw() override;
     void drawFeatureOverlay() override {}
     void drawSelection() override {}
@@ -150,6 +153,16 @@ public:
     void rebuildToolbar();
     // The sketch being edited, or none.
     const Sketch* currentSketch() const;
+    // Writes `sketch` over the sketch being edited (no evaluation); nothing outside a sketch.
+    void storeSketch(const Sketch& sketch);
+
+    // Sketch tools: selects a drawing or constraint tool of the editor, or runs one of its
+    // commands ("delete", "construction", "copyAll", "magnet", "escape").
+    void runSketchTool(const std::string& id);
+    // A key of the view in sketch mode, for the editor.
+    bool sketchKey(QKeyEvent* event);
+    std::unique_ptr<SketchHost> editorHost;
+    std::unique_ptr<SketchEditor> editor;
 
     // Tabs.
     DocTab captureTab() const;

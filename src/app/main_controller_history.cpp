@@ -9,6 +9,7 @@
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
 #include "app/session.h"
+#include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -72,6 +73,7 @@ void MainController::afterHistoryChange() {
         setMode(Mode::model);
         setStatus("");
     }
+    editor->historyChanged();
     dirty = true;
     updateTitle();
     scheduleAutosave();

@@ -8,6 +8,7 @@
 
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
+#include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -81,12 +82,14 @@ void MainController::enterSketch(size_t index) {
         doc_.marker = static_cast<std::int64_t>(index) + 1;
     viewport->showPlanes(false);
     viewport->look(f.sketch->plane);
+    editor->setTool("select");
     rebuildAll();
     setStatus("Esquisse « " + f.name + " » ouverte. « Terminer l'esquisse » revient au modèle.");
 }
 
 void MainController::finishSketch() {
     if (mode_ != Mode::sketch) return;
+    editor->leaveSketch();
     setMode(Mode::model);
     editSketch_.reset();
     rebuildAll();
@@ -119,9 +122,7 @@ bool MainController::handleKey(QKeyEvent* event) {
             if (!escape) return false;
             cancelChoosePlane();
             return true;
-        case Mode::sketch:
-            // The sketch tools take their keys here once they exist.
-            return false;
+        case Mode::sketch: return sketchKey(event);
         case Mode::featureEdit:
             if (!escape) return false;
             leaveEditing();

@@ -2,6 +2,7 @@
 // answers from a script, so modal dialogs never block a test.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -52,6 +53,31 @@ public:
         return path.isEmpty() ? std::nullopt : std::optional(path);
     }
     void beep() override { ++beeps; }
+
+    // Number prompts: each is recorded with its defaults and answered from `numbers`, in
+    // order; an empty answer, or none queued, cancels the prompt.
+    struct NumberPrompt {
+        QString title;
+        std::vector<double> values;
+    };
+    std::vector<NumberPrompt> numberPrompts;
+    std::deque<std::vector<double>> numbers;
+
+    std::optional<double> askNumber(const QString& title, double value) override {
+        const auto v = askNumbers(title, {}, {QString()}, {value});
+        if (!v || v->empty()) return std::nullopt;
+        return v->front();
+    }
+    std::optional<std::vector<double>> askNumbers(const QString& title, const QString&,
+                                                  const QStringList&,
+                                                  const std::vector<double>& values) override {
+        numberPrompts.push_back({title, values});
+        if (numbers.empty()) return std::nullopt;
+        std::vector<double> answer = std::move(numbers.front());
+        numbers.pop_front();
+        if (answer.empty()) return std::nullopt;
+        return answer;
+    }
 };
 
 }  // namespace ivo::testing
