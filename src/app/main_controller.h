@@ -3,7 +3,7 @@
 // Its operations are split by group: main_controller.cpp (window, layout, evaluation),
 // main_controller_modes.cpp (modes, keys, selection), main_controller_tabs.cpp,
 // main_controller_history.cpp (undo, autosave, session), main_controller_files.cpp,
-// tab_bar.cpp and toolbar.cpp.
+// tab_bar.cpp, toolbar.cpp, toolbar_menus.cpp and main_controller_run_tool.cpp.
 #pragma once
 
 #include <cstdint>
@@ -14,18 +14,22 @@
 #include <string>
 #include <vector>
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/dialogs.h"
 #include "app/selection.h"
 #include "app/tabs.h"
+#include "app/toolbar_pins.h"
 #include "app/undo.h"
 #include "app/views.h"
 #include "document/evaluator.h"
 #include "viewport/viewport_host.h"
 
+class QDialog;
 class QHBoxLayout;
 class QLabel;
 class QScrollArea;
@@ -64,6 +68,9 @@ public:
     QWidget* toolbarLine = nullptr;
     std::vector<QWidget*> docTabViews;  // tab items, then the "+" button
     std::map<std::string, QToolButton*> toolButtons;
+    std::map<std::string, QColor> toolColors;
+    QScrollArea* toolbarScroll = nullptr;  // inside toolbarStack, scrolls the command groups
+    QPointer<QDialog> customizePanel;
 
     std::unique_ptr<Dialogs> dialogs;
 
@@ -143,9 +150,29 @@ public:
     void toggleMagnet();
     void clearSelection();
     void setSelFilter(const std::string& value);
-    void rebuildToolbar();
     // The sketch being edited, or none.
     const Sketch* currentSketch() const;
+
+    // Toolbar: pins, the command groups for the current mode and the one dispatcher of
+    // every toolbar and group-menu command.
+    ToolbarPins& pins();
+    void savePins();
+    bool isPinned(const std::string& id, const std::string& group, bool sketch);
+    void setPinned(const std::string& id, const std::string& group, bool sketch, bool on);
+    void rebuildToolbar();
+    void refreshToolbarState();
+    void showGroupMenu(QToolButton* header);
+    void customizeToolbar();
+    void resetPins();
+    void closeCustomize();
+    void runTool(const std::string& id);
+    // The sketch editor's part of runTool: its lasting tools (line, rect, dim, select…) and
+    // its one-shot commands (construction, copyAll, delete).
+    void runSketchTool(const std::string& id);
+    // The editor's current tool, which the toolbar and the group menus highlight.
+    std::string activeSketchTool() const;
+    // Stand-in for the editor's tool until the editor exists.
+    std::string sketchTool = "select";
 
     // Tabs.
     DocTab captureTab() const;
@@ -198,6 +225,8 @@ private:
     Mode mode_ = Mode::model;
     std::optional<size_t> editSketch_;
     QTimer autosaveTimer_;
+    std::unique_ptr<PinStore> pinStore_;
+    std::unique_ptr<ToolbarPins> pins_;
     QElapsedTimer autosavePendingSince_;
 };
 
