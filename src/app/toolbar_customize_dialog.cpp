@@ -69,7 +69,7 @@ ToolbarCustomizeDialog::ToolbarCustomizeDialog(QWidget* parent, Callbacks callba
                 if (!c) continue;
                 auto* box = new QCheckBox(toQt(c->title));
                 QFont f = box->font();
-                f.setPixelSize(12);
+                f.setPixelSize(11);
                 box->setFont(f);
                 box->setObjectName(toQt((sketch ? "1|" : "0|") + g.group + "|" + c->id));
                 const QIcon icon = symbolIcon(
