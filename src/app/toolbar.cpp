@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -176,6 +177,7 @@ void MainController::rebuildToolbar() {
     }
     // The button or menu item being handled may be among the old widgets: hide them now and
     // let the event loop delete them once their signal has returned.
+    const int scrolled = toolbarScroll->horizontalScrollBar()->value();
     if (QWidget* old = toolbarScroll->takeWidget()) {
         old->hide();
         old->deleteLater();
@@ -306,6 +308,11 @@ void MainController::rebuildToolbar() {
         layout->addWidget(entries[i], 0, Qt::AlignTop);
     }
     toolbarScroll->setWidget(strip);
+    // A pin changed from a menu keeps the band where the user had scrolled it; the range is
+    // known once the new strip is laid out.
+    QTimer::singleShot(0, toolbarScroll, [bar = toolbarScroll->horizontalScrollBar(), scrolled] {
+        bar->setValue(scrolled);
+    });
     if (finishEntry) {
         // The sketch groups are wider than most windows: "Terminer l'esquisse" stays in sight
         // at the right end while the other groups scroll.

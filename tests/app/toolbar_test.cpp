@@ -324,7 +324,18 @@ TEST_F(ToolbarTest, TheBandScrollsSidewaysWhenItsGroupsAreWiderThanTheWindow) {
                       QPoint(), QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);
     QApplication::sendEvent(c.toolbarScroll->viewport(), &wheel);
-    EXPECT_GT(bar->value(), 0);
+    const int scrolled = bar->value();
+    EXPECT_GT(scrolled, 0);
+    // Pinning from a menu rebuilds the band where it was.
+    QMenu* menu = openGroupMenu(c, "MODIFIER");
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(choose(menu, "Épingler dans la barre : Copier toute l'esquisse avec décalage…"));
+    EXPECT_TRUE(c.toolButtons.count("copyAll"));
+    EXPECT_EQ(bar->value(), scrolled);
+    // The finish button stays in sight whatever the scroll.
+    const QRect finish(c.toolButtons.at("finish")->mapTo(c.window.get(), QPoint()),
+                       c.toolButtons.at("finish")->size());
+    EXPECT_TRUE(c.window->rect().contains(finish));
 }
 
 TEST_F(ToolbarTest, EverySymbolOfTheCatalogsHasAnIcon) {
