@@ -150,6 +150,7 @@ public:
     void toggleMagnet();
     void clearSelection();
     void setSelFilter(const std::string& value);
+    void rebuildToolbar();
     // The sketch being edited, or none.
     const Sketch* currentSketch() const;
 
@@ -159,7 +160,6 @@ public:
     void savePins();
     bool isPinned(const std::string& id, const std::string& group, bool sketch);
     void setPinned(const std::string& id, const std::string& group, bool sketch, bool on);
-    void rebuildToolbar();
     void refreshToolbarState();
     void showGroupMenu(QToolButton* header);
     void customizeToolbar();
