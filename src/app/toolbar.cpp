@@ -112,7 +112,7 @@ QWidget* groupEntry(QWidget* parent, const std::string& name,
     header->setObjectName("groupHeader");
     header->setProperty("group", toQt(name));
     header->setText(name.empty() ? QString() : toQt(name) + " ▾");
-    header->setToolTip("Toutes les commandes « " + toQt(name) + " »");
+    if (!name.empty()) header->setToolTip("Toutes les commandes « " + toQt(name) + " »");
     header->setFocusPolicy(Qt::NoFocus);
     header->setCursor(Qt::PointingHandCursor);
     QFont f = header->font();
