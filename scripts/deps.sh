@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev qt6-translations-l10n
-          libgl-dev libgl1-mesa-dri fonts-dejavu-core
+          libgl-dev libgl1-mesa-dri fonts-dejavu-core fonts-noto-color-emoji
           libsodium-dev libarchive-dev)
 if [ "${1:-}" = test ]; then
   # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.

@@ -3,8 +3,8 @@
 // Its operations are split by group: main_controller.cpp (window, layout, evaluation),
 // main_controller_modes.cpp (modes, keys, selection), main_controller_tabs.cpp,
 // main_controller_history.cpp (undo, autosave, session), main_controller_files.cpp,
-// main_controller_sketch_tools.cpp (the sketch editor's events and tools), tab_bar.cpp and
-// toolbar.cpp.
+// main_controller_sketch_tools.cpp (the sketch editor's events and tools), tab_bar.cpp,
+// toolbar.cpp, toolbar_menus.cpp and main_controller_run_tool.cpp.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +15,16 @@
 #include <string>
 #include <vector>
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/dialogs.h"
 #include "app/selection.h"
 #include "app/tabs.h"
+#include "app/toolbar_pins.h"
 #include "app/undo.h"
 #include "app/views.h"
 #include "document/evaluator.h"
@@ -29,6 +32,7 @@
 #include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
+class QDialog;
 class QHBoxLayout;
 class QKeyEvent;
 class QLabel;
@@ -70,6 +74,9 @@ public:
     QWidget* toolbarLine = nullptr;
     std::vector<QWidget*> docTabViews;  // tab items, then the "+" button
     std::map<std::string, QToolButton*> toolButtons;
+    std::map<std::string, QColor> toolColors;
+    QScrollArea* toolbarScroll = nullptr;  // inside toolbarStack, scrolls the command groups
+    QPointer<QDialog> customizePanel;
 
     std::unique_ptr<Dialogs> dialogs;
     // The update checks and installs, created at launch; its host is its way to the window.
@@ -164,6 +171,21 @@ public:
     std::unique_ptr<SketchHost> editorHost;
     std::unique_ptr<SketchEditor> editor;
 
+    // Toolbar: pins, the command groups for the current mode and the one dispatcher of
+    // every toolbar and group-menu command.
+    ToolbarPins& pins();
+    void savePins();
+    bool isPinned(const std::string& id, const std::string& group, bool sketch);
+    void setPinned(const std::string& id, const std::string& group, bool sketch, bool on);
+    void refreshToolbarState();
+    void showGroupMenu(QToolButton* header);
+    void customizeToolbar();
+    void resetPins();
+    void closeCustomize();
+    void runTool(const std::string& id);
+    // The editor's current tool, which the toolbar and the group menus highlight.
+    std::string activeSketchTool() const;
+
     // Tabs.
     DocTab captureTab() const;
     void loadTab(const DocTab& tab);
@@ -215,6 +237,8 @@ private:
     Mode mode_ = Mode::model;
     std::optional<size_t> editSketch_;
     QTimer autosaveTimer_;
+    std::unique_ptr<PinStore> pinStore_;
+    std::unique_ptr<ToolbarPins> pins_;
     QElapsedTimer autosavePendingSince_;
 };
 

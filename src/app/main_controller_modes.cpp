@@ -134,7 +134,7 @@ bool MainController::handleKey(QKeyEvent* event) {
 void MainController::toggleMagnet() {
     magnet = !magnet;
     QSettings().setValue("magnet", magnet);
-    rebuildToolbar();
+    refreshToolbarState();
     setStatus(magnet ? "Aimant activé : le curseur s'accroche aux points, milieux, lignes, "
                        "cercles et alignements."
                      : "Aimant désactivé : seuls les points existants accrochent.");

@@ -64,6 +64,10 @@ void MainController::runSketchTool(const std::string& id) {
     }
 }
 
+std::string MainController::activeSketchTool() const {
+    return editor ? editor->tool() : std::string("select");
+}
+
 bool MainController::sketchKey(QKeyEvent* event) {
     EditorKey k;
     switch (event->key()) {

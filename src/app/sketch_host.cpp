@@ -46,7 +46,7 @@ std::optional<std::vector<double>> SketchHost::askNumbers(const std::string& tit
 }
 
 void SketchHost::refreshToolbarState() {
-    c_.rebuildToolbar();
+    c_.refreshToolbarState();
 }
 
 void SketchHost::toggleMagnet() {
