@@ -61,9 +61,10 @@ struct Scene {
         view.rebuildBodies();
         view.fit();
     }
-    // Draws one frame now and reads it back, which also waits for the GL work to finish. A
-    // repaint of the window may be skipped or merged, so it would not measure every frame.
-    void frame() { benchmark::DoNotOptimize(view.grabFramebuffer()); }
+    // Draws one frame now, 3-D image and overlay, and reads it back, which also waits for the
+    // GL work to finish. A repaint of the window may be skipped or merged, so it would not
+    // measure every frame.
+    void frame() { benchmark::DoNotOptimize(view.grab()); }
 };
 
 // Made after the application object and destroyed before it.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace ivo {
 namespace {
@@ -76,10 +77,7 @@ uniform vec3 top;
 out vec4 frag;
 void main() { frag = vec4(mix(bottom, top, t), 1.0); })";
 
-const char* const imageFragment = R"(#version 330 core
-uniform sampler2D image;
-out vec4 frag;
-void main() { frag = texelFetch(image, ivec2(gl_FragCoord.xy), 0); })";
+constexpr int kSamples = 4;
 
 constexpr float shininess = 24;
 
@@ -110,11 +108,34 @@ struct Renderer::Mesh {
     std::shared_ptr<const Solid> solid;
 };
 
+// A program compiled on first use; a failed compile is not tried again.
+struct LazyProgram {
+    const char* vertex;
+    const char* fragment;
+    std::unique_ptr<QOpenGLShaderProgram> program;
+    bool tried = false;
+    QOpenGLShaderProgram* get() {
+        if (!tried) {
+            tried = true;
+            program = ivo::program(vertex, fragment);
+        }
+        return program.get();
+    }
+};
+
 struct Renderer::Gpu {
-    std::unique_ptr<QOpenGLShaderProgram> lit, flat, background, image;
+    std::unique_ptr<QOpenGLShaderProgram> flat;
+    LazyProgram lit{litVertex, litFragment, nullptr, false};
+    LazyProgram background{backgroundVertex, backgroundFragment, nullptr, false};
+    bool software = false;
     GLuint keptFbo = 0, keptTexture = 0;
+    GLuint msFbo = 0, msColor = 0, msDepth = 0;  // graphics cards only
     int keptWidth = 0, keptHeight = 0;
+    GLuint gradientFbo = 0, gradientTexture = 0;  // software renderers only
+    int gradientWidth = 0, gradientHeight = 0;
     GLuint emptyVao = 0, gridVao = 0, gridVbo = 0, planeVao = 0, planeVbo = 0;
+    GLuint highlightVao = 0, highlightVbo = 0;
+    std::vector<std::pair<Rgba, GLsizei>> highlightRanges;  // colour, vertex count, in order
     struct Range {
         Rgba color;
         GLint first;
@@ -130,11 +151,10 @@ Renderer::~Renderer() = default;
 
 bool Renderer::initialize() {
     initializeOpenGLFunctions();
-    gpu_->lit = program(litVertex, litFragment);
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    gpu_->software = name && isSoftwareRenderer(name);
     gpu_->flat = program(flatVertex, flatFragment);
-    gpu_->background = program(backgroundVertex, backgroundFragment);
-    gpu_->image = program(backgroundVertex, imageFragment);
-    gpu_->ok = gpu_->lit && gpu_->flat && gpu_->background && gpu_->image;
+    gpu_->ok = gpu_->flat != nullptr;
     if (!gpu_->ok) return false;
 
     glGenVertexArrays(1, &gpu_->emptyVao);
@@ -157,6 +177,10 @@ bool Renderer::initialize() {
     upload(gpu_->gridVao, gpu_->gridVbo, grid, false);
     upload(gpu_->planeVao, gpu_->planeVbo, planes, false);
     return true;
+}
+
+bool Renderer::software() const {
+    return gpu_->software;
 }
 
 void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals) {
@@ -196,7 +220,14 @@ void Renderer::release() {
     gpu_->meshes.clear();
     glDeleteFramebuffers(1, &gpu_->keptFbo);
     glDeleteTextures(1, &gpu_->keptTexture);
+    glDeleteFramebuffers(1, &gpu_->msFbo);
+    glDeleteRenderbuffers(1, &gpu_->msColor);
+    glDeleteRenderbuffers(1, &gpu_->msDepth);
+    glDeleteFramebuffers(1, &gpu_->gradientFbo);
+    glDeleteTextures(1, &gpu_->gradientTexture);
     glDeleteVertexArrays(1, &gpu_->emptyVao);
+    glDeleteVertexArrays(1, &gpu_->highlightVao);
+    glDeleteBuffers(1, &gpu_->highlightVbo);
     glDeleteVertexArrays(1, &gpu_->gridVao);
     glDeleteVertexArrays(1, &gpu_->planeVao);
     glDeleteBuffers(1, &gpu_->gridVbo);
@@ -257,7 +288,29 @@ void setColor(QOpenGLShaderProgram& p, const char* name, Rgba c) {
 
 }  // namespace
 
-void Renderer::render(const Frame& frame) {
+void Renderer::setHighlights(const std::vector<HighlightRef>& layers) {
+    if (!gpu_->ok) return;
+    Gpu& g = *gpu_;
+    g.highlightRanges.clear();
+    std::vector<float> data;
+    for (const HighlightRef& layer : layers) {
+        if (!layer.tris || layer.tris->empty()) continue;
+        for (const Tri& t : *layer.tris)
+            for (V3 p : {t.a, t.b, t.c})
+                pushPoint(data, p);
+        g.highlightRanges.emplace_back(layer.color, static_cast<GLsizei>(layer.tris->size() * 3));
+    }
+    glDeleteVertexArrays(1, &g.highlightVao);
+    glDeleteBuffers(1, &g.highlightVbo);
+    g.highlightVao = g.highlightVbo = 0;
+    if (!data.empty()) upload(g.highlightVao, g.highlightVbo, data, false);
+}
+
+void Renderer::render(const Frame& frame, GLuint fbo) {
+    if (gpu_->ok) {
+        sizeTargets(frame.pixelWidth, frame.pixelHeight);
+        glBindFramebuffer(GL_FRAMEBUFFER, gpu_->software ? fbo : gpu_->msFbo);
+    }
     glViewport(0, 0, frame.pixelWidth, frame.pixelHeight);
     const Rgba bg = colors::viewBackground;
     glClearColor(float(bg.r), float(bg.g), float(bg.b), float(bg.a));
@@ -265,16 +318,14 @@ void Renderer::render(const Frame& frame) {
     glClearDepthf(1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!gpu_->ok) return;
+    Gpu& g = *gpu_;
+    // Without multisampling, lines are smoothed by coverage instead (blended edges).
+    if (g.software) {
+        glEnable(GL_LINE_SMOOTH);
+        glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    }
 
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    QOpenGLShaderProgram& background = *gpu_->background;
-    background.bind();
-    const Rgba b = colors::backgroundBottom, t = colors::backgroundTop;
-    background.setUniformValue("bottom", float(b.r), float(b.g), float(b.b));
-    background.setUniformValue("top", float(t.r), float(t.g), float(t.b));
-    glBindVertexArray(gpu_->emptyVao);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    drawBackground(frame.pixelWidth, frame.pixelHeight, g.software ? fbo : g.msFbo);
 
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -295,52 +346,163 @@ void Renderer::render(const Frame& frame) {
     flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
     flat.setUniformValue("lift", 0.0f);
     glBindVertexArray(gpu_->gridVao);
+    lineBlend(true);
     for (const Gpu::Range& r : gpu_->gridRanges) {
         setColor(flat, "color", r.color);
         glDrawArrays(GL_LINES, r.first, r.count);
     }
+    lineBlend(false);
 
     drawBodies(frame, mvp);
     drawPlanes(frame, mvp);
+    drawHighlights(mvp);
+    glDisable(GL_LINE_SMOOTH);
 
+    // The kept copy; on a graphics card this also resolves the multisampled image.
+    const GLuint drawn = g.software ? fbo : g.msFbo;
+    const int w = frame.pixelWidth, h = frame.pixelHeight;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, drawn);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.keptFbo);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (!g.software) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, g.keptFbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+    finish(fbo);
+}
+
+void Renderer::finish(GLuint fbo) {
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     glBindVertexArray(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
     glUseProgram(0);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
+    glDisable(GL_POLYGON_OFFSET_FILL);
     glDepthMask(GL_TRUE);
+}
+
+void Renderer::drawBackground(int width, int height, GLuint target) {
+    Gpu& g = *gpu_;
+    const Rgba b = colors::backgroundBottom, t = colors::backgroundTop;
+    if (!g.software) {
+        QOpenGLShaderProgram* program = g.background.get();
+        if (!program) return;
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        program->bind();
+        program->setUniformValue("bottom", float(b.r), float(b.g), float(b.b));
+        program->setUniformValue("top", float(t.r), float(t.g), float(t.b));
+        glBindVertexArray(g.emptyVao);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        return;
+    }
+    // A software renderer turns every shader and every scissored clear into machine code
+    // before it first runs it; a plain copy of an image made here needs none.
+    if (!g.gradientFbo || g.gradientWidth != width || g.gradientHeight != height) {
+        std::vector<std::uint32_t> pixels(size_t(width) * size_t(height));
+        const auto channel = [](double c) { return std::uint32_t(std::lround(c * 255)); };
+        for (int y = 0; y < height; ++y) {
+            const double k = (y + 0.5) / height;  // row 0 is the bottom one
+            const std::uint32_t rgba = channel(b.r + (t.r - b.r) * k) |
+                                       channel(b.g + (t.g - b.g) * k) << 8 |
+                                       channel(b.b + (t.b - b.b) * k) << 16 | 0xffu << 24;
+            std::fill_n(pixels.begin() + std::ptrdiff_t(y) * width, width, rgba);
+        }
+        glDeleteFramebuffers(1, &g.gradientFbo);
+        glDeleteTextures(1, &g.gradientTexture);
+        glGenTextures(1, &g.gradientTexture);
+        glBindTexture(GL_TEXTURE_2D, g.gradientTexture);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     pixels.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glGenFramebuffers(1, &g.gradientFbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, g.gradientFbo);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                               g.gradientTexture, 0);
+        g.gradientWidth = width;
+        g.gradientHeight = height;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g.gradientFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, target);
+}
+
+void Renderer::lineBlend(bool on) {
+    if (!gpu_->software) return;
+    if (on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    } else {
+        glDisable(GL_BLEND);
+    }
+}
+
+void Renderer::drawHighlights(const std::array<float, 16>& mvp) {
+    Gpu& g = *gpu_;
+    if (g.highlightRanges.empty()) return;
+    QOpenGLShaderProgram& flat = *g.flat;
+    flat.bind();
+    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    flat.setUniformValue("lift", 0.0f);
+    glBindVertexArray(g.highlightVao);
+    // Over the face they lie on (which steps back in depth), both sides, blended, and not
+    // hiding one another.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1, -1);
+    GLint first = 0;
+    for (const auto& [color, count] : g.highlightRanges) {
+        setColor(flat, "color", color);
+        glDrawArrays(GL_TRIANGLES, first, count);
+        first += count;
+    }
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
 }
 
 void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) {
     if (gpu_->meshes.empty()) return;
-    QOpenGLShaderProgram& lit = *gpu_->lit;
-    lit.bind();
-    glUniformMatrix4fv(lit.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
     const V3 eye = frame.camera.position(), head = frame.camera.eyeDir();
-    const V3 fixed = lights::fixedDirection();
-    lit.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
-    lit.setUniformValue("headDir", float(head.x), float(head.y), float(head.z));
-    lit.setUniformValue("fixedDir", float(fixed.x), float(fixed.y), float(fixed.z));
-    lit.setUniformValue("headI", float(lights::head));
-    lit.setUniformValue("ambientI", float(lights::ambient));
-    lit.setUniformValue("fixedI", float(lights::fixed));
-    lit.setUniformValue("specular", toLinear(colors::bodySpecular.r));
-    lit.setUniformValue("shininess", shininess);
+    if (QOpenGLShaderProgram* program = gpu_->lit.get()) {
+        QOpenGLShaderProgram& lit = *program;
+        lit.bind();
+        glUniformMatrix4fv(lit.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+        const V3 fixed = lights::fixedDirection();
+        lit.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+        lit.setUniformValue("headDir", float(head.x), float(head.y), float(head.z));
+        lit.setUniformValue("fixedDir", float(fixed.x), float(fixed.y), float(fixed.z));
+        lit.setUniformValue("headI", float(lights::head));
+        lit.setUniformValue("ambientI", float(lights::ambient));
+        lit.setUniformValue("fixedI", float(lights::fixed));
+        lit.setUniformValue("specular", toLinear(colors::bodySpecular.r));
+        lit.setUniformValue("shininess", shininess);
 
-    // Closed solids: their back faces never show. The faces step back a little in depth so
-    // that the creases drawn on them stay visible at grazing angles too.
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CCW);
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(1, 1);
-    for (const Mesh& m : gpu_->meshes) {
-        lit.setUniformValue("color", toLinear(m.color.r), toLinear(m.color.g), toLinear(m.color.b));
-        glBindVertexArray(m.triVao);
-        glDrawArrays(GL_TRIANGLES, 0, m.triVertices);
+        // Closed solids: their back faces never show. The faces step back a little in depth
+        // so that the creases drawn on them stay visible at grazing angles too.
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glFrontFace(GL_CCW);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(1, 1);
+        for (const Mesh& m : gpu_->meshes) {
+            lit.setUniformValue("color", toLinear(m.color.r), toLinear(m.color.g),
+                                toLinear(m.color.b));
+            glBindVertexArray(m.triVao);
+            glDrawArrays(GL_TRIANGLES, 0, m.triVertices);
+        }
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_CULL_FACE);
     }
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDisable(GL_CULL_FACE);
 
     QOpenGLShaderProgram& flat = *gpu_->flat;
     flat.bind();
@@ -350,10 +512,12 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
     // a bottom edge on the ground would otherwise fight with the grid line under it.
     flat.setUniformValue("lift", float(edgeOffset(frame.bodiesBox)));
     setColor(flat, "color", colors::bodyEdges);
+    lineBlend(true);
     for (const Mesh& m : gpu_->meshes) {
         glBindVertexArray(m.edgeVao);
         glDrawArrays(GL_LINES, 0, m.edgeVertices);
     }
+    lineBlend(false);
 }
 
 void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) {
@@ -376,56 +540,66 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     setColor(flat, "color", colors::planeOutline);
+    lineBlend(true);
     for (size_t i = 0; i < planes.size(); ++i)
         glDrawArrays(GL_LINE_LOOP, static_cast<GLint>(i * 4), 4);
+    lineBlend(false);
 }
 
 }  // namespace ivo
 
 namespace ivo {
 
-void Renderer::keepImage(GLuint fbo, int width, int height) {
-    if (!gpu_->ok) return;
+void Renderer::sizeTargets(int width, int height) {
     Gpu& g = *gpu_;
-    if (g.keptWidth != width || g.keptHeight != height || !g.keptFbo) {
-        glDeleteFramebuffers(1, &g.keptFbo);
-        glDeleteTextures(1, &g.keptTexture);
-        glGenTextures(1, &g.keptTexture);
-        glBindTexture(GL_TEXTURE_2D, g.keptTexture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glGenFramebuffers(1, &g.keptFbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, g.keptFbo);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, g.keptTexture,
-                               0);
-        g.keptWidth = width;
-        g.keptHeight = height;
+    if (g.keptFbo && g.keptWidth == width && g.keptHeight == height) return;
+    glDeleteFramebuffers(1, &g.keptFbo);
+    glDeleteTextures(1, &g.keptTexture);
+    glGenTextures(1, &g.keptTexture);
+    glBindTexture(GL_TEXTURE_2D, g.keptTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffers(1, &g.keptFbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, g.keptFbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, g.keptTexture, 0);
+    if (!g.software) {
+        glDeleteFramebuffers(1, &g.msFbo);
+        glDeleteRenderbuffers(1, &g.msColor);
+        glDeleteRenderbuffers(1, &g.msDepth);
+        glGenRenderbuffers(1, &g.msColor);
+        glBindRenderbuffer(GL_RENDERBUFFER, g.msColor);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, kSamples, GL_RGBA8, width, height);
+        glGenRenderbuffers(1, &g.msDepth);
+        glBindRenderbuffer(GL_RENDERBUFFER, g.msDepth);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, kSamples, GL_DEPTH_COMPONENT24, width,
+                                         height);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        glGenFramebuffers(1, &g.msFbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, g.msFbo);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g.msColor);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g.msDepth);
+        // A card without multisampled targets of this kind draws like a software renderer.
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            glDeleteFramebuffers(1, &g.msFbo);
+            glDeleteRenderbuffers(1, &g.msColor);
+            glDeleteRenderbuffers(1, &g.msDepth);
+            g.msFbo = g.msColor = g.msDepth = 0;
+            g.software = true;
+        }
     }
-    // Resolves the multisampled image into the texture.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.keptFbo);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    g.keptWidth = width;
+    g.keptHeight = height;
 }
 
-bool Renderer::drawKeptImage(int width, int height) {
+bool Renderer::drawKeptImage(GLuint fbo, int width, int height) {
     Gpu& g = *gpu_;
     if (!g.ok || !g.keptFbo || g.keptWidth != width || g.keptHeight != height) return false;
-    glViewport(0, 0, width, height);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    g.image->bind();
-    g.image->setUniformValue("image", 0);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, g.keptTexture);
-    glBindVertexArray(g.emptyVao);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    glBindVertexArray(0);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glUseProgram(0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g.keptFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -210,15 +211,27 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
     EXPECT_NEAR(vp->hoverFace()->w, zTop, 1e-9);
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_EQ(host.status, "Cliquez pour esquisser sur cette face");
-    // Every facet of the face is filled in orange, not only the one under the pointer.
+    // Every facet of the face is tinted orange, not only the one under the pointer, and by
+    // the 3-D pass: the overlay leaves those pixels untouched.
     const QImage image = vp->grabFramebuffer();
     const double ratio = image.width() / double(vp->width());
+    QImage overlay(vp->size(), QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    {
+        QPainter painter(&overlay);
+        vp->paintOverlay(painter);
+    }
     for (const Tri* t : {top.front(), top.back()}) {
-        const QColor px = image.pixelColor(seen((t->a + t->b + t->c) / 3) * ratio);
+        const QPoint at = seen((t->a + t->b + t->c) / 3);
+        const QColor px = image.pixelColor(at * ratio);
         EXPECT_GT(px.red() - px.blue(), 40) << px.name().toStdString();
+        EXPECT_EQ(qAlpha(overlay.pixel(at)), 0);
     }
     hover({5, 590});  // leaving the body clears the face
     EXPECT_FALSE(vp->hoverFace());
+    const QImage left = vp->grabFramebuffer();
+    const QColor plain = left.pixelColor(seen(centroid) * ratio);
+    EXPECT_LT(plain.red() - plain.blue(), 10) << plain.name().toStdString();
 
     // In the model, the events of a double click as the window system delivers them.
     host.currentMode = Mode::model;
@@ -232,6 +245,51 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
     EXPECT_EQ(host.started[0].name, "Face");
     EXPECT_EQ(host.started[0].n, V3(0, 0, 1));
     EXPECT_NEAR(host.started[0].o.z, zTop, 1e-9);
+}
+
+TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
+    const std::vector<const Tri*> top = loadPlateTop();
+    ASSERT_FALSE(top.empty());
+    vp->setView("front");
+    const QPoint at = seen((top[0]->a + top[0]->b + top[0]->c) / 3);
+    const auto pixel = [&] {
+        const QImage image = vp->grabFramebuffer();
+        return image.pixelColor(at * (image.width() / double(vp->width())));
+    };
+    const QColor plain = pixel();
+    std::vector<Tri> face;
+    for (const Tri* t : top)
+        face.push_back(*t);
+    const Rgba green{0.1, 0.8, 0.2, 1}, red{0.9, 0.1, 0.1, 0.8};
+    struct Case {
+        std::vector<HighlightLayer> layers;
+        const char* expect;  // the channel that must dominate, or "" for the plain body
+    };
+    const Case cases[] = {
+        {{{face, green}}, "green"},
+        {{{face, green}, {face, red}}, "red"},    // the later layer lies over the earlier one
+        {{{face, red}, {{}, green}}, "red"},      // an empty layer draws nothing
+        {{{{*top[0]}, {0.1, 0.8, 0.2, 0}}}, ""},  // fully transparent
+        {{}, ""},
+    };
+    for (const Case& c : cases) {
+        vp->setHighlights(c.layers);
+        EXPECT_EQ(vp->highlights().size(), c.layers.size());
+        const QColor px = pixel();
+        const std::string expect = c.expect;
+        if (expect == "green") {
+            EXPECT_GT(px.green() - px.red(), 60) << px.name().toStdString();
+        } else if (expect == "red") {
+            EXPECT_GT(px.red() - px.green(), 40) << px.name().toStdString();
+        } else {
+            EXPECT_EQ(px, plain) << px.name().toStdString();
+        }
+    }
+    // Seen from behind, the body hides a layer on its far side.
+    vp->setHighlights({{face, green}});
+    vp->setDirection({0, 0, -1});
+    const QColor behind = pixel();
+    EXPECT_LT(behind.green() - behind.red(), 20) << behind.name().toStdString();
 }
 
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
