@@ -1,15 +1,21 @@
 // The 3-D view on the machine's OpenGL (Mesa's software renderer under Xvfb here): meshing a
 // 200 000-triangle body and drawing its first frame (new body, or the same body after a change
 // elsewhere), frames while orbiting and frames where only the overlay changes, against the empty
-// scene's frame as the in-run baseline. A frame is drawn into the view's framebuffer and read
+// scene's frame as the in-run baseline; and, on that body and on the plate with 100 holes, the
+// frame with a hovered face against the same frame without it, and the first frame after the
+// pointer moves onto the face. A frame is drawn into the view's framebuffer and read
 // back; putting it on the screen is not counted.
 // Run under a display: xvfb-run -a -s "-screen 0 1400x900x24" bench/viewport_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <array>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <string>
 
+#include <optional>
 #include "support/view_host.h"
 #include "viewport/viewport.h"
 
@@ -60,6 +66,45 @@ struct Scene {
                 {1, "Corps 1", std::make_shared<const Solid>(squareRing(500, 200, 80, 20))});
         view.rebuildBodies();
         view.fit();
+    }
+    // Loads a sample model (an empty name gives the 200 000-triangle ring) and turns the view
+    // onto its largest flat face while choosing a plane; gives the view point of a facet of
+    // that face, or nothing when no face is hovered there.
+    std::optional<ViewPoint> faceOf(const std::string& model) {
+        if (model.empty()) {
+            setBody(true);
+        } else {
+            if (!host.load(std::string(IVORANE_EXAMPLES_DIR) + "/" + model)) return std::nullopt;
+            view.rebuildBodies();
+        }
+        if (view.bodyTris.empty()) return std::nullopt;
+        const std::vector<Tri>& tris = view.bodyTris.begin()->second;
+        // Facets grouped by plane, the face with the largest area first.
+        using Key = std::array<long long, 4>;
+        std::map<Key, std::pair<double, const Tri*>> faces;
+        for (const Tri& t : tris) {
+            const Key key{std::llround(t.n.x * 1e4), std::llround(t.n.y * 1e4),
+                          std::llround(t.n.z * 1e4), std::llround(t.n.dot(t.a) * 1e4)};
+            auto& f = faces[key];
+            f.first += (t.b - t.a).cross(t.c - t.a).length() / 2;
+            if (!f.second) f.second = &t;
+        }
+        const Tri* best = nullptr;
+        double area = 0;
+        for (const auto& [key, f] : faces)
+            if (f.first > area) {
+                area = f.first;
+                best = f.second;
+            }
+        host.currentMode = Mode::choosePlane;
+        view.showPlanes(true);
+        view.setDirection(best->n + V3{0.3, 0.4, 0.2});
+        view.fit();
+        const auto p = view.project((best->a + best->b + best->c) / 3);
+        if (!p) return std::nullopt;
+        view.updateHover(*p);
+        if (!view.hoverFace()) return std::nullopt;
+        return p;
     }
     // Draws one frame now, 3-D image and overlay, and reads it back, which also waits for the
     // GL work to finish. A repaint of the window may be skipped or merged, so it would not
@@ -127,6 +172,68 @@ void BM_OverlayFrame_200k(benchmark::State& state) {
         s.frame();
     }
 }
+
+// The same view drawn again, the face hovered or not: what the highlight adds to a frame.
+void BM_SceneFrame(benchmark::State& state, const std::string& model, bool hovered) {
+    Scene& s = scene();
+    const std::optional<ViewPoint> at = s.faceOf(model);
+    if (!at) {
+        state.SkipWithError("no face under the pointer");
+        return;
+    }
+    if (!hovered) s.view.clearHover();
+    s.frame();
+    for (auto _ : state) {
+        s.view.updateCamera();
+        s.frame();
+    }
+    if (const auto& face = s.view.hoverFace())
+        state.counters["face_triangles"] =
+            double(faceTris(s.view.bodyTris[face->id], *face).size());
+    s.view.clearHover();
+    s.host.currentMode = Mode::model;
+    s.view.showPlanes(false);
+}
+
+// The pointer moves onto the face: the pick, the face's facets and the first frame showing it.
+void BM_HoverMoveAndFrame(benchmark::State& state, const std::string& model) {
+    Scene& s = scene();
+    const std::optional<ViewPoint> at = s.faceOf(model);
+    if (!at) {
+        state.SkipWithError("no face under the pointer");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.view.updateHover({1, 1});  // off the body
+        s.frame();
+        state.ResumeTiming();
+        s.view.updateHover(*at);
+        s.frame();
+    }
+    s.view.clearHover();
+    s.host.currentMode = Mode::model;
+    s.view.showPlanes(false);
+}
+
+BENCHMARK_CAPTURE(BM_SceneFrame, plate100_plain, std::string("plaque_100_trous.q3d"), false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_SceneFrame, plate100_hovered, std::string("plaque_100_trous.q3d"), true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_HoverMoveAndFrame, plate100, std::string("plaque_100_trous.q3d"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_SceneFrame, ring200k_plain, std::string(), false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_SceneFrame, ring200k_hovered, std::string(), true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_HoverMoveAndFrame, ring200k, std::string())
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 BENCHMARK(BM_RebuildBodies_200k)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RebuildAndFirstFrame_200k)->Unit(benchmark::kMillisecond)->Iterations(5);

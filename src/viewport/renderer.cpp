@@ -35,6 +35,12 @@ uniform float ambientI;
 uniform float fixedI;
 uniform float specular;  // linear
 uniform float shininess;
+// Tinted faces of this body: plane (unit normal, offset), colour with its weight, and how far
+// off the plane a fragment may lie (interpolation in single precision).
+uniform int tintCount;
+uniform vec4 tintPlane[16];
+uniform vec4 tintColor[16];
+uniform float tintTol[16];
 out vec4 frag;
 float blinn(vec3 n, vec3 l, vec3 v) { return pow(max(dot(n, normalize(l + v)), 0.0), shininess); }
 void main() {
@@ -44,7 +50,13 @@ void main() {
                   + fixedI * max(dot(n, fixedDir), 0.0);
     float spec = headI * blinn(n, headDir, v) + fixedI * blinn(n, fixedDir, v);
     vec3 lin = color * diffuse + vec3(specular) * spec;
-    frag = vec4(pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2)), 1.0);
+    vec3 shown = pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2));
+    for (int i = 0; i < tintCount; ++i) {
+        vec4 p = tintPlane[i];
+        if (dot(n, p.xyz) > 0.9999 && abs(dot(vPos, p.xyz) - p.w) <= tintTol[i])
+            shown = mix(shown, tintColor[i].rgb, tintColor[i].a);
+    }
+    frag = vec4(shown, 1.0);
 })";
 
 // `lift` moves a point towards the camera: crease lines use it so that they win against a
@@ -102,6 +114,7 @@ void pushPoint(std::vector<float>& out, V3 p) {
 }  // namespace
 
 struct Renderer::Mesh {
+    Id id = 0;
     GLuint triVao = 0, triVbo = 0, edgeVao = 0, edgeVbo = 0;
     GLsizei triVertices = 0, edgeVertices = 0;
     Rgba color;
@@ -136,6 +149,7 @@ struct Renderer::Gpu {
     GLuint emptyVao = 0, gridVao = 0, gridVbo = 0, planeVao = 0, planeVbo = 0;
     GLuint highlightVao = 0, highlightVbo = 0;
     std::vector<std::pair<Rgba, GLsizei>> highlightRanges;  // colour, vertex count, in order
+    std::vector<FaceHighlight> faceTints;
     struct Range {
         Rgba color;
         GLint first;
@@ -243,6 +257,7 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
     std::vector<float> data;
     for (const BodyMesh& body : meshes) {
         Mesh m;
+        m.id = body.id;
         m.color = body.color;
         m.solid = body.solid;
         // The same solid has the same triangles: its buffer is kept rather than sent again.
@@ -304,6 +319,10 @@ void Renderer::setHighlights(const std::vector<HighlightRef>& layers) {
     glDeleteBuffers(1, &g.highlightVbo);
     g.highlightVao = g.highlightVbo = 0;
     if (!data.empty()) upload(g.highlightVao, g.highlightVbo, data, false);
+}
+
+void Renderer::setFaceTints(std::vector<FaceHighlight> faces) {
+    gpu_->faceTints = std::move(faces);
 }
 
 void Renderer::render(const Frame& frame, GLuint fbo) {
@@ -494,9 +513,28 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
         glFrontFace(GL_CCW);
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(1, 1);
+        const double radius =
+            frame.bodiesBox.isEmpty() ? 0 : (frame.bodiesBox.hi - frame.bodiesBox.lo).length() / 2;
         for (const Mesh& m : gpu_->meshes) {
             lit.setUniformValue("color", toLinear(m.color.r), toLinear(m.color.g),
                                 toLinear(m.color.b));
+            std::vector<GLfloat> planes, colors, tols;
+            for (const FaceHighlight& f : gpu_->faceTints) {
+                if (f.face.id != m.id || tols.size() >= size_t(maxFaceTints)) continue;
+                planes.insert(planes.end(), {float(f.face.n.x), float(f.face.n.y),
+                                             float(f.face.n.z), float(f.face.w)});
+                colors.insert(colors.end(), {float(f.color.r), float(f.color.g), float(f.color.b),
+                                             float(f.color.a)});
+                // Single precision holds about 7 digits of the coordinates.
+                tols.push_back(float(1e-4 + 2e-6 * (radius + std::abs(f.face.w))));
+            }
+            const int count = static_cast<int>(tols.size());
+            lit.setUniformValue("tintCount", count);
+            if (count > 0) {
+                lit.setUniformValueArray("tintPlane", planes.data(), count, 4);
+                lit.setUniformValueArray("tintColor", colors.data(), count, 4);
+                lit.setUniformValueArray("tintTol", tols.data(), count, 1);
+            }
             glBindVertexArray(m.triVao);
             glDrawArrays(GL_TRIANGLES, 0, m.triVertices);
         }

@@ -12,6 +12,7 @@
 #include <QOpenGLExtraFunctions>
 
 #include "viewport/camera.h"
+#include "viewport/picking.h"
 #include "viewport/scene.h"
 
 class QOpenGLShaderProgram;
@@ -46,6 +47,11 @@ public:
     void setBodies(const std::map<Id, std::vector<Tri>>& tris, const std::vector<BodyMesh>& meshes);
     // Replaces the highlight layers, drawn over bodies and planes in this order.
     void setHighlights(const std::vector<HighlightRef>& layers);
+    // Replaces the tinted planar faces: each body's shader tints the fragments lying on them,
+    // so a face costs nothing like drawing its triangles again. At most maxFaceTints per body
+    // (later ones win where they overlap); the caller draws any more as layers.
+    static constexpr int maxFaceTints = 16;
+    void setFaceTints(std::vector<FaceHighlight> faces);
 
     struct Frame {
         Camera camera;

@@ -119,17 +119,13 @@ void Viewport::rebuildBodies() {
     d->bodiesBox = scene.shownBox;
     d->meshesDirty = true;
     d->sceneDirty = true;
-    if (d->hoverFace) setHoverFace(d->hoverFace);  // its facets may have changed
+    d->highlightsDirty = true;  // faces beyond the tint limit are drawn from bodyTris
     update();
     redrawOverlay();
 }
 
 void Viewport::setHoverFace(const std::optional<FaceRef>& face) {
     d->hoverFace = face;
-    d->hoverTris.clear();
-    if (face)
-        if (const auto it = bodyTris.find(face->id); it != bodyTris.end())
-            d->hoverTris = faceTris(it->second, *face);
     d->highlightsDirty = true;
     d->sceneDirty = true;
     update();
@@ -144,6 +140,17 @@ void Viewport::setHighlights(std::vector<HighlightLayer> layers) {
 
 const std::vector<HighlightLayer>& Viewport::highlights() const {
     return d->highlights;
+}
+
+void Viewport::setFaceHighlights(std::vector<FaceHighlight> faces) {
+    d->faceHighlights = std::move(faces);
+    d->highlightsDirty = true;
+    d->sceneDirty = true;
+    update();
+}
+
+const std::vector<FaceHighlight>& Viewport::faceHighlights() const {
+    return d->faceHighlights;
 }
 
 void Viewport::showPlanes(bool on) {
@@ -241,6 +248,32 @@ void Viewport::initializeGL() {
     });
 }
 
+void Viewport::handOverHighlights() {
+    std::vector<FaceHighlight> faces = d->faceHighlights;
+    if (d->hoverFace) faces.push_back({*d->hoverFace, colors::hoveredFace});
+    // Each body's shader tints a limited number of faces, the last ones given; the earlier
+    // ones past that are drawn again as triangles.
+    std::map<Id, int> perBody;
+    std::vector<FaceHighlight> tinted;
+    std::vector<HighlightLayer>& extra = d->overflowLayers;
+    extra.clear();
+    for (auto it = faces.rbegin(); it != faces.rend(); ++it) {
+        if (++perBody[it->face.id] <= Renderer::maxFaceTints) {
+            tinted.insert(tinted.begin(), *it);
+        } else if (const auto tris = bodyTris.find(it->face.id); tris != bodyTris.end()) {
+            extra.insert(extra.begin(), {faceTris(tris->second, it->face), it->color});
+        }
+    }
+    std::vector<HighlightRef> layers;
+    for (const HighlightLayer& h : extra)
+        layers.push_back({&h.tris, h.color});
+    for (const HighlightLayer& h : d->highlights)
+        layers.push_back({&h.tris, h.color});
+    d->renderer.setHighlights(layers);
+    d->renderer.setFaceTints(std::move(tinted));
+    d->highlightsDirty = false;
+}
+
 void Viewport::paintGL() {
     const qreal ratio = devicePixelRatioF();
     const int pixelWidth = std::max(1, qRound(width() * ratio));
@@ -251,14 +284,7 @@ void Viewport::paintGL() {
             d->renderer.setBodies(bodyTris, d->meshes);
             d->meshesDirty = false;
         }
-        if (d->highlightsDirty) {
-            std::vector<HighlightRef> layers;
-            for (const HighlightLayer& h : d->highlights)
-                layers.push_back({&h.tris, h.color});
-            layers.push_back({&d->hoverTris, colors::hoveredFace});
-            d->renderer.setHighlights(layers);
-            d->highlightsDirty = false;
-        }
+        if (d->highlightsDirty) handOverHighlights();
         Renderer::Frame frame;
         frame.camera = camera();
         frame.bodiesBox = d->bodiesBox;

@@ -57,10 +57,14 @@ public:
     std::optional<SketchPlane> pickPlane(ViewPoint p);
     // Redraws the 2-D overlay; the 3-D image under it is kept unless the scene changed.
     void redrawOverlay();
-    // Tinted triangle sets drawn in the 3-D pass over the bodies, in this order, replacing the
-    // previous ones: the host's hover and selection of faces and bodies, sketch profiles. Far
-    // cheaper than filling the same triangles in the overlay. The face hovered while choosing
-    // a plane is the view's own layer, drawn last.
+    // Highlights drawn in the 3-D pass, far cheaper than filling the same triangles in the
+    // overlay; each call replaces the previous set of its kind. Planar faces of bodies (the
+    // host's hover and selection) are tinted within the body's own drawing, later ones over
+    // earlier ones; the face hovered while choosing a plane is the view's own and comes last.
+    // Other triangle sets (whole bodies, sketch profiles) are drawn again, tinted, over the
+    // bodies and planes, in order.
+    void setFaceHighlights(std::vector<FaceHighlight> faces);
+    const std::vector<FaceHighlight>& faceHighlights() const;
     void setHighlights(std::vector<HighlightLayer> layers);
     const std::vector<HighlightLayer>& highlights() const;
 
@@ -110,8 +114,10 @@ protected:
 
 private:
     void drawOverlay();
-    // Sets the hovered face and its facets, tinted at the next frame.
+    // Sets the hovered face, tinted at the next frame.
     void setHoverFace(const std::optional<FaceRef>& face);
+    // Gives the renderer the highlights (the context is current).
+    void handOverHighlights();
     void drawViewCube();
     void leftDown(QMouseEvent* event, int clickCount);
     void leftDragged(QMouseEvent* event);

@@ -57,10 +57,12 @@ struct Viewport::Impl {
     bool planesShown = false;
     std::string hoverPlane;
     std::optional<FaceRef> hoverFace;
-    std::vector<Tri> hoverTris;  // every facet of the hovered face
 
-    std::vector<HighlightLayer> highlights;  // the host's
-    bool highlightsDirty = false;            // not yet handed to the renderer
+    // The host's highlights; not yet handed to the renderer while highlightsDirty.
+    std::vector<FaceHighlight> faceHighlights;
+    std::vector<HighlightLayer> highlights;
+    bool highlightsDirty = false;
+    std::vector<HighlightLayer> overflowLayers;  // faces past the renderer's tint limit
 
     Overlay* overlay = nullptr;  // child of the view
 

@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 
 #include "support/view_host.h"
+#include "viewport/renderer.h"
 #include "viewport/view_cube.h"
 #include "viewport/viewport.h"
 
@@ -290,6 +291,53 @@ TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
     vp->setDirection({0, 0, -1});
     const QColor behind = pixel();
     EXPECT_LT(behind.green() - behind.red(), 20) << behind.name().toStdString();
+}
+
+TEST_F(ViewportGui, FaceHighlightsTintEveryFacetOfTheirFaceAndTheHoverComesLast) {
+    const std::vector<const Tri*> top = loadPlateTop();
+    ASSERT_GE(top.size(), 2u);
+    vp->setView("front");
+    const Id id = vp->bodyTris.begin()->first;
+    const FaceRef face{id, top[0]->n, top[0]->n.dot(top[0]->a)};
+    const QPoint first = seen((top.front()->a + top.front()->b + top.front()->c) / 3);
+    const QPoint last = seen((top.back()->a + top.back()->b + top.back()->c) / 3);
+    const QPoint off(5, 5);
+    const auto pixels = [&] {
+        const QImage image = vp->grabFramebuffer();
+        const double ratio = image.width() / double(vp->width());
+        return std::vector<QColor>{image.pixelColor(first * ratio), image.pixelColor(last * ratio),
+                                   image.pixelColor(off * ratio)};
+    };
+    const std::vector<QColor> plain = pixels();
+    const Rgba green{0.1, 0.8, 0.2, 1}, clear{0, 0, 0, 0};
+    const auto greenish = [](QColor c) { return c.green() - c.red() > 60; };
+
+    vp->setFaceHighlights({{face, green}});
+    EXPECT_EQ(vp->faceHighlights().size(), 1u);
+    std::vector<QColor> px = pixels();
+    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
+    EXPECT_EQ(px[2], plain[2]);  // off the face
+
+    // A later transparent highlight leaves it; one past the shader's limit is still drawn.
+    std::vector<FaceHighlight> many(Renderer::maxFaceTints + 1, FaceHighlight{face, clear});
+    many.front().color = green;
+    vp->setFaceHighlights(many);
+    px = pixels();
+    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
+
+    // The hover of plane choice lies over the host's highlights: orange mixed into the green.
+    vp->setFaceHighlights({{face, green}});
+    const QColor greenOnly = pixels()[1];
+    host.currentMode = Mode::choosePlane;
+    vp->showPlanes(true);
+    hover(first);
+    ASSERT_TRUE(vp->hoverFace());
+    px = pixels();
+    EXPECT_GT(px[1].red() - greenOnly.red(), 60) << px[1].name().toStdString();
+
+    vp->showPlanes(false);
+    vp->setFaceHighlights({});
+    EXPECT_EQ(pixels(), plain);
 }
 
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
