@@ -1,6 +1,8 @@
 // Message boxes and file dialogs of the toolkit.
 #include "app/dialogs.h"
 
+#include "app/app_delegate.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,8 +13,7 @@
 namespace ivo {
 
 void QtDialogs::alert(const QString& message, const QString& informative, const QString& details) {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
-                    QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::Warning, kAppTitle, message, QMessageBox::Ok, parent_);
     box.setInformativeText(informative);
     if (!details.isEmpty()) box.setDetailedText(details);
     box.exec();
@@ -25,8 +26,7 @@ void QtDialogs::inform(const QString& title, const QString& text) {
 }
 
 int QtDialogs::ask(const QString& message, const QString& informative, const QStringList& buttons) {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
-                    QMessageBox::NoButton, parent_);
+    QMessageBox box(QMessageBox::Warning, kAppTitle, message, QMessageBox::NoButton, parent_);
     box.setInformativeText(informative);
     std::vector<QPushButton*> made;
     for (int i = 0; i < buttons.size(); ++i) {

@@ -49,10 +49,8 @@ void MainController::rebuildToolbar() {
                 [this] { beginChoosePlane(); });
             break;
         case Mode::choosePlane: {
-            auto* hint = new QLabel(
-                "Choisissez un plan d'origine ou une face plane d'un corps (ou dans le "
-                "navigateur à gauche).",
-                toolbarStack);
+            auto* hint = new QLabel("Choisissez un plan d'origine ou une face plane d'un corps.",
+                                    toolbarStack);
             QFont f = hint->font();
             f.setPixelSize(13);
             f.setWeight(QFont::Medium);
