@@ -167,6 +167,10 @@ bool Renderer::initialize() {
     initializeOpenGLFunctions();
     const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     gpu_->software = name && isSoftwareRenderer(name);
+    // IVORANE_MULTISAMPLE=1 asks for the multisampled image whatever the renderer, 0 never.
+    bool set = false;
+    const int multisample = qEnvironmentVariableIntValue("IVORANE_MULTISAMPLE", &set);
+    if (set) gpu_->software = multisample == 0;
     gpu_->flat = program(flatVertex, flatFragment);
     gpu_->ok = gpu_->flat != nullptr;
     if (!gpu_->ok) return false;

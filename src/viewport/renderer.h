@@ -40,7 +40,8 @@ public:
     bool initialize();
     // Frees every GL object; the context must be current.
     void release();
-    // The context rasterises on the processor; the image is then not multisampled.
+    // The context rasterises on the processor; the image is then not multisampled. The
+    // environment variable IVORANE_MULTISAMPLE (1 or 0) overrides what the renderer's name says.
     bool software() const;
 
     // Replaces the body geometry: the triangles of each mesh's body, from `tris`.

@@ -340,6 +340,48 @@ TEST_F(ViewportGui, FaceHighlightsTintEveryFacetOfTheirFaceAndTheHoverComesLast)
     EXPECT_EQ(pixels(), plain);
 }
 
+// Both ways of drawing the image (multisampled for graphics cards, plain with smoothed lines for
+// software renderers) give the same scene: background, body and hovered face.
+TEST(ViewportImage, MultisampledAndPlainImagesShowTheSameScene) {
+    std::vector<QImage> images;
+    for (const char* multisample : {"0", "1"}) {
+        qputenv("IVORANE_MULTISAMPLE", multisample);
+        testing::ViewHost host;
+        ASSERT_TRUE(host.load(std::string(IVORANE_EXAMPLES_DIR) + "/plaque_percee.q3d"));
+        Viewport vp(&host);
+        vp.resize(400, 300);
+        vp.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&vp));
+        vp.rebuildBodies();
+        vp.setView("front");
+        vp.fit();
+        host.currentMode = Mode::choosePlane;
+        vp.showPlanes(true);
+        vp.updateHover({150, 175});  // on the plate, off the grid line through its middle
+        ASSERT_TRUE(vp.hoverFace()) << multisample;
+        images.push_back(vp.grabFramebuffer());
+    }
+    qunsetenv("IVORANE_MULTISAMPLE");
+    ASSERT_EQ(images[0].size(), images[1].size());
+    // Away from edges the two agree to a few levels; a corner of the view, the background,
+    // is lighter at the top than at the bottom.
+    const QImage& a = images[0];
+    const double ratio = a.width() / 400.0;
+    for (const QPointF at : {QPointF(150, 125), QPointF(5, 5), QPointF(5, 295)}) {
+        const QColor p = a.pixelColor((at * ratio).toPoint()),
+                     q = images[1].pixelColor((at * ratio).toPoint());
+        EXPECT_LE(std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) +
+                      std::abs(p.blue() - q.blue()),
+                  6)
+            << at.x() << "," << at.y() << " " << p.name().toStdString() << " "
+            << q.name().toStdString();
+    }
+    const QColor face = a.pixelColor((QPointF(150, 125) * ratio).toPoint());
+    EXPECT_GT(face.red() - face.blue(), 40) << face.name().toStdString();
+    EXPECT_GT(a.pixelColor((QPointF(5, 5) * ratio).toPoint()).lightness(),
+              a.pixelColor((QPointF(5, 295) * ratio).toPoint()).lightness());
+}
+
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
     ASSERT_FALSE(loadPlateTop().empty());
     const QImage shown = vp->grabFramebuffer();
