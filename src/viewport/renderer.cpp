@@ -197,9 +197,6 @@ bool Renderer::initialize() {
     return true;
 }
 
-bool Renderer::software() const {
-    return gpu_->software;
-}
 
 void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals) {
     glGenVertexArrays(1, &vao);

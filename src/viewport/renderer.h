@@ -40,9 +40,8 @@ public:
     bool initialize();
     // Frees every GL object; the context must be current.
     void release();
-    // The context rasterises on the processor; the image is then not multisampled. The
-    // environment variable IVORANE_MULTISAMPLE (1 or 0) overrides what the renderer's name says.
-    bool software() const;
+    // The image is multisampled unless the renderer rasterises on the processor (then lines
+    // are smoothed instead); IVORANE_MULTISAMPLE=1 or 0 in the environment decides instead.
 
     // Replaces the body geometry: the triangles of each mesh's body, from `tris`.
     void setBodies(const std::map<Id, std::vector<Tri>>& tris, const std::vector<BodyMesh>& meshes);
