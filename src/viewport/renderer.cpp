@@ -68,6 +68,46 @@ uniform vec3 eyePos;
 uniform float lift;
 void main() { gl_Position = mvp * vec4(pos + normalize(eyePos - pos) * lift, 1.0); })";
 
+// Lines as thin quads across the segment on screen, their edges faded by the distance from
+// the centre line: antialiased without multisampling and without the renderer's own line
+// smoothing, which costs a software renderer an extra shader. `sideEdge`: x, which way this
+// corner moves off the segment as seen from `pos`; y, which side of the line it is on.
+const char* const lineVertex = R"(#version 330 core
+layout(location = 0) in vec3 pos;
+layout(location = 1) in vec3 other;
+layout(location = 2) in vec2 sideEdge;
+uniform mat4 mvp;
+uniform vec3 eyePos;
+uniform float lift;
+uniform vec2 viewport;
+out float across;
+vec4 place(vec3 p) { return mvp * vec4(p + normalize(eyePos - p) * lift, 1.0); }
+void main() {
+    vec4 a = place(pos);
+    vec4 b = place(other);
+    // A segment reaching behind the near plane is cut where it crosses it.
+    float da = a.z + a.w, db = b.z + b.w;
+    if (da < 0.0 && db < 0.0) {
+        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+        across = 0.0;
+        return;
+    }
+    if (da < 0.0) a = mix(a, b, da / (da - db));
+    if (db < 0.0) b = mix(b, a, db / (db - da));
+    vec2 d = (b.xy / b.w - a.xy / a.w) * viewport;
+    vec2 n = length(d) > 1e-6 ? normalize(vec2(-d.y, d.x)) : vec2(0.0, 1.0);
+    // One pixel each side of the centre: a one-pixel line with its fading edges.
+    a.xy += n * sideEdge.x * 2.0 / viewport * a.w;
+    gl_Position = a;
+    across = sideEdge.y;
+})";
+
+const char* const lineFragment = R"(#version 330 core
+in float across;
+uniform vec4 color;
+out vec4 frag;
+void main() { frag = vec4(color.rgb, color.a * clamp(1.0 - abs(across), 0.0, 1.0)); })";
+
 const char* const flatFragment = R"(#version 330 core
 uniform vec4 color;
 out vec4 frag;
@@ -111,6 +151,25 @@ void pushPoint(std::vector<float>& out, V3 p) {
     out.push_back(static_cast<float>(p.z));
 }
 
+// The two triangles of segment ab for the line shader: corners a−, a+, b+ and a−, b+, b−.
+void pushSegment(std::vector<float>& out, V3 a, V3 b) {
+    struct Corner {
+        bool atA;
+        float side, edge;
+    };
+    // Seen from b the segment runs the other way, so b's corners move by the opposite sign.
+    const Corner quad[4] = {{true, -1, -1}, {true, 1, 1}, {false, -1, 1}, {false, 1, -1}};
+    for (int i : {0, 1, 2, 0, 2, 3}) {
+        const Corner& c = quad[i];
+        pushPoint(out, c.atA ? a : b);
+        pushPoint(out, c.atA ? b : a);
+        out.push_back(c.side);
+        out.push_back(c.edge);
+    }
+}
+
+constexpr int kLineFloats = 8;  // per vertex of pushSegment
+
 }  // namespace
 
 struct Renderer::Mesh {
@@ -137,7 +196,8 @@ struct LazyProgram {
 };
 
 struct Renderer::Gpu {
-    std::unique_ptr<QOpenGLShaderProgram> flat;
+    std::unique_ptr<QOpenGLShaderProgram> line;
+    LazyProgram flat{flatVertex, flatFragment, nullptr, false};
     LazyProgram lit{litVertex, litFragment, nullptr, false};
     LazyProgram background{backgroundVertex, backgroundFragment, nullptr, false};
     bool software = false;
@@ -147,6 +207,7 @@ struct Renderer::Gpu {
     GLuint gradientFbo = 0, gradientTexture = 0;  // software renderers only
     int gradientWidth = 0, gradientHeight = 0;
     GLuint emptyVao = 0, gridVao = 0, gridVbo = 0, planeVao = 0, planeVbo = 0;
+    GLuint outlineVao = 0, outlineVbo = 0;
     GLuint highlightVao = 0, highlightVbo = 0;
     std::vector<std::pair<Rgba, GLsizei>> highlightRanges;  // colour, vertex count, in order
     std::vector<FaceHighlight> faceTints;
@@ -171,32 +232,32 @@ bool Renderer::initialize() {
     bool set = false;
     const int multisample = qEnvironmentVariableIntValue("IVORANE_MULTISAMPLE", &set);
     if (set) gpu_->software = multisample == 0;
-    gpu_->flat = program(flatVertex, flatFragment);
-    gpu_->ok = gpu_->flat != nullptr;
+    gpu_->line = program(lineVertex, lineFragment);
+    gpu_->ok = gpu_->line != nullptr;
     if (!gpu_->ok) return false;
 
     glGenVertexArrays(1, &gpu_->emptyVao);
 
     std::vector<float> grid;
     for (const LineSet& set : gridAndAxes()) {
-        const auto first = static_cast<GLint>(grid.size() / 3);
-        for (const Segment& s : set.segments) {
-            pushPoint(grid, s.a);
-            pushPoint(grid, s.b);
-        }
+        const auto first = static_cast<GLint>(grid.size() / kLineFloats);
+        for (const Segment& s : set.segments)
+            pushSegment(grid, s.a, s.b);
         gpu_->gridRanges.push_back(
-            {set.color, first, static_cast<GLsizei>(set.segments.size() * 2)});
+            {set.color, first, static_cast<GLsizei>(set.segments.size() * 6)});
     }
-    std::vector<float> planes;
+    std::vector<float> planes, outlines;
     for (const OriginPlane& plane : originPlanes())
-        for (V3 c : plane.corners)
-            pushPoint(planes, c);
+        for (size_t i = 0; i < plane.corners.size(); ++i) {
+            pushPoint(planes, plane.corners[i]);
+            pushSegment(outlines, plane.corners[i], plane.corners[(i + 1) % plane.corners.size()]);
+        }
 
-    upload(gpu_->gridVao, gpu_->gridVbo, grid, false);
+    uploadLines(gpu_->gridVao, gpu_->gridVbo, grid);
     upload(gpu_->planeVao, gpu_->planeVbo, planes, false);
+    uploadLines(gpu_->outlineVao, gpu_->outlineVbo, outlines);
     return true;
 }
-
 
 void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals) {
     glGenVertexArrays(1, &vao);
@@ -215,6 +276,40 @@ void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, 
     }
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void Renderer::uploadLines(GLuint& vao, GLuint& vbo, const std::vector<float>& data) {
+    glGenVertexArrays(1, &vao);
+    glGenBuffers(1, &vbo);
+    glBindVertexArray(vao);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+                 GL_STATIC_DRAW);
+    const GLsizei stride = kLineFloats * sizeof(float);
+    const int sizes[] = {3, 3, 2};
+    size_t offset = 0;
+    for (GLuint i = 0; i < 3; ++i) {
+        glEnableVertexAttribArray(i);
+        glVertexAttribPointer(i, sizes[i], GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(offset * sizeof(float)));
+        offset += static_cast<size_t>(sizes[i]);
+    }
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+QOpenGLShaderProgram& Renderer::bindLines(const Frame& frame, const std::array<float, 16>& mvp,
+                                          float lift) {
+    QOpenGLShaderProgram& line = *gpu_->line;
+    line.bind();
+    glUniformMatrix4fv(line.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    const V3 eye = frame.camera.position();
+    line.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    line.setUniformValue("lift", lift);
+    line.setUniformValue("viewport", float(frame.pixelWidth), float(frame.pixelHeight));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    return line;
 }
 
 void Renderer::deleteMesh(Mesh& m) {
@@ -245,6 +340,8 @@ void Renderer::release() {
     glDeleteBuffers(1, &gpu_->highlightVbo);
     glDeleteVertexArrays(1, &gpu_->gridVao);
     glDeleteVertexArrays(1, &gpu_->planeVao);
+    glDeleteVertexArrays(1, &gpu_->outlineVao);
+    glDeleteBuffers(1, &gpu_->outlineVbo);
     glDeleteBuffers(1, &gpu_->gridVbo);
     glDeleteBuffers(1, &gpu_->planeVbo);
     gpu_ = std::make_unique<Gpu>();
@@ -284,12 +381,11 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
         }
 
         data.clear();
-        for (const Segment& s : body.edges) {
-            pushPoint(data, s.a);
-            pushPoint(data, s.b);
-        }
-        m.edgeVertices = static_cast<GLsizei>(data.size() / 3);
-        upload(m.edgeVao, m.edgeVbo, data, false);
+        data.reserve(body.edges.size() * 6 * kLineFloats);
+        for (const Segment& s : body.edges)
+            pushSegment(data, s.a, s.b);
+        m.edgeVertices = static_cast<GLsizei>(data.size() / kLineFloats);
+        uploadLines(m.edgeVao, m.edgeVbo, data);
         gpu_->meshes.push_back(std::move(m));
     }
     for (Mesh& m : old)
@@ -339,11 +435,6 @@ void Renderer::render(const Frame& frame, GLuint fbo) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!gpu_->ok) return;
     Gpu& g = *gpu_;
-    // Without multisampling, lines are smoothed by coverage instead (blended edges).
-    if (g.software) {
-        glEnable(GL_LINE_SMOOTH);
-        glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    }
 
     drawBackground(frame.pixelWidth, frame.pixelHeight, g.software ? fbo : g.msFbo);
 
@@ -359,24 +450,17 @@ void Renderer::render(const Frame& frame, GLuint fbo) {
         (frame.camera.projection(nearZ, farZ) * frame.camera.view()).toFloat();
 
     // Grid and axes first: the axes are drawn after the grid at the same depth and win.
-    QOpenGLShaderProgram& flat = *gpu_->flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    const V3 eye = frame.camera.position();
-    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
-    flat.setUniformValue("lift", 0.0f);
-    glBindVertexArray(gpu_->gridVao);
-    lineBlend(true);
-    for (const Gpu::Range& r : gpu_->gridRanges) {
-        setColor(flat, "color", r.color);
-        glDrawArrays(GL_LINES, r.first, r.count);
+    QOpenGLShaderProgram& line = bindLines(frame, mvp, 0);
+    glBindVertexArray(g.gridVao);
+    for (const Gpu::Range& r : g.gridRanges) {
+        setColor(line, "color", r.color);
+        glDrawArrays(GL_TRIANGLES, r.first, r.count);
     }
-    lineBlend(false);
+    glDisable(GL_BLEND);
 
     drawBodies(frame, mvp);
     drawPlanes(frame, mvp);
-    drawHighlights(mvp);
-    glDisable(GL_LINE_SMOOTH);
+    drawHighlights(frame, mvp);
 
     // The kept copy; on a graphics card this also resolves the multisampled image.
     const GLuint drawn = g.software ? fbo : g.msFbo;
@@ -454,23 +538,23 @@ void Renderer::drawBackground(int width, int height, GLuint target) {
     glBindFramebuffer(GL_FRAMEBUFFER, target);
 }
 
-void Renderer::lineBlend(bool on) {
-    if (!gpu_->software) return;
-    if (on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    } else {
-        glDisable(GL_BLEND);
-    }
+QOpenGLShaderProgram* Renderer::bindFlat(const Frame& frame, const std::array<float, 16>& mvp) {
+    QOpenGLShaderProgram* flat = gpu_->flat.get();
+    if (!flat) return nullptr;
+    flat->bind();
+    glUniformMatrix4fv(flat->uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    const V3 eye = frame.camera.position();
+    flat->setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    flat->setUniformValue("lift", 0.0f);
+    return flat;
 }
 
-void Renderer::drawHighlights(const std::array<float, 16>& mvp) {
+void Renderer::drawHighlights(const Frame& frame, const std::array<float, 16>& mvp) {
     Gpu& g = *gpu_;
     if (g.highlightRanges.empty()) return;
-    QOpenGLShaderProgram& flat = *g.flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    flat.setUniformValue("lift", 0.0f);
+    QOpenGLShaderProgram* program = bindFlat(frame, mvp);
+    if (!program) return;
+    QOpenGLShaderProgram& flat = *program;
     glBindVertexArray(g.highlightVao);
     // Over the face they lie on (which steps back in depth), both sides, blended, and not
     // hiding one another.
@@ -543,28 +627,22 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
         glDisable(GL_CULL_FACE);
     }
 
-    QOpenGLShaderProgram& flat = *gpu_->flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
     // Besides their push along the surface normal, creases come forward by the same amount:
     // a bottom edge on the ground would otherwise fight with the grid line under it.
-    flat.setUniformValue("lift", float(edgeOffset(frame.bodiesBox)));
-    setColor(flat, "color", colors::bodyEdges);
-    lineBlend(true);
+    QOpenGLShaderProgram& line = bindLines(frame, mvp, float(edgeOffset(frame.bodiesBox)));
+    setColor(line, "color", colors::bodyEdges);
     for (const Mesh& m : gpu_->meshes) {
         glBindVertexArray(m.edgeVao);
-        glDrawArrays(GL_LINES, 0, m.edgeVertices);
+        glDrawArrays(GL_TRIANGLES, 0, m.edgeVertices);
     }
-    lineBlend(false);
+    glDisable(GL_BLEND);
 }
 
 void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) {
     if (!frame.planesShown) return;
-    QOpenGLShaderProgram& flat = *gpu_->flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    flat.setUniformValue("lift", 0.0f);
+    QOpenGLShaderProgram* program = bindFlat(frame, mvp);
+    if (!program) return;
+    QOpenGLShaderProgram& flat = *program;
     glBindVertexArray(gpu_->planeVao);
     // Translucent and not writing depth, so whatever lies behind a plane stays visible.
     glEnable(GL_BLEND);
@@ -577,12 +655,11 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
         glDrawArrays(GL_TRIANGLE_FAN, static_cast<GLint>(i * 4), 4);
     }
     glDepthMask(GL_TRUE);
+    QOpenGLShaderProgram& line = bindLines(frame, mvp, 0);
+    setColor(line, "color", colors::planeOutline);
+    glBindVertexArray(gpu_->outlineVao);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(planes.size() * 4 * 6));
     glDisable(GL_BLEND);
-    setColor(flat, "color", colors::planeOutline);
-    lineBlend(true);
-    for (size_t i = 0; i < planes.size(); ++i)
-        glDrawArrays(GL_LINE_LOOP, static_cast<GLint>(i * 4), 4);
-    lineBlend(false);
 }
 
 }  // namespace ivo

@@ -40,8 +40,9 @@ public:
     bool initialize();
     // Frees every GL object; the context must be current.
     void release();
-    // The image is multisampled unless the renderer rasterises on the processor (then lines
-    // are smoothed instead); IVORANE_MULTISAMPLE=1 or 0 in the environment decides instead.
+    // The image is multisampled unless the renderer rasterises on the processor (lines fade
+    // at their edges either way); IVORANE_MULTISAMPLE=1 or 0 in the environment decides
+    // instead.
 
     // Replaces the body geometry: the triangles of each mesh's body, from `tris`.
     void setBodies(const std::map<Id, std::vector<Tri>>& tris, const std::vector<BodyMesh>& meshes);
@@ -75,14 +76,19 @@ private:
     struct Gpu;
     void drawBodies(const Frame& frame, const std::array<float, 16>& mvp);
     void drawPlanes(const Frame& frame, const std::array<float, 16>& mvp);
-    void drawHighlights(const std::array<float, 16>& mvp);
+    void drawHighlights(const Frame& frame, const std::array<float, 16>& mvp);
     // The background gradient into framebuffer `target`, which is bound afterwards.
     void drawBackground(int width, int height, GLuint target);
-    // Blending for smoothed lines, on software renderers only.
-    void lineBlend(bool on);
+    // The line program with the frame's uniforms, blending on; lines come forward by `lift`.
+    QOpenGLShaderProgram& bindLines(const Frame& frame, const std::array<float, 16>& mvp,
+                                    float lift);
+    // The program of planes and highlights, compiled on first use; nullptr when it cannot be.
+    QOpenGLShaderProgram* bindFlat(const Frame& frame, const std::array<float, 16>& mvp);
     void deleteMesh(Mesh& mesh);
     // A vertex array over `data`: positions (3 floats), each followed by a normal when asked.
     void upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals);
+    // A vertex array over line quads made by the line shader's segment layout.
+    void uploadLines(GLuint& vao, GLuint& vbo, const std::vector<float>& data);
     // The image targets of this size: the kept copy, and on a graphics card the multisampled
     // framebuffer the scene is drawn into.
     void sizeTargets(int width, int height);
