@@ -2,6 +2,8 @@
 // sRGB on output, so shaded sides keep the palette's hue instead of sinking into grey.
 #include "viewport/renderer.h"
 
+#include "viewport/renderer_gpu.h"
+
 #include <QOpenGLShaderProgram>
 
 #include <algorithm>
@@ -11,138 +13,10 @@
 namespace ivo {
 namespace {
 
-const char* const litVertex = R"(#version 330 core
-layout(location = 0) in vec3 pos;
-layout(location = 1) in vec3 normal;
-uniform mat4 mvp;
-out vec3 vPos;
-out vec3 vNormal;
-void main() {
-    vPos = pos;
-    vNormal = normal;
-    gl_Position = mvp * vec4(pos, 1.0);
-})";
-
-const char* const litFragment = R"(#version 330 core
-in vec3 vPos;
-in vec3 vNormal;
-uniform vec3 color;  // linear
-uniform vec3 eyePos;
-uniform vec3 headDir;
-uniform vec3 fixedDir;
-uniform float headI;
-uniform float ambientI;
-uniform float fixedI;
-uniform float specular;  // linear
-uniform float shininess;
-// Tinted faces of this body: plane (unit normal, offset), colour with its weight, and how far
-// off the plane a fragment may lie (interpolation in single precision).
-uniform int tintCount;
-uniform vec4 tintPlane[16];
-uniform vec4 tintColor[16];
-uniform float tintTol[16];
-out vec4 frag;
-float blinn(vec3 n, vec3 l, vec3 v) { return pow(max(dot(n, normalize(l + v)), 0.0), shininess); }
-void main() {
-    vec3 n = normalize(vNormal);
-    vec3 v = normalize(eyePos - vPos);
-    float diffuse = ambientI + headI * max(dot(n, headDir), 0.0)
-                  + fixedI * max(dot(n, fixedDir), 0.0);
-    float spec = headI * blinn(n, headDir, v) + fixedI * blinn(n, fixedDir, v);
-    vec3 lin = color * diffuse + vec3(specular) * spec;
-    vec3 shown = pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2));
-    for (int i = 0; i < tintCount; ++i) {
-        vec4 p = tintPlane[i];
-        if (dot(n, p.xyz) > 0.9999 && abs(dot(vPos, p.xyz) - p.w) <= tintTol[i])
-            shown = mix(shown, tintColor[i].rgb, tintColor[i].a);
-    }
-    frag = vec4(shown, 1.0);
-})";
-
-// `lift` moves a point towards the camera: crease lines use it so that they win against a
-// face or a grid line lying at the same depth.
-const char* const flatVertex = R"(#version 330 core
-layout(location = 0) in vec3 pos;
-uniform mat4 mvp;
-uniform vec3 eyePos;
-uniform float lift;
-void main() { gl_Position = mvp * vec4(pos + normalize(eyePos - pos) * lift, 1.0); })";
-
-// Lines as thin quads across the segment on screen, their edges faded by the distance from
-// the centre line: antialiased without multisampling and without the renderer's own line
-// smoothing, which costs a software renderer an extra shader. `sideEdge`: x, which way this
-// corner moves off the segment as seen from `pos`; y, which side of the line it is on.
-const char* const lineVertex = R"(#version 330 core
-layout(location = 0) in vec3 pos;
-layout(location = 1) in vec3 other;
-layout(location = 2) in vec2 sideEdge;
-uniform mat4 mvp;
-uniform vec3 eyePos;
-uniform float lift;
-uniform vec2 viewport;
-out float across;
-vec4 place(vec3 p) { return mvp * vec4(p + normalize(eyePos - p) * lift, 1.0); }
-void main() {
-    vec4 a = place(pos);
-    vec4 b = place(other);
-    // A segment reaching behind the near plane is cut where it crosses it.
-    float da = a.z + a.w, db = b.z + b.w;
-    if (da < 0.0 && db < 0.0) {
-        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
-        across = 0.0;
-        return;
-    }
-    if (da < 0.0) a = mix(a, b, da / (da - db));
-    if (db < 0.0) b = mix(b, a, db / (db - da));
-    vec2 d = (b.xy / b.w - a.xy / a.w) * viewport;
-    vec2 n = length(d) > 1e-6 ? normalize(vec2(-d.y, d.x)) : vec2(0.0, 1.0);
-    // One pixel each side of the centre: a one-pixel line with its fading edges.
-    a.xy += n * sideEdge.x * 2.0 / viewport * a.w;
-    gl_Position = a;
-    across = sideEdge.y;
-})";
-
-const char* const lineFragment = R"(#version 330 core
-in float across;
-uniform vec4 color;
-out vec4 frag;
-void main() { frag = vec4(color.rgb, color.a * clamp(1.0 - abs(across), 0.0, 1.0)); })";
-
-const char* const flatFragment = R"(#version 330 core
-uniform vec4 color;
-out vec4 frag;
-void main() { frag = color; })";
-
-// A full-view strip made from the vertex index, so it needs no buffer.
-const char* const backgroundVertex = R"(#version 330 core
-out float t;
-void main() {
-    vec2 p = vec2(gl_VertexID % 2 == 0 ? -1.0 : 1.0, gl_VertexID < 2 ? -1.0 : 1.0);
-    t = (p.y + 1.0) / 2.0;
-    gl_Position = vec4(p, 0.0, 1.0);
-})";
-
-const char* const backgroundFragment = R"(#version 330 core
-in float t;
-uniform vec3 bottom;
-uniform vec3 top;
-out vec4 frag;
-void main() { frag = vec4(mix(bottom, top, t), 1.0); })";
-
-constexpr int kSamples = 4;
-
 constexpr float shininess = 24;
 
 float toLinear(double c) {
     return static_cast<float>(std::pow(c, 2.2));
-}
-
-std::unique_ptr<QOpenGLShaderProgram> program(const char* vertex, const char* fragment) {
-    auto p = std::make_unique<QOpenGLShaderProgram>();
-    if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) ||
-        !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) || !p->link())
-        return nullptr;
-    return p;
 }
 
 void pushPoint(std::vector<float>& out, V3 p) {
@@ -172,55 +46,6 @@ constexpr int kLineFloats = 8;  // per vertex of pushSegment
 
 }  // namespace
 
-struct Renderer::Mesh {
-    Id id = 0;
-    GLuint triVao = 0, triVbo = 0, edgeVao = 0, edgeVbo = 0;
-    GLsizei triVertices = 0, edgeVertices = 0;
-    Rgba color;
-    std::shared_ptr<const Solid> solid;
-};
-
-// A program compiled on first use; a failed compile is not tried again.
-struct LazyProgram {
-    const char* vertex;
-    const char* fragment;
-    std::unique_ptr<QOpenGLShaderProgram> program;
-    bool tried = false;
-    QOpenGLShaderProgram* get() {
-        if (!tried) {
-            tried = true;
-            program = ivo::program(vertex, fragment);
-        }
-        return program.get();
-    }
-};
-
-struct Renderer::Gpu {
-    std::unique_ptr<QOpenGLShaderProgram> line;
-    LazyProgram flat{flatVertex, flatFragment, nullptr, false};
-    LazyProgram lit{litVertex, litFragment, nullptr, false};
-    LazyProgram background{backgroundVertex, backgroundFragment, nullptr, false};
-    bool software = false;
-    GLuint keptFbo = 0, keptTexture = 0;
-    GLuint msFbo = 0, msColor = 0, msDepth = 0;  // graphics cards only
-    int keptWidth = 0, keptHeight = 0;
-    GLuint gradientFbo = 0, gradientTexture = 0;  // software renderers only
-    int gradientWidth = 0, gradientHeight = 0;
-    GLuint emptyVao = 0, gridVao = 0, gridVbo = 0, planeVao = 0, planeVbo = 0;
-    GLuint outlineVao = 0, outlineVbo = 0;
-    GLuint highlightVao = 0, highlightVbo = 0;
-    std::vector<std::pair<Rgba, GLsizei>> highlightRanges;  // colour, vertex count, in order
-    std::vector<FaceHighlight> faceTints;
-    struct Range {
-        Rgba color;
-        GLint first;
-        GLsizei count;
-    };
-    std::vector<Range> gridRanges;
-    std::vector<Mesh> meshes;
-    bool ok = false;
-};
-
 Renderer::Renderer() : gpu_(std::make_unique<Gpu>()) {}
 Renderer::~Renderer() = default;
 
@@ -232,7 +57,7 @@ bool Renderer::initialize() {
     bool set = false;
     const int multisample = qEnvironmentVariableIntValue("IVORANE_MULTISAMPLE", &set);
     if (set) gpu_->software = multisample == 0;
-    gpu_->line = program(lineVertex, lineFragment);
+    gpu_->line = compileProgram(shaders::lineVertex, shaders::lineFragment);
     gpu_->ok = gpu_->line != nullptr;
     if (!gpu_->ok) return false;
 
@@ -476,68 +301,6 @@ void Renderer::render(const Frame& frame, GLuint fbo) {
     finish(fbo);
 }
 
-void Renderer::finish(GLuint fbo) {
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glBindVertexArray(0);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glUseProgram(0);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_BLEND);
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDepthMask(GL_TRUE);
-}
-
-void Renderer::drawBackground(int width, int height, GLuint target) {
-    Gpu& g = *gpu_;
-    const Rgba b = colors::backgroundBottom, t = colors::backgroundTop;
-    if (!g.software) {
-        QOpenGLShaderProgram* program = g.background.get();
-        if (!program) return;
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_BLEND);
-        program->bind();
-        program->setUniformValue("bottom", float(b.r), float(b.g), float(b.b));
-        program->setUniformValue("top", float(t.r), float(t.g), float(t.b));
-        glBindVertexArray(g.emptyVao);
-        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-        return;
-    }
-    // A software renderer turns every shader and every scissored clear into machine code
-    // before it first runs it; a plain copy of an image made here needs none.
-    if (!g.gradientFbo || g.gradientWidth != width || g.gradientHeight != height) {
-        std::vector<std::uint32_t> pixels(size_t(width) * size_t(height));
-        const auto channel = [](double c) { return std::uint32_t(std::lround(c * 255)); };
-        for (int y = 0; y < height; ++y) {
-            const double k = (y + 0.5) / height;  // row 0 is the bottom one
-            const std::uint32_t rgba = channel(b.r + (t.r - b.r) * k) |
-                                       channel(b.g + (t.g - b.g) * k) << 8 |
-                                       channel(b.b + (t.b - b.b) * k) << 16 | 0xffu << 24;
-            std::fill_n(pixels.begin() + std::ptrdiff_t(y) * width, width, rgba);
-        }
-        glDeleteFramebuffers(1, &g.gradientFbo);
-        glDeleteTextures(1, &g.gradientTexture);
-        glGenTextures(1, &g.gradientTexture);
-        glBindTexture(GL_TEXTURE_2D, g.gradientTexture);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     pixels.data());
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glGenFramebuffers(1, &g.gradientFbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, g.gradientFbo);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                               g.gradientTexture, 0);
-        g.gradientWidth = width;
-        g.gradientHeight = height;
-    }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, g.gradientFbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, target);
-}
-
 QOpenGLShaderProgram* Renderer::bindFlat(const Frame& frame, const std::array<float, 16>& mvp) {
     QOpenGLShaderProgram* flat = gpu_->flat.get();
     if (!flat) return nullptr;
@@ -660,63 +423,6 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
     glBindVertexArray(gpu_->outlineVao);
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(planes.size() * 4 * 6));
     glDisable(GL_BLEND);
-}
-
-}  // namespace ivo
-
-namespace ivo {
-
-void Renderer::sizeTargets(int width, int height) {
-    Gpu& g = *gpu_;
-    if (g.keptFbo && g.keptWidth == width && g.keptHeight == height) return;
-    glDeleteFramebuffers(1, &g.keptFbo);
-    glDeleteTextures(1, &g.keptTexture);
-    glGenTextures(1, &g.keptTexture);
-    glBindTexture(GL_TEXTURE_2D, g.keptTexture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glGenFramebuffers(1, &g.keptFbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, g.keptFbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, g.keptTexture, 0);
-    if (!g.software) {
-        glDeleteFramebuffers(1, &g.msFbo);
-        glDeleteRenderbuffers(1, &g.msColor);
-        glDeleteRenderbuffers(1, &g.msDepth);
-        glGenRenderbuffers(1, &g.msColor);
-        glBindRenderbuffer(GL_RENDERBUFFER, g.msColor);
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, kSamples, GL_RGBA8, width, height);
-        glGenRenderbuffers(1, &g.msDepth);
-        glBindRenderbuffer(GL_RENDERBUFFER, g.msDepth);
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, kSamples, GL_DEPTH_COMPONENT24, width,
-                                         height);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
-        glGenFramebuffers(1, &g.msFbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, g.msFbo);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g.msColor);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g.msDepth);
-        // A card without multisampled targets of this kind draws like a software renderer.
-        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-            glDeleteFramebuffers(1, &g.msFbo);
-            glDeleteRenderbuffers(1, &g.msColor);
-            glDeleteRenderbuffers(1, &g.msDepth);
-            g.msFbo = g.msColor = g.msDepth = 0;
-            g.software = true;
-        }
-    }
-    g.keptWidth = width;
-    g.keptHeight = height;
-}
-
-bool Renderer::drawKeptImage(GLuint fbo, int width, int height) {
-    Gpu& g = *gpu_;
-    if (!g.ok || !g.keptFbo || g.keptWidth != width || g.keptHeight != height) return false;
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, g.keptFbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    return true;
 }
 
 }  // namespace ivo
