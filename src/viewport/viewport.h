@@ -81,8 +81,9 @@ public:
     void paintOverlay(QPainter& painter);
 
     // Overlay drawing, valid while the overlay is being painted (inside the host's
-    // editorDraw, drawFeatureOverlay and drawSelection). fillTris paints in 2-D: for faces
-    // and bodies, setHighlights costs a small part of it.
+    // editorDraw, drawFeatureOverlay and drawSelection). fillTris paints in 2-D, which costs
+    // seconds on large faces: faces and bodies are highlighted with setFaceHighlights and
+    // setHighlights instead.
     void fillTris(const std::vector<Tri>& tris, Rgba color);
     void fillLoops(const std::vector<Loop>& loops, const Sketch& sketch, Rgba color);
     void strokePolyline(const std::vector<V2>& points, const Sketch& sketch, bool closed,
