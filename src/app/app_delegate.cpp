@@ -51,24 +51,29 @@ void AppDelegate::showShortcuts() {
     if (ctl) ctl->dialogs->inform("Raccourcis d'Ivorane 3D", shortcutsText());
 }
 
+void setApplicationIdentity() {
+    QApplication::setOrganizationName("Ivorane");
+    QApplication::setApplicationName("Ivorane3D");
+    QApplication::setDesktopFileName("ivorane3d");
+}
+
 QString shortcutsText() {
+    // What the window offers today; each command that arrives adds its line.
     const char* const lines[] = {
         "Navigation",
         "• Deux doigts : déplacer la vue — Maj + deux doigts : orbite",
         "• Pincer ou molette : zoom — glisser dans le vide : orbite",
         "• Bouton du milieu : déplacer — Maj + milieu : orbite",
+        "• Clic droit ou Super + clic : menu de la vue",
         "",
         "Modèle",
-        "• E : extrusion — F : congé",
+        "• « Esquisse », puis un plan d'origine : nouvelle esquisse — Échap : annuler",
         "• Double-clic sur une face plane : nouvelle esquisse",
         "• Ctrl+1 dessus, Ctrl+2 face, Ctrl+3 droite, Ctrl+4 iso, Ctrl+0 ajuster",
+        "• Ctrl+Z annuler — Ctrl+Maj+Z rétablir",
         "",
         "Esquisse",
-        "• L ligne, R rectangle, C cercle, A arc, F congé",
-        "• D cote, X construction, Suppr effacer, Échap terminer l'outil",
-        "",
-        "Timeline",
-        "• Clic : modifier — clic droit : désactiver, renommer, supprimer",
+        "• « Terminer l'esquisse » : revenir au modèle",
     };
     QStringList out;
     for (const char* l : lines)

@@ -49,4 +49,10 @@ private:
 // The keyboard help, one line per entry.
 QString shortcutsText();
 
+// Names the application for preferences, data folders and the desktop. No display name is
+// set: the window system would append it to every window title, which already holds it.
+void setApplicationIdentity();
+// The application's name as shown to the user.
+inline constexpr const char* kAppTitle = "Ivorane 3D";
+
 }  // namespace ivo

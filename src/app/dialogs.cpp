@@ -1,6 +1,8 @@
 // Message boxes, number prompts and file dialogs of the toolkit.
 #include "app/dialogs.h"
 
+#include "app/app_delegate.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -29,8 +31,7 @@ void plainText(QMessageBox& box) {
 }  // namespace
 
 void QtDialogs::alert(const QString& message, const QString& informative, const QString& details) {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
-                    QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::Warning, kAppTitle, message, QMessageBox::Ok, parent_);
     box.setInformativeText(informative);
     if (!details.isEmpty()) box.setDetailedText(details);
     plainText(box);
@@ -45,8 +46,7 @@ void QtDialogs::inform(const QString& title, const QString& text) {
 }
 
 int QtDialogs::ask(const QString& message, const QString& informative, const QStringList& buttons) {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), message,
-                    QMessageBox::NoButton, parent_);
+    QMessageBox box(QMessageBox::Warning, kAppTitle, message, QMessageBox::NoButton, parent_);
     box.setInformativeText(informative);
     std::vector<QPushButton*> made;
     for (int i = 0; i < buttons.size(); ++i) {

@@ -26,10 +26,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Ivorane");
-    QApplication::setApplicationName("Ivorane3D");
-    QApplication::setApplicationDisplayName("Ivorane 3D");
-    QApplication::setDesktopFileName("ivorane3d");
+    ivo::setApplicationIdentity();
     QApplication::setWindowIcon(QIcon(":/app/ivorane3d.svg"));
     // The interface is designed light, whatever the desktop's theme.
     QApplication::setStyle(QStyleFactory::create("Fusion"));

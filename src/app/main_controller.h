@@ -206,7 +206,9 @@ public:
     void markDirty();
     void undoAction();
     void redoAction();
-    void afterHistoryChange();
+    // After an undo or redo step: `edited` is the id of the sketch that was being edited.
+    void afterHistoryChange(std::optional<Id> edited);
+    std::optional<Id> editedSketchId() const;
     void autosaveNow();
     void restoreSession();
     QString supportDir() const;

@@ -16,6 +16,9 @@ namespace ivo {
 void MainController::setMode(Mode m) {
     // Every way out of choosing a plane hides the origin planes.
     if (mode_ == Mode::choosePlane && m != Mode::choosePlane) viewport->showPlanes(false);
+    // The status speaks of the mode it was set in: a new mode starts without it, and the
+    // caller then says what the new one offers.
+    if (m != mode_) setStatus("");
     mode_ = m;
 }
 
@@ -93,8 +96,7 @@ void MainController::finishSketch() {
     setMode(Mode::model);
     editSketch_.reset();
     rebuildAll();
-    setStatus(
-        "Esquisse terminée. Utilisez « Extruder » (E) ou « Révolution » pour créer un volume.");
+    setStatus("Esquisse terminée. Cliquez sur « Esquisse » pour en commencer une autre.");
 }
 
 void MainController::startFeature(const std::string&) {

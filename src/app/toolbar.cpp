@@ -281,9 +281,7 @@ void MainController::rebuildToolbar() {
     std::vector<QWidget*> entries;
     QWidget* finishEntry = nullptr;
     if (mode_ == Mode::choosePlane) {
-        QLabel* hint = label(strip,
-                             "Choisissez un plan d'origine ou une face plane d'un corps (ou dans "
-                             "le navigateur à gauche).",
+        QLabel* hint = label(strip, "Choisissez un plan d'origine ou une face plane d'un corps.",
                              13, QFont::Medium, grey(0.15));
         hint->setFixedHeight(50);
         entries.push_back(hint);
