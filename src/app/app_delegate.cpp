@@ -73,6 +73,11 @@ QString shortcutsText() {
         "• Ctrl+Z annuler — Ctrl+Maj+Z rétablir",
         "",
         "Esquisse",
+        "• L ligne, R rectangle, C cercle, A arc 3 points, F congé, T ajuster, O décalage",
+        "• D cote, X construction, M aimant — toutes les commandes dans la barre d'outils",
+        "• Clic sur un point ou une courbe : sélectionner, glisser : déplacer — Suppr : effacer",
+        "• Double-clic sur une cote : changer sa valeur",
+        "• Échap : interrompre l'outil, deux fois : sélection",
         "• « Terminer l'esquisse » : revenir au modèle",
     };
     QStringList out;
