@@ -461,7 +461,8 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
     clickPx(inside);
     EXPECT_EQ(c->editor->selected, sketch().constraints.back().id);
     c->viewport->repaint();
-    const QImage image = c->viewport->grabFramebuffer();
+    // The labels live on the overlay layer above the 3-D image: grab the view with it.
+    const QImage image = c->viewport->grab().toImage();
     const qreal dpr = image.devicePixelRatio();
     const QColor pixel =
         image.pixelColor(QPoint(qRound(inside.x() * dpr), qRound(inside.y() * dpr)));
