@@ -1,6 +1,7 @@
 // Encoding and strict decoding of documents.
 #include "document/doc_json.h"
 
+#include "document/doc_ids.h"
 #include "sketch/sketch_json.h"
 
 namespace ivo {
@@ -136,6 +137,21 @@ int maxNesting(std::string_view text) {
     return deepest;
 }
 
+// A syntax error located as an editor shows it: line and column from the byte offset.
+std::string unreadableAt(std::string_view text, size_t offset) {
+    const size_t at = std::min(offset, text.size());
+    size_t line = 1, col = 1;
+    for (size_t i = 0; i < at; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            col = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++col;
+        }
+    }
+    return "JSON illisible à la ligne " + std::to_string(line) + ", colonne " + std::to_string(col);
+}
+
 }  // namespace
 
 Json toJson(const Feature& f) {
@@ -178,7 +194,9 @@ std::string encodeDoc(const Doc& doc, bool pretty) {
            (pretty ? "\n" : "");
 }
 
-bool readDoc(JsonReader& r, const Json& v, Doc& out) {
+namespace {
+
+bool readDocNoting(JsonReader& r, const Json& v, Doc& out, std::vector<std::string>* notes) {
     Doc d;
     if (!r.object(v)) return false;
     const bool ok = r.field(v, "version", d.version) &&
@@ -194,8 +212,19 @@ bool readDoc(JsonReader& r, const Json& v, Doc& out) {
                     r.field(v, "nextId", d.nextId) &&
                     readOptRecord(r, v, "bodyNames", d.bodyNames, readBodyNames);
     if (!ok) return false;
+    std::string reason;
+    if (!settleIds(d, reason, notes)) {
+        const std::string at = r.location();
+        return r.failLocated(at == "racine" ? reason : at + "." + reason);
+    }
     out = std::move(d);
     return true;
+}
+
+}  // namespace
+
+bool readDoc(JsonReader& r, const Json& v, Doc& out) {
+    return readDocNoting(r, v, out, nullptr);
 }
 
 std::optional<Json> parseJson(std::string_view text, std::string& reason) {
@@ -212,22 +241,16 @@ std::optional<Json> parseJson(std::string_view text, std::string& reason) {
             "imbrication trop profonde (plus de " + std::to_string(kMaxJsonDepth) + " niveaux)";
         return std::nullopt;
     }
+    // The parser takes a NUL byte for the end of the input, which would let anything after
+    // it pass; JSON has no place for one, so it is a syntax error where it stands.
+    if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        reason = unreadableAt(text, nul);
+        return std::nullopt;
+    }
     try {
         return Json::parse(text);
     } catch (const Json::parse_error& e) {
-        // Locate the fault as an editor shows it: line and column from the byte offset.
-        const size_t at = std::min<size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
-        size_t line = 1, col = 1;
-        for (size_t i = 0; i < at; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                col = 1;
-            } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-                ++col;
-            }
-        }
-        reason = "JSON illisible à la ligne " + std::to_string(line) + ", colonne " +
-                 std::to_string(col);
+        reason = unreadableAt(text, e.byte > 0 ? e.byte - 1 : 0);
         return std::nullopt;
     } catch (const Json::out_of_range&) {
         reason = "JSON illisible : nombre trop grand";
@@ -238,12 +261,13 @@ std::optional<Json> parseJson(std::string_view text, std::string& reason) {
     }
 }
 
-std::optional<Doc> decodeDoc(std::string_view text, std::string& reason) {
+std::optional<Doc> decodeDoc(std::string_view text, std::string& reason,
+                             std::vector<std::string>* notes) {
     const std::optional<Json> tree = parseJson(text, reason);
     if (!tree) return std::nullopt;
     JsonReader r;
     Doc d;
-    if (!readDoc(r, *tree, d)) {
+    if (!readDocNoting(r, *tree, d, notes)) {
         reason = r.error();
         return std::nullopt;
     }

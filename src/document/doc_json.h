@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/doc.h"
 #include "sketch/json_reader.h"
@@ -29,7 +30,9 @@ bool readDoc(JsonReader& r, const Json& v, Doc& out);
 std::optional<Json> parseJson(std::string_view text, std::string& reason);
 
 // Text to document; on failure nothing and a located reason such as
-// "features[2] : clé « suppressed » manquante".
-std::optional<Doc> decodeDoc(std::string_view text, std::string& reason);
+// "features[2] : clé « suppressed » manquante". Counters lower than the ids they cover are
+// raised, each raise told in `notes` when given (ids themselves are never changed).
+std::optional<Doc> decodeDoc(std::string_view text, std::string& reason,
+                             std::vector<std::string>* notes = nullptr);
 
 }  // namespace ivo

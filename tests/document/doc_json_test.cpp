@@ -61,7 +61,7 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
         return head + point.substr(0, point.find("ID")) + id + point.substr(point.find("ID") + 2);
     };
     std::string reason;
-    for (const char* id : {"3", "3.0", "-9223372036854775808"})
+    for (const char* id : {"3", "3.0", "-9007199254740991"})
         EXPECT_TRUE(decodeDoc(withId(id), reason)) << id << ": " << reason;
     const std::string at = "features[0].sketch.points[0].id : ";
     for (const char* id : {"3.5", "\"3\"", "null"})
@@ -109,6 +109,78 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
     Doc deep;
     deep.bodyNames = std::map<std::string, std::string>{{"1", std::string(500, '[')}};
     EXPECT_TRUE(decodeDoc(encodeDoc(deep, false), reason)) << reason;
+}
+
+// A document of one sketch feature whose ids and counters are filled in.
+std::string idDoc(const std::string& featureId, const std::string& pointId,
+                  const std::string& sketchNext, const std::string& docNext) {
+    return R"({"version":1,"marker":1,"hidden":[],"nextId":)" + docNext + R"(,"features":[{"id":)" +
+           featureId +
+           R"(,"kind":"sketch","name":"S","suppressed":false,"sketch":{"plane":{"name":"P",
+        "o":{"x":0,"y":0,"z":0},"x":{"x":1,"y":0,"z":0},"n":{"x":0,"y":0,"z":1}},
+        "points":[{"id":0,"p":{"x":0,"y":0},"fixed":true},{"id":)" +
+           pointId + R"(,"p":{"x":1,"y":0},"fixed":false}],"lines":[],"circles":[],"arcs":[],
+        "constraints":[],"nextId":)" +
+           sketchNext + R"(,"visible":true}}]})";
+}
+
+TEST(DocJson, IdsStayWithinExactDoublesAndCountersAboveThem) {
+    // Low counters are raised above the largest id they cover, and said so.
+    std::string reason;
+    std::vector<std::string> notes;
+    const auto raised = decodeDoc(idDoc("7", "5", "2", "1"), reason, &notes);
+    ASSERT_TRUE(raised) << reason;
+    EXPECT_EQ(raised->nextId, 8);
+    EXPECT_EQ(raised->features[0].sketch->nextId, 6);
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "features[0].sketch.nextId : relevé de 2 à 6, au-dessus du plus grand "
+                         "identifiant",
+                         "nextId : relevé de 1 à 8, au-dessus du plus grand identifiant"}));
+    // A new feature can no longer take an id that is in use.
+    Doc d = *raised;
+    EXPECT_EQ(d.newId(), 8);
+    notes.clear();
+    EXPECT_TRUE(decodeDoc(idDoc("7", "5", "6", "8"), reason, &notes));
+    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(decodeDoc(idDoc("1", "1", "2", "-40"), reason)->nextId, 2);
+    // The largest exact id is fine as long as a next one is left.
+    EXPECT_TRUE(decodeDoc(idDoc("9007199254740990", "1", "2", "2"), reason)) << reason;
+    const char* out = " : identifiant hors limites (2⁵³ ou plus en valeur absolue)";
+    const struct {
+        std::string text, why;
+    } cases[] = {
+        {idDoc("9007199254740992", "1", "2", "2"), std::string("features[0].id") + out},
+        {idDoc("-9007199254740992", "1", "2", "2"), std::string("features[0].id") + out},
+        {idDoc("1", "9007199254740992", "2", "2"),
+         std::string("features[0].sketch.points[1].id") + out},
+        {idDoc("1", "1", "9007199254740992", "2"), std::string("features[0].sketch.nextId") + out},
+        {idDoc("1", "1", "2", "9223372036854775807"), std::string("nextId") + out},
+        {idDoc("9007199254740991", "1", "2", "2"),
+         "nextId : plus aucun identifiant libre (le plus grand vaut 9007199254740991)"},
+        // Both ends of the 64 bits are refused, also when written as a fraction-free double.
+        {idDoc("1", "1", "2", "-9223372036854775809"),
+         "nextId : entier hors de l'intervalle des 64 bits"},
+        {idDoc("1", "1", "2", "9223372036854775808"),
+         "nextId : entier hors de l'intervalle des 64 bits"},
+        {idDoc("1", "1", "2", "-9.223372036854775808e18"),
+         "nextId : entier hors de l'intervalle des 64 bits"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(refusal(c.text), c.why);
+}
+
+TEST(DocJson, OnlyWhitespaceMayFollowTheDocument) {
+    const std::string good = encodeDoc(Doc(), true);
+    std::string reason;
+    EXPECT_EQ(decodeDoc(good + " \t\r\n\n", reason), Doc()) << reason;
+    const std::pair<std::string, std::string> cases[] = {
+        {good + std::string(1, '\0') + "junk", "JSON illisible à la ligne 8, colonne 1"},
+        {good + std::string(3, '\0'), "JSON illisible à la ligne 8, colonne 1"},
+        {good + "x", "JSON illisible à la ligne 8, colonne 1"},
+        {good + "{}", "JSON illisible à la ligne 8, colonne 1"},
+        {"{\"version\":1\0}", "JSON illisible à la ligne 1, colonne 13"}};
+    for (const auto& [text, why] : cases)
+        EXPECT_EQ(refusal(text), why);
 }
 
 }  // namespace
