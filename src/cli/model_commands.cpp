@@ -76,13 +76,18 @@ int format(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.files.size() != 1) return usage(err, "fmt attend exactement un fichier.");
     const auto doc = loadModel(o.files[0], err);
     if (!doc) return 1;
-    const std::string text = encodeDoc(*doc, true);
+    std::string reason;
+    const std::optional<std::string> text = encodeDocFile(*doc, reason);
+    if (!text) {
+        err << shown(o.output.value_or("-")) << " : Enregistrement impossible (" << shown(reason)
+            << ").\n";
+        return 1;
+    }
     if (!o.output) {
-        out << text;
+        out << *text;
         return 0;
     }
-    std::string reason;
-    if (!writeFileAtomic(*o.output, text, reason)) {
+    if (!writeFileAtomic(*o.output, *text, reason)) {
         err << shown(*o.output) << " : Enregistrement impossible (" << shown(reason) << ").\n";
         return 1;
     }

@@ -89,8 +89,9 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
         {"", "le fichier est vide"},
         {" \n", "le fichier est vide"},
         {"{\n  \"version\": 1,\n  x", "JSON illisible à la ligne 3, colonne 3"},
-        {std::string(100000, '[') + std::string(100000, ']'),
+        {"{\"unknown\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
          "imbrication trop profonde (plus de 64 niveaux)"},
+        {std::string(100000, '[') + std::string(100000, ']'), "racine : objet attendu"},
         {std::string(kMaxDocumentBytes + 1, ' '), "fichier trop volumineux (plus de 256 Mo)"}};
     for (const auto& [text, why] : cases)
         EXPECT_EQ(refusal(text), why);
@@ -167,6 +168,32 @@ TEST(DocJson, IdsStayWithinExactDoublesAndCountersAboveThem) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(refusal(c.text), c.why);
+}
+
+// Whatever the writer makes, the reader takes: past the size limit the file is written
+// compact, and beyond even that it is not written at all.
+TEST(DocJson, TheWriterStaysWithinTheReadersLimit) {
+    Doc d;
+    for (int i = 0; i < 40; ++i) {
+        Feature f(d.newId(), fk::sketch, "Esquisse" + std::to_string(i));
+        for (int k = 0; k < 20; ++k)
+            f.sketch->addLine(f.sketch->addPoint({k * 1.5, -k * 0.25}),
+                              f.sketch->addPoint({k + 0.5, 3.0}));
+        d.features.push_back(std::move(f));
+    }
+    const std::string pretty = encodeDoc(d, true), compact = encodeDoc(d, false);
+    ASSERT_GT(pretty.size(), 2 * compact.size());
+    std::string reason;
+    for (size_t limit : {pretty.size(), pretty.size() - 1, compact.size()}) {
+        const auto text = encodeDocFile(d, reason, limit);
+        ASSERT_TRUE(text) << limit;
+        EXPECT_EQ(*text, limit == pretty.size() ? pretty : compact);
+        EXPECT_LE(text->size(), limit);
+        EXPECT_EQ(decodeDoc(*text, reason), d) << reason;
+    }
+    EXPECT_FALSE(encodeDocFile(d, reason, compact.size() - 1));
+    EXPECT_EQ(reason, "modèle trop volumineux (plus de 0 Mo)");
+    EXPECT_TRUE(encodeDocFile(d, reason));
 }
 
 TEST(DocJson, OnlyWhitespaceMayFollowTheDocument) {
