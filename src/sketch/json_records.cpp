@@ -90,6 +90,8 @@ bool RecordDecoder::key(std::string& k) {
         const auto& fields = t.type->fields;
         for (size_t i = 0; i < fields.size(); ++i) {
             if (fields[i].key == k) {
+                // Readers differ on which of two values wins; such a file is ambiguous.
+                if (t.seen >> i & 1) return fail("clé « " + k + " » en double", false);
                 t.field = static_cast<int>(i);
                 t.seen |= std::uint64_t{1} << i;
                 break;
