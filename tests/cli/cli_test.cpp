@@ -173,5 +173,51 @@ TEST(Q3d, EverySampleSurvivesFmtAndReadsBackWithItsVolume) {
     EXPECT_GE(samples().size(), 3u);
 }
 
+// What a file or the command line holds reaches the terminal without its control
+// characters: no escape sequence, no forged line.
+TEST(Q3d, ControlCharactersAreEscapedInTextOutput) {
+    TempDir dir;
+    DocBuilder b;
+    const Id sk = b.sketch(rectSketch(0, 0, 10, 10));
+    b.extrude(sk, {{5, 5}}, 2);
+    b.extrude(sk, {{50, 50}}, 2);
+    b.feature(sk + 2).name = "E\x1b[2J\nfaux";
+    b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(sk + 1), "C\r\x7f\u009b"}};
+    const std::string model = dir.write("m\x1b]0;t\a.q3d", encodeDoc(b.doc, true));
+    const std::string badKey =
+        dir.write("k.q3d",
+                  "{\"version\":1,\"features\":[],\"marker\":0,\"hidden\":[],\"nextId\":1,"
+                  "\"bodyNames\":{\"\\u001b[31m\":1}}");
+    const CliRun info = q3d({"info", model});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("m\\u001b]0;t\\u0007.q3d : 1 corps"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("« C\\u000d\\u007f\\u009b »"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("« E\\u001b[2J\\u000afaux » : Aucun profil"), std::string::npos)
+        << info.out;
+    const CliRun check = q3d({"check", badKey, "--", "x\x1b[1m"});
+    EXPECT_NE(check.err.find("bodyNames.\\u001b[31m : texte attendu"), std::string::npos)
+        << check.err;
+    EXPECT_NE(check.err.find("x\\u001b[1m : Impossible"), std::string::npos) << check.err;
+    EXPECT_NE(q3d({"frobnicate\x1b"}).err.find("frobnicate\\u001b"), std::string::npos);
+    for (const CliRun& r : {info, check}) {
+        for (const std::string& text : {r.out, r.err}) {
+            const auto control = std::find_if(text.begin(), text.end(), [](char c) {
+                return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f;
+            });
+            EXPECT_EQ(control, text.end()) << text;
+        }
+    }
+    // Valid but repaired on reading: the repair is a note, the status stays 0.
+    const std::string low = dir.write(
+        "low.q3d", R"({"version":1,"features":[{"id":4,"kind":"k","name":"n","suppressed":false}],
+        "marker":0,"hidden":[],"nextId":2})");
+    const CliRun noted = q3d({"check", low});
+    EXPECT_EQ(noted.status, 0);
+    EXPECT_EQ(noted.out, low +
+                             " : 1 fonction, 0 esquisse\n  note : nextId : relevé de 2 à 5, "
+                             "au-dessus du plus grand identifiant\n");
+    EXPECT_EQ(noted.err, "");
+}
+
 }  // namespace
 }  // namespace ivo
