@@ -169,6 +169,10 @@ TEST(Q3d, EverySampleSurvivesFmtAndReadsBackWithItsVolume) {
         EXPECT_NEAR(read3, volume, 1e-4 * volume) << model;
         EXPECT_EQ(readNames, names) << model;
         EXPECT_NEAR(readBack(stl, "stl").first, volume, 1e-4 * volume) << model;
+        // Read back, every body is a closed 2-manifold, which slicers need.
+        for (const auto& [path, format] : {std::pair{threeMF, "3mf"}, {stl, "stl"}})
+            for (const auto& o : readWithLib3mf(readAll(path), format).value_or(Read3mf{}).objects)
+                EXPECT_EQ(manifoldFault(o.tris), "") << model << " " << format << " " << o.name;
     }
     EXPECT_GE(samples().size(), 3u);
 }
