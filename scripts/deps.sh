@@ -7,9 +7,10 @@ packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev qt6-translations-l10n
           libgl-dev libgl1-mesa-dri fonts-dejavu-core)
 if [ "${1:-}" = test ]; then
-  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.
+  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip. The slicer
+  # checks that exported models are closed ("prusa-slicer --info", no display needed).
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth
-             lib3mf-dev libzip-dev)
+             lib3mf-dev libzip-dev prusa-slicer)
 fi
 
 sudo=""
