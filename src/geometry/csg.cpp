@@ -188,7 +188,9 @@ struct Operand {
                 treePieces.push_back(piece(i));
                 continue;
             }
-            const bsp::Piece t = bsp::cutToBox(w, piece(i), boxes[i], near, true);
+            const bsp::Piece t = within(boxes[i], near)
+                                     ? piece(i)
+                                     : bsp::cutToBox(w, piece(i), boxes[i], near, true);
             if (t.n) treePieces.push_back(t);
             p = bsp::cutToBox(w, p, boxes[i], other, keepOutside);
             if (p.n) pieces.push_back(p);

@@ -170,6 +170,16 @@ void triangulateOutline(const std::vector<std::uint32_t>& ids, const std::vector
     auto tri = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
         out.push_back({pts[ids[a]], pts[ids[b]], pts[ids[c]], n});
     };
+    // Most outlines have no flat point: their fan needs no list.
+    bool anyFlat = false;
+    for (std::uint32_t i = 0; i < k && !anyFlat && k > 3; ++i)
+        anyFlat = bulge(pts[ids[i == 0 ? k - 1 : i - 1]], pts[ids[i]],
+                        pts[ids[i + 1 == k ? 0 : i + 1]], n) < kOnEdge;
+    if (!anyFlat) {
+        for (std::uint32_t i = 1; i + 1 < k; ++i)
+            tri(0, i, i + 1);
+        return;
+    }
     prev.resize(k);
     next.resize(k);
     for (std::uint32_t i = 0; i < k; ++i) {
@@ -179,9 +189,7 @@ void triangulateOutline(const std::vector<std::uint32_t>& ids, const std::vector
     auto corner = [&](std::uint32_t i) {
         return bulge(pts[ids[prev[i]]], pts[ids[i]], pts[ids[next[i]]], n) >= kOnEdge;
     };
-    bool flat = false;
-    for (std::uint32_t i = 0; i < k && !flat; ++i)
-        flat = !corner(i);
+    bool flat = true;
     std::uint32_t left = k, start = 0;
     while (flat && left > 3) {
         // A corner next to a flat point, else any corner, else none.
@@ -219,8 +227,9 @@ struct OpenEdge {
 
 // Inserts into every outline edge that no edge runs back along the ends of such edges that
 // lie on it, within `tol`: a corner in the middle of an edge is an end of the edges that run
-// back along its parts.
-void insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<V3>& pts, double tol) {
+// back along its parts. Returns the number of such edges.
+std::size_t insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<V3>& pts,
+                              double tol) {
     std::size_t count = 0;
     for (const Outline& o : outlines)
         count += o.ids.size();
@@ -241,12 +250,13 @@ void insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<V3>& pt
             sumLength += (pts[b] - pts[a]).length();
         }
     }
-    if (open.empty()) return;
+    if (open.empty()) return 0;
 
     std::vector<std::uint32_t> ends;
     for (std::uint32_t id = 0; id < pts.size(); ++id)
         if (isEnd[id]) ends.push_back(id);
-    const double cell = std::max(sumLength / double(open.size()), 16 * tol);
+    // Half the mean length: an edge then visits a few cells holding a few ends each.
+    const double cell = std::max(sumLength / double(open.size()) / 2, 16 * tol);
     PointGrid grid(cell, ends.size());
     for (const std::uint32_t id : ends)
         grid.add(id, pts[id]);
@@ -262,29 +272,44 @@ void insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<V3>& pt
             const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
             const double len2 = d.dot(d), len = std::sqrt(len2);
             on.clear();
+            const V3 r{tol, tol, tol};
+            const V3 lo = V3{std::min(A.x, B.x), std::min(A.y, B.y), std::min(A.z, B.z)} - r;
+            const V3 hi = V3{std::max(A.x, B.x), std::max(A.y, B.y), std::max(A.z, B.z)} + r;
             auto test = [&](std::uint32_t id) {
-                if (id == open[e].a || id == open[e].b) return;
                 const V3 p = pts[id];
+                if (p.x < lo.x || p.y < lo.y || p.z < lo.z || p.x > hi.x || p.y > hi.y ||
+                    p.z > hi.z || id == open[e].a || id == open[e].b)
+                    return;
                 const double t = (p - A).dot(d) / len2;
                 if (t * len <= tol || (1 - t) * len <= tol) return;
                 if ((A + d * t - p).length() < tol) on.push_back({t, id});
             };
             if (len > 2 * tol && std::isfinite(len)) {
-                const V3 r{tol, tol, tol};
-                const V3 lo{std::min(A.x, B.x), std::min(A.y, B.y), std::min(A.z, B.z)};
-                const V3 hi{std::max(A.x, B.x), std::max(A.y, B.y), std::max(A.z, B.z)};
-                // A long edge across the grid is tested against every end instead.
-                if (!grid.visit(lo - r, hi + r, std::int64_t(64 + ends.size()), test))
+                // Cell by cell along the edge: a long slanting edge crosses few of the cells
+                // of its box.
+                const auto steps = std::uint32_t(std::min(std::ceil(len / cell), 1e6));
+                bool all = false;
+                for (std::uint32_t j = 0; j < steps && !all; ++j) {
+                    const V3 p = A + d * (double(j) / steps), q = A + d * (double(j + 1) / steps);
+                    const V3 a{std::min(p.x, q.x), std::min(p.y, q.y), std::min(p.z, q.z)};
+                    const V3 b{std::max(p.x, q.x), std::max(p.y, q.y), std::max(p.z, q.z)};
+                    all = !grid.visit(a - r, b + r, 64, test);
+                }
+                if (all) {
+                    on.clear();
                     for (const std::uint32_t id : ends)
                         test(id);
+                }
             }
             std::sort(on.begin(), on.end());
+            on.erase(std::unique(on.begin(), on.end()), on.end());
             for (const auto& [t, id] : on)
                 ids.push_back(id);
             ++e;
         }
         o.ids.swap(ids);
     }
+    return open.size();
 }
 
 }  // namespace
@@ -313,8 +338,11 @@ std::vector<Tri> triangles(const Solid& solid) {
 
     // The split points of one edge line up to rounding: first the T-junctions as they are,
     // then, the near corners welded, what the kernel's tolerance left a hair off the line.
-    insertOnOpenEdges(outlines, pts, kOnEdge);
+    const std::size_t open = insertOnOpenEdges(outlines, pts, kOnEdge);
     const std::vector<std::uint32_t> rep = weldPoints(pts);
+    bool merged = false;
+    for (std::uint32_t i = 0; i < rep.size() && !merged; ++i)
+        merged = rep[i] != i;
     std::size_t kept = 0;
     for (std::size_t k = 0; k < outlines.size(); ++k) {
         Outline& o = outlines[k];
@@ -329,7 +357,7 @@ std::vector<Tri> triangles(const Solid& solid) {
         ++kept;
     }
     outlines.resize(kept);
-    insertOnOpenEdges(outlines, pts, kMeshWeld);
+    if (open || merged) insertOnOpenEdges(outlines, pts, kMeshWeld);
 
     std::vector<Tri> out;
     out.reserve(corners * 2);
