@@ -173,7 +173,8 @@ struct Operand {
     // this solid's tree are cut down to the box grown by kReach instead: a face of the other
     // solid lying in a face of its box is classified by the planes of the polygons that
     // touch that box face from outside (the sides of a boss standing on a face), and those
-    // planes would be cut away with the outside.
+    // planes would be cut away with the outside. (Cut to the grown box only, the pieces to
+    // clip would leave slivers as wide as the margin in the result.)
     void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
         root.assign(s.size(), -1);
         const Box3 near = grown(other, kReach);
@@ -199,10 +200,10 @@ struct Operand {
 
     // A tree of this solid that classifies correctly every point of the other operand's
     // box, where all the pieces it will clip lie (`probe` is one of them): built from this
-    // solid's polygons cut down to that box grown by kReach. When none
-    // reaches the box, it lies wholly inside or wholly outside: one ray from the probe
-    // tells which, and a single far plane then sends every piece that way. Only when every
-    // ray grazes an outline is the tree built from all the polygons.
+    // solid's polygons cut down to that box grown by kReach. When none reaches the box, it
+    // lies wholly inside or wholly outside: one ray from the probe tells which, and a single far
+    // plane then sends every piece that way. Only when every ray grazes an outline is the tree
+    // built from all the polygons.
     void treeFor(bsp::Work& w, bsp::Tree& tree, V3 probe) const {
         std::vector<bsp::Piece>& list = w.list;
         list.assign(treePieces.begin(), treePieces.end());

@@ -23,8 +23,9 @@ inline constexpr double kMeshWeld = 1e-4;
 // The triangles of every polygon, normal from the polygon, as one closed mesh: corners within
 // kMeshWeld are welded (the first seen gives the position), the corners of other polygons
 // lying on a polygon's edge are inserted into its outline, and outlines (convex, as the
-// kernel's are) are triangulated without flat triangles. A closed solid gives a closed
-// 2-manifold whose every edge has two triangles running it in opposite directions.
+// kernel's are) are triangulated without flat triangles. A closed solid gives a closed mesh
+// whose every edge has two triangles running it in opposite directions (four where parts of
+// the solid touch along an edge only).
 std::vector<Tri> triangles(const Solid& solid);
 
 // The plain fan of every polygon (degenerate fan triangles skipped), without welding or
