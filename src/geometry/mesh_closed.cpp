@@ -57,6 +57,22 @@ struct EdgeKeyHash {
     std::uint64_t operator()(const EdgeKey& e) const { return (std::uint64_t(e.a) << 32) | e.b; }
 };
 
+// A supporting line, quantized: its canonical direction and the foot point nearest the
+// origin. The split points of one edge lie on it to rounding, far finer than the steps.
+struct LineKey {
+    std::int64_t k[6];
+    friend bool operator==(const LineKey&, const LineKey&) = default;
+};
+
+struct LineKeyHash {
+    std::uint64_t operator()(const LineKey& l) const {
+        std::uint64_t h = 0;
+        for (const std::int64_t v : l.k)
+            h = (h ^ static_cast<std::uint64_t>(v)) * 0x9E3779B97F4A7C15u;
+        return h;
+    }
+};
+
 double axis(V3 p, int a) {
     return a == 0 ? p.x : a == 1 ? p.y : p.z;
 }
@@ -225,11 +241,100 @@ struct OpenEdge {
     std::uint32_t a, b;
 };
 
+// The same for exact T-junctions, found along the supporting lines of the open edges: the
+// ends of the open edges on one line, in order along it, and for each edge those strictly
+// between its own ends. A pair that quantization puts on two lines is left for the search
+// by position after welding.
+std::size_t insertAlongLines(std::vector<Outline>& outlines, const std::vector<OpenEdge>& open,
+                             const std::vector<V3>& pts, double tol) {
+    auto canonical = [](V3 u) {
+        constexpr double e = 1e-9;
+        const bool flip = u.x < -e || (std::abs(u.x) <= e && u.y < -e) ||
+                          (std::abs(u.x) <= e && std::abs(u.y) <= e && u.z < 0);
+        return flip ? -u : u;
+    };
+    auto q = [](double v, double scale, std::int64_t& out) {
+        const double r = std::round(v * scale);
+        if (!(std::abs(r) < 1e15)) return false;
+        out = static_cast<std::int64_t>(r);
+        return true;
+    };
+    FirstSeenIndex<LineKey, LineKeyHash> lines(open.size());
+    std::vector<std::uint32_t> lineOf(open.size(), 0xFFFFFFFFu);
+    std::vector<V3> dirOf;
+    for (std::size_t e = 0; e < open.size(); ++e) {
+        const V3 A = pts[open[e].a], d = pts[open[e].b] - A;
+        const double len = d.length();
+        if (!(len > 0) || !std::isfinite(len)) continue;
+        const V3 u = canonical(d / len), f = A - u * A.dot(u);
+        LineKey key;
+        if (!q(u.x, 1e6, key.k[0]) || !q(u.y, 1e6, key.k[1]) || !q(u.z, 1e6, key.k[2]) ||
+            !q(f.x, 1e6, key.k[3]) || !q(f.y, 1e6, key.k[4]) || !q(f.z, 1e6, key.k[5]))
+            continue;
+        const auto [line, isNew] = lines.insert(key);
+        if (isNew) dirOf.push_back(u);
+        lineOf[e] = line;
+    }
+    // The ends on each line, by position along it.
+    std::vector<std::uint32_t> start(lines.size() + 1, 0);
+    for (const std::uint32_t l : lineOf)
+        if (l != 0xFFFFFFFFu) start[l + 1] += 2;
+    for (std::size_t l = 0; l < lines.size(); ++l)
+        start[l + 1] += start[l];
+    std::vector<std::pair<double, std::uint32_t>> ends(start.back());
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (std::size_t e = 0; e < open.size(); ++e) {
+        const std::uint32_t l = lineOf[e];
+        if (l == 0xFFFFFFFFu) continue;
+        for (const std::uint32_t id : {open[e].a, open[e].b})
+            ends[fill[l]++] = {pts[id].dot(dirOf[l]), id};
+    }
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        std::sort(ends.begin() + start[l], ends.begin() + start[l + 1]);
+        // Duplicates are left: the test below sees an end twice at most per edge.
+    }
+    std::vector<std::pair<double, std::uint32_t>> on;
+    std::vector<std::uint32_t> ids;
+    std::size_t e = 0;
+    while (e < open.size()) {
+        Outline& o = outlines[open[e].outline];
+        ids.clear();
+        for (std::uint32_t i = 0; i < o.ids.size(); ++i) {
+            ids.push_back(o.ids[i]);
+            if (e == open.size() || &outlines[open[e].outline] != &o || open[e].at != i) continue;
+            const std::uint32_t l = lineOf[e];
+            on.clear();
+            if (l != 0xFFFFFFFFu) {
+                const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
+                const double len2 = d.dot(d), len = std::sqrt(len2);
+                const double ta = A.dot(dirOf[l]), tb = B.dot(dirOf[l]);
+                const auto first = ends.begin() + start[l], last = ends.begin() + start[l + 1];
+                auto it = std::lower_bound(first, last, std::pair{std::min(ta, tb), 0u});
+                for (; it != last && it->first < std::max(ta, tb); ++it) {
+                    const std::uint32_t id = it->second;
+                    if (id == open[e].a || id == open[e].b) continue;
+                    const V3 p = pts[id];
+                    const double t = (p - A).dot(d) / len2;
+                    if (t * len <= tol || (1 - t) * len <= tol) continue;
+                    if ((A + d * t - p).length() < tol) on.push_back({t, id});
+                }
+            }
+            std::sort(on.begin(), on.end());
+            on.erase(std::unique(on.begin(), on.end()), on.end());
+            for (const auto& [t, id] : on)
+                ids.push_back(id);
+            ++e;
+        }
+        o.ids.swap(ids);
+    }
+    return open.size();
+}
+
 // Inserts into every outline edge that no edge runs back along the ends of such edges that
 // lie on it, within `tol`: a corner in the middle of an edge is an end of the edges that run
 // back along its parts. Returns the number of such edges.
 std::size_t insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<V3>& pts,
-                              double tol) {
+                              double tol, bool byLine) {
     std::size_t count = 0;
     for (const Outline& o : outlines)
         count += o.ids.size();
@@ -251,6 +356,8 @@ std::size_t insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<
         }
     }
     if (open.empty()) return 0;
+
+    if (byLine) return insertAlongLines(outlines, open, pts, tol);
 
     std::vector<std::uint32_t> ends;
     for (std::uint32_t id = 0; id < pts.size(); ++id)
@@ -338,7 +445,7 @@ std::vector<Tri> triangles(const Solid& solid) {
 
     // The split points of one edge line up to rounding: first the T-junctions as they are,
     // then, the near corners welded, what the kernel's tolerance left a hair off the line.
-    const std::size_t open = insertOnOpenEdges(outlines, pts, kOnEdge);
+    const std::size_t open = insertOnOpenEdges(outlines, pts, kOnEdge, true);
     const std::vector<std::uint32_t> rep = weldPoints(pts);
     bool merged = false;
     for (std::uint32_t i = 0; i < rep.size() && !merged; ++i)
@@ -357,7 +464,7 @@ std::vector<Tri> triangles(const Solid& solid) {
         ++kept;
     }
     outlines.resize(kept);
-    if (open || merged) insertOnOpenEdges(outlines, pts, kMeshWeld);
+    if (open || merged) insertOnOpenEdges(outlines, pts, kMeshWeld, false);
 
     std::vector<Tri> out;
     out.reserve(corners * 2);
