@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "document/doc_json.h"
@@ -169,6 +172,10 @@ TEST(Q3d, EverySampleSurvivesFmtAndReadsBackWithItsVolume) {
         EXPECT_NEAR(read3, volume, 1e-4 * volume) << model;
         EXPECT_EQ(readNames, names) << model;
         EXPECT_NEAR(readBack(stl, "stl").first, volume, 1e-4 * volume) << model;
+        // Read back, every body is a closed 2-manifold, which slicers need.
+        for (const auto& [path, format] : {std::pair{threeMF, "3mf"}, {stl, "stl"}})
+            for (const auto& o : readWithLib3mf(readAll(path), format).value_or(Read3mf{}).objects)
+                EXPECT_EQ(manifoldFault(o.tris), "") << model << " " << format << " " << o.name;
     }
     EXPECT_GE(samples().size(), 3u);
 }
@@ -217,6 +224,63 @@ TEST(Q3d, ControlCharactersAreEscapedInTextOutput) {
                              " : 1 fonction, 0 esquisse\n  note : nextId : relevé de 2 à 5, "
                              "au-dessus du plus grand identifiant\n");
     EXPECT_EQ(noted.err, "");
+}
+
+// The first executable named `name` on the PATH, or "".
+std::string onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::filesystem::path p = std::filesystem::path(dir.empty() ? "." : dir) / name;
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(p, ec)) return p.string();
+    }
+    return "";
+}
+
+// What a shell command prints, both streams, and its exit status.
+std::pair<int, std::string> shell(const std::string& command) {
+    std::string out;
+    FILE* f = popen((command + " 2>&1").c_str(), "r");
+    if (!f) return {-1, out};
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        out.append(buf, n);
+    return {pclose(f), out};
+}
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (const char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// The slicer's own verdict on the files the q3d tool writes for every sample: each object it
+// reads is "manifold = yes" (it counts open and badly oriented edges).
+TEST(Q3dSlicer, EveryExportedSampleIsManifoldForTheSlicer) {
+    const std::string slicer = onPath("prusa-slicer");
+    if (slicer.empty())
+        GTEST_SKIP() << "prusa-slicer is not installed (scripts/deps.sh test installs it): the "
+                        "slicer's check of the exported samples is skipped";
+    TempDir dir;
+    for (const std::string& model : samples())
+        for (const char* ext : {"stl", "3mf"}) {
+            const std::string file = dir.file(std::string("m.") + ext);
+            const auto [status, said] =
+                shell(quoted(IVORANE_Q3D) + " export " + quoted(model) + " -o " + quoted(file));
+            ASSERT_EQ(status, 0) << model << ": " << said;
+            const auto [infoStatus, info] = shell(quoted(slicer) + " --info " + quoted(file));
+            ASSERT_EQ(infoStatus, 0) << model << " " << ext << ": " << info;
+            int verdicts = 0;
+            std::stringstream lines(info);
+            for (std::string line; std::getline(lines, line);)
+                if (line.rfind("manifold = ", 0) == 0) {
+                    ++verdicts;
+                    EXPECT_EQ(line, "manifold = yes") << model << " " << ext << ":\n" << info;
+                }
+            EXPECT_GE(verdicts, 1) << model << " " << ext << ":\n" << info;
+        }
 }
 
 }  // namespace

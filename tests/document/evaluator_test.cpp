@@ -11,6 +11,7 @@
 #include "geometry/extrude.h"
 #include "support/doc_builder.h"
 #include "support/sketch_builder.h"
+#include "support/solids.h"
 
 namespace ivo {
 namespace {
@@ -184,6 +185,25 @@ TEST(Evaluator, JoinCutAndCombineFindTheirBodies) {
     EXPECT_NEAR(volumeOf(Evaluator::run(b.doc)), 100 + 175 - 25, 1e-9);
     b.extrude(all, {{20, 1}}, 5, op::cut);  // wholly covering the body: nothing is left
     EXPECT_TRUE(Evaluator::run(b.doc).bodies.empty());
+}
+
+// The most common move: a boss sketched on a block's top face and joined to it.
+TEST(Evaluator, ABossJoinedOnAFaceAddsItsWholeVolume) {
+    DocBuilder b;
+    b.extrude(b.sketch(rectSketch(0, 0, 40, 20)), {{20, 10}}, 10);
+    Sketch top;
+    top.plane = SketchPlane{"Face", {0, 0, 10}, {1, 0, 0}, {0, 0, 1}};
+    addCircle(top, {20, 10}, 5);
+    const Id boss = b.extrude(b.sketch(top), {{20, 10}}, 5, op::join);
+    const EvalResult r = Evaluator::run(b.doc);
+    ASSERT_EQ(r.bodies.size(), 1u);
+    const Solid& s = *r.bodies[0].solid;
+    b.feature(boss).extrude->op = op::newBody;
+    const EvalResult apart = Evaluator::run(b.doc);
+    ASSERT_EQ(apart.bodies.size(), 2u);
+    EXPECT_NEAR(signedVolume(*apart.bodies[1].solid), 392.07, 0.005);
+    EXPECT_NEAR(signedVolume(s), 8000 + signedVolume(*apart.bodies[1].solid), 1e-6);
+    EXPECT_EQ(closedSurfaceFault(s), "");
 }
 
 TEST(Evaluator, FilletsFollowTheFarEndOfTheExtrusion) {
