@@ -307,6 +307,10 @@ void SketchEditor::mouseDragged(ScreenPoint point) {
 void SketchEditor::mouseUp() {
     const bool pushed = dragUndoPushed;
     clearDrag();
+    // What was under the pointer when the drag began is stale now; the next move finds anew.
+    hoverInfo.reset();
+    hoverSnap.reset();
+    hoverPiece.reset();
     if (!pushed) return;
     if (const Sketch* s = ctl->currentSketch()) {
         Sketch copy = *s;

@@ -23,29 +23,44 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-# A virtual display of its own unless the caller already gave one, and a home that is not the
-# user's: the session file, preferences and recent files of the session stay in E2E_OUT.
-e2e_start() {
-  [ -x "$E2E_APP" ] || e2e_fail "application introuvable : $E2E_APP"
-  if [ -z "${DISPLAY:-}" ] || [ "${E2E_OWN_DISPLAY:-1}" = 1 ]; then
-    local numfile
+e2e_display() {
+  # Parallel test runs start their own servers too: a display number that another server
+  # took meanwhile fails at the first connection, and a new server gets another number.
+  local numfile n
+  for _ in 1 2 3 4 5; do
     numfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
     E2E_XVFB=$!
     for _ in $(seq 1 200); do [ -s "$numfile" ] && break; sleep 0.05; done
-    local n
     n=$(tr -d '\n' <"$numfile")
     rm -f "$numfile"
-    [ -n "$n" ] || e2e_fail "Xvfb ne démarre pas"
     export DISPLAY=":$n"
-    for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-  fi
+    if [ -n "$n" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    kill "$E2E_XVFB" 2>/dev/null || true
+    sleep 0.3
+  done
+  e2e_fail "Xvfb ne démarre pas"
+}
+
+# Starts the application (arguments: files to open) on a virtual display of its own and in a
+# home that is not the user's: the session file, preferences and recent files of the session
+# stay in E2E_OUT.
+e2e_start() {
+  [ -x "$E2E_APP" ] || e2e_fail "application introuvable : $E2E_APP"
   export HOME="$E2E_OUT/home" XDG_DATA_HOME="$E2E_OUT/home/data" \
     XDG_CONFIG_HOME="$E2E_OUT/home/config" XDG_CACHE_HOME="$E2E_OUT/home/cache" \
     XDG_RUNTIME_DIR="$E2E_OUT/home/run"
   mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-  "$E2E_APP" "$@" >"$E2E_OUT/app.log" 2>&1 &
-  E2E_PID=$!
+  local try
+  for try in 1 2 3; do
+    e2e_display
+    "$E2E_APP" "$@" >"$E2E_OUT/app.log" 2>&1 &
+    E2E_PID=$!
+    sleep 1
+    kill -0 "$E2E_PID" 2>/dev/null && break
+    grep -q "could not connect to display" "$E2E_OUT/app.log" || break
+    kill "$E2E_XVFB" 2>/dev/null || true
+  done
   e2e_wait_title '^Ivorane 3D' 30
   E2E_WIN=$(xdotool search --onlyvisible --name '^Ivorane 3D' | head -1)
   # The content is 1280 × 800 under the menu bar, whose height depends on the font.
