@@ -137,6 +137,7 @@ public:
     void editorMouseMoved(ViewPoint p) override;
     void editorDraw() override;
     void drawFeatureOverlay() override {}
+    // The selection is drawn in the 3-D pass (showSelection), not in the overlay.
     void drawSelection() override {}
 
     // Window, layout and evaluation.

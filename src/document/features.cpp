@@ -1,5 +1,6 @@
 #include "document/features.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -196,6 +197,70 @@ std::optional<FaceSketch> faceSketch(const std::vector<PlanarFace>& faces,
     out.picks = islandFreePicks(out.sketch.regions());
     if (out.picks.empty()) return std::nullopt;
     return out;
+}
+
+std::string autoName(const Doc& doc, const std::string& kind, bool chamfer) {
+    auto byName = [&](const std::string& word) {
+        int n = 0;
+        for (const Feature& f : doc.features)
+            n += f.name.rfind(word, 0) == 0 ? 1 : 0;
+        return word + std::to_string(n + 1);
+    };
+    if (kind == fk::fillet) return byName(chamfer ? "Chanfrein" : "Congé");
+    if (kind == fk::revolve) return "Révolution" + std::to_string(doc.count(fk::revolve) + 1);
+    if (kind == fk::combine) return "Combiner" + std::to_string(doc.count(fk::combine) + 1);
+    return "Extrusion" + std::to_string(doc.count(fk::extrude) + 1);
+}
+
+size_t insertionIndex(const Doc& doc) {
+    const auto count = static_cast<std::int64_t>(doc.features.size());
+    return static_cast<size_t>(std::clamp<std::int64_t>(doc.marker, 0, count));
+}
+
+std::optional<size_t> profileSketchIndex(const Doc& doc, size_t at) {
+    std::optional<size_t> last, withRegion;
+    for (size_t i = 0; i < std::min(at, doc.features.size()); ++i) {
+        const Feature& f = doc.features[i];
+        if (f.kind != fk::sketch || f.suppressed || !f.sketch) continue;
+        last = i;
+        if (!f.sketch->regions().empty()) withRegion = i;
+    }
+    return withRegion ? withRegion : last;
+}
+
+namespace {
+
+void insertPair(Doc& doc, size_t at, Feature first, Feature second) {
+    const auto pos = doc.features.begin() + static_cast<std::ptrdiff_t>(at);
+    doc.features.insert(doc.features.insert(pos, std::move(first)) + 1, std::move(second));
+    doc.marker = static_cast<std::int64_t>(at) + 2;
+}
+
+}  // namespace
+
+size_t insertPrimitive(Doc& doc, const std::string& kind, bool hasBodies) {
+    const size_t at = insertionIndex(doc);
+    Primitive p = makePrimitive(doc, kind, hasBodies);
+    insertPair(doc, at, std::move(p.sketch), std::move(p.solid));
+    return at + 1;
+}
+
+std::optional<size_t> insertFaceExtrusion(Doc& doc, const std::vector<PlanarFace>& faces,
+                                          const std::map<Id, std::vector<Tri>>& bodyTris,
+                                          bool* ignoredFaces) {
+    std::optional<FaceSketch> fs = faceSketch(faces, bodyTris);
+    if (!fs) return std::nullopt;
+    if (ignoredFaces) *ignoredFaces = fs->ignoredFaces;
+    const size_t at = insertionIndex(doc);
+    Feature sketch(doc.newId(), fk::sketch,
+                   "Esquisse" + std::to_string(doc.count(fk::sketch) + 1) + " (face)");
+    sketch.sketch = std::move(fs->sketch);
+    Feature extrusion(doc.newId(), fk::extrude, autoName(doc, fk::extrude));
+    extrusion.sketch.reset();
+    extrusion.extrude =
+        ExtrudeP{sketch.id, std::move(fs->picks), 5, false, op::join, faces.front().body, {}};
+    insertPair(doc, at, std::move(sketch), std::move(extrusion));
+    return at + 1;
 }
 
 bool sameRegion(const Sketch& sketch, V2 a, V2 b) {

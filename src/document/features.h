@@ -61,6 +61,29 @@ struct FaceSketch {
 std::optional<FaceSketch> faceSketch(const std::vector<PlanarFace>& faces,
                                      const std::map<Id, std::vector<Tri>>& bodyTris);
 
+// The automatic name of a new feature of `kind` ("extrude", "revolve", "fillet", "combine");
+// a fillet with `chamfer` is a "Chanfrein". Fillets and chamfers are counted by name, the
+// others by kind.
+std::string autoName(const Doc& doc, const std::string& kind, bool chamfer = false);
+
+// The insertion point of a new feature: the marker, within the timeline.
+size_t insertionIndex(const Doc& doc);
+
+// The sketch a new extrusion or revolution uses when no region is selected: the last active
+// sketch before `at` that has a region, else the last active sketch before `at`.
+std::optional<size_t> profileSketchIndex(const Doc& doc, size_t at);
+
+// Inserts the primitive's sketch and solid at the insertion point, the marker after them;
+// the index of the solid.
+size_t insertPrimitive(Doc& doc, const std::string& kind, bool hasBodies);
+
+// Inserts the push/pull of the faces at the insertion point: the face sketch and a 5 mm
+// extrusion joined to the first face's body, the marker after them. The index of the
+// extrusion, or nothing (document untouched) when no outline can be rebuilt.
+std::optional<size_t> insertFaceExtrusion(Doc& doc, const std::vector<PlanarFace>& faces,
+                                          const std::map<Id, std::vector<Tri>>& bodyTris,
+                                          bool* ignoredFaces = nullptr);
+
 // Whether two points of a sketch designate the same region: each lies inside the region the
 // other picks. Distinct regions of the same shape and size are not the same.
 bool sameRegion(const Sketch& sketch, V2 a, V2 b);

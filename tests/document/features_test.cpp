@@ -249,6 +249,78 @@ TEST(FaceSketch, UsesOnlyFacesCoplanarWithTheFirst) {
     EXPECT_FALSE(faceSketch({}, tris));
 }
 
+TEST(AutoName, CountsKindsOrNames) {
+    testing::DocBuilder b;
+    const Id sketch = b.sketch(rectSketch(0, 0, 10, 10));
+    const Id e = b.extrude(sketch, {{5, 5}}, 10);
+    b.extrude(sketch, {{5, 5}}, 20);
+    b.fillet(e, "top", 1);
+    b.fillet(e, "top", 1, true);
+    b.feature(b.fillet(e, "top", 1)).name = "Arrondi";  // renamed: not counted as a Congé
+    struct Case {
+        const char* kind;
+        bool chamfer;
+        const char* name;
+    };
+    for (const Case& c : std::vector<Case>{{fk::extrude, false, "Extrusion3"},
+                                           {fk::revolve, false, "Révolution1"},
+                                           {fk::fillet, false, "Congé2"},
+                                           {fk::fillet, true, "Chanfrein2"},
+                                           {fk::combine, false, "Combiner1"}})
+        EXPECT_EQ(autoName(b.doc, c.kind, c.chamfer), c.name);
+}
+
+TEST(ProfileSketch, LastActiveSketchWithARegionBeforeTheInsertionPoint) {
+    testing::DocBuilder b;
+    b.sketch(rectSketch(0, 0, 10, 10));             // 0
+    b.sketch(Sketch());                             // 1: no region
+    b.sketch(rectSketch(0, 0, 5, 5));               // 2: suppressed below
+    b.extrude(b.doc.features[0].id, {{5, 5}}, 10);  // 3
+    b.sketch(rectSketch(20, 0, 25, 5));             // 4
+    b.doc.features[2].suppressed = true;
+    EXPECT_EQ(profileSketchIndex(b.doc, 5), std::optional<size_t>(4));
+    EXPECT_EQ(profileSketchIndex(b.doc, 4), std::optional<size_t>(0));
+    b.doc.features[0].sketch = Sketch();
+    EXPECT_EQ(profileSketchIndex(b.doc, 4), std::optional<size_t>(1)) << "no region anywhere";
+    EXPECT_EQ(profileSketchIndex(b.doc, 0), std::nullopt);
+}
+
+TEST(Insert, PrimitiveAtTheMarkerThenAPushPullOfItsTop) {
+    testing::DocBuilder b;
+    const Id first = b.sketch(rectSketch(100, 0, 110, 10));
+    b.extrude(first, {{105, 5}}, 10);
+    b.doc.marker = 1;  // the extrusion is rolled back: the primitive goes before it
+    const size_t solid = insertPrimitive(b.doc, "box", false);
+    EXPECT_EQ(solid, 2u);
+    EXPECT_EQ(b.doc.marker, 3);
+    EXPECT_EQ(b.doc.features[1].name, "Boîte (esquisse)");
+    EXPECT_EQ(b.doc.features[2].extrude->sketch, b.doc.features[1].id);
+    EXPECT_EQ(b.doc.features[3].name, "Extrusion1");
+
+    const EvalResult r = Evaluator::run(b.doc);
+    ASSERT_EQ(r.bodies.size(), 1u);
+    const Doc untouched = b.doc;
+    EXPECT_FALSE(insertFaceExtrusion(b.doc, {{r.bodies[0].id, {0, 1, 0}, 33}}, trianglesOf(r)));
+    EXPECT_EQ(b.doc, untouched);
+
+    bool ignored = true;
+    const std::optional<size_t> pushPull =
+        insertFaceExtrusion(b.doc, {{r.bodies[0].id, {0, 1, 0}, 20}}, trianglesOf(r), &ignored);
+    ASSERT_EQ(pushPull, std::optional<size_t>(4));
+    EXPECT_FALSE(ignored);
+    EXPECT_EQ(b.doc.marker, 5);
+    EXPECT_EQ(b.doc.features[3].name, "Esquisse3 (face)");
+    const Feature& e = b.doc.features[4];
+    EXPECT_EQ(e.name, "Extrusion3");
+    EXPECT_EQ(e.extrude->op, op::join);
+    EXPECT_EQ(e.extrude->target, r.bodies[0].id);
+    EXPECT_EQ(e.extrude->distance, 5);
+    const EvalResult after = Evaluator::run(b.doc);
+    EXPECT_TRUE(after.errors.empty());
+    ASSERT_EQ(after.bodies.size(), 1u);
+    EXPECT_NEAR(signedVolume(*after.bodies[0].solid), 20 * 20 * 25, 1e-3);
+}
+
 TEST(SameRegion, CongruentRegionsStayDistinct) {
     Sketch s = rectSketch(0, 0, 10, 10);
     addPolygon(s, rect(20, 0, 30, 10));
