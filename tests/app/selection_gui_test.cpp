@@ -97,6 +97,24 @@ TEST_F(SelectionGuiTest, ClicksBuildTheSelectionAndTheViewHighlightsIt) {
     EXPECT_TRUE(c.viewport->highlights().empty());
 }
 
+TEST_F(SelectionGuiTest, EveryClickOnARegionDrawnOnAFacePicksTheRegion) {
+    MainController& c = launch({boxWithTopSketch(tmp)});
+    Mouse mouse(c);
+    for (const char* view : {"iso", "top"}) {
+        c.viewport->setView(view);
+        c.viewport->fit();
+        for (double x = -7.7; x < -2.2; x += 0.9) {
+            for (double z = -7.7; z < -2.2; z += 0.9) {
+                mouse.click(mouse.at({x, 20, z}));
+                ASSERT_EQ(c.selection.size(), 1u) << view << " " << x << ", " << z;
+                EXPECT_EQ(c.selection[0].kind, SelItem::Kind::profile)
+                    << view << " " << x << ", " << z;
+                c.clearSelection();
+            }
+        }
+    }
+}
+
 TEST_F(SelectionGuiTest, BodyFilterSelectsWholeBodiesButRegionsStillWin) {
     MainController& c = launch({boxWithTopSketch(tmp)});
     c.viewport->setView("iso");
