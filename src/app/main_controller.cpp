@@ -191,6 +191,7 @@ void MainController::evaluate() {
 void MainController::rebuildAll() {
     evaluate();
     viewport->rebuildBodies();
+    showSelection();
     rebuildToolbar();
     viewport->redrawOverlay();
 }

@@ -1,7 +1,8 @@
 // The one controller of the application: it owns the main window with its regions, the 3-D
 // view and the open tabs, and holds the active tab's document, evaluation, history and mode.
 // Its operations are split by group: main_controller.cpp (window, layout, evaluation),
-// main_controller_modes.cpp (modes, keys, selection), main_controller_tabs.cpp,
+// main_controller_modes.cpp (modes, keys), main_controller_selection.cpp (picking and the
+// selection in the model), main_controller_tabs.cpp,
 // main_controller_history.cpp (undo, autosave, session), main_controller_files.cpp,
 // main_controller_sketch_tools.cpp (the sketch editor's events and tools), tab_bar.cpp,
 // toolbar.cpp, toolbar_menus.cpp and main_controller_run_tool.cpp.
@@ -136,6 +137,7 @@ public:
     void editorMouseMoved(ViewPoint p) override;
     void editorDraw() override;
     void drawFeatureOverlay() override {}
+    // The selection is drawn in the 3-D pass (showSelection), not in the overlay.
     void drawSelection() override {}
 
     // Window, layout and evaluation.
@@ -156,6 +158,10 @@ public:
     void startFeature(const std::string& kind);
     void toggleMagnet();
     void clearSelection();
+    // What lies under a view point in the model: a sketch region, a face or a body.
+    std::optional<SelItem> pick(ViewPoint p) const;
+    // Hands the hover and the selection to the view as highlights (none outside the model).
+    void showSelection();
     void setSelFilter(const std::string& value);
     void rebuildToolbar();
     // The sketch being edited, or none.

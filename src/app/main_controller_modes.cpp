@@ -143,12 +143,6 @@ void MainController::toggleMagnet() {
     viewport->redrawOverlay();
 }
 
-void MainController::clearSelection() {
-    selection.clear();
-    hoverSel.reset();
-    viewport->redrawOverlay();
-}
-
 void MainController::setSelFilter(const std::string& value) {
     selFilter = value;
     QSettings().setValue("selFilter", toQt(value));
@@ -157,14 +151,6 @@ void MainController::setSelFilter(const std::string& value) {
     setStatus(value == "body" ? "Priorité de sélection : corps entiers."
                               : "Priorité de sélection : faces.");
 }
-
-void MainController::modelClick(bool additive, ViewPoint) {
-    // Picking faces, regions and bodies comes with model selection; a plain click in the
-    // empty view clears what there is.
-    if (!additive) clearSelection();
-}
-
-void MainController::modelHover(ViewPoint) {}
 
 QMenu* MainController::contextMenu(ViewPoint p) {
     auto* menu = new QMenu;

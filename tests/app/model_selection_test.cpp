@@ -1,0 +1,226 @@
+#include "app/model_selection.h"
+
+#include <functional>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "document/evaluator.h"
+#include "document/features.h"
+#include "geometry/mesh.h"
+#include "support/doc_builder.h"
+
+namespace ivo {
+namespace {
+
+using testing::addPolygon;
+using testing::rect;
+
+// A 20 mm box primitive (x, z in −10…10, y in 0…20) and the triangles the view would hold.
+struct Scene {
+    Doc doc;
+    std::map<Id, std::vector<Tri>> tris;
+    Id body = 0;
+
+    Scene() {
+        Primitive p = makePrimitive(doc, "box", false);
+        doc.features.push_back(std::move(p.sketch));
+        doc.features.push_back(std::move(p.solid));
+        doc.marker = 2;
+        doc.features[0].sketch->visible = false;
+        refresh();
+    }
+    void refresh() {
+        tris.clear();
+        for (const Body& b : Evaluator::run(doc).bodies)
+            tris[b.id] = triangles(*b.solid);
+        body = tris.begin()->first;
+    }
+    // A sketch with a square on the plane y = height, inserted before the marker.
+    Id addSketch(double height, double x0, double z0, double size) {
+        Feature f(doc.newId(), fk::sketch, "Esquisse");
+        f.sketch = Sketch(SketchPlane::face({0, 1, 0}, {0, height, 0}));
+        const SketchPlane& pl = f.sketch->plane;
+        const V2 a = pl.to2D({x0, height, z0}), b = pl.to2D({x0 + size, height, z0 + size});
+        addPolygon(*f.sketch, rect(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x),
+                                   std::max(a.y, b.y)));
+        doc.features.push_back(std::move(f));
+        doc.marker = static_cast<std::int64_t>(doc.features.size());
+        return doc.features.back().id;
+    }
+    // The item under a ray from `eye` towards `at`.
+    std::optional<SelItem> pickToward(V3 eye, V3 at, const std::string& filter = "face") const {
+        const V3 d = (at - eye).normalized();
+        const PickScene scene{&tris, &doc.hidden, false};
+        return pickItem(doc, tris, allHits(scene, eye, d, eye), eye, d, filter);
+    }
+};
+
+TEST(Pick, RegionOnTheHitFaceWinsForEveryClick) {
+    Scene s;
+    const Id sketch = s.addSketch(20, -8, -8, 16);
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<double> u(-1, 1);
+    for (int i = 0; i < 400; ++i) {
+        const V3 at{7.9 * u(rng), 20, 7.9 * u(rng)};
+        const V3 eye{at.x + 80 * u(rng), 20 + 30 + 60 * (u(rng) + 1), at.z + 80 * u(rng)};
+        const std::optional<SelItem> item = s.pickToward(eye, at);
+        ASSERT_TRUE(item);
+        ASSERT_EQ(item->kind, SelItem::Kind::profile) << "click " << i;
+        EXPECT_EQ(item->id, sketch);
+    }
+}
+
+TEST(Pick, WhatLiesUnderTheRay) {
+    const V3 eye{3, 100, 2}, at{3, 0, 2};
+    struct Case {
+        const char* name;
+        std::function<void(Scene&)> setUp;
+        std::string filter;
+        std::optional<SelItem::Kind> kind;
+    };
+    const std::vector<Case> cases = {
+        {"bare face", [](Scene&) {}, "face", SelItem::Kind::face},
+        {"body filter", [](Scene&) {}, "body", SelItem::Kind::body},
+        {"region in front", [](Scene& s) { s.addSketch(30, -5, -5, 10); }, "face",
+         SelItem::Kind::profile},
+        {"region in front, body filter", [](Scene& s) { s.addSketch(30, -5, -5, 10); }, "body",
+         SelItem::Kind::profile},
+        {"region behind the face", [](Scene& s) { s.addSketch(10, -5, -5, 10); }, "face",
+         SelItem::Kind::face},
+        {"region missed", [](Scene& s) { s.addSketch(30, -9, -9, 2); }, "face",
+         SelItem::Kind::face},
+        {"hidden sketch",
+         [](Scene& s) {
+             s.addSketch(30, -5, -5, 10);
+             s.doc.features.back().sketch->visible = false;
+         },
+         "face", SelItem::Kind::face},
+        {"suppressed sketch",
+         [](Scene& s) {
+             s.addSketch(30, -5, -5, 10);
+             s.doc.features.back().suppressed = true;
+         },
+         "face", SelItem::Kind::face},
+        {"sketch after the marker",
+         [](Scene& s) {
+             s.addSketch(30, -5, -5, 10);
+             --s.doc.marker;
+         },
+         "face", SelItem::Kind::face},
+        {"hidden body", [](Scene& s) { s.doc.hidden.push_back(s.body); }, "face", std::nullopt},
+        {"region in empty space",
+         [](Scene& s) {
+             s.doc.hidden.push_back(s.body);
+             s.addSketch(-50, -5, -5, 10);
+         },
+         "face", SelItem::Kind::profile},
+    };
+    for (const Case& c : cases) {
+        Scene s;
+        c.setUp(s);
+        const std::optional<SelItem> item = s.pickToward(eye, at, c.filter);
+        ASSERT_EQ(item.has_value(), c.kind.has_value()) << c.name;
+        if (!item) continue;
+        EXPECT_EQ(item->kind, *c.kind) << c.name;
+        if (item->kind == SelItem::Kind::face) {
+            EXPECT_EQ(item->id, s.body);
+            EXPECT_NEAR(item->n.y, 1, 1e-9) << c.name;
+            EXPECT_NEAR(item->w, 20, 1e-9) << c.name;
+        }
+    }
+}
+
+TEST(Pick, NearestOfTwoRegionsAndTheEarlierOnATie) {
+    Scene s;
+    s.doc.hidden.push_back(s.body);
+    const Id low = s.addSketch(30, -5, -5, 10);
+    const Id high = s.addSketch(40, -5, -5, 10);
+    const Id twin = s.addSketch(40, -5, -5, 10);
+    const std::optional<SelItem> item = s.pickToward({0, 100, 0}, {0, 0, 0});
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->id, high);
+    EXPECT_NE(item->id, twin);
+    EXPECT_EQ(s.pickToward({0, -100, 0}, {0, 0, 0})->id, low);
+}
+
+TEST(Click, TogglesAddsAndClears) {
+    Scene s;
+    const SelItem top = SelItem::face(s.body, {0, 1, 0}, 20);
+    const SelItem topAgain = SelItem::face(s.body, {0, 1, 0}, 20.00001);
+    const SelItem side = SelItem::face(s.body, {1, 0, 0}, 10);
+    const SelItem body = SelItem::body(s.body);
+    struct Step {
+        std::optional<SelItem> item;
+        bool additive;
+        size_t size;
+    };
+    const std::vector<Step> steps = {
+        {top, false, 1},         {side, true, 2},          {body, true, 3}, {topAgain, true, 2},
+        {std::nullopt, true, 2}, {side, false, 1},         {top, false, 1}, {top, false, 0},
+        {side, false, 1},        {std::nullopt, false, 0},
+    };
+    std::vector<SelItem> selection;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        clickItem(selection, s.doc, steps[i].item, steps[i].additive);
+        EXPECT_EQ(selection.size(), steps[i].size) << "step " << i;
+    }
+}
+
+TEST(Click, EqualRegionsSideBySideAreTwoItems) {
+    Scene s;
+    Sketch twin;
+    addPolygon(twin, rect(0, 0, 10, 10));
+    addPolygon(twin, rect(20, 0, 30, 10));
+    Feature f(s.doc.newId(), fk::sketch, "Esquisse");
+    f.sketch = twin;
+    s.doc.features.push_back(f);
+    std::vector<SelItem> selection;
+    clickItem(selection, s.doc, SelItem::profile(f.id, {5, 5}), true);
+    clickItem(selection, s.doc, SelItem::profile(f.id, {25, 5}), true);
+    EXPECT_EQ(selection.size(), 2u);
+    // The hover over the second region is drawn even though the first one is selected.
+    const std::vector<SelItem> first{SelItem::profile(f.id, {5, 5})};
+    EXPECT_EQ(
+        selectionHighlights(s.doc, s.tris, first, SelItem::profile(f.id, {25, 5})).layers.size(),
+        2u);
+    EXPECT_EQ(
+        selectionHighlights(s.doc, s.tris, first, SelItem::profile(f.id, {7, 2})).layers.size(),
+        1u);
+    clickItem(selection, s.doc, SelItem::profile(f.id, {8, 8}), false);
+    ASSERT_EQ(selection.size(), 1u);
+    EXPECT_EQ(selection[0].p, (V2{25, 5}));
+}
+
+TEST(Status, CountsEachKindInOrder) {
+    const SelItem region = SelItem::profile(1, {0, 0});
+    const SelItem face = SelItem::face(2, {0, 0, 1}, 0);
+    const SelItem body = SelItem::body(2);
+    const std::string tail = " — E pour extruder, Maj-clic pour ajouter, Échap pour annuler.";
+    EXPECT_EQ(selectionStatus({}), "");
+    EXPECT_EQ(selectionStatus({face, region, region}), "2 zone(s) d'esquisse, 1 face(s)" + tail);
+    EXPECT_EQ(selectionStatus({body}), "1 corps" + tail);
+    EXPECT_EQ(selectionStatus({body, face}), "1 face(s), 1 corps" + tail);
+}
+
+TEST(Highlights, HoverFainterAndNotTwice) {
+    Scene s;
+    const SelItem top = SelItem::face(s.body, {0, 1, 0}, 20);
+    const SelItem body = SelItem::body(s.body);
+    SelectionHighlights h = selectionHighlights(s.doc, s.tris, {top}, top);
+    ASSERT_EQ(h.faces.size(), 1u);
+    EXPECT_DOUBLE_EQ(h.faces[0].color.a, 0.42);
+    h = selectionHighlights(s.doc, s.tris, {body}, SelItem::face(s.body, {1, 0, 0}, 10));
+    ASSERT_EQ(h.faces.size(), 1u);
+    EXPECT_DOUBLE_EQ(h.faces[0].color.a, 0.18);
+    ASSERT_EQ(h.layers.size(), 1u);
+    EXPECT_NEAR(h.layers[0].color.a, 0.42 * 0.6, 1e-12);
+    EXPECT_EQ(h.layers[0].tris.size(), s.tris[s.body].size());
+    // Items whose body or sketch is gone draw nothing.
+    h = selectionHighlights(s.doc, s.tris, {SelItem::body(999), SelItem::profile(999, {})},
+                            std::nullopt);
+    EXPECT_TRUE(h.layers.empty());
+}
+
+}  // namespace
+}  // namespace ivo
