@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -64,12 +65,35 @@ std::optional<double> extrudeDistance(const ExtrudeP& extrude, const Sketch& ske
 
 }  // namespace Evaluator
 
+// A sketch as its features read it. Its regions, with their areas and the boxes of their
+// outer loops, are worked out by the first feature that picks from it and kept for all the
+// others: a sketch of a thousand circles read by a thousand cuts finds its profiles once.
+class SketchProfiles {
+public:
+    explicit SketchProfiles(Sketch s) : sketch_(std::move(s)) {}
+    const Sketch& sketch() const { return sketch_; }
+    // Evaluator::pickRegions on this sketch.
+    std::vector<Region> pick(const std::vector<V2>& picks) const;
+
+private:
+    struct Profiles {
+        std::vector<Region> regions;
+        std::vector<double> areas;  // |area|, by region
+        std::vector<V2> lo, hi;     // bounds of each outer loop
+    };
+    const Profiles& profiles() const;
+
+    Sketch sketch_;
+    mutable std::once_flag once_;
+    mutable Profiles profiles_;
+};
+
 // The working state of a run after some features.
 struct EvalState {
     std::vector<Body> bodies;
     std::set<Id> errors;
     std::map<Id, std::string> messages;
-    std::map<Id, std::shared_ptr<const Sketch>> sketches;  // by sketch feature id
+    std::map<Id, std::shared_ptr<const SketchProfiles>> sketches;  // by sketch feature id
     int bodyCounter = 0;
 };
 
