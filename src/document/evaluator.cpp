@@ -3,6 +3,7 @@
 #include "document/evaluator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "geometry/extrude.h"
@@ -361,18 +362,32 @@ EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
     }
     // The sketches of the last run, whose profiles an unchanged sketch takes over.
     std::map<Id, std::shared_ptr<const SketchProfiles>> known;
-    if (!steps_.empty()) known = steps_.back().after.sketches;
+    if (!steps_.empty() && steps_.back().after) known = steps_.back().after->sketches;
     steps_.resize(keep);
-    recomputed_ = active.size() - keep;
+    // Replayed from the closest state held.
+    size_t from = keep;
+    while (from > 0 && !steps_[from - 1].after)
+        --from;
+    recomputed_ = active.size() - from;
 
-    EvalState st = keep ? steps_.back().after : EvalState{};
-    for (size_t i = keep; i < active.size(); ++i) {
+    const size_t n = active.size();
+    auto held = [n](size_t i) {
+        const size_t d = n - 1 - i;
+        return d < 4 || (i + 1) % std::bit_floor(d / 2) == 0;
+    };
+    EvalState st = from ? *steps_[from - 1].after : EvalState{};
+    for (size_t i = from; i < n; ++i) {
         const Feature& f = *active[i];
-        Step s{f, filletsOf(f), targetActiveOf(f), {}};
-        step(st, f, s.fillets, s.targetActive, known);
-        s.after = st;
-        steps_.push_back(std::move(s));
+        if (i < keep) {
+            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
+        } else {
+            steps_.push_back({f, filletsOf(f), targetActiveOf(f), {}});
+            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
+        }
+        if (held(i)) steps_[i].after = st;
     }
+    for (size_t i = 0; i < from; ++i)
+        if (!held(i)) steps_[i].after.reset();
     return resultOf(st);
 }
 

@@ -98,7 +98,11 @@ struct EvalState {
 };
 
 // Incremental evaluation: gives exactly Evaluator::run's result, reusing the states after the
-// longest unchanged prefix of active features from the previous call.
+// longest unchanged prefix of active features from the previous call. It holds the states
+// after the last few features and, farther back, ever fewer of them (two between 2^k and
+// 2^(k+1) features before the end), so that its memory grows with the model rather than
+// with the square of its history; an edit recomputes from the closest state held, at most
+// half as many features again as follow the edit.
 class Evaluation {
 public:
     EvalResult run(const Doc& doc, std::optional<std::int64_t> upTo = std::nullopt);
@@ -108,12 +112,13 @@ public:
 
 private:
     // One active feature with everything outside it that its evaluation reads (the fillets
-    // aimed at an extrusion, whether a fillet's extrusion is active), and the state after it.
+    // aimed at an extrusion, whether a fillet's extrusion is active), and the state after it
+    // when that is held.
     struct Step {
         Feature feature;
         std::vector<FilletP> fillets;
         bool targetActive = false;
-        EvalState after;
+        std::optional<EvalState> after;
     };
     std::vector<Step> steps_;
     size_t recomputed_ = 0;
