@@ -17,12 +17,15 @@ PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
     void* mem = ::operator new(sizeof(Rep) + n * sizeof(V3));
     r_ = new (mem) Rep{1, uint32_t(n), {}};
     V3* out = reinterpret_cast<V3*>(r_ + 1);
-    // In locals, which the stores to the points cannot be taken to change; the same
-    // comparisons as Box3::add.
+    // Copied first, then bounded from the copy: a loop doing both waits on every load.
+    if (reversed)
+        std::reverse_copy(pts, pts + n, out);
+    else
+        std::copy(pts, pts + n, out);
+    // In a local, which the stores cannot be taken to change; the comparisons of Box3::add.
     Box3 b;
     for (size_t i = 0; i < n; ++i) {
-        const V3 q = pts[reversed ? n - 1 - i : i];
-        out[i] = q;
+        const V3 q = out[i];
         b.lo = {q.x < b.lo.x ? q.x : b.lo.x, q.y < b.lo.y ? q.y : b.lo.y,
                 q.z < b.lo.z ? q.z : b.lo.z};
         b.hi = {b.hi.x < q.x ? q.x : b.hi.x, b.hi.y < q.y ? q.y : b.hi.y,
