@@ -1,7 +1,8 @@
 // The whole window on the machine's OpenGL (Mesa's software renderer under Xvfb here): opening
 // a sample model (evaluation, body meshes, first frame) and starting a sketch in it (undo
 // snapshot, incremental evaluation, redraw), against the same steps on an empty model as the
-// in-run baseline. Run under a display: tools/with-xvfb.sh build/bench/app_bench
+// in-run baseline; and one drag step in the sketch editor. Run under a display: tools/with-xvfb.sh
+// build/bench/app_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -11,7 +12,9 @@
 
 #include "app/main_controller.h"
 #include "app/scripted_dialogs.h"
+#include "editor/sketch_editor.h"
 #include "support/private_home.h"
+#include "support/solver_sketches.h"
 #include "viewport/viewport.h"
 
 namespace {
@@ -80,6 +83,35 @@ void BM_StartSketch(benchmark::State& state, const std::string& name) {
     state.counters["triangles"] = triangles(c);
     c.closeCurrentTab();
 }
+
+// One step of a point drag in the sketch editor (solve holding the point, store, redraw the
+// overlay), on the grid-n sketch of the solver's drag cases; n = 0 redraws an empty sketch
+// after a drag event that moves nothing, the in-run baseline.
+void BM_SketchDragStep(benchmark::State& state, int n, bool drag_) {
+    MainController& c = controller();
+    c.startSketch(SketchPlane::xy());
+    testing::DragCase drag = n > 0 ? testing::grid(n) : testing::DragCase{"empty", Sketch(), 0};
+    if (n > 0) c.storeSketch(drag.sketch);
+    c.runSketchTool("select");
+    frame(c);
+    const Sketch& s = *c.currentSketch();
+    const V2 start = *s.pos(drag.dragged);
+    const auto at = [&](V2 p) { return *c.viewport->toScreen(s, p); };
+    if (n > 0 && !c.editor->mouseDown(at(start), 1))
+        state.SkipWithError("no point under the press");
+    int k = 0;
+    for (auto _ : state) {
+        if (drag_) c.editor->mouseDragged(at(start + V2{0, (k++ % 2) ? 0.0 : 0.5}));
+        frame(c);
+    }
+    c.editor->mouseUp();
+    state.counters["curves"] = static_cast<double>(s.lines.size());
+    c.finishSketch();
+}
+
+BENCHMARK_CAPTURE(BM_SketchDragStep, empty, 0, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SketchDragStep, grid15, 15, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SketchDragStep, grid15_redraw_only, 15, false)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(BM_OpenAndFirstFrame, empty, std::string())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_OpenAndFirstFrame, plaque_100_trous, std::string("plaque_100_trous.q3d"))

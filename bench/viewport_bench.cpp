@@ -1,15 +1,23 @@
 // The 3-D view on the machine's OpenGL (Mesa's software renderer under Xvfb here): meshing a
 // 200 000-triangle body and drawing its first frame (new body, or the same body after a change
 // elsewhere), frames while orbiting and frames where only the overlay changes, against the empty
-// scene's frame as the in-run baseline. A frame is drawn into the view's framebuffer and read
-// back; putting it on the screen is not counted.
-// Run under a display: xvfb-run -a -s "-screen 0 1400x900x24" bench/viewport_bench
+// scene's frame as the in-run baseline; and, on that body and on the plate with 100 holes, the
+// frame with a hovered face against the same frame without it (ratio of the medians, frames
+// alternating), and the first frame after the pointer moves onto the face. A frame is drawn into
+// the view's framebuffer and read back; putting it on the screen is not counted. Run under a
+// display: xvfb-run -a -s "-screen 0 1400x900x24" bench/viewport_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <string>
 
+#include <optional>
 #include "support/view_host.h"
 #include "viewport/viewport.h"
 
@@ -61,9 +69,49 @@ struct Scene {
         view.rebuildBodies();
         view.fit();
     }
-    // Draws one frame now and reads it back, which also waits for the GL work to finish. A
-    // repaint of the window may be skipped or merged, so it would not measure every frame.
-    void frame() { benchmark::DoNotOptimize(view.grabFramebuffer()); }
+    // Loads a sample model (an empty name gives the 200 000-triangle ring) and turns the view
+    // onto its largest flat face while choosing a plane; gives the view point of a facet of
+    // that face, or nothing when no face is hovered there.
+    std::optional<ViewPoint> faceOf(const std::string& model) {
+        if (model.empty()) {
+            setBody(true);
+        } else {
+            if (!host.load(std::string(IVORANE_EXAMPLES_DIR) + "/" + model)) return std::nullopt;
+            view.rebuildBodies();
+        }
+        if (view.bodyTris.empty()) return std::nullopt;
+        const std::vector<Tri>& tris = view.bodyTris.begin()->second;
+        // Facets grouped by plane, the face with the largest area first.
+        using Key = std::array<long long, 4>;
+        std::map<Key, std::pair<double, const Tri*>> faces;
+        for (const Tri& t : tris) {
+            const Key key{std::llround(t.n.x * 1e4), std::llround(t.n.y * 1e4),
+                          std::llround(t.n.z * 1e4), std::llround(t.n.dot(t.a) * 1e4)};
+            auto& f = faces[key];
+            f.first += (t.b - t.a).cross(t.c - t.a).length() / 2;
+            if (!f.second) f.second = &t;
+        }
+        const Tri* best = nullptr;
+        double area = 0;
+        for (const auto& [key, f] : faces)
+            if (f.first > area) {
+                area = f.first;
+                best = f.second;
+            }
+        host.currentMode = Mode::choosePlane;
+        view.showPlanes(true);
+        view.setDirection(best->n + V3{0.3, 0.4, 0.2});
+        view.fit();
+        const auto p = view.project((best->a + best->b + best->c) / 3);
+        if (!p) return std::nullopt;
+        view.updateHover(*p);
+        if (!view.hoverFace()) return std::nullopt;
+        return p;
+    }
+    // Draws one frame now, 3-D image and overlay, and reads it back, which also waits for the
+    // GL work to finish. A repaint of the window may be skipped or merged, so it would not
+    // measure every frame.
+    void frame() { benchmark::DoNotOptimize(view.grab()); }
 };
 
 // Made after the application object and destroyed before it.
@@ -126,6 +174,81 @@ void BM_OverlayFrame_200k(benchmark::State& state) {
         s.frame();
     }
 }
+
+// The same view drawn again with the face hovered and without, alternately, so that both
+// meet the same load of the machine; the counters give the median frame of each and their
+// ratio (the time of the benchmark is the pair of frames).
+void BM_HoverCost(benchmark::State& state, const std::string& model) {
+    Scene& s = scene();
+    const std::optional<ViewPoint> at = s.faceOf(model);
+    if (!at) {
+        state.SkipWithError("no face under the pointer");
+        return;
+    }
+    const auto timed = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        s.view.updateCamera();
+        s.frame();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    std::vector<double> plain, hovered;
+    for (auto _ : state) {
+        s.view.clearHover();
+        s.frame();
+        plain.push_back(timed());
+        s.view.updateHover(*at);
+        s.frame();
+        hovered.push_back(timed());
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["plain_ms"] = median(plain);
+    state.counters["hovered_ms"] = median(hovered);
+    state.counters["ratio"] = median(hovered) / std::max(median(plain), 1e-9);
+    if (const auto& face = s.view.hoverFace())
+        state.counters["face_triangles"] =
+            double(faceTris(s.view.bodyTris[face->id], *face).size());
+    s.view.clearHover();
+    s.host.currentMode = Mode::model;
+    s.view.showPlanes(false);
+}
+
+// The pointer moves onto the face: the pick, the face's facets and the first frame showing it.
+void BM_HoverMoveAndFrame(benchmark::State& state, const std::string& model) {
+    Scene& s = scene();
+    const std::optional<ViewPoint> at = s.faceOf(model);
+    if (!at) {
+        state.SkipWithError("no face under the pointer");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.view.updateHover({1, 1});  // off the body
+        s.frame();
+        state.ResumeTiming();
+        s.view.updateHover(*at);
+        s.frame();
+    }
+    s.view.clearHover();
+    s.host.currentMode = Mode::model;
+    s.view.showPlanes(false);
+}
+
+BENCHMARK_CAPTURE(BM_HoverCost, plate100, std::string("plaque_100_trous.q3d"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15);
+BENCHMARK_CAPTURE(BM_HoverMoveAndFrame, plate100, std::string("plaque_100_trous.q3d"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_HoverCost, ring200k, std::string())
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15);
+BENCHMARK_CAPTURE(BM_HoverMoveAndFrame, ring200k, std::string())
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 BENCHMARK(BM_RebuildBodies_200k)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RebuildAndFirstFrame_200k)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -5,11 +5,14 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config ccache nlohmann-json3-dev
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev qt6-translations-l10n
-          libgl-dev libgl1-mesa-dri fonts-dejavu-core)
+          libgl-dev libgl1-mesa-dri fonts-dejavu-core fonts-noto-color-emoji
+          libsodium-dev libarchive-dev)
 if [ "${1:-}" = test ]; then
-  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip.
+  # lib3mf reads back the 3MF packages; its pkg-config file also links libzip. The slicer
+  # checks that exported models are closed ("prusa-slicer --info", no display needed).
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format locales xvfb xauth
-             lib3mf-dev libzip-dev)
+             lib3mf-dev libzip-dev openssl xz-utils prusa-slicer
+             xdotool x11-utils imagemagick)
 fi
 
 sudo=""

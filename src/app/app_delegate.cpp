@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/qt_conv.h"
+#include "app/update_host.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -20,6 +21,9 @@ void AppDelegate::applicationDidFinishLaunching(std::unique_ptr<Dialogs> dialogs
     const QStringList files = std::exchange(pendingOpen, {});
     for (const QString& f : files)
         ctl->open(fromQt(f));
+    ctl->updaterHost = std::make_unique<ControllerUpdateHost>(*ctl);
+    ctl->updater = std::make_unique<Updater>(Updater::Config::fromBuild(), ctl->updaterHost.get());
+    if (startUpdater) ctl->updater->start();
     ctl->window->raise();
     ctl->window->activateWindow();
     ctl->viewport->setFocus();
@@ -47,24 +51,34 @@ void AppDelegate::showShortcuts() {
     if (ctl) ctl->dialogs->inform("Raccourcis d'Ivorane 3D", shortcutsText());
 }
 
+void setApplicationIdentity() {
+    QApplication::setOrganizationName("Ivorane");
+    QApplication::setApplicationName("Ivorane3D");
+    QApplication::setDesktopFileName("ivorane3d");
+}
+
 QString shortcutsText() {
+    // What the window offers today; each command that arrives adds its line.
     const char* const lines[] = {
         "Navigation",
         "• Deux doigts : déplacer la vue — Maj + deux doigts : orbite",
         "• Pincer ou molette : zoom — glisser dans le vide : orbite",
         "• Bouton du milieu : déplacer — Maj + milieu : orbite",
+        "• Clic droit ou Super + clic : menu de la vue",
         "",
         "Modèle",
-        "• E : extrusion — F : congé",
+        "• « Esquisse », puis un plan d'origine : nouvelle esquisse — Échap : annuler",
         "• Double-clic sur une face plane : nouvelle esquisse",
         "• Ctrl+1 dessus, Ctrl+2 face, Ctrl+3 droite, Ctrl+4 iso, Ctrl+0 ajuster",
+        "• Ctrl+Z annuler — Ctrl+Maj+Z rétablir",
         "",
         "Esquisse",
-        "• L ligne, R rectangle, C cercle, A arc, F congé",
-        "• D cote, X construction, Suppr effacer, Échap terminer l'outil",
-        "",
-        "Timeline",
-        "• Clic : modifier — clic droit : désactiver, renommer, supprimer",
+        "• L ligne, R rectangle, C cercle, A arc 3 points, F congé, T ajuster, O décalage",
+        "• D cote, X construction, M aimant — toutes les commandes dans la barre d'outils",
+        "• Clic sur un point ou une courbe : sélectionner, glisser : déplacer — Suppr : effacer",
+        "• Double-clic sur une cote : changer sa valeur",
+        "• Échap : interrompre l'outil, deux fois : sélection",
+        "• « Terminer l'esquisse » : revenir au modèle",
     };
     QStringList out;
     for (const char* l : lines)

@@ -22,6 +22,8 @@ public:
     std::unique_ptr<MainController> ctl;
     // Files asked for before the controller existed, opened in order after the session.
     QStringList pendingOpen;
+    // Whether launching starts the automatic update checks (tests leave the network alone).
+    bool startUpdater = true;
 
     // Creates the controller (with `dialogs`, or the toolkit's), the menu bar, restores the
     // session, opens the pending files and shows the window.
@@ -46,5 +48,11 @@ private:
 
 // The keyboard help, one line per entry.
 QString shortcutsText();
+
+// Names the application for preferences, data folders and the desktop. No display name is
+// set: the window system would append it to every window title, which already holds it.
+void setApplicationIdentity();
+// The application's name as shown to the user.
+inline constexpr const char* kAppTitle = "Ivorane 3D";
 
 }  // namespace ivo

@@ -50,9 +50,12 @@ void AppDelegate::buildMenu(MainController& c) {
                                                       "\nModeleur 3-D paramétrique pour "
                                                       "l'impression 3-D.");
     });
-    // The updater arrives later; its two commands are shown, not yet usable.
-    item(app, "Rechercher les mises à jour…", {}, [] {})->setEnabled(false);
-    item(app, "Adresse des mises à jour…", {}, [] {})->setEnabled(false);
+    item(app, "Rechercher les mises à jour…", {}, [ctl] {
+        if (ctl->updater) ctl->updater->check(true);
+    });
+    item(app, "Adresse des mises à jour…", {}, [ctl] {
+        if (ctl->updater) ctl->updater->askURL();
+    });
     app->addSeparator();
     item(app, "Quitter Ivorane 3D", {QKeySequence("Ctrl+Q")}, [ctl] { ctl->window->close(); });
 

@@ -1,5 +1,8 @@
 // The desktop application: `ivorane3d [FILE.q3d …]` restores the previous session, then opens
 // the files given.
+#include <cstdio>
+#include <cstring>
+
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
@@ -11,12 +14,19 @@
 
 #include "app/app_delegate.h"
 
+#ifndef IVORANE_VERSION
+#define IVORANE_VERSION "0.0.0"
+#endif
+
 int main(int argc, char** argv) {
+    // Answered before any window: the updater runs a new build this way before it replaces
+    // the running one.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("Ivorane 3D " IVORANE_VERSION "\n", stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Ivorane");
-    QApplication::setApplicationName("Ivorane3D");
-    QApplication::setApplicationDisplayName("Ivorane 3D");
-    QApplication::setDesktopFileName("ivorane3d");
+    ivo::setApplicationIdentity();
     QApplication::setWindowIcon(QIcon(":/app/ivorane3d.svg"));
     // The interface is designed light, whatever the desktop's theme.
     QApplication::setStyle(QStyleFactory::create("Fusion"));

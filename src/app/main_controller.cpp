@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include "app/qt_conv.h"
+#include "app/sketch_host.h"
+#include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -36,6 +38,8 @@ MainController::MainController(std::unique_ptr<Dialogs> d) : dialogs(std::move(d
     autosaveTimer_.setSingleShot(true);
     connect(&autosaveTimer_, &QTimer::timeout, this, [this] { autosaveNow(); });
 
+    editorHost = std::make_unique<SketchHost>(*this);
+    editor = std::make_unique<SketchEditor>(editorHost.get());
     buildViews();
     root->onLayout = [this] { layoutAll(); };
 
@@ -195,10 +199,6 @@ const Sketch* MainController::currentSketch() const {
     if (!editSketch_ || *editSketch_ >= doc_.features.size()) return nullptr;
     const Feature& f = doc_.features[*editSketch_];
     return f.sketch ? &*f.sketch : nullptr;
-}
-
-void MainController::editorDraw() {
-    if (const Sketch* s = currentSketch()) viewport->drawSketchLight(*s);
 }
 
 void MainController::placeWindow() {

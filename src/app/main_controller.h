@@ -3,7 +3,8 @@
 // Its operations are split by group: main_controller.cpp (window, layout, evaluation),
 // main_controller_modes.cpp (modes, keys, selection), main_controller_tabs.cpp,
 // main_controller_history.cpp (undo, autosave, session), main_controller_files.cpp,
-// tab_bar.cpp and toolbar.cpp.
+// main_controller_sketch_tools.cpp (the sketch editor's events and tools), tab_bar.cpp,
+// toolbar.cpp, toolbar_menus.cpp and main_controller_run_tool.cpp.
 #pragma once
 
 #include <cstdint>
@@ -14,19 +15,26 @@
 #include <string>
 #include <vector>
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/dialogs.h"
 #include "app/selection.h"
 #include "app/tabs.h"
+#include "app/toolbar_pins.h"
 #include "app/undo.h"
 #include "app/views.h"
 #include "document/evaluator.h"
+#include "editor/editor_host.h"
+#include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
+class QDialog;
 class QHBoxLayout;
+class QKeyEvent;
 class QLabel;
 class QScrollArea;
 class QToolButton;
@@ -34,6 +42,8 @@ class QVBoxLayout;
 
 namespace ivo {
 
+class SketchEditor;
+class SketchHost;
 class Viewport;
 
 class MainController : public QObject, public ViewportHost {
@@ -64,8 +74,14 @@ public:
     QWidget* toolbarLine = nullptr;
     std::vector<QWidget*> docTabViews;  // tab items, then the "+" button
     std::map<std::string, QToolButton*> toolButtons;
+    std::map<std::string, QColor> toolColors;
+    QScrollArea* toolbarScroll = nullptr;  // inside toolbarStack, scrolls the command groups
+    QPointer<QDialog> customizePanel;
 
     std::unique_ptr<Dialogs> dialogs;
+    // The update checks and installs, created at launch; its host is its way to the window.
+    std::unique_ptr<UpdaterHost> updaterHost;
+    std::unique_ptr<Updater> updater;
 
     // Active tab.
     std::optional<std::string> fileURL;
@@ -74,9 +90,7 @@ public:
     std::optional<size_t> editFeature;
 
     // Values remembered between commands.
-    double lastFilletRadius = 2.0, lastChamfer = 1.0, lastOffset = 2.0;
-    int patternCount = 6;
-    double lastDX = 20.0, lastDY = 0.0, lastNX = 3.0, lastNY = 1.0, lastCopies = 1.0;
+    EditorMemory memory;
     double lastDZ = 10.0;
 
     static constexpr int tbH = 100;
@@ -116,10 +130,10 @@ public:
     void planeChosen(const SketchPlane& plane) override;
     void startSketch(const SketchPlane& plane) override;
     bool handleKey(QKeyEvent* event) override;
-    bool editorMouseDown(ViewPoint, int) override { return false; }
-    void editorMouseDragged(ViewPoint) override {}
-    void editorMouseUp() override {}
-    void editorMouseMoved(ViewPoint) override {}
+    bool editorMouseDown(ViewPoint p, int clickCount) override;
+    void editorMouseDragged(ViewPoint p) override;
+    void editorMouseUp() override;
+    void editorMouseMoved(ViewPoint p) override;
     void editorDraw() override;
     void drawFeatureOverlay() override {}
     void drawSelection() override {}
@@ -146,6 +160,31 @@ public:
     void rebuildToolbar();
     // The sketch being edited, or none.
     const Sketch* currentSketch() const;
+    // Writes `sketch` over the sketch being edited (no evaluation); nothing outside a sketch.
+    void storeSketch(const Sketch& sketch);
+
+    // Sketch tools: selects a drawing or constraint tool of the editor, or runs one of its
+    // commands ("delete", "construction", "copyAll", "magnet", "escape").
+    void runSketchTool(const std::string& id);
+    // A key of the view in sketch mode, for the editor.
+    bool sketchKey(QKeyEvent* event);
+    std::unique_ptr<SketchHost> editorHost;
+    std::unique_ptr<SketchEditor> editor;
+
+    // Toolbar: pins, the command groups for the current mode and the one dispatcher of
+    // every toolbar and group-menu command.
+    ToolbarPins& pins();
+    void savePins();
+    bool isPinned(const std::string& id, const std::string& group, bool sketch);
+    void setPinned(const std::string& id, const std::string& group, bool sketch, bool on);
+    void refreshToolbarState();
+    void showGroupMenu(QToolButton* header);
+    void customizeToolbar();
+    void resetPins();
+    void closeCustomize();
+    void runTool(const std::string& id);
+    // The editor's current tool, which the toolbar and the group menus highlight.
+    std::string activeSketchTool() const;
 
     // Tabs.
     DocTab captureTab() const;
@@ -167,7 +206,9 @@ public:
     void markDirty();
     void undoAction();
     void redoAction();
-    void afterHistoryChange();
+    // After an undo or redo step: `edited` is the id of the sketch that was being edited.
+    void afterHistoryChange(std::optional<Id> edited);
+    std::optional<Id> editedSketchId() const;
     void autosaveNow();
     void restoreSession();
     QString supportDir() const;
@@ -198,6 +239,8 @@ private:
     Mode mode_ = Mode::model;
     std::optional<size_t> editSketch_;
     QTimer autosaveTimer_;
+    std::unique_ptr<PinStore> pinStore_;
+    std::unique_ptr<ToolbarPins> pins_;
     QElapsedTimer autosavePendingSince_;
 };
 

@@ -77,11 +77,15 @@ bool MainController::saveDocumentAs() {
 }
 
 bool MainController::write(const std::string& path) {
-    const std::string bytes = encodeDoc(doc_, true);
+    std::string reason;
+    const std::optional<std::string> text = encodeDocFile(doc_, reason);
+    const std::string bytes = text.value_or("");
     // Written beside the target and renamed over it: a failure leaves the old file whole.
     QSaveFile f(toQt(path));
     QString error;
-    if (!f.open(QIODevice::WriteOnly)) {
+    if (!text) {
+        error = toQt(reason);  // a file the reader would refuse is not written
+    } else if (!f.open(QIODevice::WriteOnly)) {
         error = f.errorString();
     } else if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
                static_cast<qint64>(bytes.size())) {

@@ -1,5 +1,7 @@
 // Undo and redo, the dirty flag, and the session file written shortly after every change so
 // that all tabs, saved or not, come back at the next start.
+#include <algorithm>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
 #include "app/session.h"
+#include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -48,30 +51,45 @@ void MainController::undoAction() {
         leaveEditing();
         return;
     }
+    const std::optional<Id> edited = editedSketchId();
     switch (step(doc_, undoStack, redoStack)) {
         case StepResult::empty: dialogs->beep(); return;
         case StepResult::dropped: return;
-        case StepResult::done: afterHistoryChange(); return;
+        case StepResult::done: afterHistoryChange(edited); return;
     }
 }
 
 void MainController::redoAction() {
     if (mode_ == Mode::featureEdit) return;
+    const std::optional<Id> edited = editedSketchId();
     switch (step(doc_, redoStack, undoStack)) {
         case StepResult::empty: dialogs->beep(); return;
         case StepResult::dropped: return;
-        case StepResult::done: afterHistoryChange(); return;
+        case StepResult::done: afterHistoryChange(edited); return;
     }
 }
 
-void MainController::afterHistoryChange() {
-    if (editSketch_ &&
-        (*editSketch_ >= doc_.features.size() || doc_.features[*editSketch_].kind != fk::sketch ||
-         !doc_.features[*editSketch_].sketch)) {
-        editSketch_.reset();
-        setMode(Mode::model);
-        setStatus("");
+std::optional<Id> MainController::editedSketchId() const {
+    if (!editSketch_ || *editSketch_ >= doc_.features.size()) return std::nullopt;
+    return doc_.features[*editSketch_].id;
+}
+
+void MainController::afterHistoryChange(std::optional<Id> edited) {
+    if (editSketch_) {
+        // The edited sketch is found by its id: at the same index there may now be another
+        // feature, even another sketch.
+        const auto it =
+            std::find_if(doc_.features.begin(), doc_.features.end(), [&](const Feature& f) {
+                return edited && f.id == *edited && f.kind == fk::sketch && f.sketch;
+            });
+        if (it != doc_.features.end()) {
+            editSketch_ = static_cast<size_t>(it - doc_.features.begin());
+        } else {
+            editSketch_.reset();
+            setMode(Mode::model);
+        }
     }
+    editor->historyChanged();
     dirty = true;
     updateTitle();
     scheduleAutosave();

@@ -8,6 +8,7 @@
 
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
+#include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -15,6 +16,9 @@ namespace ivo {
 void MainController::setMode(Mode m) {
     // Every way out of choosing a plane hides the origin planes.
     if (mode_ == Mode::choosePlane && m != Mode::choosePlane) viewport->showPlanes(false);
+    // The status speaks of the mode it was set in: a new mode starts without it, and the
+    // caller then says what the new one offers.
+    if (m != mode_) setStatus("");
     mode_ = m;
 }
 
@@ -81,17 +85,18 @@ void MainController::enterSketch(size_t index) {
         doc_.marker = static_cast<std::int64_t>(index) + 1;
     viewport->showPlanes(false);
     viewport->look(f.sketch->plane);
+    editor->setTool("select");
     rebuildAll();
     setStatus("Esquisse « " + f.name + " » ouverte. « Terminer l'esquisse » revient au modèle.");
 }
 
 void MainController::finishSketch() {
     if (mode_ != Mode::sketch) return;
+    editor->leaveSketch();
     setMode(Mode::model);
     editSketch_.reset();
     rebuildAll();
-    setStatus(
-        "Esquisse terminée. Utilisez « Extruder » (E) ou « Révolution » pour créer un volume.");
+    setStatus("Esquisse terminée. Cliquez sur « Esquisse » pour en commencer une autre.");
 }
 
 void MainController::startFeature(const std::string&) {
@@ -119,9 +124,7 @@ bool MainController::handleKey(QKeyEvent* event) {
             if (!escape) return false;
             cancelChoosePlane();
             return true;
-        case Mode::sketch:
-            // The sketch tools take their keys here once they exist.
-            return false;
+        case Mode::sketch: return sketchKey(event);
         case Mode::featureEdit:
             if (!escape) return false;
             leaveEditing();
@@ -133,7 +136,7 @@ bool MainController::handleKey(QKeyEvent* event) {
 void MainController::toggleMagnet() {
     magnet = !magnet;
     QSettings().setValue("magnet", magnet);
-    rebuildToolbar();
+    refreshToolbarState();
     setStatus(magnet ? "Aimant activé : le curseur s'accroche aux points, milieux, lignes, "
                        "cercles et alignements."
                      : "Aimant désactivé : seuls les points existants accrochent.");

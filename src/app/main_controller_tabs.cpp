@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/main_controller.h"
+#include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -30,6 +31,7 @@ void MainController::loadTab(const DocTab& tab) {
 
     setMode(Mode::model);
     editSketch_.reset();
+    editor->leaveSketch();  // its references name records of the other tab's sketch
     editFeature.reset();
     selection.clear();
     hoverSel.reset();

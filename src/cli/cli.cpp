@@ -34,8 +34,33 @@ constexpr const char* kUsage =
     "  --version                 affiche la version\n";
 
 int usage(std::ostream& err, const std::string& problem) {
-    err << "q3d : " << problem << "\n\n" << kUsage;
+    err << "q3d : " << shown(problem) << "\n\n" << kUsage;
     return 2;
+}
+
+std::string shown(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned code) {
+        constexpr char kHex[] = "0123456789abcdef";
+        out += "\\u00";
+        out += kHex[code >> 4];
+        out += kHex[code & 15];
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x20 || b == 0x7F) {
+            escape(b);
+        } else if (b == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080 to U+009F in UTF-8: the C1 controls, CSI among them.
+            escape(static_cast<unsigned char>(text[++i]));
+        } else {
+            out.push_back(static_cast<char>(b));
+        }
+    }
+    return out;
 }
 
 namespace {

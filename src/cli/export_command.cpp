@@ -45,7 +45,7 @@ int exportModel(const Options& o, std::ostream& out, std::ostream& err) {
             const auto it = std::find_if(result.bodies.begin(), result.bodies.end(),
                                          [&](const Body& b) { return b.id == id; });
             if (it == result.bodies.end()) {
-                err << o.files[0] << " : aucun corps d'identifiant " << id << ".\n";
+                err << shown(o.files[0]) << " : aucun corps d'identifiant " << id << ".\n";
                 return 1;
             }
             if (std::find(chosen.begin(), chosen.end(), &*it) == chosen.end())
@@ -64,25 +64,29 @@ int exportModel(const Options& o, std::ostream& out, std::ostream& err) {
         triangleCount += meshes.back().tris.size();
     }
     std::optional<std::string> bytes;
+    ExportFault fault = ExportFault::tooLarge;
     if (ext == ".stl") {
         std::vector<std::vector<Tri>> plain;
         for (NamedMesh& m : meshes)
             plain.push_back(std::move(m.tris));
-        bytes = stlData(plain);
+        bytes = stlData(plain, &fault);
     } else {
-        bytes = threeMFData(meshes);
+        bytes = threeMFData(meshes, &fault);
     }
     if (!bytes) {
-        err << *o.output
-            << " : Enregistrement impossible (modèle trop volumineux pour ce format).\n";
+        err << shown(*o.output) << " : Enregistrement impossible ("
+            << (fault == ExportFault::tooLarge
+                    ? "modèle trop volumineux pour ce format"
+                    : "une coordonnée est infinie ou trop grande pour ce format")
+            << ").\n";
         return 1;
     }
     std::string reason;
     if (!writeFileAtomic(*o.output, *bytes, reason)) {
-        err << *o.output << " : Enregistrement impossible (" << reason << ").\n";
+        err << shown(*o.output) << " : Enregistrement impossible (" << shown(reason) << ").\n";
         return 1;
     }
-    out << *o.output << " : " << chosen.size() << " corps, " << triangleCount
+    out << shown(*o.output) << " : " << chosen.size() << " corps, " << triangleCount
         << (triangleCount >= 2 ? " triangles, " : " triangle, ") << bytes->size()
         << (bytes->size() >= 2 ? " octets" : " octet") << " (" << (ext == ".stl" ? "STL" : "3MF")
         << ")\n";

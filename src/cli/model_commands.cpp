@@ -36,16 +36,17 @@ std::string decimals3(double v) {
     return s;
 }
 
-std::optional<Doc> loadModel(const std::string& path, std::ostream& err) {
+std::optional<Doc> loadModel(const std::string& path, std::ostream& err,
+                             std::vector<std::string>* notes) {
     std::string reason;
     const auto text = readFile(path, kMaxDocumentBytes, reason);
     if (!text) {
-        err << path << " : " << kCannotOpen << " (" << reason << ").\n";
+        err << shown(path) << " : " << kCannotOpen << " (" << shown(reason) << ").\n";
         return std::nullopt;
     }
-    auto doc = decodeDoc(*text, reason);
+    auto doc = decodeDoc(*text, reason, notes);
     if (!doc) {
-        err << path << " : " << kNotAModel << "\n  " << reason << "\n";
+        err << shown(path) << " : " << kNotAModel << "\n  " << shown(reason) << "\n";
         return std::nullopt;
     }
     return doc;
@@ -55,14 +56,18 @@ int check(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.files.empty()) return usage(err, "check attend au moins un fichier.");
     int status = 0;
     for (const std::string& path : o.files) {
-        const auto doc = loadModel(path, err);
+        std::vector<std::string> notes;
+        const auto doc = loadModel(path, err, &notes);
         if (!doc) {
             status = 1;
             continue;
         }
-        out << path << " : "
+        out << shown(path) << " : "
             << plural(static_cast<long>(doc->features.size()), "fonction", "fonctions") << ", "
             << plural(doc->count(fk::sketch), "esquisse", "esquisses") << "\n";
+        // Repairs the reader made: the file is valid, but saving it will change it.
+        for (const std::string& note : notes)
+            out << "  note : " << shown(note) << "\n";
     }
     return status;
 }
@@ -71,14 +76,19 @@ int format(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.files.size() != 1) return usage(err, "fmt attend exactement un fichier.");
     const auto doc = loadModel(o.files[0], err);
     if (!doc) return 1;
-    const std::string text = encodeDoc(*doc, true);
+    std::string reason;
+    const std::optional<std::string> text = encodeDocFile(*doc, reason);
+    if (!text) {
+        err << shown(o.output.value_or("-")) << " : Enregistrement impossible (" << shown(reason)
+            << ").\n";
+        return 1;
+    }
     if (!o.output) {
-        out << text;
+        out << *text;
         return 0;
     }
-    std::string reason;
-    if (!writeFileAtomic(*o.output, text, reason)) {
-        err << *o.output << " : Enregistrement impossible (" << reason << ").\n";
+    if (!writeFileAtomic(*o.output, *text, reason)) {
+        err << shown(*o.output) << " : Enregistrement impossible (" << shown(reason) << ").\n";
         return 1;
     }
     return 0;
@@ -112,22 +122,22 @@ int info(const Options& o, std::ostream& out, std::ostream& err) {
         return 0;
     }
 
-    out << o.files[0] << " : " << plural(static_cast<long>(result.bodies.size()), "corps", "corps")
-        << ", "
+    out << shown(o.files[0]) << " : "
+        << plural(static_cast<long>(result.bodies.size()), "corps", "corps") << ", "
         << plural(static_cast<long>(result.messages.size()), "fonction en échec",
                   "fonctions en échec")
         << "\n";
     for (const Body& b : result.bodies) {
         const Box3 box = solidBox(*b.solid);
-        out << "  corps " << b.id << " « " << displayName(*doc, b)
+        out << "  corps " << b.id << " « " << shown(displayName(*doc, b))
             << " » : " << plural(static_cast<long>(b.solid->size()), "polygone", "polygones")
             << ", volume " << decimals3(signedVolume(*b.solid)) << " mm³, boîte " << point3(box.lo)
             << " à " << point3(box.hi) << "\n";
     }
     for (const auto& [id, message] : result.messages) {
         const auto at = doc->index(id);
-        out << "  fonction " << id << " « " << (at ? doc->features[*at].name : "?")
-            << " » : " << message << "\n";
+        out << "  fonction " << id << " « " << shown(at ? doc->features[*at].name : "?")
+            << " » : " << shown(message) << "\n";
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // Encoding and strict decoding of documents.
 #include "document/doc_json.h"
 
+#include "document/doc_ids.h"
 #include "sketch/sketch_json.h"
 
 namespace ivo {
@@ -54,64 +55,6 @@ Json toJson(const CombineP& c) {
     return j;
 }
 
-// Optional record members: missing or null is absent, anything else must read fully.
-template <class T, class F>
-bool readOptRecord(JsonReader& r, const Json& obj, const char* key, std::optional<T>& out, F one) {
-    out.reset();
-    const auto it = obj.find(key);
-    if (it == obj.end() || it->is_null()) return true;
-    JsonReader::Step s = r.key(key);
-    T t{};
-    if (!one(r, *it, t)) return false;
-    out = std::move(t);
-    return true;
-}
-
-bool readExtrude(JsonReader& r, const Json& v, ExtrudeP& e) {
-    return r.object(v) && r.field(v, "sketch", e.sketch) && r.field(v, "picks", e.picks) &&
-           r.field(v, "distance", e.distance) && r.field(v, "symmetric", e.symmetric) &&
-           r.field(v, "op", e.op) && r.field(v, "target", e.target) &&
-           r.optField(v, "toFace", e.toFace);
-}
-
-bool readRevolve(JsonReader& r, const Json& v, RevolveP& e) {
-    return r.object(v) && r.field(v, "sketch", e.sketch) && r.field(v, "picks", e.picks) &&
-           r.field(v, "axis", e.axis) && r.field(v, "angle", e.angle) && r.field(v, "op", e.op) &&
-           r.field(v, "target", e.target);
-}
-
-bool readFillet(JsonReader& r, const Json& v, FilletP& f) {
-    return r.object(v) && r.field(v, "feature", f.feature) && r.field(v, "edges", f.edges) &&
-           r.field(v, "radius", f.radius) && r.field(v, "chamfer", f.chamfer);
-}
-
-bool readCombine(JsonReader& r, const Json& v, CombineP& c) {
-    return r.object(v) && r.field(v, "target", c.target) && r.field(v, "tool", c.tool) &&
-           r.field(v, "op", c.op) && r.field(v, "keep", c.keep);
-}
-
-bool readFeature(JsonReader& r, const Json& v, Feature& f) {
-    return r.object(v) && r.field(v, "id", f.id) && r.field(v, "kind", f.kind) &&
-           r.field(v, "name", f.name) && r.field(v, "suppressed", f.suppressed) &&
-           readOptRecord(r, v, "sketch", f.sketch, readSketch) &&
-           readOptRecord(r, v, "extrude", f.extrude, readExtrude) &&
-           readOptRecord(r, v, "revolve", f.revolve, readRevolve) &&
-           readOptRecord(r, v, "fillet", f.fillet, readFillet) &&
-           readOptRecord(r, v, "combine", f.combine, readCombine) &&
-           r.optField(v, "removeBody", f.removeBody);
-}
-
-bool readBodyNames(JsonReader& r, const Json& v, std::map<std::string, std::string>& out) {
-    if (!r.object(v)) return false;
-    for (const auto& [k, name] : v.items()) {
-        JsonReader::Step s = r.key(k);
-        std::string text;
-        if (!r.read(name, text)) return false;
-        out[k] = std::move(text);
-    }
-    return true;
-}
-
 // Depth of brackets outside strings, measured before parsing so that nesting cannot
 // exhaust the stack of anything that walks the tree.
 int maxNesting(std::string_view text) {
@@ -137,6 +80,69 @@ int maxNesting(std::string_view text) {
 }
 
 }  // namespace
+
+template <>
+const RecordType& schema<ExtrudeP>() {
+    static const FieldSpec fields[] = {field<&ExtrudeP::sketch>("sketch"),
+                                       field<&ExtrudeP::picks>("picks"),
+                                       field<&ExtrudeP::distance>("distance"),
+                                       field<&ExtrudeP::symmetric>("symmetric"),
+                                       field<&ExtrudeP::op>("op"),
+                                       field<&ExtrudeP::target>("target"),
+                                       field<&ExtrudeP::toFace>("toFace")};
+    static const RecordType type = recordType<ExtrudeP>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<RevolveP>() {
+    static const FieldSpec fields[] = {
+        field<&RevolveP::sketch>("sketch"), field<&RevolveP::picks>("picks"),
+        field<&RevolveP::axis>("axis"),     field<&RevolveP::angle>("angle"),
+        field<&RevolveP::op>("op"),         field<&RevolveP::target>("target")};
+    static const RecordType type = recordType<RevolveP>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<FilletP>() {
+    static const FieldSpec fields[] = {
+        field<&FilletP::feature>("feature"), field<&FilletP::edges>("edges"),
+        field<&FilletP::radius>("radius"), field<&FilletP::chamfer>("chamfer")};
+    static const RecordType type = recordType<FilletP>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<CombineP>() {
+    static const FieldSpec fields[] = {field<&CombineP::target>("target"),
+                                       field<&CombineP::tool>("tool"), field<&CombineP::op>("op"),
+                                       field<&CombineP::keep>("keep")};
+    static const RecordType type = recordType<CombineP>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<Feature>() {
+    static const FieldSpec fields[] = {
+        field<&Feature::id>("id"),           field<&Feature::kind>("kind"),
+        field<&Feature::name>("name"),       field<&Feature::suppressed>("suppressed"),
+        field<&Feature::sketch>("sketch"),   field<&Feature::extrude>("extrude"),
+        field<&Feature::revolve>("revolve"), field<&Feature::fillet>("fillet"),
+        field<&Feature::combine>("combine"), field<&Feature::removeBody>("removeBody")};
+    static const RecordType type = recordType<Feature>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<Doc>() {
+    static const FieldSpec fields[] = {
+        field<&Doc::version>("version"), field<&Doc::features>("features"),
+        field<&Doc::marker>("marker"),   field<&Doc::hidden>("hidden"),
+        field<&Doc::nextId>("nextId"),   field<&Doc::bodyNames>("bodyNames")};
+    static const RecordType type = recordType<Doc>(fields);
+    return type;
+}
 
 Json toJson(const Feature& f) {
     Json j = Json::object();
@@ -172,28 +178,36 @@ Json toJson(const Doc& d) {
     return j;
 }
 
-std::string encodeDoc(const Doc& doc, bool pretty) {
+std::string encodeDoc(const Doc& doc, bool pretty, size_t limit) {
     // Invalid UTF-8 in a name is replaced rather than aborting the save.
-    return toJson(doc).dump(pretty ? 2 : -1, ' ', false, Json::error_handler_t::replace) +
-           (pretty ? "\n" : "");
+    const Json j = toJson(doc);
+    if (pretty) {
+        // Indentation triples a large model; past the size the reader accepts, the compact
+        // form is written instead, so that whatever is saved can be opened again.
+        std::string text = j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+        if (text.size() <= limit) return text;
+    }
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::optional<std::string> encodeDocFile(const Doc& doc, std::string& reason, size_t limit) {
+    std::string text = encodeDoc(doc, true, limit);
+    if (text.size() > limit) {
+        reason = "modèle trop volumineux (plus de " + std::to_string(limit >> 20) + " Mo)";
+        return std::nullopt;
+    }
+    return text;
 }
 
 bool readDoc(JsonReader& r, const Json& v, Doc& out) {
     Doc d;
-    if (!r.object(v)) return false;
-    const bool ok = r.field(v, "version", d.version) &&
-                    [&] {
-                        const Json* fs = r.member(v, "features");
-                        if (!fs) return false;
-                        JsonReader::Step s = r.key("features");
-                        return r.list(*fs, d.features, [&](const Json& e, Feature& f) {
-                            return readFeature(r, e, f);
-                        });
-                    }() &&
-                    r.field(v, "marker", d.marker) && r.field(v, "hidden", d.hidden) &&
-                    r.field(v, "nextId", d.nextId) &&
-                    readOptRecord(r, v, "bodyNames", d.bodyNames, readBodyNames);
-    if (!ok) return false;
+    const std::string at = r.location();
+    const std::string prefix = at == "racine" ? "" : at;
+    RecordDecoder decoder(schema<Doc>(), &d, prefix, kMaxJsonDepth);
+    if (!replayTree(v, decoder)) return r.failLocated(decoder.error());
+    std::string reason;
+    if (!settleIds(d, reason, nullptr))
+        return r.failLocated(prefix.empty() ? reason : prefix + "." + reason);
     out = std::move(d);
     return true;
 }
@@ -212,22 +226,16 @@ std::optional<Json> parseJson(std::string_view text, std::string& reason) {
             "imbrication trop profonde (plus de " + std::to_string(kMaxJsonDepth) + " niveaux)";
         return std::nullopt;
     }
+    // The parser takes a NUL byte for the end of the input, which would let anything after
+    // it pass; JSON has no place for one, so it is a syntax error where it stands.
+    if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        reason = unreadableAt(text, nul);
+        return std::nullopt;
+    }
     try {
         return Json::parse(text);
     } catch (const Json::parse_error& e) {
-        // Locate the fault as an editor shows it: line and column from the byte offset.
-        const size_t at = std::min<size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
-        size_t line = 1, col = 1;
-        for (size_t i = 0; i < at; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                col = 1;
-            } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-                ++col;
-            }
-        }
-        reason = "JSON illisible à la ligne " + std::to_string(line) + ", colonne " +
-                 std::to_string(col);
+        reason = unreadableAt(text, e.byte > 0 ? e.byte - 1 : 0);
         return std::nullopt;
     } catch (const Json::out_of_range&) {
         reason = "JSON illisible : nombre trop grand";
@@ -238,15 +246,20 @@ std::optional<Json> parseJson(std::string_view text, std::string& reason) {
     }
 }
 
-std::optional<Doc> decodeDoc(std::string_view text, std::string& reason) {
-    const std::optional<Json> tree = parseJson(text, reason);
-    if (!tree) return std::nullopt;
-    JsonReader r;
-    Doc d;
-    if (!readDoc(r, *tree, d)) {
-        reason = r.error();
+std::optional<Doc> decodeDoc(std::string_view text, std::string& reason,
+                             std::vector<std::string>* notes) {
+    if (text.size() > kMaxDocumentBytes) {
+        reason = "fichier trop volumineux (plus de 256 Mo)";
         return std::nullopt;
     }
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        reason = "le fichier est vide";
+        return std::nullopt;
+    }
+    Doc d;
+    if (!decodeRecord(text, schema<Doc>(), &d, kMaxJsonDepth, reason) ||
+        !settleIds(d, reason, notes))
+        return std::nullopt;
     return d;
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "geometry/extrude.h"
+#include "sketch/edit_support.h"
 #include "sketch/profiles.h"
 
 namespace ivo {
@@ -152,6 +153,29 @@ void apply(EvalState& st, Id featureId, Solid solid, const std::string& operatio
     newBody(st, featureId, std::move(solid));
 }
 
+// Solids are only built within 1e9 mm of the origin, the reach of the sketch operations:
+// beyond it the kernel's tolerances mean nothing, and far beyond it squared lengths
+// overflow (a face normal turns infinite and the face is lost from the solid).
+bool modelInReach(V3 p) {
+    return inReach(p.x) && inReach(p.y) && inReach(p.z);
+}
+
+// Every corner of the regions in model space, on the sketch plane and lifted to the
+// heights z0 and z1 along its normal, within reach.
+bool regionsInReach(const std::vector<Region>& regions, const SketchPlane& plane, double z0,
+                    double z1) {
+    auto loopInReach = [&](const Loop& loop) {
+        return std::all_of(loop.begin(), loop.end(), [&](V2 p) {
+            const V3 q = plane.to3D(p);
+            return inReach(p) && modelInReach(q) && modelInReach(q + plane.n * z0) &&
+                   modelInReach(q + plane.n * z1);
+        });
+    };
+    return std::all_of(regions.begin(), regions.end(), [&](const Region& r) {
+        return loopInReach(r.outer) && std::all_of(r.holes.begin(), r.holes.end(), loopInReach);
+    });
+}
+
 const SketchProfiles* sketchFor(const EvalState& st, Id id) {
     const auto it = st.sketches.find(id);
     return it == st.sketches.end() ? nullptr : it->second.get();
@@ -181,6 +205,9 @@ void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillet
         // "top" always names the cap at the far end of the extrusion.
         std::swap(loR, hiR);
     }
+    if (!inReach(*d) || !inReach(loR) || !inReach(hiR) ||
+        !regionsInReach(regions, sketch->plane, z0, z1))
+        return fail(st, f.id, evalmsg::outOfReach);
     const Frame frame = sketch->plane.frame();
     std::vector<Solid> parts;
     for (const Region& r : regions)
@@ -204,6 +231,8 @@ void revolve(EvalState& st, const Feature& f) {
             axisD = sketch->pos(line->b).value_or(V2{}) - axisP;
         }
     }
+    if (!inReach(axisP) || !inReach(axisD) || !regionsInReach(regions, sketch->plane, 0, 0))
+        return fail(st, f.id, evalmsg::outOfReach);
     if (!(axisD.length() >= 1e-9)) return fail(st, f.id, evalmsg::badAxis);
     const Frame frame = sketch->plane.frame();
     std::vector<Solid> parts;

@@ -48,6 +48,7 @@ inline constexpr const char* noExtrusion = "Extrusion visée introuvable.";
 inline constexpr const char* twoBodies = "Choisissez deux corps différents.";
 inline constexpr const char* empty = "Le résultat est vide.";
 inline constexpr const char* nothingToModify = "Aucun corps à modifier.";
+inline constexpr const char* outOfReach = "Géométrie hors limites (plus de 1 000 km).";
 }  // namespace evalmsg
 
 namespace Evaluator {

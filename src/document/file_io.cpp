@@ -13,6 +13,8 @@
 namespace ivo {
 namespace {
 
+constexpr const char* kNotRegular = "ce n'est pas un fichier ordinaire";
+
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -59,19 +61,24 @@ std::string describeErrno(int err) {
         case ENAMETOOLONG: return "nom de fichier trop long";
         case EFBIG: return "fichier trop volumineux";
         case EIO: return "erreur d'entrée-sortie";
+        case ELOOP: return "trop de liens symboliques en chaîne";
         default: return std::strerror(err);
     }
 }
 
 std::optional<std::string> readFile(const std::string& path, size_t maxBytes, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer forever; a regular file ignores it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         reason = describeErrno(errno);
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode) ? describeErrno(EISDIR) : describeErrno(errno);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = errno;
+        reason = st.st_mode == 0       ? describeErrno(err)
+                 : S_ISDIR(st.st_mode) ? describeErrno(EISDIR)
+                                       : kNotRegular;
         ::close(fd);
         return std::nullopt;
     }
@@ -80,9 +87,9 @@ std::optional<std::string> readFile(const std::string& path, size_t maxBytes, st
         ::close(fd);
         return std::nullopt;
     };
-    if (S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) > maxBytes) return tooBig();
+    if (static_cast<size_t>(st.st_size) > maxBytes) return tooBig();
     std::string data;
-    if (S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
+    data.reserve(static_cast<size_t>(st.st_size));
     char buf[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -93,7 +100,7 @@ std::optional<std::string> readFile(const std::string& path, size_t maxBytes, st
             return std::nullopt;
         }
         if (n == 0) break;
-        // Pipes and growing files have no reliable size: keep checking while reading.
+        // A growing file (and /proc, which reports a size of 0) is checked while reading.
         if (data.size() + static_cast<size_t>(n) > maxBytes) return tooBig();
         data.append(buf, static_cast<size_t>(n));
     }
@@ -102,26 +109,35 @@ std::optional<std::string> readFile(const std::string& path, size_t maxBytes, st
 }
 
 bool writeFileAtomic(const std::string& path, std::string_view data, std::string& reason) {
+    // Write through symbolic links, dangling ones included, rather than replacing the link.
     std::string target = path;
-    mode_t mode = 0666;
-    bool keepMode = false;
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            reason = describeErrno(EISDIR);
+    for (int hops = 0; ::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+        std::string to(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(target.c_str(), to.data(), to.size());
+        if (hops == 40 || n < 0 || static_cast<size_t>(n) >= to.size()) {
+            reason = describeErrno(hops == 40 ? ELOOP : n < 0 ? errno : ENAMETOOLONG);
             return false;
         }
-        // Write through a symbolic link rather than replacing the link by a file.
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
+        to.resize(static_cast<size_t>(n));
+        target = to.front() == '/' ? to : folderOf(target) + "/" + to;
+    }
+    mode_t mode = 0666;
+    bool keepMode = false;
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            // Renaming over a device or a FIFO would replace it, not write to it.
+            reason = S_ISDIR(st.st_mode) ? describeErrno(EISDIR) : kNotRegular;
+            return false;
         }
         mode = st.st_mode & 07777;
         keepMode = true;
     }
 
+    // A short name of its own, not the target's name plus a suffix, so that any name that
+    // fits the folder can be written.
     const std::string folder = folderOf(target);
-    std::string tmp = target + ".tmp-XXXXXX";
+    std::string tmp = folder + "/.ivorane-XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) {
         reason = describeErrno(errno);

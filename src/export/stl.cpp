@@ -1,6 +1,8 @@
 // Binary STL: an 80-byte header, a 32-bit triangle count, then 50 bytes per triangle.
 #include "export/stl.h"
 
+#include <cmath>
+#include <limits>
 #include <string_view>
 
 #include "export/le_bytes.h"
@@ -19,6 +21,12 @@ char* putVector(char* p, V3 v) {
     return putFloat32LE(p, q.z);
 }
 
+// Narrowed to a float, a double beyond its range becomes an infinity that slicers reject.
+bool fitsFloat32(V3 v) {
+    constexpr double most = std::numeric_limits<float>::max();
+    return std::abs(v.x) <= most && std::abs(v.y) <= most && std::abs(v.z) <= most;
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> stlSize(std::uint64_t triangleCount) {
@@ -26,12 +34,21 @@ std::optional<std::uint64_t> stlSize(std::uint64_t triangleCount) {
     return kHeaderSize + 4 + kTriangleSize * triangleCount;
 }
 
-std::optional<std::string> stlData(const std::vector<std::vector<Tri>>& meshes) {
+std::optional<std::string> stlData(const std::vector<std::vector<Tri>>& meshes,
+                                   ExportFault* fault) {
+    auto refuse = [&](ExportFault why) -> std::optional<std::string> {
+        if (fault) *fault = why;
+        return std::nullopt;
+    };
     std::uint64_t count = 0;
-    for (const auto& mesh : meshes)
+    for (const auto& mesh : meshes) {
         count += mesh.size();
+        for (const Tri& t : mesh)
+            if (!fitsFloat32(t.n) || !fitsFloat32(t.a) || !fitsFloat32(t.b) || !fitsFloat32(t.c))
+                return refuse(ExportFault::notFinite);
+    }
     const std::optional<std::uint64_t> size = stlSize(count);
-    if (!size) return std::nullopt;
+    if (!size) return refuse(ExportFault::tooLarge);
 
     std::string out(*size, ' ');  // the header's padding is already in place
     char* p = out.data();

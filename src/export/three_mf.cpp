@@ -185,12 +185,22 @@ std::string threeMFModelText(const std::vector<NamedMesh>& models) {
     return text;
 }
 
-std::optional<std::string> threeMFData(const std::vector<NamedMesh>& models) {
+std::optional<std::string> threeMFData(const std::vector<NamedMesh>& models, ExportFault* fault) {
+    for (const NamedMesh& m : models) {
+        for (const Tri& t : m.tris) {
+            if (!isFinite(t.a) || !isFinite(t.b) || !isFinite(t.c)) {
+                if (fault) *fault = ExportFault::notFinite;
+                return std::nullopt;
+            }
+        }
+    }
     std::vector<ZipEntry> entries;
     entries.push_back({"[Content_Types].xml", std::string(kContentTypes)});
     entries.push_back({"_rels/.rels", std::string(kRels)});
     entries.push_back({"3D/3dmodel.model", threeMFModelText(models)});
-    return zipStored(entries);
+    auto zip = zipStored(entries);
+    if (!zip && fault) *fault = ExportFault::tooLarge;
+    return zip;
 }
 
 }  // namespace ivo

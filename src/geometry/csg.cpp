@@ -128,6 +128,11 @@ Box3 grown(Box3 b, double m) {
     return b;
 }
 
+bool within(const Box3& inner, const Box3& outer) {
+    return inner.lo.x >= outer.lo.x && inner.lo.y >= outer.lo.y && inner.lo.z >= outer.lo.z &&
+           inner.hi.x <= outer.hi.x && inner.hi.y <= outer.hi.y && inner.hi.z <= outer.hi.z;
+}
+
 // Where a ray from p along d meets the polygon: 1 inside it, 0 not at all, -1 too close to
 // its outline to tell (the caller then tries another direction).
 int rayCrossing(const CPoly& poly, const Box3& box, V3 p, V3 d) {
@@ -191,8 +196,9 @@ std::optional<bool> insideSolid(const Solid& s, V3 p) {
 struct Operand {
     const Solid& s;
     Box3 box;
-    std::vector<int32_t> root;  // by polygon: its split history entry, -1 when far
-    std::vector<bsp::Piece> pieces;
+    std::vector<int32_t> root;           // by polygon: its split history entry, -1 when far
+    std::vector<bsp::Piece> pieces;      // to clip by the other operand's tree
+    std::vector<bsp::Piece> treePieces;  // to build this operand's tree
     // With the box of the other operand known first, measure notes the polygons that come
     // near it, and selectNear takes those without a second pass over the solid.
     std::optional<std::vector<uint32_t>> nearOther;
@@ -222,11 +228,16 @@ struct Operand {
 
     // Takes the polygons that come near `other` (the other operand's box) as pieces to
     // clip, each cut down to that box first: what lies outside it is outside the other
-    // solid, kept or lost (`keepOutside`) without meeting its tree.
+    // solid, kept or lost (`keepOutside`) without meeting its tree. The pieces that build
+    // this solid's tree are cut down to the box grown by kReach instead: a face of the other
+    // solid lying in a face of its box is classified by the planes of the polygons that
+    // touch that box face from outside (the sides of a boss standing on a face), and those
+    // planes would be cut away with the outside. (Cut to the grown box only, the pieces to
+    // clip would leave slivers as wide as the margin in the result.)
     void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
         root.assign(s.size(), -1);
+        const Box3 near = grown(other, kReach);
         if (!nearOther) {
-            const Box3 near = grown(other, kReach);
             nearOther.emplace();
             for (size_t i = 0; i < s.size(); ++i)
                 if (s[i].v.size() >= 3 && bsp::meets(s[i].v.box(), near))
@@ -237,20 +248,32 @@ struct Operand {
             w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
             bsp::Piece p = piece(w, i);
             p.frag = root[i];
-            p = bsp::cutToBox(w, p, s[i].v.box(), other, keepOutside);
+            const Box3& box = s[i].v.box();
+            if (within(box, other)) {
+                pieces.push_back(p);
+                bsp::Piece t = p;
+                t.frag = -1;
+                treePieces.push_back(t);
+                continue;
+            }
+            bsp::Piece t = p;
+            t.frag = -1;
+            if (!within(box, near)) t = bsp::cutToBox(w, t, box, near, true);
+            if (t.n) treePieces.push_back(t);
+            p = bsp::cutToBox(w, p, box, other, keepOutside);
             if (p.n) pieces.push_back(p);
         }
     }
 
     // A tree of this solid that classifies correctly every point of the other operand's
     // box, where all the pieces it will clip lie (`probe` is one of them): built from this
-    // solid's polygons cut down to that box (taken before they are clipped). When none
-    // reaches the box, it lies wholly inside or wholly outside: one ray from the probe
-    // tells which, and a single far plane then sends every piece that way. Only when every
-    // ray grazes an outline is the tree built from all the polygons.
+    // solid's polygons cut down to that box grown by kReach. When none reaches the box, it
+    // lies wholly inside or wholly outside: one ray from the probe tells which, and a single far
+    // plane then sends every piece that way. Only when every ray grazes an outline is the tree
+    // built from all the polygons.
     void treeFor(bsp::Work& w, bsp::Tree& tree, V3 probe) const {
         std::vector<bsp::Piece>& list = w.list;
-        list.assign(pieces.begin(), pieces.end());
+        list.assign(treePieces.begin(), treePieces.end());
         if (list.empty()) {
             if (const std::optional<bool> inside = insideSolid(s, probe)) {
                 // Every piece to clip lies within this solid's box, so wholly behind the

@@ -34,11 +34,21 @@ public:
         }
     }
 
-    std::size_t size() const { return keys_.size(); }
+    // The key's number, or kEmpty when it was never inserted.
+    std::uint32_t find(const Key& key) const {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = mix(Hash{}(key)) & mask;; i = (i + 1) & mask) {
+            const std::uint32_t s = slots_[i];
+            if (s == kEmpty || keys_[s] == key) return s;
+        }
+    }
 
-private:
+    std::size_t size() const { return keys_.size(); }
+    const Key& key(std::uint32_t i) const { return keys_[i]; }
+
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
+private:
     static std::size_t mix(std::uint64_t h) {
         h ^= h >> 30;
         h *= 0xBF58476D1CE4E5B9u;

@@ -1,4 +1,5 @@
-// Triangles of a solid and its crease edges. Face outlines are in face_outline.cpp.
+// Fan triangles of a solid and its crease edges. The closed mesh of a solid is in
+// mesh_closed.cpp, face outlines in face_outline.cpp.
 #include "geometry/mesh.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 
 namespace ivo {
 
-std::vector<Tri> triangles(const Solid& solid) {
+std::vector<Tri> fanTriangles(const Solid& solid) {
     std::vector<Tri> out;
     for (const CPoly& poly : solid) {
         const PolyPoints& v = poly.v;

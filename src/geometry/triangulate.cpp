@@ -179,7 +179,8 @@ public:
 private:
     int clampCell(double d) const {
         const double c = std::floor(d * scale);
-        return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(dim - 1)));
+        // NaN would pass through the clamp into a conversion that is undefined for it.
+        return static_cast<int>(std::clamp(std::isfinite(c) ? c : 0.0, 0.0, dim - 1.0));
     }
     size_t cellOf(V2 p) const {
         return static_cast<size_t>(clampCell(p.y - lo.y)) * dim + clampCell(p.x - lo.x);

@@ -19,14 +19,15 @@ std::string JsonReader::location() const {
     std::string s;
     for (const std::string& p : path_)
         s += p;
-    return s;
+    return s.empty() ? std::string("racine") : s;
 }
 
 bool JsonReader::fail(std::string_view reason) {
-    if (error_.empty()) {
-        const std::string at = location();
-        error_ = (at.empty() ? std::string("racine") : at) + " : " + std::string(reason);
-    }
+    return failLocated(location() + " : " + std::string(reason));
+}
+
+bool JsonReader::failLocated(std::string message) {
+    if (error_.empty()) error_ = std::move(message);
     return false;
 }
 
@@ -63,7 +64,9 @@ bool JsonReader::read(const Json& v, std::int64_t& out) {
         // Integral values written as 3.0 or 1e3 are accepted; fractions are not.
         const double d = v.get<double>();
         if (!std::isfinite(d) || d != std::floor(d)) return fail("nombre entier attendu");
-        if (d < -9223372036854775808.0 || d >= 9223372036854775808.0)
+        // The parser reads an integer beyond 64 bits as a double, rounded: −2⁶³ − 1
+        // becomes −2⁶³, so the bound itself is out as well.
+        if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0))
             return fail("entier hors de l'intervalle des 64 bits");
         out = static_cast<std::int64_t>(d);
         return true;

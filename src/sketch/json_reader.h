@@ -39,6 +39,10 @@ public:
     const std::string& error() const { return error_; }
     // Records `reason` at the current location (only the first failure is kept); false.
     bool fail(std::string_view reason);
+    // Records a reason that already carries its location (only the first failure is kept).
+    bool failLocated(std::string message);
+    // The current location, "racine" at the top.
+    std::string location() const;
 
     bool object(const Json& v);
     bool array(const Json& v);
@@ -94,8 +98,6 @@ public:
     const Json* member(const Json& obj, const char* k);
 
 private:
-    std::string location() const;
-
     std::vector<std::string> path_;
     std::string error_;
 };

@@ -116,13 +116,15 @@ public:
                 hi = {std::max(hi.x, p.x), std::max(hi.y, p.y)};
             }
         }
-        const double extent = std::max(hi.x - lo.x, hi.y - lo.y);
+        // Halved, so that the extent of coordinates near the largest double stays finite.
+        const double halfExtent = std::max(hi.x / 2 - lo.x / 2, hi.y / 2 - lo.y / 2);
         const double mag =
             std::max({std::abs(lo.x), std::abs(lo.y), std::abs(hi.x), std::abs(hi.y)});
-        cell = std::max({1e-3, std::ldexp(extent, -40), std::ldexp(mag, -48)});
+        cell = std::max({1e-3, std::ldexp(halfExtent, -39), std::ldexp(mag, -48)});
         // An odd offset keeps round coordinates off the cell borders.
         origin = lo - V2{cell, cell} * 0.381966;
-        margin = std::min(0.5, (kJoin + std::ldexp(mag + extent, -50)) / cell + 1e-9);
+        margin = std::min(
+            0.5, (kJoin + std::ldexp(mag, -50) + std::ldexp(halfExtent, -49)) / cell + 1e-9);
         heads.reserve(2 * pieces.count());
         pos.reserve(2 * pieces.count());
         chain.reserve(2 * pieces.count());
@@ -131,7 +133,7 @@ public:
     int node(V2 p) {
         const double qx = (p.x - origin.x) / cell, qy = (p.y - origin.y) / cell;
         const double fx = std::floor(qx), fy = std::floor(qy);
-        const auto kx = static_cast<std::int64_t>(fx), ky = static_cast<std::int64_t>(fy);
+        const std::int64_t kx = cellNumber(fx), ky = cellNumber(fy);
         const int x0 = qx - fx < margin ? -1 : 0, x1 = qx - fx > 1 - margin ? 1 : 0;
         const int y0 = qy - fy < margin ? -1 : 0, y1 = qy - fy > 1 - margin ? 1 : 0;
         int best = -1;
@@ -155,6 +157,13 @@ public:
     std::vector<V2> pos;
 
 private:
+    // Cell numbers stay far below 2^62 for finite input; anything else (an origin pushed to
+    // infinity by coordinates at the edge of the double range) shares cell 0 rather than
+    // reaching an integer conversion that overflows.
+    static std::int64_t cellNumber(double f) {
+        return std::abs(f) < 0x1p62 ? static_cast<std::int64_t>(f) : 0;
+    }
+
     static std::uint64_t key(std::int64_t x, std::int64_t y) {
         // Cell coordinates stay below 2^41; colliding keys only share a chain.
         return static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull ^

@@ -57,45 +57,6 @@ Json arrayOf(const std::vector<T>& items) {
     return a;
 }
 
-bool readPlane(JsonReader& r, const Json& v, SketchPlane& p) {
-    return r.object(v) && r.field(v, "name", p.name) && r.field(v, "o", p.o) &&
-           r.field(v, "x", p.x) && r.field(v, "n", p.n);
-}
-
-bool readPoint(JsonReader& r, const Json& v, SPoint& p) {
-    return r.object(v) && r.field(v, "id", p.id) && r.field(v, "p", p.p) &&
-           r.field(v, "fixed", p.fixed);
-}
-
-bool readLine(JsonReader& r, const Json& v, SLine& l) {
-    return r.object(v) && r.field(v, "id", l.id) && r.field(v, "a", l.a) && r.field(v, "b", l.b) &&
-           r.field(v, "construction", l.construction);
-}
-
-bool readCircle(JsonReader& r, const Json& v, SCircle& c) {
-    return r.object(v) && r.field(v, "id", c.id) && r.field(v, "c", c.c) && r.field(v, "r", c.r) &&
-           r.field(v, "construction", c.construction);
-}
-
-bool readArc(JsonReader& r, const Json& v, SArc& a) {
-    return r.object(v) && r.field(v, "id", a.id) && r.field(v, "c", a.c) && r.field(v, "s", a.s) &&
-           r.field(v, "e", a.e) && r.field(v, "construction", a.construction);
-}
-
-bool readConstraint(JsonReader& r, const Json& v, SConstraint& c) {
-    return r.object(v) && r.field(v, "id", c.id) && r.field(v, "kind", c.kind) &&
-           r.field(v, "refs", c.refs) && r.optField(v, "value", c.value);
-}
-
-// Reads the array member `key` of `obj` element by element with `one`.
-template <class T, class F>
-bool readList(JsonReader& r, const Json& obj, const char* key, std::vector<T>& out, F one) {
-    const Json* v = r.member(obj, key);
-    if (!v) return false;
-    JsonReader::Step s = r.key(key);
-    return r.list(*v, out, [&](const Json& e, T& t) { return one(r, e, t); });
-}
-
 }  // namespace
 
 Json toJson(const SketchPlane& p) {
@@ -121,25 +82,72 @@ Json toJson(const Sketch& s) {
     return j;
 }
 
-bool readSketch(JsonReader& r, const Json& v, Sketch& out) {
-    Sketch s;
-    if (!r.object(v)) return false;
-    if (const Json* p = r.member(v, "plane")) {
-        JsonReader::Step step = r.key("plane");
-        if (!readPlane(r, *p, s.plane)) return false;
-    } else {
-        return false;
-    }
-    const bool ok = readList(r, v, "points", s.points, readPoint) &&
-                    readList(r, v, "lines", s.lines, readLine) &&
-                    readList(r, v, "circles", s.circles, readCircle) &&
-                    readList(r, v, "arcs", s.arcs, readArc) &&
-                    readList(r, v, "constraints", s.constraints, readConstraint) &&
-                    r.field(v, "nextId", s.nextId) && r.field(v, "visible", s.visible) &&
-                    r.optField(v, "freePoints", s.freePoints);
-    if (!ok) return false;
-    out = std::move(s);
-    return true;
+template <>
+const RecordType& schema<SketchPlane>() {
+    static const FieldSpec fields[] = {field<&SketchPlane::name>("name"),
+                                       field<&SketchPlane::o>("o"), field<&SketchPlane::x>("x"),
+                                       field<&SketchPlane::n>("n")};
+    static const RecordType type = recordType<SketchPlane>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<SPoint>() {
+    static const FieldSpec fields[] = {field<&SPoint::id>("id"), field<&SPoint::p>("p"),
+                                       field<&SPoint::fixed>("fixed")};
+    static const RecordType type = recordType<SPoint>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<SLine>() {
+    static const FieldSpec fields[] = {field<&SLine::id>("id"), field<&SLine::a>("a"),
+                                       field<&SLine::b>("b"),
+                                       field<&SLine::construction>("construction")};
+    static const RecordType type = recordType<SLine>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<SCircle>() {
+    static const FieldSpec fields[] = {field<&SCircle::id>("id"), field<&SCircle::c>("c"),
+                                       field<&SCircle::r>("r"),
+                                       field<&SCircle::construction>("construction")};
+    static const RecordType type = recordType<SCircle>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<SArc>() {
+    static const FieldSpec fields[] = {field<&SArc::id>("id"), field<&SArc::c>("c"),
+                                       field<&SArc::s>("s"), field<&SArc::e>("e"),
+                                       field<&SArc::construction>("construction")};
+    static const RecordType type = recordType<SArc>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<SConstraint>() {
+    static const FieldSpec fields[] = {
+        field<&SConstraint::id>("id"), field<&SConstraint::kind>("kind"),
+        field<&SConstraint::refs>("refs"), field<&SConstraint::value>("value")};
+    static const RecordType type = recordType<SConstraint>(fields);
+    return type;
+}
+
+template <>
+const RecordType& schema<Sketch>() {
+    static const FieldSpec fields[] = {field<&Sketch::plane>("plane"),
+                                       field<&Sketch::points>("points"),
+                                       field<&Sketch::lines>("lines"),
+                                       field<&Sketch::circles>("circles"),
+                                       field<&Sketch::arcs>("arcs"),
+                                       field<&Sketch::constraints>("constraints"),
+                                       field<&Sketch::nextId>("nextId"),
+                                       field<&Sketch::visible>("visible"),
+                                       field<&Sketch::freePoints>("freePoints")};
+    static const RecordType type = recordType<Sketch>(fields);
+    return type;
 }
 
 }  // namespace ivo

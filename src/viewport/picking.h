@@ -10,6 +10,7 @@
 
 #include "geometry/vec.h"
 #include "sketch/sketch.h"
+#include "viewport/scene.h"
 
 namespace ivo {
 
@@ -41,6 +42,11 @@ struct FaceRef {
     Id id = 0;
     V3 n;
     double w = 0;
+};
+// A planar face tinted with a colour (alpha: how much of it covers the body's shading).
+struct FaceHighlight {
+    FaceRef face;
+    Rgba color;
 };
 // Same face: both empty, or same body, |Δw| < 1e-6 and n · n′ > 0.9999.
 bool sameFace(const std::optional<FaceRef>& a, const std::optional<FaceRef>& b);

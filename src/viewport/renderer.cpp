@@ -2,97 +2,21 @@
 // sRGB on output, so shaded sides keep the palette's hue instead of sinking into grey.
 #include "viewport/renderer.h"
 
+#include "viewport/renderer_gpu.h"
+
 #include <QOpenGLShaderProgram>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace ivo {
 namespace {
-
-const char* const litVertex = R"(#version 330 core
-layout(location = 0) in vec3 pos;
-layout(location = 1) in vec3 normal;
-uniform mat4 mvp;
-out vec3 vPos;
-out vec3 vNormal;
-void main() {
-    vPos = pos;
-    vNormal = normal;
-    gl_Position = mvp * vec4(pos, 1.0);
-})";
-
-const char* const litFragment = R"(#version 330 core
-in vec3 vPos;
-in vec3 vNormal;
-uniform vec3 color;  // linear
-uniform vec3 eyePos;
-uniform vec3 headDir;
-uniform vec3 fixedDir;
-uniform float headI;
-uniform float ambientI;
-uniform float fixedI;
-uniform float specular;  // linear
-uniform float shininess;
-out vec4 frag;
-float blinn(vec3 n, vec3 l, vec3 v) { return pow(max(dot(n, normalize(l + v)), 0.0), shininess); }
-void main() {
-    vec3 n = normalize(vNormal);
-    vec3 v = normalize(eyePos - vPos);
-    float diffuse = ambientI + headI * max(dot(n, headDir), 0.0)
-                  + fixedI * max(dot(n, fixedDir), 0.0);
-    float spec = headI * blinn(n, headDir, v) + fixedI * blinn(n, fixedDir, v);
-    vec3 lin = color * diffuse + vec3(specular) * spec;
-    frag = vec4(pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2)), 1.0);
-})";
-
-// `lift` moves a point towards the camera: crease lines use it so that they win against a
-// face or a grid line lying at the same depth.
-const char* const flatVertex = R"(#version 330 core
-layout(location = 0) in vec3 pos;
-uniform mat4 mvp;
-uniform vec3 eyePos;
-uniform float lift;
-void main() { gl_Position = mvp * vec4(pos + normalize(eyePos - pos) * lift, 1.0); })";
-
-const char* const flatFragment = R"(#version 330 core
-uniform vec4 color;
-out vec4 frag;
-void main() { frag = color; })";
-
-// A full-view strip made from the vertex index, so it needs no buffer.
-const char* const backgroundVertex = R"(#version 330 core
-out float t;
-void main() {
-    vec2 p = vec2(gl_VertexID % 2 == 0 ? -1.0 : 1.0, gl_VertexID < 2 ? -1.0 : 1.0);
-    t = (p.y + 1.0) / 2.0;
-    gl_Position = vec4(p, 0.0, 1.0);
-})";
-
-const char* const backgroundFragment = R"(#version 330 core
-in float t;
-uniform vec3 bottom;
-uniform vec3 top;
-out vec4 frag;
-void main() { frag = vec4(mix(bottom, top, t), 1.0); })";
-
-const char* const imageFragment = R"(#version 330 core
-uniform sampler2D image;
-out vec4 frag;
-void main() { frag = texelFetch(image, ivec2(gl_FragCoord.xy), 0); })";
 
 constexpr float shininess = 24;
 
 float toLinear(double c) {
     return static_cast<float>(std::pow(c, 2.2));
-}
-
-std::unique_ptr<QOpenGLShaderProgram> program(const char* vertex, const char* fragment) {
-    auto p = std::make_unique<QOpenGLShaderProgram>();
-    if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) ||
-        !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) || !p->link())
-        return nullptr;
-    return p;
 }
 
 void pushPoint(std::vector<float>& out, V3 p) {
@@ -101,61 +25,62 @@ void pushPoint(std::vector<float>& out, V3 p) {
     out.push_back(static_cast<float>(p.z));
 }
 
-}  // namespace
-
-struct Renderer::Mesh {
-    GLuint triVao = 0, triVbo = 0, edgeVao = 0, edgeVbo = 0;
-    GLsizei triVertices = 0, edgeVertices = 0;
-    Rgba color;
-    std::shared_ptr<const Solid> solid;
-};
-
-struct Renderer::Gpu {
-    std::unique_ptr<QOpenGLShaderProgram> lit, flat, background, image;
-    GLuint keptFbo = 0, keptTexture = 0;
-    int keptWidth = 0, keptHeight = 0;
-    GLuint emptyVao = 0, gridVao = 0, gridVbo = 0, planeVao = 0, planeVbo = 0;
-    struct Range {
-        Rgba color;
-        GLint first;
-        GLsizei count;
+// The two triangles of segment ab for the line shader: corners a−, a+, b+ and a−, b+, b−.
+void pushSegment(std::vector<float>& out, V3 a, V3 b) {
+    struct Corner {
+        bool atA;
+        float side, edge;
     };
-    std::vector<Range> gridRanges;
-    std::vector<Mesh> meshes;
-    bool ok = false;
-};
+    // Seen from b the segment runs the other way, so b's corners move by the opposite sign.
+    const Corner quad[4] = {{true, -1, -1}, {true, 1, 1}, {false, -1, 1}, {false, 1, -1}};
+    for (int i : {0, 1, 2, 0, 2, 3}) {
+        const Corner& c = quad[i];
+        pushPoint(out, c.atA ? a : b);
+        pushPoint(out, c.atA ? b : a);
+        out.push_back(c.side);
+        out.push_back(c.edge);
+    }
+}
+
+constexpr int kLineFloats = 8;  // per vertex of pushSegment
+
+}  // namespace
 
 Renderer::Renderer() : gpu_(std::make_unique<Gpu>()) {}
 Renderer::~Renderer() = default;
 
 bool Renderer::initialize() {
     initializeOpenGLFunctions();
-    gpu_->lit = program(litVertex, litFragment);
-    gpu_->flat = program(flatVertex, flatFragment);
-    gpu_->background = program(backgroundVertex, backgroundFragment);
-    gpu_->image = program(backgroundVertex, imageFragment);
-    gpu_->ok = gpu_->lit && gpu_->flat && gpu_->background && gpu_->image;
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    gpu_->software = name && isSoftwareRenderer(name);
+    // IVORANE_MULTISAMPLE=1 asks for the multisampled image whatever the renderer, 0 never.
+    bool set = false;
+    const int multisample = qEnvironmentVariableIntValue("IVORANE_MULTISAMPLE", &set);
+    if (set) gpu_->software = multisample == 0;
+    gpu_->line = compileProgram(shaders::lineVertex, shaders::lineFragment);
+    gpu_->ok = gpu_->line != nullptr;
     if (!gpu_->ok) return false;
 
     glGenVertexArrays(1, &gpu_->emptyVao);
 
     std::vector<float> grid;
     for (const LineSet& set : gridAndAxes()) {
-        const auto first = static_cast<GLint>(grid.size() / 3);
-        for (const Segment& s : set.segments) {
-            pushPoint(grid, s.a);
-            pushPoint(grid, s.b);
-        }
+        const auto first = static_cast<GLint>(grid.size() / kLineFloats);
+        for (const Segment& s : set.segments)
+            pushSegment(grid, s.a, s.b);
         gpu_->gridRanges.push_back(
-            {set.color, first, static_cast<GLsizei>(set.segments.size() * 2)});
+            {set.color, first, static_cast<GLsizei>(set.segments.size() * 6)});
     }
-    std::vector<float> planes;
+    std::vector<float> planes, outlines;
     for (const OriginPlane& plane : originPlanes())
-        for (V3 c : plane.corners)
-            pushPoint(planes, c);
+        for (size_t i = 0; i < plane.corners.size(); ++i) {
+            pushPoint(planes, plane.corners[i]);
+            pushSegment(outlines, plane.corners[i], plane.corners[(i + 1) % plane.corners.size()]);
+        }
 
-    upload(gpu_->gridVao, gpu_->gridVbo, grid, false);
+    uploadLines(gpu_->gridVao, gpu_->gridVbo, grid);
     upload(gpu_->planeVao, gpu_->planeVbo, planes, false);
+    uploadLines(gpu_->outlineVao, gpu_->outlineVbo, outlines);
     return true;
 }
 
@@ -178,6 +103,40 @@ void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, 
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
+void Renderer::uploadLines(GLuint& vao, GLuint& vbo, const std::vector<float>& data) {
+    glGenVertexArrays(1, &vao);
+    glGenBuffers(1, &vbo);
+    glBindVertexArray(vao);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+                 GL_STATIC_DRAW);
+    const GLsizei stride = kLineFloats * sizeof(float);
+    const int sizes[] = {3, 3, 2};
+    size_t offset = 0;
+    for (GLuint i = 0; i < 3; ++i) {
+        glEnableVertexAttribArray(i);
+        glVertexAttribPointer(i, sizes[i], GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(offset * sizeof(float)));
+        offset += static_cast<size_t>(sizes[i]);
+    }
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+QOpenGLShaderProgram& Renderer::bindLines(const Frame& frame, const std::array<float, 16>& mvp,
+                                          float lift) {
+    QOpenGLShaderProgram& line = *gpu_->line;
+    line.bind();
+    glUniformMatrix4fv(line.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    const V3 eye = frame.camera.position();
+    line.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    line.setUniformValue("lift", lift);
+    line.setUniformValue("viewport", float(frame.pixelWidth), float(frame.pixelHeight));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    return line;
+}
+
 void Renderer::deleteMesh(Mesh& m) {
     glDeleteVertexArrays(1, &m.triVao);
     glDeleteVertexArrays(1, &m.edgeVao);
@@ -196,9 +155,18 @@ void Renderer::release() {
     gpu_->meshes.clear();
     glDeleteFramebuffers(1, &gpu_->keptFbo);
     glDeleteTextures(1, &gpu_->keptTexture);
+    glDeleteFramebuffers(1, &gpu_->msFbo);
+    glDeleteRenderbuffers(1, &gpu_->msColor);
+    glDeleteRenderbuffers(1, &gpu_->msDepth);
+    glDeleteFramebuffers(1, &gpu_->gradientFbo);
+    glDeleteTextures(1, &gpu_->gradientTexture);
     glDeleteVertexArrays(1, &gpu_->emptyVao);
+    glDeleteVertexArrays(1, &gpu_->highlightVao);
+    glDeleteBuffers(1, &gpu_->highlightVbo);
     glDeleteVertexArrays(1, &gpu_->gridVao);
     glDeleteVertexArrays(1, &gpu_->planeVao);
+    glDeleteVertexArrays(1, &gpu_->outlineVao);
+    glDeleteBuffers(1, &gpu_->outlineVbo);
     glDeleteBuffers(1, &gpu_->gridVbo);
     glDeleteBuffers(1, &gpu_->planeVbo);
     gpu_ = std::make_unique<Gpu>();
@@ -212,6 +180,7 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
     std::vector<float> data;
     for (const BodyMesh& body : meshes) {
         Mesh m;
+        m.id = body.id;
         m.color = body.color;
         m.solid = body.solid;
         // The same solid has the same triangles: its buffer is kept rather than sent again.
@@ -237,12 +206,11 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
         }
 
         data.clear();
-        for (const Segment& s : body.edges) {
-            pushPoint(data, s.a);
-            pushPoint(data, s.b);
-        }
-        m.edgeVertices = static_cast<GLsizei>(data.size() / 3);
-        upload(m.edgeVao, m.edgeVbo, data, false);
+        data.reserve(body.edges.size() * 6 * kLineFloats);
+        for (const Segment& s : body.edges)
+            pushSegment(data, s.a, s.b);
+        m.edgeVertices = static_cast<GLsizei>(data.size() / kLineFloats);
+        uploadLines(m.edgeVao, m.edgeVbo, data);
         gpu_->meshes.push_back(std::move(m));
     }
     for (Mesh& m : old)
@@ -257,7 +225,33 @@ void setColor(QOpenGLShaderProgram& p, const char* name, Rgba c) {
 
 }  // namespace
 
-void Renderer::render(const Frame& frame) {
+void Renderer::setHighlights(const std::vector<HighlightRef>& layers) {
+    if (!gpu_->ok) return;
+    Gpu& g = *gpu_;
+    g.highlightRanges.clear();
+    std::vector<float> data;
+    for (const HighlightRef& layer : layers) {
+        if (!layer.tris || layer.tris->empty()) continue;
+        for (const Tri& t : *layer.tris)
+            for (V3 p : {t.a, t.b, t.c})
+                pushPoint(data, p);
+        g.highlightRanges.emplace_back(layer.color, static_cast<GLsizei>(layer.tris->size() * 3));
+    }
+    glDeleteVertexArrays(1, &g.highlightVao);
+    glDeleteBuffers(1, &g.highlightVbo);
+    g.highlightVao = g.highlightVbo = 0;
+    if (!data.empty()) upload(g.highlightVao, g.highlightVbo, data, false);
+}
+
+void Renderer::setFaceTints(std::vector<FaceHighlight> faces) {
+    gpu_->faceTints = std::move(faces);
+}
+
+void Renderer::render(const Frame& frame, GLuint fbo) {
+    if (gpu_->ok) {
+        sizeTargets(frame.pixelWidth, frame.pixelHeight);
+        glBindFramebuffer(GL_FRAMEBUFFER, gpu_->software ? fbo : gpu_->msFbo);
+    }
     glViewport(0, 0, frame.pixelWidth, frame.pixelHeight);
     const Rgba bg = colors::viewBackground;
     glClearColor(float(bg.r), float(bg.g), float(bg.b), float(bg.a));
@@ -265,16 +259,9 @@ void Renderer::render(const Frame& frame) {
     glClearDepthf(1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!gpu_->ok) return;
+    Gpu& g = *gpu_;
 
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    QOpenGLShaderProgram& background = *gpu_->background;
-    background.bind();
-    const Rgba b = colors::backgroundBottom, t = colors::backgroundTop;
-    background.setUniformValue("bottom", float(b.r), float(b.g), float(b.b));
-    background.setUniformValue("top", float(t.r), float(t.g), float(t.b));
-    glBindVertexArray(gpu_->emptyVao);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    drawBackground(frame.pixelWidth, frame.pixelHeight, g.software ? fbo : g.msFbo);
 
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -288,80 +275,137 @@ void Renderer::render(const Frame& frame) {
         (frame.camera.projection(nearZ, farZ) * frame.camera.view()).toFloat();
 
     // Grid and axes first: the axes are drawn after the grid at the same depth and win.
-    QOpenGLShaderProgram& flat = *gpu_->flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    const V3 eye = frame.camera.position();
-    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
-    flat.setUniformValue("lift", 0.0f);
-    glBindVertexArray(gpu_->gridVao);
-    for (const Gpu::Range& r : gpu_->gridRanges) {
-        setColor(flat, "color", r.color);
-        glDrawArrays(GL_LINES, r.first, r.count);
+    QOpenGLShaderProgram& line = bindLines(frame, mvp, 0);
+    glBindVertexArray(g.gridVao);
+    for (const Gpu::Range& r : g.gridRanges) {
+        setColor(line, "color", r.color);
+        glDrawArrays(GL_TRIANGLES, r.first, r.count);
     }
+    glDisable(GL_BLEND);
 
     drawBodies(frame, mvp);
     drawPlanes(frame, mvp);
+    drawHighlights(frame, mvp);
 
-    glBindVertexArray(0);
-    glUseProgram(0);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_BLEND);
+    // The kept copy; on a graphics card this also resolves the multisampled image.
+    const GLuint drawn = g.software ? fbo : g.msFbo;
+    const int w = frame.pixelWidth, h = frame.pixelHeight;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, drawn);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.keptFbo);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (!g.software) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, g.keptFbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+    finish(fbo);
+}
+
+QOpenGLShaderProgram* Renderer::bindFlat(const Frame& frame, const std::array<float, 16>& mvp) {
+    QOpenGLShaderProgram* flat = gpu_->flat.get();
+    if (!flat) return nullptr;
+    flat->bind();
+    glUniformMatrix4fv(flat->uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+    const V3 eye = frame.camera.position();
+    flat->setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+    flat->setUniformValue("lift", 0.0f);
+    return flat;
+}
+
+void Renderer::drawHighlights(const Frame& frame, const std::array<float, 16>& mvp) {
+    Gpu& g = *gpu_;
+    if (g.highlightRanges.empty()) return;
+    QOpenGLShaderProgram* program = bindFlat(frame, mvp);
+    if (!program) return;
+    QOpenGLShaderProgram& flat = *program;
+    glBindVertexArray(g.highlightVao);
+    // Over the face they lie on (which steps back in depth), both sides, blended, and not
+    // hiding one another.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1, -1);
+    GLint first = 0;
+    for (const auto& [color, count] : g.highlightRanges) {
+        setColor(flat, "color", color);
+        glDrawArrays(GL_TRIANGLES, first, count);
+        first += count;
+    }
+    glDisable(GL_POLYGON_OFFSET_FILL);
     glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
 }
 
 void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) {
     if (gpu_->meshes.empty()) return;
-    QOpenGLShaderProgram& lit = *gpu_->lit;
-    lit.bind();
-    glUniformMatrix4fv(lit.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
     const V3 eye = frame.camera.position(), head = frame.camera.eyeDir();
-    const V3 fixed = lights::fixedDirection();
-    lit.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
-    lit.setUniformValue("headDir", float(head.x), float(head.y), float(head.z));
-    lit.setUniformValue("fixedDir", float(fixed.x), float(fixed.y), float(fixed.z));
-    lit.setUniformValue("headI", float(lights::head));
-    lit.setUniformValue("ambientI", float(lights::ambient));
-    lit.setUniformValue("fixedI", float(lights::fixed));
-    lit.setUniformValue("specular", toLinear(colors::bodySpecular.r));
-    lit.setUniformValue("shininess", shininess);
+    if (QOpenGLShaderProgram* program = gpu_->lit.get()) {
+        QOpenGLShaderProgram& lit = *program;
+        lit.bind();
+        glUniformMatrix4fv(lit.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
+        const V3 fixed = lights::fixedDirection();
+        lit.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
+        lit.setUniformValue("headDir", float(head.x), float(head.y), float(head.z));
+        lit.setUniformValue("fixedDir", float(fixed.x), float(fixed.y), float(fixed.z));
+        lit.setUniformValue("headI", float(lights::head));
+        lit.setUniformValue("ambientI", float(lights::ambient));
+        lit.setUniformValue("fixedI", float(lights::fixed));
+        lit.setUniformValue("specular", toLinear(colors::bodySpecular.r));
+        lit.setUniformValue("shininess", shininess);
 
-    // Closed solids: their back faces never show. The faces step back a little in depth so
-    // that the creases drawn on them stay visible at grazing angles too.
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CCW);
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(1, 1);
-    for (const Mesh& m : gpu_->meshes) {
-        lit.setUniformValue("color", toLinear(m.color.r), toLinear(m.color.g), toLinear(m.color.b));
-        glBindVertexArray(m.triVao);
-        glDrawArrays(GL_TRIANGLES, 0, m.triVertices);
+        // Closed solids: their back faces never show. The faces step back a little in depth
+        // so that the creases drawn on them stay visible at grazing angles too.
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glFrontFace(GL_CCW);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(1, 1);
+        const double radius =
+            frame.bodiesBox.isEmpty() ? 0 : (frame.bodiesBox.hi - frame.bodiesBox.lo).length() / 2;
+        for (const Mesh& m : gpu_->meshes) {
+            lit.setUniformValue("color", toLinear(m.color.r), toLinear(m.color.g),
+                                toLinear(m.color.b));
+            std::vector<GLfloat> planes, colors, tols;
+            for (const FaceHighlight& f : gpu_->faceTints) {
+                if (f.face.id != m.id || tols.size() >= size_t(maxFaceTints)) continue;
+                planes.insert(planes.end(), {float(f.face.n.x), float(f.face.n.y),
+                                             float(f.face.n.z), float(f.face.w)});
+                colors.insert(colors.end(), {float(f.color.r), float(f.color.g), float(f.color.b),
+                                             float(f.color.a)});
+                // Single precision holds about 7 digits of the coordinates.
+                tols.push_back(float(1e-4 + 2e-6 * (radius + std::abs(f.face.w))));
+            }
+            const int count = static_cast<int>(tols.size());
+            lit.setUniformValue("tintCount", count);
+            if (count > 0) {
+                lit.setUniformValueArray("tintPlane", planes.data(), count, 4);
+                lit.setUniformValueArray("tintColor", colors.data(), count, 4);
+                lit.setUniformValueArray("tintTol", tols.data(), count, 1);
+            }
+            glBindVertexArray(m.triVao);
+            glDrawArrays(GL_TRIANGLES, 0, m.triVertices);
+        }
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_CULL_FACE);
     }
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDisable(GL_CULL_FACE);
 
-    QOpenGLShaderProgram& flat = *gpu_->flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    flat.setUniformValue("eyePos", float(eye.x), float(eye.y), float(eye.z));
     // Besides their push along the surface normal, creases come forward by the same amount:
     // a bottom edge on the ground would otherwise fight with the grid line under it.
-    flat.setUniformValue("lift", float(edgeOffset(frame.bodiesBox)));
-    setColor(flat, "color", colors::bodyEdges);
+    QOpenGLShaderProgram& line = bindLines(frame, mvp, float(edgeOffset(frame.bodiesBox)));
+    setColor(line, "color", colors::bodyEdges);
     for (const Mesh& m : gpu_->meshes) {
         glBindVertexArray(m.edgeVao);
-        glDrawArrays(GL_LINES, 0, m.edgeVertices);
+        glDrawArrays(GL_TRIANGLES, 0, m.edgeVertices);
     }
+    glDisable(GL_BLEND);
 }
 
 void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) {
     if (!frame.planesShown) return;
-    QOpenGLShaderProgram& flat = *gpu_->flat;
-    flat.bind();
-    glUniformMatrix4fv(flat.uniformLocation("mvp"), 1, GL_FALSE, mvp.data());
-    flat.setUniformValue("lift", 0.0f);
+    QOpenGLShaderProgram* program = bindFlat(frame, mvp);
+    if (!program) return;
+    QOpenGLShaderProgram& flat = *program;
     glBindVertexArray(gpu_->planeVao);
     // Translucent and not writing depth, so whatever lies behind a plane stays visible.
     glEnable(GL_BLEND);
@@ -374,59 +418,11 @@ void Renderer::drawPlanes(const Frame& frame, const std::array<float, 16>& mvp) 
         glDrawArrays(GL_TRIANGLE_FAN, static_cast<GLint>(i * 4), 4);
     }
     glDepthMask(GL_TRUE);
+    QOpenGLShaderProgram& line = bindLines(frame, mvp, 0);
+    setColor(line, "color", colors::planeOutline);
+    glBindVertexArray(gpu_->outlineVao);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(planes.size() * 4 * 6));
     glDisable(GL_BLEND);
-    setColor(flat, "color", colors::planeOutline);
-    for (size_t i = 0; i < planes.size(); ++i)
-        glDrawArrays(GL_LINE_LOOP, static_cast<GLint>(i * 4), 4);
-}
-
-}  // namespace ivo
-
-namespace ivo {
-
-void Renderer::keepImage(GLuint fbo, int width, int height) {
-    if (!gpu_->ok) return;
-    Gpu& g = *gpu_;
-    if (g.keptWidth != width || g.keptHeight != height || !g.keptFbo) {
-        glDeleteFramebuffers(1, &g.keptFbo);
-        glDeleteTextures(1, &g.keptTexture);
-        glGenTextures(1, &g.keptTexture);
-        glBindTexture(GL_TEXTURE_2D, g.keptTexture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glGenFramebuffers(1, &g.keptFbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, g.keptFbo);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, g.keptTexture,
-                               0);
-        g.keptWidth = width;
-        g.keptHeight = height;
-    }
-    // Resolves the multisampled image into the texture.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.keptFbo);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-}
-
-bool Renderer::drawKeptImage(int width, int height) {
-    Gpu& g = *gpu_;
-    if (!g.ok || !g.keptFbo || g.keptWidth != width || g.keptHeight != height) return false;
-    glViewport(0, 0, width, height);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    g.image->bind();
-    g.image->setUniformValue("image", 0);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, g.keptTexture);
-    glBindVertexArray(g.emptyVao);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    glBindVertexArray(0);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glUseProgram(0);
-    return true;
 }
 
 }  // namespace ivo

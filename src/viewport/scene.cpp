@@ -113,4 +113,10 @@ Box3 sceneBox(const Box3& bodiesBox) {
     return box;
 }
 
+bool isSoftwareRenderer(std::string_view renderer) {
+    for (std::string_view name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+        if (renderer.find(name) != std::string_view::npos) return true;
+    return false;
+}
+
 }  // namespace ivo

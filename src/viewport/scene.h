@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/doc.h"
@@ -66,6 +67,14 @@ SketchPlane sketchPlaneOf(const std::string& planeName);
 struct Segment {
     V3 a, b;
 };
+
+// Triangles drawn again, tinted, over what the 3-D pass shows (a hovered or selected face, a
+// whole body, a sketch profile): both sides, in front of the surface they lie on. A colour
+// with alpha below 1 lets the body show through.
+struct HighlightLayer {
+    std::vector<Tri> tris;
+    Rgba color;
+};
 struct LineSet {
     Rgba color;
     std::vector<Segment> segments;
@@ -119,6 +128,10 @@ std::vector<const Sketch*> lightSketches(const Doc& doc, std::optional<size_t> e
 // All visible content for "fit": shown bodies and the points of the sketches within the
 // marker (invisible ones only while a sketch is being edited).
 Box3 contentBox(const Doc& doc, const EvalResult& result, bool editing);
+// A renderer that rasterises on the processor (Mesa's llvmpipe, softpipe, swrast), told by its
+// GL_RENDERER string: multisampling costs it far more than it costs a graphics card.
+bool isSoftwareRenderer(std::string_view renderer);
+
 // Everything the scene may draw (grid, axes, planes and bodies), for the depth range.
 Box3 sceneBox(const Box3& bodiesBox);
 

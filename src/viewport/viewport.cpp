@@ -17,12 +17,33 @@ Viewport::Viewport(ViewportHost* host, QWidget* parent)
     fmt.setVersion(3, 3);
     fmt.setProfile(QSurfaceFormat::CoreProfile);
     fmt.setDepthBufferSize(24);
-    fmt.setSamples(4);
+    // No multisampled widget: the renderer multisamples its 3-D image itself where the
+    // renderer is a graphics card (a software one pays too much for it), and the overlay is
+    // painted by Qt's raster engine, which antialiases by itself.
+    fmt.setSamples(0);
     setFormat(fmt);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     // Right clicks are handled as mouse events; no context-menu event should reach the parent.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    d->overlay = new Overlay(this);
+}
+
+Overlay::Overlay(Viewport* vp) : QWidget(vp), vp_(vp) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    resize(vp->size());
+}
+
+void Overlay::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    vp_->paintOverlay(painter);
+}
+
+void Viewport::resizeEvent(QResizeEvent* event) {
+    QOpenGLWidget::resizeEvent(event);
+    d->overlay->resize(size());
 }
 
 Viewport::~Viewport() {
@@ -65,6 +86,7 @@ void Viewport::updateCamera() {
     // The camera is placed from the four numbers at every frame; the overlay follows it.
     d->sceneDirty = true;
     update();
+    redrawOverlay();
 }
 
 void Viewport::orbit(double dx, double dy) {
@@ -97,7 +119,38 @@ void Viewport::rebuildBodies() {
     d->bodiesBox = scene.shownBox;
     d->meshesDirty = true;
     d->sceneDirty = true;
+    d->highlightsDirty = true;  // faces beyond the tint limit are drawn from bodyTris
     update();
+    redrawOverlay();
+}
+
+void Viewport::setHoverFace(const std::optional<FaceRef>& face) {
+    d->hoverFace = face;
+    d->highlightsDirty = true;
+    d->sceneDirty = true;
+    update();
+}
+
+void Viewport::setHighlights(std::vector<HighlightLayer> layers) {
+    d->highlights = std::move(layers);
+    d->highlightsDirty = true;
+    d->sceneDirty = true;
+    update();
+}
+
+const std::vector<HighlightLayer>& Viewport::highlights() const {
+    return d->highlights;
+}
+
+void Viewport::setFaceHighlights(std::vector<FaceHighlight> faces) {
+    d->faceHighlights = std::move(faces);
+    d->highlightsDirty = true;
+    d->sceneDirty = true;
+    update();
+}
+
+const std::vector<FaceHighlight>& Viewport::faceHighlights() const {
+    return d->faceHighlights;
 }
 
 void Viewport::showPlanes(bool on) {
@@ -109,9 +162,7 @@ void Viewport::showPlanes(bool on) {
 
 void Viewport::clearHover() {
     d->hoverPlane.clear();
-    d->hoverFace.reset();
-    d->sceneDirty = true;
-    update();
+    setHoverFace(std::nullopt);
 }
 
 namespace {
@@ -134,10 +185,8 @@ void Viewport::updateHover(ViewPoint p) {
         d->sceneDirty = true;  // the planes' colours are part of the 3-D image
         update();
     }
-    if (!sameFace(face, d->hoverFace)) {
-        d->hoverFace = face;
-        redrawOverlay();
-    }
+    // The whole face is tinted in the 3-D pass of the next frame.
+    if (!sameFace(face, d->hoverFace)) setHoverFace(face);
     ctl->setStatus(hoverStatus(d->hoverPlane, d->hoverFace.has_value()));
 }
 
@@ -148,7 +197,7 @@ std::optional<SketchPlane> Viewport::pickPlane(ViewPoint p) {
 }
 
 void Viewport::redrawOverlay() {
-    update();
+    d->overlay->update();
 }
 
 std::pair<V3, V3> Viewport::ray(ViewPoint p) const {
@@ -188,6 +237,7 @@ void Viewport::initializeGL() {
     d->glReady = true;
     d->renderer.initialize();
     d->meshesDirty = true;
+    d->highlightsDirty = true;
     d->sceneDirty = true;
     // A new context (the widget moved to another window) starts without our objects.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
@@ -198,15 +248,43 @@ void Viewport::initializeGL() {
     });
 }
 
+void Viewport::handOverHighlights() {
+    std::vector<FaceHighlight> faces = d->faceHighlights;
+    if (d->hoverFace) faces.push_back({*d->hoverFace, colors::hoveredFace});
+    // Each body's shader tints a limited number of faces, the last ones given; the earlier
+    // ones past that are drawn again as triangles.
+    std::map<Id, int> perBody;
+    std::vector<FaceHighlight> tinted;
+    std::vector<HighlightLayer>& extra = d->overflowLayers;
+    extra.clear();
+    for (auto it = faces.rbegin(); it != faces.rend(); ++it) {
+        if (++perBody[it->face.id] <= Renderer::maxFaceTints) {
+            tinted.insert(tinted.begin(), *it);
+        } else if (const auto tris = bodyTris.find(it->face.id); tris != bodyTris.end()) {
+            extra.insert(extra.begin(), {faceTris(tris->second, it->face), it->color});
+        }
+    }
+    std::vector<HighlightRef> layers;
+    for (const HighlightLayer& h : extra)
+        layers.push_back({&h.tris, h.color});
+    for (const HighlightLayer& h : d->highlights)
+        layers.push_back({&h.tris, h.color});
+    d->renderer.setHighlights(layers);
+    d->renderer.setFaceTints(std::move(tinted));
+    d->highlightsDirty = false;
+}
+
 void Viewport::paintGL() {
     const qreal ratio = devicePixelRatioF();
     const int pixelWidth = std::max(1, qRound(width() * ratio));
     const int pixelHeight = std::max(1, qRound(height() * ratio));
-    if (d->sceneDirty || !d->renderer.drawKeptImage(pixelWidth, pixelHeight)) {
+    const GLuint fbo = defaultFramebufferObject();
+    if (d->sceneDirty || !d->renderer.drawKeptImage(fbo, pixelWidth, pixelHeight)) {
         if (d->meshesDirty) {
             d->renderer.setBodies(bodyTris, d->meshes);
             d->meshesDirty = false;
         }
+        if (d->highlightsDirty) handOverHighlights();
         Renderer::Frame frame;
         frame.camera = camera();
         frame.bodiesBox = d->bodiesBox;
@@ -214,13 +292,12 @@ void Viewport::paintGL() {
         frame.hoverPlane = d->hoverPlane;
         frame.pixelWidth = pixelWidth;
         frame.pixelHeight = pixelHeight;
-        d->renderer.render(frame);
-        d->renderer.keepImage(defaultFramebufferObject(), pixelWidth, pixelHeight);
+        d->renderer.render(frame, fbo);
         d->sceneDirty = false;
     }
+}
 
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+void Viewport::paintOverlay(QPainter& painter) {
     d->painter = &painter;
     drawOverlay();
     d->painter = nullptr;

@@ -57,6 +57,16 @@ public:
     std::optional<SketchPlane> pickPlane(ViewPoint p);
     // Redraws the 2-D overlay; the 3-D image under it is kept unless the scene changed.
     void redrawOverlay();
+    // Highlights drawn in the 3-D pass, far cheaper than filling the same triangles in the
+    // overlay; each call replaces the previous set of its kind. Planar faces of bodies (the
+    // host's hover and selection) are tinted within the body's own drawing, later ones over
+    // earlier ones; the face hovered while choosing a plane is the view's own and comes last.
+    // Other triangle sets (whole bodies, sketch profiles) are drawn again, tinted, over the
+    // bodies and planes, in order.
+    void setFaceHighlights(std::vector<FaceHighlight> faces);
+    const std::vector<FaceHighlight>& faceHighlights() const;
+    void setHighlights(std::vector<HighlightLayer> layers);
+    const std::vector<HighlightLayer>& highlights() const;
 
     // Model point under p on the near plane, and the unit direction into the scene.
     std::pair<V3, V3> ray(ViewPoint p) const;
@@ -65,8 +75,15 @@ public:
     // The pointer's position on a sketch plane; nothing when the view is edge-on to it.
     std::optional<V2> planePoint(const SketchPlane& plane, ViewPoint p) const;
 
+    // Paints the 2-D overlay (light sketches, the mode's drawing, the view cube) with
+    // `painter`, in view coordinates with a top-left origin; the overlay layer over the view
+    // does it whenever it is redrawn.
+    void paintOverlay(QPainter& painter);
+
     // Overlay drawing, valid while the overlay is being painted (inside the host's
-    // editorDraw, drawFeatureOverlay and drawSelection).
+    // editorDraw, drawFeatureOverlay and drawSelection). fillTris paints in 2-D, which costs
+    // seconds on large faces: faces and bodies are highlighted with setFaceHighlights and
+    // setHighlights instead.
     void fillTris(const std::vector<Tri>& tris, Rgba color);
     void fillLoops(const std::vector<Loop>& loops, const Sketch& sketch, Rgba color);
     void strokePolyline(const std::vector<V2>& points, const Sketch& sketch, bool closed,
@@ -93,10 +110,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
     void drawOverlay();
+    // Sets the hovered face, tinted at the next frame.
+    void setHoverFace(const std::optional<FaceRef>& face);
+    // Gives the renderer the highlights (the context is current).
+    void handOverHighlights();
     void drawViewCube();
     void leftDown(QMouseEvent* event, int clickCount);
     void leftDragged(QMouseEvent* event);

@@ -8,6 +8,7 @@
 
 #include <QPixmap>
 #include <QPointF>
+#include <QWidget>
 
 #include "viewport/renderer.h"
 #include "viewport/viewport.h"
@@ -26,6 +27,20 @@ enum class DragMode {
     extrude = 4,  // the host's extrusion handle owns the gesture
 };
 
+// The transparent 2-D layer over the view. It is painted by the raster engine (antialiased
+// without multisampling) into the window's backing store, which the toolkit already blends
+// over the 3-D image, so it needs no shader of its own; pointer events pass through it.
+class Overlay : public QWidget {
+public:
+    explicit Overlay(Viewport* vp);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Viewport* vp_;
+};
+
 struct Viewport::Impl {
     Renderer renderer;
     bool glReady = false;
@@ -42,6 +57,14 @@ struct Viewport::Impl {
     bool planesShown = false;
     std::string hoverPlane;
     std::optional<FaceRef> hoverFace;
+
+    // The host's highlights; not yet handed to the renderer while highlightsDirty.
+    std::vector<FaceHighlight> faceHighlights;
+    std::vector<HighlightLayer> highlights;
+    bool highlightsDirty = false;
+    std::vector<HighlightLayer> overflowLayers;  // faces past the renderer's tint limit
+
+    Overlay* overlay = nullptr;  // child of the view
 
     // Left button.
     ViewPoint downPoint;

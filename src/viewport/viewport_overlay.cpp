@@ -1,6 +1,7 @@
-// The 2-D overlay over the 3-D image: light sketches, the mode's own drawing, the hovered face,
-// the selection and the view cube, plus the drawing operations offered to the host. Model
-// points go through the camera's projection; whatever does not project is skipped.
+// The 2-D overlay over the 3-D image: light sketches, the mode's own drawing, the selection
+// and the view cube (the hovered face is tinted in the 3-D pass), plus the drawing operations
+// offered to the host. Model points go through the camera's projection; whatever does not project
+// is skipped.
 #include <QPainter>
 #include <QPainterPath>
 
@@ -125,10 +126,6 @@ void Viewport::drawOverlay() {
         case Mode::featureEdit: ctl->drawFeatureOverlay(); break;
         case Mode::model:
         case Mode::choosePlane: break;
-    }
-    if (mode == Mode::choosePlane && d->hoverFace) {
-        if (const auto it = bodyTris.find(d->hoverFace->id); it != bodyTris.end())
-            fillTris(faceTris(it->second, *d->hoverFace), colors::hoveredFace);
     }
     if (mode == Mode::model) ctl->drawSelection();
     drawViewCube();

@@ -31,6 +31,7 @@ public:
     // Launches as the system does: restores the session, then opens `files`.
     MainController& launch(const std::vector<std::string>& files = {}) {
         delegate = std::make_unique<AppDelegate>();
+        delegate->startUpdater = false;  // no automatic request to the real update site
         for (const std::string& f : files)
             delegate->openFile(toQt(f));
         auto d = std::make_unique<ScriptedDialogs>();

@@ -48,6 +48,10 @@ TEST(Session, RoundTripKeepsEverythingInItsOrderAndWhatRestoresNoTabIsRefused) {
         "{\"tabs\":[" + good + ",\"dirty\":false}," + good + ",\"dirty\":3}],\"active\":0}",
         reason));
     EXPECT_NE(reason.find("tabs[1]"), std::string::npos) << reason;
+    // Nothing but whitespace may follow, not even after a NUL byte.
+    EXPECT_TRUE(decodeSession(text + " \n", reason)) << reason;
+    EXPECT_FALSE(decodeSession(text + std::string(1, '\0') + "{}", reason));
+    EXPECT_EQ(reason.rfind("JSON illisible à la ligne 1, colonne ", 0), 0u) << reason;
 }
 
 TEST(Tabs, TitlesDropTheExtensionAndWidthsStayBetween110And230) {

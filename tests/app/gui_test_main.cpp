@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
+#include "app/app_delegate.h"
 #include "support/private_home.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +12,6 @@ int main(int argc, char** argv) {
     const ivo::testing::TempDir home;
     ivo::testing::usePrivateHome(home);
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Ivorane");
-    QApplication::setApplicationName("Ivorane3D");
+    ivo::setApplicationIdentity();
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 // answers from a script, so modal dialogs never block a test.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -25,6 +26,10 @@ public:
     // question gets its last button (cancel) and a save dialog is cancelled.
     std::optional<int> answer;
     QString savePath;
+    // Text prompts shown (title, then the pre-filled value) and the next answer, used once;
+    // without one the prompt is cancelled.
+    std::vector<std::pair<QString, QString>> prompts;
+    std::optional<QString> textAnswer;
 
     void alert(const QString& message, const QString& informative,
                const QString& details) override {
@@ -36,6 +41,10 @@ public:
         questions.push_back({message, informative, buttons.join("|")});
         return std::exchange(answer, std::nullopt).value_or(static_cast<int>(buttons.size()) - 1);
     }
+    std::optional<QString> askText(const QString& title, const QString& value) override {
+        prompts.emplace_back(title, value);
+        return std::exchange(textAnswer, std::nullopt);
+    }
     QStringList openFiles(const QString&, const QString&) override { return {}; }
     std::optional<QString> saveFile(const QString& proposed, const QString&,
                                     const QString&) override {
@@ -44,6 +53,31 @@ public:
         return path.isEmpty() ? std::nullopt : std::optional(path);
     }
     void beep() override { ++beeps; }
+
+    // Number prompts: each is recorded with its defaults and answered from `numbers`, in
+    // order; an empty answer, or none queued, cancels the prompt.
+    struct NumberPrompt {
+        QString title;
+        std::vector<double> values;
+    };
+    std::vector<NumberPrompt> numberPrompts;
+    std::deque<std::vector<double>> numbers;
+
+    std::optional<double> askNumber(const QString& title, double value) override {
+        const auto v = askNumbers(title, {}, {QString()}, {value});
+        if (!v || v->empty()) return std::nullopt;
+        return v->front();
+    }
+    std::optional<std::vector<double>> askNumbers(const QString& title, const QString&,
+                                                  const QStringList&,
+                                                  const std::vector<double>& values) override {
+        numberPrompts.push_back({title, values});
+        if (numbers.empty()) return std::nullopt;
+        std::vector<double> answer = std::move(numbers.front());
+        numbers.pop_front();
+        if (answer.empty()) return std::nullopt;
+        return answer;
+    }
 };
 
 }  // namespace ivo::testing

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "document/doc_json.h"
@@ -169,8 +172,115 @@ TEST(Q3d, EverySampleSurvivesFmtAndReadsBackWithItsVolume) {
         EXPECT_NEAR(read3, volume, 1e-4 * volume) << model;
         EXPECT_EQ(readNames, names) << model;
         EXPECT_NEAR(readBack(stl, "stl").first, volume, 1e-4 * volume) << model;
+        // Read back, every body is a closed 2-manifold, which slicers need.
+        for (const auto& [path, format] : {std::pair{threeMF, "3mf"}, {stl, "stl"}})
+            for (const auto& o : readWithLib3mf(readAll(path), format).value_or(Read3mf{}).objects)
+                EXPECT_EQ(manifoldFault(o.tris), "") << model << " " << format << " " << o.name;
     }
     EXPECT_GE(samples().size(), 3u);
+}
+
+// What a file or the command line holds reaches the terminal without its control
+// characters: no escape sequence, no forged line.
+TEST(Q3d, ControlCharactersAreEscapedInTextOutput) {
+    TempDir dir;
+    DocBuilder b;
+    const Id sk = b.sketch(rectSketch(0, 0, 10, 10));
+    b.extrude(sk, {{5, 5}}, 2);
+    b.extrude(sk, {{50, 50}}, 2);
+    b.feature(sk + 2).name = "E\x1b[2J\nfaux";
+    b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(sk + 1), "C\r\x7f\u009b"}};
+    const std::string model = dir.write("m\x1b]0;t\a.q3d", encodeDoc(b.doc, true));
+    const std::string badKey =
+        dir.write("k.q3d",
+                  "{\"version\":1,\"features\":[],\"marker\":0,\"hidden\":[],\"nextId\":1,"
+                  "\"bodyNames\":{\"\\u001b[31m\":1}}");
+    const CliRun info = q3d({"info", model});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("m\\u001b]0;t\\u0007.q3d : 1 corps"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("« C\\u000d\\u007f\\u009b »"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("« E\\u001b[2J\\u000afaux » : Aucun profil"), std::string::npos)
+        << info.out;
+    const CliRun check = q3d({"check", badKey, "--", "x\x1b[1m"});
+    EXPECT_NE(check.err.find("bodyNames.\\u001b[31m : texte attendu"), std::string::npos)
+        << check.err;
+    EXPECT_NE(check.err.find("x\\u001b[1m : Impossible"), std::string::npos) << check.err;
+    EXPECT_NE(q3d({"frobnicate\x1b"}).err.find("frobnicate\\u001b"), std::string::npos);
+    for (const CliRun& r : {info, check}) {
+        for (const std::string& text : {r.out, r.err}) {
+            const auto control = std::find_if(text.begin(), text.end(), [](char c) {
+                return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f;
+            });
+            EXPECT_EQ(control, text.end()) << text;
+        }
+    }
+    // Valid but repaired on reading: the repair is a note, the status stays 0.
+    const std::string low = dir.write(
+        "low.q3d", R"({"version":1,"features":[{"id":4,"kind":"k","name":"n","suppressed":false}],
+        "marker":0,"hidden":[],"nextId":2})");
+    const CliRun noted = q3d({"check", low});
+    EXPECT_EQ(noted.status, 0);
+    EXPECT_EQ(noted.out, low +
+                             " : 1 fonction, 0 esquisse\n  note : nextId : relevé de 2 à 5, "
+                             "au-dessus du plus grand identifiant\n");
+    EXPECT_EQ(noted.err, "");
+}
+
+// The first executable named `name` on the PATH, or "".
+std::string onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::filesystem::path p = std::filesystem::path(dir.empty() ? "." : dir) / name;
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(p, ec)) return p.string();
+    }
+    return "";
+}
+
+// What a shell command prints, both streams, and its exit status.
+std::pair<int, std::string> shell(const std::string& command) {
+    std::string out;
+    FILE* f = popen((command + " 2>&1").c_str(), "r");
+    if (!f) return {-1, out};
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        out.append(buf, n);
+    return {pclose(f), out};
+}
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (const char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// The slicer's own verdict on the files the q3d tool writes for every sample: each object it
+// reads is "manifold = yes" (it counts open and badly oriented edges).
+TEST(Q3dSlicer, EveryExportedSampleIsManifoldForTheSlicer) {
+    const std::string slicer = onPath("prusa-slicer");
+    if (slicer.empty())
+        GTEST_SKIP() << "prusa-slicer is not installed (scripts/deps.sh test installs it): the "
+                        "slicer's check of the exported samples is skipped";
+    TempDir dir;
+    for (const std::string& model : samples())
+        for (const char* ext : {"stl", "3mf"}) {
+            const std::string file = dir.file(std::string("m.") + ext);
+            const auto [status, said] =
+                shell(quoted(IVORANE_Q3D) + " export " + quoted(model) + " -o " + quoted(file));
+            ASSERT_EQ(status, 0) << model << ": " << said;
+            const auto [infoStatus, info] = shell(quoted(slicer) + " --info " + quoted(file));
+            ASSERT_EQ(infoStatus, 0) << model << " " << ext << ": " << info;
+            int verdicts = 0;
+            std::stringstream lines(info);
+            for (std::string line; std::getline(lines, line);)
+                if (line.rfind("manifold = ", 0) == 0) {
+                    ++verdicts;
+                    EXPECT_EQ(line, "manifold = yes") << model << " " << ext << ":\n" << info;
+                }
+            EXPECT_GE(verdicts, 1) << model << " " << ext << ":\n" << info;
+        }
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
         return head + point.substr(0, point.find("ID")) + id + point.substr(point.find("ID") + 2);
     };
     std::string reason;
-    for (const char* id : {"3", "3.0", "-9223372036854775808"})
+    for (const char* id : {"3", "3.0", "-9007199254740991"})
         EXPECT_TRUE(decodeDoc(withId(id), reason)) << id << ": " << reason;
     const std::string at = "features[0].sketch.points[0].id : ";
     for (const char* id : {"3.5", "\"3\"", "null"})
@@ -86,11 +86,16 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
          "JSON illisible : nombre trop grand"},
         {R"({"version":1,"features":[],"marker":0,"hidden":[],"nextId":1,"bodyNames":{"3":4}})",
          "bodyNames.3 : texte attendu"},
+        {R"({"version":1,"features":[],"marker":0,"hidden":[],"nextId":1,"marker":2})",
+         "racine : clé « marker » en double"},
+        {head + R"({"id":1,"kind":"k","name":"n","suppressed":false,"name":"m"}]})",
+         "features[0] : clé « name » en double"},
         {"", "le fichier est vide"},
         {" \n", "le fichier est vide"},
         {"{\n  \"version\": 1,\n  x", "JSON illisible à la ligne 3, colonne 3"},
-        {std::string(100000, '[') + std::string(100000, ']'),
+        {"{\"unknown\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
          "imbrication trop profonde (plus de 64 niveaux)"},
+        {std::string(100000, '[') + std::string(100000, ']'), "racine : objet attendu"},
         {std::string(kMaxDocumentBytes + 1, ' '), "fichier trop volumineux (plus de 256 Mo)"}};
     for (const auto& [text, why] : cases)
         EXPECT_EQ(refusal(text), why);
@@ -109,6 +114,104 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
     Doc deep;
     deep.bodyNames = std::map<std::string, std::string>{{"1", std::string(500, '[')}};
     EXPECT_TRUE(decodeDoc(encodeDoc(deep, false), reason)) << reason;
+}
+
+// A document of one sketch feature whose ids and counters are filled in.
+std::string idDoc(const std::string& featureId, const std::string& pointId,
+                  const std::string& sketchNext, const std::string& docNext) {
+    return R"({"version":1,"marker":1,"hidden":[],"nextId":)" + docNext + R"(,"features":[{"id":)" +
+           featureId +
+           R"(,"kind":"sketch","name":"S","suppressed":false,"sketch":{"plane":{"name":"P",
+        "o":{"x":0,"y":0,"z":0},"x":{"x":1,"y":0,"z":0},"n":{"x":0,"y":0,"z":1}},
+        "points":[{"id":0,"p":{"x":0,"y":0},"fixed":true},{"id":)" +
+           pointId + R"(,"p":{"x":1,"y":0},"fixed":false}],"lines":[],"circles":[],"arcs":[],
+        "constraints":[],"nextId":)" +
+           sketchNext + R"(,"visible":true}}]})";
+}
+
+TEST(DocJson, IdsStayWithinExactDoublesAndCountersAboveThem) {
+    // Low counters are raised above the largest id they cover, and said so.
+    std::string reason;
+    std::vector<std::string> notes;
+    const auto raised = decodeDoc(idDoc("7", "5", "2", "1"), reason, &notes);
+    ASSERT_TRUE(raised) << reason;
+    EXPECT_EQ(raised->nextId, 8);
+    EXPECT_EQ(raised->features[0].sketch->nextId, 6);
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "features[0].sketch.nextId : relevé de 2 à 6, au-dessus du plus grand "
+                         "identifiant",
+                         "nextId : relevé de 1 à 8, au-dessus du plus grand identifiant"}));
+    // A new feature can no longer take an id that is in use.
+    Doc d = *raised;
+    EXPECT_EQ(d.newId(), 8);
+    notes.clear();
+    EXPECT_TRUE(decodeDoc(idDoc("7", "5", "6", "8"), reason, &notes));
+    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(decodeDoc(idDoc("1", "1", "2", "-40"), reason)->nextId, 2);
+    // The largest exact id is fine as long as a next one is left.
+    EXPECT_TRUE(decodeDoc(idDoc("9007199254740990", "1", "2", "2"), reason)) << reason;
+    const char* out = " : identifiant hors limites (2⁵³ ou plus en valeur absolue)";
+    const struct {
+        std::string text, why;
+    } cases[] = {
+        {idDoc("9007199254740992", "1", "2", "2"), std::string("features[0].id") + out},
+        {idDoc("-9007199254740992", "1", "2", "2"), std::string("features[0].id") + out},
+        {idDoc("1", "9007199254740992", "2", "2"),
+         std::string("features[0].sketch.points[1].id") + out},
+        {idDoc("1", "1", "9007199254740992", "2"), std::string("features[0].sketch.nextId") + out},
+        {idDoc("1", "1", "2", "9223372036854775807"), std::string("nextId") + out},
+        {idDoc("9007199254740991", "1", "2", "2"),
+         "nextId : plus aucun identifiant libre (le plus grand vaut 9007199254740991)"},
+        // Both ends of the 64 bits are refused, also when written as a fraction-free double.
+        {idDoc("1", "1", "2", "-9223372036854775809"),
+         "nextId : entier hors de l'intervalle des 64 bits"},
+        {idDoc("1", "1", "2", "9223372036854775808"),
+         "nextId : entier hors de l'intervalle des 64 bits"},
+        {idDoc("1", "1", "2", "-9.223372036854775808e18"),
+         "nextId : entier hors de l'intervalle des 64 bits"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(refusal(c.text), c.why);
+}
+
+// Whatever the writer makes, the reader takes: past the size limit the file is written
+// compact, and beyond even that it is not written at all.
+TEST(DocJson, TheWriterStaysWithinTheReadersLimit) {
+    Doc d;
+    for (int i = 0; i < 40; ++i) {
+        Feature f(d.newId(), fk::sketch, "Esquisse" + std::to_string(i));
+        for (int k = 0; k < 20; ++k)
+            f.sketch->addLine(f.sketch->addPoint({k * 1.5, -k * 0.25}),
+                              f.sketch->addPoint({k + 0.5, 3.0}));
+        d.features.push_back(std::move(f));
+    }
+    const std::string pretty = encodeDoc(d, true), compact = encodeDoc(d, false);
+    ASSERT_GT(pretty.size(), 2 * compact.size());
+    std::string reason;
+    for (size_t limit : {pretty.size(), pretty.size() - 1, compact.size()}) {
+        const auto text = encodeDocFile(d, reason, limit);
+        ASSERT_TRUE(text) << limit;
+        EXPECT_EQ(*text, limit == pretty.size() ? pretty : compact);
+        EXPECT_LE(text->size(), limit);
+        EXPECT_EQ(decodeDoc(*text, reason), d) << reason;
+    }
+    EXPECT_FALSE(encodeDocFile(d, reason, compact.size() - 1));
+    EXPECT_EQ(reason, "modèle trop volumineux (plus de 0 Mo)");
+    EXPECT_TRUE(encodeDocFile(d, reason));
+}
+
+TEST(DocJson, OnlyWhitespaceMayFollowTheDocument) {
+    const std::string good = encodeDoc(Doc(), true);
+    std::string reason;
+    EXPECT_EQ(decodeDoc(good + " \t\r\n\n", reason), Doc()) << reason;
+    const std::pair<std::string, std::string> cases[] = {
+        {good + std::string(1, '\0') + "junk", "JSON illisible à la ligne 8, colonne 1"},
+        {good + std::string(3, '\0'), "JSON illisible à la ligne 8, colonne 1"},
+        {good + "x", "JSON illisible à la ligne 8, colonne 1"},
+        {good + "{}", "JSON illisible à la ligne 8, colonne 1"},
+        {"{\"version\":1\0}", "JSON illisible à la ligne 1, colonne 13"}};
+    for (const auto& [text, why] : cases)
+        EXPECT_EQ(refusal(text), why);
 }
 
 }  // namespace

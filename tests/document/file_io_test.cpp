@@ -49,5 +49,52 @@ TEST(FileIo, AtomicWritesKeepPermissionsFollowSymlinksAndFailCleanly) {
     ::chmod(dir.file("locked").c_str(), 0755);
 }
 
+TEST(FileIo, OnlyRegularFilesAreReadOrReplaced) {
+    testing::TempDir dir;
+    const std::string fifo = dir.file("fifo.q3d");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string reason;
+    // Neither waits for a writer or replaces the FIFO or the device.
+    for (const std::string& path : {fifo, std::string("/dev/null"), std::string("/dev/zero")}) {
+        EXPECT_FALSE(readFile(path, 100, reason)) << path;
+        EXPECT_EQ(reason, "ce n'est pas un fichier ordinaire") << path;
+        EXPECT_FALSE(writeFileAtomic(path, "x", reason)) << path;
+        EXPECT_EQ(reason, "ce n'est pas un fichier ordinaire") << path;
+    }
+    struct stat st {};
+    EXPECT_TRUE(::stat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+    // /proc reports a size of 0 and is read all the same.
+    EXPECT_NE(readFile("/proc/self/status", 1 << 20, reason).value_or("").find("Umask:"),
+              std::string::npos);
+}
+
+TEST(FileIo, LongNamesAndDanglingLinksAreWritten) {
+    testing::TempDir dir;
+    std::string reason;
+    // The longest name a folder holds, with room for no suffix.
+    const std::string longest = dir.file(std::string(251, 'n') + ".q3d");
+    ASSERT_TRUE(writeFileAtomic(longest, "long", reason)) << reason;
+    EXPECT_EQ(readAll(longest), "long");
+    EXPECT_FALSE(writeFileAtomic(dir.file(std::string(256, 'n')), "x", reason));
+    EXPECT_EQ(reason, "nom de fichier trop long");
+    // A dangling link (relative, through a second link) gets its target created; the links
+    // stay links.
+    std::filesystem::create_directory(dir.file("sub"));
+    ASSERT_EQ(::symlink("sub/made.q3d", dir.file("first").c_str()), 0);
+    ASSERT_EQ(::symlink("first", dir.file("second").c_str()), 0);
+    ASSERT_TRUE(writeFileAtomic(dir.file("second"), "through", reason)) << reason;
+    EXPECT_EQ(readAll(dir.file("sub/made.q3d")), "through");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("first")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("second")));
+    ASSERT_TRUE(writeFileAtomic(dir.file("second"), "again", reason)) << reason;
+    EXPECT_EQ(readAll(dir.file("sub/made.q3d")), "again");
+    // A loop of links is refused.
+    ASSERT_EQ(::symlink("loop", dir.file("loop").c_str()), 0);
+    EXPECT_FALSE(writeFileAtomic(dir.file("loop"), "x", reason));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("loop")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("sub")), {}), 1);
+}
+
 }  // namespace
 }  // namespace ivo

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
+#include "export/three_mf.h"
 #include "geometry/mesh.h"
 #include "support/export_readers.h"
 #include "support/solids.h"
@@ -34,6 +38,33 @@ TEST(Stl, SolidsReadBackWithTheirVolume) {
     ASSERT_TRUE(read && read->objects.size() == 1u);
     EXPECT_EQ(read->objects[0].triangles, box.size() + cylinder.size());
     EXPECT_NEAR(read->objects[0].volume, 4.0 * 5 * 2 + meshVolume(cylinder), 1e-3);
+}
+
+// A float beyond its range would be written as an infinity: both writers refuse instead.
+TEST(Stl, CoordinatesThatAreNotFiniteInTheFormatAreRefused) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const V3 n{0, 0, 1};
+    const Tri fine{{0, 0, 0}, {3e38, 0, 0}, {0, 1, 0}, n};
+    EXPECT_TRUE(stlData({{fine}}));
+    EXPECT_TRUE(threeMFData({{"m", {fine}}}));
+    const struct {
+        Tri tri;
+        bool stl, threeMF;  // refused by each
+    } cases[] = {
+        {{{0, 0, 0}, {1e39, 0, 0}, {0, 1, 0}, n}, true, false},  // beyond float, fine as text
+        {{{0, 0, 0}, {1, 0, 0}, {0, -1e300, 0}, n}, true, false},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, inf}, n}, true, true},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, std::nan("")}, n}, true, true},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -inf}}, true, false},  // 3MF has no normals
+    };
+    for (const auto& c : cases) {
+        ExportFault fault = ExportFault::tooLarge;
+        EXPECT_EQ(!stlData({{fine}, {c.tri}}, &fault), c.stl);
+        EXPECT_EQ(fault, c.stl ? ExportFault::notFinite : ExportFault::tooLarge);
+        fault = ExportFault::tooLarge;
+        EXPECT_EQ(!threeMFData({{"a", {fine}}, {"b", {c.tri}}}, &fault), c.threeMF);
+        EXPECT_EQ(fault, c.threeMF ? ExportFault::notFinite : ExportFault::tooLarge);
+    }
 }
 
 }  // namespace

@@ -69,6 +69,37 @@ TEST(Csg, OperandsWhollyInsideOrInACavityAreClassified) {
             << d;
 }
 
+// A solid standing on another's face: only the sides of the one, which touch the other's box
+// along that face alone, tell which part of the face it covers. Both operand orders, both
+// sides of a face, and pockets sunk flush from a face.
+TEST(Csg, SolidsFlushOnAFaceKeepEveryFace) {
+    const Solid block = polyBox({0, 0, 0}, {40, 10, 20});     // 40 × 20 × 10, Y up
+    const Solid boss = polyCylinder({20, 10, 10}, 5, 5, 64);  // r 5 on its top face
+    const Solid side = polyBox({40, 2, 5}, {45, 8, 15});      // on the face x = 40
+    const double vb = signedVolume(boss), vs = 5 * 6 * 10;
+    const struct {
+        const char* name;
+        Solid got;
+        double want;
+    } cases[] = {
+        {"boss joined", CSG::unite(block, boss), 8000 + vb},
+        {"block joined to the boss", CSG::unite(boss, block), 8000 + vb},
+        {"boss below", CSG::unite(block, moved(boss, {0, -15, 0})), 8000 + vb},
+        {"box on a side face", CSG::unite(block, side), 8000 + vs},
+        {"boss and side box", CSG::unite(CSG::unite(block, boss), side), 8000 + vb + vs},
+        {"pocket flush with the top", CSG::subtract(block, moved(boss, {0, -5, 0})), 8000 - vb},
+        {"slot through a side", CSG::subtract(block, moved(side, {-5, 0, 0})), 8000 - vs},
+        {"boss cut off again", CSG::subtract(CSG::unite(block, boss), boss), 8000},
+        {"the boss alone", CSG::subtract(CSG::unite(block, boss), block), vb},
+        {"the pocket's content", CSG::intersect(block, moved(boss, {0, -5, 0})), vb},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(signedVolume(c.got), c.want, 1e-9 * 8000) << c.name;
+        EXPECT_EQ(closedSurfaceFault(c.got), "") << c.name;
+    }
+    EXPECT_NEAR(signedVolume(CSG::intersect(block, boss)), 0, 1e-9);
+}
+
 // The kernel hands back untouched polygons whole where the plain algorithm keeps every
 // fragment; both must still describe the same point set: the same volume, and the same
 // area in every plane. The kernel's results must also be closed and move with their

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -13,9 +14,10 @@ namespace {
 
 using namespace ivo::testing;
 
-TEST(Triangles, FansWithThePlaneNormalAndNoFlatTriangles) {
+TEST(Triangles, PlaneNormalsAndNoFlatTriangles) {
     // The normal is the plane's even where the corners would give a slightly different one;
-    // a repeated vertex, a collinear run or too few points would make flat fan triangles.
+    // a repeated vertex or too few points would make flat fan triangles, and a point on a
+    // side is a corner of a triangle, not the tip of a flat one.
     const CPlane z{{0, 0, 1}, 0};
     const auto tris = triangles({CPoly({{0, 0, 0}, {1, 0, 1e-3}, {1, 1, 0}, {0, 1, 0}}, z),
                                  CPoly({{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 1, 0}}, z),
@@ -24,10 +26,59 @@ TEST(Triangles, FansWithThePlaneNormalAndNoFlatTriangles) {
     EXPECT_EQ(tris, (std::vector<Tri>{{{0, 0, 0}, {1, 0, 1e-3}, {1, 1, 0}, z.n},
                                       {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}, z.n},
                                       {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, z.n},
-                                      {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, z.n}}));
+                                      {{2, 1, 0}, {0, 0, 0}, {1, 0, 0}, z.n},
+                                      {{1, 0, 0}, {2, 0, 0}, {2, 1, 0}, z.n}}));
     EXPECT_NEAR(meshVolume(triangles(polyBox({-1, 2, 3}, {4, 6, 9}))), 5.0 * 4 * 6, 1e-9);
     // Every cube edge is a crease, reported from both sides; no face diagonal is.
     EXPECT_EQ(featureEdges(triangles(polyBox({0, 0, 0}, {1, 1, 1}))).size(), 24u);
+}
+
+// A unit cube whose top is two halves (x < 0.5 and x > 0.5), the sides whole: the sides'
+// top edges pass the halves' corners at x = 0.5, as a boolean leaves them.
+Solid cubeWithSplitTop(V3 nudge) {
+    Solid s = polyBox({0, 0, 0}, {1, 1, 1});
+    const CPlane top = s[1].plane;
+    s.erase(s.begin() + 1);
+    s.push_back(CPoly({{0, 0, 1}, {0.5, 0, 1}, {0.5, 1, 1}, {0, 1, 1}}, top));
+    s.push_back(CPoly({{0.5, 0, 1}, {1, 0, 1}, {1, 1, 1}, V3{0.5, 1, 1} + nudge}, top));
+    return s;
+}
+
+TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
+    const struct {
+        const char* name;
+        Solid s;
+        double volume;
+    } cases[] = {
+        {"T-junctions on the sides", cubeWithSplitTop({}), 1},
+        {"a corner 30 nm off its twin", cubeWithSplitTop({3e-5, 0, 0}), 1},
+        {"a corner 30 nm above the face", cubeWithSplitTop({0, 0, 3e-5}), 1},
+        {"step on a block",
+         CSG::unite(polyBox({0, 0, 0}, {4, 2, 4}), polyBox({1, 2, 0}, {3, 3, 4})), 40},
+        {"boss on a block",
+         CSG::unite(polyBox({0, 0, 0}, {40, 10, 20}), polyCylinder({20, 10, 10}, 5, 5, 64)),
+         8000 + signedVolume(polyCylinder({20, 10, 10}, 5, 5, 64))},
+    };
+    for (const auto& c : cases) {
+        const auto tris = triangles(c.s);
+        EXPECT_EQ(meshFault(tris), "") << c.name;
+        EXPECT_NEAR(meshVolume(tris), c.volume, 1e-9 * c.volume) << c.name;
+        for (const Tri& t : tris)
+            EXPECT_GT((t.b - t.a).cross(t.c - t.a).length(), 1e-9) << c.name;
+    }
+    // The plain fan keeps the T-junctions.
+    EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
+    // Corners 60 nm apart in a row stay apart: none joins its neighbour through another.
+    Solid row = cubeWithSplitTop({});
+    std::vector<V3>& edge = row[0].v;  // the bottom, with extra corners on one side
+    edge.insert(edge.begin() + 1, {{0, 0.5 - 6e-5, 0}, {0, 0.5, 0}, {0, 0.5 + 6e-5, 0}});
+    std::vector<V3> kept;
+    for (const Tri& t : triangles(row))
+        for (const V3 p : {t.a, t.b, t.c})
+            if (p.x == 0 && p.z == 0 && p.y > 0.4 && p.y < 0.6 &&
+                std::find(kept.begin(), kept.end(), p) == kept.end())
+                kept.push_back(p);
+    EXPECT_EQ(kept.size(), 2u);
 }
 
 // Two triangles hinged on the x axis, the second bent down by `deg` from the plane of the

@@ -3,6 +3,8 @@
 #include <Model/COM/NMR_DLLInterfaces.h>
 
 #include <cstring>
+#include <map>
+#include <string>
 
 // lib3mf 1.8 leaks a few hundred bytes of its ZIP reader on every read: not ours to report
 // when the tests run under the leak checker.
@@ -117,9 +119,11 @@ std::optional<Read3mf> readWithLib3mf(std::string bytes, const char* format) {
             const FLOAT* p = v.at(i).m_fPosition;
             return V3{p[0], p[1], p[2]};
         };
-        for (const MODELMESHTRIANGLE& tri : t)
+        for (const MODELMESHTRIANGLE& tri : t) {
             o.volume +=
                 at(tri.m_nIndices[0]).dot(at(tri.m_nIndices[1]).cross(at(tri.m_nIndices[2]))) / 6;
+            o.tris.push_back({tri.m_nIndices[0], tri.m_nIndices[1], tri.m_nIndices[2]});
+        }
         o.vertices = nv;
         o.triangles = nt;
         out.objects.push_back(o);
@@ -127,6 +131,23 @@ std::optional<Read3mf> readWithLib3mf(std::string bytes, const char* format) {
     while (lib3mf_builditemiterator_movenext(items, &more) == LIB3MF_OK && more)
         ++out.buildItems;
     return out;
+}
+
+std::string manifoldFault(const std::vector<std::array<std::uint32_t, 3>>& tris) {
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> edges;
+    for (const auto& t : tris)
+        for (int k = 0; k < 3; ++k)
+            ++edges[{t[k], t[(k + 1) % 3]}];
+    std::string fault;
+    for (const auto& [e, n] : edges) {
+        const auto back = edges.find({e.second, e.first});
+        const int m = back == edges.end() ? 0 : back->second;
+        if (n == 1 && m == 1) continue;
+        fault += "edge " + std::to_string(e.first) + "-" + std::to_string(e.second) + " used " +
+                 std::to_string(n) + " times, reversed " + std::to_string(m) + "; ";
+        if (fault.size() > 300) break;
+    }
+    return fault;
 }
 
 }  // namespace ivo::testing

@@ -3,6 +3,7 @@
 // reference 3MF library.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,12 +28,18 @@ struct Read3mf {
         std::string name;
         std::size_t vertices = 0, triangles = 0;
         double volume = 0;
+        std::vector<std::array<std::uint32_t, 3>> tris;  // vertex indices
     };
     std::vector<Object> objects;
     int buildItems = 0;
 };
 
-// Nothing when lib3mf refuses the file; `format` is "3mf" or "stl".
+// Nothing when lib3mf refuses the file; `format` is "3mf" or "stl" (lib3mf then merges the
+// corners that are the same point).
 std::optional<Read3mf> readWithLib3mf(std::string bytes, const char* format = "3mf");
+
+// Why the indexed triangles are no closed 2-manifold, or "": every edge must have exactly
+// two triangles, running it in opposite directions.
+std::string manifoldFault(const std::vector<std::array<std::uint32_t, 3>>& tris);
 
 }  // namespace ivo::testing

@@ -123,6 +123,41 @@ std::map<std::tuple<double, double, double, double>, double> areaByPlane(const S
     return out;
 }
 
+namespace {
+
+std::string pointText(V3 p) {
+    char buf[100], *end = buf;
+    for (const double x : {p.x, p.y, p.z})
+        *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
+    return "(" + std::string(buf, end - 1) + ")";
+}
+
+}  // namespace
+
+std::string meshFault(const std::vector<Tri>& tris, bool twoManifold) {
+    using P = std::tuple<double, double, double>;
+    std::map<std::pair<P, P>, int> edges;
+    for (const Tri& t : tris) {
+        const V3 c[3] = {t.a, t.b, t.c};
+        for (int k = 0; k < 3; ++k) {
+            const V3 p = c[k], q = c[(k + 1) % 3];
+            ++edges[{{p.x, p.y, p.z}, {q.x, q.y, q.z}}];
+        }
+    }
+    std::string fault;
+    for (const auto& [e, n] : edges) {
+        const auto back = edges.find({e.second, e.first});
+        const int m = back == edges.end() ? 0 : back->second;
+        if (m == n && (!twoManifold || n == 1)) continue;
+        const auto& [p, q] = e;
+        fault += "edge " + pointText({std::get<0>(p), std::get<1>(p), std::get<2>(p)}) +
+                 pointText({std::get<0>(q), std::get<1>(q), std::get<2>(q)}) + " used " +
+                 std::to_string(n) + " times, reversed " + std::to_string(m) + "; ";
+        if (fault.size() > 300) break;
+    }
+    return fault;
+}
+
 std::string closedSurfaceFault(const Solid& s, bool tJunctions, double tol) {
     // Merge vertices closer than tol, sweeping in x order; `uniq` stays sorted by x.
     std::vector<V3> pts, uniq;

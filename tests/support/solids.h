@@ -37,4 +37,9 @@ std::map<std::tuple<double, double, double, double>, double> areaByPlane(const S
 // up as they are.
 std::string closedSurfaceFault(const Solid& s, bool tJunctions = true, double tol = 1e-7);
 
+// Why the triangles are not closed as they stand, or "" when they are: every edge between
+// two (exactly equal) corners must be run as often one way as the other; with twoManifold,
+// exactly once each way.
+std::string meshFault(const std::vector<Tri>& tris, bool twoManifold = true);
+
 }  // namespace ivo::testing

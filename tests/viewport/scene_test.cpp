@@ -78,5 +78,20 @@ TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
     EXPECT_EQ(cache.size(), 2u);
 }
 
+TEST(Scene, SoftwareRenderersAreToldByTheirName) {
+    const std::pair<const char*, bool> cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {"softpipe", true},
+        {"Software Rasterizer", true},
+        {"Mesa DRI swrast", true},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+        {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
+        {"NVIDIA GeForce GTX 1060/PCIe/SSE2", false},
+        {"", false},
+    };
+    for (const auto& [name, software] : cases)
+        EXPECT_EQ(isSoftwareRenderer(name), software) << name;
+}
+
 }  // namespace
 }  // namespace ivo

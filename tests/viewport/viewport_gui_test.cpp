@@ -3,10 +3,12 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "support/view_host.h"
+#include "viewport/renderer.h"
 #include "viewport/view_cube.h"
 #include "viewport/viewport.h"
 
@@ -210,15 +212,27 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
     EXPECT_NEAR(vp->hoverFace()->w, zTop, 1e-9);
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_EQ(host.status, "Cliquez pour esquisser sur cette face");
-    // Every facet of the face is filled in orange, not only the one under the pointer.
+    // Every facet of the face is tinted orange, not only the one under the pointer, and by
+    // the 3-D pass: the overlay leaves those pixels untouched.
     const QImage image = vp->grabFramebuffer();
     const double ratio = image.width() / double(vp->width());
+    QImage overlay(vp->size(), QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    {
+        QPainter painter(&overlay);
+        vp->paintOverlay(painter);
+    }
     for (const Tri* t : {top.front(), top.back()}) {
-        const QColor px = image.pixelColor(seen((t->a + t->b + t->c) / 3) * ratio);
+        const QPoint at = seen((t->a + t->b + t->c) / 3);
+        const QColor px = image.pixelColor(at * ratio);
         EXPECT_GT(px.red() - px.blue(), 40) << px.name().toStdString();
+        EXPECT_EQ(qAlpha(overlay.pixel(at)), 0);
     }
     hover({5, 590});  // leaving the body clears the face
     EXPECT_FALSE(vp->hoverFace());
+    const QImage left = vp->grabFramebuffer();
+    const QColor plain = left.pixelColor(seen(centroid) * ratio);
+    EXPECT_LT(plain.red() - plain.blue(), 10) << plain.name().toStdString();
 
     // In the model, the events of a double click as the window system delivers them.
     host.currentMode = Mode::model;
@@ -232,6 +246,140 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
     EXPECT_EQ(host.started[0].name, "Face");
     EXPECT_EQ(host.started[0].n, V3(0, 0, 1));
     EXPECT_NEAR(host.started[0].o.z, zTop, 1e-9);
+}
+
+TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
+    const std::vector<const Tri*> top = loadPlateTop();
+    ASSERT_FALSE(top.empty());
+    vp->setView("front");
+    const QPoint at = seen((top[0]->a + top[0]->b + top[0]->c) / 3);
+    const auto pixel = [&] {
+        const QImage image = vp->grabFramebuffer();
+        return image.pixelColor(at * (image.width() / double(vp->width())));
+    };
+    const QColor plain = pixel();
+    std::vector<Tri> face;
+    for (const Tri* t : top)
+        face.push_back(*t);
+    const Rgba green{0.1, 0.8, 0.2, 1}, red{0.9, 0.1, 0.1, 0.8};
+    struct Case {
+        std::vector<HighlightLayer> layers;
+        const char* expect;  // the channel that must dominate, or "" for the plain body
+    };
+    const Case cases[] = {
+        {{{face, green}}, "green"},
+        {{{face, green}, {face, red}}, "red"},    // the later layer lies over the earlier one
+        {{{face, red}, {{}, green}}, "red"},      // an empty layer draws nothing
+        {{{{*top[0]}, {0.1, 0.8, 0.2, 0}}}, ""},  // fully transparent
+        {{}, ""},
+    };
+    for (const Case& c : cases) {
+        vp->setHighlights(c.layers);
+        EXPECT_EQ(vp->highlights().size(), c.layers.size());
+        const QColor px = pixel();
+        const std::string expect = c.expect;
+        if (expect == "green") {
+            EXPECT_GT(px.green() - px.red(), 60) << px.name().toStdString();
+        } else if (expect == "red") {
+            EXPECT_GT(px.red() - px.green(), 40) << px.name().toStdString();
+        } else {
+            EXPECT_EQ(px, plain) << px.name().toStdString();
+        }
+    }
+    // Seen from behind, the body hides a layer on its far side.
+    vp->setHighlights({{face, green}});
+    vp->setDirection({0, 0, -1});
+    const QColor behind = pixel();
+    EXPECT_LT(behind.green() - behind.red(), 20) << behind.name().toStdString();
+}
+
+TEST_F(ViewportGui, FaceHighlightsTintEveryFacetOfTheirFaceAndTheHoverComesLast) {
+    const std::vector<const Tri*> top = loadPlateTop();
+    ASSERT_GE(top.size(), 2u);
+    vp->setView("front");
+    const Id id = vp->bodyTris.begin()->first;
+    const FaceRef face{id, top[0]->n, top[0]->n.dot(top[0]->a)};
+    const QPoint first = seen((top.front()->a + top.front()->b + top.front()->c) / 3);
+    const QPoint last = seen((top.back()->a + top.back()->b + top.back()->c) / 3);
+    const QPoint off(5, 5);
+    const auto pixels = [&] {
+        const QImage image = vp->grabFramebuffer();
+        const double ratio = image.width() / double(vp->width());
+        return std::vector<QColor>{image.pixelColor(first * ratio), image.pixelColor(last * ratio),
+                                   image.pixelColor(off * ratio)};
+    };
+    const std::vector<QColor> plain = pixels();
+    const Rgba green{0.1, 0.8, 0.2, 1}, clear{0, 0, 0, 0};
+    const auto greenish = [](QColor c) { return c.green() - c.red() > 60; };
+
+    vp->setFaceHighlights({{face, green}});
+    EXPECT_EQ(vp->faceHighlights().size(), 1u);
+    std::vector<QColor> px = pixels();
+    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
+    EXPECT_EQ(px[2], plain[2]);  // off the face
+
+    // A later transparent highlight leaves it; one past the shader's limit is still drawn.
+    std::vector<FaceHighlight> many(Renderer::maxFaceTints + 1, FaceHighlight{face, clear});
+    many.front().color = green;
+    vp->setFaceHighlights(many);
+    px = pixels();
+    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
+
+    // The hover of plane choice lies over the host's highlights: orange mixed into the green.
+    vp->setFaceHighlights({{face, green}});
+    const QColor greenOnly = pixels()[1];
+    host.currentMode = Mode::choosePlane;
+    vp->showPlanes(true);
+    hover(first);
+    ASSERT_TRUE(vp->hoverFace());
+    px = pixels();
+    EXPECT_GT(px[1].red() - greenOnly.red(), 60) << px[1].name().toStdString();
+
+    vp->showPlanes(false);
+    vp->setFaceHighlights({});
+    EXPECT_EQ(pixels(), plain);
+}
+
+// Both ways of drawing the image (multisampled for graphics cards, plain with smoothed lines for
+// software renderers) give the same scene: background, body and hovered face.
+TEST(ViewportImage, MultisampledAndPlainImagesShowTheSameScene) {
+    std::vector<QImage> images;
+    for (const char* multisample : {"0", "1"}) {
+        qputenv("IVORANE_MULTISAMPLE", multisample);
+        testing::ViewHost host;
+        ASSERT_TRUE(host.load(std::string(IVORANE_EXAMPLES_DIR) + "/plaque_percee.q3d"));
+        Viewport vp(&host);
+        vp.resize(400, 300);
+        vp.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&vp));
+        vp.rebuildBodies();
+        vp.setView("front");
+        vp.fit();
+        host.currentMode = Mode::choosePlane;
+        vp.showPlanes(true);
+        vp.updateHover({150, 175});  // on the plate, off the grid line through its middle
+        ASSERT_TRUE(vp.hoverFace()) << multisample;
+        images.push_back(vp.grabFramebuffer());
+    }
+    qunsetenv("IVORANE_MULTISAMPLE");
+    ASSERT_EQ(images[0].size(), images[1].size());
+    // Away from edges the two agree to a few levels; a corner of the view, the background,
+    // is lighter at the top than at the bottom.
+    const QImage& a = images[0];
+    const double ratio = a.width() / 400.0;
+    for (const QPointF at : {QPointF(150, 125), QPointF(5, 5), QPointF(5, 295)}) {
+        const QColor p = a.pixelColor((at * ratio).toPoint()),
+                     q = images[1].pixelColor((at * ratio).toPoint());
+        EXPECT_LE(std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) +
+                      std::abs(p.blue() - q.blue()),
+                  6)
+            << at.x() << "," << at.y() << " " << p.name().toStdString() << " "
+            << q.name().toStdString();
+    }
+    const QColor face = a.pixelColor((QPointF(150, 125) * ratio).toPoint());
+    EXPECT_GT(face.red() - face.blue(), 40) << face.name().toStdString();
+    EXPECT_GT(a.pixelColor((QPointF(5, 5) * ratio).toPoint()).lightness(),
+              a.pixelColor((QPointF(5, 295) * ratio).toPoint()).lightness());
 }
 
 TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {

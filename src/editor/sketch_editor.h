@@ -1,0 +1,153 @@
+// The sketch editor: the current tool and its partial state, the selection and the drags in
+// the sketch open for editing. Pointer events arrive in view points; every change of the
+// sketch goes through the host as exactly one undo step. Drawing tools live in
+// draw_tools.cpp, editing and constraint tools in edit_tools.cpp and constraint_tools.cpp,
+// the drawing of the sketch in sketch_drawing.cpp.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editor/editor_host.h"
+#include "editor/snap.h"
+
+namespace ivo {
+
+// A key press as the editor sees it; `text` is the typed character, if any.
+struct EditorKey {
+    enum class Code { escape, backspace, forwardDelete, tab, enter, other };
+    Code code = Code::other;
+    std::string text;
+    bool command = false;  // Ctrl held
+};
+
+// Overlay rectangle, view points, origin bottom-left.
+struct LabelRect {
+    double x = 0, y = 0, w = 0, h = 0;
+    bool contains(ScreenPoint p, double grow = 0) const {
+        return p.x >= x - grow && p.x <= x + w + grow && p.y >= y - grow && p.y <= y + h + grow;
+    }
+    friend bool operator==(const LabelRect&, const LabelRect&) = default;
+};
+
+class SketchEditor {
+public:
+    // A reference clicked by a multi-click tool: the existing point (id) or a plane position.
+    struct Ref {
+        std::optional<Id> id;
+        V2 pt;
+    };
+    struct LabelBox {
+        Id id = 0;
+        LabelRect rect;
+    };
+    struct PieceRef {
+        Id id = 0;
+        V2 q;
+    };
+
+    explicit SketchEditor(EditorHost* host);
+    SketchEditor(const SketchEditor&) = delete;
+    SketchEditor& operator=(const SketchEditor&) = delete;
+
+    EditorHost* ctl;  // owner, outlives the editor
+    std::optional<Ref> firstRef, secondRef;
+    std::optional<Id> pendingEntity;
+    std::optional<V2> hover;
+    std::optional<Id> hoverSnap;
+    std::optional<Id> selected;
+    int polygonSides = 6;
+    std::optional<Id> dragging;
+    bool dragUndoPushed = false;
+    std::vector<LabelBox> labelRects;
+    std::optional<std::vector<Id>> draggingEntity;
+    V2 dragStart;
+    std::vector<V2> dragOrig;
+    std::optional<V2> selectedPieceAt;
+    std::optional<PieceRef> hoverPiece;
+    std::map<std::string, double> typed, stage1Typed;
+    int activeField = 0;
+    ScreenPoint mouseScreen;
+    std::optional<SnapInfo> hoverInfo;
+    std::vector<SnapInfo> snapRecords;
+    std::vector<V2> foreign;
+
+    const std::string& tool() const { return tool_; }
+    // Selects a tool by id (the polygons first ask for their number of sides).
+    void setTool(const std::string& id);
+    // Drops the partial state of the current tool.
+    void resetPending();
+    // The sketch was closed: nothing pending, selected or dragged.
+    void leaveSketch();
+    // Undo or redo replaced the sketch: pending state and drags go, and so does a selection
+    // whose record is gone.
+    void historyChanged();
+
+    // True when the editor takes the gesture (the view then sends the drag and release).
+    bool mouseDown(ScreenPoint point, int clickCount);
+    void mouseDragged(ScreenPoint point);
+    void mouseUp();
+    void mouseMoved(ScreenPoint point);
+    // True when the key was used.
+    bool key(const EditorKey& k);
+    void deleteSelection();
+    void toggleConstruction();
+    // The copy/move prompt for every curve of the sketch.
+    void copyAll();
+
+    // Queries on the open sketch, in view points.
+    std::optional<Id> pointAt(ScreenPoint point, double radius = 9) const;
+    std::optional<Id> entityAt(ScreenPoint point) const;
+    std::optional<Id> labelAt(ScreenPoint point) const;
+    bool isLine(Id id) const;
+    bool isRound(Id id) const;
+    std::optional<Id> centerOf(Id id) const;
+    std::optional<V2> currentPos(Id id) const;
+    std::optional<V2> spt(ScreenPoint point) const;
+    std::optional<ScreenPoint> scr(V2 p) const;
+
+    // The snap for a pointer position: the sketch point under the pointer, if any.
+    std::optional<SnapInfo> findSnap(ScreenPoint point) const;
+
+    // One undo step: `body` edits a copy of the sketch and answers whether it changed it;
+    // only then the undo step is pushed, the copy solved, stored and re-evaluated. False when
+    // nothing changed.
+    bool modify(const std::function<bool(Sketch&)>& body);
+    // The same for a sketch already edited by a sketch operation.
+    void commit(Sketch sketch);
+    // Edits the value of a dimension constraint through a prompt.
+    void editDimension(Id id);
+    // Paints the open sketch over the view and refreshes labelRects.
+    void draw();
+
+    // Statuses: a warning stays on the status line until the next click, key or tool change,
+    // whatever routine text the same action produces afterwards.
+    void warn(const std::string& text);
+    void routineStatus(const std::string& text);
+
+    static const std::string& hint(const std::string& toolId);
+    static constexpr const char* contradiction =
+        "⚠️ Les contraintes se contredisent : supprimez-en une (sélection + Suppr) ou annulez "
+        "(Ctrl+Z).";
+
+private:
+    bool handleClick(int clickCount, std::optional<Id> snap, V2 snapPos, V2 p, ScreenPoint at);
+    bool selectClick(int clickCount, std::optional<Id> snap, V2 p, ScreenPoint at);
+    bool drawingClick(std::optional<Id> snap, V2 snapPos);
+    bool editingClick(std::optional<Id> snap, V2 p, ScreenPoint at);
+    bool constraintClick(std::optional<Id> snap, ScreenPoint at);
+    void dimClick(std::optional<Id> snap, ScreenPoint at);
+    void copyMoveDialog(const std::vector<Id>& what, const std::string& label);
+    void patternR(Id curve);
+    bool solveAndStore(Sketch& s, const std::vector<Id>& hold);
+    void clearDrag();
+    void drawPreview();
+
+    std::string tool_ = "select";
+    bool warningShown_ = false;
+};
+
+}  // namespace ivo

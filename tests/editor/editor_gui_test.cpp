@@ -1,0 +1,549 @@
+// The sketch editor in the real window: tools chosen as the toolbar does, shapes drawn with
+// mouse events on the 3-D view, keys typed into it, and what the overlay paints.
+#include <cmath>
+#include <numbers>
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/app_fixture.h"
+#include "editor/sketch_editor.h"
+#include "support/sketch_builder.h"
+#include "viewport/viewport.h"
+
+namespace ivo::testing {
+namespace {
+
+struct EditorGui : AppFixture {
+    MainController* c = nullptr;
+
+    void open(const SketchPlane& plane = SketchPlane::xy()) {
+        if (!c) c = &launch();
+        c->startSketch(plane);
+        ASSERT_EQ(c->mode(), Mode::sketch);
+    }
+    const Sketch& sketch() const { return *c->currentSketch(); }
+    QPoint px(V2 p) const {
+        const auto s = c->viewport->toScreen(sketch(), p);
+        return QPoint(qRound(s->x), qRound(c->viewport->height() - s->y));
+    }
+    // The plane point under a widget pixel, as the editor will see it.
+    V2 at(QPoint q) const {
+        return *c->viewport->planePoint(sketch().plane,
+                                        {double(q.x()), c->viewport->height() - double(q.y())});
+    }
+    void clickPx(QPoint q) {
+        QTest::mouseMove(c->viewport, q);
+        QTest::mouseClick(c->viewport, Qt::LeftButton, Qt::NoModifier, q);
+    }
+    void click(V2 p) { clickPx(px(p)); }
+    void send(QEvent::Type type, QPoint q, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, q, c->viewport->mapToGlobal(q), Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(c->viewport, &e);
+    }
+    void drag(QPoint from, QPoint to, int steps = 6) {
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        for (int i = 1; i <= steps; ++i)
+            send(QEvent::MouseMove, from + (to - from) * i / steps, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    }
+    void key(int k) { QTest::keyClick(c->viewport, Qt::Key(k)); }
+    void type(char ch) { QTest::keyClicks(c->viewport, QString(ch)); }
+    size_t count(const std::string& kind) const {
+        const auto& cs = sketch().constraints;
+        return std::count_if(cs.begin(), cs.end(),
+                             [&](const SConstraint& k) { return k.kind == kind; });
+    }
+};
+
+TEST_F(EditorGui, EachDrawingToolMakesItsShapeInOneUndoStep) {
+    struct Case {
+        const char* tool;
+        std::vector<V2> clicks;
+        std::vector<double> sides;  // answer to the polygon prompt
+        size_t points, lines, circles, arcs;
+        std::map<std::string, size_t> constraints;
+        size_t steps;
+    };
+    const Case cases[] = {
+        {"line",
+         {{10, 10}, {50, 10}, {50, 40}},
+         {},
+         3,
+         2,
+         0,
+         0,
+         {{"horizontal", 1}, {"vertical", 1}},
+         2},
+        {"rect", {{10, 10}, {50, 40}}, {}, 4, 4, 0, 0, {{"horizontal", 2}, {"vertical", 2}}, 1},
+        {"rectC",
+         {{30, 20}, {50, 40}},
+         {},
+         5,
+         5,
+         0,
+         0,
+         {{"horizontal", 2}, {"vertical", 2}, {"midpoint", 1}},
+         1},
+        {"rect3", {{10, 10}, {50, 12}, {30, 30}}, {}, 4, 4, 0, 0, {{"perpendicular", 3}}, 1},
+        {"circle", {{20, 20}, {30, 20}}, {}, 1, 0, 1, 0, {}, 1},
+        {"circle2", {{10, 20}, {30, 20}}, {}, 1, 0, 1, 0, {}, 1},
+        {"circle3", {{10, 10}, {30, 10}, {20, 20}}, {}, 1, 0, 1, 0, {}, 1},
+        {"arc", {{20, 20}, {30, 20}, {20, 30}}, {}, 3, 0, 0, 1, {}, 1},
+        {"arc3", {{10, 10}, {30, 10}, {20, 15}}, {}, 3, 0, 0, 1, {}, 1},
+        {"polyI", {{20, 20}, {30, 20}}, {6}, 7, 6, 1, 0, {{"equal", 5}, {"pointOnCircle", 6}}, 1},
+        {"polyC", {{20, 20}, {30, 20}}, {5}, 6, 5, 1, 0, {{"equal", 4}, {"tangent", 5}}, 1},
+        {"slotCC",
+         {{10, 20}, {40, 20}, {25, 25}},
+         {},
+         6,
+         3,
+         0,
+         2,
+         {{"tangent", 4}, {"equal", 1}},
+         1},
+        {"slotO",
+         {{10, 20}, {50, 20}, {30, 24}},
+         {},
+         6,
+         3,
+         0,
+         2,
+         {{"tangent", 4}, {"equal", 1}},
+         1},
+        {"point", {{20, 20}}, {}, 1, 0, 0, 0, {}, 1},
+    };
+    for (const Case& k : cases) {
+        open();
+        if (!k.sides.empty()) dialogs->numbers.push_back(k.sides);
+        c->runSketchTool(k.tool);
+        EXPECT_EQ(c->editor->tool(), k.tool);
+        EXPECT_EQ(c->statusText().toStdString(), SketchEditor::hint(k.tool));
+        const size_t depth = c->undoStack.size();
+        for (V2 p : k.clicks)
+            click(p);
+        const Sketch& s = sketch();
+        EXPECT_EQ(s.points.size(), 1 + k.points) << k.tool;
+        EXPECT_EQ(s.lines.size(), k.lines) << k.tool;
+        EXPECT_EQ(s.circles.size(), k.circles) << k.tool;
+        EXPECT_EQ(s.arcs.size(), k.arcs) << k.tool;
+        size_t kinds = 0;
+        for (const auto& [kind, n] : k.constraints) {
+            EXPECT_EQ(count(kind), n) << k.tool << " " << kind;
+            kinds += n;
+        }
+        EXPECT_EQ(s.constraints.size(), kinds) << k.tool;
+        EXPECT_EQ(c->undoStack.size(), depth + k.steps) << k.tool;
+        EXPECT_EQ(sketchFault(s), "") << k.tool;
+        c->undoAction();  // the last shape goes whole, with its constraints
+        EXPECT_EQ(sketch().constraints.size(), k.steps == 1 ? 0u : 1u) << k.tool;
+        c->finishSketch();
+    }
+}
+
+TEST_F(EditorGui, ConstraintToolsAddTheirConstraintOnThePickedCurves) {
+    open();
+    c->runSketchTool("line");
+    click({-40, 10});
+    click({-10, 25});
+    key(Qt::Key_Escape);
+    click({-40, -10});
+    click({-5, -30});
+    key(Qt::Key_Escape);
+    c->runSketchTool("circle");
+    click({30, 20});
+    click({40, 20});
+    click({30, -20});
+    click({36, -20});
+    const Sketch s0 = sketch();
+    const Id l1 = s0.lines[0].id, l2 = s0.lines[1].id;
+    const V2 m1{-25, 17.5}, m2{-22.5, -20};
+    struct Case {
+        const char* tool;
+        std::vector<V2> clicks;
+        const char* kind;
+        std::vector<Id> refs;
+    };
+    const Case cases[] = {
+        {"hv", {m1}, "horizontal", {l1}},
+        {"parallel", {m1, m2}, "parallel", {l1, l2}},
+        {"perpendicular", {m1, m2}, "perpendicular", {l1, l2}},
+        {"equal", {{40, 20}, {36, -20}}, "equal", {s0.circles[0].id, s0.circles[1].id}},
+        {"tangent", {{40, 20}, m1}, "tangent", {l1, s0.circles[0].id}},
+        {"coincident", {{-40, 10}, m2}, "pointOnLine", {s0.lines[0].a, l2}},
+        {"coincident", {{-40, 10}, {36, -20}}, "pointOnCircle", {s0.lines[0].a, s0.circles[1].id}},
+        {"midpoint", {{30, 20}, m1}, "midpoint", {s0.circles[0].c, l1}},
+    };
+    for (const Case& k : cases) {
+        c->runSketchTool(k.tool);
+        const size_t depth = c->undoStack.size();
+        for (V2 p : k.clicks)
+            click(p);
+        EXPECT_EQ(c->undoStack.size(), depth + 1) << k.tool;
+        ASSERT_FALSE(sketch().constraints.empty()) << k.tool;
+        const SConstraint& last = sketch().constraints.back();
+        EXPECT_EQ(last.kind, k.kind) << k.tool;
+        EXPECT_EQ(last.refs, k.refs) << k.tool;
+        c->undoAction();
+        EXPECT_EQ(sketch(), s0) << k.tool;
+    }
+    // Two lines do not make a tangent: refused with the status, nothing pushed.
+    c->runSketchTool("tangent");
+    const size_t depth = c->undoStack.size();
+    click(m1);
+    click(m2);
+    EXPECT_EQ(c->statusText(), "Ces éléments ne conviennent pas pour cette contrainte.");
+    EXPECT_EQ(c->undoStack.size(), depth);
+    // Concentric merges the centres; fixed toggles a point but never the origin.
+    c->runSketchTool("concentric");
+    click({40, 20});
+    click({36, -20});
+    EXPECT_EQ(sketch().circles[0].c, sketch().circles[1].c);
+    c->runSketchTool("fixed");
+    click({-40, -10});
+    EXPECT_TRUE(sketch().points[*sketch().pointIndex(s0.lines[1].a)].fixed);
+    const size_t before = c->undoStack.size();
+    click({0, 0});
+    EXPECT_EQ(c->undoStack.size(), before);
+}
+
+TEST_F(EditorGui, LinesWithinOneAndAHalfDegreesOfLevelAreMadeHorizontal) {
+    open();
+    for (const double deg : {1.4, 1.6}) {
+        c->runSketchTool("line");
+        const QPoint a = px({-50, -30 + 20 * deg});
+        // The pixel nearest the angle; the test then measures the angle it really clicked.
+        const QPoint b = px({50, -30 + 20 * deg + 100 * std::tan(deg * std::numbers::pi / 180)});
+        const V2 d = at(b) - at(a);
+        const double clicked = std::atan2(d.y, d.x) * 180 / std::numbers::pi;
+        ASSERT_NEAR(clicked, deg, 0.08);
+        clickPx(a);
+        clickPx(b);
+        key(Qt::Key_Escape);
+        const SLine l = sketch().lines.back();
+        const bool level = std::abs(sketch().pos(l.a)->y - sketch().pos(l.b)->y) < 1e-6;
+        EXPECT_EQ(level, deg < 1.5) << deg;
+        EXPECT_EQ(sketch().constraints.size(), 1u) << deg;  // only the 1.4° line got one
+    }
+}
+
+TEST_F(EditorGui, ChainsEscapeAndRecalledVariants) {
+    open();
+    c->runSketchTool("line");
+    click({-30, -20});
+    click({30, -20});
+    click({0, 30});
+    click({-30, -20});  // back on the first point: the triangle closes and the chain ends
+    EXPECT_EQ(sketch().lines.size(), 3u);
+    EXPECT_EQ(sketch().points.size(), 4u);
+    EXPECT_FALSE(c->editor->firstRef);
+    click({40, 40});  // a new chain starts, no line yet
+    EXPECT_EQ(sketch().lines.size(), 3u);
+    ASSERT_TRUE(c->editor->firstRef);
+    key(Qt::Key_Escape);  // ends the chain, keeps the tool
+    EXPECT_FALSE(c->editor->firstRef);
+    EXPECT_EQ(c->editor->tool(), "line");
+    key(Qt::Key_Escape);
+    EXPECT_EQ(c->editor->tool(), "select");
+    EXPECT_EQ(c->statusText().toStdString(), SketchEditor::hint("select"));
+
+    c->runSketchTool("rectC");
+    c->runSketchTool("line");
+    type('r');
+    EXPECT_EQ(c->editor->tool(), "rectC");
+    type('a');
+    EXPECT_EQ(c->editor->tool(), "arc3");
+    type('l');
+    EXPECT_EQ(c->editor->tool(), "line");
+}
+
+TEST_F(EditorGui, PolygonAroundAClickAtTheMiddleOfASide) {
+    open();
+    dialogs->numbers.push_back({6});
+    c->runSketchTool("polyC");
+    const QPoint centre = px({5, 5}), side = px({15, 5});
+    const double d = (at(side) - at(centre)).length();
+    clickPx(centre);
+    clickPx(side);
+    const Sketch& s = sketch();
+    ASSERT_EQ(s.lines.size(), 6u);
+    const V2 o = *s.pos(s.circles[0].c);
+    for (const SLine& l : s.lines) {
+        EXPECT_NEAR((*s.pos(l.a) - o).length(), d / std::cos(std::numbers::pi / 6), 1e-6);
+    }
+    EXPECT_NEAR(d / std::cos(std::numbers::pi / 6), 11.547, 0.15);  // about 10 mm clicked
+    // The click is the middle of the first side.
+    const V2 mid = (*s.pos(s.lines[5].a) + *s.pos(s.lines[5].b)) / 2;
+    bool onASide = (mid - at(side)).length() < 1e-6;
+    for (const SLine& l : s.lines)
+        onASide = onASide || ((*s.pos(l.a) + *s.pos(l.b)) / 2 - at(side)).length() < 1e-6;
+    EXPECT_TRUE(onASide);
+}
+
+TEST_F(EditorGui, RefusedClicksLeaveTheSketchAsItWas) {
+    open();
+    c->runSketchTool("slotO");
+    const QPoint a = px({0, 10}), b = px({10, 10});
+    const double half = (at(b) - at(a)).length() / 2;
+    clickPx(a);
+    clickPx(b);
+    clickPx(px({5, 10 + half}));
+    EXPECT_EQ(c->statusText(), "Rainure trop courte pour cette largeur.");
+    EXPECT_TRUE(sketch().isEmpty());
+    key(Qt::Key_Escape);
+    c->runSketchTool("circle2");
+    QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, px({20, 20}));
+    EXPECT_TRUE(sketch().isEmpty());
+    c->runSketchTool("rect");
+    click({20, 20});
+    clickPx(px({20, 20}) + QPoint(0, -40));  // same x
+    EXPECT_TRUE(sketch().isEmpty());
+}
+
+TEST_F(EditorGui, TrimRemovesOnlyThePieceBetweenTwoCrossings) {
+    open();
+    c->runSketchTool("line");
+    for (const auto& [p, q] :
+         {std::pair<V2, V2>{{-40, 8}, {40, 8}}, {{-10, -20}, {-10, 20}}, {{10, -20}, {10, 20}}}) {
+        click(p);
+        click(q);
+        key(Qt::Key_Escape);
+    }
+    ASSERT_EQ(sketch().lines.size(), 3u);
+    c->runSketchTool("trim");
+    const size_t depth = c->undoStack.size();
+    const QPoint mid = px({0, 8});
+    QTest::mouseMove(c->viewport, mid);
+    ASSERT_TRUE(c->editor->hoverPiece);
+    clickPx(mid);
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    const Sketch& s = sketch();
+    ASSERT_EQ(s.lines.size(), 4u);
+    std::vector<double> crossings, ends;
+    for (const SLine& l : s.lines) {
+        const V2 a = *s.pos(l.a), b = *s.pos(l.b);
+        if (std::abs(a.x - b.x) < 1e-9) {
+            crossings.push_back(a.x);
+        } else {
+            ends.push_back(std::min(a.x, b.x));
+            ends.push_back(std::max(a.x, b.x));
+        }
+    }
+    std::sort(crossings.begin(), crossings.end());
+    std::sort(ends.begin(), ends.end());
+    ASSERT_EQ(crossings.size(), 2u);
+    ASSERT_EQ(ends.size(), 4u);  // the two outer pieces stay, cut exactly at the crossings
+    EXPECT_NEAR(ends[1], crossings[0], 1e-9);
+    EXPECT_NEAR(ends[2], crossings[1], 1e-9);
+    EXPECT_NEAR(ends[0], -40, 0.5);
+    EXPECT_NEAR(ends[3], 40, 0.5);
+
+    EXPECT_EQ(sketchFault(s), "");
+
+    // The same piece selected and deleted with the Delete key: the same sketch.
+    const Sketch trimmed = s;
+    c->undoAction();
+    ASSERT_EQ(sketch().lines.size(), 3u);
+    c->runSketchTool("select");
+    clickPx(mid);
+    EXPECT_EQ(c->statusText(),
+              "Morceau sélectionné (jusqu'aux croisements). Suppr pour l'effacer, X pour le "
+              "passer en construction.");
+    key(Qt::Key_Delete);
+    EXPECT_EQ(sketch(), trimmed);
+
+    // X turns the selected curve into construction, as one undo step.
+    clickPx(px({-10, 15}));
+    const size_t before = c->undoStack.size();
+    type('x');
+    EXPECT_EQ(c->undoStack.size(), before + 1);
+    EXPECT_EQ(std::count_if(sketch().lines.begin(), sketch().lines.end(),
+                            [](const SLine& l) { return l.construction; }),
+              1);
+    EXPECT_EQ(sketchFault(sketch()), "");
+}
+
+TEST_F(EditorGui, DragsMoveUnderTheSolverInOneUndoStep) {
+    open();
+    c->runSketchTool("rect");
+    click({-20, -10});
+    click({20, 10});
+    c->runSketchTool("select");
+    const size_t depth = c->undoStack.size();
+    drag(px({20, 10}), px({30, 25}));
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    const Sketch& s = sketch();
+    double maxX = -1e9, maxY = -1e9;
+    for (const SPoint& p : s.points) {
+        maxX = std::max(maxX, p.p.x);
+        maxY = std::max(maxY, p.p.y);
+    }
+    EXPECT_NEAR(maxX, at(px({30, 25})).x, 1e-6);
+    EXPECT_NEAR(maxY, at(px({30, 25})).y, 1e-6);
+    for (const SLine& l : s.lines) {  // still a rectangle
+        const V2 d = *s.pos(l.b) - *s.pos(l.a);
+        EXPECT_LT(std::min(std::abs(d.x), std::abs(d.y)), 1e-6);
+    }
+    // A whole side moves with its two ends.
+    drag(px({-20, 0}), px({-30, 0}));
+    EXPECT_EQ(c->undoStack.size(), depth + 2);
+    c->undoAction();
+    c->undoAction();
+    EXPECT_NEAR(sketch().pos(sketch().lines[0].a)->x, -20, 0.3);
+
+    // In a drawing tool a drag on empty space draws no orbit; in "select" it orbits.
+    c->runSketchTool("line");
+    const double yaw = c->viewport->yaw;
+    drag(px({-50, 40}), px({-10, 45}));
+    EXPECT_EQ(c->viewport->yaw, yaw);
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+    drag(px({-50, 40}), px({-10, 45}));
+    EXPECT_NE(c->viewport->yaw, yaw);
+}
+
+TEST_F(EditorGui, APointDraggedPastTheHorizonStaysWhereItLastWas) {
+    open(SketchPlane::xz());
+    c->viewport->pitch = 0.08;  // nearly level over the ground plane: the sky misses it
+    c->viewport->updateCamera();
+    c->runSketchTool("point");
+    const QPoint from(c->viewport->width() / 2, c->viewport->height() * 3 / 4);
+    clickPx(from);
+    ASSERT_EQ(sketch().points.size(), 2u);
+    c->runSketchTool("select");
+    const QPoint near = from + QPoint(20, 0);
+    const QPoint sky(from.x(), 5);
+    ASSERT_FALSE(c->editor->spt({double(sky.x()), c->viewport->height() - 5.0}));
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, near, Qt::LeftButton);
+    const V2 last = sketch().points[1].p;
+    send(QEvent::MouseMove, sky, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, sky, Qt::NoButton);
+    EXPECT_EQ(sketch().points[1].p, last);
+    EXPECT_EQ(sketchFault(sketch()), "");
+}
+
+TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
+    open();
+    c->runSketchTool("line");
+    click({-20, -10});
+    click({20, -10});
+    key(Qt::Key_Escape);
+    c->runSketchTool("dim");
+    dialogs->numbers.push_back({40});
+    click({0, -10});
+    ASSERT_EQ(count("length"), 1u);
+    EXPECT_NEAR((*sketch().pos(sketch().lines[0].b) - *sketch().pos(sketch().lines[0].a)).length(),
+                40, 1e-6);
+    c->viewport->repaint();
+    const auto& labels = c->editor->labelRects;
+    ASSERT_EQ(labels.size(), 2u);  // "H" and "40"
+    const LabelRect box = labels[1].rect;
+    EXPECT_EQ(labels[1].id, sketch().constraints.back().id);
+    // The value sits 16 points to the right of the line's direction: below this line.
+    const V2 m = (*c->viewport->toScreen(sketch(), {-20, -10}) +
+                  *c->viewport->toScreen(sketch(), {20, -10})) /
+                 2;
+    EXPECT_NEAR(box.x + box.w / 2, m.x, 1);
+    EXPECT_NEAR(box.y + box.h / 2, m.y - 16, 1);
+
+    // A click on the value selects it; its box turns red.
+    c->runSketchTool("select");
+    const QPoint inside(qRound(box.x + 2), qRound(c->viewport->height() - (box.y + box.h / 2)));
+    clickPx(inside);
+    EXPECT_EQ(c->editor->selected, sketch().constraints.back().id);
+    c->viewport->repaint();
+    // The labels live on the overlay layer above the 3-D image: grab the view with it.
+    const QImage image = c->viewport->grab().toImage();
+    const qreal dpr = image.devicePixelRatio();
+    const QColor pixel =
+        image.pixelColor(QPoint(qRound(inside.x() * dpr), qRound(inside.y() * dpr)));
+    EXPECT_GT(pixel.red(), 200);
+    EXPECT_LT(pixel.green(), 90);
+    EXPECT_LT(pixel.blue(), 90);
+
+    // A double click on it edits the value.
+    dialogs->numbers.push_back({25});
+    QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, inside);
+    EXPECT_EQ(sketch().constraints.back().value, 25);
+    EXPECT_EQ(dialogs->numberPrompts.back().title, "Distance (mm)");
+}
+
+TEST_F(EditorGui, AToolbarButtonOutlivesTheRebuildItsOwnClickStarts) {
+    open();
+    QPointer<QToolButton> finish = c->toolButtons.at("finish");
+    QTest::mouseClick(finish, Qt::LeftButton);
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_FALSE(finish.isNull());  // deleted once its signal has returned, not during it
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(finish.isNull());
+}
+
+TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
+    launch();
+    QtDialogs real(delegate->ctl->window.get());
+    bool stayedOpen = false;
+    // Answers the prompt from inside its own event loop, as a person would.
+    QTimer::singleShot(300, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        const auto fields = dialog->findChildren<QLineEdit*>();
+        ASSERT_EQ(fields.size(), 2);
+        EXPECT_EQ(fields[0]->text(), "3");
+        EXPECT_EQ(fields[1]->text(), "2,5");
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        fields[1]->setText("abc");
+        QTest::mouseClick(ok, Qt::LeftButton);
+        stayedOpen = dialog->isVisible();
+        bool explained = false;
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            explained = explained ||
+                        (label->isVisible() && label->text() == "Valeur non reconnue : « abc ».");
+        EXPECT_TRUE(explained);
+        QTest::qWait(100);
+        if (const char* shot = std::getenv("IVORANE_SHOT"))
+            QProcess::execute("import", {"-window", "root", shot});
+        fields[1]->setText("40/2+1,5");
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    const auto v = real.askNumbers("Réseau rectangulaire", "Le contour cliqué est répété.",
+                                   {"Nombre en X", "Espacement X (mm)"}, {3, 2.5});
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
+}
+
+// Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
+// at (run with --gtest_also_run_disabled_tests).
+TEST_F(EditorGui, DISABLED_Screenshot) {
+    open();
+    c->runSketchTool("rect");
+    click({-30, -20});
+    click({30, 20});
+    c->runSketchTool("circle");
+    click({0, 0});
+    click({10, 0});
+    c->runSketchTool("dim");
+    dialogs->numbers = {{60}, {20}};
+    click({0, -20});
+    click({10, 0});
+    c->runSketchTool("line");
+    click({-50, 30});
+    QTest::mouseMove(c->viewport, px({-20, 40}));
+    c->viewport->repaint();
+    QTest::qWait(200);
+    // The screen as X shows it: a widget grab would leave out the view's overlay.
+    QProcess::execute("import",
+                      {"-window", "root", qEnvironmentVariable("IVORANE_SHOT", "/tmp/editor.png")});
+}
+
+}  // namespace
+}  // namespace ivo::testing

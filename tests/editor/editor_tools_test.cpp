@@ -1,0 +1,262 @@
+// Tool behaviour through the window-free host: refusals that must leave the sketch and the
+// history alone, prompt answers out of range, pending state across clicks, and warnings that
+// outlive the routine status of the same action.
+#include <gtest/gtest.h>
+
+#include "editor/plain_host.h"
+#include "support/sketch_builder.h"
+
+namespace ivo::testing {
+namespace {
+
+struct ToolsTest : ::testing::Test {
+    PlainHost host;
+    SketchEditor editor{&host};
+    RecordingCanvas canvas;
+
+    void SetUp() override { host.painting = &canvas; }
+    bool click(V2 p, int count = 1) {
+        const bool taken = editor.mouseDown(host.at(p), count);
+        editor.mouseUp();
+        return taken;
+    }
+    void clicks(const std::string& tool, std::initializer_list<V2> ps) {
+        editor.setTool(tool);
+        for (V2 p : ps)
+            click(p);
+    }
+    size_t count(const std::string& kind) const {
+        return std::count_if(host.sketch.constraints.begin(), host.sketch.constraints.end(),
+                             [&](const SConstraint& c) { return c.kind == kind; });
+    }
+};
+
+TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
+    addPolygon(host.sketch, {{0, 0}, {20, 0}, {20, 10}, {0, 10}});
+    const Sketch start = host.sketch;
+    struct Case {
+        const char* tool;
+        std::vector<V2> at;
+        std::vector<std::vector<double>> answers;
+        const char* status;  // nullptr: any
+    };
+    const Case cases[] = {
+        {"trim", {{30, 30}}, {}, nullptr},  // nothing under the pointer
+        {"extend", {{10, 0}}, {}, "Rien à atteindre dans cette direction."},
+        {"split", {{10, 0}}, {}, "Cet élément ne croise rien."},
+        {"fillet", {{10, 0}}, {}, "Cliquez exactement sur un coin (point) entre deux lignes."},
+        {"fillet", {{0, 0}}, {{}}, nullptr},  // cancelled prompt
+        {"fillet",
+         {{0, 0}},
+         {{50}},
+         "Congé impossible ici (il faut un coin entre deux lignes "
+         "assez longues)."},
+        {"offset", {{10, 0}}, {{-50}}, "Décalage impossible avec cette distance."},
+        {"patternR", {{10, 0}}, {{1, 5, 1, 5}}, nullptr},  // 1 × 1: nothing to copy
+        {"patternR",
+         {{10, 0}},
+         {{1e5, 5, 1e5, 5}},
+         "Réseau trop grand : au plus 2500 exemplaires."},
+        {"patternR",
+         {{10, 0}},
+         {{1e300, 5, 2, 5}},
+         "Réseau trop grand : au plus 2500 exemplaires."},
+        {"copyMove", {{10, 0}}, {{0, 0, 3}}, "Décalage nul : rien à faire."},
+        {"copyMove", {{10, 0}}, {{5, 0, 1e12}}, "Trop de copies : au plus 1000."},
+        {"circle2", {{30, 30}, {30, 30}}, {}, nullptr},  // a double click on one spot
+        {"circle", {{30, 30}, {30, 30}}, {}, nullptr},
+        {"line", {{0, 0}, {0, 0}}, {}, nullptr},      // the same existing point twice
+        {"rect", {{30, 30}, {30, 50}}, {}, nullptr},  // same x
+        {"slotO", {{30, 30}, {40, 30}, {35, 35}}, {}, "Rainure trop courte pour cette largeur."},
+        {"circle3", {{30, 30}, {40, 30}, {50, 30}}, {}, "Les trois points sont alignés."},
+        {"arc3", {{30, 30}, {40, 30}, {50, 30}}, {}, "Les trois points sont alignés."},
+        {"parallel", {{10, 0}, {10, 0}}, {}, nullptr},  // the same line twice
+        {"fixed", {{0, 0}}, {}, nullptr},               // the origin (corner at 0, 0)
+    };
+    for (const Case& c : cases) {
+        host.sketch = start;
+        host.undo.clear();
+        host.answers.assign(c.answers.begin(), c.answers.end());
+        editor.setTool(c.tool);
+        for (V2 p : c.at)
+            click(p);
+        EXPECT_EQ(host.sketch, start) << c.tool;
+        EXPECT_TRUE(host.undo.empty()) << c.tool;
+        if (c.status) {
+            EXPECT_EQ(host.status, c.status) << c.tool;
+        }
+    }
+}
+
+TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
+    // A 20 × 10 rectangle from (10, 10), a line crossing its right side, and an axis at x = 0.
+    addPolygon(host.sketch, {{10, 10}, {30, 10}, {30, 20}, {10, 20}});
+    addSegment(host.sketch, {25, 15}, {40, 15});
+    const Id axis = addSegment(host.sketch, {0, -30}, {0, 50}, true);
+    (void)axis;
+    const Sketch start = host.sketch;
+    struct Case {
+        const char* tool;
+        std::vector<V2> at;
+        std::vector<std::vector<double>> answers;
+        size_t lines, arcs;
+        const char* status;  // nullptr: any
+    };
+    const Case cases[] = {
+        {"fillet", {{10, 10}}, {{3}}, 6, 1, nullptr},
+        {"chamferS", {{10, 10}}, {{3}}, 7, 0, nullptr},
+        {"split", {{35, 15}}, {}, 7, 0, "Élément scindé à ses croisements."},
+        {"extend", {{26, 15}}, {}, 6, 0, nullptr},
+        {"offset", {{20, 10}}, {{1}}, 10, 0, nullptr},
+        {"mirror",
+         {{0, 0}, {20, 10}},
+         {},
+         10,
+         0,
+         "Miroir : cliquez d'autres éléments à copier, ou Échap pour changer d'axe."},
+        {"patternR", {{20, 10}}, {{2, 30, 1, 0}}, 10, 0, nullptr},
+        {"copyMove", {{20, 10}}, {{0, 40, 2}}, 14, 0, "2 copie(s) espacée(s) de 0 ; 40 mm."},
+        {"copyMove", {{20, 10}}, {{0, 40, 0}}, 6, 0, "Déplacé de 0 ; 40 mm."},
+    };
+    for (const Case& c : cases) {
+        host.sketch = start;
+        host.undo.clear();
+        host.answers.assign(c.answers.begin(), c.answers.end());
+        editor.setTool(c.tool);
+        for (V2 p : c.at)
+            click(p);
+        EXPECT_EQ(host.sketch.lines.size(), c.lines) << c.tool;
+        EXPECT_EQ(host.sketch.arcs.size(), c.arcs) << c.tool;
+        EXPECT_EQ(host.undo.size(), 1u) << c.tool;
+        EXPECT_EQ(sketchFault(host.sketch, &start), "") << c.tool;
+        if (c.status) {
+            EXPECT_EQ(host.status, c.status) << c.tool;
+        }
+        host.undoStep();
+        EXPECT_EQ(host.sketch, start) << c.tool;
+    }
+    EXPECT_EQ(host.mem.lastFilletRadius, 3);
+    EXPECT_EQ(host.mem.lastChamfer, 3);
+    EXPECT_EQ(host.mem.lastOffset, 1);
+    EXPECT_EQ(host.mem.lastDY, 40);
+    EXPECT_EQ(host.mem.lastCopies, 0);
+    // Copying the whole sketch asks for the same values under its own title.
+    host.answers = {{100, 0, 1}};
+    editor.copyAll();
+    EXPECT_EQ(host.prompts.back(), "Copier / déplacer toute l'esquisse");
+    EXPECT_EQ(host.sketch.lines.size(), 2 * start.lines.size());
+    host.undoStep();
+
+    // The moved rectangle went up by 40 mm.
+    host.answers = {{0, 40, 0}};
+    editor.setTool("copyMove");
+    click({20, 10});
+    EXPECT_NEAR(host.sketch.pos(host.sketch.lines[0].a)->y, 50, 1e-6);
+}
+
+TEST_F(ToolsTest, DeleteOnTheOriginKeepsItsConstraints) {
+    clicks("rectC", {{0, 0}, {10, 5}});  // centred on the origin by a midpoint constraint
+    ASSERT_EQ(count(ck::midpoint), 1u);
+    const size_t depth = host.undo.size();
+    editor.setTool("select");
+    click({0, 0});
+    ASSERT_EQ(editor.selected, Id(0));
+    editor.key({EditorKey::Code::forwardDelete, {}, false});
+    EXPECT_EQ(count(ck::midpoint), 1u);
+    EXPECT_EQ(host.undo.size(), depth);
+}
+
+TEST_F(ToolsTest, SlotWaitsForASecondCentreAwayFromTheFirst) {
+    editor.setTool("slotCC");
+    click({0, 0});
+    click({0, 0});  // B = A: not taken as the second centre
+    EXPECT_FALSE(editor.secondRef);
+    click({20, 0});
+    click({10, 4});
+    EXPECT_EQ(host.sketch.arcs.size(), 2u);
+    EXPECT_EQ(host.sketch.lines.size(), 3u);  // two sides, one construction line
+    EXPECT_EQ(count(ck::tangent), 4u);
+    EXPECT_EQ(count(ck::equal), 1u);
+    EXPECT_EQ(host.undo.size(), 1u);
+}
+
+TEST_F(ToolsTest, PatternCountsRoundHalvesAwayAndClamp) {
+    const Id c = addCircle(host.sketch, {10, 0}, 2);
+    (void)c;
+    struct Case {
+        double answer;
+        int used;
+        size_t circles;
+    };
+    const Sketch start = host.sketch;
+    for (const Case k : {Case{1, 2, 2}, Case{2.5, 3, 3}, Case{1000, 360, 360}}) {
+        host.sketch = start;
+        editor.setTool("patternC");
+        click({0, 0});  // the origin is the centre
+        host.answers = {{k.answer}};
+        click({12, 0});
+        EXPECT_EQ(host.mem.patternCount, k.used);
+        EXPECT_EQ(host.sketch.circles.size(), k.circles) << k.answer;
+    }
+}
+
+TEST_F(ToolsTest, DimensionKeepsItsFirstPointUntilASecondPointAndDropsItAfterThePrompt) {
+    clicks("line", {{0, 0}, {10, 0}});
+    editor.key({EditorKey::Code::escape, {}, false});
+    editor.setTool("dim");
+    click({10, 0});  // the line's end
+    ASSERT_TRUE(editor.firstRef);
+    click({30, 30});  // empty space keeps the first point
+    EXPECT_TRUE(editor.firstRef);
+    host.answers = {{}};  // cancelled
+    click({0, 0});
+    EXPECT_FALSE(editor.firstRef);
+    EXPECT_EQ(count(ck::distance), 0u);
+    click({10, 0});
+    host.answers = {{12}};
+    click({0, 0});
+    ASSERT_EQ(count(ck::distance), 1u);
+    EXPECT_NEAR((*host.sketch.pos(host.sketch.lines[0].b) - *host.sketch.pos(0)).length(), 12,
+                1e-6);
+    host.answers = {{-3}};  // refused: nothing added
+    click({6, 0});
+    EXPECT_EQ(count(ck::length), 0u);
+}
+
+TEST_F(ToolsTest, AContradictionWarningOutlivesThePreviewOfTheSameChain) {
+    // Two fixed points 0.6 mm apart in y, held level: every solve fails.
+    Sketch& k = host.sketch;
+    k.points.push_back({k.newId(), {0, 10}, true});
+    k.points.push_back({k.newId(), {40, 10.6}, true});
+    k.freePoints = std::vector<Id>{1, 2};
+    k.addConstraint(ck::hpoints, {1, 2});
+    editor.setTool("line");
+    click({60, 30});
+    click({80, 35});
+    ASSERT_TRUE(editor.firstRef);  // the chain goes on from the new end
+    EXPECT_EQ(host.status, SketchEditor::contradiction);
+    editor.mouseMoved(host.at({90, 40}));
+    editor.draw();
+    EXPECT_EQ(host.status, SketchEditor::contradiction);
+
+    editor.key({EditorKey::Code::escape, {}, false});
+    click({60, -30});
+    editor.mouseMoved(host.at({70, -30}));
+    editor.draw();
+    EXPECT_EQ(host.status, "Ligne : 10 mm — Échap pour terminer");
+}
+
+TEST_F(ToolsTest, PointDragMovesOnlyWhereThePointerMeetsThePlane) {
+    clicks("line", {{0, 0}, {10, 10}});
+    editor.setTool("select");
+    ASSERT_TRUE(editor.mouseDown(host.at({10, 10}), 1));
+    editor.mouseDragged(host.at({20, 5}));
+    EXPECT_EQ(host.undo.size(), 2u);  // the line, then the drag's single step
+    editor.mouseDragged(host.at({25, 5}));
+    editor.mouseUp();
+    EXPECT_EQ(host.undo.size(), 2u);
+    EXPECT_NEAR(host.sketch.pos(host.sketch.lines[0].b)->x, 25, 1e-6);
+}
+
+}  // namespace
+}  // namespace ivo::testing

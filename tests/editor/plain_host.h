@@ -1,0 +1,136 @@
+// A window-free owner of the sketch editor: one sketch with its undo history, a status line,
+// scripted prompt answers, a fixed projection (4 view points per millimetre, plane origin at
+// (400, 300)) and a canvas that records what is painted.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "editor/sketch_drawing.h"
+#include "editor/sketch_editor.h"
+
+namespace ivo::testing {
+
+struct Painted {
+    std::string kind;  // "polyline", "loops", "path", "rect", "fillRect", "round", "fillRound",
+                       // "ellipse", "text"
+    std::vector<V2> pts;
+    Colour colour;
+    double width = 0;
+    bool dashed = false;
+    std::string text;
+    LabelRect rect;
+};
+
+class RecordingCanvas : public SketchCanvas {
+public:
+    std::vector<Painted> ops;
+
+    void strokePolyline(const std::vector<V2>& points, const Sketch&, bool closed, Colour c,
+                        double width, bool dashed) override {
+        std::vector<V2> pts = points;
+        if (closed && !pts.empty()) pts.push_back(pts.front());
+        ops.push_back({"polyline", pts, c, width, dashed, {}, {}});
+    }
+    void fillLoops(const std::vector<Loop>& loops, const Sketch&, Colour c) override {
+        ops.push_back({"loops", loops.empty() ? std::vector<V2>{} : loops[0], c, 0, false, {}, {}});
+    }
+    void strokePath(const std::vector<ScreenPoint>& points, bool, Colour c, double width,
+                    const std::vector<double>& dash) override {
+        ops.push_back({"path", points, c, width, !dash.empty(), {}, {}});
+    }
+    void fillRect(const LabelRect& r, Colour c) override {
+        ops.push_back({"fillRect", {}, c, 0, false, {}, r});
+    }
+    void strokeRect(const LabelRect& r, Colour c, double w) override {
+        ops.push_back({"rect", {}, c, w, false, {}, r});
+    }
+    void fillRoundedRect(const LabelRect& r, double, Colour c) override {
+        ops.push_back({"fillRound", {}, c, 0, false, {}, r});
+    }
+    void strokeRoundedRect(const LabelRect& r, double, Colour c, double w) override {
+        ops.push_back({"round", {}, c, w, false, {}, r});
+    }
+    void strokeEllipse(const LabelRect& r, Colour c, double w) override {
+        ops.push_back({"ellipse", {}, c, w, false, {}, r});
+    }
+    // 6 points per character at 10 points, the height of the font size.
+    V2 measureText(const std::string& text, double size, bool) override {
+        int chars = 0;
+        for (unsigned char ch : text)
+            chars += (ch & 0xC0) != 0x80;
+        return {chars * 0.6 * size, size};
+    }
+    void drawText(const std::string& text, ScreenPoint at, double, bool, Colour c) override {
+        ops.push_back({"text", {at}, c, 0, false, text, {}});
+    }
+    std::vector<Painted> all(const std::string& kind) const {
+        std::vector<Painted> out;
+        for (const Painted& p : ops)
+            if (p.kind == kind) out.push_back(p);
+        return out;
+    }
+};
+
+class PlainHost : public EditorHost {
+public:
+    Sketch sketch;
+    bool open = true;
+    std::vector<Sketch> undo;
+    std::string status;
+    int changes = 0;
+    std::deque<std::vector<double>> answers;  // an empty answer cancels
+    std::vector<std::string> prompts;
+    EditorMemory mem;
+    std::map<std::string, std::string> variants;
+    bool magnetOn = true;
+    RecordingCanvas* painting = nullptr;
+    double scale = 4;
+
+    const Sketch* currentSketch() const override { return open ? &sketch : nullptr; }
+    void storeSketch(const Sketch& s) override { sketch = s; }
+    void pushUndo() override { undo.push_back(sketch); }
+    void sketchChanged() override { ++changes; }
+    void setStatus(const std::string& text) override { status = text; }
+    std::optional<double> askNumber(const std::string& title, double value) override {
+        const auto v = askNumbers(title, {}, {{"", value}});
+        if (!v) return std::nullopt;
+        return v->front();
+    }
+    std::optional<std::vector<double>> askNumbers(const std::string& title, const std::string&,
+                                                  const std::vector<NumberField>& fields) override {
+        prompts.push_back(title);
+        if (answers.empty()) return std::nullopt;
+        std::vector<double> a = answers.front();
+        answers.pop_front();
+        if (a.empty()) return std::nullopt;
+        a.resize(fields.size(), a.back());
+        return a;
+    }
+    void refreshToolbarState() override {}
+    void toggleMagnet() override { magnetOn = !magnetOn; }
+    bool magnet() const override { return magnetOn; }
+    EditorMemory& memory() override { return mem; }
+    std::map<std::string, std::string>& lastVariant() override { return variants; }
+    std::optional<ScreenPoint> toScreen(const Sketch&, V2 p) const override {
+        return ScreenPoint{400 + p.x * scale, 300 + p.y * scale};
+    }
+    std::optional<V2> planePoint(const SketchPlane&, ScreenPoint p) const override {
+        return V2{(p.x - 400) / scale, (p.y - 300) / scale};
+    }
+    double viewDistance() const override { return 50; }
+    void redrawOverlay() override {}
+    SketchCanvas* canvas() override { return painting; }
+
+    ScreenPoint at(V2 p) const { return *toScreen(sketch, p); }
+    // Undoes one step as the window does; false when there is nothing to undo.
+    bool undoStep() {
+        if (undo.empty()) return false;
+        sketch = undo.back();
+        undo.pop_back();
+        return true;
+    }
+};
+
+}  // namespace ivo::testing

@@ -1,0 +1,204 @@
+// Signatures, the unpacking of hostile archives and the folders the updater may replace.
+#include "updater/bundle.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "support/temp_dir.h"
+#include "updater/manifest.h"
+#include "updater/release_builder.h"
+
+namespace ivo {
+namespace {
+namespace fs = std::filesystem;
+using testing::TarEntry;
+
+// Every file below `root`, as relative paths, to compare trees before and after.
+std::vector<std::string> listing(const std::string& root) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        out.push_back(fs::relative(e.path(), root).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(Signature, HoldsOnlyForTheSignedBytesAndKey) {
+    const testing::TempDir tmp;
+    const testing::KeyPair key, other;
+    const std::string archive = tmp.file("a.tar.xz");
+    testing::writeTar(archive, testing::bundleEntries("Ivorane3D", 2));
+    const std::string sig = key.sign(archive);
+    EXPECT_TRUE(verifyArchive(archive, sig, key.publicKey()));
+    EXPECT_FALSE(verifyArchive(archive, sig, other.publicKey()));
+    EXPECT_FALSE(verifyArchive(archive, other.sign(archive), key.publicKey()));
+    EXPECT_FALSE(verifyArchive(archive, sig.substr(0, 63), key.publicKey()));
+    EXPECT_FALSE(verifyArchive(archive, "", key.publicKey()));
+    EXPECT_FALSE(verifyArchive(tmp.file("absent"), sig, key.publicKey()));
+    std::string bytes = testing::readAll(archive);
+    bytes[bytes.size() / 2] ^= 1;
+    tmp.write("a.tar.xz", bytes);
+    EXPECT_FALSE(verifyArchive(archive, sig, key.publicKey()));
+}
+
+// Output of a shell command, or none when it fails.
+std::optional<std::string> run(const std::string& command) {
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return std::nullopt;
+    std::string out;
+    char buf[256];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p))
+        out.append(buf, n);
+    return ::pclose(p) == 0 ? std::optional(out) : std::nullopt;
+}
+
+TEST(Signature, TheReleaseToolsSignWhatTheUpdaterAccepts) {
+    if (!run("command -v openssl >/dev/null")) GTEST_SKIP() << "openssl absent";
+    const testing::TempDir tmp;
+    const std::string tools = IVORANE_TOOLS_DIR;
+    const auto hex = run(tools + "/make-update-key.sh " + shellQuote(tmp.file("cle.pem")));
+    ASSERT_TRUE(hex);
+    ASSERT_EQ(hex->size(), 65u) << *hex;
+    std::string key;
+    for (size_t i = 0; i < 64; i += 2)
+        key += char(std::stoi(hex->substr(i, 2), nullptr, 16));
+    const std::string archive = tmp.file("ivorane3d-2.0.tar.xz");
+    testing::writeTar(archive, testing::bundleEntries("Ivorane3D", 2));
+    ASSERT_TRUE(run(tools + "/sign-update.sh " + shellQuote(tmp.file("cle.pem")) + " " +
+                    shellQuote(archive)));
+    const std::string sig = testing::readAll(archive + ".sig");
+    EXPECT_TRUE(verifyArchive(archive, sig, key));
+    EXPECT_FALSE(verifyArchive(archive, sig, testing::KeyPair().publicKey()));
+    // The private key is readable by its owner only.
+    struct stat st {};
+    ASSERT_EQ(::stat(tmp.file("cle.pem").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
+}
+
+TEST(Unpack, AWellFormedFolderKeepsItsModesButNoSetId) {
+    const testing::TempDir tmp;
+    auto entries = testing::bundleEntries("Ivorane3D", 2);
+    entries.push_back({TarEntry::file, "Ivorane3D/bin/outil", "#!/bin/sh\n", {}, 06755});
+    testing::writeTar(tmp.file("a.tar.xz"), entries);
+    fs::create_directory(tmp.file("dest"));
+    const Unpacked u = unpackArchive(tmp.file("a.tar.xz"), tmp.file("dest"));
+    ASSERT_EQ(u.error, "");
+    EXPECT_EQ(u.folder, fs::canonical(tmp.file("dest")).string() + "/Ivorane3D");
+    EXPECT_TRUE(isExecutableFile(u.folder + "/bin/ivorane3d"));
+    EXPECT_TRUE(fs::is_symlink(u.folder + "/share/programme"));
+    struct stat st {};
+    ASSERT_EQ(::stat((u.folder + "/bin/outil").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07000, 0u);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    ASSERT_TRUE(readMarker(u.folder));
+    EXPECT_EQ(readMarker(u.folder)->build, 2);
+}
+
+TEST(Unpack, RefusesHostileArchivesAndWritesNothingOutside) {
+    const testing::TempDir tmp;
+    const std::string outside = tmp.file("dehors");
+    fs::create_directory(outside);
+    const auto good = testing::bundleEntries("Ivorane3D", 2);
+    const auto with = [&](std::vector<TarEntry> extra) {
+        auto all = good;
+        all.insert(all.end(), extra.begin(), extra.end());
+        return all;
+    };
+    const TarEntry payload{TarEntry::file, "", "pwned", {}, 0644};
+    struct Case {
+        const char* name;
+        std::vector<TarEntry> entries;
+        const char* reason;
+        UnpackLimits limits = {};
+    };
+    auto at = [payload](std::string path) {
+        TarEntry e = payload;
+        e.path = std::move(path);
+        return e;
+    };
+    const Case cases[] = {
+        {"absolute path", with({at(outside + "/abs")}), "chemin absolu"},
+        {"dot-dot", with({at("Ivorane3D/../dehors/dotdot")}), "« .. »"},
+        {"link out then through it",
+         with({{TarEntry::symlink, "Ivorane3D/evil", {}, "../../dehors"},
+               at("Ivorane3D/evil/through")}),
+         "hors de son dossier"},
+        {"absolute link", with({{TarEntry::symlink, "Ivorane3D/etc", {}, "/etc"}}),
+         "hors de son dossier"},
+        {"link to the top's parent", with({{TarEntry::symlink, "Ivorane3D/up", {}, ".."}}),
+         "hors de son dossier"},
+        // Each link stays inside on its own; read through the first, the second leaves.
+        {"chained links",
+         with({{TarEntry::symlink, "Ivorane3D/here", {}, "."},
+               {TarEntry::symlink, "Ivorane3D/here/up", {}, "../dehors"}}),
+         "hors de son dossier"},
+        {"hard link", with({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
+         "lien physique"},
+        {"device", with({{TarEntry::chardev, "Ivorane3D/null"}}), "fichier spécial"},
+        {"fifo", with({{TarEntry::fifo, "Ivorane3D/tube"}}), "fichier spécial"},
+        {"two folders", with({{TarEntry::dir, "Autre/", {}, {}, 0755}}), "un seul dossier"},
+        {"top-level file", with({at("LISEZMOI")}), "un seul dossier"},
+        {"no program", {good[0], good[3]}, "ne contient pas Ivorane 3D"},
+        {"program not executable",
+         {good[0], good[1], {TarEntry::file, "Ivorane3D/bin/ivorane3d", "x", {}, 0644}},
+         "ne contient pas Ivorane 3D"},
+        {"program is a link",
+         {good[0], good[1], {TarEntry::symlink, "Ivorane3D/bin/ivorane3d", {}, "../x"}},
+         "ne contient pas Ivorane 3D"},
+        {"empty", {}, "vide"},
+        {"too many entries", good, "trop de fichiers", {uint64_t(1) << 30, 5}},
+        {"too large",
+         with({{TarEntry::file, "Ivorane3D/gros", std::string(5000, 'z')}}),
+         "taille permise",
+         {4096, 100000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string archive = tmp.file("a.tar.xz"), dest = tmp.file("dest");
+        testing::writeTar(archive, c.entries);
+        fs::remove_all(dest);
+        fs::create_directory(dest);
+        const Unpacked u = unpackArchive(archive, dest, c.limits);
+        EXPECT_NE(u.error.find(c.reason), std::string::npos) << u.error;
+        EXPECT_EQ(u.folder, "");
+        EXPECT_EQ(listing(outside), std::vector<std::string>{});
+        EXPECT_FALSE(fs::exists("/etc/pwned"));
+    }
+}
+
+TEST(Unpack, RefusesWhatIsNotATarArchive) {
+    const testing::TempDir tmp;
+    tmp.write("a.tar.xz", "<html>404 Not Found</html>");
+    fs::create_directory(tmp.file("dest"));
+    EXPECT_NE(unpackArchive(tmp.file("a.tar.xz"), tmp.file("dest")).error.find("illisible"),
+              std::string::npos);
+}
+
+TEST(Bundle, OnlyAMarkedFolderIsReplaceable) {
+    const testing::TempDir tmp;
+    // A prefix install: the program among other programs' files, no marker.
+    const std::string prefix = tmp.file("local");
+    fs::create_directories(prefix + "/bin");
+    fs::create_directories(prefix + "/share/other");
+    std::ofstream(prefix + "/bin/ivorane3d") << "x";
+    std::ofstream(prefix + "/share/other/x") << "x";
+    const auto before = listing(tmp.path());
+    const auto refusal = replaceRefusal(prefix);
+    ASSERT_TRUE(refusal);
+    EXPECT_NE(refusal->find("gestionnaire de paquets"), std::string::npos);
+    EXPECT_NE(refusal->find(prefix), std::string::npos);
+    EXPECT_EQ(listing(tmp.path()), before);
+
+    // A marker that is not of the expected form does not make a bundle either.
+    std::ofstream(prefix + "/" + bundleMarker) << "{\"build\": \"2\"}";
+    EXPECT_TRUE(replaceRefusal(prefix));
+    std::ofstream(prefix + "/" + bundleMarker) << R"({"build": 2, "version": "1.1"})";
+    EXPECT_FALSE(replaceRefusal(prefix));
+}
+
+}  // namespace
+}  // namespace ivo
