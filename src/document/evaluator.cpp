@@ -3,6 +3,7 @@
 #include "document/evaluator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "geometry/extrude.h"
@@ -54,11 +55,10 @@ void dropEmptyBodies(EvalState& st) {
     std::erase_if(st.bodies, [](const Body& b) { return b.solid->empty(); });
 }
 
-// The union of the solids of one feature's regions. Pairwise, in rounds, rather than into
-// one growing accumulator: the point set is the same, but each polygon is handled a
-// logarithmic number of times instead of once per later region (a plate of 100 holes
-// would otherwise copy its accumulator 100 times).
-Solid uniteAll(std::vector<Solid> parts) {
+// The union of overlapping solids, pairwise in rounds rather than into one growing
+// accumulator: the point set is the same, but each polygon is handled a logarithmic number
+// of times instead of once per later part.
+Solid uniteRounds(std::vector<Solid> parts) {
     if (parts.empty()) return {};
     while (parts.size() > 1) {
         std::vector<Solid> next;
@@ -69,6 +69,59 @@ Solid uniteAll(std::vector<Solid> parts) {
         parts = std::move(next);
     }
     return std::move(parts.front());
+}
+
+// The union of the solids of one feature's regions. Parts whose boxes overlap, directly or
+// through others, are united through the trees; the groups so formed lie apart from one
+// another (every solid lies within its box), so their union is their concatenation, in the
+// order of each group's first part. A hundred separate holes then cost no tree at all.
+Solid uniteAll(std::vector<Solid> parts) {
+    const size_t n = parts.size();
+    std::vector<Box3> boxes(n);
+    std::vector<size_t> byLo(n), group(n);
+    for (size_t i = 0; i < n; ++i) {
+        boxes[i] = solidBox(parts[i]);
+        byLo[i] = group[i] = i;
+    }
+    auto root = [&](size_t i) {
+        while (group[i] != i)
+            i = group[i] = group[group[i]];
+        return i;
+    };
+    // Sorted by their low x, the parts that can overlap a part follow it closely.
+    std::sort(byLo.begin(), byLo.end(),
+              [&](size_t a, size_t b) { return boxes[a].lo.x < boxes[b].lo.x; });
+    for (size_t k = 0; k < n; ++k) {
+        const Box3& bk = boxes[byLo[k]];
+        if (bk.isEmpty()) continue;
+        for (size_t m = k + 1; m < n && boxes[byLo[m]].lo.x - 1e-6 <= bk.hi.x; ++m) {
+            if (!bk.overlaps(boxes[byLo[m]])) continue;
+            const size_t a = root(byLo[k]), b = root(byLo[m]);
+            group[std::max(a, b)] = std::min(a, b);  // a group's root is its first part
+        }
+    }
+    std::vector<std::vector<Solid>> groups;
+    std::vector<size_t> slot(n, n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t r = root(i);
+        if (slot[r] == n) {
+            slot[r] = groups.size();
+            groups.emplace_back();
+        }
+        groups[slot[r]].push_back(std::move(parts[i]));
+    }
+    std::vector<Solid> united;
+    size_t total = 0;
+    for (std::vector<Solid>& g : groups) {
+        united.push_back(uniteRounds(std::move(g)));
+        total += united.back().size();
+    }
+    if (united.size() == 1) return std::move(united.front());
+    Solid out;
+    out.reserve(total);
+    for (Solid& s : united)
+        out.insert(out.end(), std::make_move_iterator(s.begin()), std::make_move_iterator(s.end()));
+    return out;
 }
 
 Body* bodyWithId(EvalState& st, Id id) {
@@ -123,16 +176,17 @@ bool regionsInReach(const std::vector<Region>& regions, const SketchPlane& plane
     });
 }
 
-const Sketch* sketchFor(const EvalState& st, Id id) {
+const SketchProfiles* sketchFor(const EvalState& st, Id id) {
     const auto it = st.sketches.find(id);
     return it == st.sketches.end() ? nullptr : it->second.get();
 }
 
 void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets) {
-    const Sketch* sketch = f.extrude ? sketchFor(st, f.extrude->sketch) : nullptr;
-    if (!sketch) return fail(st, f.id, evalmsg::noSketch);
+    const SketchProfiles* profiles = f.extrude ? sketchFor(st, f.extrude->sketch) : nullptr;
+    if (!profiles) return fail(st, f.id, evalmsg::noSketch);
+    const Sketch* sketch = &profiles->sketch();
     const ExtrudeP& e = *f.extrude;
-    const std::vector<Region> regions = Evaluator::pickRegions(*sketch, e.picks);
+    const std::vector<Region> regions = profiles->pick(e.picks);
     if (regions.empty()) return fail(st, f.id, evalmsg::noProfile);
     double loR = 0, hiR = 0;
     bool chamfer = false;
@@ -162,10 +216,11 @@ void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillet
 }
 
 void revolve(EvalState& st, const Feature& f) {
-    const Sketch* sketch = f.revolve ? sketchFor(st, f.revolve->sketch) : nullptr;
-    if (!sketch) return fail(st, f.id, evalmsg::noSketch);
+    const SketchProfiles* profiles = f.revolve ? sketchFor(st, f.revolve->sketch) : nullptr;
+    if (!profiles) return fail(st, f.id, evalmsg::noSketch);
+    const Sketch* sketch = &profiles->sketch();
     const RevolveP& rv = *f.revolve;
-    const std::vector<Region> regions = Evaluator::pickRegions(*sketch, rv.picks);
+    const std::vector<Region> regions = profiles->pick(rv.picks);
     if (regions.empty()) return fail(st, f.id, evalmsg::noProfile);
     V2 axisP{0, 0}, axisD{1, 0};
     if (rv.axis == -2) {
@@ -200,10 +255,17 @@ void combine(EvalState& st, const Feature& f) {
     dropEmptyBodies(st);
 }
 
-// Evaluates one active feature on the state.
-void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, bool targetActive) {
+// Evaluates one active feature on the state. A sketch equal to the one the previous run
+// kept under the same id (`known`) is taken with the profiles found for it then.
+void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, bool targetActive,
+          const std::map<Id, std::shared_ptr<const SketchProfiles>>& known) {
     if (f.kind == fk::sketch) {
-        if (f.sketch) st.sketches[f.id] = std::make_shared<const Sketch>(*f.sketch);
+        if (f.sketch) {
+            const auto it = known.find(f.id);
+            st.sketches[f.id] = it != known.end() && it->second->sketch() == *f.sketch
+                                    ? it->second
+                                    : std::make_shared<const SketchProfiles>(*f.sketch);
+        }
     } else if (f.kind == fk::extrude) {
         extrude(st, f, fillets);
     } else if (f.kind == fk::revolve) {
@@ -240,22 +302,7 @@ EvalResult run(const Doc& doc, std::optional<std::int64_t> upTo) {
 
 std::vector<Region> pickRegions(const Sketch& sketch, const std::vector<V2>& picks) {
     if (picks.empty()) return {};
-    const std::vector<Region> regions = sketch.regions();
-    std::vector<double> areas;
-    for (const Region& r : regions)
-        areas.push_back(std::abs(r.area()));
-    std::vector<size_t> taken;
-    for (V2 p : picks) {
-        std::optional<size_t> best;
-        for (size_t i = 0; i < regions.size(); ++i)
-            if (regions[i].contains(p) && (!best || areas[i] < areas[*best])) best = i;
-        if (best && std::find(taken.begin(), taken.end(), *best) == taken.end())
-            taken.push_back(*best);
-    }
-    std::vector<Region> out;
-    for (size_t i : taken)
-        out.push_back(regions[i]);
-    return out;
+    return SketchProfiles(sketch).pick(picks);
 }
 
 std::optional<double> extrudeDistance(const ExtrudeP& e, const Sketch& sketch,
@@ -276,6 +323,48 @@ std::optional<double> extrudeDistance(const ExtrudeP& e, const Sketch& sketch,
 }
 
 }  // namespace Evaluator
+
+const SketchProfiles::Profiles& SketchProfiles::profiles() const {
+    std::call_once(once_, [this] {
+        Profiles& p = profiles_;
+        p.regions = sketch_.regions();
+        for (const Region& r : p.regions) {
+            p.areas.push_back(std::abs(r.area()));
+            V2 lo{Box3::inf, Box3::inf}, hi{-Box3::inf, -Box3::inf};
+            for (V2 q : r.outer) {
+                lo = {std::min(lo.x, q.x), std::min(lo.y, q.y)};
+                hi = {std::max(hi.x, q.x), std::max(hi.y, q.y)};
+            }
+            p.lo.push_back(lo);
+            p.hi.push_back(hi);
+        }
+    });
+    return profiles_;
+}
+
+std::vector<Region> SketchProfiles::pick(const std::vector<V2>& picks) const {
+    if (picks.empty()) return {};
+    const Profiles& p = profiles();
+    std::vector<size_t> taken;
+    for (V2 q : picks) {
+        std::optional<size_t> best;
+        for (size_t i = 0; i < p.regions.size(); ++i) {
+            // Off its outer loop's box a point is outside the region: the crossing test
+            // cannot count an odd number of crossings there. The margin covers the
+            // rounding of the crossing abscissa.
+            const double mx = 1e-9 * (1 + std::abs(q.x));
+            if (q.y < p.lo[i].y || q.y > p.hi[i].y || q.x < p.lo[i].x - mx || q.x > p.hi[i].x + mx)
+                continue;
+            if (p.regions[i].contains(q) && (!best || p.areas[i] < p.areas[*best])) best = i;
+        }
+        if (best && std::find(taken.begin(), taken.end(), *best) == taken.end())
+            taken.push_back(*best);
+    }
+    std::vector<Region> out;
+    for (size_t i : taken)
+        out.push_back(p.regions[i]);
+    return out;
+}
 
 EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
     const std::vector<const Feature*> active = activeFeatures(doc, upTo);
@@ -300,17 +389,34 @@ EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
             before.targetActive != targetActiveOf(f))
             break;
     }
+    // The sketches of the last run, whose profiles an unchanged sketch takes over.
+    std::map<Id, std::shared_ptr<const SketchProfiles>> known;
+    if (!steps_.empty() && steps_.back().after) known = steps_.back().after->sketches;
     steps_.resize(keep);
-    recomputed_ = active.size() - keep;
+    // Replayed from the closest state held.
+    size_t from = keep;
+    while (from > 0 && !steps_[from - 1].after)
+        --from;
+    recomputed_ = active.size() - from;
 
-    EvalState st = keep ? steps_.back().after : EvalState{};
-    for (size_t i = keep; i < active.size(); ++i) {
+    const size_t n = active.size();
+    auto held = [n](size_t i) {
+        const size_t d = n - 1 - i;
+        return d < 4 || (i + 1) % std::bit_floor(d / 2) == 0;
+    };
+    EvalState st = from ? *steps_[from - 1].after : EvalState{};
+    for (size_t i = from; i < n; ++i) {
         const Feature& f = *active[i];
-        Step s{f, filletsOf(f), targetActiveOf(f), {}};
-        step(st, f, s.fillets, s.targetActive);
-        s.after = st;
-        steps_.push_back(std::move(s));
+        if (i < keep) {
+            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
+        } else {
+            steps_.push_back({f, filletsOf(f), targetActiveOf(f), {}});
+            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
+        }
+        if (held(i)) steps_[i].after = st;
     }
+    for (size_t i = 0; i < from; ++i)
+        if (!held(i)) steps_[i].after.reset();
     return resultOf(st);
 }
 

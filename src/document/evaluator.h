@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -65,17 +66,44 @@ std::optional<double> extrudeDistance(const ExtrudeP& extrude, const Sketch& ske
 
 }  // namespace Evaluator
 
+// A sketch as its features read it. Its regions, with their areas and the boxes of their
+// outer loops, are worked out by the first feature that picks from it and kept for all the
+// others: a sketch of a thousand circles read by a thousand cuts finds its profiles once.
+class SketchProfiles {
+public:
+    explicit SketchProfiles(Sketch s) : sketch_(std::move(s)) {}
+    const Sketch& sketch() const { return sketch_; }
+    // Evaluator::pickRegions on this sketch.
+    std::vector<Region> pick(const std::vector<V2>& picks) const;
+
+private:
+    struct Profiles {
+        std::vector<Region> regions;
+        std::vector<double> areas;  // |area|, by region
+        std::vector<V2> lo, hi;     // bounds of each outer loop
+    };
+    const Profiles& profiles() const;
+
+    Sketch sketch_;
+    mutable std::once_flag once_;
+    mutable Profiles profiles_;
+};
+
 // The working state of a run after some features.
 struct EvalState {
     std::vector<Body> bodies;
     std::set<Id> errors;
     std::map<Id, std::string> messages;
-    std::map<Id, std::shared_ptr<const Sketch>> sketches;  // by sketch feature id
+    std::map<Id, std::shared_ptr<const SketchProfiles>> sketches;  // by sketch feature id
     int bodyCounter = 0;
 };
 
 // Incremental evaluation: gives exactly Evaluator::run's result, reusing the states after the
-// longest unchanged prefix of active features from the previous call.
+// longest unchanged prefix of active features from the previous call. It holds the states
+// after the last few features and, farther back, ever fewer of them (two between 2^k and
+// 2^(k+1) features before the end), so that its memory grows with the model rather than
+// with the square of its history; an edit recomputes from the closest state held, at most
+// half as many features again as follow the edit.
 class Evaluation {
 public:
     EvalResult run(const Doc& doc, std::optional<std::int64_t> upTo = std::nullopt);
@@ -85,12 +113,13 @@ public:
 
 private:
     // One active feature with everything outside it that its evaluation reads (the fillets
-    // aimed at an extrusion, whether a fillet's extrusion is active), and the state after it.
+    // aimed at an extrusion, whether a fillet's extrusion is active), and the state after it
+    // when that is held.
     struct Step {
         Feature feature;
         std::vector<FilletP> fillets;
         bool targetActive = false;
-        EvalState after;
+        std::optional<EvalState> after;
     };
     std::vector<Step> steps_;
     size_t recomputed_ = 0;

@@ -10,6 +10,44 @@
 
 namespace ivo {
 
+static_assert(sizeof(V3) == 3 * sizeof(double) && alignof(V3) <= alignof(Box3));
+
+PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
+    if (n == 0) return;
+    void* mem = ::operator new(sizeof(Rep) + n * sizeof(V3));
+    r_ = new (mem) Rep{1, uint32_t(n), {}};
+    V3* out = reinterpret_cast<V3*>(r_ + 1);
+    // Copied first, then bounded from the copy: a loop doing both waits on every load.
+    if (reversed)
+        std::reverse_copy(pts, pts + n, out);
+    else
+        std::copy(pts, pts + n, out);
+    // In a local, which the stores cannot be taken to change; the comparisons of Box3::add.
+    Box3 b;
+    for (size_t i = 0; i < n; ++i) {
+        const V3 q = out[i];
+        b.lo = {q.x < b.lo.x ? q.x : b.lo.x, q.y < b.lo.y ? q.y : b.lo.y,
+                q.z < b.lo.z ? q.z : b.lo.z};
+        b.hi = {b.hi.x < q.x ? q.x : b.hi.x, b.hi.y < q.y ? q.y : b.hi.y,
+                b.hi.z < q.z ? q.z : b.hi.z};
+    }
+    r_->box = b;
+}
+
+void PolyPoints::release(Rep* r) {
+    r->~Rep();
+    ::operator delete(r);
+}
+
+const Box3& PolyPoints::box() const {
+    static const Box3 none;
+    return r_ ? r_->box : none;
+}
+
+bool operator==(const PolyPoints& a, const PolyPoints& b) {
+    return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
 std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
     std::vector<V3> kept;
     kept.reserve(pts.size());
@@ -37,14 +75,25 @@ std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
 }
 
 CPoly CPoly::flipped() const {
-    return CPoly(std::vector<V3>(v.rbegin(), v.rend()), plane.flipped());
+    return of(PolyPoints(v.data(), v.size(), true), plane.flipped());
 }
+
+namespace {
+
+// The box of the points of both boxes, as if they were added one by one.
+Box3 merged(const Box3& a, const Box3& b) {
+    Box3 m;
+    m.lo = {std::min(a.lo.x, b.lo.x), std::min(a.lo.y, b.lo.y), std::min(a.lo.z, b.lo.z)};
+    m.hi = {std::max(a.hi.x, b.hi.x), std::max(a.hi.y, b.hi.y), std::max(a.hi.z, b.hi.z)};
+    return m;
+}
+
+}  // namespace
 
 Box3 solidBox(const Solid& solid) {
     Box3 box;
     for (const CPoly& p : solid)
-        for (V3 q : p.v)
-            box.add(q);
+        box = merged(box, p.v.box());
     return box;
 }
 
@@ -58,10 +107,8 @@ double signedVolume(const Solid& solid) {
 
 Solid orientOutward(Solid solid) {
     if (signedVolume(solid) < 0)
-        for (CPoly& p : solid) {
-            std::reverse(p.v.begin(), p.v.end());
-            p.plane = p.plane.flipped();
-        }
+        for (CPoly& p : solid)
+            p = p.flipped();
     return solid;
 }
 
@@ -124,7 +171,7 @@ int rayCrossing(const CPoly& poly, const Box3& box, V3 p, V3 d) {
 
 // Whether p lies inside the closed solid, by the parity of the faces a ray from p crosses;
 // nothing when every ray tried grazes an outline. p must lie off the surface.
-std::optional<bool> insideSolid(const Solid& s, const std::vector<Box3>& boxes, V3 p) {
+std::optional<bool> insideSolid(const Solid& s, V3 p) {
     static const V3 dirs[] = {V3{0.5773, 0.5774, 0.5776}.normalized(),
                               V3{-0.2673, 0.8018, 0.5346}.normalized(),
                               V3{0.7071, -0.3162, 0.6325}.normalized()};
@@ -133,7 +180,7 @@ std::optional<bool> insideSolid(const Solid& s, const std::vector<Box3>& boxes, 
         bool clear = true;
         for (size_t i = 0; i < s.size() && clear; ++i) {
             if (s[i].v.size() < 3) continue;
-            const int c = rayCrossing(s[i], boxes[i], p, d);
+            const int c = rayCrossing(s[i], s[i].v.box(), p, d);
             if (c < 0) clear = false;
             crossings += c > 0;
         }
@@ -142,29 +189,41 @@ std::optional<bool> insideSolid(const Solid& s, const std::vector<Box3>& boxes, 
     return std::nullopt;
 }
 
-// One operand: its polygons' boxes, and those of its polygons that come near the other
-// operand, as pieces to clip with their roots in the split history.
+// One operand: its box, and those of its polygons that come near the other operand, as
+// pieces to clip with their roots in the split history. Only the polygons the operation
+// looks at are given a source index (their plane and box in the working memory), so that
+// a cut near one corner of a large solid does not pay for all of its polygons.
 struct Operand {
     const Solid& s;
-    uint32_t base = 0;
-    std::vector<Box3> boxes;
     Box3 box;
     std::vector<int32_t> root;           // by polygon: its split history entry, -1 when far
     std::vector<bsp::Piece> pieces;      // to clip by the other operand's tree
     std::vector<bsp::Piece> treePieces;  // to build this operand's tree
+    // With the box of the other operand known first, measure notes the polygons that come
+    // near it, and selectNear takes those without a second pass over the solid.
+    std::optional<std::vector<uint32_t>> nearOther;
 
-    Operand(const Solid& solid, uint32_t srcBase) : s(solid), base(srcBase) {
-        boxes.resize(s.size());
+    explicit Operand(const Solid& solid) : s(solid) {}
+
+    // Finds the solid's box; with `other`, also the polygons near that box.
+    void measure(const Box3* other) {
+        const Box3 near = other ? grown(*other, kReach) : Box3{};
+        if (other) nearOther.emplace();
         for (size_t i = 0; i < s.size(); ++i) {
-            for (V3 q : s[i].v)
-                boxes[i].add(q);
-            box.add(boxes[i].lo);
-            box.add(boxes[i].hi);
+            const Box3& b = s[i].v.box();
+            box.add(b.lo);
+            box.add(b.hi);
+            if (other && s[i].v.size() >= 3 && bsp::meets(b, near))
+                nearOther->push_back(uint32_t(i));
         }
     }
 
-    bsp::Piece piece(size_t i) const {
-        return {s[i].v.data(), uint32_t(s[i].v.size()), uint32_t(base + i)};
+    bsp::Piece piece(bsp::Work& w, size_t i) const {
+        const auto src = uint32_t(w.planes.size());
+        const Box3& b = s[i].v.box();
+        w.planes.push_back(s[i].plane);
+        w.extents.push_back({b.center(), (b.hi - b.lo) / 2});
+        return {s[i].v.data(), uint32_t(s[i].v.size()), src};
     }
 
     // Takes the polygons that come near `other` (the other operand's box) as pieces to
@@ -178,22 +237,30 @@ struct Operand {
     void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
         root.assign(s.size(), -1);
         const Box3 near = grown(other, kReach);
-        for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i].v.size() < 3 || !bsp::meets(boxes[i], near)) continue;
+        if (!nearOther) {
+            nearOther.emplace();
+            for (size_t i = 0; i < s.size(); ++i)
+                if (s[i].v.size() >= 3 && bsp::meets(s[i].v.box(), near))
+                    nearOther->push_back(uint32_t(i));
+        }
+        for (const uint32_t i : *nearOther) {
             root[i] = int32_t(w.frags.size());
             w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
-            bsp::Piece p = piece(i);
+            bsp::Piece p = piece(w, i);
             p.frag = root[i];
-            if (within(boxes[i], other)) {
+            const Box3& box = s[i].v.box();
+            if (within(box, other)) {
                 pieces.push_back(p);
-                treePieces.push_back(piece(i));
+                bsp::Piece t = p;
+                t.frag = -1;
+                treePieces.push_back(t);
                 continue;
             }
-            const bsp::Piece t = within(boxes[i], near)
-                                     ? piece(i)
-                                     : bsp::cutToBox(w, piece(i), boxes[i], near, true);
+            bsp::Piece t = p;
+            t.frag = -1;
+            if (!within(box, near)) t = bsp::cutToBox(w, t, box, near, true);
             if (t.n) treePieces.push_back(t);
-            p = bsp::cutToBox(w, p, boxes[i], other, keepOutside);
+            p = bsp::cutToBox(w, p, box, other, keepOutside);
             if (p.n) pieces.push_back(p);
         }
     }
@@ -208,7 +275,7 @@ struct Operand {
         std::vector<bsp::Piece>& list = w.list;
         list.assign(treePieces.begin(), treePieces.end());
         if (list.empty()) {
-            if (const std::optional<bool> inside = insideSolid(s, boxes, probe)) {
+            if (const std::optional<bool> inside = insideSolid(s, probe)) {
                 // Every piece to clip lies within this solid's box, so wholly behind the
                 // plane beyond its far side, or wholly in front of the one before its near
                 // side; a leaf's back is inside the solid, its front outside.
@@ -217,13 +284,17 @@ struct Operand {
                 return;
             }
             for (size_t i = 0; i < s.size(); ++i)
-                if (s[i].v.size() >= 3) list.push_back(piece(i));
+                if (s[i].v.size() >= 3) list.push_back(piece(w, i));
         }
         bsp::buildTree(w, list, tree);
     }
 
+    // How many polygons emit appends with `keepFar` besides the pieces of its near ones.
+    size_t far(bool keepFar) const { return keepFar ? s.size() - nearOther->size() : 0; }
+
     // Appends the result's share of this operand: far polygons whole when `keepFar`; of the
-    // near ones, the largest entries of their split history that lost nothing.
+    // near ones, the largest entries of their split history that lost nothing. Whole
+    // polygons share their points with the operand's.
     void emit(const bsp::Work& w, bool keepFar, bool flip, Solid& out) const {
         std::vector<int32_t> stack;
         for (size_t i = 0; i < s.size(); ++i) {
@@ -241,9 +312,7 @@ struct Operand {
                 const bsp::Frag& f = w.frags[stack.back()];
                 stack.pop_back();
                 if (f.whole) {
-                    std::vector<V3> v(f.v, f.v + f.n);
-                    if (flip) std::reverse(v.begin(), v.end());
-                    out.emplace_back(std::move(v), plane);
+                    out.push_back(CPoly::of(PolyPoints(f.v, f.n, flip), plane));
                     continue;
                 }
                 for (int k = 1; k >= 0; --k)
@@ -268,7 +337,11 @@ bsp::Work& scratch() {
 }
 
 Solid run(Op op, const Solid& a, const Solid& b) {
-    Operand A(a, 0), B(b, uint32_t(a.size()));
+    // b is measured first, so that the pass over a (in a sequence of cuts, the large one)
+    // also finds its polygons near b.
+    Operand A(a), B(b);
+    B.measure(nullptr);
+    A.measure(&B.box);
     const bool apart = a.empty() || b.empty() || !A.box.overlaps(B.box);
     if (apart) switch (op) {
             case Op::unite: {
@@ -282,15 +355,6 @@ Solid run(Op op, const Solid& a, const Solid& b) {
         }
 
     bsp::Work& w = scratch();
-    w.planes.reserve(a.size() + b.size());
-    for (const CPoly& p : a)
-        w.planes.push_back(p.plane);
-    for (const CPoly& p : b)
-        w.planes.push_back(p.plane);
-    w.extents.reserve(w.planes.size());
-    for (const Operand* o : {&A, &B})
-        for (const Box3& box : o->boxes)
-            w.extents.push_back({box.center(), (box.hi - box.lo) / 2});
 
     // What lies outside the other solid stays in a union; of a difference only a's part
     // outside b and b's part inside a (turned round) stay; of an intersection only the
@@ -311,7 +375,12 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     bsp::clipPieces(w, ta, invA, false, B.pieces);
     bsp::clipPieces(w, ta, invA, true, B.pieces);
     Solid out;
-    out.reserve(a.size() + b.size());
+    // Near polygons come back as the entries of their split history that lost nothing
+    // while the one they were cut from did (or whole, when that is their root).
+    size_t pieces = 0;
+    for (const bsp::Frag& f : w.frags)
+        pieces += f.whole && (f.parent < 0 || !w.frags[f.parent].whole);
+    out.reserve(A.far(keepA) + B.far(keepB) + pieces);
     A.emit(w, keepA, false, out);
     B.emit(w, keepB, op == Op::subtract, out);
     return out;

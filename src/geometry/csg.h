@@ -2,6 +2,7 @@
 // bounding box, signed volume and outward orientation of a solid.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -29,14 +30,72 @@ struct CPlane {
     friend bool operator==(const CPlane&, const CPlane&) = default;
 };
 
+// The vertices of a polygon with their box, immutable and shared by every copy: a boolean
+// hands the polygons it leaves whole to its result without copying their points, the
+// evaluator's states after each feature hold one set of points for all of them, and a
+// polygon's box is found once, when it is made. Copies count their owners with plain
+// arithmetic (an atomic count costs a boolean on a large solid a third of its time): a
+// solid may be read from any thread, but copies of one polygon are only made and dropped
+// by one thread at a time.
+class PolyPoints {
+public:
+    PolyPoints() = default;
+    PolyPoints(const std::vector<V3>& pts) : PolyPoints(pts.data(), pts.size()) {}
+    // The n points from pts, or in reverse order when `reversed`.
+    PolyPoints(const V3* pts, size_t n, bool reversed = false);
+    PolyPoints(const PolyPoints& o) noexcept : r_(o.r_) {
+        if (r_) ++r_->refs;
+    }
+    PolyPoints(PolyPoints&& o) noexcept : r_(o.r_) { o.r_ = nullptr; }
+    PolyPoints& operator=(PolyPoints o) noexcept {
+        std::swap(r_, o.r_);
+        return *this;
+    }
+    ~PolyPoints() {
+        if (r_ && --r_->refs == 0) release(r_);
+    }
+
+    size_t size() const { return r_ ? r_->n : 0; }
+    bool empty() const { return size() == 0; }
+    const V3* data() const { return r_ ? reinterpret_cast<const V3*>(r_ + 1) : nullptr; }
+    const V3* begin() const { return data(); }
+    const V3* end() const { return data() + size(); }
+    auto rbegin() const { return std::reverse_iterator<const V3*>(end()); }
+    auto rend() const { return std::reverse_iterator<const V3*>(begin()); }
+    const V3& operator[](size_t i) const { return data()[i]; }
+    const V3& front() const { return data()[0]; }
+    const V3& back() const { return data()[size() - 1]; }
+    // The box of the points; empty for none.
+    const Box3& box() const;
+
+    friend bool operator==(const PolyPoints& a, const PolyPoints& b);
+
+private:
+    // One allocation: this header, then the points.
+    struct Rep {
+        uint32_t refs;
+        uint32_t n;
+        Box3 box;
+    };
+    static void release(Rep* r);
+    Rep* r_ = nullptr;
+};
+
 // A planar polygon counter-clockwise about its plane normal, without closing repeat. Split
 // pieces keep the plane of the polygon they came from.
 struct CPoly {
-    std::vector<V3> v;
+    PolyPoints v;
     CPlane plane;
 
     CPoly() = default;
-    CPoly(std::vector<V3> v_, CPlane plane_) : v(std::move(v_)), plane(plane_) {}
+    CPoly(const std::vector<V3>& v_, CPlane plane_) : v(v_), plane(plane_) {}
+    // Shares the points.
+    static CPoly of(PolyPoints v, CPlane plane) {
+        CPoly p;
+        p.v = std::move(v);
+        p.plane = plane;
+        return p;
+    }
     // Fits the plane (Newell normal, mean point) after dropping points within 1e-9 of the
     // previous one and closing repeats; nothing below 3 points, for a vanishing normal or
     // for a point that is not finite.

@@ -168,9 +168,7 @@ void CPlane::split(const CPoly& poly, std::vector<CPoly>& coplanarFront,
     bsp::Work w;
     const bsp::Piece p{poly.v.data(), uint32_t(poly.v.size()), 0};
     const bsp::SplitResult r = bsp::splitPiece(w, p, *this);
-    auto piece = [&](const bsp::Piece& q) {
-        return CPoly(std::vector<V3>(q.v, q.v + q.n), poly.plane);
-    };
+    auto piece = [&](const bsp::Piece& q) { return CPoly::of(PolyPoints(q.v, q.n), poly.plane); };
     switch (r.type) {
         case bsp::kCoplanar:
             (n.dot(poly.plane.n) > 0 ? coplanarFront : coplanarBack).push_back(poly);

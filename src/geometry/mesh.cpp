@@ -15,7 +15,7 @@ namespace ivo {
 std::vector<Tri> fanTriangles(const Solid& solid) {
     std::vector<Tri> out;
     for (const CPoly& poly : solid) {
-        const std::vector<V3>& v = poly.v;
+        const PolyPoints& v = poly.v;
         for (std::size_t i = 1; i + 1 < v.size(); ++i) {
             if ((v[i] - v[0]).cross(v[i + 1] - v[0]).length() < 1e-12) continue;
             out.push_back({v[0], v[i], v[i + 1], poly.plane.n});

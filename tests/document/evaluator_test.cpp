@@ -257,6 +257,80 @@ TEST(Evaluator, ProfilesFacesAndAxes) {
     EXPECT_EQ(Evaluator::run(b.doc).messages.at(r), "Axe invalide.");
 }
 
+// The regions of one extrusion: overlapping ones go through the booleans, groups apart are
+// concatenated in the order of their first pick, whatever order the picks come in.
+TEST(Evaluator, RegionsUniteByGroupsInPickOrder) {
+    Sketch s;
+    addPolygon(s, rect(20, 0, 21, 1));  // alone
+    addPolygon(s, rect(0, 0, 2, 2));    // a chain of overlaps: the first meets the second,
+    addPolygon(s, rect(1, 0, 3, 2));    // the second the third, the first not the third
+    addPolygon(s, rect(2.5, 0, 4, 2));
+    // An L and a square in its notch: boxes overlap, solids only touch at a corner.
+    addPolygon(s, {{10, 0}, {14, 0}, {14, 1}, {11, 1}, {11, 4}, {10, 4}});
+    addPolygon(s, {{12, 2}, {14, 2}, {14, 4}, {12, 4}});
+    addPolygon(s, rect(30, 0, 31, 1));
+    const struct {
+        std::vector<V2> picks;
+        double area;
+        V2 lone;     // a region apart from all others, whose prism stays as it was made
+        bool leads;  // at the head of the solid, else at its tail
+    } cases[] = {
+        {{{20.5, 0.5}, {0.5, 1}, {1.5, 1}, {2.2, 1}, {2.8, 1}, {3.5, 1}}, 1 + 8, {20.5, 0.5}, true},
+        {{{3.5, 1}, {30.5, 0.5}, {1.5, 1}, {0.5, 1}, {2.2, 1}, {2.8, 1}},
+         8 + 1,
+         {30.5, 0.5},
+         false},
+        {{{12.5, 2.5}, {10.5, 0.5}, {30.5, 0.5}}, 4 + 7 + 1, {12.5, 2.5}, true},
+        {{{30.5, 0.5}}, 1, {30.5, 0.5}, true},
+    };
+    for (const auto& c : cases) {
+        DocBuilder b;
+        const Id sk = b.sketch(s);
+        b.extrude(sk, c.picks, 2);
+        const EvalResult r = Evaluator::run(b.doc);
+        ASSERT_EQ(r.bodies.size(), 1u);
+        const Solid& solid = *r.bodies[0].solid;
+        EXPECT_NEAR(signedVolume(solid), 2 * c.area, 1e-9);
+        EXPECT_EQ(closedSurfaceFault(solid, false), "");
+        const std::vector<Region> lone = Evaluator::pickRegions(s, {c.lone});
+        ASSERT_EQ(lone.size(), 1u);
+        const Solid prism = extrudeRegion(lone[0], s.plane.frame(), 0, 2, 0, 0, false);
+        ASSERT_GE(solid.size(), prism.size());
+        EXPECT_TRUE(c.leads ? std::equal(prism.begin(), prism.end(), solid.begin())
+                            : std::equal(prism.rbegin(), prism.rend(), solid.rbegin()));
+    }
+}
+
+// A long timeline holds only some of its states: an edit anywhere still gives the fresh
+// result, recomputing at most half as many features again as follow the edit.
+TEST(Evaluation, LongTimelinesReplayFromTheClosestStateHeld) {
+    DocBuilder b;
+    b.extrude(b.sketch(rectSketch(0, 0, 100, 20)), {{1, 1}}, 5);
+    Sketch holes;
+    for (int i = 0; i < 40; ++i)
+        addCircle(holes, {2.5 + 2.5 * i, 10}, 0.5 + 0.02 * i);
+    const Id sk = b.sketch(holes);
+    for (int i = 0; i < 40; ++i)
+        b.extrude(sk, {{2.5 + 2.5 * i, 10}}, 5, op::cut);
+    Evaluation incremental;
+    ASSERT_EQ(incremental.run(b.doc), Evaluator::run(b.doc));
+    const size_t n = b.doc.features.size();
+    for (const size_t at : {n - 1, n - 3, n - 6, n - 11, n - 20, n - 37, size_t(3), size_t(0)}) {
+        Feature& f = b.doc.features[at];
+        if (f.extrude)
+            f.extrude->distance += 1;
+        else
+            f.sketch->points.back().p.y += 1;
+        ASSERT_EQ(incremental.run(b.doc), Evaluator::run(b.doc)) << at;
+        const size_t after = n - at;
+        EXPECT_GE(incremental.lastRecomputed(), after) << at;
+        EXPECT_LE(incremental.lastRecomputed(), after + after / 2 + 1) << at;
+        // Without a change, nothing is recomputed.
+        incremental.run(b.doc);
+        EXPECT_EQ(incremental.lastRecomputed(), 0u) << at;
+    }
+}
+
 // The incremental evaluation must give exactly the plain result after any edit.
 TEST(Evaluation, MatchesAFreshRunAfterRandomEditsAndReusesThePrefix) {
     DocBuilder b;

@@ -180,7 +180,9 @@ TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
     // NaN corners, a polygon of two points, and a polygon far off its stored plane.
     const Solid cube = polyBox({0, 0, 0}, {1, 1, 1});
     Solid bad = polyBox({0.5, 0.5, 0.5}, {2, 2, 2});
-    bad[0].v[1].x = nan;
+    std::vector<V3> corners(bad[0].v.begin(), bad[0].v.end());
+    corners[1].x = nan;
+    bad[0] = CPoly(corners, bad[0].plane);
     bad.push_back(CPoly({{0, 0, 0}, {1, 1, 1}}, {{0, 0, 1}, 0}));
     bad.push_back(CPoly({{0.2, 0.2, 0.2}, {0.9, 0.2, 0.8}, {0.9, 0.9, 0.1}, {0.2, 0.9, 0.9}},
                         {{0, 0, 1}, 0.5}));
@@ -193,6 +195,55 @@ TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
         CSG::subtract(polyBox(off, off + V3{5, 5, 5}), moved(cube, off + V3{1, 1, -.5}));
     EXPECT_EQ(solidBox(r).lo, off);
     EXPECT_EQ(CSG::unite(cube, moved(cube, {1e12, 0, 0})).size(), 12u);
+}
+
+// What a boolean leaves whole shares its points with the operand it came from; every
+// polygon, shared or new, carries the box of its own points.
+TEST(Csg, UntouchedPolygonsShareTheirPoints) {
+    const Solid ball = sphereSolid({0, 0, 0}, 10, 24, 48);
+    const Solid cap = polyBox({-3, -3, 8}, {3, 3, 12});
+    const Solid far = polyBox({30, 0, 0}, {31, 1, 1});
+    auto sharedWith = [](const Solid& out, const Solid& in) {
+        size_t n = 0;
+        for (const CPoly& p : out)
+            for (const CPoly& q : in)
+                n += p.v.data() == q.v.data();
+        return n;
+    };
+    auto boxesHold = [](const Solid& s) {
+        for (const CPoly& p : s) {
+            Box3 b;
+            for (V3 q : p.v)
+                b.add(q);
+            if (!(b.lo == p.v.box().lo && b.hi == p.v.box().hi)) return false;
+        }
+        return true;
+    };
+    const struct {
+        Solid out;
+        size_t sharedBall, sharedOther;
+        const Solid* other;
+    } cases[] = {
+        // The cap cuts into the polygons near the pole only.
+        {CSG::subtract(ball, cap), ball.size() - 4 * 48, 0, &cap},
+        {CSG::unite(ball, far), ball.size(), far.size(), &far},
+        {CSG::subtract(ball, far), ball.size(), 0, &far},
+        {orientOutward(ball), ball.size(), 0, &far},
+    };
+    for (const auto& c : cases) {
+        EXPECT_GE(sharedWith(c.out, ball), c.sharedBall);
+        EXPECT_EQ(sharedWith(c.out, *c.other), c.sharedOther);
+        EXPECT_TRUE(boxesHold(c.out));
+    }
+    // Turned round, a polygon gets points of its own, and the operand keeps its own.
+    const Solid inside = orientOutward(Solid(ball.rbegin(), ball.rend()));
+    Solid flipped;
+    for (const CPoly& p : ball)
+        flipped.push_back(p.flipped());
+    EXPECT_EQ(orientOutward(flipped), ball);
+    EXPECT_EQ(sharedWith(orientOutward(flipped), flipped), 0u);
+    EXPECT_TRUE(boxesHold(flipped));
+    EXPECT_EQ(sharedWith(inside, ball), ball.size());
 }
 
 }  // namespace

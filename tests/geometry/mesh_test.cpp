@@ -70,8 +70,9 @@ TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
     EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
     // Corners 60 nm apart in a row stay apart: none joins its neighbour through another.
     Solid row = cubeWithSplitTop({});
-    std::vector<V3>& edge = row[0].v;  // the bottom, with extra corners on one side
+    std::vector<V3> edge(row[0].v.begin(), row[0].v.end());  // the bottom, with extra corners
     edge.insert(edge.begin() + 1, {{0, 0.5 - 6e-5, 0}, {0, 0.5, 0}, {0, 0.5 + 6e-5, 0}});
+    row[0] = CPoly::of(PolyPoints(edge), row[0].plane);
     std::vector<V3> kept;
     for (const Tri& t : triangles(row))
         for (const V3 p : {t.a, t.b, t.c})
