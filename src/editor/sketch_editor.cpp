@@ -110,7 +110,9 @@ bool SketchEditor::modify(const std::function<bool(Sketch&)>& body) {
     const Sketch* current = ctl->currentSketch();
     if (!current) return false;
     Sketch copy = *current;
+    const Id firstNew = copy.nextId;
     if (!body(copy)) return false;
+    if (clicking_) applySnapConstraints(copy, firstNew);
     // The snapshot is taken while the document still holds the sketch before the edit.
     ctl->pushUndo();
     const bool solved = solveAndStore(copy, {});
@@ -198,9 +200,10 @@ bool SketchEditor::mouseDown(ScreenPoint point, int clickCount) {
             snapRecords.push_back(*snapInfo);
     }
     const V2 snapPos = snapInfo ? snapInfo->pos : *p;
-    // Typed sizes and the constraints of the snaps used join the creating click's own undo
-    // step once dimension entry and inference exist; the click itself is all there is today.
+    // The constraints of the snaps used join the edit of the click that creates the points.
+    clicking_ = true;
     const bool taken = handleClick(clickCount, snap, snapPos, *p, point);
+    clicking_ = false;
     activeField = 0;
     ctl->redrawOverlay();
     return taken;

@@ -109,8 +109,17 @@ public:
     std::optional<V2> spt(ScreenPoint point) const;
     std::optional<ScreenPoint> scr(V2 p) const;
 
-    // The snap for a pointer position: the sketch point under the pointer, if any.
+    // The snap for a pointer position: an existing point; with the magnet and a drawing
+    // tool also a midpoint, quadrant, foreign point, curve or alignment. Nothing when none
+    // applies (the raw plane position is then used).
     std::optional<SnapInfo> findSnap(ScreenPoint point) const;
+    // Constrains the points from `firstNewId` on that were created at the snaps recorded by
+    // the clicks of the current operation, and forgets the records. Runs inside the creating
+    // click's edit, before its solve, so that the click stays one undo step and the solve
+    // cannot move a new point off the snap it was made at.
+    void applySnapConstraints(Sketch& s, Id firstNewId);
+    // The snap points from outside the sketch, from the host; when a sketch is opened.
+    void rebuildForeign();
 
     // One undo step: `body` edits a copy of the sketch and answers whether it changed it;
     // only then the undo step is pushed, the copy solved, stored and re-evaluated. False when
@@ -148,6 +157,7 @@ private:
 
     std::string tool_ = "select";
     bool warningShown_ = false;
+    bool clicking_ = false;  // inside a creating click, whose edit takes the snap constraints
 };
 
 }  // namespace ivo

@@ -168,7 +168,11 @@ TEST_F(DrawingTest, AxesPreviewAndSnapMarker) {
 
     // Other snap kinds come with their markers and labels.
     editor.dragging.reset();
-    editor.hoverInfo = SnapInfo{"mid", {20, 10}, std::nullopt, {{{0, 10}, {20, 10}}}};
+    SnapInfo mid;
+    mid.pos = {20, 10};
+    mid.kind = "mid";
+    mid.guides = {{{0, 10}, {20, 10}}};
+    editor.hoverInfo = mid;
     draw();
     ASSERT_FALSE(texts().empty());
     EXPECT_EQ(texts().back().text, "Milieu");
