@@ -523,6 +523,78 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
 
 // Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
 // at (run with --gtest_also_run_disabled_tests).
+TEST_F(EditorGui, SnappedLineEndsAreTiedToTheQuadrantAndTheMiddle) {
+    open();
+    c->magnet = true;
+    c->runSketchTool("circle");
+    click({30, 20});
+    click({40, 20});
+    c->runSketchTool("line");
+    click({-40, 10});
+    click({-10, 10});
+    key(Qt::Key_Escape);
+    const Sketch s0 = sketch();
+    const Id circle = s0.circles[0].id, centre = s0.circles[0].c, line = s0.lines[0].id;
+    const auto tiedTo = [&](Id point, const char* kind, Id other) {
+        const auto& cs = sketch().constraints;
+        return std::any_of(cs.begin(), cs.end(), [&](const SConstraint& k) {
+            return k.kind == kind && k.refs == std::vector<Id>{point, other};
+        });
+    };
+
+    // A few pixels beside the quadrant at angle 0.
+    click({10, -30});
+    const size_t depth = c->undoStack.size();
+    clickPx(px({40, 20}) + QPoint(3, -2));
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    Id end = sketch().lines.back().b;
+    EXPECT_TRUE(tiedTo(end, "pointOnCircle", circle));
+    EXPECT_TRUE(tiedTo(end, "hpoints", centre));
+    const V2 o = *sketch().pos(centre), q = *sketch().pos(end);
+    EXPECT_NEAR((q - o).length(), sketch().circles[0].r, 1e-6);
+    EXPECT_NEAR(q.y, o.y, 1e-6);
+    EXPECT_GT(q.x, o.x);
+    key(Qt::Key_Escape);
+
+    // A line end on the other line's middle: a midpoint constraint, not a coincidence.
+    click({-25, -20});
+    clickPx(px({-25, 10}) + QPoint(2, 3));
+    end = sketch().lines.back().b;
+    EXPECT_TRUE(tiedTo(end, "midpoint", line));
+    EXPECT_NE(end, s0.lines[0].a);
+    EXPECT_NE(end, s0.lines[0].b);
+    const auto l = sketch().line(line);
+    EXPECT_NEAR((*sketch().pos(end) - (*sketch().pos(l->a) + *sketch().pos(l->b)) * 0.5).length(),
+                0, 1e-6);
+    // One Ctrl+Z takes the line with its snap constraint.
+    c->undoAction();
+    EXPECT_FALSE(tiedTo(end, "midpoint", line));
+    EXPECT_EQ(sketch().lines.size(), 2u);
+}
+
+TEST_F(EditorGui, APointOfAnotherSketchIsAFixedSnap) {
+    open();
+    c->magnet = true;
+    c->runSketchTool("line");
+    click({20, 15});
+    click({45, 30});
+    c->finishSketch();
+    open();
+    ASSERT_EQ(c->editor->foreign.size(), 2u);
+    c->runSketchTool("point");
+    clickPx(px({45, 30}) + QPoint(-3, 2));
+    ASSERT_EQ(sketch().points.size(), 2u);
+    const Sketch& other = *c->doc().features[0].sketch;
+    EXPECT_NEAR((sketch().points[1].p - *other.pos(other.lines[0].b)).length(), 0, 1e-9);
+    EXPECT_TRUE(sketch().points[1].fixed);
+    // Without the magnet the other sketch does not attract the pointer.
+    c->magnet = false;
+    clickPx(px({20, 15}) + QPoint(-3, 2));
+    ASSERT_EQ(sketch().points.size(), 3u);
+    EXPECT_FALSE(sketch().points[2].fixed);
+    EXPECT_GT((sketch().points[2].p - V2{20, 15}).length(), 0.01);
+}
+
 TEST_F(EditorGui, DISABLED_Screenshot) {
     open();
     c->runSketchTool("rect");
