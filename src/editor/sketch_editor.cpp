@@ -144,12 +144,19 @@ void SketchEditor::editDimension(Id id) {
                               : c->kind == ck::radius ? "Rayon (mm)"
                                                       : "Distance (mm)";
     const auto v = ctl->askNumber(title, *c->value);
-    if (!v || !(*v > 0)) return;
-    modify([&](Sketch& k) {
-        for (SConstraint& x : k.constraints)
-            if (x.id == id) x.value = *v;
-        return true;
-    });
+    if (!v || !(*v > 0) || !std::isfinite(*v)) return;
+    Sketch copy = *s;
+    for (SConstraint& x : copy.constraints)
+        if (x.id == id) x.value = *v;
+    // A value the other constraints cannot meet would leave the sketch half-solved: it is
+    // refused whole, and the sketch keeps its old value.
+    if (!copy.solve({})) {
+        warn("⚠️ Cette valeur contredit les autres contraintes : la cote garde sa valeur.");
+        return;
+    }
+    ctl->pushUndo();
+    ctl->storeSketch(copy);
+    ctl->sketchChanged();
 }
 
 void SketchEditor::deleteSelection() {

@@ -244,6 +244,41 @@ TEST_F(DimTest, LiveValuesAreTruncatedToTwoDecimalsWithoutBinaryLoss) {
     EXPECT_EQ(editor.fieldText("len"), "7,25");
 }
 
+TEST_F(DimTest, AnEditedDimensionTheSketchCannotMeetIsRefusedWhole) {
+    const Id pinned = host.sketch.addPoint({10, 0});
+    host.sketch.points.back().fixed = true;
+    const Id tied = host.sketch.addLine(0, pinned);
+    const Id held = host.sketch.addConstraint(ck::length, {tied}, 10);
+    const Id free = addSegment(host.sketch, {0, 20}, {5, 20});
+    const Id loose = host.sketch.addConstraint(ck::length, {free}, 5);
+    const struct {
+        Id constraint;
+        std::vector<double> answer;
+        bool changes;
+    } cases[] = {
+        {held, {20}, false},  // both ends fixed
+        {held, {}, false},    // cancelled
+        {loose, {-3}, false}, {loose, {0}, false}, {loose, {12}, true},
+    };
+    for (const auto& c : cases) {
+        const Sketch before = host.sketch;
+        const size_t depth = host.undo.size();
+        host.answers.push_back(c.answer);
+        host.status.clear();
+        editor.editDimension(c.constraint);
+        EXPECT_EQ(host.undo.size(), depth + (c.changes ? 1 : 0));
+        if (!c.changes) {
+            EXPECT_EQ(host.sketch, before);
+            continue;
+        }
+        const SLine l = *host.sketch.line(free);
+        EXPECT_NEAR((at(l.b) - at(l.a)).length(), 12, 1e-6);
+    }
+    host.answers.push_back({20});
+    editor.editDimension(held);
+    EXPECT_NE(host.status.find("contredit"), std::string::npos);
+}
+
 TEST_F(DimTest, BoxesFollowThePointerWithTheActiveOneOutlined) {
     RecordingCanvas canvas;
     host.painting = &canvas;

@@ -521,6 +521,39 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
     EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
 }
 
+TEST_F(EditorGui, TypedLengthAndAngleWithRealKeysMakeAVerticalLine) {
+    open();
+    c->runSketchTool("line");
+    click({-30, -20});
+    QTest::mouseMove(c->viewport, px({-10, -15}));
+    c->viewport->setFocus();
+    QTest::keyClicks(c->viewport, "20");
+    // Tab reaches the editor instead of moving the keyboard focus to another widget.
+    QTest::keyClick(c->viewport, Qt::Key_Tab);
+    EXPECT_TRUE(c->viewport->hasFocus());
+    ASSERT_TRUE(c->editor->editingKey);
+    EXPECT_EQ(*c->editor->editingKey, "ang");
+    QTest::keyClick(c->viewport, Qt::Key_Backtab);
+    EXPECT_EQ(*c->editor->editingKey, "len");
+    QTest::keyClick(c->viewport, Qt::Key_Tab);
+    QTest::keyClicks(c->viewport, "90");
+    if (const char* shot = std::getenv("IVORANE_SHOT")) {
+        QTest::qWait(200);
+        QProcess::execute("import", {"-window", "root", shot});
+    }
+    const size_t depth = c->undoStack.size();
+    QTest::keyClick(c->viewport, Qt::Key_Return);
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    ASSERT_EQ(sketch().lines.size(), 1u);
+    const SLine& l = sketch().lines[0];
+    const V2 d = *sketch().pos(l.b) - *sketch().pos(l.a);
+    EXPECT_NEAR(d.x, 0, 1e-6);
+    EXPECT_NEAR(d.y, 20, 1e-6);
+    EXPECT_EQ(count("length"), 1u);
+    EXPECT_EQ(count("vertical"), 1u);
+    EXPECT_EQ(sketch().constraints.size(), 2u);
+}
+
 // Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
 // at (run with --gtest_also_run_disabled_tests).
 TEST_F(EditorGui, SnappedLineEndsAreTiedToTheQuadrantAndTheMiddle) {
