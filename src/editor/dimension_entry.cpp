@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string_view>
 
 #include "editor/sketch_editor.h"
 #include "input/parse_num.h"
@@ -88,10 +89,20 @@ void SketchEditor::textChanged(const std::string& key, const std::string& text) 
     if (it == keys.end()) return;
     activeField = static_cast<int>(it - keys.begin());
     const auto v = parseNum(text);
-    if (v && std::isfinite(*v) && std::abs(*v) < 1e6 && (*v > 0 || key == "ang"))
+    const bool usable = v && std::isfinite(*v) && std::abs(*v) < 1e6;
+    if (usable && (*v > 0 || key == "ang")) {
         typed[key] = *v;
-    else
+        warningShown_ = false;  // the preview's own status comes back
+    } else {
+        // The size stays free and follows the pointer again; the status says why.
         typed.erase(key);
+        const bool partial =
+            !text.empty() && std::string_view("-(.,").find(text.back()) != std::string_view::npos;
+        if (!usable && !text.empty() && !partial)
+            warn("Valeur non reconnue : « " + text + " ».");
+        else if (usable)
+            warn("La valeur doit être supérieure à 0 : « " + text + " ».");
+    }
     ctl->redrawOverlay();
 }
 

@@ -183,7 +183,15 @@ TEST_F(DimTest, RefusedTextsLeaveTheValueFree) {
         {"len", "2,5", 2.5},
     };
     for (const auto& c : cases) {
+        host.status.clear();
         editor.textChanged(c.key, c.text);
+        const std::string text = c.text;
+        if (text == "2+" || text == "1/0") {
+            EXPECT_EQ(host.status, "Valeur non reconnue : « " + text + " ».");
+        }
+        if (text == "-5") {
+            EXPECT_NE(host.status.find("supérieure à 0"), std::string::npos);
+        }
         const auto it = editor.typed.find(c.key);
         EXPECT_EQ(it == editor.typed.end() ? std::nullopt : std::optional(it->second), c.value)
             << c.key << " " << c.text;
