@@ -554,6 +554,75 @@ TEST_F(EditorGui, TypedLengthAndAngleWithRealKeysMakeAVerticalLine) {
     EXPECT_EQ(sketch().constraints.size(), 2u);
 }
 
+// Drawing with the keyboard as a person would: a rectangle typed 40 Tab 20 Return, a circle
+// centred on the middle of its top side and typed 30, a line ending on that circle's top
+// quadrant. With IVORANE_SHOT_DIR set, the window is written there at each step.
+TEST_F(EditorGui, KeyboardSessionWithSnapsAndTypedSizes) {
+    open();
+    c->magnet = true;
+    c->viewport->setFocus();
+    const auto shot = [&](const char* name) {
+        if (const char* dir = std::getenv("IVORANE_SHOT_DIR")) {
+            QTest::qWait(200);
+            QProcess::execute("import", {"-window", "root", QString(dir) + "/" + name + ".png"});
+        }
+    };
+    const auto has = [&](const char* kind, std::vector<Id> refs, std::optional<double> v) {
+        const auto& cs = sketch().constraints;
+        return std::any_of(cs.begin(), cs.end(), [&](const SConstraint& k) {
+            return k.kind == kind && (refs.empty() || k.refs == refs) &&
+                   (!v || (k.value && std::abs(*k.value - *v) < 1e-9));
+        });
+    };
+
+    type('r');
+    ASSERT_EQ(c->editor->tool(), "rect");
+    click({10, 10});
+    QTest::mouseMove(c->viewport, px({30, 25}));
+    QTest::keyClicks(c->viewport, "40");
+    QTest::keyClick(c->viewport, Qt::Key_Tab);
+    QTest::keyClicks(c->viewport, "20");
+    shot("1-rectangle-tape");
+    QTest::keyClick(c->viewport, Qt::Key_Return);
+    ASSERT_EQ(sketch().lines.size(), 4u);
+    EXPECT_TRUE(has("length", {sketch().lines[0].id}, 40));
+    EXPECT_TRUE(has("length", {sketch().lines[1].id}, 20));
+    const Id top = sketch().lines[2].id;
+    const V2 mid = (*sketch().pos(sketch().lines[2].a) + *sketch().pos(sketch().lines[2].b)) * 0.5;
+
+    type('c');
+    ASSERT_EQ(c->editor->tool(), "circle");
+    QTest::mouseMove(c->viewport, px(mid) + QPoint(4, -3));
+    ASSERT_TRUE(c->editor->hoverInfo);
+    EXPECT_EQ(c->editor->hoverInfo->kind, "mid");
+    shot("2-milieu");
+    clickPx(px(mid) + QPoint(4, -3));
+    QTest::keyClicks(c->viewport, "30");
+    QTest::keyClick(c->viewport, Qt::Key_Return);
+    ASSERT_EQ(sketch().circles.size(), 1u);
+    const SCircle circle = sketch().circles[0];
+    EXPECT_TRUE(has("midpoint", {circle.c, top}, std::nullopt));
+    EXPECT_TRUE(has("diameter", {circle.id}, 30));
+    EXPECT_NEAR(circle.r, 15, 1e-6);
+
+    type('l');
+    click({80, 70});
+    const V2 quad = *sketch().pos(circle.c) + V2{0, 15};
+    QTest::mouseMove(c->viewport, px(quad) + QPoint(-3, 2));
+    ASSERT_TRUE(c->editor->hoverInfo);
+    EXPECT_EQ(c->editor->hoverInfo->kind, "quad");
+    shot("3-quadrant");
+    const size_t depth = c->undoStack.size();
+    clickPx(px(quad) + QPoint(-3, 2));
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    const Id end = sketch().lines.back().b;
+    EXPECT_TRUE(has("pointOnCircle", {end, circle.id}, std::nullopt));
+    EXPECT_TRUE(has("vpoints", {end, circle.c}, std::nullopt));
+    key(Qt::Key_Escape);
+    shot("4-fin");
+    EXPECT_EQ(sketchFault(sketch()), "");
+}
+
 // Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
 // at (run with --gtest_also_run_disabled_tests).
 TEST_F(EditorGui, SnappedLineEndsAreTiedToTheQuadrantAndTheMiddle) {
