@@ -74,6 +74,7 @@ void SketchEditor::leaveSketch() {
     hoverInfo.reset();
     hoverSnap.reset();
     labelRects.clear();
+    foreign.clear();  // they belong to the plane of the sketch that was open
     warningShown_ = false;
 }
 
