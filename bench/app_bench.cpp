@@ -109,6 +109,42 @@ void BM_SketchDragStep(benchmark::State& state, int n, bool drag_) {
     c.finishSketch();
 }
 
+// Pointer moves over the grid-15 sketch with a line pending and 300 foreign points: the snap
+// search alone (`whole` false), or the whole move event (snap, preview, overlay redraw).
+// The grid without foreign points is the in-run baseline.
+void BM_SnapMove(benchmark::State& state, int foreignCount, bool whole) {
+    MainController& c = controller();
+    c.startSketch(SketchPlane::xy());
+    c.storeSketch(testing::grid(15).sketch);
+    c.magnet = true;
+    c.runSketchTool("line");
+    frame(c);
+    const Sketch& s = *c.currentSketch();
+    const auto at = [&](V2 p) { return *c.viewport->toScreen(s, p); };
+    c.editor->mouseDown(at({-20, -20}), 1);
+    c.editor->foreign.clear();
+    for (int i = 0; i < foreignCount; ++i)
+        c.editor->foreign.push_back({-50.0 + (i % 20) * 7.3, -60.0 + (i / 20) * 6.1});
+    int k = 0;
+    size_t snapped = 0;
+    for (auto _ : state) {
+        const V2 p{(k % 37) * 5.1, (k / 37 % 29) * 6.3};
+        ++k;
+        if (whole) {
+            c.editor->mouseMoved(at(p));
+            frame(c);
+        } else {
+            snapped += c.editor->findSnap(at(p)).has_value();
+        }
+    }
+    state.counters["snapped"] = static_cast<double>(snapped);
+    c.finishSketch();
+}
+
+BENCHMARK_CAPTURE(BM_SnapMove, find_no_foreign, 0, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SnapMove, find_300_foreign, 300, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SnapMove, move_event_300_foreign, 300, true)->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_SketchDragStep, empty, 0, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SketchDragStep, grid15, 15, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SketchDragStep, grid15_redraw_only, 15, false)->Unit(benchmark::kMillisecond);

@@ -87,6 +87,7 @@ void MainController::enterSketch(size_t index) {
     viewport->look(f.sketch->plane);
     editor->setTool("select");
     rebuildAll();
+    editor->rebuildForeign();  // after the evaluation, whose bodies carry edges to snap to
     setStatus("Esquisse « " + f.name + " » ouverte. « Terminer l'esquisse » revient au modèle.");
 }
 

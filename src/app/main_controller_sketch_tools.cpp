@@ -75,6 +75,10 @@ bool MainController::sketchKey(QKeyEvent* event) {
         case Qt::Key_Backspace: k.code = EditorKey::Code::backspace; break;
         case Qt::Key_Delete: k.code = EditorKey::Code::forwardDelete; break;
         case Qt::Key_Tab: k.code = EditorKey::Code::tab; break;
+        case Qt::Key_Backtab:
+            k.code = EditorKey::Code::tab;
+            k.shift = true;
+            break;
         case Qt::Key_Return:
         case Qt::Key_Enter: k.code = EditorKey::Code::enter; break;
         default: break;

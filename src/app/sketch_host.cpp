@@ -3,6 +3,7 @@
 
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
+#include "editor/snap.h"
 #include "viewport/viewport.h"
 
 namespace ivo {
@@ -79,6 +80,10 @@ double SketchHost::viewDistance() const {
 
 void SketchHost::redrawOverlay() {
     c_.viewport->redrawOverlay();
+}
+
+std::vector<V2> SketchHost::foreignSnapPoints() const {
+    return ivo::foreignSnapPoints(c_.doc(), c_.editSketch(), c_.viewport->bodyTris);
 }
 
 }  // namespace ivo

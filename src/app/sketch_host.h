@@ -30,6 +30,7 @@ public:
     std::optional<V2> planePoint(const SketchPlane& plane, ScreenPoint p) const override;
     double viewDistance() const override;
     void redrawOverlay() override;
+    std::vector<V2> foreignSnapPoints() const override;
     SketchCanvas* canvas() override { return canvas_; }
 
     // Set by the controller around the editor's drawing.

@@ -65,6 +65,9 @@ public:
     // Camera distance from its target, in millimetres.
     virtual double viewDistance() const = 0;
     virtual void redrawOverlay() = 0;
+    // Snap points from outside the open sketch (other sketches, body edges on its plane), in
+    // its plane coordinates.
+    virtual std::vector<V2> foreignSnapPoints() const = 0;
     // The overlay canvas, only while the overlay is painted.
     virtual SketchCanvas* canvas() = 0;
 };

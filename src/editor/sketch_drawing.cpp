@@ -264,13 +264,42 @@ void SketchEditor::draw() {
             if (!label.empty()) cv.drawText(label, {p.x + 10, p.y + 6}, 10, false, colour);
         }
     }
+    drawFields();
+}
+
+void SketchEditor::drawFields() {
+    SketchCanvas& cv = *ctl->canvas();
+    const auto fields = fieldKeys();
+    double x = mouseScreen.x + 20;
+    const double y = mouseScreen.y - 40;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const FieldSpec& f = fields[i];
+        const std::string text = fieldText(f.key);
+        const V2 labelSize = cv.measureText(f.label, 10, false);
+        const V2 textSize = cv.measureText(text, 12, false);
+        const double h = std::max(labelSize.y, textSize.y) + 6;
+        const LabelRect box{x, y, 6 + labelSize.x + 4 + 66 + 6, h};
+        const bool active = static_cast<int>(i) == activeField;
+        cv.fillRoundedRect(box, 5, sc::fieldBox);
+        cv.strokeRoundedRect(box, 5, sc::fieldBorder, active ? 2 : 1);
+        cv.drawText(f.label, {x + 6, y + 3}, 10, false, sc::fieldLabel);
+        const double tx = x + 6 + labelSize.x + 4;
+        const bool editing = editingKey && *editingKey == f.key;
+        if (editing && replaceOnType && !text.empty())
+            cv.fillRect({tx, y + 2, textSize.x, h - 4}, sc::fieldSelection);
+        cv.drawText(text, {tx, y + 3}, 12, false, sc::valueText);
+        if (editing && !replaceOnType)
+            cv.strokePath({{tx + textSize.x + 1, y + 3}, {tx + textSize.x + 1, y + h - 3}}, false,
+                          sc::valueText, 1, {});
+        x += box.w + 6;
+    }
 }
 
 void SketchEditor::drawPreview() {
     const Sketch& s = *ctl->currentSketch();
     SketchCanvas& cv = *ctl->canvas();
     if (!firstRef || !hover) return;
-    const V2 t = *hover;  // typed sizes replace it once dimension entry exists
+    const V2 t = typed.empty() ? *hover : computeTarget(*hover);
     const V2 A = firstRef->id && s.pos(*firstRef->id) ? *s.pos(*firstRef->id) : firstRef->pt;
     const std::optional<V2> B = !secondRef ? std::nullopt
                                 : secondRef->id && s.pos(*secondRef->id)

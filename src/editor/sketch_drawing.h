@@ -40,6 +40,10 @@ inline constexpr Colour snap{0.10, 0.70, 0.30, 0.95};
 inline constexpr Colour guide{0.0, 0.65, 0.85, 0.90};
 inline constexpr Colour alignMark{0.0, 0.65, 0.85, 1};
 inline constexpr Colour projectedMark{0.95, 0.55, 0.10, 1};
+inline constexpr Colour fieldBox{1, 1, 1, 0.95};
+inline constexpr Colour fieldBorder{0.1, 0.45, 0.85, 0.8};
+inline constexpr Colour fieldLabel{0.35, 0.35, 0.35, 1};
+inline constexpr Colour fieldSelection{0.70, 0.82, 1.0, 1};
 }  // namespace sketchColours
 
 class SketchCanvas {

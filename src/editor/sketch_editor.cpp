@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "sketch/curves.h"
 
@@ -53,6 +54,7 @@ void SketchEditor::setTool(const std::string& id) {
 }
 
 void SketchEditor::resetPending() {
+    leaveField();
     firstRef.reset();
     secondRef.reset();
     pendingEntity.reset();
@@ -72,6 +74,7 @@ void SketchEditor::leaveSketch() {
     hoverInfo.reset();
     hoverSnap.reset();
     labelRects.clear();
+    foreign.clear();  // they belong to the plane of the sketch that was open
     warningShown_ = false;
 }
 
@@ -110,7 +113,13 @@ bool SketchEditor::modify(const std::function<bool(Sketch&)>& body) {
     const Sketch* current = ctl->currentSketch();
     if (!current) return false;
     Sketch copy = *current;
+    const Id firstNew = copy.nextId;
     if (!body(copy)) return false;
+    if (clicking_) {
+        applySnapConstraints(copy, firstNew);
+        applyDims(copy, firstNew);
+        created_ = true;
+    }
     // The snapshot is taken while the document still holds the sketch before the edit.
     ctl->pushUndo();
     const bool solved = solveAndStore(copy, {});
@@ -136,12 +145,19 @@ void SketchEditor::editDimension(Id id) {
                               : c->kind == ck::radius ? "Rayon (mm)"
                                                       : "Distance (mm)";
     const auto v = ctl->askNumber(title, *c->value);
-    if (!v || !(*v > 0)) return;
-    modify([&](Sketch& k) {
-        for (SConstraint& x : k.constraints)
-            if (x.id == id) x.value = *v;
-        return true;
-    });
+    if (!v || !(*v > 0) || !std::isfinite(*v)) return;
+    Sketch copy = *s;
+    for (SConstraint& x : copy.constraints)
+        if (x.id == id) x.value = *v;
+    // A value the other constraints cannot meet would leave the sketch half-solved: it is
+    // refused whole, and the sketch keeps its old value.
+    if (!copy.solve({})) {
+        warn("⚠️ Cette valeur contredit les autres contraintes : la cote garde sa valeur.");
+        return;
+    }
+    ctl->pushUndo();
+    ctl->storeSketch(copy);
+    ctl->sketchChanged();
 }
 
 void SketchEditor::deleteSelection() {
@@ -189,7 +205,15 @@ bool SketchEditor::mouseDown(ScreenPoint point, int clickCount) {
     if (!p) return false;
     warningShown_ = false;
     mouseScreen = point;
-    const auto snapInfo = findSnap(point);
+    leaveField();
+    auto snapInfo = findSnap(point);
+    V2 snapPos = snapInfo ? snapInfo->pos : *p;
+    if (firstRef && !typed.empty()) {
+        // Typed sizes replace the clicked position: a snapped point kept by identity would
+        // end the shape away from its typed size and drag existing geometry to that size.
+        snapPos = computeTarget(snapPos);
+        snapInfo.reset();
+    }
     std::optional<Id> snap;
     if (snapInfo) {
         if (snapInfo->kind == "point")
@@ -197,10 +221,24 @@ bool SketchEditor::mouseDown(ScreenPoint point, int clickCount) {
         else if (snapInfo->kind != "align")
             snapRecords.push_back(*snapInfo);
     }
-    const V2 snapPos = snapInfo ? snapInfo->pos : *p;
-    // Typed sizes and the constraints of the snaps used join the creating click's own undo
-    // step once dimension entry and inference exist; the click itself is all there is today.
-    const bool taken = handleClick(clickCount, snap, snapPos, *p, point);
+    return runClick(snap, snapPos, *p, point, clickCount);
+}
+
+bool SketchEditor::runClick(std::optional<Id> snap, V2 snapPos, V2 p, ScreenPoint at,
+                            int clickCount) {
+    const bool firstStage = !secondRef;
+    const auto typedNow = typed;
+    // The constraints of the snaps used and of the typed sizes join the edit of the click
+    // that creates the entities, so that one undo step takes the whole shape.
+    clicking_ = true;
+    created_ = false;
+    const bool taken = handleClick(clickCount, snap, snapPos, p, at);
+    clicking_ = false;
+    if (created_)
+        stage1Typed.clear();
+    else if (firstStage && secondRef)
+        stage1Typed = typedNow;
+    typed.clear();
     activeField = 0;
     ctl->redrawOverlay();
     return taken;
@@ -337,6 +375,54 @@ void SketchEditor::mouseMoved(ScreenPoint point) {
 
 // Keys -----------------------------------------------------------------------------------
 
+bool SketchEditor::fieldKey(const EditorKey& k) {
+    using Code = EditorKey::Code;
+    if (fieldKeys().empty()) return false;
+    if (k.code == Code::tab) {
+        focusField(editingKey ? (k.shift ? -1 : 1) : 0);
+        return true;
+    }
+    if (k.code == Code::enter) {
+        if (!editingKey && typed.empty()) return false;
+        commitTyped();
+        return true;
+    }
+    const auto typeText = [&](const std::string& text, bool erase) {
+        if (replaceOnType) editText.clear();
+        replaceOnType = false;
+        if (erase) {
+            // One character, whole: UTF-8 continuation bytes go with their lead byte.
+            while (!editText.empty() &&
+                   (static_cast<unsigned char>(editText.back()) & 0xC0) == 0x80)
+                editText.pop_back();
+            if (!editText.empty()) editText.pop_back();
+        }
+        editText += text;
+        textChanged(*editingKey, editText);
+    };
+    const bool printable = !k.command && !k.text.empty() &&
+                           static_cast<unsigned char>(k.text[0]) >= 0x20 && k.text[0] != 0x7f;
+    if (editingKey) {
+        if (k.code == Code::backspace) {
+            typeText({}, true);
+            return true;
+        }
+        if (k.code == Code::other && printable) {
+            typeText(k.text, false);
+            return true;
+        }
+        return false;
+    }
+    if (k.code == Code::other && k.text.size() == 1 &&
+        std::string_view("0123456789.,-(").find(k.text[0]) != std::string_view::npos) {
+        focusField(0);
+        replaceOnType = true;
+        typeText(k.text, false);
+        return true;
+    }
+    return false;
+}
+
 bool SketchEditor::key(const EditorKey& k) {
     using Code = EditorKey::Code;
     if (k.code == Code::escape) {
@@ -350,6 +436,7 @@ bool SketchEditor::key(const EditorKey& k) {
         ctl->redrawOverlay();
         return true;
     }
+    if (fieldKey(k)) return true;
     if (k.code == Code::backspace || k.code == Code::forwardDelete) {
         deleteSelection();
         return true;

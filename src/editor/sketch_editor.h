@@ -22,6 +22,7 @@ struct EditorKey {
     Code code = Code::other;
     std::string text;
     bool command = false;  // Ctrl held
+    bool shift = false;    // with tab: backwards
 };
 
 // Overlay rectangle, view points, origin bottom-left.
@@ -47,6 +48,10 @@ public:
     struct PieceRef {
         Id id = 0;
         V2 q;
+    };
+    // An entry box of the current tool and stage.
+    struct FieldSpec {
+        std::string key, label;
     };
 
     explicit SketchEditor(EditorHost* host);
@@ -74,6 +79,10 @@ public:
     std::optional<SnapInfo> hoverInfo;
     std::vector<SnapInfo> snapRecords;
     std::vector<V2> foreign;
+    // The box being typed into and its text; its text is selected right after it got focus.
+    std::optional<std::string> editingKey;
+    std::string editText;
+    bool replaceOnType = false;
 
     const std::string& tool() const { return tool_; }
     // Selects a tool by id (the polygons first ask for their number of sides).
@@ -109,8 +118,34 @@ public:
     std::optional<V2> spt(ScreenPoint point) const;
     std::optional<ScreenPoint> scr(V2 p) const;
 
-    // The snap for a pointer position: the sketch point under the pointer, if any.
+    // The snap for a pointer position: an existing point; with the magnet and a drawing
+    // tool also a midpoint, quadrant, foreign point, curve or alignment. Nothing when none
+    // applies (the raw plane position is then used).
     std::optional<SnapInfo> findSnap(ScreenPoint point) const;
+    // Constrains the points from `firstNewId` on that were created at the snaps recorded by
+    // the clicks of the current operation, and forgets the records. Runs inside the creating
+    // click's edit, before its solve, so that the click stays one undo step and the solve
+    // cannot move a new point off the snap it was made at.
+    void applySnapConstraints(Sketch& s, Id firstNewId);
+    // The snap points from outside the sketch, from the host; when a sketch is opened.
+    void rebuildForeign();
+
+    // Dimension entry while drawing. The boxes of the tool's current stage (none before its
+    // first click), the live size under the pointer, and the text a box shows.
+    std::vector<FieldSpec> fieldKeys() const;
+    double liveValue(const std::string& key) const;
+    std::string fieldText(const std::string& key) const;
+    // A box's text was edited: a value that parses (positive, or any angle) is typed.
+    void textChanged(const std::string& key, const std::string& text);
+    // Moves the keyboard to the box `delta` places on, wrapping both ways.
+    void focusField(int delta);
+    void leaveField();
+    // The position a click uses when values are typed.
+    V2 computeTarget(V2 p) const;
+    // The click the typed values describe, without the mouse (Return).
+    void commitTyped();
+    // Dimension constraints of the typed values on the entities from `firstNewId` on.
+    void applyDims(Sketch& s, Id firstNewId) const;
 
     // One undo step: `body` edits a copy of the sketch and answers whether it changed it;
     // only then the undo step is pushed, the copy solved, stored and re-evaluated. False when
@@ -134,6 +169,8 @@ public:
         "(Ctrl+Z).";
 
 private:
+    bool runClick(std::optional<Id> snap, V2 snapPos, V2 p, ScreenPoint at, int clickCount);
+    bool fieldKey(const EditorKey& k);
     bool handleClick(int clickCount, std::optional<Id> snap, V2 snapPos, V2 p, ScreenPoint at);
     bool selectClick(int clickCount, std::optional<Id> snap, V2 p, ScreenPoint at);
     bool drawingClick(std::optional<Id> snap, V2 snapPos);
@@ -145,9 +182,12 @@ private:
     bool solveAndStore(Sketch& s, const std::vector<Id>& hold);
     void clearDrag();
     void drawPreview();
+    void drawFields();
 
     std::string tool_ = "select";
     bool warningShown_ = false;
+    bool created_ = false;   // the running click created entities
+    bool clicking_ = false;  // inside a creating click, whose edit takes the snap constraints
 };
 
 }  // namespace ivo

@@ -111,12 +111,4 @@ std::optional<V2> SketchEditor::currentPos(Id id) const {
     return s ? s->pos(id) : std::nullopt;
 }
 
-std::optional<SnapInfo> SketchEditor::findSnap(ScreenPoint point) const {
-    const auto id = pointAt(point);
-    if (!id) return std::nullopt;
-    const auto p = currentPos(*id);
-    if (!p) return std::nullopt;
-    return SnapInfo{"point", *p, id, {}};
-}
-
 }  // namespace ivo

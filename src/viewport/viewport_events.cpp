@@ -210,6 +210,15 @@ void Viewport::keyPressEvent(QKeyEvent* event) {
 }
 
 bool Viewport::event(QEvent* event) {
+    // Qt moves the keyboard focus on Tab before keyPressEvent sees it; the sketch editor
+    // takes Tab and Shift+Tab to step through its entry boxes, and leaves other uses alone.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && ctl->handleKey(key)) {
+            event->accept();
+            return true;
+        }
+    }
     if (event->type() == QEvent::NativeGesture) {
         auto* gesture = static_cast<QNativeGestureEvent*>(event);
         if (gesture->gestureType() == Qt::ZoomNativeGesture) {

@@ -168,11 +168,17 @@ TEST_F(DrawingTest, AxesPreviewAndSnapMarker) {
 
     // Other snap kinds come with their markers and labels.
     editor.dragging.reset();
-    editor.hoverInfo = SnapInfo{"mid", {20, 10}, std::nullopt, {{{0, 10}, {20, 10}}}};
+    SnapInfo mid;
+    mid.pos = {20, 10};
+    mid.kind = "mid";
+    mid.guides = {{{0, 10}, {20, 10}}};
+    editor.hoverInfo = mid;
     draw();
-    ASSERT_FALSE(texts().empty());
-    EXPECT_EQ(texts().back().text, "Milieu");
-    EXPECT_EQ(texts().back().pts[0], (V2{400 + 80 + 10, 300 + 40 + 6}));
+    const auto all = texts();
+    const auto label =
+        std::find_if(all.begin(), all.end(), [](const Painted& t) { return t.text == "Milieu"; });
+    ASSERT_NE(label, all.end());
+    EXPECT_EQ(label->pts[0], (V2{400 + 80 + 10, 300 + 40 + 6}));
     const auto guide = strokesThrough({0, 10}, {20, 10});
     ASSERT_EQ(guide.size(), 1u);
     EXPECT_EQ(guide[0].colour, sc::guide);

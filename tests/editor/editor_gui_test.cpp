@@ -521,8 +521,182 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
     EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
 }
 
+TEST_F(EditorGui, TypedLengthAndAngleWithRealKeysMakeAVerticalLine) {
+    open();
+    c->runSketchTool("line");
+    click({-30, -20});
+    QTest::mouseMove(c->viewport, px({-10, -15}));
+    c->viewport->setFocus();
+    QTest::keyClicks(c->viewport, "20");
+    // Tab reaches the editor instead of moving the keyboard focus to another widget.
+    QTest::keyClick(c->viewport, Qt::Key_Tab);
+    EXPECT_TRUE(c->viewport->hasFocus());
+    ASSERT_TRUE(c->editor->editingKey);
+    EXPECT_EQ(*c->editor->editingKey, "ang");
+    QTest::keyClick(c->viewport, Qt::Key_Backtab);
+    EXPECT_EQ(*c->editor->editingKey, "len");
+    QTest::keyClick(c->viewport, Qt::Key_Tab);
+    QTest::keyClicks(c->viewport, "90");
+    if (const char* shot = std::getenv("IVORANE_SHOT")) {
+        QTest::qWait(200);
+        QProcess::execute("import", {"-window", "root", shot});
+    }
+    const size_t depth = c->undoStack.size();
+    QTest::keyClick(c->viewport, Qt::Key_Return);
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    ASSERT_EQ(sketch().lines.size(), 1u);
+    const SLine& l = sketch().lines[0];
+    const V2 d = *sketch().pos(l.b) - *sketch().pos(l.a);
+    EXPECT_NEAR(d.x, 0, 1e-6);
+    EXPECT_NEAR(d.y, 20, 1e-6);
+    EXPECT_EQ(count("length"), 1u);
+    EXPECT_EQ(count("vertical"), 1u);
+    EXPECT_EQ(sketch().constraints.size(), 2u);
+}
+
+// Drawing with the keyboard as a person would: a rectangle typed 40 Tab 20 Return, a circle
+// centred on the middle of its top side and typed 30, a line ending on that circle's top
+// quadrant. With IVORANE_SHOT_DIR set, the window is written there at each step.
+TEST_F(EditorGui, KeyboardSessionWithSnapsAndTypedSizes) {
+    open();
+    c->magnet = true;
+    c->viewport->setFocus();
+    const auto shot = [&](const char* name) {
+        if (const char* dir = std::getenv("IVORANE_SHOT_DIR")) {
+            QTest::qWait(200);
+            QProcess::execute("import", {"-window", "root", QString(dir) + "/" + name + ".png"});
+        }
+    };
+    const auto has = [&](const char* kind, std::vector<Id> refs, std::optional<double> v) {
+        const auto& cs = sketch().constraints;
+        return std::any_of(cs.begin(), cs.end(), [&](const SConstraint& k) {
+            return k.kind == kind && (refs.empty() || k.refs == refs) &&
+                   (!v || (k.value && std::abs(*k.value - *v) < 1e-9));
+        });
+    };
+
+    type('r');
+    ASSERT_EQ(c->editor->tool(), "rect");
+    click({10, 10});
+    QTest::mouseMove(c->viewport, px({30, 25}));
+    QTest::keyClicks(c->viewport, "40");
+    QTest::keyClick(c->viewport, Qt::Key_Tab);
+    QTest::keyClicks(c->viewport, "20");
+    shot("1-rectangle-tape");
+    QTest::keyClick(c->viewport, Qt::Key_Return);
+    ASSERT_EQ(sketch().lines.size(), 4u);
+    EXPECT_TRUE(has("length", {sketch().lines[0].id}, 40));
+    EXPECT_TRUE(has("length", {sketch().lines[1].id}, 20));
+    const Id top = sketch().lines[2].id;
+    const V2 mid = (*sketch().pos(sketch().lines[2].a) + *sketch().pos(sketch().lines[2].b)) * 0.5;
+
+    type('c');
+    ASSERT_EQ(c->editor->tool(), "circle");
+    QTest::mouseMove(c->viewport, px(mid) + QPoint(4, -3));
+    ASSERT_TRUE(c->editor->hoverInfo);
+    EXPECT_EQ(c->editor->hoverInfo->kind, "mid");
+    shot("2-milieu");
+    clickPx(px(mid) + QPoint(4, -3));
+    QTest::keyClicks(c->viewport, "30");
+    QTest::keyClick(c->viewport, Qt::Key_Return);
+    ASSERT_EQ(sketch().circles.size(), 1u);
+    const SCircle circle = sketch().circles[0];
+    EXPECT_TRUE(has("midpoint", {circle.c, top}, std::nullopt));
+    EXPECT_TRUE(has("diameter", {circle.id}, 30));
+    EXPECT_NEAR(circle.r, 15, 1e-6);
+
+    type('l');
+    click({80, 70});
+    const V2 quad = *sketch().pos(circle.c) + V2{0, 15};
+    QTest::mouseMove(c->viewport, px(quad) + QPoint(-3, 2));
+    ASSERT_TRUE(c->editor->hoverInfo);
+    EXPECT_EQ(c->editor->hoverInfo->kind, "quad");
+    shot("3-quadrant");
+    const size_t depth = c->undoStack.size();
+    clickPx(px(quad) + QPoint(-3, 2));
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    const Id end = sketch().lines.back().b;
+    EXPECT_TRUE(has("pointOnCircle", {end, circle.id}, std::nullopt));
+    EXPECT_TRUE(has("vpoints", {end, circle.c}, std::nullopt));
+    key(Qt::Key_Escape);
+    shot("4-fin");
+    EXPECT_EQ(sketchFault(sketch()), "");
+}
+
 // Not a check: writes the window with a dimensioned sketch to $IVORANE_SHOT for a person to look
 // at (run with --gtest_also_run_disabled_tests).
+TEST_F(EditorGui, SnappedLineEndsAreTiedToTheQuadrantAndTheMiddle) {
+    open();
+    c->magnet = true;
+    c->runSketchTool("circle");
+    click({30, 20});
+    click({40, 20});
+    c->runSketchTool("line");
+    click({-40, 10});
+    click({-10, 10});
+    key(Qt::Key_Escape);
+    const Sketch s0 = sketch();
+    const Id circle = s0.circles[0].id, centre = s0.circles[0].c, line = s0.lines[0].id;
+    const auto tiedTo = [&](Id point, const char* kind, Id other) {
+        const auto& cs = sketch().constraints;
+        return std::any_of(cs.begin(), cs.end(), [&](const SConstraint& k) {
+            return k.kind == kind && k.refs == std::vector<Id>{point, other};
+        });
+    };
+
+    // A few pixels beside the quadrant at angle 0.
+    click({10, -30});
+    const size_t depth = c->undoStack.size();
+    clickPx(px({40, 20}) + QPoint(3, -2));
+    EXPECT_EQ(c->undoStack.size(), depth + 1);
+    Id end = sketch().lines.back().b;
+    EXPECT_TRUE(tiedTo(end, "pointOnCircle", circle));
+    EXPECT_TRUE(tiedTo(end, "hpoints", centre));
+    const V2 o = *sketch().pos(centre), q = *sketch().pos(end);
+    EXPECT_NEAR((q - o).length(), sketch().circles[0].r, 1e-6);
+    EXPECT_NEAR(q.y, o.y, 1e-6);
+    EXPECT_GT(q.x, o.x);
+    key(Qt::Key_Escape);
+
+    // A line end on the other line's middle: a midpoint constraint, not a coincidence.
+    click({-25, -20});
+    clickPx(px({-25, 10}) + QPoint(2, 3));
+    end = sketch().lines.back().b;
+    EXPECT_TRUE(tiedTo(end, "midpoint", line));
+    EXPECT_NE(end, s0.lines[0].a);
+    EXPECT_NE(end, s0.lines[0].b);
+    const auto l = sketch().line(line);
+    EXPECT_NEAR((*sketch().pos(end) - (*sketch().pos(l->a) + *sketch().pos(l->b)) * 0.5).length(),
+                0, 1e-6);
+    // One Ctrl+Z takes the line with its snap constraint.
+    c->undoAction();
+    EXPECT_FALSE(tiedTo(end, "midpoint", line));
+    EXPECT_EQ(sketch().lines.size(), 2u);
+}
+
+TEST_F(EditorGui, APointOfAnotherSketchIsAFixedSnap) {
+    open();
+    c->magnet = true;
+    c->runSketchTool("line");
+    click({20, 15});
+    click({45, 30});
+    c->finishSketch();
+    open();
+    ASSERT_EQ(c->editor->foreign.size(), 2u);
+    c->runSketchTool("point");
+    clickPx(px({45, 30}) + QPoint(-3, 2));
+    ASSERT_EQ(sketch().points.size(), 2u);
+    const Sketch& other = *c->doc().features[0].sketch;
+    EXPECT_NEAR((sketch().points[1].p - *other.pos(other.lines[0].b)).length(), 0, 1e-9);
+    EXPECT_TRUE(sketch().points[1].fixed);
+    // Without the magnet the other sketch does not attract the pointer.
+    c->magnet = false;
+    clickPx(px({20, 15}) + QPoint(-3, 2));
+    ASSERT_EQ(sketch().points.size(), 3u);
+    EXPECT_FALSE(sketch().points[2].fixed);
+    EXPECT_GT((sketch().points[2].p - V2{20, 15}).length(), 0.01);
+}
+
 TEST_F(EditorGui, DISABLED_Screenshot) {
     open();
     c->runSketchTool("rect");

@@ -121,6 +121,8 @@ public:
     }
     double viewDistance() const override { return 50; }
     void redrawOverlay() override {}
+    std::vector<V2> foreignPoints;
+    std::vector<V2> foreignSnapPoints() const override { return foreignPoints; }
     SketchCanvas* canvas() override { return painting; }
 
     ScreenPoint at(V2 p) const { return *toScreen(sketch, p); }

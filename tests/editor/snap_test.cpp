@@ -1,0 +1,289 @@
+// Snapping through the window-free host (4 view points per millimetre): the order of the
+// snap kinds and their tolerances, the constraints a snapped click leaves behind, and the
+// snap points gathered from outside the edited sketch.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "editor/plain_host.h"
+#include "geometry/mesh.h"
+#include "support/sketch_builder.h"
+#include "support/solids.h"
+
+namespace ivo::testing {
+namespace {
+
+struct SnapTest : ::testing::Test {
+    PlainHost host;
+    SketchEditor editor{&host};
+    Id line = 0, circle = 0, arc = 0;
+
+    void SetUp() override {
+        line = addSegment(host.sketch, {10, 10}, {30, 10});
+        circle = addCircle(host.sketch, {60, 0}, 10);
+        arc = addArc(host.sketch, {0, -40}, {10, -40}, {0, -30});  // a quarter, CCW
+        host.foreignPoints = {{-30, 20}};
+        editor.rebuildForeign();
+    }
+    std::optional<SnapInfo> snapAt(V2 p) const { return editor.findSnap(host.at(p)); }
+    void click(V2 p) {
+        editor.mouseDown(host.at(p), 1);
+        editor.mouseUp();
+    }
+    std::vector<SConstraint> constraintsOn(Id point) const {
+        std::vector<SConstraint> out;
+        for (const SConstraint& c : host.sketch.constraints)
+            if (!c.refs.empty() && c.refs[0] == point) out.push_back(c);
+        return out;
+    }
+    bool has(Id point, const std::string& kind, Id other) const {
+        for (const SConstraint& c : constraintsOn(point))
+            if (c.kind == kind && c.refs.size() == 2 && c.refs[1] == other) return true;
+        return false;
+    }
+    Id lastPoint() const { return host.sketch.points.back().id; }
+};
+
+V2 polar(V2 c, double r, double deg) {
+    const double a = deg * pi / 180;
+    return c + V2{std::cos(a), std::sin(a)} * r;
+}
+
+TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
+    struct Case {
+        const char* tool;
+        bool magnet;
+        V2 at;
+        const char* kind;  // "" for no snap
+        V2 pos;
+    };
+    const V2 inSweep = polar({0, -40}, 10.5, 60), outside = polar({0, -40}, 10.5, -60);
+    const Case cases[] = {
+        // 2.7 mm = 10.8 points from an end: inside 14 with the magnet, outside 9 without.
+        {"line", true, {12.5, 11}, "point", {10, 10}},
+        {"line", false, {12.5, 11}, "", {}},
+        {"select", true, {12.5, 11}, "point", {10, 10}},
+        {"line", false, {10.5, 10.5}, "point", {10, 10}},
+        // Middles, quadrants and foreign points only for drawing tools with the magnet.
+        {"line", true, {20, 11}, "mid", {20, 10}},
+        {"rect", true, {20.5, 9}, "mid", {20, 10}},
+        {"line", false, {20, 11}, "", {}},
+        {"select", true, {20, 11}, "", {}},
+        {"dim", true, {20, 11}, "", {}},
+        {"trim", true, {20, 11}, "", {}},
+        {"circle", true, {70.5, 2}, "quad", {70, 0}},
+        {"line", true, {60.5, 10.8}, "quad", {60, 10}},
+        {"point", true, {-29, 21}, "foreign", {-30, 20}},
+        // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
+        {"line", true, {25, 12}, "curve", {25, 10}},
+        {"line", true, {25, 13}, "", {}},
+        {"line", true, polar({60, 0}, 10.8, 45), "curve", polar({60, 0}, 10, 45)},
+        {"line", true, inSweep, "curve", polar({0, -40}, 10, 60)},
+        {"line", true, outside, "", {}},
+        // x from (30, 10), y from the origin (first of the ties with the circle's centre).
+        {"line", true, {31, 1}, "align", {30, 0}},
+        {"line", false, {31, 1}, "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tool) + (c.magnet ? " on " : " off ") + c.kind + " at " +
+                     std::to_string(c.at.x) + "," + std::to_string(c.at.y));
+        host.magnetOn = c.magnet;
+        editor.setTool(c.tool);
+        const auto snap = snapAt(c.at);
+        if (!*c.kind) {
+            EXPECT_FALSE(snap) << snap->kind;
+            continue;
+        }
+        ASSERT_TRUE(snap);
+        EXPECT_EQ(snap->kind, c.kind);
+        EXPECT_NEAR((snap->pos - c.pos).length(), 0, 1e-9);
+    }
+}
+
+TEST_F(SnapTest, ReferencesOfTheSnapsAndAlignmentGuides) {
+    editor.setTool("line");
+    auto s = snapAt({70.5, 2});
+    ASSERT_TRUE(s && s->kind == "quad");
+    EXPECT_EQ(s->curveId, circle);
+    EXPECT_EQ(s->centerId, host.sketch.circles[0].c);
+    EXPECT_TRUE(s->horizontal);
+    s = snapAt({59, -10.5});
+    ASSERT_TRUE(s && s->kind == "quad");
+    EXPECT_FALSE(s->horizontal);
+    s = snapAt({20, 9});
+    ASSERT_TRUE(s && s->kind == "mid");
+    EXPECT_EQ(s->curveId, line);
+    s = snapAt({0, -40});
+    ASSERT_TRUE(s && s->kind == "point");  // the arc's centre is a point of the sketch
+    s = snapAt(polar({0, -40}, 9, 30));
+    ASSERT_TRUE(s && s->kind == "curve");
+    EXPECT_EQ(s->curveId, arc);
+
+    s = snapAt({31, 1});
+    ASSERT_TRUE(s && s->kind == "align");
+    ASSERT_EQ(s->guides.size(), 2u);
+    EXPECT_EQ(s->guides[0], (std::pair<V2, V2>{{30, 10}, {30, 0}}));
+    EXPECT_EQ(s->guides[1], (std::pair<V2, V2>{{0, 0}, {30, 0}}));
+    // The pending first click aligns too.
+    click({-20, -20});
+    s = snapAt({-40, -19});
+    ASSERT_TRUE(s && s->kind == "align");
+    EXPECT_EQ(s->pos, (V2{-40, -20}));
+    ASSERT_EQ(s->guides.size(), 1u);
+}
+
+TEST_F(SnapTest, ZoomingOutDoublesTheTolerancesInMillimetres) {
+    editor.setTool("line");
+    // 12 points to a middle: 3 mm at 4 points per millimetre, 6 mm at 2.
+    const struct {
+        double scale, above;
+        bool mid;
+    } cases[] = {{4, 2.9, true}, {4, 5.9, false}, {2, 5.9, true}, {2, 6.1, false}};
+    for (const auto& c : cases) {
+        host.scale = c.scale;
+        const auto s = snapAt({20, 10 + c.above});
+        EXPECT_EQ(s && s->kind == "mid", c.mid) << c.scale << " " << c.above;
+    }
+}
+
+TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
+    editor.setTool("line");
+    click({40, -30});
+    const Sketch before = host.sketch;
+    const size_t depth = host.undo.size();
+    click({70.3, 0.4});  // the circle's quadrant at angle 0
+    const Id end = lastPoint();
+    EXPECT_TRUE(has(end, ck::pointOnCircle, circle));
+    EXPECT_TRUE(has(end, ck::hpoints, host.sketch.circles[0].c));
+    EXPECT_NEAR((*host.sketch.pos(end) - V2{70, 0}).length(), 0, 1e-6);
+    EXPECT_TRUE(editor.snapRecords.empty());
+    EXPECT_EQ(host.undo.size(), depth + 1);
+    ASSERT_TRUE(host.undoStep());
+    EXPECT_EQ(host.sketch, before);
+
+    // A line end on the middle of a line: a midpoint constraint, the end's own point.
+    editor.setTool("line");
+    click({40, -20});
+    click({20.4, 10.5});
+    EXPECT_TRUE(has(lastPoint(), ck::midpoint, line));
+    EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
+
+    // Curves: pointOnLine on a line, pointOnCircle on an arc.
+    editor.setTool("line");
+    click({40, -25});
+    click({25, 11.5});
+    EXPECT_TRUE(has(lastPoint(), ck::pointOnLine, line));
+    editor.setTool("line");
+    click({40, -25});
+    click(polar({0, -40}, 10.5, 45));
+    EXPECT_TRUE(has(lastPoint(), ck::pointOnCircle, arc));
+    EXPECT_NEAR((*host.sketch.pos(lastPoint()) - polar({0, -40}, 10, 45)).length(), 0, 1e-6);
+
+    // A point placed on a foreign point is created fixed.
+    editor.setTool("point");
+    click({-29.5, 20.4});
+    ASSERT_EQ(host.sketch.points.back().p, (V2{-30, 20}));
+    EXPECT_TRUE(host.sketch.points.back().fixed);
+}
+
+TEST_F(SnapTest, RectangleCornerOnAMiddleIsOneUndoStep) {
+    editor.setTool("rect");
+    click({20.3, 10.2});  // the first corner on the line's middle, no point made yet
+    EXPECT_EQ(editor.snapRecords.size(), 1u);
+    const Sketch before = host.sketch;
+    const size_t depth = host.undo.size();
+    click({35, 25});
+    EXPECT_EQ(host.undo.size(), depth + 1);
+    const Id corner = host.sketch.lines[host.sketch.lines.size() - 4].a;
+    EXPECT_TRUE(has(corner, ck::midpoint, line));
+    EXPECT_EQ(host.changes, 1);
+    ASSERT_TRUE(host.undoStep());
+    EXPECT_EQ(host.sketch, before);
+}
+
+TEST_F(SnapTest, MidpointSurvivesTheAutomaticHorizontalOfTheClick) {
+    // A vertical line whose middle lies 1° above the X axis seen from the origin: the new
+    // line gets its automatic "horizontal", and the solve straightens it.
+    Sketch s;
+    const V2 m = polar({0, 0}, 30, 1);
+    const Id target = addSegment(s, m - V2{0, 10}, m + V2{0, 10});
+    host.sketch = s;
+    editor.setTool("line");
+    click({0, 0});
+    click(m + V2{0.3, 0.2});
+    const Id end = lastPoint();
+    EXPECT_TRUE(has(end, ck::midpoint, target));
+    const auto l = host.sketch.line(target);
+    const V2 mid = (*host.sketch.pos(l->a) + *host.sketch.pos(l->b)) * 0.5;
+    EXPECT_NEAR((*host.sketch.pos(end) - mid).length(), 0, 1e-6);
+    EXPECT_NEAR(host.sketch.pos(end)->y, 0, 1e-6);
+}
+
+TEST_F(SnapTest, PointSnapsNeitherRecordNorConstrain) {
+    editor.setTool("line");
+    click({10.3, 10.2});  // the line's end: reused by identity
+    click({40, -30});
+    EXPECT_EQ(host.sketch.lines.back().a, host.sketch.lines[0].a);
+    EXPECT_TRUE(constraintsOn(host.sketch.lines[0].a).empty());
+    // Records of a pending operation go with Escape.
+    editor.setTool("rect");
+    click({20.3, 10.2});
+    editor.key({EditorKey::Code::escape, {}, false});
+    EXPECT_TRUE(editor.snapRecords.empty());
+}
+
+TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
+    Doc doc;
+    const auto sketchFeature = [&](SketchPlane plane) {
+        Feature f(doc.newId(), fk::sketch, "Esquisse");
+        f.sketch = Sketch(plane);
+        doc.features.push_back(f);
+        return &*doc.features.back().sketch;
+    };
+    {
+        Sketch* a = sketchFeature(SketchPlane::xy());
+        addSegment(*a, {1, 2}, {3, 4});
+        addSegment(*a, {1.0004, 2}, {5, 6});  // its first end counts once with (1, 2)
+        addCircle(*a, {7, 8}, 2);
+        addArc(*a, {0, 9}, {1, 9}, {0, 10});
+    }
+    addSegment(*sketchFeature(SketchPlane::xy()), {50, 50}, {51, 51});  // the edited one
+    addSegment(*sketchFeature(SketchPlane::xz()), {-5, 3}, {-6, 4});    // lifted, z dropped
+    {
+        Sketch* hidden = sketchFeature(SketchPlane::xy());
+        addSegment(*hidden, {90, 90}, {91, 91});
+        hidden->visible = false;
+    }
+    addSegment(*sketchFeature(SketchPlane::xy()), {80, 80}, {81, 81});
+    doc.features.back().suppressed = true;
+    addSegment(*sketchFeature(SketchPlane::xy()), {70, 70}, {71, 71});  // past the marker
+    doc.marker = 5;
+
+    std::map<Id, std::vector<Tri>> bodies;
+    bodies[1] = triangles(polyBox({100, 0, 0}, {110, 10, 10}));    // bottom on the plane
+    bodies[2] = triangles(polyBox({200, 0, 0.01}, {210, 10, 5}));  // 0.01 mm above: in
+    bodies[3] = triangles(polyBox({300, 0, 1}, {310, 10, 5}));     // off the plane
+    bodies[4] = triangles(polyBox({400, 0, 0}, {410, 10, 5}));     // hidden
+    doc.hidden = {4};
+
+    const auto pts = foreignSnapPoints(doc, 1, bodies);
+    const std::vector<V2> first(pts.begin(), pts.begin() + std::min<size_t>(pts.size(), 9));
+    const std::vector<V2> sketchPts = {{1, 2}, {3, 4},  {5, 6},  {7, 8}, {0, 9},
+                                       {1, 9}, {0, 10}, {-5, 0}, {-6, 0}};
+    EXPECT_EQ(first, sketchPts);
+    const auto count = [&](double x0) {
+        return std::count_if(pts.begin(), pts.end(),
+                             [&](V2 p) { return p.x >= x0 && p.x <= x0 + 10; });
+    };
+    EXPECT_EQ(count(100), 4);  // the four bottom corners, each once
+    EXPECT_EQ(count(200), 4);
+    EXPECT_EQ(count(300), 0);
+    EXPECT_EQ(count(400), 0);
+    EXPECT_EQ(pts.size(), 17u);
+
+    EXPECT_TRUE(foreignSnapPoints(doc, std::nullopt, bodies).empty());
+    EXPECT_TRUE(foreignSnapPoints(doc, 99, bodies).empty());
+}
+
+}  // namespace
+}  // namespace ivo::testing
