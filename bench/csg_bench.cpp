@@ -6,7 +6,6 @@
 // kernel and against the other kernels' medians listed in bench-cases/PEERS.md.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -25,52 +24,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "counting_allocator.h"
 #include "geometry/csg.h"
 #include "support/reference_csg.h"
-
-// Counting allocator: the live heap and its peak, for the memory figure of each case.
-namespace {
-std::atomic<size_t> liveBytes{0}, peakBytes{0};
-
-void* counted(size_t n) {
-    void* p = std::malloc(n ? n : 1);
-    if (!p) throw std::bad_alloc();
-    const size_t now = liveBytes += malloc_usable_size(p);
-    size_t peak = peakBytes.load();
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-
-void uncounted(void* p) {
-    if (!p) return;
-    liveBytes -= malloc_usable_size(p);
-    std::free(p);
-}
-}  // namespace
-
-void* operator new(size_t n) {
-    return counted(n);
-}
-void* operator new[](size_t n) {
-    return counted(n);
-}
-void operator delete(void* p) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p) noexcept {
-    uncounted(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    uncounted(p);
-}
 
 namespace {
 
 using namespace ivo;
+using heapcount::liveBytes;
+using heapcount::peakBytes;
 using Json = nlohmann::json;
 
 // The DOM parser with floats read back from their text by from_chars, bit for bit.

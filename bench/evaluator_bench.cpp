@@ -5,59 +5,22 @@
 // heap of that run, by the counting allocator below.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
 
+#include "counting_allocator.h"
 #include "document/doc_json.h"
 #include "document/evaluator.h"
 #include "document/file_io.h"
 #include "support/doc_builder.h"
 
 namespace {
-std::atomic<size_t> liveBytes{0}, peakBytes{0};
-
-void* counted(size_t n) {
-    void* p = std::malloc(n ? n : 1);
-    if (!p) throw std::bad_alloc();
-    const size_t now = liveBytes += malloc_usable_size(p);
-    size_t peak = peakBytes.load();
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-
-void uncounted(void* p) {
-    if (!p) return;
-    liveBytes -= malloc_usable_size(p);
-    std::free(p);
-}
-}  // namespace
-
-void* operator new(size_t n) {
-    return counted(n);
-}
-void* operator new[](size_t n) {
-    return counted(n);
-}
-void operator delete(void* p) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p) noexcept {
-    uncounted(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    uncounted(p);
-}
-
-namespace {
 
 using namespace ivo;
+using heapcount::liveBytes;
+using heapcount::peakBytes;
 
 Doc load(const std::string& name) {
     std::string reason;
