@@ -74,18 +74,6 @@ QString buttonStyle(QColor tint, bool active) {
         .arg(tint.name(), bg, hover);
 }
 
-QLabel* label(QWidget* parent, const QString& text, int px, QFont::Weight weight, QColor color) {
-    auto* l = new QLabel(text, parent);
-    QFont f = l->font();
-    f.setPixelSize(px);
-    f.setWeight(weight);
-    l->setFont(f);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, color);
-    l->setPalette(pal);
-    return l;
-}
-
 QWidget* separatorLine(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFixedSize(1, 58);
@@ -195,15 +183,15 @@ void MainController::rebuildToolbar() {
     toolColors.clear();
 
     // Workspace row.
-    QLabel* workspace = label(tabRow, "CONCEPTION ▾", 11, QFont::DemiBold, grey(0.15));
+    QLabel* workspace = styledLabel(tabRow, "CONCEPTION ▾", 11, QFont::DemiBold, grey(0.15));
     workspace->setAlignment(Qt::AlignCenter);
     workspace->setGeometry(10, 4, 110, 20);
     workspace->setStyleSheet("QLabel { border: 1px solid #bfbfbf; border-radius: 4px; }");
     workspace->show();
     int x = 140;
     const auto workspaceTab = [&](const QString& text, bool active) {
-        QLabel* t = label(tabRow, text, 11, active ? QFont::Bold : QFont::Normal,
-                          active ? kActiveBlue : grey(0.35));
+        QLabel* t = styledLabel(tabRow, text, 11, active ? QFont::Bold : QFont::Normal,
+                                active ? kActiveBlue : grey(0.35));
         t->setObjectName(active ? "activeWorkspace" : "workspace");
         const int w = t->sizeHint().width();
         t->setGeometry(x, 6, w, 16);
@@ -281,8 +269,9 @@ void MainController::rebuildToolbar() {
     std::vector<QWidget*> entries;
     QWidget* finishEntry = nullptr;
     if (mode_ == Mode::choosePlane) {
-        QLabel* hint = label(strip, "Choisissez un plan d'origine ou une face plane d'un corps.",
-                             13, QFont::Medium, grey(0.15));
+        QLabel* hint =
+            styledLabel(strip, "Choisissez un plan d'origine ou une face plane d'un corps.", 13,
+                        QFont::Medium, grey(0.15));
         hint->setFixedHeight(50);
         entries.push_back(hint);
         QToolButton* cancel =

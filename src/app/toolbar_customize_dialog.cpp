@@ -11,24 +11,10 @@
 
 #include "app/command_catalog.h"
 #include "app/qt_conv.h"
+#include "app/views.h"
 #include "viewport/symbols.h"
 
 namespace ivo {
-namespace {
-
-QLabel* label(const QString& text, int px, QFont::Weight weight, QColor color) {
-    auto* l = new QLabel(text);
-    QFont f = l->font();
-    f.setPixelSize(px);
-    f.setWeight(weight);
-    l->setFont(f);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, color);
-    l->setPalette(pal);
-    return l;
-}
-
-}  // namespace
 
 ToolbarCustomizeDialog::ToolbarCustomizeDialog(QWidget* parent, Callbacks callbacks)
     : QDialog(parent), callbacks_(std::move(callbacks)) {
@@ -46,7 +32,8 @@ ToolbarCustomizeDialog::ToolbarCustomizeDialog(QWidget* parent, Callbacks callba
     column->setContentsMargins(18, 16, 18, 16);
 
     // Linux menus have no Option-key alternates: the pin items are ordinary menu items.
-    QLabel* intro = label(
+    QLabel* intro = styledLabel(
+        nullptr,
         "Cochez les commandes qui doivent avoir leur icône dans la barre. Les autres restent "
         "dans les menus « ▾ ». Astuce : dans un menu ▾, choisissez « Épingler dans la barre » "
         "pour épingler directement, ou faites un clic droit sur une icône pour la retirer.",
@@ -56,15 +43,16 @@ ToolbarCustomizeDialog::ToolbarCustomizeDialog(QWidget* parent, Callbacks callba
     column->addWidget(intro);
 
     for (const bool sketch : {true, false}) {
-        column->addWidget(label(sketch ? "MODE ESQUISSE" : "MODE SOLIDE", 13, QFont::Bold,
-                                QColor::fromRgbF(0, 0.45, 0.85)));
+        column->addWidget(styledLabel(nullptr, sketch ? "MODE ESQUISSE" : "MODE SOLIDE", 13,
+                                      QFont::Bold, QColor::fromRgbF(0, 0.45, 0.85)));
         auto* row = new QHBoxLayout;
         row->setSpacing(24);
         for (const CmdGroup& g : catalog(sketch)) {
             if (g.group == kFinishGroup) continue;
             auto* groupColumn = new QVBoxLayout;
             groupColumn->setSpacing(3);
-            groupColumn->addWidget(label(toQt(g.group), 11, QFont::DemiBold, grey(0.35)));
+            groupColumn->addWidget(
+                styledLabel(nullptr, toQt(g.group), 11, QFont::DemiBold, grey(0.35)));
             for (const std::optional<Cmd>& c : g.items) {
                 if (!c) continue;
                 auto* box = new QCheckBox(toQt(c->title));

@@ -7,6 +7,19 @@
 
 namespace ivo {
 
+QLabel* styledLabel(QWidget* parent, const QString& text, int px, QFont::Weight weight,
+                    QColor color) {
+    auto* l = new QLabel(text, parent);
+    QFont f = l->font();
+    f.setPixelSize(px);
+    f.setWeight(weight);
+    l->setFont(f);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, color);
+    l->setPalette(pal);
+    return l;
+}
+
 FlippedView::FlippedView(QWidget* parent) : QWidget(parent) {}
 
 void FlippedView::resizeEvent(QResizeEvent* event) {

@@ -11,6 +11,10 @@
 
 namespace ivo {
 
+// A label in a pixel size, weight and colour of its own, for the toolbar and its dialogs.
+QLabel* styledLabel(QWidget* parent, const QString& text, int px, QFont::Weight weight,
+                    QColor color);
+
 // A container whose children are placed by `onLayout` on every resize (Qt's y axis already
 // points down), painted with an optional rounded, bordered background.
 class FlippedView : public QWidget {

@@ -39,13 +39,16 @@ struct Cell {
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
+template <std::size_t N>
+std::uint64_t mixWords(const std::int64_t (&words)[N]) {
+    std::uint64_t h = 0;
+    for (const std::int64_t v : words)
+        h = (h ^ static_cast<std::uint64_t>(v)) * 0x9E3779B97F4A7C15u;
+    return h;
+}
+
 struct CellHash {
-    std::uint64_t operator()(const Cell& c) const {
-        std::uint64_t h = 0;
-        for (const std::int64_t v : c.i)
-            h = (h ^ static_cast<std::uint64_t>(v)) * 0x9E3779B97F4A7C15u;
-        return h;
-    }
+    std::uint64_t operator()(const Cell& c) const { return mixWords(c.i); }
 };
 
 struct EdgeKey {
@@ -65,12 +68,7 @@ struct LineKey {
 };
 
 struct LineKeyHash {
-    std::uint64_t operator()(const LineKey& l) const {
-        std::uint64_t h = 0;
-        for (const std::int64_t v : l.k)
-            h = (h ^ static_cast<std::uint64_t>(v)) * 0x9E3779B97F4A7C15u;
-        return h;
-    }
+    std::uint64_t operator()(const LineKey& l) const { return mixWords(l.k); }
 };
 
 double axis(V3 p, int a) {
