@@ -34,6 +34,15 @@ struct DrawingTest : ::testing::Test {
         }
         return out;
     }
+    // Exactly one stroke through a and b, painted so.
+    void expectStroke(V2 a, V2 b, Colour colour, std::optional<double> width,
+                      std::optional<bool> dashed = std::nullopt) const {
+        const auto strokes = strokesThrough(a, b);
+        ASSERT_EQ(strokes.size(), 1u);
+        EXPECT_EQ(strokes[0].colour, colour);
+        EXPECT_EQ(strokes[0].width, width.value_or(strokes[0].width));
+        EXPECT_EQ(strokes[0].dashed, dashed.value_or(strokes[0].dashed));
+    }
 };
 
 TEST_F(DrawingTest, ConstraintLabelsAndTheirRectangles) {
@@ -102,24 +111,14 @@ TEST_F(DrawingTest, SelectedCurvesPiecesAndHover) {
     editor.setTool("select");
     editor.selected = l;
     draw();
-    auto strokes = strokesThrough({-20, 0}, {20, 0});
-    ASSERT_EQ(strokes.size(), 1u);
-    EXPECT_EQ(strokes[0].colour, sc::selection);
-    EXPECT_EQ(strokes[0].width, 2.6);
+    expectStroke({-20, 0}, {20, 0}, sc::selection, 2.6);
 
     // A selected piece: the line goes back to its colour, still 2.6 wide; the piece is red.
     editor.selectedPieceAt = V2{10, 0};
     editor.hoverPiece = SketchEditor::PieceRef{l, {12, 0}};  // same curve: not drawn again
     draw();
-    strokes = strokesThrough({-20, 0}, {20, 0});
-    ASSERT_EQ(strokes.size(), 1u);
-    EXPECT_EQ(strokes[0].colour, sc::curve);
-    EXPECT_EQ(strokes[0].width, 2.6);
-    const auto piece = strokesThrough({0, 0}, {20, 0});
-    ASSERT_EQ(piece.size(), 1u);
-    EXPECT_EQ(piece[0].colour, sc::selection);
-    EXPECT_EQ(piece[0].width, 3.2);
-    EXPECT_FALSE(piece[0].dashed);
+    expectStroke({-20, 0}, {20, 0}, sc::curve, 2.6);
+    expectStroke({0, 0}, {20, 0}, sc::selection, 3.2, false);
     for (const Painted& p : canvas.all("polyline"))
         EXPECT_NE(p.width, 3.0);  // no hover over the selected piece
 
@@ -130,12 +129,9 @@ TEST_F(DrawingTest, SelectedCurvesPiecesAndHover) {
         editor.setTool(tool);
         editor.hoverPiece = SketchEditor::PieceRef{l, {-10, 0}};
         draw();
-        const auto hovered = strokesThrough({-20, 0}, {0, 0});
-        ASSERT_EQ(hovered.size(), 1u) << tool;
+        SCOPED_TRACE(tool);
         const bool trim = std::string(tool) == "trim";
-        EXPECT_EQ(hovered[0].colour, trim ? sc::hoverTrim : sc::hoverSelect);
-        EXPECT_EQ(hovered[0].dashed, trim);
-        EXPECT_EQ(hovered[0].width, 3.0);
+        expectStroke({-20, 0}, {0, 0}, trim ? sc::hoverTrim : sc::hoverSelect, 3.0, trim);
     }
 }
 
@@ -153,10 +149,7 @@ TEST_F(DrawingTest, AxesPreviewAndSnapMarker) {
     editor.mouseMoved(host.at({30, 10}));  // right on the line's end: a point snap
     draw();
     EXPECT_EQ(host.status, "Ligne : 41,231 mm — Échap pour terminer");
-    const auto preview = strokesThrough({-10, 0}, {30, 10});
-    ASSERT_EQ(preview.size(), 1u);
-    EXPECT_EQ(preview[0].colour, sc::preview);
-    EXPECT_TRUE(preview[0].dashed);
+    expectStroke({-10, 0}, {30, 10}, sc::preview, std::nullopt, true);
     const auto rings = canvas.all("ellipse");
     ASSERT_EQ(rings.size(), 1u);
     EXPECT_EQ(rings[0].rect, (LabelRect{400 + 120 - 8, 300 + 40 - 8, 16, 16}));
@@ -179,9 +172,7 @@ TEST_F(DrawingTest, AxesPreviewAndSnapMarker) {
         std::find_if(all.begin(), all.end(), [](const Painted& t) { return t.text == "Milieu"; });
     ASSERT_NE(label, all.end());
     EXPECT_EQ(label->pts[0], (V2{400 + 80 + 10, 300 + 40 + 6}));
-    const auto guide = strokesThrough({0, 10}, {20, 10});
-    ASSERT_EQ(guide.size(), 1u);
-    EXPECT_EQ(guide[0].colour, sc::guide);
+    expectStroke({0, 10}, {20, 10}, sc::guide, std::nullopt);
 }
 
 }  // namespace
