@@ -16,16 +16,8 @@
 namespace ivo {
 namespace {
 namespace fs = std::filesystem;
+using testing::listing;
 using testing::TarEntry;
-
-// Every file below `root`, as relative paths, to compare trees before and after.
-std::vector<std::string> listing(const std::string& root) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        out.push_back(fs::relative(e.path(), root).string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 TEST(Signature, HoldsOnlyForTheSignedBytesAndKey) {
     const testing::TempDir tmp;

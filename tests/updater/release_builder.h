@@ -6,6 +6,8 @@
 #include <archive_entry.h>
 #include <sodium.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,15 @@ inline std::vector<TarEntry> bundleEntries(const std::string& top, int build,
         {TarEntry::dir, top + "/share/", {}, {}, 0755},
         {TarEntry::symlink, top + "/share/programme", {}, "../bin/ivorane3d", 0777},
     };
+}
+
+// Every file below `root`, as relative paths, to compare trees before and after.
+inline std::vector<std::string> listing(const std::string& root) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        out.push_back(std::filesystem::relative(e.path(), root).string());
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 struct KeyPair {

@@ -25,6 +25,7 @@ extern char** environ;
 namespace ivo {
 namespace {
 namespace fs = std::filesystem;
+using testing::listing;
 using testing::LocalSite;
 using testing::TarEntry;
 
@@ -66,14 +67,6 @@ struct RecordingHost : UpdaterHost {
     void autosaveNow() override { ++autosaves; }
     void quit() override { ++quits; }
 };
-
-std::vector<std::string> listing(const std::string& root) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        out.push_back(fs::relative(e.path(), root).string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 // The identifier of a process that has ended, for installs that must never swap.
 pid_t endedProcess() {
@@ -267,107 +260,59 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         all.insert(all.end(), extra.begin(), extra.end());
         return all;
     };
-    const std::string name = "ivorane3d.tar.xz";
+    const QString sig = "/maj/ivorane3d.tar.xz.sig", tar = "/maj/ivorane3d.tar.xz";
     struct Case {
         const char* name;
         std::function<void()> arrange;
         const char* reason;
+    };
+    // Publishes build 6 of the good folder with `extra` entries added.
+    const auto bad = [&](std::vector<TarEntry> extra) {
+        return [&, extra] { publish(6, with(extra)); };
     };
     const Case cases[] = {
         {"http elsewhere",
          [&] { publish(6, good, "a.tar.xz", nullptr, "http://example.com/a.tar.xz"); }, "https"},
         {"not an address", [&] { publish(6, good, "a.tar.xz", nullptr, "http://exa mple/a"); },
          "pas valide"},
-        {"signature missing",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz.sig").status = 404;
-         },
+        {"signature missing", [&] { publish(6, good), site.at(sig).status = 404; },
          "signature de la mise à jour est absente"},
-        {"signature of the wrong size",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz.sig").body = "0123";
-         },
+        {"signature of the wrong size", [&] { publish(6, good), site.at(sig).body = "0123"; },
          "signature de la mise à jour est absente"},
         {"signed by another key",
          [&] {
              publish(6, good);
-             const std::string f =
-                 tmp.write("x", site.at("/maj/" + QString::fromStdString(name)).body.toStdString());
-             site.at("/maj/ivorane3d.tar.xz.sig").body =
-                 QByteArray::fromStdString(testing::KeyPair().sign(f));
+             const std::string f = tmp.write("x", site.at(tar).body.toStdString());
+             site.at(sig).body = QByteArray::fromStdString(testing::KeyPair().sign(f));
          },
          "signature de l'archive ne correspond pas"},
         {"tampered archive",
          [&] {
              publish(6, good);
-             QByteArray& b = site.at("/maj/ivorane3d.tar.xz").body;
+             QByteArray& b = site.at(tar).body;
              b[b.size() / 2] = char(b[b.size() / 2] ^ 1);
          },
          "signature de l'archive ne correspond pas"},
-        {"archive missing",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz").status = 404;
-         },
-         ""},
-        {"truncated download",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz").cutAt = 100;
-         },
-         ""},
-        {"absolute path",
-         [&] {
-             publish(6, with({{TarEntry::file, "/tmp/ivo-pwned", "x"}}));
-         },
-         "chemin absolu"},
-        {"dot-dot",
-         [&] {
-             publish(6, with({{TarEntry::file, "Ivorane3D/../../pwned", "x"}}));
-         },
-         "« .. »"},
-        {"link out",
-         [&] {
-             publish(6, with({{TarEntry::symlink, "Ivorane3D/l", {}, "../../../.."}}));
-         },
+        {"archive missing", [&] { publish(6, good), site.at(tar).status = 404; }, ""},
+        {"truncated download", [&] { publish(6, good), site.at(tar).cutAt = 100; }, ""},
+        {"absolute path", bad({{TarEntry::file, "/tmp/ivo-pwned", "x"}}), "chemin absolu"},
+        {"dot-dot", bad({{TarEntry::file, "Ivorane3D/../../pwned", "x"}}), "« .. »"},
+        {"link out", bad({{TarEntry::symlink, "Ivorane3D/l", {}, "../../../.."}}),
          "hors de son dossier"},
-        {"hard link",
-         [&] {
-             publish(6, with({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}));
-         },
+        {"hard link", bad({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
          "lien physique"},
-        {"device",
-         [&] {
-             publish(6, with({{TarEntry::chardev, "Ivorane3D/null"}}));
-         },
-         "fichier spécial"},
-        {"fifo",
-         [&] {
-             publish(6, with({{TarEntry::fifo, "Ivorane3D/tube"}}));
-         },
-         "fichier spécial"},
-        {"two folders",
-         [&] {
-             publish(6, with({{TarEntry::dir, "Autre/", {}, {}, 0755}}));
-         },
-         "un seul dossier"},
+        {"device", bad({{TarEntry::chardev, "Ivorane3D/null"}}), "fichier spécial"},
+        {"fifo", bad({{TarEntry::fifo, "Ivorane3D/tube"}}), "fichier spécial"},
+        {"two folders", bad({{TarEntry::dir, "Autre/", {}, {}, 0755}}), "un seul dossier"},
         {"no program",
          [&] {
              publish(6, {good[0], good[3]});
          },
          "ne contient pas Ivorane 3D"},
-        {"not the build announced",
-         [&] {
-             publish(7, good);  // the archive's own marker says 6
-         },
+        // The archive's own marker says 6.
+        {"not the build announced", [&] { publish(7, good); },
          "ne contient pas la version annoncée"},
-        {"prefix install",
-         [&] {
-             publish(6, good);
-             fs::remove(bundle + "/" + bundleMarker);
-         },
+        {"prefix install", [&] { publish(6, good), fs::remove(bundle + "/" + bundleMarker); },
          "gestionnaire de paquets"},
     };
     for (const Case& c : cases) {
@@ -418,46 +363,41 @@ TEST_F(UpdaterTest, RelativeAndAbsoluteArchiveAddresses) {
     }
 }
 
-TEST_F(UpdaterTest, CancellingTheDownloadLeavesNothing) {
+// Cancelling the download, or quitting during it, leaves nothing behind.
+TEST_F(UpdaterTest, StoppingTheDownloadLeavesNothing) {
     publish(6);
     site.at("/maj/ivorane3d.tar.xz").stallAt = 50;
     const auto before = listing(tmp.path());
     host.answer = 0;
-    Updater u(config(), &host);
-    u.check(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
-    EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
-    // The download goes to a private folder beside the application folder.
-    int working = 0;
-    for (const auto& e : fs::directory_iterator(parent)) {
-        if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) != 0) continue;
-        ++working;
-        EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms::owner_all);
-    }
-    EXPECT_EQ(working, 1);
-    ASSERT_TRUE(host.cancel);
-    host.cancel();
-    ASSERT_TRUE(settle(u));
-    EXPECT_TRUE(host.alerts.empty());
-    EXPECT_EQ(host.line, "Mise à jour annulée.");
-    EXPECT_FALSE(host.cancel);
-    EXPECT_EQ(listing(tmp.path()), before);
-}
-
-TEST_F(UpdaterTest, QuittingDuringTheDownloadLeavesNothingAndSaysNothing) {
-    publish(6);
-    site.at("/maj/ivorane3d.tar.xz").stallAt = 50;
-    const auto before = listing(tmp.path());
-    host.answer = 0;
-    {
-        Updater u(config(), &host);
-        u.check(false);
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "quit" : "cancel");
+        site.requests.clear();
+        auto u = std::make_unique<Updater>(config(), &host);
+        u->check(false);
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
+        if (quit) {
+            u.reset();  // says nothing
+            QCoreApplication::processEvents();
+        } else {
+            EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
+            // The download goes to a private folder beside the application folder.
+            int working = 0;
+            for (const auto& e : fs::directory_iterator(parent)) {
+                if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) != 0) continue;
+                ++working;
+                EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms::owner_all);
+            }
+            EXPECT_EQ(working, 1);
+            ASSERT_TRUE(host.cancel);
+            host.cancel();
+            ASSERT_TRUE(settle(*u));
+            EXPECT_EQ(host.line, "Mise à jour annulée.");
+            EXPECT_FALSE(host.cancel);
+        }
+        EXPECT_TRUE(host.alerts.empty());
+        EXPECT_EQ(listing(tmp.path()), before);
     }
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(host.alerts.empty());
-    EXPECT_EQ(listing(tmp.path()), before);
 }
 
 TEST_F(UpdaterTest, AskURLStoresTheAnswerOrRestoresTheDefault) {
