@@ -36,7 +36,6 @@ struct RecordingHost : UpdaterHost {
     std::vector<Shown> alerts, offers;
     std::vector<QStringList> offerButtons;
     std::vector<std::pair<QString, QString>> prompts;
-    std::vector<QString> statuses;
     int answer = 1;  // "Plus tard"
     std::function<void()> duringOffer;
     std::optional<QString> textAnswer;
@@ -59,10 +58,7 @@ struct RecordingHost : UpdaterHost {
         return textAnswer;
     }
     QString status() const override { return line; }
-    void setStatus(const QString& text) override {
-        line = text;
-        statuses.push_back(text);
-    }
+    void setStatus(const QString& text) override { line = text; }
     void showCancel(std::function<void()> c) override { cancel = std::move(c); }
     void autosaveNow() override { ++autosaves; }
     void quit() override { ++quits; }
@@ -129,12 +125,20 @@ public:
     RecordingHost host;
 };
 
+// Only a check asked for tells the up-to-date state; the typed site address is trimmed and
+// the query defeats caches.
 TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedFor) {
     publish(5);
+    QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
     for (const bool manual : {false, true}) {
         Updater u(config(), &host);
         u.check(manual);
         ASSERT_TRUE(settle(u));
+    }
+    ASSERT_EQ(site.requests.size(), 2u);
+    for (const QString& r : site.requests) {
+        EXPECT_TRUE(r.startsWith("/maj/version.json?t=")) << r.toStdString();
+        EXPECT_GT(r.section('=', 1).toLongLong(), 1600000000);
     }
     ASSERT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(host.alerts[0].title, "Ivorane 3D est à jour");
@@ -168,19 +172,6 @@ TEST_F(UpdaterTest, ANewerBuildIsOfferedWithItsNotesOrAnEmptyLinePair) {
     }
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);  // "Plus tard" downloads nothing
-}
-
-TEST_F(UpdaterTest, SiteAddressIsTrimmedAndTheQueryDefeatsCaches) {
-    publish(5);
-    QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
-    Updater u(config(), &host);
-    u.check(true);
-    ASSERT_TRUE(settle(u));
-    ASSERT_EQ(site.requests.size(), 1u);
-    EXPECT_TRUE(site.requests[0].startsWith("/maj/version.json?t="))
-        << site.requests[0].toStdString();
-    EXPECT_GT(site.requests[0].section('=', 1).toLongLong(), 1600000000);
-    EXPECT_EQ(host.alerts.at(0).title, "Ivorane 3D est à jour");
 }
 
 TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
@@ -296,14 +287,8 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         {"archive missing", [&] { publish(6, good), site.at(tar).status = 404; }, ""},
         {"truncated download", [&] { publish(6, good), site.at(tar).cutAt = 100; }, ""},
         {"absolute path", bad({{TarEntry::file, "/tmp/ivo-pwned", "x"}}), "chemin absolu"},
-        {"dot-dot", bad({{TarEntry::file, "Ivorane3D/../../pwned", "x"}}), "« .. »"},
         {"link out", bad({{TarEntry::symlink, "Ivorane3D/l", {}, "../../../.."}}),
          "hors de son dossier"},
-        {"hard link", bad({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
-         "lien physique"},
-        {"device", bad({{TarEntry::chardev, "Ivorane3D/null"}}), "fichier spécial"},
-        {"fifo", bad({{TarEntry::fifo, "Ivorane3D/tube"}}), "fichier spécial"},
-        {"two folders", bad({{TarEntry::dir, "Autre/", {}, {}, 0755}}), "un seul dossier"},
         {"no program",
          [&] {
              publish(6, {good[0], good[3]});
