@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,8 +17,6 @@
 #include "updater/bundle.h"
 #include "updater/local_site.h"
 #include "updater/release_builder.h"
-
-extern char** environ;
 
 namespace ivo {
 namespace {
@@ -66,11 +62,8 @@ struct RecordingHost : UpdaterHost {
 
 // The identifier of a process that has ended, for installs that must never swap.
 pid_t endedProcess() {
-    char t[] = "/bin/true";
-    char* argv[] = {t, nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, t, nullptr, nullptr, argv, environ) != 0) return -1;
-    waitpid(pid, nullptr, 0);
+    const pid_t pid = testing::spawn({"/bin/true"});
+    testing::waitFor(pid);
     return pid;
 }
 
@@ -413,10 +406,8 @@ TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
     const std::string log = tmp.file("lancé");
     publish(6, testing::bundleEntries("Ivorane3D", 6, log));
     // The running application, which the swap must wait for.
-    char sleep[] = "/bin/sleep", thirty[] = "30";
-    char* argv[] = {sleep, thirty, nullptr};
-    pid_t app = 0;
-    ASSERT_EQ(posix_spawn(&app, sleep, nullptr, nullptr, argv, environ), 0);
+    const pid_t app = testing::spawn({"/bin/sleep", "30"});
+    ASSERT_GT(app, 0);
     Updater::Config c = config();
     c.pid = app;
     host.answer = 0;
@@ -427,7 +418,7 @@ TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_EQ(readMarker(bundle)->build, 5);  // still the old one while it runs
     ::kill(app, SIGTERM);
-    waitpid(app, nullptr, 0);
+    testing::waitFor(app);
     ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(log); }, 30000));
     EXPECT_EQ(readMarker(bundle)->build, 6);
     EXPECT_EQ(testing::readAll(log), bundle + "/bin/ivorane3d\n");
