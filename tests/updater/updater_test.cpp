@@ -239,11 +239,6 @@ TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
 
 TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     const auto good = testing::bundleEntries("Ivorane3D", 6);
-    const auto with = [&](std::vector<TarEntry> extra) {
-        auto all = good;
-        all.insert(all.end(), extra.begin(), extra.end());
-        return all;
-    };
     const QString sig = "/maj/ivorane3d.tar.xz.sig", tar = "/maj/ivorane3d.tar.xz";
     struct Case {
         const char* name;
@@ -252,7 +247,8 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     };
     // Publishes build 6 of the good folder with `extra` entries added.
     const auto bad = [&](std::vector<TarEntry> extra) {
-        return [&, extra] { publish(6, with(extra)); };
+        extra.insert(extra.begin(), good.begin(), good.end());
+        return [&, extra] { publish(6, extra); };
     };
     const Case cases[] = {
         {"http elsewhere",
@@ -297,8 +293,7 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         SCOPED_TRACE(c.name);
         site.requests.clear();
         host.alerts.clear();
-        fs::remove(bundle + "/" + bundleMarker);
-        std::ofstream(bundle + "/" + bundleMarker) << R"({"build": 5, "version": "1.0"})";
+        SetUp();  // the marker back after the prefix install
         c.arrange();
         const auto before = listing(tmp.path());
         host.answer = 0;  // "Mettre à jour et relancer"
