@@ -1,15 +1,21 @@
 // Builds release archives for the updater tests, well-formed or crafted to attack the
-// unpacking, and signs them with a key pair made for the run.
+// unpacking, and signs them with a key pair made for the run; starts stand-in processes.
 #pragma once
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <sodium.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "updater/bundle.h"
+
+extern char** environ;
 
 namespace ivo::testing {
 
@@ -91,6 +97,31 @@ inline std::vector<TarEntry> bundleEntries(const std::string& top, int build,
         {TarEntry::dir, top + "/share/", {}, {}, 0755},
         {TarEntry::symlink, top + "/share/programme", {}, "../bin/ivorane3d", 0777},
     };
+}
+
+// Every file below `root`, as relative paths, to compare trees before and after.
+inline std::vector<std::string> listing(const std::string& root) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        out.push_back(std::filesystem::relative(e.path(), root).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Starts `args` (the program's full path first); -1 when it cannot be started.
+inline pid_t spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+// The exit status of `pid` once it has ended, or -1 when it did not exit normally.
+inline int waitFor(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 struct KeyPair {

@@ -1,9 +1,7 @@
 // The swap script run for real on a folder tree, with a stand-in for the running process.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,26 +10,13 @@
 #include "support/temp_dir.h"
 #include "updater/bundle.h"
 #include "updater/manifest.h"
-
-extern char** environ;
+#include "updater/release_builder.h"
 
 namespace ivo {
 namespace {
 namespace fs = std::filesystem;
-
-pid_t spawn(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testing::spawn;
+using testing::waitFor;
 
 // An application folder whose program answers "--version" with `versionStatus` (running
 // `onVersion` first) and, when started, writes "`tag` <its path>" to `log`.
@@ -47,10 +32,7 @@ void makeApp(const std::string& dir, const std::string& tag, const std::string& 
 }
 
 std::string tagOf(const std::string& dir) {
-    std::ifstream in(dir + "/" + bundleMarker);
-    std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto a = s.find("\"version\": \"") + 12;
-    return s.substr(a, s.find('"', a) - a);
+    return readMarker(dir).value().version;
 }
 
 TEST(SwapScript, WaitsThenSwapsOrPutsTheOldFolderBack) {

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,11 +18,10 @@
 #include "updater/local_site.h"
 #include "updater/release_builder.h"
 
-extern char** environ;
-
 namespace ivo {
 namespace {
 namespace fs = std::filesystem;
+using testing::listing;
 using testing::LocalSite;
 using testing::TarEntry;
 
@@ -35,7 +32,6 @@ struct RecordingHost : UpdaterHost {
     std::vector<Shown> alerts, offers;
     std::vector<QStringList> offerButtons;
     std::vector<std::pair<QString, QString>> prompts;
-    std::vector<QString> statuses;
     int answer = 1;  // "Plus tard"
     std::function<void()> duringOffer;
     std::optional<QString> textAnswer;
@@ -58,30 +54,16 @@ struct RecordingHost : UpdaterHost {
         return textAnswer;
     }
     QString status() const override { return line; }
-    void setStatus(const QString& text) override {
-        line = text;
-        statuses.push_back(text);
-    }
+    void setStatus(const QString& text) override { line = text; }
     void showCancel(std::function<void()> c) override { cancel = std::move(c); }
     void autosaveNow() override { ++autosaves; }
     void quit() override { ++quits; }
 };
 
-std::vector<std::string> listing(const std::string& root) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        out.push_back(fs::relative(e.path(), root).string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 // The identifier of a process that has ended, for installs that must never swap.
 pid_t endedProcess() {
-    char t[] = "/bin/true";
-    char* argv[] = {t, nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, t, nullptr, nullptr, argv, environ) != 0) return -1;
-    waitpid(pid, nullptr, 0);
+    const pid_t pid = testing::spawn({"/bin/true"});
+    testing::waitFor(pid);
     return pid;
 }
 
@@ -136,12 +118,20 @@ public:
     RecordingHost host;
 };
 
+// Only a check asked for tells the up-to-date state; the typed site address is trimmed and
+// the query defeats caches.
 TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedFor) {
     publish(5);
+    QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
     for (const bool manual : {false, true}) {
         Updater u(config(), &host);
         u.check(manual);
         ASSERT_TRUE(settle(u));
+    }
+    ASSERT_EQ(site.requests.size(), 2u);
+    for (const QString& r : site.requests) {
+        EXPECT_TRUE(r.startsWith("/maj/version.json?t=")) << r.toStdString();
+        EXPECT_GT(r.section('=', 1).toLongLong(), 1600000000);
     }
     ASSERT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(host.alerts[0].title, "Ivorane 3D est à jour");
@@ -175,19 +165,6 @@ TEST_F(UpdaterTest, ANewerBuildIsOfferedWithItsNotesOrAnEmptyLinePair) {
     }
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);  // "Plus tard" downloads nothing
-}
-
-TEST_F(UpdaterTest, SiteAddressIsTrimmedAndTheQueryDefeatsCaches) {
-    publish(5);
-    QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
-    Updater u(config(), &host);
-    u.check(true);
-    ASSERT_TRUE(settle(u));
-    ASSERT_EQ(site.requests.size(), 1u);
-    EXPECT_TRUE(site.requests[0].startsWith("/maj/version.json?t="))
-        << site.requests[0].toStdString();
-    EXPECT_GT(site.requests[0].section('=', 1).toLongLong(), 1600000000);
-    EXPECT_EQ(host.alerts.at(0).title, "Ivorane 3D est à jour");
 }
 
 TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
@@ -262,120 +239,61 @@ TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
 
 TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     const auto good = testing::bundleEntries("Ivorane3D", 6);
-    const auto with = [&](std::vector<TarEntry> extra) {
-        auto all = good;
-        all.insert(all.end(), extra.begin(), extra.end());
-        return all;
-    };
-    const std::string name = "ivorane3d.tar.xz";
+    const QString sig = "/maj/ivorane3d.tar.xz.sig", tar = "/maj/ivorane3d.tar.xz";
     struct Case {
         const char* name;
         std::function<void()> arrange;
         const char* reason;
+    };
+    // Publishes build 6 of the good folder with `extra` entries added.
+    const auto bad = [&](std::vector<TarEntry> extra) {
+        extra.insert(extra.begin(), good.begin(), good.end());
+        return [&, extra] { publish(6, extra); };
     };
     const Case cases[] = {
         {"http elsewhere",
          [&] { publish(6, good, "a.tar.xz", nullptr, "http://example.com/a.tar.xz"); }, "https"},
         {"not an address", [&] { publish(6, good, "a.tar.xz", nullptr, "http://exa mple/a"); },
          "pas valide"},
-        {"signature missing",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz.sig").status = 404;
-         },
+        {"signature missing", [&] { publish(6, good), site.at(sig).status = 404; },
          "signature de la mise à jour est absente"},
-        {"signature of the wrong size",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz.sig").body = "0123";
-         },
+        {"signature of the wrong size", [&] { publish(6, good), site.at(sig).body = "0123"; },
          "signature de la mise à jour est absente"},
         {"signed by another key",
          [&] {
              publish(6, good);
-             const std::string f =
-                 tmp.write("x", site.at("/maj/" + QString::fromStdString(name)).body.toStdString());
-             site.at("/maj/ivorane3d.tar.xz.sig").body =
-                 QByteArray::fromStdString(testing::KeyPair().sign(f));
+             const std::string f = tmp.write("x", site.at(tar).body.toStdString());
+             site.at(sig).body = QByteArray::fromStdString(testing::KeyPair().sign(f));
          },
          "signature de l'archive ne correspond pas"},
         {"tampered archive",
          [&] {
              publish(6, good);
-             QByteArray& b = site.at("/maj/ivorane3d.tar.xz").body;
+             QByteArray& b = site.at(tar).body;
              b[b.size() / 2] = char(b[b.size() / 2] ^ 1);
          },
          "signature de l'archive ne correspond pas"},
-        {"archive missing",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz").status = 404;
-         },
-         ""},
-        {"truncated download",
-         [&] {
-             publish(6, good);
-             site.at("/maj/ivorane3d.tar.xz").cutAt = 100;
-         },
-         ""},
-        {"absolute path",
-         [&] {
-             publish(6, with({{TarEntry::file, "/tmp/ivo-pwned", "x"}}));
-         },
-         "chemin absolu"},
-        {"dot-dot",
-         [&] {
-             publish(6, with({{TarEntry::file, "Ivorane3D/../../pwned", "x"}}));
-         },
-         "« .. »"},
-        {"link out",
-         [&] {
-             publish(6, with({{TarEntry::symlink, "Ivorane3D/l", {}, "../../../.."}}));
-         },
+        {"archive missing", [&] { publish(6, good), site.at(tar).status = 404; }, ""},
+        {"truncated download", [&] { publish(6, good), site.at(tar).cutAt = 100; }, ""},
+        {"absolute path", bad({{TarEntry::file, "/tmp/ivo-pwned", "x"}}), "chemin absolu"},
+        {"link out", bad({{TarEntry::symlink, "Ivorane3D/l", {}, "../../../.."}}),
          "hors de son dossier"},
-        {"hard link",
-         [&] {
-             publish(6, with({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}));
-         },
-         "lien physique"},
-        {"device",
-         [&] {
-             publish(6, with({{TarEntry::chardev, "Ivorane3D/null"}}));
-         },
-         "fichier spécial"},
-        {"fifo",
-         [&] {
-             publish(6, with({{TarEntry::fifo, "Ivorane3D/tube"}}));
-         },
-         "fichier spécial"},
-        {"two folders",
-         [&] {
-             publish(6, with({{TarEntry::dir, "Autre/", {}, {}, 0755}}));
-         },
-         "un seul dossier"},
         {"no program",
          [&] {
              publish(6, {good[0], good[3]});
          },
          "ne contient pas Ivorane 3D"},
-        {"not the build announced",
-         [&] {
-             publish(7, good);  // the archive's own marker says 6
-         },
+        // The archive's own marker says 6.
+        {"not the build announced", [&] { publish(7, good); },
          "ne contient pas la version annoncée"},
-        {"prefix install",
-         [&] {
-             publish(6, good);
-             fs::remove(bundle + "/" + bundleMarker);
-         },
+        {"prefix install", [&] { publish(6, good), fs::remove(bundle + "/" + bundleMarker); },
          "gestionnaire de paquets"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         site.requests.clear();
         host.alerts.clear();
-        fs::remove(bundle + "/" + bundleMarker);
-        std::ofstream(bundle + "/" + bundleMarker) << R"({"build": 5, "version": "1.0"})";
+        SetUp();  // the marker back after the prefix install
         c.arrange();
         const auto before = listing(tmp.path());
         host.answer = 0;  // "Mettre à jour et relancer"
@@ -418,46 +336,41 @@ TEST_F(UpdaterTest, RelativeAndAbsoluteArchiveAddresses) {
     }
 }
 
-TEST_F(UpdaterTest, CancellingTheDownloadLeavesNothing) {
+// Cancelling the download, or quitting during it, leaves nothing behind.
+TEST_F(UpdaterTest, StoppingTheDownloadLeavesNothing) {
     publish(6);
     site.at("/maj/ivorane3d.tar.xz").stallAt = 50;
     const auto before = listing(tmp.path());
     host.answer = 0;
-    Updater u(config(), &host);
-    u.check(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
-    EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
-    // The download goes to a private folder beside the application folder.
-    int working = 0;
-    for (const auto& e : fs::directory_iterator(parent)) {
-        if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) != 0) continue;
-        ++working;
-        EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms::owner_all);
-    }
-    EXPECT_EQ(working, 1);
-    ASSERT_TRUE(host.cancel);
-    host.cancel();
-    ASSERT_TRUE(settle(u));
-    EXPECT_TRUE(host.alerts.empty());
-    EXPECT_EQ(host.line, "Mise à jour annulée.");
-    EXPECT_FALSE(host.cancel);
-    EXPECT_EQ(listing(tmp.path()), before);
-}
-
-TEST_F(UpdaterTest, QuittingDuringTheDownloadLeavesNothingAndSaysNothing) {
-    publish(6);
-    site.at("/maj/ivorane3d.tar.xz").stallAt = 50;
-    const auto before = listing(tmp.path());
-    host.answer = 0;
-    {
-        Updater u(config(), &host);
-        u.check(false);
+    for (const bool quit : {false, true}) {
+        SCOPED_TRACE(quit ? "quit" : "cancel");
+        site.requests.clear();
+        auto u = std::make_unique<Updater>(config(), &host);
+        u->check(false);
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
+        if (quit) {
+            u.reset();  // says nothing
+            QCoreApplication::processEvents();
+        } else {
+            EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
+            // The download goes to a private folder beside the application folder.
+            int working = 0;
+            for (const auto& e : fs::directory_iterator(parent)) {
+                if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) != 0) continue;
+                ++working;
+                EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms::owner_all);
+            }
+            EXPECT_EQ(working, 1);
+            ASSERT_TRUE(host.cancel);
+            host.cancel();
+            ASSERT_TRUE(settle(*u));
+            EXPECT_EQ(host.line, "Mise à jour annulée.");
+            EXPECT_FALSE(host.cancel);
+        }
+        EXPECT_TRUE(host.alerts.empty());
+        EXPECT_EQ(listing(tmp.path()), before);
     }
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(host.alerts.empty());
-    EXPECT_EQ(listing(tmp.path()), before);
 }
 
 TEST_F(UpdaterTest, AskURLStoresTheAnswerOrRestoresTheDefault) {
@@ -488,10 +401,8 @@ TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
     const std::string log = tmp.file("lancé");
     publish(6, testing::bundleEntries("Ivorane3D", 6, log));
     // The running application, which the swap must wait for.
-    char sleep[] = "/bin/sleep", thirty[] = "30";
-    char* argv[] = {sleep, thirty, nullptr};
-    pid_t app = 0;
-    ASSERT_EQ(posix_spawn(&app, sleep, nullptr, nullptr, argv, environ), 0);
+    const pid_t app = testing::spawn({"/bin/sleep", "30"});
+    ASSERT_GT(app, 0);
     Updater::Config c = config();
     c.pid = app;
     host.answer = 0;
@@ -502,7 +413,7 @@ TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_EQ(readMarker(bundle)->build, 5);  // still the old one while it runs
     ::kill(app, SIGTERM);
-    waitpid(app, nullptr, 0);
+    testing::waitFor(app);
     ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(log); }, 30000));
     EXPECT_EQ(readMarker(bundle)->build, 6);
     EXPECT_EQ(testing::readAll(log), bundle + "/bin/ivorane3d\n");
