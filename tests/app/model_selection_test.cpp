@@ -1,6 +1,5 @@
 #include "app/model_selection.h"
 
-#include <functional>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -73,52 +72,37 @@ TEST(Pick, RegionOnTheHitFaceWinsForEveryClick) {
 
 TEST(Pick, WhatLiesUnderTheRay) {
     const V3 eye{3, 100, 2}, at{3, 0, 2};
+    // What is done to the square sketched on y = height before the click.
+    enum Spoil { none, hideSketch, suppress, afterMarker, hideBody };
     struct Case {
         const char* name;
-        std::function<void(Scene&)> setUp;
+        std::optional<double> height;  // no sketch when empty
+        double x0, size;
+        Spoil spoil;
         std::string filter;
         std::optional<SelItem::Kind> kind;
     };
-    const std::vector<Case> cases = {
-        {"bare face", [](Scene&) {}, "face", SelItem::Kind::face},
-        {"body filter", [](Scene&) {}, "body", SelItem::Kind::body},
-        {"region in front", [](Scene& s) { s.addSketch(30, -5, -5, 10); }, "face",
-         SelItem::Kind::profile},
-        {"region in front, body filter", [](Scene& s) { s.addSketch(30, -5, -5, 10); }, "body",
-         SelItem::Kind::profile},
-        {"region behind the face", [](Scene& s) { s.addSketch(10, -5, -5, 10); }, "face",
-         SelItem::Kind::face},
-        {"region missed", [](Scene& s) { s.addSketch(30, -9, -9, 2); }, "face",
-         SelItem::Kind::face},
-        {"hidden sketch",
-         [](Scene& s) {
-             s.addSketch(30, -5, -5, 10);
-             s.doc.features.back().sketch->visible = false;
-         },
-         "face", SelItem::Kind::face},
-        {"suppressed sketch",
-         [](Scene& s) {
-             s.addSketch(30, -5, -5, 10);
-             s.doc.features.back().suppressed = true;
-         },
-         "face", SelItem::Kind::face},
-        {"sketch after the marker",
-         [](Scene& s) {
-             s.addSketch(30, -5, -5, 10);
-             --s.doc.marker;
-         },
-         "face", SelItem::Kind::face},
-        {"hidden body", [](Scene& s) { s.doc.hidden.push_back(s.body); }, "face", std::nullopt},
-        {"region in empty space",
-         [](Scene& s) {
-             s.doc.hidden.push_back(s.body);
-             s.addSketch(-50, -5, -5, 10);
-         },
-         "face", SelItem::Kind::profile},
+    using K = SelItem::Kind;
+    const Case cases[] = {
+        {"bare face", {}, 0, 0, none, "face", K::face},
+        {"body filter", {}, 0, 0, none, "body", K::body},
+        {"region in front", 30, -5, 10, none, "face", K::profile},
+        {"region in front, body filter", 30, -5, 10, none, "body", K::profile},
+        {"region behind the face", 10, -5, 10, none, "face", K::face},
+        {"region missed", 30, -9, 2, none, "face", K::face},
+        {"hidden sketch", 30, -5, 10, hideSketch, "face", K::face},
+        {"suppressed sketch", 30, -5, 10, suppress, "face", K::face},
+        {"sketch after the marker", 30, -5, 10, afterMarker, "face", K::face},
+        {"hidden body", {}, 0, 0, hideBody, "face", std::nullopt},
+        {"region in empty space", -50, -5, 10, hideBody, "face", K::profile},
     };
     for (const Case& c : cases) {
         Scene s;
-        c.setUp(s);
+        if (c.spoil == hideBody) s.doc.hidden.push_back(s.body);
+        if (c.height) s.addSketch(*c.height, c.x0, c.x0, c.size);
+        if (c.spoil == hideSketch) s.doc.features.back().sketch->visible = false;
+        if (c.spoil == suppress) s.doc.features.back().suppressed = true;
+        if (c.spoil == afterMarker) --s.doc.marker;
         const std::optional<SelItem> item = s.pickToward(eye, at, c.filter);
         ASSERT_EQ(item.has_value(), c.kind.has_value()) << c.name;
         if (!item) continue;
