@@ -13,15 +13,10 @@ namespace {
 
 using Code = EditorKey::Code;
 
-struct DimTest : ::testing::Test {
-    PlainHost host;
-    SketchEditor editor{&host};
-
-    void move(V2 p) { editor.mouseMoved(host.at(p)); }
+struct DimTest : ::testing::Test, HostedEditor {
     void click(V2 p) {
         move(p);
-        editor.mouseDown(host.at(p), 1);
-        editor.mouseUp();
+        HostedEditor::click(p);
     }
     bool press(Code code, bool shift = false) {
         return editor.key({code, code == Code::tab ? "\t" : "", false, shift});
@@ -30,12 +25,6 @@ struct DimTest : ::testing::Test {
         for (char ch : text)
             editor.key({Code::other, std::string(1, ch), false, false});
     }
-    std::vector<double> values(const std::string& kind) const {
-        std::vector<double> out;
-        for (const SConstraint& c : host.sketch.constraints)
-            if (c.kind == kind && c.value) out.push_back(*c.value);
-        return out;
-    }
     V2 at(Id point) const { return *host.sketch.pos(point); }
     bool pointAt(V2 p) const {
         return std::any_of(host.sketch.points.begin(), host.sketch.points.end(),
@@ -43,25 +32,41 @@ struct DimTest : ::testing::Test {
     }
 };
 
-TEST_F(DimTest, TypedLengthAndAngleMakeAVerticalLineOnReturn) {
-    editor.setTool("line");
-    click({-40, -30});
-    move({-20, -25});
-    const size_t depth = host.undo.size();
-    type("20");
-    press(Code::tab);
-    type("90");
-    EXPECT_TRUE(press(Code::enter));
-    ASSERT_EQ(host.sketch.lines.size(), 1u);
-    const SLine& l = host.sketch.lines[0];
-    EXPECT_NEAR((at(l.b) - V2{-40, -10}).length(), 0, 1e-9);
-    EXPECT_EQ(values(ck::length), std::vector<double>{20});
-    EXPECT_EQ(host.undo.size(), depth + 1);
-    EXPECT_TRUE(editor.typed.empty());
-    EXPECT_FALSE(editor.editingKey);
-    // The chain goes on from the new end with empty boxes.
-    ASSERT_TRUE(editor.firstRef);
-    EXPECT_EQ(editor.firstRef->id, l.b);
+TEST_F(DimTest, ATypedLineIsOneUndoStepAndTheChainGoesOn) {
+    // Length and angle typed, then Return; a typed length winning over a point snap 20.5 mm away.
+    for (const bool snapped : {false, true}) {
+        SCOPED_TRACE(snapped);
+        host.sketch = Sketch();
+        const Id far = snapped ? host.sketch.addPoint({-19.5, -30}) : 0;
+        editor.setTool("line");
+        click({-40, -30});
+        move({-20, -25});
+        const size_t depth = host.undo.size();
+        if (snapped) {
+            editor.textChanged("len", "10");
+            click({-19.5, -30});
+        } else {
+            type("20");
+            press(Code::tab);
+            type("90");
+            EXPECT_TRUE(press(Code::enter));
+        }
+        ASSERT_EQ(host.sketch.lines.size(), 1u);
+        const SLine l = host.sketch.lines[0];
+        if (snapped) {
+            EXPECT_EQ(at(far), (V2{-19.5, -30}));
+            EXPECT_NE(l.b, far);
+            EXPECT_NEAR((at(l.b) - at(l.a)).length(), 10, 1e-9);
+        } else {
+            EXPECT_NEAR((at(l.b) - V2{-40, -10}).length(), 0, 1e-9);
+        }
+        EXPECT_EQ(host.undo.size(), depth + 1);
+        EXPECT_EQ(values(ck::length), std::vector<double>{snapped ? 10.0 : 20.0});
+        EXPECT_TRUE(editor.typed.empty());
+        EXPECT_FALSE(editor.editingKey);
+        ASSERT_TRUE(editor.firstRef);  // from the new end, with empty boxes
+        EXPECT_EQ(editor.firstRef->id, l.b);
+    }
 }
 
 TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
@@ -171,47 +176,36 @@ TEST_F(DimTest, TabWrapsBothWaysAndKeysGoIntoTheActiveBox) {
 TEST_F(DimTest, RefusedTextsLeaveTheValueFree) {
     editor.setTool("line");
     click({-40, -30});
+    const std::string unknown = "Valeur non reconnue : « ";
     const struct {
         const char* key;
-        const char* text;
+        std::string text;
         std::optional<double> value;
+        std::string status;  // a part of it, or all of it when `whole`; "" for any
+        bool whole;
     } cases[] = {
-        {"len", "-5", std::nullopt},  {"len", "0", std::nullopt},
-        {"len", "1/0", std::nullopt}, {"len", "2+", std::nullopt},
-        {"len", "", std::nullopt},    {"len", "1e300", std::nullopt},
-        {"ang", "-30", -30},          {"ang", "0", 0},
-        {"len", "2,5", 2.5},
+        {"len", "-5", std::nullopt, "supérieure à 0", false},
+        {"len", "0", std::nullopt, "", false},
+        {"len", "1/0", std::nullopt, unknown + "1/0 ».", true},
+        {"len", "2+", std::nullopt, unknown + "2+ ».", true},
+        {"len", "", std::nullopt, "", false},
+        {"len", "1e300", std::nullopt, "", false},
+        {"ang", "-30", -30, "", false},
+        {"ang", "0", 0, "", false},
+        {"len", "2,5", 2.5, "", false},
     };
     for (const auto& c : cases) {
         host.status.clear();
         editor.textChanged(c.key, c.text);
-        const std::string text = c.text;
-        if (text == "2+" || text == "1/0") {
-            EXPECT_EQ(host.status, "Valeur non reconnue : « " + text + " ».");
-        }
-        if (text == "-5") {
-            EXPECT_NE(host.status.find("supérieure à 0"), std::string::npos);
+        if (c.whole) {
+            EXPECT_EQ(host.status, c.status);
+        } else {
+            EXPECT_NE(host.status.find(c.status), std::string::npos) << c.text;
         }
         const auto it = editor.typed.find(c.key);
         EXPECT_EQ(it == editor.typed.end() ? std::nullopt : std::optional(it->second), c.value)
             << c.key << " " << c.text;
     }
-}
-
-TEST_F(DimTest, TypedLengthWinsOverAPointSnap) {
-    const Id far = host.sketch.addPoint({-19.5, -30});
-    editor.setTool("line");
-    click({-40, -30});
-    editor.textChanged("len", "10");
-    click({-19.5, -30});  // on the existing point, 20.5 mm away
-    EXPECT_EQ(at(far), (V2{-19.5, -30}));
-    ASSERT_EQ(host.sketch.lines.size(), 1u);
-    const SLine l = host.sketch.lines[0];
-    EXPECT_NE(l.b, far);
-    EXPECT_NEAR((at(l.b) - at(l.a)).length(), 10, 1e-9);
-    EXPECT_EQ(values(ck::length), std::vector<double>{10});
-    ASSERT_TRUE(editor.firstRef);  // the chain continues
-    EXPECT_EQ(editor.firstRef->id, l.b);
 }
 
 TEST_F(DimTest, TypedWidthAndMiddleSnapShareTheClicksUndoStep) {

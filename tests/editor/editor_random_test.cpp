@@ -91,16 +91,13 @@ struct Stream {
             return "move";
         }
         if (k < 92) {
-            const std::array<EditorKey, 8> keys{
-                EditorKey{EditorKey::Code::escape, {}, false},
-                EditorKey{EditorKey::Code::backspace, {}, false},
-                EditorKey{EditorKey::Code::forwardDelete, {}, false},
-                EditorKey{EditorKey::Code::other, "x", false},
-                EditorKey{EditorKey::Code::other, "r", false},
-                EditorKey{EditorKey::Code::other, "c", false},
-                EditorKey{EditorKey::Code::other, "m", false},
-                EditorKey{EditorKey::Code::other, "z", true}};
-            editor.key(keys[size_t(roll(int(keys.size())))]);
+            // Escape, Backspace, Delete, then the tool keys x, r, c, m and Ctrl+z.
+            const int n = roll(8);
+            const EditorKey::Code codes[] = {EditorKey::Code::escape, EditorKey::Code::backspace,
+                                             EditorKey::Code::forwardDelete};
+            editor.key(
+                n < 3 ? EditorKey{codes[n], {}, false}
+                      : EditorKey{EditorKey::Code::other, std::string(1, "xrcmz"[n - 3]), n == 7});
             return "key";
         }
         host.undoStep();

@@ -9,25 +9,22 @@
 namespace ivo::testing {
 namespace {
 
-struct ToolsTest : ::testing::Test {
-    PlainHost host;
-    SketchEditor editor{&host};
+struct ToolsTest : ::testing::Test, HostedEditor {
     RecordingCanvas canvas;
 
     void SetUp() override { host.painting = &canvas; }
-    bool click(V2 p, int count = 1) {
-        const bool taken = editor.mouseDown(host.at(p), count);
-        editor.mouseUp();
-        return taken;
-    }
-    void clicks(const std::string& tool, std::initializer_list<V2> ps) {
+    void clicks(const std::string& tool, const std::vector<V2>& ps) {
         editor.setTool(tool);
         for (V2 p : ps)
             click(p);
     }
-    size_t count(const std::string& kind) const {
-        return std::count_if(host.sketch.constraints.begin(), host.sketch.constraints.end(),
-                             [&](const SConstraint& c) { return c.kind == kind; });
+    // From `start` with an empty history, the tool clicked at `ps` with these prompt answers.
+    void run(const Sketch& start, const char* tool, const std::vector<V2>& ps,
+             const std::vector<std::vector<double>>& answers) {
+        host.sketch = start;
+        host.undo.clear();
+        host.answers.assign(answers.begin(), answers.end());
+        clicks(tool, ps);
     }
 };
 
@@ -74,12 +71,7 @@ TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
         {"fixed", {{0, 0}}, {}, nullptr},               // the origin (corner at 0, 0)
     };
     for (const Case& c : cases) {
-        host.sketch = start;
-        host.undo.clear();
-        host.answers.assign(c.answers.begin(), c.answers.end());
-        editor.setTool(c.tool);
-        for (V2 p : c.at)
-            click(p);
+        run(start, c.tool, c.at, c.answers);
         EXPECT_EQ(host.sketch, start) << c.tool;
         EXPECT_TRUE(host.undo.empty()) << c.tool;
         if (c.status) {
@@ -92,8 +84,7 @@ TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
     // A 20 × 10 rectangle from (10, 10), a line crossing its right side, and an axis at x = 0.
     addPolygon(host.sketch, {{10, 10}, {30, 10}, {30, 20}, {10, 20}});
     addSegment(host.sketch, {25, 15}, {40, 15});
-    const Id axis = addSegment(host.sketch, {0, -30}, {0, 50}, true);
-    (void)axis;
+    addSegment(host.sketch, {0, -30}, {0, 50}, true);
     const Sketch start = host.sketch;
     struct Case {
         const char* tool;
@@ -119,12 +110,7 @@ TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
         {"copyMove", {{20, 10}}, {{0, 40, 0}}, 6, 0, "Déplacé de 0 ; 40 mm."},
     };
     for (const Case& c : cases) {
-        host.sketch = start;
-        host.undo.clear();
-        host.answers.assign(c.answers.begin(), c.answers.end());
-        editor.setTool(c.tool);
-        for (V2 p : c.at)
-            click(p);
+        run(start, c.tool, c.at, c.answers);
         EXPECT_EQ(host.sketch.lines.size(), c.lines) << c.tool;
         EXPECT_EQ(host.sketch.arcs.size(), c.arcs) << c.tool;
         EXPECT_EQ(host.undo.size(), 1u) << c.tool;
@@ -148,9 +134,7 @@ TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
     host.undoStep();
 
     // The moved rectangle went up by 40 mm.
-    host.answers = {{0, 40, 0}};
-    editor.setTool("copyMove");
-    click({20, 10});
+    run(start, "copyMove", {{20, 10}}, {{0, 40, 0}});
     EXPECT_NEAR(host.sketch.pos(host.sketch.lines[0].a)->y, 50, 1e-6);
 }
 
@@ -167,9 +151,7 @@ TEST_F(ToolsTest, DeleteOnTheOriginKeepsItsConstraints) {
 }
 
 TEST_F(ToolsTest, SlotWaitsForASecondCentreAwayFromTheFirst) {
-    editor.setTool("slotCC");
-    click({0, 0});
-    click({0, 0});  // B = A: not taken as the second centre
+    clicks("slotCC", {{0, 0}, {0, 0}});  // B = A: not taken as the second centre
     EXPECT_FALSE(editor.secondRef);
     click({20, 0});
     click({10, 4});
@@ -181,8 +163,7 @@ TEST_F(ToolsTest, SlotWaitsForASecondCentreAwayFromTheFirst) {
 }
 
 TEST_F(ToolsTest, PatternCountsRoundHalvesAwayAndClamp) {
-    const Id c = addCircle(host.sketch, {10, 0}, 2);
-    (void)c;
+    addCircle(host.sketch, {10, 0}, 2);
     struct Case {
         double answer;
         int used;

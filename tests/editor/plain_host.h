@@ -3,6 +3,7 @@
 // (400, 300)) and a canvas that records what is painted.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -132,6 +133,29 @@ public:
         sketch = undo.back();
         undo.pop_back();
         return true;
+    }
+};
+
+// The editor over a plain host, with the pointer actions and constraint queries tests share.
+struct HostedEditor {
+    PlainHost host;
+    SketchEditor editor{&host};
+
+    void move(V2 p) { editor.mouseMoved(host.at(p)); }
+    bool click(V2 p, int count = 1) {
+        const bool taken = editor.mouseDown(host.at(p), count);
+        editor.mouseUp();
+        return taken;
+    }
+    size_t count(const std::string& kind) const {
+        return size_t(std::count_if(host.sketch.constraints.begin(), host.sketch.constraints.end(),
+                                    [&](const SConstraint& c) { return c.kind == kind; }));
+    }
+    std::vector<double> values(const std::string& kind) const {
+        std::vector<double> out;
+        for (const SConstraint& c : host.sketch.constraints)
+            if (c.kind == kind && c.value) out.push_back(*c.value);
+        return out;
     }
 };
 

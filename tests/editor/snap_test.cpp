@@ -13,9 +13,7 @@
 namespace ivo::testing {
 namespace {
 
-struct SnapTest : ::testing::Test {
-    PlainHost host;
-    SketchEditor editor{&host};
+struct SnapTest : ::testing::Test, HostedEditor {
     Id line = 0, circle = 0, arc = 0;
 
     void SetUp() override {
@@ -26,10 +24,6 @@ struct SnapTest : ::testing::Test {
         editor.rebuildForeign();
     }
     std::optional<SnapInfo> snapAt(V2 p) const { return editor.findSnap(host.at(p)); }
-    void click(V2 p) {
-        editor.mouseDown(host.at(p), 1);
-        editor.mouseUp();
-    }
     std::vector<SConstraint> constraintsOn(Id point) const {
         std::vector<SConstraint> out;
         for (const SConstraint& c : host.sketch.constraints)
@@ -147,37 +141,39 @@ TEST_F(SnapTest, ZoomingOutDoublesTheTolerancesInMillimetres) {
 }
 
 TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
-    editor.setTool("line");
-    click({40, -30});
-    const Sketch before = host.sketch;
-    const size_t depth = host.undo.size();
-    click({70.3, 0.4});  // the circle's quadrant at angle 0
-    const Id end = lastPoint();
-    EXPECT_TRUE(has(end, ck::pointOnCircle, circle));
-    EXPECT_TRUE(has(end, ck::hpoints, host.sketch.circles[0].c));
-    EXPECT_NEAR((*host.sketch.pos(end) - V2{70, 0}).length(), 0, 1e-6);
-    EXPECT_TRUE(editor.snapRecords.empty());
-    EXPECT_EQ(host.undo.size(), depth + 1);
-    ASSERT_TRUE(host.undoStep());
-    EXPECT_EQ(host.sketch, before);
-
-    // A line end on the middle of a line: a midpoint constraint, the end's own point.
-    editor.setTool("line");
-    click({40, -20});
-    click({20.4, 10.5});
-    EXPECT_TRUE(has(lastPoint(), ck::midpoint, line));
-    EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
-
-    // Curves: pointOnLine on a line, pointOnCircle on an arc.
-    editor.setTool("line");
-    click({40, -25});
-    click({25, 11.5});
-    EXPECT_TRUE(has(lastPoint(), ck::pointOnLine, line));
-    editor.setTool("line");
-    click({40, -25});
-    click(polar({0, -40}, 10.5, 45));
-    EXPECT_TRUE(has(lastPoint(), ck::pointOnCircle, arc));
-    EXPECT_NEAR((*host.sketch.pos(lastPoint()) - polar({0, -40}, 10, 45)).length(), 0, 1e-6);
+    const struct {
+        V2 from, to;
+        std::string kind;
+        Id on;
+        std::optional<V2> pos;
+    } cases[] = {
+        {{40, -30}, {70.3, 0.4}, ck::pointOnCircle, circle, V2{70, 0}},  // quadrant at angle 0
+        {{40, -20}, {20.4, 10.5}, ck::midpoint, line, std::nullopt},
+        {{40, -25}, {25, 11.5}, ck::pointOnLine, line, std::nullopt},
+        {{40, -25}, polar({0, -40}, 10.5, 45), ck::pointOnCircle, arc, polar({0, -40}, 10, 45)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        editor.setTool("line");
+        click(c.from);
+        const Sketch before = host.sketch;
+        const size_t depth = host.undo.size();
+        click(c.to);
+        const Id end = lastPoint();
+        EXPECT_TRUE(has(end, c.kind, c.on));
+        if (c.pos) {
+            EXPECT_NEAR((*host.sketch.pos(end) - *c.pos).length(), 0, 1e-6);
+        }
+        EXPECT_TRUE(editor.snapRecords.empty());
+        EXPECT_EQ(host.undo.size(), depth + 1);
+        if (c.on == circle) {
+            EXPECT_TRUE(has(end, ck::hpoints, host.sketch.circles[0].c));
+            ASSERT_TRUE(host.undoStep());
+            EXPECT_EQ(host.sketch, before);
+        }
+        // A line end on a middle gets a midpoint constraint, not the line's own point.
+        EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
+    }
 
     // A point placed on a foreign point is created fixed.
     editor.setTool("point");
