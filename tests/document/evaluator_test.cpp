@@ -73,88 +73,52 @@ TEST(Evaluator, BodiesAreNumberedPerRunAndKeyedByTheirFeature) {
 // Solids are built within 1e9 mm only: coordinates, distances and radii beyond it, up to
 // the largest doubles, fail the feature instead of reaching the kernel.
 TEST(Evaluator, GeometryBeyondAThousandKilometresFailsItsFeature) {
-    const double huge = 1.7e308;
-    struct Case {
-        const char* what;
-        std::function<void(DocBuilder&, Id)> build;
-        bool fails;
-    };
-    const Case cases[] = {
-        {"plain",
-         [](DocBuilder& b, Id s) {
-             b.extrude(s, {{5, 5}}, 1e9);
-         },
-         false},
-        {"distance",
-         [](DocBuilder& b, Id s) {
-             b.extrude(s, {{5, 5}}, 1.0000001e9);
-         },
-         true},
-        {"Newell overflow",
-         [](DocBuilder& b, Id s) {
-             b.extrude(s, {{5, 5}}, 1e160);
-         },
-         true},
-        {"symmetric",
-         [](DocBuilder& b, Id s) {
-             const Id e = b.extrude(s, {{5, 5}}, -4e9);
-             b.feature(e).extrude->symmetric = true;
-         },
-         true},
-        {"up to face",
-         [](DocBuilder& b, Id s) {
-             const Id e = b.extrude(s, {{5, 5}}, 1);
-             b.feature(e).extrude->toFace = std::vector<double>{0, 0, 1e-5, 1e300};
-         },
-         true},
-        {"fillet",
-         [](DocBuilder& b, Id s) {
-             b.fillet(b.extrude(s, {{5, 5}}, 10), "bottom", 2e9);
-         },
-         true},
-        {"far point",
-         [](DocBuilder& b, Id s) {
-             b.feature(s).sketch->points[1].p = {-1e12, -1e12};
-             b.extrude(s, {{5, 5}}, 10);
-         },
-         true},
-        {"far circle",
-         [](DocBuilder& b, Id s) {
-             Sketch& k = *b.feature(s).sketch;
-             const Id c = k.addPoint({5, 5});
-             k.circles.push_back({k.newId(), c, 3e9, false});
-             b.extrude(s, {{1e6, 0}}, 10);
-         },
-         true},
-        {"far plane",
-         [](DocBuilder& b, Id s) {
-             b.feature(s).sketch->plane.o = {0, 2e9, 0};
-             b.extrude(s, {{5, 5}}, 10);
-         },
-         true},
-        {"stretched plane",
-         [huge](DocBuilder& b, Id s) {
-             b.feature(s).sketch->plane.x = {huge, 0, 0};
-             b.revolve(s, {{5, 5}}, -1, 90);
-         },
-         true},
-        {"far axis",
-         [huge](DocBuilder& b, Id s) {
-             Sketch& k = *b.feature(s).sketch;
-             const Id line = k.addLine(k.addPoint({huge, 0}), k.addPoint({huge, 1}));
-             b.revolve(s, {{5, 5}}, line, 90);
-         },
-         true},
-    };
-    for (const Case& c : cases) {
+    constexpr double huge = 1.7e308;
+    const auto check = [](const char* what, bool fails,
+                          const std::function<void(DocBuilder&, Id)>& build) {
         DocBuilder b;
         const Id s = b.sketch(rectSketch(0, 0, 10, 10));
-        c.build(b, s);
+        build(b, s);
         const EvalResult r = Evaluator::run(b.doc);
-        const std::string want = c.fails ? evalmsg::outOfReach : "";
-        EXPECT_EQ(r.messages.empty() ? "" : r.messages.rbegin()->second, want) << c.what;
-        EXPECT_EQ(r.bodies.size(), c.fails ? 0u : 1u) << c.what;
-    }
+        const std::string want = fails ? evalmsg::outOfReach : "";
+        EXPECT_EQ(r.messages.empty() ? "" : r.messages.rbegin()->second, want) << what;
+        EXPECT_EQ(r.bodies.size(), fails ? 0u : 1u) << what;
+    };
+    // Past 1e9, and far enough for the Newell normal to overflow.
+    for (const double d : {1e9, 1.0000001e9, 1e160})
+        check("distance", d > 1e9, [d](DocBuilder& b, Id s) { b.extrude(s, {{5, 5}}, d); });
+    check("symmetric", true, [](DocBuilder& b, Id s) {
+        b.feature(b.extrude(s, {{5, 5}}, -4e9)).extrude->symmetric = true;
+    });
+    check("up to face", true, [](DocBuilder& b, Id s) {
+        b.feature(b.extrude(s, {{5, 5}}, 1)).extrude->toFace =
+            std::vector<double>{0, 0, 1e-5, 1e300};
+    });
+    check("fillet", true, [](DocBuilder& b, Id s) {
+        b.fillet(b.extrude(s, {{5, 5}}, 10), "bottom", 2e9);
+    });
+    check("far point", true, [](DocBuilder& b, Id s) {
+        b.feature(s).sketch->points[1].p = {-1e12, -1e12};
+        b.extrude(s, {{5, 5}}, 10);
+    });
+    check("far circle", true, [](DocBuilder& b, Id s) {
+        Sketch& k = *b.feature(s).sketch;
+        const Id c = k.addPoint({5, 5});
+        k.circles.push_back({k.newId(), c, 3e9, false});
+        b.extrude(s, {{1e6, 0}}, 10);
+    });
+    check("far plane", true, [](DocBuilder& b, Id s) {
+        b.feature(s).sketch->plane.o = {0, 2e9, 0};
+        b.extrude(s, {{5, 5}}, 10);
+    });
+    check("stretched plane", true, [](DocBuilder& b, Id s) {
+        b.feature(s).sketch->plane.x = {huge, 0, 0};
+        b.revolve(s, {{5, 5}}, -1, 90);
+    });
+    check("far axis", true, [](DocBuilder& b, Id s) {
+        Sketch& k = *b.feature(s).sketch;
+        b.revolve(s, {{5, 5}}, k.addLine(k.addPoint({huge, 0}), k.addPoint({huge, 1})), 90);
+    });
     // Curves at both ends of the doubles, whose span overflows, still go through the profile
     // finder (whose grid of nodes once reached a conversion of NaN to an integer).
     Sketch edge = rectSketch(0, 0, 1, 1);

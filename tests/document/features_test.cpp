@@ -1,7 +1,7 @@
 #include "document/features.h"
 
+#include <algorithm>
 #include <cmath>
-#include <functional>
 #include <numbers>
 #include <random>
 
@@ -52,62 +52,48 @@ TEST(AutoPicks, RectangleWithCircleGivesTheRingOnlyForAnyCircle) {
 }
 
 TEST(AutoPicks, CountsPerLayout) {
-    struct Case {
-        const char* name;
-        std::function<Sketch()> make;
-        size_t picks;
+    struct Circle {
+        V2 c;
+        double r;
     };
-    const std::vector<Case> cases = {
-        {"empty", [] { return Sketch(); }, 0},
-        {"one circle",
-         [] {
-             Sketch s;
-             addCircle(s, {3, 4}, 5);
-             return s;
-         },
-         1},
-        {"two rectangles apart",
-         [] {
-             Sketch s = rectSketch(0, 0, 10, 10);
-             addPolygon(s, rect(20, 0, 30, 10));
-             return s;
-         },
-         2},
+    const struct {
+        const char* name;
+        std::vector<Loop> polygons;
+        std::vector<Circle> circles;
+        size_t picks;
+    } cases[] = {
+        {"empty", {}, {}, 0},
+        {"one circle", {}, {{{3, 4}, 5}}, 1},
+        {"two rectangles apart", {rect(0, 0, 10, 10), rect(20, 0, 30, 10)}, {}, 2},
         // The ring and the disc nested in the circle both fill a hole.
         {"rectangle, circle, smaller circle",
-         [] {
-             Sketch s = rectSketch(0, 0, 40, 40);
-             addCircle(s, {20, 20}, 10);
-             addCircle(s, {20, 20}, 4);
-             return s;
-         },
+         {rect(0, 0, 40, 40)},
+         {{{20, 20}, 10}, {{20, 20}, 4}},
          1},
         // Equal discs have equal areas: each is recognised as the island of its own hole.
-        {"two equal holes",
-         [] {
-             Sketch s = rectSketch(0, 0, 40, 20);
-             addCircle(s, {10, 10}, 4);
-             addCircle(s, {30, 10}, 4);
-             return s;
-         },
-         1},
+        {"two equal holes", {rect(0, 0, 40, 20)}, {{{10, 10}, 4}, {{30, 10}, 4}}, 1},
+        // A congruent square elsewhere has the same area and vertex count as the hole.
+        {"square hole and its twin apart",
+         {rect(0, 0, 30, 30), rect(5, 5, 10, 10), rect(40, 5, 45, 10)},
+         {},
+         2},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(autoPicks(c.make()).size(), c.picks) << c.name;
-}
-
-TEST(FillsHole, IgnoresAnEqualLoopThatIsNotTheHole) {
-    // A congruent square elsewhere has the same area and vertex count as the hole.
-    Sketch s = rectSketch(0, 0, 30, 30);
-    addPolygon(s, rect(5, 5, 10, 10));
-    addPolygon(s, rect(40, 5, 45, 10));
-    const std::vector<Region> regions = s.regions();
-    ASSERT_EQ(regions.size(), 3u);
-    int islands = 0;
-    for (const Region& r : regions)
-        islands += fillsHole(r, regions) ? 1 : 0;
-    EXPECT_EQ(islands, 1);
-    EXPECT_EQ(autoPicks(s).size(), 2u);
+    for (const auto& c : cases) {
+        Sketch s;
+        for (const Loop& p : c.polygons)
+            addPolygon(s, p);
+        for (const Circle& k : c.circles)
+            addCircle(s, k.c, k.r);
+        EXPECT_EQ(autoPicks(s).size(), c.picks) << c.name;
+        if (c.polygons.size() == 3) {
+            // Only the square inside the hole is an island.
+            const std::vector<Region> regions = s.regions();
+            ASSERT_EQ(regions.size(), 3u);
+            EXPECT_EQ(std::count_if(regions.begin(), regions.end(),
+                                    [&](const Region& r) { return fillsHole(r, regions); }),
+                      1);
+        }
+    }
 }
 
 TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
@@ -205,13 +191,11 @@ std::map<Id, std::vector<Tri>> trianglesOf(const EvalResult& r) {
 }
 
 TEST(FaceSketch, TopFaceOfAPiercedBoxBecomesAFixedOutlineWithItsHole) {
-    Doc doc = primitiveDoc("box");
     testing::DocBuilder more;
-    more.doc = doc;
+    more.doc = primitiveDoc("box");
     Sketch hole(SketchPlane::xz());
     addCircle(hole, {0, 0}, 4);
-    const Id holeSketch = more.sketch(hole);
-    more.extrude(holeSketch, {{0, 0}}, 20, op::cut);
+    more.extrude(more.sketch(hole), {{0, 0}}, 20, op::cut);
     const EvalResult r = Evaluator::run(more.doc);
     ASSERT_TRUE(r.errors.empty());
     const Id body = r.bodies.at(0).id;
