@@ -59,6 +59,8 @@ TEST_F(DimTest, ATypedLineIsOneUndoStepAndTheChainGoesOn) {
             EXPECT_NEAR((at(l.b) - at(l.a)).length(), 10, 1e-9);
         } else {
             EXPECT_NEAR((at(l.b) - V2{-40, -10}).length(), 0, 1e-9);
+            EXPECT_EQ(count(ck::vertical), 1u);  // the typed 90° holds the line
+            EXPECT_EQ(host.sketch.constraints.size(), 2u);
         }
         EXPECT_EQ(host.undo.size(), depth + 1);
         EXPECT_EQ(values(ck::length), std::vector<double>{snapped ? 10.0 : 20.0});
