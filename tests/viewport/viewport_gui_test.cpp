@@ -28,6 +28,12 @@ protected:
 
     QPoint qt(ViewPoint p) const { return {qRound(p.x), qRound(vp->height() - p.y)}; }
     QPoint seen(V3 q) const { return qt(*vp->project(q)); }
+    QPoint centreOf(const Tri& t) const { return seen((t.a + t.b + t.c) / 3); }
+    // The colour drawn at a widget point, in the frame's own device pixels.
+    QColor pixel(QPoint at, const QImage& frame) const {
+        return frame.pixelColor(at * (frame.width() / double(vp->width())));
+    }
+    QColor pixel(QPoint at) const { return pixel(at, vp->grabFramebuffer()); }
     void send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons,
               Qt::KeyboardModifiers mods = {}) {
         QMouseEvent e(type, at, vp->mapToGlobal(at), button, buttons, mods);
@@ -215,7 +221,6 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
     // Every facet of the face is tinted orange, not only the one under the pointer, and by
     // the 3-D pass: the overlay leaves those pixels untouched.
     const QImage image = vp->grabFramebuffer();
-    const double ratio = image.width() / double(vp->width());
     QImage overlay(vp->size(), QImage::Format_ARGB32_Premultiplied);
     overlay.fill(Qt::transparent);
     {
@@ -223,15 +228,14 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
         vp->paintOverlay(painter);
     }
     for (const Tri* t : {top.front(), top.back()}) {
-        const QPoint at = seen((t->a + t->b + t->c) / 3);
-        const QColor px = image.pixelColor(at * ratio);
+        const QPoint at = centreOf(*t);
+        const QColor px = pixel(at, image);
         EXPECT_GT(px.red() - px.blue(), 40) << px.name().toStdString();
         EXPECT_EQ(qAlpha(overlay.pixel(at)), 0);
     }
     hover({5, 590});  // leaving the body clears the face
     EXPECT_FALSE(vp->hoverFace());
-    const QImage left = vp->grabFramebuffer();
-    const QColor plain = left.pixelColor(seen(centroid) * ratio);
+    const QColor plain = pixel(seen(centroid));
     EXPECT_LT(plain.red() - plain.blue(), 10) << plain.name().toStdString();
 
     // In the model, the events of a double click as the window system delivers them.
@@ -252,12 +256,8 @@ TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
     const std::vector<const Tri*> top = loadPlateTop();
     ASSERT_FALSE(top.empty());
     vp->setView("front");
-    const QPoint at = seen((top[0]->a + top[0]->b + top[0]->c) / 3);
-    const auto pixel = [&] {
-        const QImage image = vp->grabFramebuffer();
-        return image.pixelColor(at * (image.width() / double(vp->width())));
-    };
-    const QColor plain = pixel();
+    const QPoint at = centreOf(*top[0]);
+    const QColor plain = pixel(at);
     std::vector<Tri> face;
     for (const Tri* t : top)
         face.push_back(*t);
@@ -276,7 +276,7 @@ TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
     for (const Case& c : cases) {
         vp->setHighlights(c.layers);
         EXPECT_EQ(vp->highlights().size(), c.layers.size());
-        const QColor px = pixel();
+        const QColor px = pixel(at);
         const std::string expect = c.expect;
         if (expect == "green") {
             EXPECT_GT(px.green() - px.red(), 60) << px.name().toStdString();
@@ -289,7 +289,7 @@ TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
     // Seen from behind, the body hides a layer on its far side.
     vp->setHighlights({{face, green}});
     vp->setDirection({0, 0, -1});
-    const QColor behind = pixel();
+    const QColor behind = pixel(at);
     EXPECT_LT(behind.green() - behind.red(), 20) << behind.name().toStdString();
 }
 
@@ -299,14 +299,10 @@ TEST_F(ViewportGui, FaceHighlightsTintEveryFacetOfTheirFaceAndTheHoverComesLast)
     vp->setView("front");
     const Id id = vp->bodyTris.begin()->first;
     const FaceRef face{id, top[0]->n, top[0]->n.dot(top[0]->a)};
-    const QPoint first = seen((top.front()->a + top.front()->b + top.front()->c) / 3);
-    const QPoint last = seen((top.back()->a + top.back()->b + top.back()->c) / 3);
-    const QPoint off(5, 5);
+    const QPoint first = centreOf(*top.front()), last = centreOf(*top.back()), off(5, 5);
     const auto pixels = [&] {
         const QImage image = vp->grabFramebuffer();
-        const double ratio = image.width() / double(vp->width());
-        return std::vector<QColor>{image.pixelColor(first * ratio), image.pixelColor(last * ratio),
-                                   image.pixelColor(off * ratio)};
+        return std::vector<QColor>{pixel(first, image), pixel(last, image), pixel(off, image)};
     };
     const std::vector<QColor> plain = pixels();
     const Rgba green{0.1, 0.8, 0.2, 1}, clear{0, 0, 0, 0};
@@ -405,14 +401,12 @@ TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
     EXPECT_GT(differing, 0.05 * shown.width() * shown.height() / 4);
     EXPECT_GT(dark, 20);
     // Where a front face of the body projects, the frame differs from the empty scene.
-    const double ratio = shown.width() / double(vp->width());
     const Camera cam = vp->camera();
     int checked = 0;
     for (const Tri& t : vp->bodyTris.at(id)) {
         const auto p = vp->project((t.a + t.b + t.c) / 3);
         if (t.n.dot(cam.position() - t.a) <= 0 || !p || checked >= 5) continue;
-        const QPoint px = qt(*p) * ratio;
-        EXPECT_NE(shown.pixelColor(px), empty.pixelColor(px)) << px.x() << "," << px.y();
+        EXPECT_NE(pixel(qt(*p), shown), pixel(qt(*p), empty)) << p->x << "," << p->y;
         ++checked;
     }
     EXPECT_GT(checked, 0);
