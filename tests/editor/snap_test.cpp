@@ -50,7 +50,10 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         V2 at;
         const char* kind;  // "" for no snap
         V2 pos;
+        Id curve = 0, centre = 0;  // 0: not checked
+        bool horizontal = false;   // for quadrants
     };
+    const Id centre = host.sketch.circles[0].c;
     const V2 inSweep = polar({0, -40}, 10.5, 60), outside = polar({0, -40}, 10.5, -60);
     const Case cases[] = {
         // 2.7 mm = 10.8 points from an end: inside 14 with the magnet, outside 9 without.
@@ -59,14 +62,15 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"select", true, {12.5, 11}, "point", {10, 10}},
         {"line", false, {10.5, 10.5}, "point", {10, 10}},
         // Middles, quadrants and foreign points only for drawing tools with the magnet.
-        {"line", true, {20, 11}, "mid", {20, 10}},
+        {"line", true, {20, 11}, "mid", {20, 10}, line},
         {"rect", true, {20.5, 9}, "mid", {20, 10}},
         {"line", false, {20, 11}, "", {}},
         {"select", true, {20, 11}, "", {}},
         {"dim", true, {20, 11}, "", {}},
         {"trim", true, {20, 11}, "", {}},
-        {"circle", true, {70.5, 2}, "quad", {70, 0}},
-        {"line", true, {60.5, 10.8}, "quad", {60, 10}},
+        {"circle", true, {70.5, 2}, "quad", {70, 0}, circle, centre, true},
+        {"line", true, {60.5, 10.8}, "quad", {60, 10}, circle, centre},
+        {"line", true, {59, -10.5}, "quad", {60, -10}, circle, centre},
         {"point", true, {-29, 21}, "foreign", {-30, 20}},
         // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
         {"line", true, {25, 12}, "curve", {25, 10}},
@@ -74,6 +78,8 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, polar({60, 0}, 10.8, 45), "curve", polar({60, 0}, 10, 45)},
         {"line", true, inSweep, "curve", polar({0, -40}, 10, 60)},
         {"line", true, outside, "", {}},
+        {"line", true, polar({0, -40}, 9, 30), "curve", polar({0, -40}, 10, 30), arc},
+        {"line", true, {0, -40}, "point", {0, -40}},  // the arc's centre is a point too
         // x from (30, 10), y from the origin (first of the ties with the circle's centre).
         {"line", true, {31, 1}, "align", {30, 0}},
         {"line", false, {31, 1}, "", {}},
@@ -91,29 +97,15 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         ASSERT_TRUE(snap);
         EXPECT_EQ(snap->kind, c.kind);
         EXPECT_NEAR((snap->pos - c.pos).length(), 0, 1e-9);
+        EXPECT_TRUE(!c.curve || snap->curveId == c.curve);
+        EXPECT_TRUE(!c.centre || snap->centerId == c.centre);
+        EXPECT_EQ(snap->horizontal, c.horizontal);
     }
 }
 
-TEST_F(SnapTest, ReferencesOfTheSnapsAndAlignmentGuides) {
+TEST_F(SnapTest, AlignmentGuides) {
     editor.setTool("line");
-    auto s = snapAt({70.5, 2});
-    ASSERT_TRUE(s && s->kind == "quad");
-    EXPECT_EQ(s->curveId, circle);
-    EXPECT_EQ(s->centerId, host.sketch.circles[0].c);
-    EXPECT_TRUE(s->horizontal);
-    s = snapAt({59, -10.5});
-    ASSERT_TRUE(s && s->kind == "quad");
-    EXPECT_FALSE(s->horizontal);
-    s = snapAt({20, 9});
-    ASSERT_TRUE(s && s->kind == "mid");
-    EXPECT_EQ(s->curveId, line);
-    s = snapAt({0, -40});
-    ASSERT_TRUE(s && s->kind == "point");  // the arc's centre is a point of the sketch
-    s = snapAt(polar({0, -40}, 9, 30));
-    ASSERT_TRUE(s && s->kind == "curve");
-    EXPECT_EQ(s->curveId, arc);
-
-    s = snapAt({31, 1});
+    auto s = snapAt({31, 1});
     ASSERT_TRUE(s && s->kind == "align");
     ASSERT_EQ(s->guides.size(), 2u);
     EXPECT_EQ(s->guides[0], (std::pair<V2, V2>{{30, 10}, {30, 0}}));
@@ -186,6 +178,9 @@ TEST_F(SnapTest, RectangleCornerOnAMiddleIsOneUndoStep) {
     editor.setTool("rect");
     click({20.3, 10.2});  // the first corner on the line's middle, no point made yet
     EXPECT_EQ(editor.snapRecords.size(), 1u);
+    editor.key({EditorKey::Code::escape, {}, false});  // the records go with the operation
+    EXPECT_TRUE(editor.snapRecords.empty());
+    click({20.3, 10.2});
     const Sketch before = host.sketch;
     const size_t depth = host.undo.size();
     click({35, 25});
@@ -221,11 +216,6 @@ TEST_F(SnapTest, PointSnapsNeitherRecordNorConstrain) {
     click({40, -30});
     EXPECT_EQ(host.sketch.lines.back().a, host.sketch.lines[0].a);
     EXPECT_TRUE(constraintsOn(host.sketch.lines[0].a).empty());
-    // Records of a pending operation go with Escape.
-    editor.setTool("rect");
-    click({20.3, 10.2});
-    editor.key({EditorKey::Code::escape, {}, false});
-    EXPECT_TRUE(editor.snapRecords.empty());
 }
 
 TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
