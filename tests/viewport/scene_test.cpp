@@ -51,10 +51,7 @@ TEST(SceneBodies, CreasesArePushedOffTheSurfaceByAnOffsetThatScalesWithTheModel)
             const double out = std::max({-q.x, q.x - 10, -q.y, q.y - 10, -q.z, q.z - 10});
             EXPECT_NEAR(out, offset / std::sqrt(2.0), 1e-9);
         }
-    Box3 big;
-    big.add({0, 0, 0});
-    big.add({1000, 0, 0});
-    EXPECT_NEAR(edgeOffset(big), 0.4, 1e-12);
+    EXPECT_NEAR(edgeOffset(Box3{{0, 0, 0}, {1000, 0, 0}}), 0.4, 1e-12);
 }
 
 TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {

@@ -24,8 +24,18 @@ Camera viewOf(double w, double h, const char* view = nullptr) {
     return c;
 }
 
-TEST(Camera, DirectionsAtThePoles) {
-    Camera c;
+TEST(Camera, OrbitAndDirectionsClampAtThePoles) {
+    Camera c = viewOf(800, 600);
+    c.orbit(10, -5);
+    EXPECT_NEAR(c.yaw, 0.7 - 0.08, 1e-15);
+    EXPECT_NEAR(c.pitch, 0.5 + 0.04, 1e-15);
+    c.orbit(0, -1e6);
+    EXPECT_EQ(c.pitch, Camera::pitchLimit);
+    c.orbit(0, 1e6);
+    EXPECT_EQ(c.pitch, -Camera::pitchLimit);
+    for (double v : c.view().m)
+        EXPECT_TRUE(std::isfinite(v));
+
     c.setView("top");
     c.orbit(0, 0);  // the next orbit step clamps the top view back under the pole
     EXPECT_EQ(c.pitch, Camera::pitchLimit);
@@ -56,19 +66,6 @@ TEST(Camera, ProjectionRoundTripsAndRejectsWhatIsOutsideTheDepthRange) {
     EXPECT_TRUE(f.project({0, 0, 259.4}));
     EXPECT_NEAR(f.projectDepth({0, 0, 259.5})->z, 0, 1e-9);
     EXPECT_NEAR(f.projectDepth({0, 0, 260 - 200000})->z, 1, 1e-9);
-}
-
-TEST(Camera, OrbitClampsAtThePole) {
-    Camera c = viewOf(800, 600);
-    c.orbit(10, -5);
-    EXPECT_NEAR(c.yaw, 0.7 - 0.08, 1e-15);
-    EXPECT_NEAR(c.pitch, 0.5 + 0.04, 1e-15);
-    c.orbit(0, -1e6);
-    EXPECT_EQ(c.pitch, Camera::pitchLimit);
-    c.orbit(0, 1e6);
-    EXPECT_EQ(c.pitch, -Camera::pitchLimit);
-    for (double v : c.view().m)
-        EXPECT_TRUE(std::isfinite(v));
 }
 
 TEST(Camera, ZoomKeepsThePointUnderThePointerWithinItsLimits) {
@@ -102,23 +99,16 @@ TEST(Camera, ZoomKeepsThePointUnderThePointerWithinItsLimits) {
     EXPECT_EQ(pinchFactor(3), 0.2);
 }
 
-Box3 boxOf(V3 a, V3 b) {
-    Box3 box;
-    box.add(a);
-    box.add(b);
-    return box;
-}
-
 TEST(Camera, FitAndDepthRangeFrameTheContent) {
     Camera c;
-    c.fit(boxOf({5, 5, 5}, {5, 5, 5}));  // a single point resets the view, as nothing does
+    c.fit(Box3{{5, 5, 5}, {5, 5, 5}});  // a single point resets the view, as nothing does
     EXPECT_EQ(c.target, V3());
     EXPECT_EQ(c.dist, 260);
 
     // Camera at z = 260; the body's nearest face 250 away, the farthest corner 460.
     Camera f = viewOf(800, 600, "front");
-    Box3 body = boxOf({-10, -10, -10}, {10, 10, 10});
-    const Box3 all = boxOf({-200, 0, -200}, {200, 70, 200});
+    Box3 body = Box3{{-10, -10, -10}, {10, 10, 10}};
+    const Box3 all = Box3{{-200, 0, -200}, {200, 70, 200}};
     const auto [n, far] = f.depthRange(body, all);
     EXPECT_NEAR(n, 25, 1e-9);
     EXPECT_GE(far, 460);
@@ -128,7 +118,7 @@ TEST(Camera, FitAndDepthRangeFrameTheContent) {
     EXPECT_NEAR(f.depthRange(Box3{}, all).first, 26, 1e-9);
     body.add({0, 0, 300});
     EXPECT_EQ(f.depthRange(body, all).first, Camera::zNear);
-    EXPECT_EQ(f.depthRange(Box3{}, boxOf({0, 0, -1e7}, {0, 0, -1e7})).second, Camera::zFar);
+    EXPECT_EQ(f.depthRange(Box3{}, Box3{{0, 0, -1e7}, {0, 0, -1e7}}).second, Camera::zFar);
     f.dist = 1;
     EXPECT_EQ(f.depthRange(Box3{}, all).first, Camera::zNear);
 }
