@@ -1,7 +1,6 @@
 // The sketch editor in the real window: tools chosen as the toolbar does, shapes drawn with
 // mouse events on the 3-D view, keys typed into it, and what the overlay paints.
 #include <cmath>
-#include <numbers>
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -195,26 +194,6 @@ TEST_F(EditorGui, ConstraintToolsAddTheirConstraintOnThePickedCurves) {
     EXPECT_EQ(c->undoStack.size(), before);
 }
 
-TEST_F(EditorGui, LinesWithinOneAndAHalfDegreesOfLevelAreMadeHorizontal) {
-    open();
-    for (const double deg : {1.4, 1.6}) {
-        c->runSketchTool("line");
-        const QPoint a = px({-50, -30 + 20 * deg});
-        // The pixel nearest the angle; the test then measures the angle it really clicked.
-        const QPoint b = px({50, -30 + 20 * deg + 100 * std::tan(deg * std::numbers::pi / 180)});
-        const V2 d = at(b) - at(a);
-        const double clicked = std::atan2(d.y, d.x) * 180 / std::numbers::pi;
-        ASSERT_NEAR(clicked, deg, 0.08);
-        clickPx(a);
-        clickPx(b);
-        key(Qt::Key_Escape);
-        const SLine l = sketch().lines.back();
-        const bool level = std::abs(sketch().pos(l.a)->y - sketch().pos(l.b)->y) < 1e-6;
-        EXPECT_EQ(level, deg < 1.5) << deg;
-        EXPECT_EQ(sketch().constraints.size(), 1u) << deg;  // only the 1.4° line got one
-    }
-}
-
 TEST_F(EditorGui, ChainsEscapeAndRecalledVariants) {
     open();
     // Back on the first point: the triangle closes and the chain ends.
@@ -243,27 +222,6 @@ TEST_F(EditorGui, ChainsEscapeAndRecalledVariants) {
     c->runSketchTool("circle2");
     QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, px({20, 20}));
     EXPECT_EQ(sketch(), before);
-}
-
-TEST_F(EditorGui, PolygonAroundAClickAtTheMiddleOfASide) {
-    open();
-    dialogs->numbers.push_back({6});
-    c->runSketchTool("polyC");
-    const QPoint centre = px({5, 5}), side = px({15, 5});
-    const double d = (at(side) - at(centre)).length();
-    clickPx(centre);
-    clickPx(side);
-    const Sketch& s = sketch();
-    ASSERT_EQ(s.lines.size(), 6u);
-    const V2 o = *s.pos(s.circles[0].c);
-    const double r = d / std::cos(std::numbers::pi / 6);
-    EXPECT_NEAR(r, 11.547, 0.15);  // about 10 mm clicked
-    bool onASide = false;          // the click is the middle of a side
-    for (const SLine& l : s.lines) {
-        EXPECT_NEAR((pos(l.a) - o).length(), r, 1e-6);
-        onASide = onASide || ((pos(l.a) + pos(l.b)) / 2 - at(side)).length() < 1e-6;
-    }
-    EXPECT_TRUE(onASide);
 }
 
 TEST_F(EditorGui, TrimRemovesOnlyThePieceBetweenTwoCrossings) {

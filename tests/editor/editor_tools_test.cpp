@@ -3,6 +3,8 @@
 // outlive the routine status of the same action.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "editor/plain_host.h"
 #include "support/sketch_builder.h"
 
@@ -225,6 +227,33 @@ TEST_F(ToolsTest, AContradictionWarningOutlivesThePreviewOfTheSameChain) {
     editor.mouseMoved(host.at({70, -30}));
     editor.draw();
     EXPECT_EQ(host.status, "Ligne : 10 mm — Échap pour terminer");
+}
+
+TEST_F(ToolsTest, LinesWithinOneAndAHalfDegreesOfLevelAreMadeHorizontal) {
+    host.magnetOn = false;  // no alignment snap to level the end instead
+    for (const double deg : {1.4, 1.6}) {
+        host.sketch = Sketch();
+        clicks("line", {{-50, -30}, {50, -30 + 100 * std::tan(deg * pi / 180)}});
+        const SLine l = host.sketch.lines.back();
+        const bool level = std::abs(host.sketch.pos(l.a)->y - host.sketch.pos(l.b)->y) < 1e-6;
+        EXPECT_EQ(level, deg < 1.5) << deg;
+        EXPECT_EQ(count(ck::horizontal), deg < 1.5 ? 1u : 0u) << deg;
+        EXPECT_EQ(host.sketch.constraints.size(), count(ck::horizontal)) << deg;
+    }
+}
+
+TEST_F(ToolsTest, PolygonAroundAClickAtTheMiddleOfASide) {
+    host.answers = {{6}};
+    clicks("polyC", {{5, 5}, {15, 5}});
+    const Sketch& s = host.sketch;
+    ASSERT_EQ(s.lines.size(), 6u);
+    const V2 o = *s.pos(s.circles[0].c);
+    bool onASide = false;  // the click is the middle of a side
+    for (const SLine& l : s.lines) {
+        EXPECT_NEAR((*s.pos(l.a) - o).length(), 10 / std::cos(pi / 6), 1e-6);
+        onASide = onASide || ((*s.pos(l.a) + *s.pos(l.b)) / 2 - V2{15, 5}).length() < 1e-6;
+    }
+    EXPECT_TRUE(onASide);
 }
 
 TEST_F(ToolsTest, PointDragMovesOnlyWhereThePointerMeetsThePlane) {

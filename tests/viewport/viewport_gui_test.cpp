@@ -400,16 +400,6 @@ TEST_F(ViewportGui, FrameShowsTheBodyWithItsCreases) {
         }
     EXPECT_GT(differing, 0.05 * shown.width() * shown.height() / 4);
     EXPECT_GT(dark, 20);
-    // Where a front face of the body projects, the frame differs from the empty scene.
-    const Camera cam = vp->camera();
-    int checked = 0;
-    for (const Tri& t : vp->bodyTris.at(id)) {
-        const auto p = vp->project((t.a + t.b + t.c) / 3);
-        if (t.n.dot(cam.position() - t.a) <= 0 || !p || checked >= 5) continue;
-        EXPECT_NE(pixel(qt(*p), shown), pixel(qt(*p), empty)) << p->x << "," << p->y;
-        ++checked;
-    }
-    EXPECT_GT(checked, 0);
 }
 
 }  // namespace
