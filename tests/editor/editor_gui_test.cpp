@@ -353,12 +353,6 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
     ASSERT_EQ(labels.size(), 2u);  // "H" and "40"
     const LabelRect box = labels[1].rect;
     EXPECT_EQ(labels[1].id, sketch().constraints.back().id);
-    // The value sits 16 points to the right of the line's direction: below this line.
-    const V2 m = (*c->viewport->toScreen(sketch(), {-20, -10}) +
-                  *c->viewport->toScreen(sketch(), {20, -10})) /
-                 2;
-    EXPECT_NEAR(box.x + box.w / 2, m.x, 1);
-    EXPECT_NEAR(box.y + box.h / 2, m.y - 16, 1);
 
     // A click on the value selects it; its box turns red.
     c->runSketchTool("select");
