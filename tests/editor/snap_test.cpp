@@ -226,20 +226,16 @@ TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
         doc.features.push_back(f);
         return &*doc.features.back().sketch;
     };
-    {
-        Sketch* a = sketchFeature(SketchPlane::xy());
-        addSegment(*a, {1, 2}, {3, 4});
-        addSegment(*a, {1.0004, 2}, {5, 6});  // its first end counts once with (1, 2)
-        addCircle(*a, {7, 8}, 2);
-        addArc(*a, {0, 9}, {1, 9}, {0, 10});
-    }
+    Sketch* a = sketchFeature(SketchPlane::xy());
+    addSegment(*a, {1, 2}, {3, 4});
+    addSegment(*a, {1.0004, 2}, {5, 6});  // its first end counts once with (1, 2)
+    addCircle(*a, {7, 8}, 2);
+    addArc(*a, {0, 9}, {1, 9}, {0, 10});
     addSegment(*sketchFeature(SketchPlane::xy()), {50, 50}, {51, 51});  // the edited one
     addSegment(*sketchFeature(SketchPlane::xz()), {-5, 3}, {-6, 4});    // lifted, z dropped
-    {
-        Sketch* hidden = sketchFeature(SketchPlane::xy());
-        addSegment(*hidden, {90, 90}, {91, 91});
-        hidden->visible = false;
-    }
+    Sketch* hidden = sketchFeature(SketchPlane::xy());
+    addSegment(*hidden, {90, 90}, {91, 91});
+    hidden->visible = false;
     addSegment(*sketchFeature(SketchPlane::xy()), {80, 80}, {81, 81});
     doc.features.back().suppressed = true;
     addSegment(*sketchFeature(SketchPlane::xy()), {70, 70}, {71, 71});  // past the marker
