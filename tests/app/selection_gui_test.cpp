@@ -92,9 +92,8 @@ TEST_F(SelectionGuiTest, ClicksBuildTheSelectionAndTheViewHighlightsIt) {
     mouse.click(empty, Qt::ShiftModifier);
     EXPECT_EQ(c.selection.size(), 1u);
     mouse.click(empty);
-    EXPECT_TRUE(c.selection.empty());
-    EXPECT_EQ(c.statusText(), "");
-    EXPECT_TRUE(c.viewport->highlights().empty());
+    EXPECT_TRUE(c.selection.empty() && c.statusText().isEmpty() &&
+                c.viewport->highlights().empty());
 }
 
 TEST_F(SelectionGuiTest, EveryClickOnARegionDrawnOnAFacePicksTheRegion) {

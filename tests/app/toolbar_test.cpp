@@ -124,8 +124,7 @@ TEST_F(ToolbarTest, EachModeShowsItsGroupsAndTheButtonsRunTheirCommands) {
     MainController& c = launch();
     EXPECT_EQ(shownButtons(c), Ids({"sketch", "extrude", "revolve", "filletF", "chamfer", "combine",
                                     "stl", "3mf", "viso", "vfit", "select3d", "selmode"}));
-    EXPECT_TRUE(active(c, "select3d"));
-    EXPECT_FALSE(active(c, "sketch"));
+    EXPECT_TRUE(active(c, "select3d") && !active(c, "sketch"));
     EXPECT_EQ(c.tabRow->findChild<QLabel*>("activeWorkspace")->text(), "SOLIDE");
     EXPECT_EQ(c.toolButtons.at("sketch")->toolTip(), "Esquisse\nClic droit : retirer de la barre");
     EXPECT_FALSE(c.toolButtons.at("extrude")->icon().isNull());
@@ -148,8 +147,7 @@ TEST_F(ToolbarTest, EachModeShowsItsGroupsAndTheButtonsRunTheirCommands) {
     EXPECT_EQ(c.toolButtons.at("cancelPlane")->contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_NE(c.toolbarScroll->widget()->findChild<QLabel*>(), nullptr);
     click(c, "cancelPlane");  // the button removes itself
-    EXPECT_EQ(c.mode(), Mode::model);
-    EXPECT_TRUE(c.statusText().isEmpty());
+    EXPECT_TRUE(c.mode() == Mode::model && c.statusText().isEmpty());
 
     sketchOnXY(c);
     EXPECT_EQ(
@@ -162,24 +160,19 @@ TEST_F(ToolbarTest, EachModeShowsItsGroupsAndTheButtonsRunTheirCommands) {
              "finish"}));
     EXPECT_EQ(c.tabRow->findChild<QLabel*>("activeWorkspace")->text(), "ESQUISSE");
     EXPECT_EQ(c.toolButtons.at("finish")->toolTip(), "Terminer l'esquisse");  // nothing to unpin
-    EXPECT_TRUE(active(c, "select"));
-    EXPECT_EQ(active(c, "magnet"), c.magnet);
+    EXPECT_TRUE(active(c, "select") && active(c, "magnet") == c.magnet);
 
     QToolButton* rect = c.toolButtons.at("rect");
     click(c, "rect");
     EXPECT_EQ(c.activeSketchTool(), "rect");
-    EXPECT_TRUE(active(c, "rect"));
-    EXPECT_FALSE(active(c, "select"));
+    EXPECT_TRUE(active(c, "rect") && !active(c, "select"));
     EXPECT_EQ(c.toolButtons.at("rect"), rect);  // a tool change only restyles
     const bool wasOn = c.magnet;
     click(c, "magnet");
-    EXPECT_NE(c.magnet, wasOn);
-    EXPECT_EQ(active(c, "magnet"), c.magnet);
-    EXPECT_TRUE(active(c, "rect"));
+    EXPECT_TRUE(c.magnet != wasOn && active(c, "magnet") == c.magnet && active(c, "rect"));
 
     click(c, "finish");  // the button removes itself
-    EXPECT_EQ(c.mode(), Mode::model);
-    EXPECT_EQ(c.toolButtons.count("finish"), 0u);
+    EXPECT_TRUE(c.mode() == Mode::model && !c.toolButtons.count("finish"));
 }
 
 TEST_F(ToolbarTest, LastVariantRemembersTheVariantsStartedFromTheMenus) {
@@ -190,9 +183,8 @@ TEST_F(ToolbarTest, LastVariantRemembersTheVariantsStartedFromTheMenus) {
         ASSERT_TRUE(chooseIn(c, "CRÉER", title));
         EXPECT_EQ(c.activeSketchTool(), id);
     }
-    EXPECT_EQ(c.lastVariant.at("arc"), "arc");
-    EXPECT_EQ(c.lastVariant.at("rect"), "rect3");
-    EXPECT_EQ(c.lastVariant.count("line"), 0u);
+    EXPECT_TRUE(c.lastVariant.at("arc") == "arc" && c.lastVariant.at("rect") == "rect3" &&
+                !c.lastVariant.count("line"));
     // The current tool is ticked in its menu.
     QMenu* menu = openGroupMenu(c, "CRÉER");
     ASSERT_TRUE(menu);
@@ -217,8 +209,7 @@ TEST_F(ToolbarTest, GroupMenusPinAndUnpinInCatalogOrder) {
     Ids shown = shownButtons(c);
     const auto at = std::find(shown.begin(), shown.end(), "split");
     ASSERT_NE(at, shown.end());
-    EXPECT_EQ(*(at - 1), "extend");
-    EXPECT_EQ(*(at + 1), "copyMove");
+    EXPECT_EQ(Ids(at - 1, at + 2), Ids({"extend", "split", "copyMove"}));
     EXPECT_TRUE(decodePins(QSettings().value("toolbarPins").toByteArray().toStdString())
                     ->at("sketch.MODIFIER")
                     .size() == 10);
@@ -251,8 +242,7 @@ TEST_F(ToolbarTest, AButtonsOwnContextMenuUnpinsIt) {
     EXPECT_EQ(texts(menu), QStringList({"Retirer « Ligne » de la barre d'outils",
                                         "Personnaliser la barre d'outils…"}));
     ASSERT_TRUE(choose(menu, "Retirer « Ligne » de la barre d'outils"));
-    EXPECT_EQ(c.toolButtons.count("line"), 0u);
-    EXPECT_EQ(shownButtons(c).front(), "rect");
+    EXPECT_TRUE(!c.toolButtons.count("line") && shownButtons(c).front() == "rect");
 
     menu = openContextMenu(c.toolButtons.at("finish"));
     ASSERT_TRUE(menu);
@@ -267,11 +257,9 @@ TEST_F(ToolbarTest, TheCustomisationDialogPinsAndResetsItsOwnCheckboxes) {
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.data()));
     const auto box = [&](const char* name) { return dialog->findChild<QCheckBox*>(name); };
-    ASSERT_TRUE(box("1|CRÉER|line"));
-    EXPECT_TRUE(box("1|CRÉER|line")->isChecked());
-    EXPECT_FALSE(box("1|CRÉER|rect3")->isChecked());
-    EXPECT_TRUE(box("0|VUE|viso")->isChecked());
-    EXPECT_EQ(box("1|TERMINER|finish"), nullptr);
+    ASSERT_TRUE(box("1|CRÉER|line") && box("1|CRÉER|rect3") && box("0|VUE|viso"));
+    EXPECT_TRUE(box("1|CRÉER|line")->isChecked() && !box("1|CRÉER|rect3")->isChecked() &&
+                box("0|VUE|viso")->isChecked() && !box("1|TERMINER|finish"));
 
     QTest::mouseClick(box("1|CRÉER|line"), Qt::LeftButton);
     QTest::mouseClick(box("1|CRÉER|rect3"), Qt::LeftButton);
@@ -284,14 +272,12 @@ TEST_F(ToolbarTest, TheCustomisationDialogPinsAndResetsItsOwnCheckboxes) {
     EXPECT_FALSE(dialog);  // deleted once its click had returned
     dialog = c.customizePanel;
     ASSERT_TRUE(dialog);
-    EXPECT_TRUE(box("1|CRÉER|line")->isChecked());
-    EXPECT_FALSE(box("1|CRÉER|rect3")->isChecked());
+    EXPECT_TRUE(box("1|CRÉER|line")->isChecked() && !box("1|CRÉER|rect3")->isChecked());
     EXPECT_EQ(shownButtons(c).front(), "line");
 
     QTest::mouseClick(dialog->findChild<QPushButton*>("done"), Qt::LeftButton);
     settle();
-    EXPECT_FALSE(dialog);
-    EXPECT_FALSE(c.customizePanel);
+    EXPECT_TRUE(!dialog && !c.customizePanel);
     // Escape closes it as well.
     c.customizeToolbar();
     dialog = c.customizePanel;
@@ -317,8 +303,7 @@ TEST_F(ToolbarTest, TheBandScrollsSidewaysWhenItsGroupsAreWiderThanTheWindow) {
     MainController& c = sketching();
     QApplication::processEvents();
     QScrollBar* bar = c.toolbarScroll->horizontalScrollBar();
-    ASSERT_GT(bar->maximum(), 0);
-    EXPECT_EQ(bar->value(), 0);
+    ASSERT_TRUE(bar->maximum() > 0 && bar->value() == 0);
     QWheelEvent wheel(QPointF(200, 20), c.toolbarScroll->viewport()->mapToGlobal(QPoint(200, 20)),
                       QPoint(), QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);
@@ -328,8 +313,7 @@ TEST_F(ToolbarTest, TheBandScrollsSidewaysWhenItsGroupsAreWiderThanTheWindow) {
     // Pinning from a menu rebuilds the band where it was.
     ASSERT_TRUE(
         chooseIn(c, "MODIFIER", "Épingler dans la barre : Copier toute l'esquisse avec décalage…"));
-    EXPECT_TRUE(c.toolButtons.count("copyAll"));
-    EXPECT_EQ(bar->value(), scrolled);
+    EXPECT_TRUE(c.toolButtons.count("copyAll") && bar->value() == scrolled);
     // The finish button stays in sight whatever the scroll.
     const QRect finish(c.toolButtons.at("finish")->mapTo(c.window.get(), QPoint()),
                        c.toolButtons.at("finish")->size());

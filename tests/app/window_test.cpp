@@ -18,6 +18,7 @@ namespace ivo::testing {
 namespace {
 
 using WindowTest = AppFixture;
+using std::tuple;
 
 bool sendKey(MainController& c, int key, Qt::KeyboardModifiers mods = {}, QString text = {}) {
     QKeyEvent e(QEvent::KeyPress, key, mods, text);
@@ -42,14 +43,15 @@ TEST_F(WindowTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
     EXPECT_TRUE(QDir(toQt(dataDir())).entryList(QDir::Files).isEmpty());
     QApplication::processEvents();
     const int W = c.root->width(), H = c.root->height();
-    EXPECT_EQ(QSize(W, H), QSize(1280, 800));  // the content, under the menu bar
-    EXPECT_EQ(c.docTabBar->geometry(), QRect(0, 0, W, 34));
-    EXPECT_EQ(c.toolbarBox->geometry(), QRect(0, 34, W, 100));
-    EXPECT_EQ(c.browserScroll->geometry(), QRect(0, 134, 230, H - 190));
-    EXPECT_EQ(c.viewport->geometry(), QRect(230, 134, W - 230, H - 190));
-    EXPECT_EQ(c.timelineBox->geometry(), QRect(0, H - 56, W, 56));
-    EXPECT_EQ(c.statusLabel->geometry(), QRect(242, H - 80, W - 254, 18));
-    EXPECT_EQ(c.root->minimumSize(), QSize(900, 560));
+    // The content, under the menu bar.
+    EXPECT_EQ((std::vector{QSize(W, H), c.root->minimumSize()}),
+              (std::vector{QSize(1280, 800), QSize(900, 560)}));
+    EXPECT_EQ(
+        (std::vector{c.docTabBar->geometry(), c.toolbarBox->geometry(), c.browserScroll->geometry(),
+                     c.viewport->geometry(), c.timelineBox->geometry(), c.statusLabel->geometry()}),
+        (std::vector{QRect(0, 0, W, 34), QRect(0, 34, W, 100), QRect(0, 134, 230, H - 190),
+                     QRect(230, 134, W - 230, H - 190), QRect(0, H - 56, W, 56),
+                     QRect(242, H - 80, W - 254, 18)}));
 
     // A point inside each 70 × 70 square, away from the other two.
     const std::pair<V3, SketchPlane> cases[] = {{{25, 25, 0}, SketchPlane::xy()},
@@ -68,8 +70,7 @@ TEST_F(WindowTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
         QTest::mouseClick(c.viewport, Qt::LeftButton, Qt::NoModifier, q);
         ASSERT_EQ(c.mode(), Mode::sketch) << plane.name;
         const Feature& f = c.doc().features.at(*c.editSketch());
-        EXPECT_EQ(f.name, "Esquisse" + std::to_string(++n));
-        EXPECT_EQ(f.sketch->plane, plane);
+        EXPECT_EQ(tuple(f.name, f.sketch->plane), tuple("Esquisse" + std::to_string(++n), plane));
         EXPECT_GT(c.viewport->camera().eyeDir().dot(plane.n), 0.99999) << plane.name;
         c.finishSketch();
         EXPECT_EQ(c.mode(), Mode::model);
@@ -83,10 +84,9 @@ TEST_F(WindowTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
     c.beginChoosePlane();
     EXPECT_FALSE(sendKey(c, Qt::Key_A, {}, "a"));
     EXPECT_TRUE(sendKey(c, Qt::Key_Escape));
-    EXPECT_EQ(c.mode(), Mode::model);
     EXPECT_TRUE(c.statusText().isEmpty());
-    EXPECT_EQ(c.doc().features.size(), 3u);
-    EXPECT_EQ(c.undoStack.size(), 3u);
+    EXPECT_EQ(tuple(c.mode(), c.doc().features.size(), c.undoStack.size()),
+              tuple(Mode::model, 3u, 3u));
     EXPECT_FALSE(sendKey(c, Qt::Key_E, Qt::ControlModifier, "\x05"));  // left to the menus
 }
 
@@ -97,23 +97,17 @@ TEST_F(WindowTest, UndoAndRedoAcrossASketchStart) {
 
     c.startSketch(SketchPlane::xy());
     ASSERT_EQ(c.mode(), Mode::sketch);
-    EXPECT_TRUE(c.dirty);
-    EXPECT_TRUE(c.window->isWindowModified());
-    EXPECT_EQ(c.tabTitle(0), "Sans titre \u2022");
+    EXPECT_EQ(tuple(c.dirty, c.window->isWindowModified(), c.tabTitle(0)),
+              tuple(true, true, "Sans titre \u2022"));
 
     c.undoAction();  // the edited sketch disappears: back to the model
-    EXPECT_TRUE(c.doc().features.empty());
-    EXPECT_EQ(c.mode(), Mode::model);
-    EXPECT_TRUE(c.statusText().isEmpty());
-    EXPECT_FALSE(c.editSketch());
-    EXPECT_EQ(c.redoStack.size(), 1u);
+    EXPECT_TRUE(c.doc().features.empty() && c.statusText().isEmpty() && !c.editSketch());
+    EXPECT_EQ(tuple(c.mode(), c.redoStack.size()), tuple(Mode::model, 1u));
 
     c.redoAction();
     ASSERT_EQ(c.doc().features.size(), 1u);
-    EXPECT_EQ(c.doc().features[0].name, "Esquisse1");
-    EXPECT_EQ(c.doc().marker, 1);
-    EXPECT_EQ(c.mode(), Mode::model);
-    EXPECT_TRUE(c.redoStack.empty());
+    EXPECT_EQ(tuple(c.doc().features[0].name, c.doc().marker, c.mode(), c.redoStack.size()),
+              tuple("Esquisse1", 1, Mode::model, 0u));
     c.redoAction();
     EXPECT_EQ(dialogs->beeps, 2);
 
@@ -140,9 +134,8 @@ TEST_F(WindowTest, TheTwoHundredFirstUndoStepDropsTheOldest) {
     for (int i = 0; i < 200; ++i)
         c.undoAction();
     ASSERT_EQ(c.doc().features.size(), 4u);  // the file's state can no longer be reached
-    EXPECT_EQ(c.doc().features[1].name, "Esquisse4");
-    EXPECT_EQ(c.doc().marker, 2);
-    EXPECT_EQ(dialogs->beeps, 0);
+    EXPECT_EQ(tuple(c.doc().features[1].name, c.doc().marker, dialogs->beeps),
+              tuple("Esquisse4", 2, 0));
     c.undoAction();
     EXPECT_EQ(dialogs->beeps, 1);
 }
@@ -153,11 +146,10 @@ TEST_F(WindowTest, TabsKeepTheirOwnDocumentHistoryAndCameraAndSwitchOnClick) {
     c.viewport->dist = 123;
     c.newTab();
     ASSERT_EQ(c.tabs.size(), 2u);
-    EXPECT_EQ(c.activeTab, 1u);
-    EXPECT_TRUE(c.doc().features.empty());
-    EXPECT_TRUE(c.undoStack.empty());
-    EXPECT_EQ(c.mode(), Mode::model);           // the sketch was finished before leaving
-    EXPECT_TRUE(c.window->isWindowModified());  // the other tab is unsaved
+    // The sketch was finished before leaving; the other tab is unsaved.
+    EXPECT_EQ(tuple(c.activeTab, c.doc().features.size(), c.undoStack.size(), c.mode(),
+                    c.window->isWindowModified()),
+              tuple(1u, 0u, 0u, Mode::model, true));
 
     QApplication::processEvents();
     ASSERT_EQ(c.docTabViews.size(), 3u);  // two tabs and "+"
@@ -166,10 +158,8 @@ TEST_F(WindowTest, TabsKeepTheirOwnDocumentHistoryAndCameraAndSwitchOnClick) {
     EXPECT_EQ(first->text(), "  Sans titre \u2022");
     EXPECT_EQ(first->toolTip(), "Modèle non enregistré");
     QTest::mouseClick(first, Qt::LeftButton);
-    EXPECT_EQ(c.activeTab, 0u);
-    EXPECT_EQ(c.doc().features.size(), 1u);
-    EXPECT_EQ(c.undoStack.size(), 1u);
-    EXPECT_EQ(c.viewport->dist, 123);
+    EXPECT_EQ(tuple(c.activeTab, c.doc().features.size(), c.undoStack.size(), c.viewport->dist),
+              tuple(0u, 1u, 1u, 123));
     c.previousTab();
     EXPECT_EQ(c.activeTab, 1u);
     c.nextTab();
@@ -187,15 +177,15 @@ TEST_F(WindowTest, ClosingAsksAboutUnsavedChangesAndCancelKeepsTheTab) {
     c.startSketch(SketchPlane::xy());
     EXPECT_FALSE(c.closeTab(0));  // the script answers "Annuler"
     ASSERT_EQ(dialogs->questions.size(), 1u);
-    EXPECT_EQ(dialogs->questions[0].message, "Enregistrer les modifications de « Sans titre » ?");
-    EXPECT_EQ(dialogs->questions[0].informative,
-              "Sinon, les modifications de ce modèle seront perdues.");
-    EXPECT_EQ(dialogs->questions[0].details, "Enregistrer|Ne pas enregistrer|Annuler");
+    const auto& q = dialogs->questions[0];
+    EXPECT_EQ((QStringList{q.message, q.informative, q.details}),
+              (QStringList{"Enregistrer les modifications de « Sans titre » ?",
+                           "Sinon, les modifications de ce modèle seront perdues.",
+                           "Enregistrer|Ne pas enregistrer|Annuler"}));
     EXPECT_EQ(c.doc().features.size(), 1u);
     dialogs->answer = 1;  // "Ne pas enregistrer": the last tab becomes a blank one
-    EXPECT_TRUE(c.closeTab(0));
+    EXPECT_TRUE(c.closeTab(0) && c.currentIsBlank());
     EXPECT_EQ(c.tabs.size(), 1u);
-    EXPECT_TRUE(c.currentIsBlank());
 }
 
 TEST_F(WindowTest, OpenedFilesReplaceABlankTabOrSwitchToTheirOwn) {
@@ -209,23 +199,18 @@ TEST_F(WindowTest, OpenedFilesReplaceABlankTabOrSwitchToTheirOwn) {
 
     c.newTab();
     ASSERT_TRUE(c.open(b));  // replaces the new blank tab
-    ASSERT_EQ(c.tabs.size(), 2u);
-    EXPECT_EQ(c.activeTab, 1u);
+    ASSERT_EQ(tuple(c.tabs.size(), c.activeTab), tuple(2u, 1u));
     ASSERT_TRUE(c.open(tmp.path() + "/./sub/../plaque_percee.q3d"));
-    EXPECT_EQ(c.tabs.size(), 2u);
-    EXPECT_EQ(c.activeTab, 0u);
-    EXPECT_EQ(c.fileURL, a);
+    EXPECT_EQ(tuple(c.tabs.size(), c.activeTab, c.fileURL), tuple(2u, 0u, a));
     ASSERT_TRUE(c.open(a));  // the active tab's own file: nothing to do, and success
-    EXPECT_EQ(c.tabs.size(), 2u);
-    EXPECT_TRUE(dialogs->alerts.empty());
+    EXPECT_EQ(tuple(c.tabs.size(), dialogs->alerts.size()), tuple(2u, 0u));
 
     // A modified tab is not replaced.
     c.newTab();
     c.startSketch(SketchPlane::xy());
     ASSERT_TRUE(c.open(example("equerre.q3d")));
     ASSERT_EQ(c.tabs.size(), 4u);
-    EXPECT_EQ(c.tabs[2].doc.features.size(), 1u);
-    EXPECT_TRUE(c.tabs[2].dirty);
+    EXPECT_EQ(tuple(c.tabs[2].doc.features.size(), c.tabs[2].dirty), tuple(1u, true));
     EXPECT_EQ(recentFiles().value(0), toQt(tmp.file("equerre.q3d")));
 }
 
@@ -239,13 +224,12 @@ TEST_F(WindowTest, UnreadableOrMalformedFilesAreRefusedAndChangeNothing) {
     for (const std::string& p : paths) {
         EXPECT_FALSE(c.open(p)) << p;
         ASSERT_FALSE(dialogs->alerts.empty());
-        EXPECT_EQ(dialogs->alerts.back().message, "Impossible d'ouvrir ce fichier");
-        EXPECT_EQ(dialogs->alerts.back().informative, "Ce n'est pas un modèle Ivorane 3D valide.");
+        EXPECT_EQ((QStringList{dialogs->alerts.back().message, dialogs->alerts.back().informative}),
+                  (QStringList{"Impossible d'ouvrir ce fichier",
+                               "Ce n'est pas un modèle Ivorane 3D valide."}));
     }
-    EXPECT_EQ(dialogs->alerts.size(), 4u);
-    EXPECT_EQ(c.tabs.size(), 1u);
-    EXPECT_EQ(c.doc(), before);
-    EXPECT_EQ(c.mode(), Mode::sketch);  // not even the sketch being edited was left
+    EXPECT_EQ(c.doc(), before);  // not even the sketch being edited was left
+    EXPECT_EQ(tuple(dialogs->alerts.size(), c.tabs.size(), c.mode()), tuple(4u, 1u, Mode::sketch));
 }
 
 TEST_F(WindowTest, ASaveWritesTheModelOrAlertsAndKeepsTheTabUnsaved) {
@@ -264,21 +248,18 @@ TEST_F(WindowTest, ASaveWritesTheModelOrAlertsAndKeepsTheTabUnsaved) {
         ASSERT_EQ(dialogs->alerts.size(), 1u);
         EXPECT_EQ(dialogs->alerts[0].message, "Enregistrement impossible");
         EXPECT_FALSE(dialogs->alerts[0].informative.isEmpty());
-        EXPECT_TRUE(c.dirty);
-        EXPECT_FALSE(c.fileURL);
-        EXPECT_EQ(c.tabTitle(0), "Sans titre \u2022");
-        EXPECT_FALSE(std::filesystem::exists(target));
+        EXPECT_EQ(tuple(c.dirty, c.fileURL, c.tabTitle(0), std::filesystem::exists(target)),
+                  tuple(true, std::nullopt, "Sans titre \u2022", false));
     }
 
     const std::string path = tmp.file("nouveau.q3d");
     dialogs->savePath = toQt(path);
     ASSERT_TRUE(c.saveDocument());
     EXPECT_EQ(dialogs->proposedNames.back(), "Modèle.q3d");
-    EXPECT_FALSE(c.dirty);
-    EXPECT_EQ(c.fileURL, path);
     EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — nouveau[*]");
-    EXPECT_FALSE(c.window->isWindowModified());
-    EXPECT_EQ(c.undoStack.size(), 1u);  // saving keeps the history
+    // Saving keeps the history.
+    EXPECT_EQ(tuple(c.dirty, c.fileURL, c.window->isWindowModified(), c.undoStack.size()),
+              tuple(false, path, false, 1u));
     std::string reason;
     const auto back = decodeDoc(readAll(path), reason);
     ASSERT_TRUE(back) << reason;
@@ -301,29 +282,24 @@ TEST_F(WindowTest, AChangeIsWrittenWithinAboutASecondAndRestoredAtTheNextStart) 
         },
         5000));
     const auto s = readSession();
-    EXPECT_EQ(s->active, 1);
-    EXPECT_EQ(s->tabs[0].file, tmp.file("bouton.q3d"));
-    EXPECT_EQ(s->tabs[1].doc.features.at(0).name, "Esquisse1");
+    EXPECT_EQ(tuple(s->active, s->tabs[0].file, s->tabs[1].doc.features.at(0).name),
+              tuple(1, tmp.file("bouton.q3d"), "Esquisse1"));
 
     quit(false);  // a killed process never runs its quit code
     MainController& again = launch();
     ASSERT_EQ(again.tabs.size(), 2u);
-    EXPECT_EQ(again.activeTab, 1u);
-    EXPECT_EQ(again.doc().features.at(0).name, "Esquisse1");
-    EXPECT_TRUE(again.dirty);
-    EXPECT_EQ(again.tabTitle(1), "Sans titre \u2022");
-    EXPECT_EQ(again.tabTitle(0), "bouton");
-    EXPECT_TRUE(again.undoStack.empty());  // history is not kept across starts
-    EXPECT_EQ(again.mode(), Mode::model);
+    // History is not kept across starts.
+    EXPECT_EQ(tuple(again.activeTab, again.doc().features.at(0).name, again.dirty,
+                    again.tabTitle(1), again.tabTitle(0), again.undoStack.size(), again.mode()),
+              tuple(1u, "Esquisse1", true, "Sans titre \u2022", "bouton", 0u, Mode::model));
 
     // Quitting writes every tab at once; files given at launch open after them.
     again.startSketch(SketchPlane::xy());
     quit();
     MainController& third = launch({example("equerre.q3d")});
     ASSERT_EQ(third.tabs.size(), 3u);
-    EXPECT_EQ(third.activeTab, 2u);
-    EXPECT_EQ(third.fileURL, tmp.file("equerre.q3d"));
-    EXPECT_EQ(third.tabs[1].doc.features.size(), 2u);
+    EXPECT_EQ(tuple(third.activeTab, third.fileURL, third.tabs[1].doc.features.size()),
+              tuple(2u, tmp.file("equerre.q3d"), 2u));
     third.closeTab(1);  // a restored unsaved tab still asks before closing
     EXPECT_EQ(dialogs->questions.size(), 1u);
 }
@@ -335,9 +311,9 @@ TEST_F(WindowTest, OldFormsAndActiveIndicesOutOfRangeAreRestored) {
         writeSession(
             encodeSession({{{Doc(), std::nullopt, false}, {one, std::nullopt, true}}, active}));
         MainController& c = launch();
-        EXPECT_EQ(c.tabs.size(), 2u);
-        EXPECT_EQ(c.activeTab, expected) << active;
-        EXPECT_EQ(c.doc().features.size(), expected) << active;
+        EXPECT_EQ(tuple(c.tabs.size(), c.activeTab, c.doc().features.size()),
+                  tuple(2u, expected, expected))
+            << active;
         quit(false);
     }
     // The old single-document form gives one tab.
@@ -345,18 +321,16 @@ TEST_F(WindowTest, OldFormsAndActiveIndicesOutOfRangeAreRestored) {
                  ",\"file\":\"/nulle/part.q3d\",\"dirty\":true}");
     MainController& c = launch();
     ASSERT_EQ(c.tabs.size(), 1u);
-    EXPECT_EQ(c.doc().features.at(0).name, "Seule");
-    EXPECT_EQ(c.fileURL, "/nulle/part.q3d");
-    EXPECT_TRUE(c.dirty);
+    EXPECT_EQ(tuple(c.doc().features.at(0).name, c.fileURL, c.dirty),
+              tuple("Seule", "/nulle/part.q3d", true));
 }
 
 TEST_F(WindowTest, ACorruptSessionIsMovedAsideAndAStartBeginsBlank) {
     const std::string corrupt = "{\"tabs\":[{\"doc\":{\"version\":1,\"featu";
     writeSession(corrupt);
     MainController& c = launch();
-    EXPECT_EQ(c.tabs.size(), 1u);
-    EXPECT_TRUE(c.currentIsBlank());
-    EXPECT_TRUE(dialogs->alerts.empty());  // no message
+    EXPECT_EQ(tuple(c.tabs.size(), c.currentIsBlank(), dialogs->alerts.size()),
+              tuple(1u, true, 0u));  // no message
     const QStringList aside = setAside();
     ASSERT_EQ(aside.size(), 1);
     const std::string kept = dataDir() + "/" + fromQt(aside[0]);

@@ -60,14 +60,11 @@ TEST_F(WindowTexts, EveryModeChangeClearsOrReplacesTheStatus) {
             << k.name;
 
         c.undoAction();  // the new sketch is gone: back to the model, and the status says so
-        EXPECT_EQ(c.doc().features.size(), before) << k.name;
-        EXPECT_EQ(c.mode(), Mode::model) << k.name;
-        EXPECT_FALSE(c.editSketch()) << k.name;
-        EXPECT_EQ(c.statusText().toStdString(), "") << k.name;
-
+        EXPECT_TRUE(c.doc().features.size() == before && c.mode() == Mode::model &&
+                    !c.editSketch() && c.statusText().isEmpty())
+            << k.name;
         c.redoAction();  // the sketch is back, not reopened
-        EXPECT_EQ(c.doc().features.size(), before + 1) << k.name;
-        EXPECT_EQ(c.mode(), Mode::model) << k.name;
+        EXPECT_TRUE(c.doc().features.size() == before + 1 && c.mode() == Mode::model) << k.name;
 
         c.beginChoosePlane();
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

@@ -14,6 +14,8 @@
 namespace ivo {
 namespace {
 
+using namespace std::string_literals;
+
 struct Sample {
     std::string name, text;
 };
@@ -28,32 +30,19 @@ std::vector<Sample> samples() {
     return out;
 }
 
-// Texts that hostile or damaged files hold: extreme numbers, broken strings and structure.
-const std::string kTokens[] = {"null",
-                               "true",
-                               "{}",
-                               "[]",
-                               "\"",
-                               "\\u0000",
-                               "\\",
-                               "\"x\":1,",
-                               ",",
-                               ":",
-                               "0",
-                               "-0",
-                               "1e9",
-                               "1e10",
-                               "1.7e308",
-                               "-1e154",
-                               "1e400",
-                               "9007199254740992",
-                               "-9223372036854775809",
-                               "18446744073709551616",
-                               "4.9e-324",
-                               "\xff\xfe",
-                               "\xc3",
-                               "\x1b[2J",
-                               std::string(1, '\0')};
+// Texts that hostile or damaged files hold: extreme numbers, broken strings and structure;
+// separated by spaces, the last one a NUL byte.
+const std::vector<std::string> kTokens = [] {
+    const std::string all =
+        "null true {} [] \" \\u0000 \\ \"x\":1, , : 0 -0 1e9 1e10 1.7e308 -1e154 1e400 "
+        "9007199254740992 -9223372036854775809 18446744073709551616 4.9e-324 \xff\xfe \xc3 "
+        "\x1b[2J "s +
+        '\0';
+    std::vector<std::string> out;
+    for (size_t from = 0, to; from <= all.size(); from = to + 1)
+        out.push_back(all.substr(from, (to = std::min(all.find(' ', from), all.size())) - from));
+    return out;
+}();
 const char* const kNumbers[] = {
     "0",      "-0.0", "1e9",          "1.0000001e9",      "-4e9", "1e300", "1.7e308", "-1e154",
     "1e-300", "2",    "123456789012", "9007199254740991", "-2",   "360",   "0.5",     "1e5"};
@@ -74,7 +63,7 @@ std::string mutate(std::string text, std::mt19937_64& rng) {
             case 2: text.erase(at, 1 + pick(16)); break;
             case 3: text.insert(at, text.substr(at, 1 + pick(200))); break;
             case 4: text.resize(at); break;
-            case 5: text.insert(at, kTokens[pick(std::size(kTokens))]); break;
+            case 5: text.insert(at, kTokens[pick(kTokens.size())]); break;
             default: {
                 // The number starting at or after `at`.
                 const size_t from = text.find_first_of("-0123456789", at);

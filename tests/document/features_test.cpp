@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 namespace ivo {
 namespace {
 
+using std::tuple;
 using testing::addCircle;
 using testing::addPolygon;
 using testing::rect;
@@ -31,6 +33,13 @@ Doc primitiveDoc(const std::string& kind) {
     return doc;
 }
 
+std::map<Id, std::vector<Tri>> trianglesOf(const EvalResult& r) {
+    std::map<Id, std::vector<Tri>> out;
+    for (const Body& b : r.bodies)
+        out[b.id] = triangles(*b.solid);
+    return out;
+}
+
 TEST(AutoPicks, RectangleWithCircleGivesTheRingOnlyForAnyCircle) {
     std::mt19937 rng(16);
     std::uniform_real_distribution<double> u(0, 1);
@@ -42,7 +51,7 @@ TEST(AutoPicks, RectangleWithCircleGivesTheRingOnlyForAnyCircle) {
         addCircle(s, c, r);
         const std::vector<V2> picks = autoPicks(s);
         ASSERT_EQ(picks.size(), 1u)
-            << "rectangle " << w << " x " << h << ", circle " << c.x << ", " << c.y << " r " << r;
+            << w << " x " << h << ", circle " << c.x << ", " << c.y << " r " << r;
         const std::vector<Region> picked = Evaluator::pickRegions(s, picks);
         ASSERT_EQ(picked.size(), 1u);
         EXPECT_EQ(picked[0].holes.size(), 1u);
@@ -66,14 +75,11 @@ TEST(AutoPicks, CountsPerLayout) {
         {"one circle", {}, {{{3, 4}, 5}}, 1},
         {"two rectangles apart", {rect(0, 0, 10, 10), rect(20, 0, 30, 10)}, {}, 2},
         // The ring and the disc nested in the circle both fill a hole.
-        {"rectangle, circle, smaller circle",
-         {rect(0, 0, 40, 40)},
-         {{{20, 20}, 10}, {{20, 20}, 4}},
-         1},
+        {"rect, circle, circle", {rect(0, 0, 40, 40)}, {{{20, 20}, 10}, {{20, 20}, 4}}, 1},
         // Equal discs have equal areas: each is recognised as the island of its own hole.
         {"two equal holes", {rect(0, 0, 40, 20)}, {{{10, 10}, 4}, {{30, 10}, 4}}, 1},
         // A congruent square elsewhere has the same area and vertex count as the hole.
-        {"square hole and its twin apart",
+        {"square hole, twin apart",
          {rect(0, 0, 30, 30), rect(5, 5, 10, 10), rect(40, 5, 45, 10)},
          {},
          2},
@@ -85,14 +91,12 @@ TEST(AutoPicks, CountsPerLayout) {
         for (const Circle& k : c.circles)
             addCircle(s, k.c, k.r);
         EXPECT_EQ(autoPicks(s).size(), c.picks) << c.name;
-        if (c.polygons.size() == 3) {
-            // Only the square inside the hole is an island.
-            const std::vector<Region> regions = s.regions();
-            ASSERT_EQ(regions.size(), 3u);
-            EXPECT_EQ(std::count_if(regions.begin(), regions.end(),
-                                    [&](const Region& r) { return fillsHole(r, regions); }),
-                      1);
-        }
+        if (c.polygons.size() != 3) continue;
+        const std::vector<Region> regions = s.regions();  // only the square in the hole is one
+        ASSERT_EQ(regions.size(), 3u);
+        EXPECT_EQ(std::count_if(regions.begin(), regions.end(),
+                                [&](const Region& r) { return fillsHole(r, regions); }),
+                  1);
     }
 }
 
@@ -100,13 +104,12 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
     // The box primitive spans x and z from −10 to 10, y from 0 to 20.
     const EvalResult before = Evaluator::run(primitiveDoc("box"));
     ASSERT_EQ(before.bodies.size(), 1u);
-    struct Case {
+    const struct {
         double planeY, distance;
         bool symmetric;
         V2 lo, hi;
         const char* op;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {20, 5, false, {-2, -2}, {2, 2}, op::join},       // outwards from the top face
         {20, -5, false, {-2, -2}, {2, 2}, op::cut},       // into the body
         {20, 6, true, {-2, -2}, {2, 2}, op::cut},         // half inside
@@ -114,7 +117,7 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
         {20, 5, false, {30, 30}, {40, 40}, op::newBody},  // beside, boxes apart
         {20, -5, false, {10, -2}, {14, 2}, op::join},     // touching a side only
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Sketch s(SketchPlane::face({0, 1, 0}, {0, c.planeY, 0}));
         addPolygon(s, rect(c.lo.x, c.lo.y, c.hi.x, c.hi.y));
         const ExtrudeP e{1, autoPicks(s), c.distance, c.symmetric, op::newBody, 0, {}};
@@ -130,24 +133,20 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
 }
 
 TEST(Primitive, SketchesSolveAndEvaluateToTheirVolumes) {
-    struct Case {
-        const char* kind;
-        const char* word;
-        const char* solidKind;
+    const struct {
+        const char *kind, *word, *solidKind;
         double volume, tolerance;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"box", "Boîte", fk::extrude, 8000, 1e-6},
         {"cyl", "Cylindre", fk::extrude, pi * 100 * 20, 0.01},
         {"sphere", "Sphère", fk::revolve, 4.0 / 3 * pi * 1000, 0.01},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Doc doc = primitiveDoc(c.kind);
-        const Feature& sk = doc.features[0];
-        const Feature& solid = doc.features[1];
-        EXPECT_EQ(sk.name, std::string(c.word) + " (esquisse)");
-        EXPECT_EQ(solid.name, std::string(c.word) + "1");
-        EXPECT_EQ(solid.kind, c.solidKind);
+        const Feature &sk = doc.features[0], &solid = doc.features[1];
+        EXPECT_EQ(tuple(sk.name, solid.name, solid.kind),
+                  tuple(std::string(c.word) + " (esquisse)", std::string(c.word) + "1",
+                        std::string(c.solidKind)));
         EXPECT_NE(sk.id, solid.id);
         ASSERT_TRUE(sk.sketch);
         EXPECT_FALSE(sk.sketch->constraints.empty());
@@ -156,21 +155,15 @@ TEST(Primitive, SketchesSolveAndEvaluateToTheirVolumes) {
         const EvalResult r = Evaluator::run(doc);
         EXPECT_TRUE(r.errors.empty()) << c.kind;
         ASSERT_EQ(r.bodies.size(), 1u) << c.kind;
-        const double v = signedVolume(*r.bodies[0].solid);
-        EXPECT_NEAR(v, c.volume, c.volume * c.tolerance) << c.kind;
+        EXPECT_NEAR(signedVolume(*r.bodies[0].solid), c.volume, c.volume * c.tolerance) << c.kind;
     }
     Doc doc = primitiveDoc("box");
     const Primitive second = makePrimitive(doc, "box", true);
-    EXPECT_EQ(second.solid.name, "Boîte2");
-    EXPECT_EQ(second.solid.extrude->op, op::join);
-    EXPECT_EQ(second.solid.extrude->sketch, second.sketch.id);
-}
+    EXPECT_EQ(tuple(second.solid.name, second.solid.extrude->op, second.solid.extrude->sketch),
+              tuple(std::string("Boîte2"), std::string(op::join), second.sketch.id));
 
-TEST(Primitive, BoxIsDimensionedAroundTheOrigin) {
-    Doc doc;
-    const Primitive p = makePrimitive(doc, "box", false);
-    Sketch moved = *p.sketch.sketch;
-    // Dragging a corner away and solving again brings the square back around the origin.
+    // Dragging a corner away and solving again brings the box's square back around the origin.
+    Sketch moved = *makePrimitive(doc, "box", false).sketch.sketch;
     moved.points[1].p = {-30, -7};
     ASSERT_TRUE(moved.solve());
     const std::vector<Region> regions = moved.regions();
@@ -183,14 +176,7 @@ TEST(Primitive, BoxIsDimensionedAroundTheOrigin) {
     }
 }
 
-std::map<Id, std::vector<Tri>> trianglesOf(const EvalResult& r) {
-    std::map<Id, std::vector<Tri>> out;
-    for (const Body& b : r.bodies)
-        out[b.id] = triangles(*b.solid);
-    return out;
-}
-
-TEST(FaceSketch, TopFaceOfAPiercedBoxBecomesAFixedOutlineWithItsHole) {
+TEST(FaceSketch, OutlinesTheFirstFaceWithItsHolesAsFixedPoints) {
     testing::DocBuilder more;
     more.doc = primitiveDoc("box");
     Sketch hole(SketchPlane::xz());
@@ -198,9 +184,8 @@ TEST(FaceSketch, TopFaceOfAPiercedBoxBecomesAFixedOutlineWithItsHole) {
     more.extrude(more.sketch(hole), {{0, 0}}, 20, op::cut);
     const EvalResult r = Evaluator::run(more.doc);
     ASSERT_TRUE(r.errors.empty());
-    const Id body = r.bodies.at(0).id;
-
-    const std::optional<FaceSketch> fs = faceSketch({{body, {0, 1, 0}, 20}}, trianglesOf(r));
+    const std::optional<FaceSketch> fs =
+        faceSketch({{r.bodies.at(0).id, {0, 1, 0}, 20}}, trianglesOf(r));
     ASSERT_TRUE(fs);
     EXPECT_FALSE(fs->ignoredFaces);
     for (const SPoint& p : fs->sketch.points)
@@ -213,24 +198,20 @@ TEST(FaceSketch, TopFaceOfAPiercedBoxBecomesAFixedOutlineWithItsHole) {
     EXPECT_NEAR(picked[0].area(), 400 - pi * 16, 1.0);
     // Each vertex of the outline is one point: the lines close their chains.
     EXPECT_EQ(fs->sketch.lines.size(), fs->sketch.points.size() - 1);
-}
 
-TEST(FaceSketch, UsesOnlyFacesCoplanarWithTheFirst) {
-    const EvalResult r = Evaluator::run(primitiveDoc("box"));
-    const Id body = r.bodies.at(0).id;
-    const auto tris = trianglesOf(r);
-    // The bottom face, then the top face and a side: only the bottom is outlined.
-    const std::optional<FaceSketch> fs =
-        faceSketch({{body, {0, -1, 0}, 0}, {body, {0, 1, 0}, 20}, {body, {1, 0, 0}, 10}}, tris);
-    ASSERT_TRUE(fs);
-    EXPECT_TRUE(fs->ignoredFaces);
-    EXPECT_EQ(fs->sketch.lines.size(), 4u);
-    EXPECT_EQ(fs->picks.size(), 1u);
-    EXPECT_NEAR(fs->sketch.plane.o.y, 0, 1e-9);
-
-    EXPECT_FALSE(faceSketch({{body, {0, 1, 0}, 21}}, tris)) << "no triangle in that plane";
-    EXPECT_FALSE(faceSketch({{body + 100, {0, 1, 0}, 20}}, tris)) << "unknown body";
-    EXPECT_FALSE(faceSketch({}, tris));
+    // On the plain box: the bottom face, then the top face and a side; only the bottom counts.
+    const EvalResult box = Evaluator::run(primitiveDoc("box"));
+    const Id b = box.bodies.at(0).id;
+    const auto boxTris = trianglesOf(box);
+    const std::optional<FaceSketch> bottom =
+        faceSketch({{b, {0, -1, 0}, 0}, {b, {0, 1, 0}, 20}, {b, {1, 0, 0}, 10}}, boxTris);
+    ASSERT_TRUE(bottom);
+    EXPECT_EQ(tuple(bottom->ignoredFaces, bottom->sketch.lines.size(), bottom->picks.size()),
+              tuple(true, 4u, 1u));
+    EXPECT_NEAR(bottom->sketch.plane.o.y, 0, 1e-9);
+    EXPECT_FALSE(faceSketch({{b, {0, 1, 0}, 21}}, boxTris)) << "no triangle in that plane";
+    EXPECT_FALSE(faceSketch({{b + 100, {0, 1, 0}, 20}}, boxTris)) << "unknown body";
+    EXPECT_FALSE(faceSketch({}, boxTris));
 }
 
 TEST(AutoName, CountsKindsOrNames) {
@@ -241,17 +222,13 @@ TEST(AutoName, CountsKindsOrNames) {
     b.fillet(e, "top", 1);
     b.fillet(e, "top", 1, true);
     b.feature(b.fillet(e, "top", 1)).name = "Arrondi";  // renamed: not counted as a Congé
-    struct Case {
-        const char* kind;
-        bool chamfer;
-        const char* name;
-    };
-    for (const Case& c : std::vector<Case>{{fk::extrude, false, "Extrusion3"},
-                                           {fk::revolve, false, "Révolution1"},
-                                           {fk::fillet, false, "Congé2"},
-                                           {fk::fillet, true, "Chanfrein2"},
-                                           {fk::combine, false, "Combiner1"}})
-        EXPECT_EQ(autoName(b.doc, c.kind, c.chamfer), c.name);
+    const tuple<const char*, bool, const char*> cases[] = {{fk::extrude, false, "Extrusion3"},
+                                                           {fk::revolve, false, "Révolution1"},
+                                                           {fk::fillet, false, "Congé2"},
+                                                           {fk::fillet, true, "Chanfrein2"},
+                                                           {fk::combine, false, "Combiner1"}};
+    for (const auto& [kind, chamfer, name] : cases)
+        EXPECT_EQ(autoName(b.doc, kind, chamfer), name);
 }
 
 TEST(ProfileSketch, LastActiveSketchWithARegionBeforeTheInsertionPoint) {
@@ -274,12 +251,11 @@ TEST(Insert, PrimitiveAtTheMarkerThenAPushPullOfItsTop) {
     const Id first = b.sketch(rectSketch(100, 0, 110, 10));
     b.extrude(first, {{105, 5}}, 10);
     b.doc.marker = 1;  // the extrusion is rolled back: the primitive goes before it
-    const size_t solid = insertPrimitive(b.doc, "box", false);
-    EXPECT_EQ(solid, 2u);
-    EXPECT_EQ(b.doc.marker, 3);
-    EXPECT_EQ(b.doc.features[1].name, "Boîte (esquisse)");
-    EXPECT_EQ(b.doc.features[2].extrude->sketch, b.doc.features[1].id);
-    EXPECT_EQ(b.doc.features[3].name, "Extrusion1");
+    EXPECT_EQ(insertPrimitive(b.doc, "box", false), 2u);
+    EXPECT_EQ(
+        tuple(b.doc.marker, b.doc.features[1].name, b.doc.features[2].extrude->sketch,
+              b.doc.features[3].name),
+        tuple(3, std::string("Boîte (esquisse)"), b.doc.features[1].id, std::string("Extrusion1")));
 
     const EvalResult r = Evaluator::run(b.doc);
     ASSERT_EQ(r.bodies.size(), 1u);
@@ -288,17 +264,14 @@ TEST(Insert, PrimitiveAtTheMarkerThenAPushPullOfItsTop) {
     EXPECT_EQ(b.doc, untouched);
 
     bool ignored = true;
-    const std::optional<size_t> pushPull =
-        insertFaceExtrusion(b.doc, {{r.bodies[0].id, {0, 1, 0}, 20}}, trianglesOf(r), &ignored);
-    ASSERT_EQ(pushPull, std::optional<size_t>(4));
-    EXPECT_FALSE(ignored);
-    EXPECT_EQ(b.doc.marker, 5);
-    EXPECT_EQ(b.doc.features[3].name, "Esquisse3 (face)");
+    ASSERT_EQ(
+        insertFaceExtrusion(b.doc, {{r.bodies[0].id, {0, 1, 0}, 20}}, trianglesOf(r), &ignored),
+        std::optional<size_t>(4));
     const Feature& e = b.doc.features[4];
-    EXPECT_EQ(e.name, "Extrusion3");
-    EXPECT_EQ(e.extrude->op, op::join);
-    EXPECT_EQ(e.extrude->target, r.bodies[0].id);
-    EXPECT_EQ(e.extrude->distance, 5);
+    EXPECT_EQ(tuple(ignored, b.doc.marker, b.doc.features[3].name, e.name, e.extrude->op,
+                    e.extrude->target, e.extrude->distance),
+              tuple(false, 5, std::string("Esquisse3 (face)"), std::string("Extrusion3"),
+                    std::string(op::join), r.bodies[0].id, 5.0));
     const EvalResult after = Evaluator::run(b.doc);
     EXPECT_TRUE(after.errors.empty());
     ASSERT_EQ(after.bodies.size(), 1u);
