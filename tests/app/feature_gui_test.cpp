@@ -149,6 +149,23 @@ TEST_F(FeatureGuiTest, EOnARectangleWithACircleExtrudesTheRingAsANewBody) {
     EXPECT_EQ(c->doc().features[1].extrude->distance, -5);
 }
 
+TEST_F(FeatureGuiTest, RegionsOfTwoSketchesExtrudeOnlyTheFirstAndSayItAfterTheRoutineText) {
+    Doc doc = ringDoc();
+    Feature other(doc.newId(), fk::sketch, "Esquisse2");
+    other.sketch = rectSketch(30, 30, 40, 40);
+    doc.features.push_back(std::move(other));
+    doc.marker = 2;
+    start(doc);
+    c->selection = {SelItem::profile(doc.features[0].id, {15, 15}),
+                    SelItem::profile(doc.features[1].id, {35, 35})};
+    keyInView(Qt::Key_E);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(open().extrude->sketch, doc.features[0].id);
+    EXPECT_EQ(open().extrude->picks.size(), 1u);
+    EXPECT_EQ(c->statusText(),
+              "Seules les zones de la première esquisse sélectionnée sont extrudées.");
+}
+
 TEST_F(FeatureGuiTest, ZeroAndUnreadableDistancesKeepTheLastGoodPreviewAndSayWhy) {
     start(ringDoc());
     keyInView(Qt::Key_E);
@@ -397,7 +414,16 @@ TEST_F(FeatureGuiTest, AClickWritesTheAxisOrTheFaceAndThePanelFollowsIt) {
     // A side face is perpendicular to the sketch.
     click(px({10, 10, 0}));
     EXPECT_TRUE(c->statusText().startsWith("Cette face est perpendiculaire"));
-    // Back to "Distance" through the pop-up: the plane is dropped.
+    // Dragging the arrow gives a free distance again: the plane is dropped.
+    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    ASSERT_TRUE(h);
+    drag(px(h->tip), px(h->tip - h->n * 6));
+    EXPECT_FALSE(open().extrude->toFace);
+    EXPECT_LT(open().extrude->distance, 20);
+    EXPECT_EQ(c->featureInspector->str("extent"), "dist");
+    // Aimed again, then back to "Distance" through the pop-up.
+    click(px({0, 20, 0}));
+    ASSERT_TRUE(open().extrude->toFace);
     choose("extent", 0);
     EXPECT_FALSE(open().extrude->toFace);
     c->inspectorCancel();
