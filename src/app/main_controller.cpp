@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "app/feature_inspector.h"
 #include "app/qt_conv.h"
 #include "app/sketch_host.h"
 #include "editor/sketch_editor.h"
@@ -136,6 +137,11 @@ void MainController::buildViews() {
     inspector->setBorder(grey(0.75), 1);
     inspector->resize(300, 200);
     inspector->hide();
+    featureInspector = std::make_unique<FeatureInspector>(inspector);
+    featureInspector->onChanged = [this](const std::string& key) { inspectorChangedAction(key); };
+    featureInspector->onEdited = [this](const std::string&) { inspectorChanged(false); };
+    featureInspector->onOK = [this] { inspectorOK(); };
+    featureInspector->onCancel = [this] { inspectorCancel(); };
 
     // Over the 3-D view: the status line and the floating inspector.
     statusLabel->raise();

@@ -29,6 +29,7 @@
 #include "app/undo.h"
 #include "app/views.h"
 #include "document/evaluator.h"
+#include "document/features.h"
 #include "editor/editor_host.h"
 #include "updater/updater.h"
 #include "viewport/viewport_host.h"
@@ -43,6 +44,7 @@ class QVBoxLayout;
 
 namespace ivo {
 
+class FeatureInspector;
 class SketchEditor;
 class SketchHost;
 class Viewport;
@@ -123,9 +125,9 @@ public:
     std::optional<size_t> editSketch() const override { return editSketch_; }
     void setStatus(const std::string& text) override;
     QMenu* contextMenu(ViewPoint p) override;
-    bool extrudeHandleHit(ViewPoint) override { return false; }
-    void dragExtrude(ViewPoint) override {}
-    void featureClick(ViewPoint) override {}
+    bool extrudeHandleHit(ViewPoint p) override;
+    void dragExtrude(ViewPoint p) override;
+    void featureClick(ViewPoint p) override;
     void modelClick(bool additive, ViewPoint p) override;
     void modelHover(ViewPoint p) override;
     void planeChosen(const SketchPlane& plane) override;
@@ -136,7 +138,7 @@ public:
     void editorMouseUp() override;
     void editorMouseMoved(ViewPoint p) override;
     void editorDraw() override;
-    void drawFeatureOverlay() override {}
+    void drawFeatureOverlay() override;
     // The selection is drawn in the 3-D pass (showSelection), not in the overlay.
     void drawSelection() override {}
 
@@ -155,7 +157,37 @@ public:
     void cancelChoosePlane();
     void enterSketch(size_t index);
     void finishSketch();
+
+    // Features: creation, the open feature and its panel (main_controller_features.cpp,
+    // main_controller_inspector.cpp, main_controller_feature_view.cpp).
+    // kind "extrude", "revolve", "fillet", "chamfer" or "combine"; refusals are alerts.
     void startFeature(const std::string& kind);
+    // "box", "cyl" or "sphere".
+    void createPrimitive(const std::string& kind);
+    // The push/pull of the selected faces: their outline as a fixed sketch and a 5 mm join.
+    void extrudeFaces(const std::vector<PlanarFace>& faces, const std::vector<Body>& before);
+    // Opens feature `index` (a sketch is entered); the open feature is committed first.
+    void editFeatureAt(size_t index);
+    void inspectorOK();
+    void inspectorCancel();
+    // The automatic operation of a new extrusion; the status to show when it changed.
+    std::optional<std::string> applyAutoOp();
+    void buildInspector();
+    // Writes the panel into the open feature; the reason a value was refused, or "".
+    std::string readInspector();
+    void inspectorChanged(bool rebuild);
+    void inspectorChangedAction(const std::string& key);
+    void updateFeatureStatus();
+    // The open feature, or nullptr.
+    Feature* openFeature();
+    const Feature* openFeature() const;
+    std::optional<ExtrudeHandle> currentExtrudeHandle() const;
+    bool editIsNew = false;
+    std::optional<Feature> editBackup;
+    std::vector<Body> editBodiesBefore;
+    // "Jusqu'à une face" was chosen and no face has been clicked yet.
+    bool awaitingFace = false;
+    std::unique_ptr<FeatureInspector> featureInspector;
     void toggleMagnet();
     void clearSelection();
     // What lies under a view point in the model: a sketch region, a face or a body.
@@ -235,6 +267,15 @@ public:
     void windowWillClose();
 
 private:
+    // After the open feature was written (by the panel, a click or a drag): the automatic
+    // operation, the evaluation and the bodies, the panel (rebuilt from the feature when
+    // `rebuild`), then the status with `notes` after the routine one so they are seen.
+    void featureWritten(bool rebuild, std::vector<std::string> notes);
+    void closeFeature();
+    // What the automatic operation said during the current handle drag: later steps of the
+    // same drag keep it on the status line instead of the routine text.
+    std::string dragNote_;
+    bool featureKey(QKeyEvent* event);
     void scheduleAutosave();
     void setMode(Mode m);
     void moveSessionAside();

@@ -48,7 +48,8 @@ void MainController::scheduleAutosave() {
 
 void MainController::undoAction() {
     if (mode_ == Mode::featureEdit) {
-        leaveEditing();
+        // Undoing while a feature is open takes back the whole edit.
+        inspectorCancel();
         return;
     }
     const std::optional<Id> edited = editedSketchId();

@@ -23,13 +23,7 @@ void MainController::setMode(Mode m) {
 }
 
 void MainController::leaveEditing() {
-    if (mode_ == Mode::featureEdit) {
-        // Nothing opens a feature for editing yet; leaving keeps the document as it is.
-        editFeature.reset();
-        inspector->hide();
-        setMode(Mode::model);
-        rebuildAll();
-    }
+    if (mode_ == Mode::featureEdit) inspectorOK();
     if (mode_ == Mode::sketch) finishSketch();
     if (mode_ == Mode::choosePlane) cancelChoosePlane();
 }
@@ -100,10 +94,6 @@ void MainController::finishSketch() {
     setStatus("Esquisse terminée. Cliquez sur « Esquisse » pour en commencer une autre.");
 }
 
-void MainController::startFeature(const std::string&) {
-    setStatus("Bientôt disponible.");
-}
-
 bool MainController::handleKey(QKeyEvent* event) {
     if (event->modifiers() & Qt::ControlModifier) return false;  // left to the menus
     const bool escape = event->key() == Qt::Key_Escape;
@@ -126,10 +116,7 @@ bool MainController::handleKey(QKeyEvent* event) {
             cancelChoosePlane();
             return true;
         case Mode::sketch: return sketchKey(event);
-        case Mode::featureEdit:
-            if (!escape) return false;
-            leaveEditing();
-            return true;
+        case Mode::featureEdit: return featureKey(event);
     }
     return false;
 }

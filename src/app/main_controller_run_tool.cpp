@@ -35,8 +35,10 @@ const std::unordered_map<std::string, Action>& windowCommands() {
         {"chamfer", [](MainController& c) { c.startFeature("chamfer"); }},
         {"combine", [](MainController& c) { c.startFeature("combine"); }},
         {"filletF", [](MainController& c) { c.startFeature("fillet"); }},
-        // Primitives ("box", "cyl", "sphere") and the exports ("stl", "3mf") get their rows
-        // with the features and export commands.
+        {"box", [](MainController& c) { c.createPrimitive("box"); }},
+        {"cyl", [](MainController& c) { c.createPrimitive("cyl"); }},
+        {"sphere", [](MainController& c) { c.createPrimitive("sphere"); }},
+        // The exports ("stl", "3mf") get their rows with the export commands.
         {"vtop", [](MainController& c) { c.viewport->setView("top"); }},
         {"vfront", [](MainController& c) { c.viewport->setView("front"); }},
         {"vright", [](MainController& c) { c.viewport->setView("right"); }},
@@ -54,7 +56,7 @@ bool isViewCommand(const std::string& id) {
 
 void MainController::runTool(const std::string& id) {
     // Any command but a change of view first keeps the feature being edited.
-    if (mode_ == Mode::featureEdit && !isViewCommand(id)) leaveEditing();
+    if (mode_ == Mode::featureEdit && !isViewCommand(id)) inspectorOK();
     if (isSketchTool(id)) {
         const std::string f = family(id);
         if (f != id || id == "rect" || id == "circle" || id == "arc") lastVariant[f] = id;

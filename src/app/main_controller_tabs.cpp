@@ -1,6 +1,7 @@
 // Document tabs: what the active tab keeps in the controller, switching, opening and closing.
 #include <algorithm>
 
+#include "app/feature_inspector.h"
 #include "app/main_controller.h"
 #include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
@@ -32,10 +33,15 @@ void MainController::loadTab(const DocTab& tab) {
     setMode(Mode::model);
     editSketch_.reset();
     editor->leaveSketch();  // its references name records of the other tab's sketch
+    // The panel never outlives the tab whose feature it shows.
     editFeature.reset();
+    editBackup.reset();
+    editIsNew = false;
+    awaitingFace = false;
+    editBodiesBefore.clear();
+    featureInspector->hide();
     selection.clear();
     hoverSel.reset();
-    inspector->hide();
     viewport->showPlanes(false);
 
     viewport->target = tab.target;

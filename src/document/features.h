@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/doc.h"
@@ -87,5 +88,70 @@ std::optional<size_t> insertFaceExtrusion(Doc& doc, const std::vector<PlanarFace
 // Whether two points of a sketch designate the same region: each lies inside the region the
 // other picks. Distinct regions of the same shape and size are not the same.
 bool sameRegion(const Sketch& sketch, V2 a, V2 b);
+
+// ---- Editing an open feature (the inspector's limits, the clicks and the handle drag) ----
+
+// Why a typed value was not taken; the previous value is kept.
+enum class FieldRefusal { none, unreadable, zero, negative };
+
+// A value read from a field: `value` is what the feature keeps.
+struct FieldRead {
+    double value = 0;
+    FieldRefusal refusal = FieldRefusal::none;
+    bool clamped = false;  // the angle was brought back within ±360°
+};
+
+// The distance of an extrusion: the typed value unless it is unreadable or (almost) zero.
+FieldRead readDistance(double old, std::optional<double> typed);
+// The angle of a revolution in degrees, limited to −360…360; zero keeps the old one.
+FieldRead readAngle(double old, std::optional<double> typed);
+// A fillet's radius or a chamfer's distance; a negative value keeps the old one.
+FieldRead readRadius(double old, std::optional<double> typed);
+
+// The name a fillet takes when its type changes between fillet and chamfer: the other word
+// numbered after the features already named with it. Names the user gave (neither word) stay.
+std::string renamedForType(const Doc& doc, const Feature& fillet, bool chamfer);
+
+// The arrow of an open extrusion: from the mean point of its picked regions on the sketch
+// plane along the plane normal, to the far cap (to the middle for a symmetric one).
+struct ExtrudeHandle {
+    V3 base, tip, n;
+    double dist = 0;
+};
+// Nothing when the picks give no region.
+std::optional<ExtrudeHandle> extrudeHandle(const Sketch& sketch, const ExtrudeP& extrude);
+
+// Millimetres along the handle for pointer `p`, given the screen points a of the base and b
+// of base + n (1 mm along the normal); nothing when that millimetre is under a pixel long
+// on screen (the view looks along the normal).
+std::optional<double> handleParam(V2 a, V2 b, V2 p);
+// The distance a drag to `t` mm gives: doubled for a symmetric extrusion, one decimal
+// towards zero, never under 0.1 mm in size (the sign of t kept, + for zero).
+double dragDistance(double t, bool symmetric);
+
+// The index of the segment nearest to p, measured to its nearest point, when closer than
+// `limit`; segments shorter than 1e-9 count as points.
+std::optional<size_t> nearestSegment(const std::vector<std::pair<V2, V2>>& segments, V2 p,
+                                     double limit);
+
+// A click on a body face while extruding up to a face.
+struct FaceAim {
+    enum class Kind {
+        sketchPlane,    // the face lies in the sketch plane: the click is a profile click
+        perpendicular,  // no extrusion along the sketch normal can reach it
+        reached,
+    };
+    Kind kind = Kind::reached;
+    std::vector<double> toFace;  // reached: (nx, ny, nz, w) with n · x = w
+    double distance = 0;         // reached: to the face, towards zero to 0.001 mm
+};
+// Face of normal n through p (unit n).
+FaceAim aimAtFace(const Sketch& sketch, const ExtrudeP& extrude, V3 n, V3 p);
+
+// The picks after a click at `point` of the sketch: the picks lying in the clicked region
+// (the smallest one containing the point) are all removed, or when there are none the point
+// is added. Nothing when no region contains the point.
+std::optional<std::vector<V2>> togglePick(const Sketch& sketch, const std::vector<V2>& picks,
+                                          V2 point);
 
 }  // namespace ivo

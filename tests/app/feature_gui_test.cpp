@@ -1,0 +1,505 @@
+// Making solids in the window with real events: "E", the floating panel and its fields, the
+// automatic operation, the extrusion's arrow dragged in the view, clicks on regions, axes and
+// faces, OK and Annuler, and what tabs and undo do to an open feature.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/app_fixture.h"
+#include "app/feature_inspector.h"
+#include "document/doc_json.h"
+#include "document/features.h"
+#include "geometry/csg.h"
+#include "input/parse_num.h"
+#include "support/doc_builder.h"
+#include "viewport/viewport.h"
+
+namespace ivo::testing {
+namespace {
+
+// A 40 mm square with a 5 mm circle in its middle, on the XY plane.
+Doc ringDoc() {
+    DocBuilder b;
+    Sketch s = rectSketch(-20, -20, 20, 20);
+    addCircle(s, {0, 0}, 5);
+    b.sketch(std::move(s));
+    return b.doc;
+}
+
+// A 20 mm box (x and z −10…10, y 0…20) with a square sketched on its top face, x and z −8…−2.
+Doc boxWithTopSketch() {
+    Doc doc;
+    Primitive p = makePrimitive(doc, "box", false);
+    p.sketch.sketch->visible = false;
+    doc.features.push_back(std::move(p.sketch));
+    doc.features.push_back(std::move(p.solid));
+    Feature top(doc.newId(), fk::sketch, "Esquisse1 (face)");
+    top.sketch = Sketch(SketchPlane::face({0, 1, 0}, {0, 20, 0}));
+    Loop square;
+    for (V3 q : {V3{-8, 20, -8}, V3{-2, 20, -8}, V3{-2, 20, -2}, V3{-8, 20, -2}})
+        square.push_back(top.sketch->plane.to2D(q));
+    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
+    addPolygon(*top.sketch, square);
+    doc.features.push_back(std::move(top));
+    doc.marker = 3;
+    return doc;
+}
+
+double totalVolume(const EvalResult& r) {
+    double v = 0;
+    for (const Body& b : r.bodies)
+        v += signedVolume(*b.solid);
+    return v;
+}
+
+class FeatureGuiTest : public AppFixture {
+public:
+    MainController* c = nullptr;
+
+    void start(const Doc& doc) {
+        c = &launch({tmp.write("modele.q3d", encodeDoc(doc, true))});
+        c->viewport->setView("iso");
+        c->viewport->fit();
+    }
+    QPoint px(V3 q) const {
+        const std::optional<ViewPoint> s = c->viewport->project(q);
+        EXPECT_TRUE(s);
+        return s ? QPoint(qRound(s->x), qRound(c->viewport->height() - s->y)) : QPoint();
+    }
+    void send(QEvent::Type type, QPoint q, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, q, c->viewport->mapToGlobal(q), Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(c->viewport, &e);
+    }
+    void drag(QPoint from, QPoint to, int steps = 6) {
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        for (int i = 1; i <= steps; ++i)
+            send(QEvent::MouseMove, from + (to - from) * i / steps, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    }
+    void click(QPoint q, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseMove(c->viewport, q);
+        QTest::mouseClick(c->viewport, Qt::LeftButton, mods, q);
+    }
+    void keyInView(Qt::Key k) {
+        c->viewport->setFocus();
+        QTest::keyClick(c->viewport, k);
+    }
+    // Types into the focused field of the panel, its text first selected.
+    void typeInField(const std::string& key, const QString& text) {
+        QLineEdit* edit = c->featureInspector->lineEdit(key);
+        ASSERT_TRUE(edit) << key;
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    void choose(const std::string& key, int index) {
+        QComboBox* box = c->featureInspector->comboBox(key);
+        ASSERT_TRUE(box) << key;
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    const Feature& open() const { return *c->openFeature(); }
+    // Zooms in until 1 mm along `n` at `at` is at least `px` pixels on screen.
+    void zoomUntil(V3 at, V3 n, double pxPerMm) {
+        for (int i = 0; i < 40; ++i) {
+            const auto a = c->viewport->project(at), b = c->viewport->project(at + n);
+            if (a && b && (*b - *a).length() >= pxPerMm) return;
+            c->viewport->dist *= 0.8;
+            c->viewport->target = at;
+            c->viewport->updateCamera();
+        }
+    }
+};
+
+TEST_F(FeatureGuiTest, EOnARectangleWithACircleExtrudesTheRingAsANewBody) {
+    start(ringDoc());
+    keyInView(Qt::Key_E);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    const Feature& f = open();
+    EXPECT_EQ(f.name, "Extrusion1");
+    ASSERT_TRUE(f.extrude);
+    EXPECT_EQ(f.extrude->op, op::newBody);
+    EXPECT_EQ(f.extrude->picks.size(), 1u);
+    EXPECT_TRUE(c->inspector->isVisible());
+    EXPECT_EQ(c->featureInspector->str("op"), "new");
+    EXPECT_EQ(c->statusText(), "Extrusion1 : réglez les paramètres puis validez avec OK (Entrée).");
+
+    const Region ring =
+        c->doc().features[0].sketch->regions().size() == 2
+            ? Evaluator::pickRegions(*c->doc().features[0].sketch, f.extrude->picks)[0]
+            : Region{};
+    ASSERT_EQ(ring.holes.size(), 1u);
+    const double area = polyArea(ring.outer) + polyArea(ring.holes[0]);
+    ASSERT_EQ(c->result().bodies.size(), 1u);
+    EXPECT_NEAR(totalVolume(c->result()), area * 10, 1e-6);
+
+    // The distance field has the focus: "-5" flips it below the plane, Return commits.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, c->featureInspector->lineEdit("distance"));
+    QTest::keyClicks(focus, "-5");
+    EXPECT_EQ(open().extrude->distance, -5);
+    const Box3 box = solidBox(*c->result().bodies[0].solid);
+    EXPECT_NEAR(box.lo.z, -5, 1e-9);
+    EXPECT_NEAR(box.hi.z, 0, 1e-9);
+    QTest::keyClick(focus, Qt::Key_Return);
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_FALSE(c->inspector->isVisible());
+    EXPECT_FALSE(c->doc().features[0].sketch->visible) << "the extruded sketch is hidden";
+    EXPECT_EQ(c->doc().features[1].extrude->distance, -5);
+}
+
+TEST_F(FeatureGuiTest, RegionsOfTwoSketchesExtrudeOnlyTheFirstAndSayItAfterTheRoutineText) {
+    Doc doc = ringDoc();
+    Feature other(doc.newId(), fk::sketch, "Esquisse2");
+    other.sketch = rectSketch(30, 30, 40, 40);
+    doc.features.push_back(std::move(other));
+    doc.marker = 2;
+    start(doc);
+    c->selection = {SelItem::profile(doc.features[0].id, {15, 15}),
+                    SelItem::profile(doc.features[1].id, {35, 35})};
+    keyInView(Qt::Key_E);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(open().extrude->sketch, doc.features[0].id);
+    EXPECT_EQ(open().extrude->picks.size(), 1u);
+    EXPECT_EQ(c->statusText(),
+              "Seules les zones de la première esquisse sélectionnée sont extrudées.");
+}
+
+TEST_F(FeatureGuiTest, ZeroAndUnreadableDistancesKeepTheLastGoodPreviewAndSayWhy) {
+    start(ringDoc());
+    keyInView(Qt::Key_E);
+    const double before = totalVolume(c->result());
+    typeInField("distance", "0");
+    EXPECT_EQ(open().extrude->distance, 10);
+    EXPECT_NEAR(totalVolume(c->result()), before, 1e-9);
+    EXPECT_TRUE(c->statusText().contains("nulle refusée")) << c->statusText().toStdString();
+    typeInField("distance", "4*");  // "4" is taken as it is typed, then "4*" is refused
+    EXPECT_EQ(open().extrude->distance, 4);
+    EXPECT_TRUE(c->statusText().contains("illisible")) << c->statusText().toStdString();
+    typeInField("distance", "4*2");
+    EXPECT_EQ(open().extrude->distance, 8);
+    EXPECT_EQ(c->statusText(), "Extrusion1 : réglez les paramètres puis validez avec OK (Entrée).");
+}
+
+TEST_F(FeatureGuiTest, ADigitTypedInTheViewGoesToTheDistanceField) {
+    start(ringDoc());
+    keyInView(Qt::Key_E);
+    c->viewport->setFocus();
+    QTest::keyClicks(c->viewport, "7");
+    QLineEdit* edit = c->featureInspector->lineEdit("distance");
+    EXPECT_EQ(edit->text(), "7");
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_EQ(open().extrude->distance, 7);
+    QTest::keyClicks(QApplication::focusWidget(), "2");
+    EXPECT_EQ(open().extrude->distance, 72);
+    QTest::keyClicks(c->viewport, "x");  // a letter in the view does nothing
+    EXPECT_EQ(open().extrude->distance, 72);
+}
+
+TEST_F(FeatureGuiTest, TopFaceExtrusionJoinsThenCutsWhenDraggedInUntilTheUserChooses) {
+    start(boxWithTopSketch());
+    keyInView(Qt::Key_E);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(open().extrude->op, op::join);
+    EXPECT_EQ(open().extrude->distance, 10);
+
+    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    ASSERT_TRUE(h);
+    zoomUntil(h->base, h->n, 12);
+    drag(px(h->tip), px(h->base - h->n * 5.02));
+    EXPECT_LT(open().extrude->distance, 0);
+    EXPECT_EQ(open().extrude->op, op::cut);
+    EXPECT_EQ(c->featureInspector->str("op"), "cut");
+    EXPECT_EQ(c->statusText(), "Opération automatique : Couper");
+
+    h = c->currentExtrudeHandle();
+    drag(px(h->tip), px(h->base + h->n * 4.02));
+    EXPECT_EQ(open().extrude->op, op::join);
+    EXPECT_EQ(c->statusText(), "Opération automatique : Joindre");
+
+    // Chosen by hand: dragging into the body no longer switches it.
+    choose("op", 0);
+    EXPECT_EQ(open().extrude->op, op::newBody);
+    h = c->currentExtrudeHandle();
+    drag(px(h->tip), px(h->base - h->n * 5.02));
+    EXPECT_LT(open().extrude->distance, 0);
+    EXPECT_EQ(open().extrude->op, op::newBody);
+    EXPECT_EQ(c->statusText(),
+              toQt(open().name + " : réglez les paramètres puis validez avec OK (Entrée)."));
+}
+
+TEST_F(FeatureGuiTest, APushPullAfterAManualOperationStillCutsByItself) {
+    start(boxWithTopSketch());
+    keyInView(Qt::Key_E);
+    choose("op", 1);  // "Joindre", by hand
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(c->mode(), Mode::model);
+
+    click(px({6, 20, 6}));
+    ASSERT_EQ(c->selection.size(), 1u);
+    ASSERT_EQ(c->selection[0].kind, SelItem::Kind::face);
+    keyInView(Qt::Key_E);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_TRUE(open().name.rfind("Extrusion", 0) == 0);
+    EXPECT_EQ(open().extrude->distance, 5);
+    EXPECT_EQ(c->doc().features[*c->editFeature - 1].name, "Esquisse3 (face)");
+    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    ASSERT_TRUE(h);
+    zoomUntil(h->base, h->n, 12);
+    drag(px(h->tip), px(h->base - h->n * 3.02));
+    EXPECT_EQ(open().extrude->op, op::cut);
+}
+
+TEST_F(FeatureGuiTest, CancelAfterEditsClicksAndDragsRestoresTheDocumentAndTheMarker) {
+    Doc doc = boxWithTopSketch();
+    doc.marker = 3;
+    start(doc);
+    const std::string bytes = encodeDoc(c->doc(), false);
+    const size_t depth = c->undoStack.size();
+    keyInView(Qt::Key_E);
+    typeInField("distance", "-3");
+    click(px({-5, 20, -5}));  // the picked region is deselected
+    EXPECT_TRUE(open().extrude->picks.empty());
+    click(px({-5, 20, -5}));
+    EXPECT_EQ(open().extrude->picks.size(), 1u);
+    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    drag(px(h->tip), px(h->tip + h->n * 4));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
+    EXPECT_EQ(c->doc().marker, 3);
+    EXPECT_EQ(c->undoStack.size(), depth);
+    EXPECT_FALSE(c->inspector->isVisible());
+
+    // An existing feature reopened, edited and cancelled comes back as it was.
+    c->editFeatureAt(1);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    typeInField("distance", "33");
+    EXPECT_EQ(open().extrude->distance, 33);
+    c->inspectorCancel();
+    EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
+
+    // Undo while a feature is open is the same as cancelling it.
+    c->runTool("cyl");
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    c->undoAction();
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
+}
+
+TEST_F(FeatureGuiTest, RevolutionAngleIsLimitedToAFullTurn) {
+    DocBuilder b;
+    b.sketch(rectSketch(5, 0, 10, 10));
+    start(b.doc);
+    c->runTool("revolve");
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(open().revolve->axis, -2) << "no construction line: the sketch's Y axis";
+    EXPECT_EQ(QApplication::focusWidget(), c->featureInspector->lineEdit("angle"));
+    typeInField("angle", "400");
+    EXPECT_EQ(open().revolve->angle, 360);
+    typeInField("angle", "-500");
+    EXPECT_EQ(open().revolve->angle, -360);
+    typeInField("angle", "90");
+    EXPECT_EQ(open().revolve->angle, 90);
+    typeInField("angle", "0");
+    EXPECT_EQ(open().revolve->angle, 90);
+}
+
+TEST_F(FeatureGuiTest, DraggingASymmetricHandleBy3MmGives6Mm) {
+    start(ringDoc());
+    keyInView(Qt::Key_E);
+    QCheckBox* symmetric = qobject_cast<QCheckBox*>(
+        c->featureInspector->lineEdit("distance")->parentWidget()->findChild<QCheckBox*>());
+    ASSERT_TRUE(symmetric);
+    QTest::mouseClick(symmetric, Qt::LeftButton);
+    ASSERT_TRUE(open().extrude->symmetric);
+    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    ASSERT_TRUE(h);
+    EXPECT_NEAR((h->tip - h->base).length(), 5, 1e-9);
+    // Seen from above, the arrow lies across the view, where screen lengths are true to scale.
+    c->viewport->setView("top");
+    zoomUntil(h->base, h->n, 40);
+    drag(px(h->tip), px(h->base + h->n * 3.01));
+    EXPECT_EQ(open().extrude->distance, 6);
+    EXPECT_EQ(c->featureInspector->lineEdit("distance")->text(), "6");
+    // Dragged onto the base: the smallest length, never zero.
+    h = c->currentExtrudeHandle();
+    drag(px(h->tip), px(h->base));
+    EXPECT_EQ(open().extrude->distance, 0.1);
+}
+
+TEST_F(FeatureGuiTest, ABoxPrimitiveThenAFilletOfItsTopGivesTheEvaluatorsVolume) {
+    start(Doc{});
+    c->runTool("box");
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(c->statusText(),
+              "Boîte : réglez la hauteur, puis OK. Pour changer la taille, modifiez l'esquisse "
+              "dans la timeline.");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_NEAR(totalVolume(c->result()), 8000, 1e-6);
+    c->runTool("filletF");
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(open().name, "Congé1");
+    EXPECT_EQ(open().fillet->edges, "top");
+    EXPECT_EQ(open().fillet->radius, 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    const double expected = totalVolume(Evaluator::run(c->doc()));
+    EXPECT_NEAR(totalVolume(c->result()), expected, 1e-9);
+    // A quarter of a 2 mm rounding taken off the four top edges (80 mm of them).
+    EXPECT_LT(expected, 8000 - 0.8 * (4 - 3.14159) * 80);
+    EXPECT_GT(expected, 8000 - 1.2 * (4 - 3.14159) * 80);
+}
+
+TEST_F(FeatureGuiTest, SwitchingTheFilletTypeRenamesItAndRelabelsTheSize) {
+    start(Doc{});
+    c->runTool("box");
+    c->inspectorOK();
+    c->runTool("filletF");
+    choose("type", 1);
+    EXPECT_TRUE(open().fillet->chamfer);
+    EXPECT_EQ(open().name, "Chanfrein1");
+    QLineEdit* radius = c->featureInspector->lineEdit("radius");
+    ASSERT_TRUE(radius);
+    typeInField("radius", "-1");
+    EXPECT_EQ(open().fillet->radius, 2);
+    EXPECT_TRUE(c->statusText().contains("négative")) << c->statusText().toStdString();
+}
+
+TEST_F(FeatureGuiTest, RefusalsAreAlertsAndChangeNothing) {
+    start(Doc{});
+    const std::string bytes = encodeDoc(c->doc(), false);
+    for (const char* tool : {"extrude", "revolve", "filletF", "chamfer", "combine"}) {
+        c->runTool(tool);
+        EXPECT_EQ(c->mode(), Mode::model) << tool;
+    }
+    ASSERT_EQ(dialogs->alerts.size(), 5u);
+    EXPECT_EQ(dialogs->alerts[0].message, "Aucune esquisse");
+    EXPECT_EQ(dialogs->alerts[1].message, "Aucune esquisse");
+    EXPECT_EQ(dialogs->alerts[2].message, "Aucune extrusion");
+    EXPECT_EQ(dialogs->alerts[3].message, "Aucune extrusion");
+    EXPECT_EQ(dialogs->alerts[4].message, "Il faut deux corps");
+    EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
+    EXPECT_TRUE(c->undoStack.empty());
+}
+
+TEST_F(FeatureGuiTest, AClickWritesTheAxisOrTheFaceAndThePanelFollowsIt) {
+    // A box, and beside it a square on the ground with a line along its left side.
+    Doc doc;
+    insertPrimitive(doc, "box", false);
+    Feature ground(doc.newId(), fk::sketch, "Esquisse1");
+    ground.sketch = Sketch(SketchPlane::xz());
+    Loop square;
+    for (V3 q : {V3{30, 0, -5}, V3{40, 0, -5}, V3{40, 0, 5}, V3{30, 0, 5}})
+        square.push_back(ground.sketch->plane.to2D(q));
+    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
+    addPolygon(*ground.sketch, square);
+    doc.features.push_back(std::move(ground));
+    doc.marker = 3;
+    start(doc);
+
+    // Extrusion kept at "Distance": a click on the box's top face aims at it.
+    c->runTool("extrude");
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(c->featureInspector->str("extent"), "dist");
+    click(px({0, 20, 0}));
+    ASSERT_TRUE(open().extrude->toFace);
+    EXPECT_NEAR(open().extrude->distance, 20, 1e-3);
+    EXPECT_EQ(c->featureInspector->str("extent"), "face");
+    EXPECT_EQ(c->featureInspector->lineEdit("distance")->text(),
+              toQt(fmt(open().extrude->distance)));
+    EXPECT_EQ(c->statusText(), toQt("Jusqu'à la face : " + fmt(open().extrude->distance) +
+                                    " mm. Choisissez « Distance » dans Étendue pour revenir à "
+                                    "une valeur libre."));
+    // A side face is perpendicular to the sketch.
+    click(px({10, 10, 0}));
+    EXPECT_TRUE(c->statusText().startsWith("Cette face est perpendiculaire"));
+    // Dragging the arrow gives a free distance again: the plane is dropped.
+    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    ASSERT_TRUE(h);
+    drag(px(h->tip), px(h->tip - h->n * 6));
+    EXPECT_FALSE(open().extrude->toFace);
+    EXPECT_LT(open().extrude->distance, 20);
+    EXPECT_EQ(c->featureInspector->str("extent"), "dist");
+    // Aimed again, then back to "Distance" through the pop-up.
+    click(px({0, 20, 0}));
+    ASSERT_TRUE(open().extrude->toFace);
+    choose("extent", 0);
+    EXPECT_FALSE(open().extrude->toFace);
+    c->inspectorCancel();
+
+    // Revolution: a click on the square's side line makes it the axis.
+    c->runTool("revolve");
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    const Sketch& s = *c->doc().features[2].sketch;
+    const SLine& left = s.lines[3];  // (30, 0, 5) → (30, 0, -5)
+    const V2 mid = (*s.pos(left.a) + *s.pos(left.b)) / 2;
+    click(px(s.plane.to3D(mid)) + QPoint(2, 0));
+    EXPECT_EQ(open().revolve->axis, left.id);
+    EXPECT_EQ(c->featureInspector->tag("axis"), left.id);
+}
+
+TEST_F(FeatureGuiTest, AFeatureWhoseSketchIsGoneKeepsItWhenItsPanelIsRead) {
+    Doc doc = ringDoc();
+    const Id sketchId = doc.features[0].id;
+    Feature e(doc.newId(), fk::extrude, "Extrusion1");
+    e.sketch.reset();
+    e.extrude = ExtrudeP{sketchId, {{15, 15}}, 10, false, op::newBody, 0, {}};
+    doc.features.push_back(std::move(e));
+    doc.features.erase(doc.features.begin());  // the sketch deleted alone
+    doc.marker = 1;
+    start(doc);
+    c->editFeatureAt(0);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    EXPECT_EQ(c->featureInspector->comboBox("sketch")->currentText(), "(introuvable)");
+    EXPECT_EQ(c->statusText(), toQt(std::string(evalmsg::noSketch)));
+    EXPECT_EQ(c->featureInspector->error(), toQt(std::string(evalmsg::noSketch)));
+    typeInField("distance", "7");
+    EXPECT_EQ(open().extrude->sketch, sketchId);
+    EXPECT_EQ(open().extrude->picks.size(), 1u);
+    EXPECT_EQ(open().extrude->distance, 7);
+    EXPECT_TRUE(c->inspector->isVisible()) << "an error never closes the panel";
+}
+
+TEST_F(FeatureGuiTest, RebuildingThePanelFromItsOwnPopUpDefersDeletingIt) {
+    start(ringDoc());
+    keyInView(Qt::Key_E);
+    QPointer<QComboBox> extent = c->featureInspector->comboBox("extent");
+    ASSERT_TRUE(extent);
+    extent->setFocus();
+    QTest::keyClick(extent, Qt::Key_Down);  // "Jusqu'à une face", as the user picks it
+    EXPECT_TRUE(extent) << "the sender is still alive while its signal runs";
+    EXPECT_NE(c->featureInspector->comboBox("extent"), extent.data());
+    EXPECT_EQ(c->featureInspector->str("extent"), "face");
+    EXPECT_EQ(c->statusText(),
+              "Jusqu'à une face : cliquez maintenant la face où l'extrusion doit s'arrêter.");
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(extent) << "the old panel is gone once control is back in the event loop";
+}
+
+TEST_F(FeatureGuiTest, TabsAndClosingCommitTheOpenFeatureInItsOwnTab) {
+    start(ringDoc());
+    keyInView(Qt::Key_E);
+    typeInField("distance", "12");
+    c->newTab();
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_FALSE(c->inspector->isVisible());
+    EXPECT_FALSE(c->featureInspector->feature());
+    EXPECT_TRUE(c->doc().features.empty());
+    c->switchToTab(0);
+    ASSERT_EQ(c->doc().features.size(), 2u);
+    EXPECT_EQ(c->doc().features[1].extrude->distance, 12);
+    EXPECT_EQ(c->mode(), Mode::model);
+
+    c->editFeatureAt(1);
+    ASSERT_EQ(c->mode(), Mode::featureEdit);
+    dialogs->answer = 1;  // "Ne pas enregistrer"
+    c->closeTab(0);
+    EXPECT_EQ(c->mode(), Mode::model);
+    EXPECT_FALSE(c->featureInspector->feature());
+    EXPECT_FALSE(c->openFeature());
+}
+
+}  // namespace
+}  // namespace ivo::testing
