@@ -282,5 +282,34 @@ TEST_F(SnapGui, ADimensionEditedInTheViewIsAppliedWholeOrRefused) {
     EXPECT_EQ(values("length"), (std::vector<double>{30}));
 }
 
+TEST_F(SnapGui, TheMiddlesOfTwoSidesGuideTheCircleToTheRectangleCentre) {
+    c->runSketchTool("rect");
+    click({-40, -30});
+    QTest::mouseMove(c->viewport, px({-10, -10}));
+    keys("40");
+    key(Qt::Key_Tab);
+    keys("20");
+    key(Qt::Key_Return);
+    ASSERT_EQ(sketch().lines.size(), 4u);
+    const V2 lo = pos(sketch().lines[0].a), centre = lo + V2{20, 10};
+    c->runSketchTool("circle");
+    // A few points off the centre: the middles of the bottom and left sides catch it.
+    const QPoint q = off(centre, {1, 1}, 4);
+    ASSERT_EQ(caught(q), "align");
+    const auto& info = *c->editor->hoverInfo;
+    EXPECT_NEAR((info.pos - centre).length(), 0, 1e-9);
+    ASSERT_EQ(info.guides.size(), 2u);
+    // From the middle of the bottom side up, and from the middle of the first upright across.
+    EXPECT_NEAR((info.guides[0].first - (lo + V2{20, 0})).length(), 0, 1e-9);
+    EXPECT_NEAR((info.guides[1].first - (lo + V2{40, 10})).length(), 0, 1e-9);
+    clickPx(q);
+    keys("10");
+    key(Qt::Key_Return);
+    ASSERT_EQ(sketch().circles.size(), 1u);
+    EXPECT_NEAR((pos(sketch().circles[0].c) - centre).length(), 0, 1e-9);
+    EXPECT_NEAR(sketch().circles[0].r, 5, 1e-9);
+    EXPECT_EQ(values("diameter"), (std::vector<double>{10}));
+}
+
 }  // namespace
 }  // namespace ivo::testing
