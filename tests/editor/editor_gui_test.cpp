@@ -436,6 +436,7 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
 
     // A double click on it edits the value in the view.
     QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, inside);
+    QTest::mouseRelease(c->viewport, Qt::LeftButton, {}, inside);
     ASSERT_TRUE(c->editor->dimEdit);
     EXPECT_EQ(c->editor->dimEdit->label, "Distance (mm)");
     QTest::keyClicks(c->viewport, "25");
