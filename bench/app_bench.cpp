@@ -111,12 +111,14 @@ void BM_SketchDragStep(benchmark::State& state, int n, bool drag_) {
 
 // Pointer moves over the grid-15 sketch with a line pending and 300 foreign points: the snap
 // search alone (`whole` false), or the whole move event (snap, preview, overlay redraw).
-// The grid without foreign points is the in-run baseline.
-void BM_SnapMove(benchmark::State& state, int foreignCount, bool whole) {
+// The grid without foreign points, the magnet off (point snaps only) and the whole event on an
+// empty sketch are the in-run baselines.
+void BM_SnapMove(benchmark::State& state, int foreignCount, bool whole, bool grid = true,
+                 bool magnet = true) {
     MainController& c = controller();
     c.startSketch(SketchPlane::xy());
-    c.storeSketch(testing::grid(15).sketch);
-    c.magnet = true;
+    if (grid) c.storeSketch(testing::grid(15).sketch);
+    c.magnet = magnet;
     c.runSketchTool("line");
     frame(c);
     const Sketch& s = *c.currentSketch();
@@ -143,7 +145,11 @@ void BM_SnapMove(benchmark::State& state, int foreignCount, bool whole) {
 
 BENCHMARK_CAPTURE(BM_SnapMove, find_no_foreign, 0, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_SnapMove, find_300_foreign, 300, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SnapMove, find_300_foreign_magnet_off, 300, false, true, false)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_SnapMove, move_event_300_foreign, 300, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SnapMove, move_event_empty_sketch, 0, true, false)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(BM_SketchDragStep, empty, 0, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SketchDragStep, grid15, 15, true)->Unit(benchmark::kMillisecond);

@@ -265,7 +265,33 @@ void SketchEditor::draw() {
         }
     }
     drawFields();
+    drawDimEdit();
 }
+
+namespace {
+
+// One entry box at (x, y): its label, then the text in a field 66 points wide, with the
+// selection or the caret of the text being typed. Answers the box.
+LabelRect entryBox(SketchCanvas& cv, double x, double y, const std::string& label,
+                   const std::string& text, bool active, bool editing, bool selectedText) {
+    const V2 labelSize = cv.measureText(label, 10, false);
+    const V2 textSize = cv.measureText(text, 12, false);
+    const double h = std::max(labelSize.y, textSize.y) + 6;
+    const LabelRect box{x, y, 6 + labelSize.x + 4 + 66 + 6, h};
+    cv.fillRoundedRect(box, 5, sc::fieldBox);
+    cv.strokeRoundedRect(box, 5, sc::fieldBorder, active ? 2 : 1);
+    cv.drawText(label, {x + 6, y + 3}, 10, false, sc::fieldLabel);
+    const double tx = x + 6 + labelSize.x + 4;
+    if (editing && selectedText && !text.empty())
+        cv.fillRect({tx, y + 2, textSize.x, h - 4}, sc::fieldSelection);
+    cv.drawText(text, {tx, y + 3}, 12, false, sc::valueText);
+    if (editing && !selectedText)
+        cv.strokePath({{tx + textSize.x + 1, y + 3}, {tx + textSize.x + 1, y + h - 3}}, false,
+                      sc::valueText, 1, {});
+    return box;
+}
+
+}  // namespace
 
 void SketchEditor::drawFields() {
     SketchCanvas& cv = *ctl->canvas();
@@ -274,25 +300,25 @@ void SketchEditor::drawFields() {
     const double y = mouseScreen.y - 40;
     for (size_t i = 0; i < fields.size(); ++i) {
         const FieldSpec& f = fields[i];
-        const std::string text = fieldText(f.key);
-        const V2 labelSize = cv.measureText(f.label, 10, false);
-        const V2 textSize = cv.measureText(text, 12, false);
-        const double h = std::max(labelSize.y, textSize.y) + 6;
-        const LabelRect box{x, y, 6 + labelSize.x + 4 + 66 + 6, h};
-        const bool active = static_cast<int>(i) == activeField;
-        cv.fillRoundedRect(box, 5, sc::fieldBox);
-        cv.strokeRoundedRect(box, 5, sc::fieldBorder, active ? 2 : 1);
-        cv.drawText(f.label, {x + 6, y + 3}, 10, false, sc::fieldLabel);
-        const double tx = x + 6 + labelSize.x + 4;
         const bool editing = editingKey && *editingKey == f.key;
-        if (editing && replaceOnType && !text.empty())
-            cv.fillRect({tx, y + 2, textSize.x, h - 4}, sc::fieldSelection);
-        cv.drawText(text, {tx, y + 3}, 12, false, sc::valueText);
-        if (editing && !replaceOnType)
-            cv.strokePath({{tx + textSize.x + 1, y + 3}, {tx + textSize.x + 1, y + h - 3}}, false,
-                          sc::valueText, 1, {});
+        const LabelRect box = entryBox(cv, x, y, f.label, fieldText(f.key),
+                                       static_cast<int>(i) == activeField, editing, replaceOnType);
         x += box.w + 6;
     }
+}
+
+void SketchEditor::drawDimEdit() {
+    if (!dimEdit) return;
+    // The label follows the view (zoom, pan) and the solve: the box covers it where it was
+    // painted in this frame.
+    for (const LabelBox& b : labelRects)
+        if (b.id == dimEdit->id) dimEdit->over = b.rect;
+    SketchCanvas& cv = *ctl->canvas();
+    const V2 labelSize = cv.measureText(dimEdit->label, 10, false);
+    const double w = 6 + labelSize.x + 4 + 66 + 6;
+    const LabelRect& o = dimEdit->over;
+    entryBox(cv, o.x + o.w / 2 - w / 2, o.y + o.h / 2 - 9, dimEdit->label, dimEdit->text, true,
+             true, dimEdit->replaceOnType);
 }
 
 void SketchEditor::drawPreview() {

@@ -55,6 +55,7 @@ void SketchEditor::setTool(const std::string& id) {
 
 void SketchEditor::resetPending() {
     leaveField();
+    dimEdit.reset();
     firstRef.reset();
     secondRef.reset();
     pendingEntity.reset();
@@ -135,31 +136,6 @@ void SketchEditor::commit(Sketch sketch) {
     if (!solved) warn(contradiction);
 }
 
-void SketchEditor::editDimension(Id id) {
-    const Sketch* s = ctl->currentSketch();
-    if (!s) return;
-    const auto c = std::find_if(s->constraints.begin(), s->constraints.end(),
-                                [id](const SConstraint& k) { return k.id == id; });
-    if (c == s->constraints.end() || !c->value) return;
-    const std::string title = c->kind == ck::diameter ? "Diamètre (mm)"
-                              : c->kind == ck::radius ? "Rayon (mm)"
-                                                      : "Distance (mm)";
-    const auto v = ctl->askNumber(title, *c->value);
-    if (!v || !(*v > 0) || !std::isfinite(*v)) return;
-    Sketch copy = *s;
-    for (SConstraint& x : copy.constraints)
-        if (x.id == id) x.value = *v;
-    // A value the other constraints cannot meet would leave the sketch half-solved: it is
-    // refused whole, and the sketch keeps its old value.
-    if (!copy.solve({})) {
-        warn("⚠️ Cette valeur contredit les autres contraintes : la cote garde sa valeur.");
-        return;
-    }
-    ctl->pushUndo();
-    ctl->storeSketch(copy);
-    ctl->sketchChanged();
-}
-
 void SketchEditor::deleteSelection() {
     if (!selected) return;
     const Id id = *selected;
@@ -206,6 +182,7 @@ bool SketchEditor::mouseDown(ScreenPoint point, int clickCount) {
     warningShown_ = false;
     mouseScreen = point;
     leaveField();
+    dimEdit.reset();  // a click elsewhere leaves the value as it was
     auto snapInfo = findSnap(point);
     V2 snapPos = snapInfo ? snapInfo->pos : *p;
     if (firstRef && !typed.empty()) {
@@ -425,6 +402,7 @@ bool SketchEditor::fieldKey(const EditorKey& k) {
 
 bool SketchEditor::key(const EditorKey& k) {
     using Code = EditorKey::Code;
+    if (dimEdit) return dimEditKey(k);
     if (k.code == Code::escape) {
         warningShown_ = false;
         if (!firstRef && !pendingEntity) {

@@ -53,6 +53,14 @@ public:
     struct FieldSpec {
         std::string key, label;
     };
+    // The value of a dimension being edited in the view, in a box over its label.
+    struct DimEdit {
+        Id id = 0;
+        std::string label;  // "Diamètre (mm)", "Rayon (mm)" or "Distance (mm)"
+        std::string text;
+        bool replaceOnType = true;  // the text is selected: the first character replaces it
+        LabelRect over;             // the label it covers, as last painted
+    };
 
     explicit SketchEditor(EditorHost* host);
     SketchEditor(const SketchEditor&) = delete;
@@ -83,6 +91,7 @@ public:
     std::optional<std::string> editingKey;
     std::string editText;
     bool replaceOnType = false;
+    std::optional<DimEdit> dimEdit;
 
     const std::string& tool() const { return tool_; }
     // Selects a tool by id (the polygons first ask for their number of sides).
@@ -153,8 +162,14 @@ public:
     bool modify(const std::function<bool(Sketch&)>& body);
     // The same for a sketch already edited by a sketch operation.
     void commit(Sketch sketch);
-    // Edits the value of a dimension constraint through a prompt.
+    // Opens the in-view edit of a dimension constraint's value over its label (nothing for a
+    // constraint without a value). Typed keys go into it; Return applies, Escape or a click
+    // elsewhere leaves it.
     void editDimension(Id id);
+    // Applies the edited value as one undo step. A text that is no positive number, or a value
+    // the other constraints cannot meet, changes nothing: the edit stays open with the reason
+    // on the status line, and the answer is false.
+    bool commitDimension();
     // Paints the open sketch over the view and refreshes labelRects.
     void draw();
 
@@ -171,6 +186,8 @@ public:
 private:
     bool runClick(std::optional<Id> snap, V2 snapPos, V2 p, ScreenPoint at, int clickCount);
     bool fieldKey(const EditorKey& k);
+    bool dimEditKey(const EditorKey& k);
+    void drawDimEdit();
     bool handleClick(int clickCount, std::optional<Id> snap, V2 snapPos, V2 p, ScreenPoint at);
     bool selectClick(int clickCount, std::optional<Id> snap, V2 p, ScreenPoint at);
     bool drawingClick(std::optional<Id> snap, V2 snapPos);

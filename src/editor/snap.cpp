@@ -171,9 +171,14 @@ std::optional<SnapInfo> SketchEditor::findSnap(ScreenPoint point) const {
 
     const double tol = 8 * scale;
     std::vector<V2> candidates;
-    candidates.reserve(s->points.size() + foreign.size() + 1);
+    candidates.reserve(s->points.size() + s->lines.size() + foreign.size() + 1);
     for (const SPoint& q : s->points)
         candidates.push_back(q.p);
+    // Line middles guide too: the middles of two sides of a rectangle cross at its centre.
+    for (const SLine& l : s->lines) {
+        const auto a = s->pos(l.a), b = s->pos(l.b);
+        if (a && b) candidates.push_back((*a + *b) * 0.5);
+    }
     candidates.insert(candidates.end(), foreign.begin(), foreign.end());
     if (firstRef) candidates.push_back(firstRef->pt);
     std::optional<V2> cx, cy;

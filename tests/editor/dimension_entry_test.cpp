@@ -248,7 +248,7 @@ TEST_F(DimTest, LiveValuesAreTruncatedToTwoDecimalsWithoutBinaryLoss) {
     EXPECT_EQ(editor.fieldText("len"), "7,25");
 }
 
-TEST_F(DimTest, AnEditedDimensionTheSketchCannotMeetIsRefusedWhole) {
+TEST_F(DimTest, AnEditedDimensionIsAppliedWholeOrNotAtAll) {
     const Id pinned = host.sketch.addPoint({10, 0});
     host.sketch.points.back().fixed = true;
     const Id tied = host.sketch.addLine(0, pinned);
@@ -257,30 +257,67 @@ TEST_F(DimTest, AnEditedDimensionTheSketchCannotMeetIsRefusedWhole) {
     const Id loose = host.sketch.addConstraint(ck::length, {free}, 5);
     const struct {
         Id constraint;
-        std::vector<double> answer;
+        const char* keys;  // '\n' Return, '\e' Escape, '\b' Backspace
         bool changes;
+        const char* status;  // part of the status after the keys
+        bool stillOpen;
     } cases[] = {
-        {held, {20}, false},  // both ends fixed
-        {held, {}, false},    // cancelled
-        {loose, {-3}, false}, {loose, {0}, false}, {loose, {12}, true},
+        {held, "20\n", false, "contredit", true},  // both ends fixed
+        {loose, "abc\n", false, "non reconnue", true},
+        {loose, "1/0\n", false, "non reconnue", true},
+        {loose, "-3\n", false, "supérieure à 0", true},
+        {loose, "0\n", false, "supérieure à 0", true},
+        {loose, "1e9\n", false, "", true},  // not a number of this parser, or far too large
+        {loose, "2000000\n", false, "trop grande", true},
+        {loose, "12\e", false, "", false},  // typed, then left
+        {loose, "5\n", false, "", false},   // the value it has: no undo step
+        {loose, "4/2+1,5\n", true, "3,5", false},
+        {loose, "x\b12\n", true, "12", false},  // a slip mended before Return
     };
     for (const auto& c : cases) {
         const Sketch before = host.sketch;
         const size_t depth = host.undo.size();
-        host.answers.push_back(c.answer);
         host.status.clear();
         editor.editDimension(c.constraint);
-        EXPECT_EQ(host.undo.size(), depth + (c.changes ? 1 : 0));
-        if (!c.changes) {
-            EXPECT_EQ(host.sketch, before);
-            continue;
+        ASSERT_TRUE(editor.dimEdit) << c.keys;
+        for (const char* k = c.keys; *k; ++k) {
+            if (*k == '\n')
+                press(Code::enter);
+            else if (*k == '\e')
+                press(Code::escape);
+            else if (*k == '\b')
+                press(Code::backspace);
+            else
+                type(std::string(1, *k));
         }
-        const SLine l = *host.sketch.line(free);
-        EXPECT_NEAR((at(l.b) - at(l.a)).length(), 12, 1e-6);
+        EXPECT_EQ(editor.tool(), "select") << c.keys;  // letters typed were text
+        EXPECT_EQ(bool(editor.dimEdit), c.stillOpen) << c.keys;
+        EXPECT_NE(host.status.find(c.status), std::string::npos) << c.keys << host.status;
+        EXPECT_EQ(host.undo.size(), depth + (c.changes ? 1 : 0)) << c.keys;
+        if (!c.changes) {
+            EXPECT_EQ(host.sketch, before) << c.keys;
+        } else {
+            // One Ctrl+Z gives back the sketch as it was.
+            const Sketch after = host.sketch;
+            ASSERT_TRUE(host.undoStep());
+            EXPECT_EQ(host.sketch, before);
+            host.sketch = after;
+            host.undo.push_back(before);
+        }
+        if (editor.dimEdit) press(Code::escape);
     }
-    host.answers.push_back({20});
-    editor.editDimension(held);
-    EXPECT_NE(host.status.find("contredit"), std::string::npos);
+    const SLine l = *host.sketch.line(free);
+    EXPECT_NEAR((at(l.b) - at(l.a)).length(), 12, 1e-6);
+    EXPECT_EQ(values("length"), (std::vector<double>{10, 12}));
+
+    // A symbol carries no value: nothing opens. A click elsewhere leaves an open edit alone.
+    editor.editDimension(host.sketch.addConstraint(ck::horizontal, {free}));
+    EXPECT_FALSE(editor.dimEdit);
+    editor.editDimension(loose);
+    type("30");
+    click({-40, -40});
+    EXPECT_FALSE(editor.dimEdit);
+    EXPECT_EQ(values("length"), (std::vector<double>{10, 12}));
 }
 
 TEST_F(DimTest, BoxesFollowThePointerWithTheActiveOneOutlined) {

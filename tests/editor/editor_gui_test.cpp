@@ -369,11 +369,14 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
     EXPECT_LT(pixel.green(), 90);
     EXPECT_LT(pixel.blue(), 90);
 
-    // A double click on it edits the value.
-    dialogs->numbers.push_back({25});
+    // A double click on it edits the value in the view.
     QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, inside);
+    QTest::mouseRelease(c->viewport, Qt::LeftButton, {}, inside);
+    ASSERT_TRUE(c->editor->dimEdit);
+    EXPECT_EQ(c->editor->dimEdit->label, "Distance (mm)");
+    QTest::keyClicks(c->viewport, "25");
+    QTest::keyClick(c->viewport, Qt::Key_Return);
     EXPECT_EQ(sketch().constraints.back().value, 25);
-    EXPECT_EQ(dialogs->numberPrompts.back().title, "Distance (mm)");
 }
 
 TEST_F(EditorGui, AToolbarButtonOutlivesTheRebuildItsOwnClickStarts) {
