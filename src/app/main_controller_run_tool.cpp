@@ -35,8 +35,9 @@ const std::unordered_map<std::string, Action>& windowCommands() {
         {"chamfer", [](MainController& c) { c.startFeature("chamfer"); }},
         {"combine", [](MainController& c) { c.startFeature("combine"); }},
         {"filletF", [](MainController& c) { c.startFeature("fillet"); }},
-        // Primitives ("box", "cyl", "sphere") and the exports ("stl", "3mf") get their rows
-        // with the features and export commands.
+        // Primitives ("box", "cyl", "sphere") get their rows with the feature commands.
+        {"stl", [](MainController& c) { c.exportSTL(); }},
+        {"3mf", [](MainController& c) { c.export3MF(); }},
         {"vtop", [](MainController& c) { c.viewport->setView("top"); }},
         {"vfront", [](MainController& c) { c.viewport->setView("front"); }},
         {"vright", [](MainController& c) { c.viewport->setView("right"); }},
