@@ -13,6 +13,7 @@
 #include "document/evaluator.h"
 #include "support/doc_builder.h"
 #include "support/export_readers.h"
+#include "viewport/viewport.h"
 
 namespace ivo::testing {
 namespace {
@@ -326,6 +327,52 @@ TEST_F(TimelineBrowserTest, DuplicatingAndRemovingAreStepsAtTheMarker) {
     settle();
     EXPECT_TRUE(row(c, "body:2"));
     EXPECT_EQ(c.doc().features.size(), 5u);
+}
+
+// Right-clicks the view where `at` is seen and returns the menu it opened.
+QMenu* viewMenuAt(MainController& c, V3 at) {
+    const ViewPoint p = *c.viewport->project(at);
+    const QPoint q(qRound(p.x), qRound(c.viewport->height() - p.y));
+    QTest::mouseMove(c.viewport, q);
+    QTest::mouseClick(c.viewport, Qt::RightButton, Qt::NoModifier, q);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+::testing::AssertionResult chooseIn(QMenu* menu, const QString& text) {
+    if (!menu) return ::testing::AssertionFailure() << "no menu";
+    QStringList offered;
+    for (QAction* a : menu->actions()) {
+        offered << (a->isSeparator() ? "—" : a->text());
+        if (a->text() != text || a->isSeparator()) continue;
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+        settle();
+        return ::testing::AssertionSuccess();
+    }
+    menu->close();
+    return ::testing::AssertionFailure() << offered.join(" | ").toStdString();
+}
+
+TEST_F(TimelineBrowserTest, TheViewsMenuOffersWhatLiesUnderThePointerInEachMode) {
+    MainController& c = open(twoExtrusions(4));
+    c.viewport->setView("iso");
+    c.viewport->fit();
+    settle();
+    EXPECT_TRUE(chooseIn(viewMenuAt(c, {10, 5, 6}), "Masquer le corps"));  // a top face
+    EXPECT_EQ(c.doc().hidden, (std::vector<Id>{2}));
+    EXPECT_TRUE(c.undoStack.empty());
+
+    ASSERT_TRUE(chooseIn(viewMenuAt(c, {200, 0, 200}), "Nouvelle esquisse"));  // nothing there
+    EXPECT_EQ(c.mode(), Mode::choosePlane);
+    ASSERT_TRUE(chooseIn(viewMenuAt(c, {200, 0, 200}), "Annuler"));
+    EXPECT_EQ(c.mode(), Mode::model);
+
+    QTest::mouseClick(row(c, "sketch:3"), Qt::LeftButton);
+    settle();
+    ASSERT_EQ(c.mode(), Mode::sketch);
+    EXPECT_TRUE(chooseIn(viewMenuAt(c, {200, 200, 0}), "Cercle"));
+    EXPECT_EQ(c.activeSketchTool(), "circle");
+    EXPECT_TRUE(chooseIn(viewMenuAt(c, {200, 200, 0}), "Terminer l'esquisse"));
+    EXPECT_EQ(c.mode(), Mode::model);
 }
 
 }  // namespace
