@@ -72,9 +72,8 @@ void AppDelegate::buildMenu(MainController& c) {
     item(file, "Enregistrer sous…", {QKeySequence("Ctrl+Shift+S")},
          [ctl] { ctl->saveDocumentAs(); });
     file->addSeparator();
-    // Export arrives with the export commands.
-    item(file, "Exporter en STL…", {QKeySequence("Ctrl+E")}, [] {})->setEnabled(false);
-    item(file, "Exporter en 3MF…", {QKeySequence("Ctrl+Shift+E")}, [] {})->setEnabled(false);
+    item(file, "Exporter en STL…", {QKeySequence("Ctrl+E")}, [ctl] { ctl->exportSTL(); });
+    item(file, "Exporter en 3MF…", {QKeySequence("Ctrl+Shift+E")}, [ctl] { ctl->export3MF(); });
     file->addSeparator();
     QAction* sketch = item(file, "Esquisse", {}, [ctl] { ctl->beginChoosePlane(); });
     QAction* finish = item(file, "Terminer l'esquisse", {}, [ctl] { ctl->finishSketch(); });

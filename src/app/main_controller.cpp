@@ -121,6 +121,7 @@ void MainController::buildViews() {
     stackLayout->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     timelineScroll->setWidget(timelineStack);
     timelineScroll->setWidgetResizable(true);
+    buildTimelineControls();
 
     statusLabel = new ElidedLabel(root);
     QFont statusFont = statusLabel->font();
@@ -199,6 +200,7 @@ void MainController::rebuildAll() {
     viewport->rebuildBodies();
     showSelection();
     rebuildToolbar();
+    scheduleStripRebuild();
     viewport->redrawOverlay();
 }
 

@@ -31,6 +31,7 @@
 #include "document/evaluator.h"
 #include "document/features.h"
 #include "editor/editor_host.h"
+#include "export/three_mf.h"
 #include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
@@ -38,6 +39,7 @@ class QDialog;
 class QHBoxLayout;
 class QKeyEvent;
 class QLabel;
+class QMenu;
 class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
@@ -224,6 +226,63 @@ public:
     // The editor's current tool, which the toolbar and the group menus highlight.
     std::string activeSketchTool() const;
 
+    // Timeline (timeline_view.cpp): the marker buttons, built once, and the feature strip,
+    // rebuilt after every evaluation.
+    void buildTimelineControls();
+    // Both strips are rebuilt from the event loop, once for a burst of changes: a rebuild may
+    // start in the handler of one of their own buttons, and widgets made without the loop
+    // running pile up events that make every later widget slower to delete.
+    void scheduleStripRebuild();
+    void rebuildTimeline();
+    // Every move of the marker, clamped to the timeline; not an undo step.
+    void moveMarker(std::int64_t to);
+    void toggleSuppressed(size_t index);
+    // The context menu of the timeline item of the feature at `index`.
+    QMenu* timelineMenu(size_t index);
+
+    // Browser (browser_view.cpp); row ids: "doc", "plane:XY", "sketch:" + index, "body:" + id.
+    void rebuildBrowser();
+    void toggleSection(const std::string& key);
+    void browserClick(const std::string& id);
+    void browserEye(const std::string& id);
+    // The context menu of a browser row; none for a row without one.
+    QMenu* browserMenu(const std::string& id);
+    void addSketchMenu(QMenu* menu, size_t index);
+    void addBodyMenu(QMenu* menu, Id body);
+    // How many handlers of the timeline's and browser's own buttons are running. Inside one,
+    // a rebuild must not delete the button whose signal is being handled, so the old widgets
+    // are left to the event loop; outside, they go at once (thousands of deferred deletions
+    // would pile up in the event queue during a burst of changes).
+    int stripHandlerDepth = 0;
+    bool stripRebuildPending = false;
+    template <class F>
+    auto inStrip(F f) {
+        return [this, f] {
+            ++stripHandlerDepth;
+            f();
+            --stripHandlerDepth;
+        };
+    }
+
+    // Operations of these menus (main_controller_timeline_ops.cpp). Indices and ids that no
+    // longer exist do nothing.
+    void deleteFeature(size_t index);
+    void renameFeature(size_t index);
+    void renameBody(Id body);
+    void deleteBody(Id body);
+    // Visibility changes are no undo steps, but they are changes of the tab.
+    void toggleSketchVisibility(size_t index);
+    void toggleBodyVisibility(Id body);
+    void duplicateSketch(size_t index);
+    // Selects every region of the sketch at `index` and starts an extrusion of them.
+    void extrudeSketch(size_t index);
+
+    // Export (main_controller_export.cpp).
+    std::vector<NamedMesh> visibleBodies() const;
+    void exportSTL();
+    void export3MF();
+    void exportBodies(const std::vector<Id>& ids, const std::string& format);
+
     // Tabs.
     DocTab captureTab() const;
     void loadTab(const DocTab& tab);
@@ -279,6 +338,10 @@ private:
     void scheduleAutosave();
     void setMode(Mode m);
     void moveSessionAside();
+    // Asks for the file and writes `meshes` in `format`; `status` precedes the file name in
+    // the status line on success.
+    void writeExport(const std::vector<NamedMesh>& meshes, const std::string& format,
+                     const std::string& status);
 
     Doc doc_;
     EvalResult result_;

@@ -114,7 +114,7 @@ void MainController::autosaveNow() {
     if (activeTab < tabs.size()) tabs[activeTab] = captureTab();
     Session s;
     for (const DocTab& t : tabs)
-        s.tabs.push_back({t.doc, t.fileURL, t.dirty});
+        s.tabs.push_back({t.doc, t.fileURL, t.dirty, {t.collapsed.begin(), t.collapsed.end()}});
     s.active = static_cast<std::int64_t>(activeTab);
     const std::string bytes = encodeSession(s);
     // Written beside and renamed over the old file, so a crash never leaves half a session.
@@ -158,6 +158,7 @@ void MainController::restoreSession() {
         tab.doc = std::move(t.doc);
         tab.fileURL = std::move(t.file);
         tab.dirty = t.dirty;
+        tab.collapsed = {t.collapsed.begin(), t.collapsed.end()};
         tabs.push_back(std::move(tab));
     }
     activeTab = activeIndex(*s);

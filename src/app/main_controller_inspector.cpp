@@ -245,6 +245,8 @@ void MainController::featureWritten(bool rebuild, std::vector<std::string> notes
     for (const std::string& n : notes)
         if (!n.empty()) extra += (extra.empty() ? "" : " ") + n;
     if (!extra.empty()) setStatus(extra);
+    // The timeline shows the open feature's failure while it is being edited.
+    scheduleStripRebuild();
     viewport->redrawOverlay();
 }
 

@@ -7,6 +7,7 @@
 #include <QSettings>
 
 #include "app/main_controller.h"
+#include "app/menu_entry.h"
 #include "app/qt_conv.h"
 #include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
@@ -143,33 +144,96 @@ void MainController::setSelFilter(const std::string& value) {
 QMenu* MainController::contextMenu(ViewPoint p) {
     auto* menu = new QMenu;
     switch (mode_) {
-        case Mode::choosePlane: menu->addAction("Annuler", [this] { cancelChoosePlane(); }); break;
-        case Mode::sketch:
-            menu->addAction("Terminer l'esquisse", [this] { finishSketch(); });
-            menu->addSeparator();
-            menu->addAction(magnet ? "Désactiver l'aimant" : "Activer l'aimant",
-                            [this] { toggleMagnet(); });
-            menu->addAction("Annuler (Ctrl+Z)", [this] { undoAction(); });
+        case Mode::featureEdit:
+            mi(menu, "OK", "checkmark", this, [this] { inspectorOK(); });
+            mi(menu, "Annuler", "xmark", this, [this] { inspectorCancel(); });
             break;
-        case Mode::model: {
-            const std::optional<SketchPlane> face = viewport->pickPlane(p);
-            if (face && face->name == "Face") {
-                menu->addAction("Créer une esquisse sur cette face", [this, plane = *face] {
-                    clearSelection();
-                    startSketch(plane);
-                });
-                break;
+        case Mode::choosePlane:
+            mi(menu, "Annuler", "xmark", this, [this] { cancelChoosePlane(); });
+            break;
+        case Mode::sketch: {
+            mi(menu, "Terminer l'esquisse", "checkmark.circle.fill", this,
+               [this] { finishSketch(); });
+            menu->addSeparator();
+            static const char* const tools[][3] = {
+                {"Ligne", "line.diagonal", "line"},
+                {"Rectangle", "rectangle", "rect"},
+                {"Cercle", "circle", "circle"},
+                {"Arc 3 points", "circle.bottomhalf.filled", "arc3"},
+                {"Ajuster", "scissors", "trim"},
+                {"Décaler", "square.on.square.dashed", "offset"},
+                {"Congé", "rectangle.roundedtop", "fillet"},
+                {"Cote", "ruler", "dim"},
+                {"Sélection", "cursorarrow", "select"},
+            };
+            for (const auto& t : tools)
+                mi(menu, t[0], t[1], this, [this, id = std::string(t[2])] { runTool(id); });
+            if (editor->selected) {
+                menu->addSeparator();
+                mi(menu, "Supprimer la sélection", "trash", this,
+                   [this] { editor->deleteSelection(); });
+                mi(menu, "Construction / normal", "line.diagonal.arrow", this,
+                   [this] { editor->toggleConstruction(); });
             }
-            menu->addAction("Nouvelle esquisse", [this] { beginChoosePlane(); });
+            mi(menu, "Copier toute l'esquisse avec décalage…", "doc.on.doc", this,
+               [this] { editor->copyAll(); });
             menu->addSeparator();
-            menu->addAction("Vue d'accueil", [this] { viewport->setView("iso"); });
-            menu->addAction("Ajuster à la fenêtre", [this] { viewport->fit(); });
-            menu->addSeparator();
-            menu->addAction("Annuler (Ctrl+Z)", [this] { undoAction(); });
-            menu->addAction("Rétablir (Ctrl+Maj+Z)", [this] { redoAction(); });
+            mi(menu, magnet ? "Désactiver l'aimant" : "Activer l'aimant", "scope", this,
+               [this] { toggleMagnet(); });
+            mi(menu, "Annuler (Ctrl+Z)", "arrow.uturn.backward", this, [this] { undoAction(); });
             break;
         }
-        case Mode::featureEdit: delete menu; return nullptr;
+        case Mode::model: {
+            const std::optional<SelItem> item = pick(p);
+            if (item && item->kind == SelItem::Kind::profile) {
+                for (const char* kind : {fk::extrude, fk::revolve}) {
+                    const bool ext = kind == fk::extrude;
+                    mi(menu, ext ? "Extruder ce profil" : "Révolution de ce profil",
+                       ext ? "square.stack.3d.up.fill" : "arrow.triangle.2.circlepath", this,
+                       [this, it = *item, k = std::string(kind)] {
+                           selection = {it};
+                           showSelection();
+                           startFeature(k);
+                       });
+                }
+                menu->addSeparator();
+                if (const std::optional<size_t> at = doc_.index(item->id)) addSketchMenu(menu, *at);
+                break;
+            }
+            if (item && item->kind == SelItem::Kind::face) {
+                mi(menu, "Créer une esquisse sur cette face", "pencil.and.outline", this,
+                   [this, plane = SketchPlane::face(item->n, item->n * item->w)] {
+                       clearSelection();
+                       startSketch(plane);
+                   });
+                mi(menu, "Extruder cette face (tirer)", "square.stack.3d.up.fill", this,
+                   [this, it = *item] {
+                       selection = {it};
+                       showSelection();
+                       startFeature(fk::extrude);
+                   });
+                menu->addSeparator();
+                addBodyMenu(menu, item->id);
+                break;
+            }
+            if (item && item->kind == SelItem::Kind::body) {
+                addBodyMenu(menu, item->id);
+                break;
+            }
+            mi(menu, "Nouvelle esquisse", "pencil.and.outline", this,
+               [this] { beginChoosePlane(); });
+            mi(menu, "Boîte", "cube", this, [this] { runTool("box"); });
+            mi(menu, "Cylindre", "cylinder", this, [this] { runTool("cyl"); });
+            menu->addSeparator();
+            mi(menu, "Vue d'accueil", "house", this, [this] { viewport->setView("iso"); });
+            mi(menu, "Ajuster à la fenêtre", "arrow.up.left.and.arrow.down.right", this,
+               [this] { viewport->fit(); });
+            menu->addSeparator();
+            mi(menu, "Annuler (Ctrl+Z)", "arrow.uturn.backward", this, [this] { undoAction(); });
+            mi(menu, "Rétablir (Ctrl+Maj+Z)", "arrow.uturn.forward", this,
+               [this] { redoAction(); });
+            break;
+        }
     }
     return menu;
 }

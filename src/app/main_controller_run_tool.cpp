@@ -38,7 +38,8 @@ const std::unordered_map<std::string, Action>& windowCommands() {
         {"box", [](MainController& c) { c.createPrimitive("box"); }},
         {"cyl", [](MainController& c) { c.createPrimitive("cyl"); }},
         {"sphere", [](MainController& c) { c.createPrimitive("sphere"); }},
-        // The exports ("stl", "3mf") get their rows with the export commands.
+        {"stl", [](MainController& c) { c.exportSTL(); }},
+        {"3mf", [](MainController& c) { c.export3MF(); }},
         {"vtop", [](MainController& c) { c.viewport->setView("top"); }},
         {"vfront", [](MainController& c) { c.viewport->setView("front"); }},
         {"vright", [](MainController& c) { c.viewport->setView("right"); }},

@@ -20,6 +20,7 @@ DocTab MainController::captureTab() const {
     t.yaw = viewport->yaw;
     t.pitch = viewport->pitch;
     t.uid = activeTab < tabs.size() ? tabs[activeTab].uid : newTabUid();
+    t.collapsed = collapsed;
     return t;
 }
 
@@ -29,6 +30,7 @@ void MainController::loadTab(const DocTab& tab) {
     dirty = tab.dirty;
     undoStack = tab.undo;
     redoStack = tab.redo;
+    collapsed = tab.collapsed;
 
     setMode(Mode::model);
     editSketch_.reset();

@@ -16,7 +16,12 @@ bool readTab(JsonReader& r, const Json& v, TabSession& out) {
         JsonReader::Step s = r.key("doc");
         if (!readDoc(r, *doc, out.doc)) return false;
     }
-    return r.optField(v, "file", out.file) && r.field(v, "dirty", out.dirty);
+    std::optional<std::vector<std::string>> collapsed;
+    if (!r.optField(v, "file", out.file) || !r.field(v, "dirty", out.dirty) ||
+        !r.optField(v, "collapsed", collapsed))
+        return false;
+    out.collapsed = std::move(collapsed).value_or(std::vector<std::string>{});
+    return true;
 }
 
 std::optional<Session> readMultiTab(const Json& tree, std::string& reason) {
@@ -58,6 +63,7 @@ std::string encodeSession(const Session& session) {
         j["doc"] = toJson(t.doc);
         if (t.file) j["file"] = *t.file;
         j["dirty"] = t.dirty;
+        if (!t.collapsed.empty()) j["collapsed"] = t.collapsed;
         tabs.push_back(std::move(j));
     }
     Json root = Json::object();

@@ -17,6 +17,7 @@ struct TabSession {
     Doc doc;                          // including unsaved changes
     std::optional<std::string> file;  // path of the tab's .q3d file, if it has one
     bool dirty = false;
+    std::vector<std::string> collapsed = {};  // browser sections folded in this tab
     friend bool operator==(const TabSession&, const TabSession&) = default;
 };
 
@@ -26,7 +27,8 @@ struct Session {
     friend bool operator==(const Session&, const Session&) = default;
 };
 
-// Compact JSON: {"tabs":[{"doc":…,"file":…,"dirty":…}],"active":n}, "file" omitted when absent.
+// Compact JSON: {"tabs":[{"doc":…,"file":…,"dirty":…,"collapsed":[…]}],"active":n}, "file"
+// omitted when absent and "collapsed" when empty (files without it read as nothing folded).
 std::string encodeSession(const Session& session);
 
 // Reads either form; the old one ({"doc","file","dirty"} at the top level) gives one tab with

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ struct DocTab {
     double dist = 260;
     double yaw = 0.7853981633974483;  // π/4
     double pitch = 0.6;
-    std::uint64_t uid = 0;  // stable while the tab is open
+    std::uint64_t uid = 0;            // stable while the tab is open
+    std::set<std::string> collapsed;  // browser sections folded in this tab
 
     // An empty model with the start camera and a fresh uid. Camera positions are not kept
     // in files, so tabs made from a file or the session start from the same camera.
