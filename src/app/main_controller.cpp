@@ -162,7 +162,11 @@ void MainController::layoutAll() {
     timelineBox->setGeometry(0, nn(H - tlH), nn(W), tlH);
     const QSize fit = timelineControls->sizeHint().expandedTo(QSize(0, 0));
     timelineControls->setGeometry(8, (tlH - fit.height()) / 2, fit.width(), fit.height());
-    timelineScroll->setGeometry(fit.width() + 16, 2, nn(W - fit.width() - 24), 52);
+    const QRect strip(fit.width() + 16, 2, nn(W - fit.width() - 24), 52);
+    const bool stripResized = strip.size() != timelineScroll->size();
+    timelineScroll->setGeometry(strip);
+    // A narrower window must not hide the marker, the place where the next feature goes.
+    if (stripResized) revealTimelineMarker();
     viewport->setGeometry(brW, tabH + tbH, nn(W - brW), nn(H - 190));
     statusLabel->setGeometry(242, H - tlH - 24, nn(W - brW - 24), 18);
     layoutInspector();

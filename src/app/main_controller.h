@@ -255,6 +255,11 @@ public:
     // would pile up in the event queue during a burst of changes).
     int stripHandlerDepth = 0;
     bool stripRebuildPending = false;
+    // The tab and marker position of the last timeline rebuild: the strip scrolls to the
+    // marker only when one of them changed.
+    std::pair<size_t, std::int64_t> timelineMarkerShown{0, -1};
+    // Scrolls the timeline strip just enough to show the marker.
+    void revealTimelineMarker();
     template <class F>
     auto inStrip(F f) {
         return [this, f] {

@@ -1,5 +1,7 @@
 // The timeline strip at the bottom of the window: one button per feature in order, the
 // orange marker that limits evaluation, the four marker buttons and the features' menus.
+#include <algorithm>
+
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -102,7 +104,6 @@ void MainController::rebuildTimeline() {
     for (std::int64_t i = 0; i < count; ++i) {
         const auto at = static_cast<size_t>(i);
         const Feature& f = doc_.features[at];
-        if (i == doc_.marker) layout->addWidget(markerView());
 
         auto* b = new QToolButton;
         b->setObjectName(toQt("feat:" + std::to_string(i)));
@@ -143,7 +144,29 @@ void MainController::rebuildTimeline() {
         });
         layout->addWidget(b);
     }
-    if (doc_.marker >= count) layout->addWidget(markerView());
+    layout->insertWidget(static_cast<int>(std::clamp<std::int64_t>(doc_.marker, 0, count)),
+                         markerView());
+    // A long timeline scrolls: keep the marker in sight when it moved (a new feature, the
+    // marker buttons, another tab), but leave the strip where the user put it otherwise.
+    const std::pair<size_t, std::int64_t> shown{activeTab, doc_.marker};
+    if (shown != timelineMarkerShown) {
+        timelineMarkerShown = shown;
+        revealTimelineMarker();
+    }
+}
+
+void MainController::revealTimelineMarker() {
+    // From the event loop: the strip and the scroll bar's range are only settled once the
+    // new buttons have been laid out (and the window shown, at start-up).
+    QTimer::singleShot(0, this, [this] {
+        QWidget* marker = timelineStack->findChild<QWidget*>("timelineMarker");
+        if (!marker) return;
+        // The scroll area would size the strip, and so its scroll range, only later.
+        timelineStack->layout()->activate();
+        timelineStack->resize(
+            timelineStack->sizeHint().expandedTo(timelineScroll->viewport()->size()));
+        timelineScroll->ensureWidgetVisible(marker, 60, 0);
+    });
 }
 
 QMenu* MainController::timelineMenu(size_t index) {

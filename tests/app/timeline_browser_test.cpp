@@ -6,6 +6,8 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include "app/app_fixture.h"
@@ -82,6 +84,35 @@ struct TimelineBrowserTest : AppFixture {
         return c;
     }
 };
+
+// A timeline longer than its strip scrolls to the marker when the marker moves, and only then.
+TEST_F(TimelineBrowserTest, ALongTimelineKeepsTheMarkerInSight) {
+    std::filesystem::remove_all(dataDir());
+    MainController& c = launch({example("piece_30_fonctions.q3d")});
+    settle();
+    QWidget* view = c.timelineScroll->viewport();
+    const auto markerInSight = [&] {
+        QWidget* m = c.timelineStack->findChild<QWidget*>("timelineMarker");
+        if (!m) return false;
+        const QRect r(m->mapTo(view, QPoint(0, 0)), m->size());
+        return view->rect().contains(r);
+    };
+    QScrollBar* bar = c.timelineScroll->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the sample's timeline fits: the test proves nothing";
+    EXPECT_TRUE(markerInSight());  // opened with the marker after the last feature
+    QTest::mouseClick(c.timelineControls->findChild<QToolButton*>("markerStart"), Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(markerInSight());
+    EXPECT_EQ(bar->value(), 0);
+    // Looking further along the strip survives a rebuild that leaves the marker in place.
+    bar->setValue(bar->maximum());
+    c.rebuildAll();
+    settle();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    QTest::mouseClick(c.timelineControls->findChild<QToolButton*>("markerForward"), Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(markerInSight());
+}
 
 TEST_F(TimelineBrowserTest, DeletingASketchUsedByTwoExtrusionsAsksAndIsOneUndoStep) {
     struct Case {
