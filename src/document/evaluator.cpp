@@ -42,17 +42,17 @@ void fail(EvalState& st, Id id, const char* message) {
     st.messages[id] = message;
 }
 
-std::shared_ptr<const Solid> share(Solid s) {
-    return std::make_shared<const Solid>(std::move(s));
+std::shared_ptr<const BodySolid> share(SolidBlocks s) {
+    return std::make_shared<const BodySolid>(std::move(s));
 }
 
-void newBody(EvalState& st, Id id, Solid solid) {
+void newBody(EvalState& st, Id id, const Solid& solid) {
     ++st.bodyCounter;
-    st.bodies.push_back({id, "Corps " + std::to_string(st.bodyCounter), share(std::move(solid))});
+    st.bodies.push_back({id, "Corps " + std::to_string(st.bodyCounter), share(SolidBlocks(solid))});
 }
 
 void dropEmptyBodies(EvalState& st) {
-    std::erase_if(st.bodies, [](const Body& b) { return b.solid->empty(); });
+    std::erase_if(st.bodies, [](const EvalBody& b) { return b.solid->blocks().empty(); });
 }
 
 // The union of overlapping solids, pairwise in rounds rather than into one growing
@@ -124,33 +124,36 @@ Solid uniteAll(std::vector<Solid> parts) {
     return out;
 }
 
-Body* bodyWithId(EvalState& st, Id id) {
-    for (Body& b : st.bodies)
+EvalBody* bodyWithId(EvalState& st, Id id) {
+    for (EvalBody& b : st.bodies)
         if (b.id == id) return &b;
     return nullptr;
 }
 
 // Applies a new solid with the feature's operation on its target body (or on all bodies).
-void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target) {
+void apply(EvalState& st, Id featureId, const Solid& solid, const std::string& operation,
+           Id target) {
     if (solid.empty()) return fail(st, featureId, evalmsg::empty);
-    Body* t = target >= 1 ? bodyWithId(st, target) : nullptr;
+    EvalBody* t = target >= 1 ? bodyWithId(st, target) : nullptr;
     if (operation == op::join) {
-        if (!t && st.bodies.empty()) return newBody(st, featureId, std::move(solid));
+        if (!t && st.bodies.empty()) return newBody(st, featureId, solid);
         if (!t) t = &st.bodies.back();
-        t->solid = share(CSG::unite(*t->solid, solid));
+        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), SolidBlocks(solid)));
         return;
     }
     if (operation == op::cut || operation == op::intersect) {
         if (st.bodies.empty()) return fail(st, featureId, evalmsg::nothingToModify);
         const bool cut = operation == op::cut;
-        for (Body& b : st.bodies) {
+        const SolidBlocks tool(solid);
+        for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
-            b.solid = share(cut ? CSG::subtract(*b.solid, solid) : CSG::intersect(*b.solid, solid));
+            const SolidBlocks& a = b.solid->blocks();
+            b.solid = share(cut ? CSG::subtractBlocks(a, tool) : CSG::intersectBlocks(a, tool));
         }
         dropEmptyBodies(st);
         return;
     }
-    newBody(st, featureId, std::move(solid));
+    newBody(st, featureId, solid);
 }
 
 // Solids are only built within 1e9 mm of the origin, the reach of the sketch operations:
@@ -243,15 +246,15 @@ void revolve(EvalState& st, const Feature& f) {
 
 void combine(EvalState& st, const Feature& f) {
     const CombineP& c = *f.combine;
-    Body* target = bodyWithId(st, c.target);
-    const Body* tool = bodyWithId(st, c.tool);
+    EvalBody* target = bodyWithId(st, c.target);
+    const EvalBody* tool = bodyWithId(st, c.tool);
     if (!target || !tool || target == tool) return fail(st, f.id, evalmsg::twoBodies);
-    const Solid& a = *target->solid;
-    const Solid& b = *tool->solid;
-    target->solid = share(c.op == op::cut         ? CSG::subtract(a, b)
-                          : c.op == op::intersect ? CSG::intersect(a, b)
-                                                  : CSG::unite(a, b));
-    if (!c.keep) std::erase_if(st.bodies, [&](const Body& x) { return x.id == c.tool; });
+    const SolidBlocks& a = target->solid->blocks();
+    const SolidBlocks& b = tool->solid->blocks();
+    target->solid = share(c.op == op::cut         ? CSG::subtractBlocks(a, b)
+                          : c.op == op::intersect ? CSG::intersectBlocks(a, b)
+                                                  : CSG::uniteBlocks(a, b));
+    if (!c.keep) std::erase_if(st.bodies, [&](const EvalBody& x) { return x.id == c.tool; });
     dropEmptyBodies(st);
 }
 
@@ -276,15 +279,24 @@ void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, 
         if (f.combine) combine(st, f);
     } else if (f.kind == fk::remove) {
         if (f.removeBody)
-            std::erase_if(st.bodies, [&](const Body& b) { return b.id == *f.removeBody; });
+            std::erase_if(st.bodies, [&](const EvalBody& b) { return b.id == *f.removeBody; });
     }
 }
 
 EvalResult resultOf(const EvalState& st) {
-    return {st.bodies, st.errors, st.messages};
+    EvalResult r{{}, st.errors, st.messages};
+    r.bodies.reserve(st.bodies.size());
+    for (const EvalBody& b : st.bodies)
+        r.bodies.push_back({b.id, b.name, b.solid->flat()});
+    return r;
 }
 
 }  // namespace
+
+const std::shared_ptr<const Solid>& BodySolid::flat() const {
+    std::call_once(once_, [this] { flat_ = std::make_shared<const Solid>(blocks_.flat()); });
+    return flat_;
+}
 
 std::string displayName(const Doc& doc, const Body& body) {
     if (doc.bodyNames) {

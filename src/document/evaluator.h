@@ -89,9 +89,31 @@ private:
     mutable Profiles profiles_;
 };
 
+// A body's solid while the timeline is replayed: in blocks, so that a feature rebuilds only
+// what it comes near and the states held share the rest, and as the one flat list the
+// results show, made by the first result that shows it and kept for the others (an
+// unchanged body keeps its solid from run to run).
+class BodySolid {
+public:
+    explicit BodySolid(SolidBlocks blocks) : blocks_(std::move(blocks)) {}
+    const SolidBlocks& blocks() const { return blocks_; }
+    const std::shared_ptr<const Solid>& flat() const;
+
+private:
+    SolidBlocks blocks_;
+    mutable std::once_flag once_;
+    mutable std::shared_ptr<const Solid> flat_;
+};
+
+struct EvalBody {
+    Id id = 0;
+    std::string name;
+    std::shared_ptr<const BodySolid> solid;
+};
+
 // The working state of a run after some features.
 struct EvalState {
-    std::vector<Body> bodies;
+    std::vector<EvalBody> bodies;
     std::set<Id> errors;
     std::map<Id, std::string> messages;
     std::map<Id, std::shared_ptr<const SketchProfiles>> sketches;  // by sketch feature id
