@@ -46,9 +46,10 @@ std::shared_ptr<const BodySolid> share(SolidBlocks s) {
     return std::make_shared<const BodySolid>(std::move(s));
 }
 
-void newBody(EvalState& st, Id id, const Solid& solid) {
+void newBody(EvalState& st, Id id, Solid solid) {
     ++st.bodyCounter;
-    st.bodies.push_back({id, "Corps " + std::to_string(st.bodyCounter), share(SolidBlocks(solid))});
+    st.bodies.push_back(
+        {id, "Corps " + std::to_string(st.bodyCounter), share(SolidBlocks(std::move(solid)))});
 }
 
 void dropEmptyBodies(EvalState& st) {
@@ -131,20 +132,19 @@ EvalBody* bodyWithId(EvalState& st, Id id) {
 }
 
 // Applies a new solid with the feature's operation on its target body (or on all bodies).
-void apply(EvalState& st, Id featureId, const Solid& solid, const std::string& operation,
-           Id target) {
+void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target) {
     if (solid.empty()) return fail(st, featureId, evalmsg::empty);
     EvalBody* t = target >= 1 ? bodyWithId(st, target) : nullptr;
     if (operation == op::join) {
-        if (!t && st.bodies.empty()) return newBody(st, featureId, solid);
+        if (!t && st.bodies.empty()) return newBody(st, featureId, std::move(solid));
         if (!t) t = &st.bodies.back();
-        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), SolidBlocks(solid)));
+        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), SolidBlocks(std::move(solid))));
         return;
     }
     if (operation == op::cut || operation == op::intersect) {
         if (st.bodies.empty()) return fail(st, featureId, evalmsg::nothingToModify);
         const bool cut = operation == op::cut;
-        const SolidBlocks tool(solid);
+        const SolidBlocks tool(std::move(solid));
         for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
             const SolidBlocks& a = b.solid->blocks();
@@ -153,7 +153,7 @@ void apply(EvalState& st, Id featureId, const Solid& solid, const std::string& o
         dropEmptyBodies(st);
         return;
     }
-    newBody(st, featureId, solid);
+    newBody(st, featureId, std::move(solid));
 }
 
 // Solids are only built within 1e9 mm of the origin, the reach of the sketch operations:

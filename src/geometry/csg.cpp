@@ -522,10 +522,10 @@ SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const SolidBlocks& b) {
     return run(Op::intersect, a, b);
 }
 
-SolidBlocks::SolidBlocks(const Solid& s) {
+SolidBlocks::SolidBlocks(Solid&& s) {
     Builder b;
-    for (const CPoly& p : s)
-        b.push(p);
+    for (CPoly& p : s)
+        b.push(std::move(p));
     *this = b.finish();
 }
 

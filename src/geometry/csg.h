@@ -124,7 +124,8 @@ public:
     using BlockPtr = std::shared_ptr<const Block>;
 
     SolidBlocks() = default;
-    explicit SolidBlocks(const Solid& s);
+    explicit SolidBlocks(const Solid& s) : SolidBlocks(Solid(s)) {}
+    explicit SolidBlocks(Solid&& s);
 
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
