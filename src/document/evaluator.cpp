@@ -42,18 +42,18 @@ void fail(EvalState& st, Id id, const char* message) {
     st.messages[id] = message;
 }
 
-std::shared_ptr<const BodySolid> share(SolidBlocks s) {
+template <class S>
+std::shared_ptr<const BodySolid> share(S s) {
     return std::make_shared<const BodySolid>(std::move(s));
 }
 
 void newBody(EvalState& st, Id id, Solid solid) {
     ++st.bodyCounter;
-    st.bodies.push_back(
-        {id, "Corps " + std::to_string(st.bodyCounter), share(SolidBlocks(std::move(solid)))});
+    st.bodies.push_back({id, "Corps " + std::to_string(st.bodyCounter), share(std::move(solid))});
 }
 
 void dropEmptyBodies(EvalState& st) {
-    std::erase_if(st.bodies, [](const EvalBody& b) { return b.solid->blocks().empty(); });
+    std::erase_if(st.bodies, [](const EvalBody& b) { return b.solid->empty(); });
 }
 
 // The union of overlapping solids, pairwise in rounds rather than into one growing
@@ -138,17 +138,16 @@ void apply(EvalState& st, Id featureId, Solid solid, const std::string& operatio
     if (operation == op::join) {
         if (!t && st.bodies.empty()) return newBody(st, featureId, std::move(solid));
         if (!t) t = &st.bodies.back();
-        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), SolidBlocks(std::move(solid))));
+        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), solid));
         return;
     }
     if (operation == op::cut || operation == op::intersect) {
         if (st.bodies.empty()) return fail(st, featureId, evalmsg::nothingToModify);
         const bool cut = operation == op::cut;
-        const SolidBlocks tool(std::move(solid));
         for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
             const SolidBlocks& a = b.solid->blocks();
-            b.solid = share(cut ? CSG::subtractBlocks(a, tool) : CSG::intersectBlocks(a, tool));
+            b.solid = share(cut ? CSG::subtractBlocks(a, solid) : CSG::intersectBlocks(a, solid));
         }
         dropEmptyBodies(st);
         return;
@@ -293,8 +292,23 @@ EvalResult resultOf(const EvalState& st) {
 
 }  // namespace
 
+BodySolid::BodySolid(SolidBlocks blocks)
+    : empty_(blocks.empty()), inBlocks_(true), blocks_(std::move(blocks)) {}
+
+BodySolid::BodySolid(Solid flat)
+    : empty_(flat.empty()), flat_(std::make_shared<const Solid>(std::move(flat))) {}
+
+const SolidBlocks& BodySolid::blocks() const {
+    std::call_once(blocksOnce_, [this] {
+        if (!inBlocks_) blocks_ = SolidBlocks(*flat_);
+    });
+    return blocks_;
+}
+
 const std::shared_ptr<const Solid>& BodySolid::flat() const {
-    std::call_once(once_, [this] { flat_ = std::make_shared<const Solid>(blocks_.flat()); });
+    std::call_once(flatOnce_, [this] {
+        if (inBlocks_) flat_ = std::make_shared<const Solid>(blocks_.flat());
+    });
     return flat_;
 }
 

@@ -91,17 +91,22 @@ private:
 
 // A body's solid while the timeline is replayed: in blocks, so that a feature rebuilds only
 // what it comes near and the states held share the rest, and as the one flat list the
-// results show, made by the first result that shows it and kept for the others (an
-// unchanged body keeps its solid from run to run).
+// results show. Each form is made from the other when first asked for and kept (an
+// unchanged body keeps its flat solid from run to run, and a body no feature touches
+// after its own is never put in blocks).
 class BodySolid {
 public:
-    explicit BodySolid(SolidBlocks blocks) : blocks_(std::move(blocks)) {}
-    const SolidBlocks& blocks() const { return blocks_; }
+    explicit BodySolid(SolidBlocks blocks);
+    explicit BodySolid(Solid flat);
+    bool empty() const { return empty_; }
+    const SolidBlocks& blocks() const;
     const std::shared_ptr<const Solid>& flat() const;
 
 private:
-    SolidBlocks blocks_;
-    mutable std::once_flag once_;
+    bool empty_ = true;
+    bool inBlocks_ = false;
+    mutable std::once_flag blocksOnce_, flatOnce_;
+    mutable SolidBlocks blocks_;
     mutable std::shared_ptr<const Solid> flat_;
 };
 

@@ -474,15 +474,27 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     return out;
 }
 
-SolidBlocks run(Op op, const SolidBlocks& a, const SolidBlocks& b) {
+void append(SolidBlocks::Builder& out, const SolidBlocks& s) {
+    for (const SolidBlocks::BlockPtr& block : s.blocks())
+        out.share(block);
+}
+
+void append(SolidBlocks::Builder& out, const Solid& s) {
+    for (const CPoly& p : s)
+        out.push(p);
+}
+
+// b flat or in blocks.
+template <class Other>
+SolidBlocks run(Op op, const SolidBlocks& a, const Other& b) {
     Operand A(a), B(b);
     if (measureApart(A, B)) {
         if (op == Op::subtract) return a;
         SolidBlocks::Builder out;
-        if (op == Op::unite)
-            for (const SolidBlocks* s : {&a, &b})
-                for (const SolidBlocks::BlockPtr& block : s->blocks())
-                    out.share(block);
+        if (op == Op::unite) {
+            append(out, a);
+            append(out, b);
+        }
         return out.finish();
     }
     bsp::Work& w = scratch();
@@ -519,6 +531,18 @@ SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, const SolidBlocks& b) {
 }
 
 SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const SolidBlocks& b) {
+    return run(Op::intersect, a, b);
+}
+
+SolidBlocks CSG::uniteBlocks(const SolidBlocks& a, const Solid& b) {
+    return run(Op::unite, a, b);
+}
+
+SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, const Solid& b) {
+    return run(Op::subtract, a, b);
+}
+
+SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const Solid& b) {
     return run(Op::intersect, a, b);
 }
 

@@ -175,6 +175,10 @@ Solid intersect(const Solid& a, const Solid& b);
 SolidBlocks uniteBlocks(const SolidBlocks& a, const SolidBlocks& b);
 SolidBlocks subtractBlocks(const SolidBlocks& a, const SolidBlocks& b);
 SolidBlocks intersectBlocks(const SolidBlocks& a, const SolidBlocks& b);
+// The same with a flat second operand, as if it were in blocks.
+SolidBlocks uniteBlocks(const SolidBlocks& a, const Solid& b);
+SolidBlocks subtractBlocks(const SolidBlocks& a, const Solid& b);
+SolidBlocks intersectBlocks(const SolidBlocks& a, const Solid& b);
 }  // namespace CSG
 
 // The operations keep their working memory per thread between calls (at most 64 MB), so

@@ -26,6 +26,12 @@ SolidBlocks blockOp(Op op, const SolidBlocks& a, const SolidBlocks& b) {
                                 : CSG::intersectBlocks(a, b);
 }
 
+SolidBlocks blockOp(Op op, const SolidBlocks& a, const Solid& b) {
+    return op == Op::unite      ? CSG::uniteBlocks(a, b)
+           : op == Op::subtract ? CSG::subtractBlocks(a, b)
+                                : CSG::intersectBlocks(a, b);
+}
+
 // A solid in blocks stands for its flat solid: same polygons in the same order, its size
 // and box, and blocks that are never empty and bound their polygons.
 void expectStandsFor(const SolidBlocks& blocks, const Solid& flat) {
@@ -66,7 +72,7 @@ TEST(CsgBlocks, SequencesGiveThePolygonsOfTheFlatOperations) {
             const Solid next = flatOp(op, flat, tool);
             if (next.empty() && op == Op::intersect) continue;  // keep something to cut
             flat = next;
-            blocks = blockOp(op, blocks, toolBlocks);
+            blocks = rng() % 2 ? blockOp(op, blocks, toolBlocks) : blockOp(op, blocks, tool);
             SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(i));
             expectStandsFor(blocks, flat);
         }
@@ -104,9 +110,11 @@ TEST(CsgBlocks, AToolMeetingNoPolygonIsClassifiedAcrossBlocks) {
     const Solid ball = sphereSolid({0, 0, 0}, 10, 24, 48);
     const Solid cases[] = {polyBox({-1, -1, -1}, {1, 1, 1}), polyBox({9, 9, 9}, {9.5, 9.5, 9.5})};
     for (const Solid& tool : cases)
-        for (const Op op : {Op::unite, Op::subtract, Op::intersect})
+        for (const Op op : {Op::unite, Op::subtract, Op::intersect}) {
             expectStandsFor(blockOp(op, SolidBlocks(ball), SolidBlocks(tool)),
                             flatOp(op, ball, tool));
+            expectStandsFor(blockOp(op, SolidBlocks(ball), tool), flatOp(op, ball, tool));
+        }
 }
 
 }  // namespace
