@@ -222,14 +222,10 @@ struct BlockSink {
 // a cut near one corner of a large solid does not pay for all of its polygons; in blocks,
 // only the blocks whose box comes near are looked into.
 struct Operand {
-    struct Near {
-        size_t at;  // index in the operand
-        const CPoly* p;
-    };
     std::vector<Span> spans;
     size_t total = 0;
     Box3 box;
-    std::vector<Near> near;              // the polygons near the other operand, in order
+    std::vector<uint32_t> near;          // the polygons near the other operand, in order
     std::vector<int32_t> root;           // by near polygon: its split history entry
     std::vector<bsp::Piece> pieces;      // to clip by the other operand's tree
     std::vector<bsp::Piece> treePieces;  // to build this operand's tree
@@ -252,7 +248,7 @@ struct Operand {
     void collectNear(const Span& sp, const Box3& nearBox) {
         for (size_t i = 0; i < sp.n; ++i)
             if (sp.p[i].v.size() >= 3 && bsp::meets(sp.p[i].v.box(), nearBox))
-                near.push_back({sp.first + i, sp.p + i});
+                near.push_back(uint32_t(sp.first + i));
     }
 
     // Finds the solid's box; with `other`, also the polygons near that box.
@@ -273,7 +269,7 @@ struct Operand {
                 box.add(b.lo);
                 box.add(b.hi);
                 if (other && sp.p[i].v.size() >= 3 && bsp::meets(b, nearBox))
-                    near.push_back({sp.first + i, sp.p + i});
+                    near.push_back(uint32_t(sp.first + i));
             }
         }
     }
@@ -302,8 +298,11 @@ struct Operand {
                 if (!sp.block || bsp::meets((*sp.block)->box, nearBox)) collectNear(sp, nearBox);
         }
         root.resize(near.size());
+        size_t at = 0;  // the span of near[k]
         for (size_t k = 0; k < near.size(); ++k) {
-            const CPoly& q = *near[k].p;
+            while (near[k] >= spans[at].first + spans[at].n)
+                ++at;
+            const CPoly& q = spans[at].p[near[k] - spans[at].first];
             root[k] = int32_t(w.frags.size());
             w.frags.push_back({q.v.data(), uint32_t(q.v.size())});
             bsp::Piece p = piece(w, q);
@@ -361,7 +360,7 @@ struct Operand {
         std::vector<int32_t> stack;
         size_t k = 0;  // the next near polygon
         for (const Span& sp : spans) {
-            if (k == near.size() || near[k].at >= sp.first + sp.n) {
+            if (k == near.size() || near[k] >= sp.first + sp.n) {
                 if (!keepFar) continue;
                 if (sp.block && !flip) {
                     out.share(*sp.block);
@@ -370,7 +369,7 @@ struct Operand {
             }
             for (size_t i = 0; i < sp.n; ++i) {
                 const CPoly& q = sp.p[i];
-                if (k == near.size() || near[k].at != sp.first + i) {
+                if (k == near.size() || near[k] != sp.first + i) {
                     if (keepFar) out.push(flip ? q.flipped() : q);
                     continue;
                 }
