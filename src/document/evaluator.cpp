@@ -42,8 +42,9 @@ void fail(EvalState& st, Id id, const char* message) {
     st.messages[id] = message;
 }
 
-std::shared_ptr<const Solid> share(Solid s) {
-    return std::make_shared<const Solid>(std::move(s));
+template <class S>
+std::shared_ptr<const BodySolid> share(S s) {
+    return std::make_shared<const BodySolid>(std::move(s));
 }
 
 void newBody(EvalState& st, Id id, Solid solid) {
@@ -52,7 +53,7 @@ void newBody(EvalState& st, Id id, Solid solid) {
 }
 
 void dropEmptyBodies(EvalState& st) {
-    std::erase_if(st.bodies, [](const Body& b) { return b.solid->empty(); });
+    std::erase_if(st.bodies, [](const EvalBody& b) { return b.solid->empty(); });
 }
 
 // The union of overlapping solids, pairwise in rounds rather than into one growing
@@ -124,8 +125,8 @@ Solid uniteAll(std::vector<Solid> parts) {
     return out;
 }
 
-Body* bodyWithId(EvalState& st, Id id) {
-    for (Body& b : st.bodies)
+EvalBody* bodyWithId(EvalState& st, Id id) {
+    for (EvalBody& b : st.bodies)
         if (b.id == id) return &b;
     return nullptr;
 }
@@ -133,19 +134,20 @@ Body* bodyWithId(EvalState& st, Id id) {
 // Applies a new solid with the feature's operation on its target body (or on all bodies).
 void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target) {
     if (solid.empty()) return fail(st, featureId, evalmsg::empty);
-    Body* t = target >= 1 ? bodyWithId(st, target) : nullptr;
+    EvalBody* t = target >= 1 ? bodyWithId(st, target) : nullptr;
     if (operation == op::join) {
         if (!t && st.bodies.empty()) return newBody(st, featureId, std::move(solid));
         if (!t) t = &st.bodies.back();
-        t->solid = share(CSG::unite(*t->solid, solid));
+        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), solid));
         return;
     }
     if (operation == op::cut || operation == op::intersect) {
         if (st.bodies.empty()) return fail(st, featureId, evalmsg::nothingToModify);
         const bool cut = operation == op::cut;
-        for (Body& b : st.bodies) {
+        for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
-            b.solid = share(cut ? CSG::subtract(*b.solid, solid) : CSG::intersect(*b.solid, solid));
+            const SolidBlocks& a = b.solid->blocks();
+            b.solid = share(cut ? CSG::subtractBlocks(a, solid) : CSG::intersectBlocks(a, solid));
         }
         dropEmptyBodies(st);
         return;
@@ -243,15 +245,15 @@ void revolve(EvalState& st, const Feature& f) {
 
 void combine(EvalState& st, const Feature& f) {
     const CombineP& c = *f.combine;
-    Body* target = bodyWithId(st, c.target);
-    const Body* tool = bodyWithId(st, c.tool);
+    EvalBody* target = bodyWithId(st, c.target);
+    const EvalBody* tool = bodyWithId(st, c.tool);
     if (!target || !tool || target == tool) return fail(st, f.id, evalmsg::twoBodies);
-    const Solid& a = *target->solid;
-    const Solid& b = *tool->solid;
-    target->solid = share(c.op == op::cut         ? CSG::subtract(a, b)
-                          : c.op == op::intersect ? CSG::intersect(a, b)
-                                                  : CSG::unite(a, b));
-    if (!c.keep) std::erase_if(st.bodies, [&](const Body& x) { return x.id == c.tool; });
+    const SolidBlocks& a = target->solid->blocks();
+    const SolidBlocks& b = tool->solid->blocks();
+    target->solid = share(c.op == op::cut         ? CSG::subtractBlocks(a, b)
+                          : c.op == op::intersect ? CSG::intersectBlocks(a, b)
+                                                  : CSG::uniteBlocks(a, b));
+    if (!c.keep) std::erase_if(st.bodies, [&](const EvalBody& x) { return x.id == c.tool; });
     dropEmptyBodies(st);
 }
 
@@ -276,15 +278,39 @@ void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, 
         if (f.combine) combine(st, f);
     } else if (f.kind == fk::remove) {
         if (f.removeBody)
-            std::erase_if(st.bodies, [&](const Body& b) { return b.id == *f.removeBody; });
+            std::erase_if(st.bodies, [&](const EvalBody& b) { return b.id == *f.removeBody; });
     }
 }
 
 EvalResult resultOf(const EvalState& st) {
-    return {st.bodies, st.errors, st.messages};
+    EvalResult r{{}, st.errors, st.messages};
+    r.bodies.reserve(st.bodies.size());
+    for (const EvalBody& b : st.bodies)
+        r.bodies.push_back({b.id, b.name, b.solid->flat()});
+    return r;
 }
 
 }  // namespace
+
+BodySolid::BodySolid(SolidBlocks blocks)
+    : empty_(blocks.empty()), inBlocks_(true), blocks_(std::move(blocks)) {}
+
+BodySolid::BodySolid(Solid flat)
+    : empty_(flat.empty()), flat_(std::make_shared<const Solid>(std::move(flat))) {}
+
+const SolidBlocks& BodySolid::blocks() const {
+    std::call_once(blocksOnce_, [this] {
+        if (!inBlocks_) blocks_ = SolidBlocks(*flat_);
+    });
+    return blocks_;
+}
+
+const std::shared_ptr<const Solid>& BodySolid::flat() const {
+    std::call_once(flatOnce_, [this] {
+        if (inBlocks_) flat_ = std::make_shared<const Solid>(blocks_.flat());
+    });
+    return flat_;
+}
 
 std::string displayName(const Doc& doc, const Body& body) {
     if (doc.bodyNames) {

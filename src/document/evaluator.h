@@ -89,9 +89,36 @@ private:
     mutable Profiles profiles_;
 };
 
+// A body's solid while the timeline is replayed: in blocks, so that a feature rebuilds only
+// what it comes near and the states held share the rest, and as the one flat list the
+// results show. Each form is made from the other when first asked for and kept (an
+// unchanged body keeps its flat solid from run to run, and a body no feature touches
+// after its own is never put in blocks).
+class BodySolid {
+public:
+    explicit BodySolid(SolidBlocks blocks);
+    explicit BodySolid(Solid flat);
+    bool empty() const { return empty_; }
+    const SolidBlocks& blocks() const;
+    const std::shared_ptr<const Solid>& flat() const;
+
+private:
+    bool empty_ = true;
+    bool inBlocks_ = false;
+    mutable std::once_flag blocksOnce_, flatOnce_;
+    mutable SolidBlocks blocks_;
+    mutable std::shared_ptr<const Solid> flat_;
+};
+
+struct EvalBody {
+    Id id = 0;
+    std::string name;
+    std::shared_ptr<const BodySolid> solid;
+};
+
 // The working state of a run after some features.
 struct EvalState {
-    std::vector<Body> bodies;
+    std::vector<EvalBody> bodies;
     std::set<Id> errors;
     std::map<Id, std::string> messages;
     std::map<Id, std::shared_ptr<const SketchProfiles>> sketches;  // by sketch feature id

@@ -169,61 +169,117 @@ int rayCrossing(const CPoly& poly, const Box3& box, V3 p, V3 d) {
     return inside ? 1 : 0;
 }
 
+// A run of one operand's polygons: the whole of a flat solid, or one block of a solid in
+// blocks, whose box is known and which goes to the result as it is when the operation
+// leaves all of it whole. `first` is the index of its first polygon in the operand.
+struct Span {
+    const CPoly* p;
+    size_t n;
+    size_t first;
+    const SolidBlocks::BlockPtr* block;  // null for a flat solid
+};
+
 // Whether p lies inside the closed solid, by the parity of the faces a ray from p crosses;
 // nothing when every ray tried grazes an outline. p must lie off the surface.
-std::optional<bool> insideSolid(const Solid& s, V3 p) {
+std::optional<bool> insideSolid(const std::vector<Span>& spans, V3 p) {
     static const V3 dirs[] = {V3{0.5773, 0.5774, 0.5776}.normalized(),
                               V3{-0.2673, 0.8018, 0.5346}.normalized(),
                               V3{0.7071, -0.3162, 0.6325}.normalized()};
     for (V3 d : dirs) {
         int crossings = 0;
         bool clear = true;
-        for (size_t i = 0; i < s.size() && clear; ++i) {
-            if (s[i].v.size() < 3) continue;
-            const int c = rayCrossing(s[i], s[i].v.box(), p, d);
-            if (c < 0) clear = false;
-            crossings += c > 0;
-        }
+        for (size_t k = 0; k < spans.size() && clear; ++k)
+            for (size_t i = 0; i < spans[k].n && clear; ++i) {
+                const CPoly& q = spans[k].p[i];
+                if (q.v.size() < 3) continue;
+                const int c = rayCrossing(q, q.v.box(), p, d);
+                if (c < 0) clear = false;
+                crossings += c > 0;
+            }
         if (clear) return crossings % 2 == 1;
     }
     return std::nullopt;
 }
 
+// Where the polygons of a result go: one flat solid, or blocks.
+struct FlatSink {
+    Solid& out;
+    void push(CPoly p) { out.push_back(std::move(p)); }
+    void share(const SolidBlocks::BlockPtr& b) {
+        out.insert(out.end(), b->polys.begin(), b->polys.end());
+    }
+};
+
+struct BlockSink {
+    SolidBlocks::Builder out;
+    void push(CPoly p) { out.push(std::move(p)); }
+    void share(const SolidBlocks::BlockPtr& b) { out.share(b); }
+};
+
 // One operand: its box, and those of its polygons that come near the other operand, as
 // pieces to clip with their roots in the split history. Only the polygons the operation
 // looks at are given a source index (their plane and box in the working memory), so that
-// a cut near one corner of a large solid does not pay for all of its polygons.
+// a cut near one corner of a large solid does not pay for all of its polygons; in blocks,
+// only the blocks whose box comes near are looked into.
 struct Operand {
-    const Solid& s;
+    std::vector<Span> spans;
+    size_t total = 0;
     Box3 box;
-    std::vector<int32_t> root;           // by polygon: its split history entry, -1 when far
+    std::vector<uint32_t> near;          // the polygons near the other operand, in order
+    std::vector<int32_t> root;           // by near polygon: its split history entry
     std::vector<bsp::Piece> pieces;      // to clip by the other operand's tree
     std::vector<bsp::Piece> treePieces;  // to build this operand's tree
     // With the box of the other operand known first, measure notes the polygons that come
     // near it, and selectNear takes those without a second pass over the solid.
-    std::optional<std::vector<uint32_t>> nearOther;
+    bool nearFound = false;
 
-    explicit Operand(const Solid& solid) : s(solid) {}
-
-    // Finds the solid's box; with `other`, also the polygons near that box.
-    void measure(const Box3* other) {
-        const Box3 near = other ? grown(*other, kReach) : Box3{};
-        if (other) nearOther.emplace();
-        for (size_t i = 0; i < s.size(); ++i) {
-            const Box3& b = s[i].v.box();
-            box.add(b.lo);
-            box.add(b.hi);
-            if (other && s[i].v.size() >= 3 && bsp::meets(b, near))
-                nearOther->push_back(uint32_t(i));
+    explicit Operand(const Solid& solid) : total(solid.size()) {
+        if (!solid.empty()) spans.push_back({solid.data(), solid.size(), 0, nullptr});
+    }
+    explicit Operand(const SolidBlocks& solid) : total(solid.size()) {
+        spans.reserve(solid.blocks().size());
+        size_t at = 0;
+        for (const SolidBlocks::BlockPtr& b : solid.blocks()) {
+            spans.push_back({b->polys.data(), b->polys.size(), at, &b});
+            at += b->polys.size();
         }
     }
 
-    bsp::Piece piece(bsp::Work& w, size_t i) const {
+    void collectNear(const Span& sp, const Box3& nearBox) {
+        for (size_t i = 0; i < sp.n; ++i)
+            if (sp.p[i].v.size() >= 3 && bsp::meets(sp.p[i].v.box(), nearBox))
+                near.push_back(uint32_t(sp.first + i));
+    }
+
+    // Finds the solid's box; with `other`, also the polygons near that box.
+    void measure(const Box3* other) {
+        const Box3 nearBox = other ? grown(*other, kReach) : Box3{};
+        nearFound = other != nullptr;
+        for (const Span& sp : spans) {
+            if (sp.block) {
+                // A block's box holds those of its polygons: far from it, they are too.
+                const Box3& b = (*sp.block)->box;
+                box.add(b.lo);
+                box.add(b.hi);
+                if (other && bsp::meets(b, nearBox)) collectNear(sp, nearBox);
+                continue;
+            }
+            for (size_t i = 0; i < sp.n; ++i) {
+                const Box3& b = sp.p[i].v.box();
+                box.add(b.lo);
+                box.add(b.hi);
+                if (other && sp.p[i].v.size() >= 3 && bsp::meets(b, nearBox))
+                    near.push_back(uint32_t(sp.first + i));
+            }
+        }
+    }
+
+    static bsp::Piece piece(bsp::Work& w, const CPoly& q) {
         const auto src = uint32_t(w.planes.size());
-        const Box3& b = s[i].v.box();
-        w.planes.push_back(s[i].plane);
+        const Box3& b = q.v.box();
+        w.planes.push_back(q.plane);
         w.extents.push_back({b.center(), (b.hi - b.lo) / 2});
-        return {s[i].v.data(), uint32_t(s[i].v.size()), src};
+        return {q.v.data(), uint32_t(q.v.size()), src};
     }
 
     // Takes the polygons that come near `other` (the other operand's box) as pieces to
@@ -235,20 +291,23 @@ struct Operand {
     // planes would be cut away with the outside. (Cut to the grown box only, the pieces to
     // clip would leave slivers as wide as the margin in the result.)
     void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
-        root.assign(s.size(), -1);
-        const Box3 near = grown(other, kReach);
-        if (!nearOther) {
-            nearOther.emplace();
-            for (size_t i = 0; i < s.size(); ++i)
-                if (s[i].v.size() >= 3 && bsp::meets(s[i].v.box(), near))
-                    nearOther->push_back(uint32_t(i));
+        const Box3 nearBox = grown(other, kReach);
+        if (!nearFound) {
+            nearFound = true;
+            for (const Span& sp : spans)
+                if (!sp.block || bsp::meets((*sp.block)->box, nearBox)) collectNear(sp, nearBox);
         }
-        for (const uint32_t i : *nearOther) {
-            root[i] = int32_t(w.frags.size());
-            w.frags.push_back({s[i].v.data(), uint32_t(s[i].v.size())});
-            bsp::Piece p = piece(w, i);
-            p.frag = root[i];
-            const Box3& box = s[i].v.box();
+        root.resize(near.size());
+        size_t at = 0;  // the span of near[k]
+        for (size_t k = 0; k < near.size(); ++k) {
+            while (near[k] >= spans[at].first + spans[at].n)
+                ++at;
+            const CPoly& q = spans[at].p[near[k] - spans[at].first];
+            root[k] = int32_t(w.frags.size());
+            w.frags.push_back({q.v.data(), uint32_t(q.v.size())});
+            bsp::Piece p = piece(w, q);
+            p.frag = root[k];
+            const Box3& box = q.v.box();
             if (within(box, other)) {
                 pieces.push_back(p);
                 bsp::Piece t = p;
@@ -258,7 +317,7 @@ struct Operand {
             }
             bsp::Piece t = p;
             t.frag = -1;
-            if (!within(box, near)) t = bsp::cutToBox(w, t, box, near, true);
+            if (!within(box, nearBox)) t = bsp::cutToBox(w, t, box, nearBox, true);
             if (t.n) treePieces.push_back(t);
             p = bsp::cutToBox(w, p, box, other, keepOutside);
             if (p.n) pieces.push_back(p);
@@ -275,7 +334,7 @@ struct Operand {
         std::vector<bsp::Piece>& list = w.list;
         list.assign(treePieces.begin(), treePieces.end());
         if (list.empty()) {
-            if (const std::optional<bool> inside = insideSolid(s, probe)) {
+            if (const std::optional<bool> inside = insideSolid(spans, probe)) {
                 // Every piece to clip lies within this solid's box, so wholly behind the
                 // plane beyond its far side, or wholly in front of the one before its near
                 // side; a leaf's back is inside the solid, its front outside.
@@ -283,40 +342,54 @@ struct Operand {
                 tree.assign(1, bsp::Node{CPlane{{1, 0, 0}, w0}, 0, -1, -1});
                 return;
             }
-            for (size_t i = 0; i < s.size(); ++i)
-                if (s[i].v.size() >= 3) list.push_back(piece(w, i));
+            for (const Span& sp : spans)
+                for (size_t i = 0; i < sp.n; ++i)
+                    if (sp.p[i].v.size() >= 3) list.push_back(piece(w, sp.p[i]));
         }
         bsp::buildTree(w, list, tree);
     }
 
     // How many polygons emit appends with `keepFar` besides the pieces of its near ones.
-    size_t far(bool keepFar) const { return keepFar ? s.size() - nearOther->size() : 0; }
+    size_t far(bool keepFar) const { return keepFar ? total - near.size() : 0; }
 
-    // Appends the result's share of this operand: far polygons whole when `keepFar`; of the
-    // near ones, the largest entries of their split history that lost nothing. Whole
-    // polygons share their points with the operand's.
-    void emit(const bsp::Work& w, bool keepFar, bool flip, Solid& out) const {
+    // Appends the result's share of this operand: far polygons whole when `keepFar` (a
+    // block with none near as it is); of the near ones, the largest entries of their split
+    // history that lost nothing. Whole polygons share their points with the operand's.
+    template <class Sink>
+    void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
         std::vector<int32_t> stack;
-        for (size_t i = 0; i < s.size(); ++i) {
-            if (root[i] < 0) {
-                if (keepFar) out.push_back(flip ? s[i].flipped() : s[i]);
-                continue;
-            }
-            if (w.frags[root[i]].whole) {
-                out.push_back(flip ? s[i].flipped() : s[i]);
-                continue;
-            }
-            const CPlane plane = flip ? s[i].plane.flipped() : s[i].plane;
-            stack.assign(1, root[i]);
-            while (!stack.empty()) {
-                const bsp::Frag& f = w.frags[stack.back()];
-                stack.pop_back();
-                if (f.whole) {
-                    out.push_back(CPoly::of(PolyPoints(f.v, f.n, flip), plane));
+        size_t k = 0;  // the next near polygon
+        for (const Span& sp : spans) {
+            if (k == near.size() || near[k] >= sp.first + sp.n) {
+                if (!keepFar) continue;
+                if (sp.block && !flip) {
+                    out.share(*sp.block);
                     continue;
                 }
-                for (int k = 1; k >= 0; --k)
-                    if (f.child[k] >= 0) stack.push_back(f.child[k]);
+            }
+            for (size_t i = 0; i < sp.n; ++i) {
+                const CPoly& q = sp.p[i];
+                if (k == near.size() || near[k] != sp.first + i) {
+                    if (keepFar) out.push(flip ? q.flipped() : q);
+                    continue;
+                }
+                const int32_t r = root[k++];
+                if (w.frags[r].whole) {
+                    out.push(flip ? q.flipped() : q);
+                    continue;
+                }
+                const CPlane plane = flip ? q.plane.flipped() : q.plane;
+                stack.assign(1, r);
+                while (!stack.empty()) {
+                    const bsp::Frag& f = w.frags[stack.back()];
+                    stack.pop_back();
+                    if (f.whole) {
+                        out.push(CPoly::of(PolyPoints(f.v, f.n, flip), plane));
+                        continue;
+                    }
+                    for (int c = 1; c >= 0; --c)
+                        if (f.child[c] >= 0) stack.push_back(f.child[c]);
+                }
             }
         }
     }
@@ -336,26 +409,18 @@ bsp::Work& scratch() {
     return w;
 }
 
-Solid run(Op op, const Solid& a, const Solid& b) {
+// Measures both operands; true when their boxes lie apart (or one is empty), so that the
+// operation takes its shortcut.
+bool measureApart(Operand& A, Operand& B) {
     // b is measured first, so that the pass over a (in a sequence of cuts, the large one)
     // also finds its polygons near b.
-    Operand A(a), B(b);
     B.measure(nullptr);
     A.measure(&B.box);
-    const bool apart = a.empty() || b.empty() || !A.box.overlaps(B.box);
-    if (apart) switch (op) {
-            case Op::unite: {
-                if (a.empty()) return b;
-                Solid out = a;
-                out.insert(out.end(), b.begin(), b.end());
-                return out;
-            }
-            case Op::subtract: return a;
-            case Op::intersect: return {};
-        }
+    return A.total == 0 || B.total == 0 || !A.box.overlaps(B.box);
+}
 
-    bsp::Work& w = scratch();
-
+// Clips the operands by each other's trees; gives how many polygons the result will hold.
+size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     // What lies outside the other solid stays in a union; of a difference only a's part
     // outside b and b's part inside a (turned round) stay; of an intersection only the
     // parts inside.
@@ -374,16 +439,68 @@ Solid run(Op op, const Solid& a, const Solid& b) {
     bsp::clipPieces(w, tb, invB, op != Op::unite, A.pieces);
     bsp::clipPieces(w, ta, invA, false, B.pieces);
     bsp::clipPieces(w, ta, invA, true, B.pieces);
-    Solid out;
     // Near polygons come back as the entries of their split history that lost nothing
     // while the one they were cut from did (or whole, when that is their root).
     size_t pieces = 0;
     for (const bsp::Frag& f : w.frags)
         pieces += f.whole && (f.parent < 0 || !w.frags[f.parent].whole);
-    out.reserve(A.far(keepA) + B.far(keepB) + pieces);
-    A.emit(w, keepA, false, out);
-    B.emit(w, keepB, op == Op::subtract, out);
+    return A.far(keepA) + B.far(keepB) + pieces;
+}
+
+template <class Sink>
+void emitBoth(Op op, const Operand& A, const Operand& B, const bsp::Work& w, Sink& out) {
+    A.emit(w, op != Op::intersect, false, out);
+    B.emit(w, op == Op::unite, op == Op::subtract, out);
+}
+
+Solid run(Op op, const Solid& a, const Solid& b) {
+    Operand A(a), B(b);
+    if (measureApart(A, B)) switch (op) {
+            case Op::unite: {
+                if (a.empty()) return b;
+                Solid out = a;
+                out.insert(out.end(), b.begin(), b.end());
+                return out;
+            }
+            case Op::subtract: return a;
+            case Op::intersect: return {};
+        }
+    bsp::Work& w = scratch();
+    Solid out;
+    out.reserve(clip(op, A, B, w));
+    FlatSink sink{out};
+    emitBoth(op, A, B, w, sink);
     return out;
+}
+
+void append(SolidBlocks::Builder& out, const SolidBlocks& s) {
+    for (const SolidBlocks::BlockPtr& block : s.blocks())
+        out.share(block);
+}
+
+void append(SolidBlocks::Builder& out, const Solid& s) {
+    for (const CPoly& p : s)
+        out.push(p);
+}
+
+// b flat or in blocks.
+template <class Other>
+SolidBlocks run(Op op, const SolidBlocks& a, const Other& b) {
+    Operand A(a), B(b);
+    if (measureApart(A, B)) {
+        if (op == Op::subtract) return a;
+        SolidBlocks::Builder out;
+        if (op == Op::unite) {
+            append(out, a);
+            append(out, b);
+        }
+        return out.finish();
+    }
+    bsp::Work& w = scratch();
+    clip(op, A, B, w);
+    BlockSink sink;
+    emitBoth(op, A, B, w, sink);
+    return sink.out.finish();
 }
 
 }  // namespace
@@ -402,6 +519,78 @@ Solid CSG::subtract(const Solid& a, const Solid& b) {
 
 Solid CSG::intersect(const Solid& a, const Solid& b) {
     return run(Op::intersect, a, b);
+}
+
+SolidBlocks CSG::uniteBlocks(const SolidBlocks& a, const SolidBlocks& b) {
+    return run(Op::unite, a, b);
+}
+
+SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, const SolidBlocks& b) {
+    return run(Op::subtract, a, b);
+}
+
+SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const SolidBlocks& b) {
+    return run(Op::intersect, a, b);
+}
+
+SolidBlocks CSG::uniteBlocks(const SolidBlocks& a, const Solid& b) {
+    return run(Op::unite, a, b);
+}
+
+SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, const Solid& b) {
+    return run(Op::subtract, a, b);
+}
+
+SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const Solid& b) {
+    return run(Op::intersect, a, b);
+}
+
+SolidBlocks::SolidBlocks(Solid&& s) {
+    Builder b;
+    for (CPoly& p : s)
+        b.push(std::move(p));
+    *this = b.finish();
+}
+
+Solid SolidBlocks::flat() const {
+    Solid out;
+    out.reserve(size_);
+    for (const BlockPtr& b : blocks_)
+        out.insert(out.end(), b->polys.begin(), b->polys.end());
+    return out;
+}
+
+void SolidBlocks::Builder::share(const BlockPtr& b) {
+    flush();
+    blocks_.push_back(b);
+    size_ += b->polys.size();
+    box_.add(b->box.lo);
+    box_.add(b->box.hi);
+}
+
+void SolidBlocks::Builder::flush() {
+    if (cur_.empty()) return;
+    // As the operations bound an operand polygon by polygon; a block is never empty, so
+    // bounding its box gives the same box.
+    Box3 box;
+    for (const CPoly& p : cur_) {
+        box.add(p.v.box().lo);
+        box.add(p.v.box().hi);
+    }
+    auto block = std::make_shared<const Block>(Block{std::move(cur_), box});
+    cur_ = {};
+    cur_.reserve(kBlockSize);
+    share(block);
+}
+
+SolidBlocks SolidBlocks::Builder::finish() {
+    flush();
+    SolidBlocks out;
+    out.blocks_ = std::move(blocks_);
+    out.size_ = size_;
+    out.box_ = box_;
+    *this = {};
+    return out;
 }
 
 }  // namespace ivo

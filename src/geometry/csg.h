@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -108,6 +109,59 @@ struct CPoly {
 // A closed, outward-oriented list of polygons; empty is the empty solid.
 using Solid = std::vector<CPoly>;
 
+// A solid held as a sequence of immutable blocks of polygons, each with its box, shared by
+// every copy. The booleans on it rebuild only the blocks that come near the other solid and
+// hand the others on as they are, so that a cut near one corner of a large solid costs what
+// that corner holds, and a history of states of one solid shares what the states have in
+// common. Its polygons, block after block, are the flat solid it stands for, and the
+// booleans on blocks give the polygons of the booleans on those flat solids, in order.
+class SolidBlocks {
+public:
+    struct Block {
+        Solid polys;  // never empty
+        Box3 box;     // of their boxes
+    };
+    using BlockPtr = std::shared_ptr<const Block>;
+
+    SolidBlocks() = default;
+    explicit SolidBlocks(const Solid& s) : SolidBlocks(Solid(s)) {}
+    explicit SolidBlocks(Solid&& s);
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const Box3& box() const { return box_; }
+    const std::vector<BlockPtr>& blocks() const { return blocks_; }
+    Solid flat() const;
+
+    // Builds a solid block by block: polygons are gathered into blocks of a bounded size,
+    // and blocks taken whole are shared.
+    class Builder {
+    public:
+        void push(CPoly p) {
+            cur_.push_back(std::move(p));
+            if (cur_.size() >= kBlockSize) flush();
+        }
+        void share(const BlockPtr& b);
+        SolidBlocks finish();
+
+    private:
+        void flush();
+        std::vector<BlockPtr> blocks_;
+        size_t size_ = 0;
+        Box3 box_;
+        Solid cur_;
+    };
+
+    // Polygons per block: small enough that rebuilding a block near a cut costs little,
+    // large enough that the list of blocks stays short beside the polygons.
+    static constexpr size_t kBlockSize = 48;
+
+private:
+    std::vector<BlockPtr> blocks_;
+    size_t size_ = 0;
+    Box3 box_;
+};
+
 // Boolean operations; the inputs are not changed. Disjoint boxes take shortcuts (union
 // concatenates, subtract returns a, intersect returns nothing). The result holds a's
 // polygons, then b's; a polygon that lost no part of itself comes back whole, however the
@@ -118,6 +172,13 @@ namespace CSG {
 Solid unite(const Solid& a, const Solid& b);
 Solid subtract(const Solid& a, const Solid& b);  // a minus b
 Solid intersect(const Solid& a, const Solid& b);
+SolidBlocks uniteBlocks(const SolidBlocks& a, const SolidBlocks& b);
+SolidBlocks subtractBlocks(const SolidBlocks& a, const SolidBlocks& b);
+SolidBlocks intersectBlocks(const SolidBlocks& a, const SolidBlocks& b);
+// The same with a flat second operand, as if it were in blocks.
+SolidBlocks uniteBlocks(const SolidBlocks& a, const Solid& b);
+SolidBlocks subtractBlocks(const SolidBlocks& a, const Solid& b);
+SolidBlocks intersectBlocks(const SolidBlocks& a, const Solid& b);
 }  // namespace CSG
 
 // The operations keep their working memory per thread between calls (at most 64 MB), so

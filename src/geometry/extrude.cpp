@@ -139,7 +139,9 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     }
     const double zLo = lv.front().z, zHi = lv.back().z;
     addCap(out, bottom, true, [&](V2 p) { return frame.p(p, zLo); });
-    addCap(out, capTriangles(at.back()), false, [&](V2 p) { return frame.p(p, zHi); });
+    // Without treated edges both caps have the same outline, and so the same triangles.
+    const std::vector<Tri2> top = at.back() == at.front() ? bottom : capTriangles(at.back());
+    addCap(out, top, false, [&](V2 p) { return frame.p(p, zHi); });
     return orientOutward(std::move(out));
 }
 
