@@ -91,6 +91,17 @@ e2e_click "$marker_back" "$strip_y"
 e2e_click "$marker_back" "$strip_y"
 e2e_idle 1
 e2e_shot 06-marqueur-recule
+back="$E2E_OUT/marqueur-recule.q3d"
+e2e_save_as "$back"
+python3 - "$back" "$("$E2E_Q3D" info --json "$back")" <<'PY' ||
+import json, math, sys
+doc, info = json.load(open(sys.argv[1])), json.loads(sys.argv[2])
+assert len(doc["features"]) == 5 and doc["marker"] == 3, (len(doc["features"]), doc["marker"])
+# Up to the marker, the ring alone.
+volumes = [b["volume"] for b in info["bodies"]]
+assert len(volumes) == 1 and abs(volumes[0] - (24000 - 250 * math.pi)) < 5, volumes
+PY
+  e2e_fail "le marqueur n'a pas reculé de deux fonctions"
 e2e_click "$marker_end" "$strip_y"
 e2e_idle 1
 e2e_shot 07-marqueur-a-la-fin
