@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
             status = 1;
             continue;
         }
-        const bool stl = path.size() >= 4 && (path.ends_with(".stl") || path.ends_with(".STL"));
+        const bool stl = path.ends_with(".stl") || path.ends_with(".STL");
         const auto read = ivo::testing::readWithLib3mf(*bytes, stl ? "stl" : "3mf");
         if (!read) {
             std::cerr << path << " : lib3mf refuse le fichier\n";
