@@ -101,6 +101,7 @@ bool MainController::write(const std::string& path) {
     dirty = false;
     addRecentFile(toQt(*fileURL));
     updateTitle();
+    scheduleStripRebuild();  // the browser's first row is the document's name
     autosaveNow();
     return true;
 }
