@@ -317,6 +317,8 @@ public:
     QString sessionPath() const;
 
     // Files.
+    // Where the file dialogs start: the document's folder, else the home folder.
+    QString dialogFolder() const;
     void openDocument();
     bool open(const std::string& path);
     bool saveDocument();

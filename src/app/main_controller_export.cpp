@@ -56,7 +56,8 @@ void MainController::writeExport(const std::vector<NamedMesh>& meshes, const std
                                  const std::string& status) {
     const std::string proposed = (fileURL ? documentName(fileURL) : "Modèle") + "." + format;
     const QString filter = format == "stl" ? "Fichiers STL (*.stl)" : "Fichiers 3MF (*.3mf)";
-    const std::optional<QString> chosen = dialogs->saveFile(toQt(proposed), filter, toQt(format));
+    const std::optional<QString> chosen =
+        dialogs->saveFile(dialogFolder() + "/" + toQt(proposed), filter, toQt(format));
     if (!chosen || chosen->isEmpty()) return;
     const std::string path = withExtension(fromQt(*chosen), format);
     std::string reason;

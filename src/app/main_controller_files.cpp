@@ -1,5 +1,6 @@
 // Opening and saving .q3d files, the question about unsaved changes, and the list of
 // recently used files.
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
@@ -18,10 +19,14 @@ const QString kFilter = "Modèles Ivorane 3D (*.q3d)";
 
 }  // namespace
 
+QString MainController::dialogFolder() const {
+    // Not the working directory, which for a desktop launch is wherever the launcher was.
+    return fileURL ? QFileInfo(toQt(*fileURL)).absolutePath() : QDir::homePath();
+}
+
 void MainController::openDocument() {
     leaveEditing();
-    const QString folder = fileURL ? QFileInfo(toQt(*fileURL)).absolutePath() : QString();
-    for (const QString& path : dialogs->openFiles(folder, kFilter))
+    for (const QString& path : dialogs->openFiles(dialogFolder(), kFilter))
         open(fromQt(path));
 }
 
@@ -70,7 +75,7 @@ bool MainController::saveDocument() {
 
 bool MainController::saveDocumentAs() {
     const QString name = toQt(fileURL ? documentName(fileURL) : std::string("Modèle")) + ".q3d";
-    const QString proposed = fileURL ? QFileInfo(toQt(*fileURL)).absolutePath() + "/" + name : name;
+    const QString proposed = dialogFolder() + "/" + name;
     const std::optional<QString> chosen = dialogs->saveFile(proposed, kFilter, "q3d");
     if (!chosen || chosen->isEmpty()) return false;
     return write(fromQt(*chosen));

@@ -244,7 +244,7 @@ TEST_F(TimelineBrowserTest, ARenamedBodyIsShownAndExportedUnderItsNewName) {
     // Typed without its extension, the name gets it.
     dialogs->savePath = toQt(tmp.path() + "/piece");
     ASSERT_TRUE(choose(row(c, "body:2"), "Exporter ce corps en 3MF…"));
-    EXPECT_EQ(dialogs->proposedNames.back(), "m.3mf");
+    EXPECT_EQ(dialogs->proposedNames.back(), toQt(tmp.path() + "/m.3mf"));
     EXPECT_EQ(c.statusText(), "Exporté : piece.3mf");
     const std::optional<Read3mf> read = readWithLib3mf(readAll(tmp.path() + "/piece.3mf"));
     ASSERT_TRUE(read);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
@@ -255,7 +256,8 @@ TEST_F(WindowTest, ASaveWritesTheModelOrAlertsAndKeepsTheTabUnsaved) {
     const std::string path = tmp.file("nouveau.q3d");
     dialogs->savePath = toQt(path);
     ASSERT_TRUE(c.saveDocument());
-    EXPECT_EQ(dialogs->proposedNames.back(), "Modèle.q3d");
+    // An unsaved model is proposed in the home folder, not wherever the program was started.
+    EXPECT_EQ(dialogs->proposedNames.back(), QDir::homePath() + "/Modèle.q3d");
     EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — nouveau[*]");
     // Saving keeps the history.
     EXPECT_EQ(tuple(c.dirty, c.fileURL, c.window->isWindowModified(), c.undoStack.size()),
