@@ -337,6 +337,10 @@ private:
     // operation, the evaluation and the bodies, the panel (rebuilt from the feature when
     // `rebuild`), then the status with `notes` after the routine one so they are seen.
     void featureWritten(bool rebuild, std::vector<std::string> notes);
+    // Opens the new feature at `index` over the bodies that exist before it.
+    void openNewFeature(size_t index, std::vector<Body> before);
+    // Drops the open feature's state and hides its panel, in whatever mode.
+    void forgetFeature();
     void closeFeature();
     // What the automatic operation said during the current handle drag: later steps of the
     // same drag keep it on the status line instead of the routine text.

@@ -130,13 +130,7 @@ void MainController::startFeature(const std::string& requested) {
     f.name = autoName(doc_, kind, chamfer);
     doc_.features.insert(doc_.features.begin() + static_cast<std::ptrdiff_t>(at), std::move(f));
     doc_.marker = static_cast<std::int64_t>(at) + 1;
-    editFeature = at;
-    editIsNew = true;
-    opManual = false;
-    awaitingFace = false;
-    editBackup.reset();
-    editBodiesBefore = before.bodies;
-    setMode(Mode::featureEdit);
+    openNewFeature(at, before.bodies);
     if (const auto autoOp = applyAutoOp()) notes.push_back(*autoOp);
     rebuildAll();
     buildInspector();
@@ -171,15 +165,9 @@ void MainController::extrudeFaces(const std::vector<PlanarFace>& faces,
     pushUndo();
     doc_ = std::move(next);
     clearSelection();
-    editFeature = *index;
-    editIsNew = true;
     // A push/pull chooses its operation by itself like every new extrusion, whatever the
     // previous edit did.
-    opManual = false;
-    awaitingFace = false;
-    editBackup.reset();
-    editBodiesBefore = before;
-    setMode(Mode::featureEdit);
+    openNewFeature(*index, before);
     rebuildAll();
     buildInspector();
     if (ignored) setStatus("Seules les faces dans le même plan que la première sont extrudées.");
@@ -190,13 +178,7 @@ void MainController::createPrimitive(const std::string& kind) {
     const size_t at = insertionIndex(doc_);
     const EvalResult before = Evaluator::run(doc_, static_cast<std::int64_t>(at));
     pushUndo();
-    editFeature = insertPrimitive(doc_, kind, !before.bodies.empty());
-    editIsNew = true;
-    opManual = false;
-    awaitingFace = false;
-    editBackup.reset();
-    editBodiesBefore = before.bodies;
-    setMode(Mode::featureEdit);
+    openNewFeature(insertPrimitive(doc_, kind, !before.bodies.empty()), before.bodies);
     const std::optional<std::string> autoOp = applyAutoOp();
     rebuildAll();
     buildInspector();
@@ -232,13 +214,27 @@ void MainController::editFeatureAt(size_t index) {
     buildInspector();
 }
 
-void MainController::closeFeature() {
+void MainController::openNewFeature(size_t index, std::vector<Body> before) {
+    editFeature = index;
+    editIsNew = true;
+    opManual = false;
+    awaitingFace = false;
+    editBackup.reset();
+    editBodiesBefore = std::move(before);
+    setMode(Mode::featureEdit);
+}
+
+void MainController::forgetFeature() {
     editFeature.reset();
     editBackup.reset();
     editIsNew = false;
     awaitingFace = false;
     editBodiesBefore.clear();
     featureInspector->hide();
+}
+
+void MainController::closeFeature() {
+    forgetFeature();
     setMode(Mode::model);
     viewport->setFocus(Qt::OtherFocusReason);
 }

@@ -36,12 +36,7 @@ void MainController::loadTab(const DocTab& tab) {
     editSketch_.reset();
     editor->leaveSketch();  // its references name records of the other tab's sketch
     // The panel never outlives the tab whose feature it shows.
-    editFeature.reset();
-    editBackup.reset();
-    editIsNew = false;
-    awaitingFace = false;
-    editBodiesBefore.clear();
-    featureInspector->hide();
+    forgetFeature();
     selection.clear();
     hoverSel.reset();
     viewport->showPlanes(false);

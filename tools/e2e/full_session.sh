@@ -172,13 +172,5 @@ assert mf["objects"][0]["name"] == "Support", mf["objects"][0]["name"]
 assert mf["buildItems"] == 1, mf
 PY
 
-if command -v prusa-slicer >/dev/null 2>&1; then
-  gcode="$E2E_OUT/piece.gcode"
-  prusa-slicer --export-gcode "$mf" --output "$gcode" >"$E2E_OUT/slicer.log" 2>&1 ||
-    e2e_fail "prusa-slicer refuse le 3MF (voir $E2E_OUT/slicer.log)"
-  [ -s "$gcode" ] || e2e_fail "prusa-slicer n'a pas écrit de G-code"
-  echo "G-code : $(wc -l <"$gcode") lignes"
-else
-  echo "prusa-slicer absent : le découpage est sauté"
-fi
+e2e_slice "$mf"
 echo "session complète : réussie ($E2E_OUT)"

@@ -141,3 +141,16 @@ e2e_expect() {
   shift
   "$@" || e2e_fail "$what"
 }
+
+# Slices a 3MF with the slicer the user would use; skipped, and said so, where it is missing.
+e2e_slice() {
+  local mf=$1 gcode="${1%.*}.gcode"
+  if ! command -v prusa-slicer >/dev/null 2>&1; then
+    echo "prusa-slicer absent : le découpage est sauté"
+    return 0
+  fi
+  prusa-slicer --export-gcode "$mf" --output "$gcode" >"$E2E_OUT/slicer.log" 2>&1 ||
+    e2e_fail "prusa-slicer refuse le 3MF (voir $E2E_OUT/slicer.log)"
+  [ -s "$gcode" ] || e2e_fail "prusa-slicer n'a pas écrit de G-code"
+  echo "G-code : $(wc -l <"$gcode") lignes"
+}

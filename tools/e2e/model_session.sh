@@ -91,13 +91,5 @@ PY
 mf="$E2E_OUT/modele.3mf"
 "$E2E_Q3D" export "$out" -o "$mf" || e2e_fail "q3d n'exporte pas le modèle en 3MF"
 [ -s "$mf" ] || e2e_fail "le fichier 3MF est vide"
-if command -v prusa-slicer >/dev/null 2>&1; then
-  gcode="$E2E_OUT/modele.gcode"
-  prusa-slicer --export-gcode "$mf" --output "$gcode" >"$E2E_OUT/slicer.log" 2>&1 ||
-    e2e_fail "prusa-slicer refuse le 3MF (voir $E2E_OUT/slicer.log)"
-  [ -s "$gcode" ] || e2e_fail "prusa-slicer n'a pas écrit de G-code"
-  echo "G-code : $(wc -l <"$gcode") lignes"
-else
-  echo "prusa-slicer absent : le découpage est sauté"
-fi
+e2e_slice "$mf"
 echo "session modèle : réussie"
