@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -16,9 +17,44 @@
 #include "app/app_delegate.h"
 #include "app/qt_conv.h"
 #include "app/scripted_dialogs.h"
+#include "document/features.h"
+#include "support/sketch_builder.h"
 #include "support/temp_dir.h"
 
 namespace ivo::testing {
+
+// A 20 mm box primitive (x and z −10…10, y 0…20), its sketch hidden, with a visible square
+// sketched on its top face, x and z −8…−2.
+inline Doc boxWithTopSketch() {
+    Doc doc;
+    Primitive p = makePrimitive(doc, "box", false);
+    p.sketch.sketch->visible = false;
+    doc.features.push_back(std::move(p.sketch));
+    doc.features.push_back(std::move(p.solid));
+    Feature top(doc.newId(), fk::sketch, "Esquisse1 (face)");
+    top.sketch = Sketch(SketchPlane::face({0, 1, 0}, {0, 20, 0}));
+    Loop square;
+    for (V3 q : {V3{-8, 20, -8}, V3{-2, 20, -8}, V3{-2, 20, -2}, V3{-8, 20, -2}})
+        square.push_back(top.sketch->plane.to2D(q));
+    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
+    addPolygon(*top.sketch, square);
+    doc.features.push_back(std::move(top));
+    doc.marker = 3;
+    return doc;
+}
+
+// A left-button mouse event sent straight to `w` (QTest's own drags do not move in steps).
+inline void sendMouse(QWidget* w, QEvent::Type type, QPoint q, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, q, w->mapToGlobal(q), Qt::LeftButton, buttons, {});
+    QApplication::sendEvent(w, &e);
+}
+// A left-button drag from `from` to `to` in `steps` moves.
+inline void dragMouse(QWidget* w, QPoint from, QPoint to, int steps = 6) {
+    sendMouse(w, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int i = 1; i <= steps; ++i)
+        sendMouse(w, QEvent::MouseMove, from + (to - from) * i / steps, Qt::LeftButton);
+    sendMouse(w, QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
 
 class AppFixture : public ::testing::Test {
 public:

@@ -27,25 +27,6 @@ Doc ringDoc() {
     return b.doc;
 }
 
-// A 20 mm box (x and z −10…10, y 0…20) with a square sketched on its top face, x and z −8…−2.
-Doc boxWithTopSketch() {
-    Doc doc;
-    Primitive p = makePrimitive(doc, "box", false);
-    p.sketch.sketch->visible = false;
-    doc.features.push_back(std::move(p.sketch));
-    doc.features.push_back(std::move(p.solid));
-    Feature top(doc.newId(), fk::sketch, "Esquisse1 (face)");
-    top.sketch = Sketch(SketchPlane::face({0, 1, 0}, {0, 20, 0}));
-    Loop square;
-    for (V3 q : {V3{-8, 20, -8}, V3{-2, 20, -8}, V3{-2, 20, -2}, V3{-8, 20, -2}})
-        square.push_back(top.sketch->plane.to2D(q));
-    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
-    addPolygon(*top.sketch, square);
-    doc.features.push_back(std::move(top));
-    doc.marker = 3;
-    return doc;
-}
-
 double totalVolume(const EvalResult& r) {
     double v = 0;
     for (const Body& b : r.bodies)
@@ -68,15 +49,9 @@ public:
         return s ? QPoint(qRound(s->x), qRound(c->viewport->height() - s->y)) : QPoint();
     }
     void send(QEvent::Type type, QPoint q, Qt::MouseButtons buttons) {
-        QMouseEvent e(type, q, c->viewport->mapToGlobal(q), Qt::LeftButton, buttons, {});
-        QApplication::sendEvent(c->viewport, &e);
+        sendMouse(c->viewport, type, q, buttons);
     }
-    void drag(QPoint from, QPoint to, int steps = 6) {
-        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-        for (int i = 1; i <= steps; ++i)
-            send(QEvent::MouseMove, from + (to - from) * i / steps, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    }
+    void drag(QPoint from, QPoint to, int steps = 6) { dragMouse(c->viewport, from, to, steps); }
     void click(QPoint q, Qt::KeyboardModifiers mods = {}) {
         QTest::mouseMove(c->viewport, q);
         QTest::mouseClick(c->viewport, Qt::LeftButton, mods, q);

@@ -15,23 +15,9 @@ using SelectionGuiTest = AppFixture;
 
 const std::string kTail = " — E pour extruder, Maj-clic pour ajouter, Échap pour annuler.";
 
-// A 20 mm box (y from 0 to 20) with a visible square sketched on its top face, x and z −8…−2.
-std::string boxWithTopSketch(TempDir& tmp) {
-    Doc doc;
-    Primitive p = makePrimitive(doc, "box", false);
-    p.sketch.sketch->visible = false;
-    doc.features.push_back(std::move(p.sketch));
-    doc.features.push_back(std::move(p.solid));
-    Feature top(doc.newId(), fk::sketch, "Esquisse1 (face)");
-    top.sketch = Sketch(SketchPlane::face({0, 1, 0}, {0, 20, 0}));
-    Loop square;
-    for (V3 q : {V3{-8, 20, -8}, V3{-2, 20, -8}, V3{-2, 20, -2}, V3{-8, 20, -2}})
-        square.push_back(top.sketch->plane.to2D(q));
-    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
-    addPolygon(*top.sketch, square);
-    doc.features.push_back(std::move(top));
-    doc.marker = 3;
-    return tmp.write("boite.q3d", encodeDoc(doc, true));
+// The box with its top sketch as a model file.
+std::string boxWithTopSketchFile(TempDir& tmp) {
+    return tmp.write("boite.q3d", encodeDoc(boxWithTopSketch(), true));
 }
 
 class Mouse {
@@ -53,7 +39,7 @@ private:
 };
 
 TEST_F(SelectionGuiTest, ClicksBuildTheSelectionAndTheViewHighlightsIt) {
-    MainController& c = launch({boxWithTopSketch(tmp)});
+    MainController& c = launch({boxWithTopSketchFile(tmp)});
     c.viewport->setView("iso");
     c.viewport->fit();
     Mouse mouse(c);
@@ -97,7 +83,7 @@ TEST_F(SelectionGuiTest, ClicksBuildTheSelectionAndTheViewHighlightsIt) {
 }
 
 TEST_F(SelectionGuiTest, EveryClickOnARegionDrawnOnAFacePicksTheRegion) {
-    MainController& c = launch({boxWithTopSketch(tmp)});
+    MainController& c = launch({boxWithTopSketchFile(tmp)});
     Mouse mouse(c);
     for (const char* view : {"iso", "top"}) {
         c.viewport->setView(view);
@@ -115,7 +101,7 @@ TEST_F(SelectionGuiTest, EveryClickOnARegionDrawnOnAFacePicksTheRegion) {
 }
 
 TEST_F(SelectionGuiTest, BodyFilterSelectsWholeBodiesButRegionsStillWin) {
-    MainController& c = launch({boxWithTopSketch(tmp)});
+    MainController& c = launch({boxWithTopSketchFile(tmp)});
     c.viewport->setView("iso");
     c.viewport->fit();
     c.runTool("selBody");

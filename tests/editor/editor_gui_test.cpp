@@ -44,15 +44,9 @@ struct EditorGui : AppFixture {
     }
     void click(V2 p) { clickPx(px(p)); }
     void send(QEvent::Type type, QPoint q, Qt::MouseButtons buttons) {
-        QMouseEvent e(type, q, c->viewport->mapToGlobal(q), Qt::LeftButton, buttons, {});
-        QApplication::sendEvent(c->viewport, &e);
+        sendMouse(c->viewport, type, q, buttons);
     }
-    void drag(QPoint from, QPoint to, int steps = 6) {
-        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-        for (int i = 1; i <= steps; ++i)
-            send(QEvent::MouseMove, from + (to - from) * i / steps, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    }
+    void drag(QPoint from, QPoint to, int steps = 6) { dragMouse(c->viewport, from, to, steps); }
     // The tool chosen as the toolbar does, then a click at each point.
     void use(const char* tool, std::initializer_list<V2> clicks) {
         c->runSketchTool(tool);
