@@ -6,12 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QTest>
 
 #include "app/main_controller.h"
-#include "app/scripted_dialogs.h"
+#include "bench_window.h"
 #include "editor/sketch_editor.h"
 #include "support/private_home.h"
 #include "support/solver_sketches.h"
@@ -21,24 +19,8 @@ namespace {
 
 using namespace ivo;
 
-std::unique_ptr<MainController> window;
-
-MainController& controller() {
-    if (!window) {
-        window = std::make_unique<MainController>(std::make_unique<testing::ScriptedDialogs>());
-        window->window->show();
-        (void)QTest::qWaitForWindowExposed(window->window.get());
-    }
-    return *window;
-}
-
-// Draws one frame now and waits until the GL work is done.
-void frame(MainController& c) {
-    c.viewport->repaint();
-    c.viewport->makeCurrent();
-    QOpenGLContext::currentContext()->functions()->glFinish();
-    c.viewport->doneCurrent();
-}
+using bench::controller;
+using bench::frame;
 
 double triangles(const MainController& c) {
     size_t n = 0;
@@ -178,6 +160,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    window.reset();
+    bench::window().reset();
     return 0;
 }

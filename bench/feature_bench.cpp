@@ -7,12 +7,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QTest>
 
 #include "app/main_controller.h"
-#include "app/scripted_dialogs.h"
+#include "bench_window.h"
 #include "support/private_home.h"
 #include "support/temp_dir.h"
 #include "viewport/viewport.h"
@@ -21,23 +19,8 @@ namespace {
 
 using namespace ivo;
 
-std::unique_ptr<MainController> window;
-
-MainController& controller() {
-    if (!window) {
-        window = std::make_unique<MainController>(std::make_unique<testing::ScriptedDialogs>());
-        window->window->show();
-        (void)QTest::qWaitForWindowExposed(window->window.get());
-    }
-    return *window;
-}
-
-void frame(MainController& c) {
-    c.viewport->repaint();
-    c.viewport->makeCurrent();
-    QOpenGLContext::currentContext()->functions()->glFinish();
-    c.viewport->doneCurrent();
-}
+using bench::controller;
+using bench::frame;
 
 enum class Part { whole, withoutFrame, frameOnly, evaluateOnly, sceneFrame };
 
@@ -129,6 +112,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    window.reset();
+    bench::window().reset();
     return 0;
 }
