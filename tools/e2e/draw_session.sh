@@ -11,9 +11,6 @@ e2e_start
 # Window coordinates. The sketch toolbar's buttons sit in one row under the tab row, in
 # catalog order; the 3-D view spans x 230…1280 and, in the front view of "Plan XY", has the
 # sketch origin at its middle.
-tb=$((E2E_MENU_H + 34 + 50))
-view_x=$((230 + (1280 - 230) / 2))
-view_y=$((E2E_MENU_H + 34 + 100 + (800 - 34 - 100 - 56) / 2))
 btn_rect=91 btn_circle=148 btn_fillet=428 btn_trim=541 btn_dim=939
 
 # Answers a number prompt of the editor: its field holds the remembered value, selected.

@@ -18,9 +18,6 @@ e2e_start
 # Window coordinates: the toolbar under the tab row, the 3-D view spanning x 230…1280 above
 # the timeline strip, whose marker buttons come first; the browser's rows are 22 points
 # apart from « Plan XY » down.
-tb=$((E2E_MENU_H + 34 + 50))
-view_x=$((230 + (1280 - 230) / 2))
-view_y=$((E2E_MENU_H + 34 + 100 + (800 - 34 - 100 - 56) / 2))
 strip_y=$((E2E_MENU_H + 800 - 28))
 marker_back=52
 marker_end=111

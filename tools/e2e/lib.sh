@@ -67,6 +67,11 @@ e2e_start() {
   local h
   h=$(xdotool getwindowgeometry --shell "$E2E_WIN" | sed -n 's/^HEIGHT=//p')
   E2E_MENU_H=$((h - 800))
+  # The toolbar's button row, and the centre of the 3-D view (the sketch origin once a plane
+  # is seen head on), in screen pixels.
+  tb=$((E2E_MENU_H + 34 + 50))
+  view_x=$((230 + (1280 - 230) / 2))
+  view_y=$((E2E_MENU_H + 34 + 100 + (800 - 34 - 100 - 56) / 2))
   e2e_idle 1
 }
 

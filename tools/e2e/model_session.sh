@@ -10,10 +10,7 @@ e2e_start
 
 # Window coordinates: the solid toolbar's groups under the tab row, the 3-D view spanning
 # x 230…1280 under the toolbar.
-tb=$((E2E_MENU_H + 34 + 50))
 tb_header=$((E2E_MENU_H + 34 + 88))
-view_x=$((230 + (1280 - 230) / 2))
-view_y=$((E2E_MENU_H + 34 + 100 + (800 - 34 - 100 - 56) / 2))
 e2e_shot 00-depart
 
 # « CRÉER ▾ » lists Esquisse, Extrusion and Révolution, each followed by its pin item, then

@@ -13,8 +13,6 @@ e2e_shot 01-demarrage
 # In the front view the origin is at the middle of the 3-D view and "Plan XY" spans the
 # quarter above and to the right of it.
 toolbar_y=$((E2E_MENU_H + 34 + 50))
-view_x=$((230 + (1280 - 230) / 2))
-view_y=$((E2E_MENU_H + 34 + 100 + (800 - 34 - 100 - 56) / 2))
 e2e_click 45 "$toolbar_y"               # « Esquisse »
 e2e_key ctrl+2
 e2e_move $((view_x + 120)) $((view_y - 120))

@@ -8,9 +8,6 @@
 source "$(dirname "$0")/lib.sh"
 
 e2e_start
-tb=$((E2E_MENU_H + 34 + 50))
-view_x=$((230 + (1280 - 230) / 2))
-view_y=$((E2E_MENU_H + 34 + 100 + (800 - 34 - 100 - 56) / 2))
 btn_rect=91
 # The plane seen head on at the camera's starting distance: 4.378 pixels per millimetre.
 px() { python3 -c "print(round($view_x + 4.378 * $1))"; }
