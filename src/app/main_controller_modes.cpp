@@ -174,6 +174,10 @@ QMenu* MainController::contextMenu(ViewPoint p) {
                    [this] { editor->deleteSelection(); });
                 mi(menu, "Construction / normal", "line.diagonal.arrow", this,
                    [this] { editor->toggleConstruction(); });
+                const Sketch* s = currentSketch();
+                if (s && s->curve(*editor->selected))
+                    mi(menu, "Copier ce contour avec décalage…", "plus.square.on.square", this,
+                       [this, id = *editor->selected] { editor->copyContour(id); });
             }
             mi(menu, "Copier toute l'esquisse avec décalage…", "doc.on.doc", this,
                [this] { editor->copyAll(); });

@@ -208,6 +208,11 @@ void SketchEditor::copyAll() {
         copyMoveDialog(s->allEntities(), "toute l'esquisse");
 }
 
+void SketchEditor::copyContour(Id curve) {
+    if (const Sketch* s = ctl->currentSketch())
+        copyMoveDialog(s->connectedComponent(curve), "le contour sélectionné");
+}
+
 void SketchEditor::copyMoveDialog(const std::vector<Id>& what, const std::string& label) {
     if (what.empty()) return;
     EditorMemory& mem = ctl->memory();

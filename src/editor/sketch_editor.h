@@ -115,6 +115,8 @@ public:
     void toggleConstruction();
     // The copy/move prompt for every curve of the sketch.
     void copyAll();
+    // The same prompt for the contour joined to `curve`.
+    void copyContour(Id curve);
 
     // Queries on the open sketch, in view points.
     std::optional<Id> pointAt(ScreenPoint point, double radius = 9) const;
