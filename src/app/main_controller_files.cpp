@@ -106,6 +106,7 @@ bool MainController::write(const std::string& path) {
     dirty = false;
     addRecentFile(toQt(*fileURL));
     updateTitle();
+    setStatus("Enregistré : " + fromQt(QFileInfo(toQt(path)).fileName()));
     scheduleStripRebuild();  // the browser's first row is the document's name
     autosaveNow();
     return true;

@@ -1,4 +1,5 @@
-// The view's menu while a sketch is edited, opened on a curve picked with a real click.
+// Smaller behaviours of the window: the sketch view menu on a picked curve, the status after
+// saving.
 #include <QMenu>
 
 #include "app/main_controller.h"
@@ -10,7 +11,7 @@
 namespace ivo::testing {
 namespace {
 
-class SketchMenuTest : public AppFixture {};
+class WindowExtrasTest : public AppFixture {};
 
 QAction* entry(QMenu& menu, const QString& text) {
     for (QAction* a : menu.actions())
@@ -18,7 +19,7 @@ QAction* entry(QMenu& menu, const QString& text) {
     return nullptr;
 }
 
-TEST_F(SketchMenuTest, CopyingTheContourOfACurveCopiesOnlyTheCurvesJoinedToIt) {
+TEST_F(WindowExtrasTest, CopyingTheContourOfACurveCopiesOnlyTheCurvesJoinedToIt) {
     Doc d;
     Feature f(d.newId(), fk::sketch, "Esquisse1");
     f.sketch = Sketch(SketchPlane::xy());
@@ -56,6 +57,16 @@ TEST_F(SketchMenuTest, CopyingTheContourOfACurveCopiesOnlyTheCurvesJoinedToIt) {
         EXPECT_NEAR((b - a).x, 0, 1e-6);
         EXPECT_NEAR((b - a).y, 30, 1e-6);
     }
+}
+
+TEST_F(WindowExtrasTest, SavingWithCtrlSNamesTheFileInTheStatusLine) {
+    MainController& c = launch();
+    c.startSketch(SketchPlane::xy());
+    c.finishSketch();
+    dialogs->savePath = toQt(tmp.path() + "/piece.q3d");
+    QTest::keyClick(c.window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(c.dirty);
+    EXPECT_EQ(c.statusText(), "Enregistré : piece.q3d");
 }
 
 }  // namespace
