@@ -1,6 +1,10 @@
 // Checking the update site, the offer, the download and the hand-over to the swap script.
 #include "updater/updater.h"
 
+#include <unistd.h>
+
+#include <cstring>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -23,6 +27,7 @@ namespace {
 constexpr const char* refusedTitle = "Mise à jour impossible";
 constexpr qint64 maxArchiveBytes = qint64(1) << 30;
 constexpr qint64 maxSignatureBytes = 4096;
+constexpr const char* workPrefix = ".Ivorane3D-maj-";
 
 QString q(const std::string& s) {
     return QString::fromStdString(s);
@@ -52,6 +57,20 @@ QString failure(QNetworkReply* reply, const QString& otherwise) {
 }
 
 }  // namespace
+
+int sweepWorkFolders(const QString& parent, const QDateTime& now) {
+    int removed = 0;
+    const QFileInfoList found = QDir(parent).entryInfoList(
+        {QString(workPrefix) + "*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo& fi : found) {
+        // A link is never followed out of the folder, and a name we did not make is not ours.
+        if (fi.isSymLink() || fi.ownerId() != ::getuid()) continue;
+        if (QUuid::fromString(fi.fileName().mid(int(std::strlen(workPrefix)))).isNull()) continue;
+        if (fi.lastModified().secsTo(now) < 24 * 3600) continue;
+        if (QDir(fi.absoluteFilePath()).removeRecursively()) ++removed;
+    }
+    return removed;
+}
 
 bool allowedAddress(const QUrl& url) {
     if (!url.isValid() || url.host().isEmpty()) return false;
@@ -189,8 +208,9 @@ void Updater::beginInstall(const Info& info, const QString& base) {
 
     // Beside the application folder, so that the swap is a rename on one file system.
     const QString parent = QFileInfo(config_.bundleDir).absolutePath();
+    sweepWorkFolders(parent, QDateTime::currentDateTime());
     const QString work =
-        parent + "/.Ivorane3D-maj-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        parent + "/" + workPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (!QDir().mkdir(work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return refuse("Impossible de créer le dossier de travail dans « " + parent + " ».");
     work_ = work;

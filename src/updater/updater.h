@@ -17,6 +17,7 @@
 
 #include "updater/manifest.h"
 
+class QDateTime;
 class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -115,5 +116,11 @@ private:
 
 // Whether the updater may fetch `url`: https, or http to this machine only.
 bool allowedAddress(const QUrl& url);
+
+// Removes the working folders that an install interrupted by a crash or a kill left in
+// `parent` (the folder holding the application folder), as of `now`. Only our own folders
+// older than a day go: a younger one may belong to a swap script still at work. Returns how
+// many were removed.
+int sweepWorkFolders(const QString& parent, const QDateTime& now);
 
 }  // namespace ivo
