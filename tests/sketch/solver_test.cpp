@@ -58,12 +58,10 @@ TEST(Solve, DraggedEndPullsTheOtherAlongTheLineKeepingItsLength) {
     s.addConstraint(ck::length, {l}, 10);
     point(s, b).p = {14, 3};
     EXPECT_TRUE(s.solve({b}));
-    EXPECT_EQ(*s.pos(b), V2(14, 3));
-    EXPECT_EQ(*s.pos(lone), V2(-7, 3));  // unconstrained points stay put
+    EXPECT_TRUE(*s.pos(b) == V2(14, 3) && *s.pos(lone) == V2(-7, 3));  // the lone one stays put
     EXPECT_NEAR((*s.pos(b) - *s.pos(a)).length(), 10, tol);
     // The least movement for a: straight towards b.
-    EXPECT_NEAR(V2(14, 3).normalized().cross(*s.pos(a)), 0, tol);
-    EXPECT_GT(s.pos(a)->x, 0);
+    EXPECT_TRUE(std::abs(V2(14, 3).normalized().cross(*s.pos(a))) < tol && s.pos(a)->x > 0);
 }
 
 // A negative radius is stored as its absolute value, even with nothing else to do; an arc end
@@ -77,9 +75,7 @@ TEST(Solve, RadiiAreStoredPositiveAndArcEndsComeBackToTheirCircle) {
     s.circles[0].r = -4;
     s.constraints.clear();
     s.addConstraint(ck::diameter, {c}, -8);
-    EXPECT_TRUE(s.solve());
-    EXPECT_EQ(s.circles[0].r, 4);
-
+    EXPECT_TRUE(s.solve() && s.circles[0].r == 4);
     const Id arc = addArc(s, {20, 0}, {30, 0}, {20, 13});
     point(s, s.arc(arc)->c).fixed = point(s, s.arc(arc)->s).fixed = true;
     EXPECT_TRUE(s.solve());
@@ -136,8 +132,7 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
     // A damaged point that no constraint reads does not stop the rest from being solved.
     Sketch s = triangle();
     const Id lost = s.addPoint({nan, inf});
-    EXPECT_TRUE(s.solve());
-    EXPECT_TRUE(std::isnan(s.pos(lost)->x) && s.pos(lost)->y == inf);
+    EXPECT_TRUE(s.solve() && std::isnan(s.pos(lost)->x) && s.pos(lost)->y == inf);
     EXPECT_NEAR(s.circles[0].r, 3, tol);
     EXPECT_NEAR((*s.pos(3) - *s.pos(2)).length(), 8, tol);
 }
@@ -151,32 +146,27 @@ TEST(Solve, ContradictionsFailAndRedundancyDoesNot) {
     const Sketch before = s;
     EXPECT_FALSE(s.solve());
     EXPECT_EQ(s, before);
-
     Sketch n;  // a negative distance cannot be reached: the points end together
     const Id p = n.addPoint({1, 1}), q = n.addPoint({4, 5});
     n.addConstraint(ck::distance, {p, q}, -5);
     EXPECT_FALSE(n.solve({p}));
     EXPECT_LT((*n.pos(q) - *n.pos(p)).length(), 1e-3);
-
     Sketch r = triangle();  // the same constraint twice, and one that follows from others
     r.constraints.push_back(r.constraints[0]);
     r.addConstraint(ck::hpoints, {1, 2});
-    EXPECT_TRUE(r.solve());
-    EXPECT_NEAR(r.pos(1)->y, 0, tol);
+    EXPECT_TRUE(r.solve() && std::abs(r.pos(1)->y) < tol);
 }
 
 TEST(SolveLinear, PivotsAndDetectsSingularMatrices) {
     EXPECT_EQ(solveLinear({{0, 1}, {1, 0}}, {2, 3}), (std::vector<double>{3, 2}));
-    EXPECT_FALSE(solveLinear({{1, 2}, {2, 4}}, {1, 1}));
     EXPECT_EQ(solveLinear({}, {}), std::vector<double>{});
-    EXPECT_FALSE(solveLinear({{1e-15}}, {1}));
-    EXPECT_FALSE(solveLinear({{nan}}, {1}));
-    EXPECT_FALSE(solveLinear({{1, 0}}, {1, 1}));  // not square
+    EXPECT_FALSE(solveLinear({{1, 2}, {2, 4}}, {1, 1}) || solveLinear({{1e-15}}, {1}) ||
+                 solveLinear({{nan}}, {1}) || solveLinear({{1, 0}}, {1, 1}));  // last: not square
     // Without row exchanges the first pivot would be 1e-20 and the result garbage.
     const auto y = solveLinear({{1e-20, 1}, {1, 1}}, {1, 2});
     ASSERT_TRUE(y);
-    EXPECT_NEAR((*y)[0], 1, 1e-12);
-    EXPECT_NEAR((*y)[1], 1, 1e-12);
+    for (double v : *y)
+        EXPECT_NEAR(v, 1, 1e-12);
 }
 
 TEST(SolveEquivalence, DragStepsOnTheBenchmarkSketches) {
