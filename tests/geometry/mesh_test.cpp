@@ -53,11 +53,9 @@ TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
         {"T-junctions on the sides", cubeWithSplitTop({}), 1},
         {"a corner 30 nm off its twin", cubeWithSplitTop({3e-5, 0, 0}), 1},
         {"a corner 30 nm above the face", cubeWithSplitTop({0, 0, 3e-5}), 1},
+        // (Booleans of solids flush on each other's faces: csg_flush_test.)
         {"step on a block",
          CSG::unite(polyBox({0, 0, 0}, {4, 2, 4}), polyBox({1, 2, 0}, {3, 3, 4})), 40},
-        {"boss on a block",
-         CSG::unite(polyBox({0, 0, 0}, {40, 10, 20}), polyCylinder({20, 10, 10}, 5, 5, 64)),
-         8000 + signedVolume(polyCylinder({20, 10, 10}, 5, 5, 64))},
     };
     for (const auto& c : cases) {
         const auto tris = triangles(c.s);
@@ -125,8 +123,7 @@ TEST(FeatureEdges, CreasesAreReportedFromBothSidesWhereTheyMeet) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(featureEdges(c.tris), c.want) << c.name;
-    EXPECT_EQ(featureEdges(hinge(20), 15).size(), 2u);
-    EXPECT_EQ(featureEdges(hinge(30)).size(), 2u);
+    EXPECT_TRUE(featureEdges(hinge(20), 15).size() == 2u && featureEdges(hinge(30)).size() == 2u);
     // Folded flat back onto itself every edge meets its twin and the normals cancel.
     const auto folded = featureEdges(hinge(180));
     ASSERT_EQ(folded.size(), 6u);
