@@ -71,8 +71,7 @@ TEST(Evaluator, BodiesAreNumberedPerRunAndKeyedByTheirFeature) {
     EXPECT_EQ(r.bodies.size(), 1u);
 }
 
-// Solids are built within 1e9 mm only: coordinates, distances and radii beyond it, up to
-// the largest doubles, fail the feature instead of reaching the kernel.
+// Beyond 1e9 mm, up to the largest doubles, the feature fails instead of reaching the kernel.
 TEST(Evaluator, GeometryBeyondAThousandKilometresFailsItsFeature) {
     constexpr double huge = 1.7e308;
     const auto check = [](const char* what, bool fails,
@@ -222,8 +221,7 @@ TEST(Evaluator, ProfilesFacesAndAxes) {
     EXPECT_EQ(Evaluator::run(b.doc).messages.at(r), "Axe invalide.");
 }
 
-// The regions of one extrusion: overlapping ones go through the booleans, groups apart are
-// concatenated in the order of their first pick, whatever order the picks come in.
+// Overlapping regions are united, groups apart concatenated in the order of their first pick.
 TEST(Evaluator, RegionsUniteByGroupsInPickOrder) {
     Sketch s;
     addPolygon(s, rect(20, 0, 21, 1));  // alone
@@ -262,8 +260,7 @@ TEST(Evaluator, RegionsUniteByGroupsInPickOrder) {
     }
 }
 
-// A long timeline holds only some of its states: an edit anywhere still gives the fresh
-// result, recomputing at most half as many features again as follow the edit.
+// An edit anywhere recomputes at most half again as many features as follow it.
 TEST(Evaluation, LongTimelinesReplayFromTheClosestStateHeld) {
     DocBuilder b;
     b.extrude(b.sketch(rectSketch(0, 0, 100, 20)), {{1, 1}}, 5);

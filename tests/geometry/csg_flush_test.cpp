@@ -1,6 +1,4 @@
-// The kernel on solids resting exactly on each other's faces: random scenes of boxes, 64-gon
-// prisms and revolved rings, stacked, set side by side or sunk flush into a face, combined
-// by chains of unions, differences and intersections.
+// Random scenes of boxes, prisms and rings resting flush on each other's faces, combined.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -63,9 +61,7 @@ bool interiorsMeet(const Box3& a, const Box3& b) {
            b.lo.y < a.hi.y - e && a.lo.z < b.hi.z - e && b.lo.z < a.hi.z - e;
 }
 
-// The scene is a laminar family: any two solids either only touch or one lies inside the
-// other (a solid sunk into a box's face). Every point then lies in one solid and all its
-// ancestors, which settles any boolean combination of them, volume included.
+// A laminar family (parts only touch or nest), so each point's parts settle any boolean.
 enum class Kind { box, prism, ring };
 
 struct Part {
@@ -79,10 +75,8 @@ struct Part {
     double ri = 0;                 // a ring's inner radius
 };
 
-// Whether the round outlines of two parts with caps in one plane keep clear of each other:
-// outlines that cross at a grazing angle or run along each other a hair apart (a 64-gon
-// and the 72-gon of a ring on one circle) make slivers far thinner than the plane
-// tolerance, which no tolerance can settle. Equal outlines are fine.
+// Round outlines of parts capped in one plane must not graze or run a hair apart: the
+// slivers would be far thinner than any tolerance. Equal outlines are fine.
 bool outlinesClear(const Part& p, const Part& q) {
     if (p.kind == Kind::box || q.kind == Kind::box || p.axis != q.axis) return true;
     const int a = p.axis;
@@ -105,9 +99,8 @@ bool outlinesClear(const Part& p, const Part& q) {
     return true;
 }
 
-// Whether two parts may touch as their boxes do: only along a face, and only along a real
-// face of each (a box's, or a prism's or ring's cap). Touching along a line makes a solid
-// that is not a 2-manifold there, which no mesh can mend.
+// Parts may touch along a real face of each only: touching along a line is not a
+// 2-manifold, which no mesh can mend.
 bool contactAllowed(const Part& p, const Part& q) {
     int touching = 0, along = -1;
     for (int a = 0; a < 3; ++a) {

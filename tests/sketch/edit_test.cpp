@@ -1,6 +1,4 @@
-// Editing operations on small sketches with known answers (trim, extend, split, delete, merge,
-// corners, offsets, copies, patterns and moves), and the arguments each of them refuses,
-// leaving the sketch as it was. edit_random_test.cpp checks the same of long random sequences.
+// Editing operations on small sketches with known answers and the arguments they refuse.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -286,9 +284,8 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
                 s.constraints[0].refs == (std::vector<Id>{a, b}));
 }
 
-// Every operation refuses ids of the wrong kind, degenerate geometry, sizes that make no sense
-// for the shape and counts out of bounds: it returns false and leaves the sketch exactly as it
-// was. (Unknown ids, the origin and numbers not finite or beyond 1e9 mm: edit_random_test.)
+// Wrong kinds, degenerate geometry, senseless sizes and counts are refused, changing nothing.
+// (Unknown ids, the origin and numbers out of reach: edit_random_test.)
 TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     Sketch s;
     const auto sides = addPolygon(s, rect(0, 0, 10, 6));  // corner (10, 0): legs 10 and 6

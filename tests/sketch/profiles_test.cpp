@@ -1,5 +1,4 @@
-// Profile loops and regions of small sketches with known faces and of hostile ones; on random
-// sketches the same loops and regions as the plain algorithm.
+// Profile loops and regions: known faces, hostile sketches, and the plain algorithm's answers.
 #include "sketch/profiles.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +19,7 @@ namespace {
 using namespace ivo::testing;
 const double disc = 32 * std::sin(2 * pi / 64);  // unit 64-gon
 
-// The areas of the loops, ascending, and the number of their points all together (an unpruned
-// dangling edge would add a spike of two points).
+// Loop areas ascending and all their points counted (a dangling edge would add a spike).
 void expectFaces(const char* name, const Sketch& s, std::vector<double> areas, size_t points) {
     std::vector<double> got;
     for (const Loop& l : s.loops()) {
@@ -144,9 +142,7 @@ TEST(ProfilesBadInput, TooManyCrossingsGiveUpInsteadOfExhaustingMemory) {
     EXPECT_EQ(profileCuts(entries, 3200).value().at(0).size(), 40u);
 }
 
-// Polygons through points jittered by about the joining distance, near round coordinates and
-// far from the origin, so that joins are decided by the first match and by neighbouring cells
-// of the node index.
+// Jittered polygons, so that joins are decided by the first match and neighbouring cells.
 Sketch jitteredSketch(std::mt19937& rng, double base) {
     std::uniform_int_distribution<int> corner(0, 3), count(3, 6);
     std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5), at(0, 1);

@@ -1,7 +1,5 @@
-// Sketch::solve on sketches with known answers, on sketches it cannot satisfy or should not
-// trust (contradictions, dangling ids, non-finite numbers), and against the plain dense
-// algorithm: the same verdict and the same points within 1e-6 mm, on the drag benchmark
-// sketches and on random sketches mixing every kind.
+// Sketch::solve on known answers, contradictions, dangling ids and non-finite numbers, and
+// against the plain dense algorithm on the drag benchmark sketches and random sketches.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,8 +22,8 @@ SPoint& point(Sketch& s, Id id) {
     return s.points[*s.pointIndex(id)];
 }
 
-// Constraints whose refs do not fit their kind, or name nothing, or of an unknown kind, give no
-// residual; a missing point reads as the origin and a missing curve as radius zero.
+// Unfit, dangling or unknown constraints give no residual; missing points read as the origin,
+// missing curves as radius zero.
 TEST(Solve, ConstraintsWithoutResidualsMoveNothingAndMissingIdsReadAsZero) {
     Sketch s;
     const Id a = s.addPoint({0, 0}), b = s.addPoint({3, 4}), c = s.addPoint({9, 9});
@@ -64,8 +62,7 @@ TEST(Solve, DraggedEndPullsTheOtherAlongTheLineKeepingItsLength) {
     EXPECT_TRUE(std::abs(V2(14, 3).normalized().cross(*s.pos(a))) < tol && s.pos(a)->x > 0);
 }
 
-// A negative radius is stored as its absolute value, even with nothing else to do; an arc end
-// moved off its circle is brought back by the arc's own residual.
+// Radii are stored positive; an arc end off its circle comes back by the arc's own residual.
 TEST(Solve, RadiiAreStoredPositiveAndArcEndsComeBackToTheirCircle) {
     Sketch s;
     const Id c = addCircle(s, {0, 0}, 5);
@@ -97,8 +94,7 @@ Sketch triangle() {
     return s;
 }
 
-// Damaged numbers fail the call; every finite number stays finite and non-finite ones are
-// not rewritten.
+// Damaged numbers fail the call; finite numbers stay finite, non-finite ones as they were.
 TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
     const std::pair<const char*, void (*)(Sketch&)> damages[] = {
         {"NaN free point", [](Sketch& s) { s.points[3].p.x = nan; }},
@@ -186,9 +182,8 @@ TEST(SolveEquivalence, DragStepsOnTheBenchmarkSketches) {
     }
 }
 
-// Random sketch `seed`: small groups whose constraints hold exactly, chained by distances, some
-// points fixed and one perhaps held (returned in `hold`); then shaken by 0.2 mm where it may
-// move (everywhere with `all`).
+// Groups whose constraints hold, chained by distances, some points fixed, one perhaps held;
+// then shaken by 0.2 mm where it may move (everywhere with `all`).
 Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     std::mt19937 rng(seed);
     auto uniform = [&](double lo, double hi) {
@@ -282,12 +277,9 @@ Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     return s;
 }
 
-// Consistent systems (only what may move is shaken): both follow the same path to the same
-// solution, however underdetermined, or stall in the same place. Shaking fixed and held points
-// too makes most of them contradictory; where the least-squares optimum is a valley rather than
-// a point, where each ends along it is round-off, so only the verdict and residual are compared.
-// The factor pattern is kept between calls on one thread: these solves alternate structures, so
-// reusing a pattern that does not fit would show.
+// Consistent systems end at the same points however underdetermined. Shaken everywhere most are
+// contradictory, and where the optimum is a valley only the verdict and residual can compare.
+// The solves alternate structures, so a kept factor pattern that does not fit would show.
 TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     int solved = 0, contradictory = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {
