@@ -151,25 +151,6 @@ TEST(Evaluator, JoinCutAndCombineFindTheirBodies) {
     EXPECT_TRUE(Evaluator::run(b.doc).bodies.empty());
 }
 
-// The most common move: a boss sketched on a block's top face and joined to it.
-TEST(Evaluator, ABossJoinedOnAFaceAddsItsWholeVolume) {
-    DocBuilder b;
-    b.extrude(b.sketch(rectSketch(0, 0, 40, 20)), {{20, 10}}, 10);
-    Sketch top;
-    top.plane = SketchPlane{"Face", {0, 0, 10}, {1, 0, 0}, {0, 0, 1}};
-    addCircle(top, {20, 10}, 5);
-    const Id boss = b.extrude(b.sketch(top), {{20, 10}}, 5, op::join);
-    const EvalResult r = Evaluator::run(b.doc);
-    ASSERT_EQ(r.bodies.size(), 1u);
-    b.feature(boss).extrude->op = op::newBody;
-    const EvalResult apart = Evaluator::run(b.doc);
-    ASSERT_EQ(apart.bodies.size(), 2u);
-    const double vb = signedVolume(*apart.bodies[1].solid);
-    EXPECT_NEAR(vb, 392.07, 0.005);
-    EXPECT_NEAR(signedVolume(*r.bodies[0].solid), 8000 + vb, 1e-6);
-    EXPECT_EQ(closedSurfaceFault(*r.bodies[0].solid), "");
-}
-
 TEST(Evaluator, FilletsFollowTheFarEndOfTheExtrusion) {
     DocBuilder b;
     const Id e = b.extrude(b.sketch(rectSketch(0, 0, 10, 10)), {{5, 5}}, -10);
