@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <tuple>
@@ -54,11 +55,10 @@ std::string text(V3 p) {
     return "(" + std::string(buf, end - 1) + ")";
 }
 
-// Boxes whose interiors meet.
-bool interiorsMeet(const Box3& a, const Box3& b) {
-    constexpr double e = 1e-9;
-    return a.lo.x < b.hi.x - e && b.lo.x < a.hi.x - e && a.lo.y < b.hi.y - e &&
-           b.lo.y < a.hi.y - e && a.lo.z < b.hi.z - e && b.lo.z < a.hi.z - e;
+bool interiorsMeet(Box3 a, Box3 b) {
+    for (int k = 0; k < 3; ++k)
+        if (!(at(a.lo, k) < at(b.hi, k) - 1e-9 && at(b.lo, k) < at(a.hi, k) - 1e-9)) return false;
+    return true;
 }
 
 // A laminar family (parts only touch or nest), so each point's parts settle any boolean.
@@ -119,9 +119,8 @@ struct Scene {
     std::string log;
 };
 
-class SceneMaker {
-public:
-    explicit SceneMaker(std::mt19937& rng) : rng_(rng) {}
+struct SceneMaker {
+    std::mt19937& rng_;
 
     Scene make(int count) {
         Scene sc;
@@ -134,7 +133,6 @@ public:
         return sc;
     }
 
-private:
     // A multiple of 1/4 in [a, b]: faces of different solids meet on exactly equal values.
     double q(double a, double b) { return a + 0.25 * int(rng_() % (1 + unsigned((b - a) * 4))); }
 
@@ -187,9 +185,9 @@ private:
         const double r = std::min(s1[0] - s0[0], s1[1] - s0[1]) / 2;
         if (kind == Kind::box) {
             V3 lo, hi;
-            at(lo, a) = a0, at(hi, a) = a1;
-            at(lo, b) = s0[0], at(hi, b) = s1[0];
-            at(lo, c) = s0[1], at(hi, c) = s1[1];
+            for (const auto& [k, l, u] :
+                 {std::tuple{a, a0, a1}, {b, s0[0], s1[0]}, {c, s0[1], s1[1]}})
+                at(lo, k) = l, at(hi, k) = u;
             s = polyBox(lo, hi);
             what = "box";
         } else if (kind == Kind::prism) {
@@ -202,8 +200,7 @@ private:
             what = "ring";
         }
         part.box = solidBox(s);
-        // A sunk prism or ring keeps off the sides of its box, which it would touch along
-        // a line.
+        // A sunk prism or ring keeps off the sides of its box (it would touch along a line).
         if (sink && kind != Kind::box)
             for (int k = 0; k < 2; ++k)
                 if (s0[k] <= at(hlo, k ? c : b) || s1[k] >= at(hhi, k ? c : b)) return;
@@ -220,8 +217,6 @@ private:
     }
 
     double unif() { return std::uniform_real_distribution<double>(0, 1)(rng_); }
-
-    std::mt19937& rng_;
 };
 
 enum class Op { unite, subtract, intersect };
@@ -230,11 +225,10 @@ enum class Op { unite, subtract, intersect };
 void runFlushCases(unsigned seed, int cases) {
     std::mt19937 rng(seed);
     for (int n = 0; n < cases; ++n) {
-        const Scene sc = SceneMaker(rng).make(2 + int(rng() % 4));
+        const Scene sc = SceneMaker{rng}.make(2 + int(rng() % 4));
         const size_t count = sc.parts.size();
         std::vector<int> order(count);
-        for (size_t i = 0; i < count; ++i)
-            order[i] = int(i);
+        std::iota(order.begin(), order.end(), 0);
         std::shuffle(order.begin(), order.end(), rng);
         std::vector<Op> ops;
         for (size_t i = 1; i < count; ++i) {
