@@ -284,8 +284,8 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
                 s.constraints[0].refs == (std::vector<Id>{a, b}));
 }
 
-// Wrong kinds, degenerate geometry, senseless sizes and counts are refused, changing nothing.
-// (Unknown ids, the origin and numbers out of reach: edit_random_test.)
+// Unknown ids, wrong kinds, degenerate geometry, senseless sizes and counts are refused, changing
+// nothing. (Numbers not finite or beyond 1e9 mm: edit_random_test, for every operation.)
 TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     Sketch s;
     const auto sides = addPolygon(s, rect(0, 0, 10, 6));  // corner (10, 0): legs 10 and 6
@@ -306,12 +306,17 @@ TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
         EXPECT_TRUE(s == before) << what;
         s = before;
     };
+    refused(s.trim(999, {0, 0}), "trim nothing");
+    refused(s.trim(0, {0, 0}), "trim the origin");
     refused(s.extendLine(circle, {0, 0}), "extend a circle");
     refused(s.extendLine(zero, {80, 0}), "extend a zero-length line");
     refused(s.extendLine(leg, {20, 20}), "extend with the arc behind and nothing ahead");
     refused(s.splitEntity(lone), "split a point");
     refused(s.splitEntity(circle), "split a whole circle");
+    refused(s.deleteEntity(0), "delete the origin");
+    refused(s.deleteEntity(12345), "delete nothing");
     refused(s.mergePoints(corner, corner), "merge a point with itself");
+    refused(s.mergePoints(corner, 999), "merge with nothing");
     refused(s.mergePoints(sides[0], 0), "merge a line");  // would leave lines on no point
     refused(s.filletCorner(corner, 6), "fillet of 6 on a 6 mm leg");
     refused(s.filletCorner(corner, 0), "fillet of 0");
@@ -336,6 +341,7 @@ TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     refused(s.copyEntity(dot, false, [](V2 q) { return q + V2{10, 0}; }).has_value(), "copy a dot");
     refused(s.circularPattern(leg, 0, 1), "circular pattern of 1");
     refused(s.circularPattern(leg, 0, 1000000), "circular pattern of a million");
+    refused(s.circularPattern(leg, 999, 4), "circular pattern about nothing");
     refused(s.circularPattern(lone, 0, 4), "circular pattern of a point");
     refused(s.rectPattern(leg, 1000, 2, 1000, 2), "pattern of 1000 × 1000");
     refused(s.rectPattern(leg, 51, 2, 50, 2), "pattern of 51 × 50, one row too many");
