@@ -45,10 +45,8 @@ TEST(DocJson, EveryRecordSurvivesEncodeDecodeInBothForms) {
         "marker":1,"hidden":[],"nextId":2,"bodyNames":null,"unknown":{"a":1}})",
                                 reason);
     ASSERT_TRUE(back) << reason;
-    EXPECT_FALSE(back->features[0].sketch);
-    EXPECT_FALSE(back->features[0].extrude->toFace);
-    EXPECT_FALSE(back->bodyNames);
-    EXPECT_EQ(back->features[0].extrude->distance, 2);
+    EXPECT_TRUE(!back->features[0].sketch && !back->features[0].extrude->toFace &&
+                !back->bodyNames && back->features[0].extrude->distance == 2);
 }
 
 TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
@@ -99,8 +97,14 @@ TEST(DocJson, RefusalsNameTheFaultAndWhereItIs) {
         {std::string(kMaxDocumentBytes + 1, ' '), "fichier trop volumineux (plus de 256 Mo)"}};
     for (const auto& [text, why] : cases)
         EXPECT_EQ(refusal(text), why);
-    // Truncated or binary text and invalid UTF-8 are refused with some reason.
+    // Only whitespace may follow the document.
     const std::string good = encodeDoc(Doc(), true);
+    EXPECT_EQ(decodeDoc(good + " \t\r\n\n", reason), Doc()) << reason;
+    for (const std::string& tail :
+         {std::string(1, '\0') + "junk", std::string(3, '\0'), std::string("x"), std::string("{}")})
+        EXPECT_EQ(refusal(good + tail), "JSON illisible à la ligne 8, colonne 1");
+    EXPECT_EQ(refusal("{\"version\":1\0}"), "JSON illisible à la ligne 1, colonne 13");
+    // Truncated or binary text and invalid UTF-8 are refused with some reason.
     EXPECT_EQ(refusal(good.substr(0, good.size() / 2)).rfind("JSON illisible à la ligne", 0), 0u);
     std::string binary(4096, '\0');
     for (size_t i = 0; i < binary.size(); ++i)
@@ -133,20 +137,16 @@ TEST(DocJson, IdsStayWithinExactDoublesAndCountersAboveThem) {
     // Low counters are raised above the largest id they cover, and said so.
     std::string reason;
     std::vector<std::string> notes;
-    const auto raised = decodeDoc(idDoc("7", "5", "2", "1"), reason, &notes);
+    auto raised = decodeDoc(idDoc("7", "5", "2", "1"), reason, &notes);
     ASSERT_TRUE(raised) << reason;
-    EXPECT_EQ(raised->nextId, 8);
     EXPECT_EQ(raised->features[0].sketch->nextId, 6);
     EXPECT_EQ(notes, (std::vector<std::string>{
                          "features[0].sketch.nextId : relevé de 2 à 6, au-dessus du plus grand "
                          "identifiant",
                          "nextId : relevé de 1 à 8, au-dessus du plus grand identifiant"}));
-    // A new feature can no longer take an id that is in use.
-    Doc d = *raised;
-    EXPECT_EQ(d.newId(), 8);
+    EXPECT_EQ(raised->newId(), 8);  // a new feature can no longer take an id in use
     notes.clear();
-    EXPECT_TRUE(decodeDoc(idDoc("7", "5", "6", "8"), reason, &notes));
-    EXPECT_TRUE(notes.empty());
+    EXPECT_TRUE(decodeDoc(idDoc("7", "5", "6", "8"), reason, &notes) && notes.empty());
     EXPECT_EQ(decodeDoc(idDoc("1", "1", "2", "-40"), reason)->nextId, 2);
     // The largest exact id is fine as long as a next one is left.
     EXPECT_TRUE(decodeDoc(idDoc("9007199254740990", "1", "2", "2"), reason)) << reason;
@@ -196,16 +196,6 @@ TEST(DocJson, TheWriterStaysWithinTheReadersLimit) {
     EXPECT_FALSE(encodeDocFile(d, reason, compact.size() - 1));
     EXPECT_EQ(reason, "modèle trop volumineux (plus de 0 Mo)");
     EXPECT_TRUE(encodeDocFile(d, reason));
-}
-
-TEST(DocJson, OnlyWhitespaceMayFollowTheDocument) {
-    const std::string good = encodeDoc(Doc(), true);
-    std::string reason;
-    EXPECT_EQ(decodeDoc(good + " \t\r\n\n", reason), Doc()) << reason;
-    for (const std::string& tail :
-         {std::string(1, '\0') + "junk", std::string(3, '\0'), std::string("x"), std::string("{}")})
-        EXPECT_EQ(refusal(good + tail), "JSON illisible à la ligne 8, colonne 1");
-    EXPECT_EQ(refusal("{\"version\":1\0}"), "JSON illisible à la ligne 1, colonne 13");
 }
 
 }  // namespace

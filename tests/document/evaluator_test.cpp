@@ -7,6 +7,7 @@
 #include <functional>
 #include <numbers>
 #include <random>
+#include <tuple>
 
 #include "geometry/extrude.h"
 #include "support/doc_builder.h"
@@ -70,8 +71,7 @@ TEST(Evaluator, BodiesAreNumberedPerRunAndKeyedByTheirFeature) {
     EXPECT_EQ(r.bodies.size(), 1u);
 }
 
-// Solids are built within 1e9 mm only: coordinates, distances and radii beyond it, up to
-// the largest doubles, fail the feature instead of reaching the kernel.
+// Beyond 1e9 mm, up to the largest doubles, the feature fails instead of reaching the kernel.
 TEST(Evaluator, GeometryBeyondAThousandKilometresFailsItsFeature) {
     constexpr double huge = 1.7e308;
     const auto check = [](const char* what, bool fails,
@@ -151,25 +151,6 @@ TEST(Evaluator, JoinCutAndCombineFindTheirBodies) {
     EXPECT_TRUE(Evaluator::run(b.doc).bodies.empty());
 }
 
-// The most common move: a boss sketched on a block's top face and joined to it.
-TEST(Evaluator, ABossJoinedOnAFaceAddsItsWholeVolume) {
-    DocBuilder b;
-    b.extrude(b.sketch(rectSketch(0, 0, 40, 20)), {{20, 10}}, 10);
-    Sketch top;
-    top.plane = SketchPlane{"Face", {0, 0, 10}, {1, 0, 0}, {0, 0, 1}};
-    addCircle(top, {20, 10}, 5);
-    const Id boss = b.extrude(b.sketch(top), {{20, 10}}, 5, op::join);
-    const EvalResult r = Evaluator::run(b.doc);
-    ASSERT_EQ(r.bodies.size(), 1u);
-    const Solid& s = *r.bodies[0].solid;
-    b.feature(boss).extrude->op = op::newBody;
-    const EvalResult apart = Evaluator::run(b.doc);
-    ASSERT_EQ(apart.bodies.size(), 2u);
-    EXPECT_NEAR(signedVolume(*apart.bodies[1].solid), 392.07, 0.005);
-    EXPECT_NEAR(signedVolume(s), 8000 + signedVolume(*apart.bodies[1].solid), 1e-6);
-    EXPECT_EQ(closedSurfaceFault(s), "");
-}
-
 TEST(Evaluator, FilletsFollowTheFarEndOfTheExtrusion) {
     DocBuilder b;
     const Id e = b.extrude(b.sketch(rectSketch(0, 0, 10, 10)), {{5, 5}}, -10);
@@ -221,8 +202,7 @@ TEST(Evaluator, ProfilesFacesAndAxes) {
     EXPECT_EQ(Evaluator::run(b.doc).messages.at(r), "Axe invalide.");
 }
 
-// The regions of one extrusion: overlapping ones go through the booleans, groups apart are
-// concatenated in the order of their first pick, whatever order the picks come in.
+// Overlapping regions are united, groups apart concatenated in the order of their first pick.
 TEST(Evaluator, RegionsUniteByGroupsInPickOrder) {
     Sketch s;
     addPolygon(s, rect(20, 0, 21, 1));  // alone
@@ -233,12 +213,9 @@ TEST(Evaluator, RegionsUniteByGroupsInPickOrder) {
     addPolygon(s, {{10, 0}, {14, 0}, {14, 1}, {11, 1}, {11, 4}, {10, 4}});
     addPolygon(s, {{12, 2}, {14, 2}, {14, 4}, {12, 4}});
     addPolygon(s, rect(30, 0, 31, 1));
-    const struct {
-        std::vector<V2> picks;
-        double area;
-        V2 lone;     // a region apart from all others, whose prism stays as it was made
-        bool leads;  // at the head of the solid, else at its tail
-    } cases[] = {
+    // The picks, their area, a region apart from all others (whose prism stays as it was
+    // made) and whether that prism leads the solid, else ends it.
+    const std::tuple<std::vector<V2>, double, V2, bool> cases[] = {
         {{{20.5, 0.5}, {0.5, 1}, {1.5, 1}, {2.2, 1}, {2.8, 1}, {3.5, 1}}, 1 + 8, {20.5, 0.5}, true},
         {{{3.5, 1}, {30.5, 0.5}, {1.5, 1}, {0.5, 1}, {2.2, 1}, {2.8, 1}},
          8 + 1,
@@ -247,26 +224,24 @@ TEST(Evaluator, RegionsUniteByGroupsInPickOrder) {
         {{{12.5, 2.5}, {10.5, 0.5}, {30.5, 0.5}}, 4 + 7 + 1, {12.5, 2.5}, true},
         {{{30.5, 0.5}}, 1, {30.5, 0.5}, true},
     };
-    for (const auto& c : cases) {
+    for (const auto& [picks, area, lone, leads] : cases) {
         DocBuilder b;
-        const Id sk = b.sketch(s);
-        b.extrude(sk, c.picks, 2);
+        b.extrude(b.sketch(s), picks, 2);
         const EvalResult r = Evaluator::run(b.doc);
         ASSERT_EQ(r.bodies.size(), 1u);
         const Solid& solid = *r.bodies[0].solid;
-        EXPECT_NEAR(signedVolume(solid), 2 * c.area, 1e-9);
+        EXPECT_NEAR(signedVolume(solid), 2 * area, 1e-9);
         EXPECT_EQ(closedSurfaceFault(solid, false), "");
-        const std::vector<Region> lone = Evaluator::pickRegions(s, {c.lone});
-        ASSERT_EQ(lone.size(), 1u);
-        const Solid prism = extrudeRegion(lone[0], s.plane.frame(), 0, 2, 0, 0, false);
+        const std::vector<Region> alone = Evaluator::pickRegions(s, {lone});
+        ASSERT_EQ(alone.size(), 1u);
+        const Solid prism = extrudeRegion(alone[0], s.plane.frame(), 0, 2, 0, 0, false);
         ASSERT_GE(solid.size(), prism.size());
-        EXPECT_TRUE(c.leads ? std::equal(prism.begin(), prism.end(), solid.begin())
-                            : std::equal(prism.rbegin(), prism.rend(), solid.rbegin()));
+        EXPECT_TRUE(leads ? std::equal(prism.begin(), prism.end(), solid.begin())
+                          : std::equal(prism.rbegin(), prism.rend(), solid.rbegin()));
     }
 }
 
-// A long timeline holds only some of its states: an edit anywhere still gives the fresh
-// result, recomputing at most half as many features again as follow the edit.
+// An edit anywhere recomputes at most half again as many features as follow it.
 TEST(Evaluation, LongTimelinesReplayFromTheClosestStateHeld) {
     DocBuilder b;
     b.extrude(b.sketch(rectSketch(0, 0, 100, 20)), {{1, 1}}, 5);

@@ -1,12 +1,14 @@
+// Automatic picks, operations, names and insertions of features, and the limits and clicks of
+// an open feature, without a window.
 #include "document/features.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
 #include <tuple>
-
-#include <gtest/gtest.h>
 
 #include "geometry/mesh.h"
 #include "sketch/profiles.h"
@@ -16,19 +18,13 @@ namespace ivo {
 namespace {
 
 using std::tuple;
-using testing::addCircle;
-using testing::addPolygon;
-using testing::rect;
-using testing::rectSketch;
-
-constexpr double pi = std::numbers::pi;
+using namespace ivo::testing;
 
 // A document holding the primitive as its whole timeline.
 Doc primitiveDoc(const std::string& kind) {
     Doc doc;
     Primitive p = makePrimitive(doc, kind, false);
-    doc.features.push_back(std::move(p.sketch));
-    doc.features.push_back(std::move(p.solid));
+    doc.features = {std::move(p.sketch), std::move(p.solid)};
     doc.marker = 2;
     return doc;
 }
@@ -50,8 +46,7 @@ TEST(AutoPicks, RectangleWithCircleGivesTheRingOnlyForAnyCircle) {
         Sketch s = rectSketch(0, 0, w, h);
         addCircle(s, c, r);
         const std::vector<V2> picks = autoPicks(s);
-        ASSERT_EQ(picks.size(), 1u)
-            << w << " x " << h << ", circle " << c.x << ", " << c.y << " r " << r;
+        ASSERT_EQ(picks.size(), 1u) << w << " x " << h << ", " << c.x << ", " << c.y << " r " << r;
         const std::vector<Region> picked = Evaluator::pickRegions(s, picks);
         ASSERT_EQ(picked.size(), 1u);
         EXPECT_EQ(picked[0].holes.size(), 1u);
@@ -61,14 +56,10 @@ TEST(AutoPicks, RectangleWithCircleGivesTheRingOnlyForAnyCircle) {
 }
 
 TEST(AutoPicks, CountsPerLayout) {
-    struct Circle {
-        V2 c;
-        double r;
-    };
     const struct {
         const char* name;
         std::vector<Loop> polygons;
-        std::vector<Circle> circles;
+        std::vector<std::pair<V2, double>> circles;
         size_t picks;
     } cases[] = {
         {"empty", {}, {}, 0},
@@ -88,8 +79,8 @@ TEST(AutoPicks, CountsPerLayout) {
         Sketch s;
         for (const Loop& p : c.polygons)
             addPolygon(s, p);
-        for (const Circle& k : c.circles)
-            addCircle(s, k.c, k.r);
+        for (const auto& [centre, r] : c.circles)
+            addCircle(s, centre, r);
         EXPECT_EQ(autoPicks(s).size(), c.picks) << c.name;
         if (c.polygons.size() != 3) continue;
         const std::vector<Region> regions = s.regions();  // only the square in the hole is one
@@ -104,25 +95,20 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
     // The box primitive spans x and z from −10 to 10, y from 0 to 20.
     const EvalResult before = Evaluator::run(primitiveDoc("box"));
     ASSERT_EQ(before.bodies.size(), 1u);
-    const struct {
-        double planeY, distance;
-        bool symmetric;
-        V2 lo, hi;
-        const char* op;
-    } cases[] = {
-        {20, 5, false, {-2, -2}, {2, 2}, op::join},       // outwards from the top face
-        {20, -5, false, {-2, -2}, {2, 2}, op::cut},       // into the body
-        {20, 6, true, {-2, -2}, {2, 2}, op::cut},         // half inside
-        {50, 5, false, {-2, -2}, {2, 2}, op::newBody},    // far above
-        {20, 5, false, {30, 30}, {40, 40}, op::newBody},  // beside, boxes apart
-        {20, -5, false, {10, -2}, {14, 2}, op::join},     // touching a side only
+    const tuple<double, double, bool, Loop, const char*> cases[] = {
+        {20, 5, false, rect(-2, -2, 2, 2), op::join},       // outwards from the top face
+        {20, -5, false, rect(-2, -2, 2, 2), op::cut},       // into the body
+        {20, 6, true, rect(-2, -2, 2, 2), op::cut},         // half inside
+        {50, 5, false, rect(-2, -2, 2, 2), op::newBody},    // far above
+        {20, 5, false, rect(30, 30, 40, 40), op::newBody},  // beside, boxes apart
+        {20, -5, false, rect(10, -2, 14, 2), op::join},     // touching a side only
     };
-    for (const auto& c : cases) {
-        Sketch s(SketchPlane::face({0, 1, 0}, {0, c.planeY, 0}));
-        addPolygon(s, rect(c.lo.x, c.lo.y, c.hi.x, c.hi.y));
-        const ExtrudeP e{1, autoPicks(s), c.distance, c.symmetric, op::newBody, 0, {}};
-        EXPECT_EQ(autoOperation(s, e, before.bodies), std::optional<std::string>(c.op))
-            << "plane y " << c.planeY << ", distance " << c.distance;
+    for (const auto& [planeY, distance, symmetric, loop, want] : cases) {
+        Sketch s(SketchPlane::face({0, 1, 0}, {0, planeY, 0}));
+        addPolygon(s, loop);
+        const ExtrudeP e{1, autoPicks(s), distance, symmetric, op::newBody, 0, {}};
+        EXPECT_EQ(autoOperation(s, e, before.bodies), std::optional<std::string>(want))
+            << "plane y " << planeY << ", distance " << distance;
     }
     Sketch s(SketchPlane::face({0, 1, 0}, {0, 20, 0}));
     addPolygon(s, rect(-2, -2, 2, 2));
@@ -133,95 +119,78 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
 }
 
 TEST(Primitive, SketchesSolveAndEvaluateToTheirVolumes) {
-    const struct {
-        const char *kind, *word, *solidKind;
-        double volume, tolerance;
-    } cases[] = {
-        {"box", "Boîte", fk::extrude, 8000, 1e-6},
-        {"cyl", "Cylindre", fk::extrude, pi * 100 * 20, 0.01},
-        {"sphere", "Sphère", fk::revolve, 4.0 / 3 * pi * 1000, 0.01},
-    };
-    for (const auto& c : cases) {
-        Doc doc = primitiveDoc(c.kind);
-        const Feature &sk = doc.features[0], &solid = doc.features[1];
-        EXPECT_EQ(tuple(sk.name, solid.name, solid.kind),
-                  tuple(std::string(c.word) + " (esquisse)", std::string(c.word) + "1",
-                        std::string(c.solidKind)));
-        EXPECT_NE(sk.id, solid.id);
-        ASSERT_TRUE(sk.sketch);
-        EXPECT_FALSE(sk.sketch->constraints.empty());
-        Sketch resolved = *sk.sketch;
-        EXPECT_TRUE(resolved.solve()) << c.kind << ": the constraints hold";
+    constexpr double pi = std::numbers::pi;
+    for (const auto& [kind, volume, tolerance] : {tuple{"box", 8000.0, 1e-6},
+                                                  {"cyl", pi * 100 * 20, 0.01},
+                                                  {"sphere", 4.0 / 3 * pi * 1000, 0.01}}) {
+        const Doc doc = primitiveDoc(kind);
+        Sketch resolved = *doc.features[0].sketch;
+        EXPECT_TRUE(!resolved.constraints.empty() && resolved.solve()) << kind;
         const EvalResult r = Evaluator::run(doc);
-        EXPECT_TRUE(r.errors.empty()) << c.kind;
-        ASSERT_EQ(r.bodies.size(), 1u) << c.kind;
-        EXPECT_NEAR(signedVolume(*r.bodies[0].solid), c.volume, c.volume * c.tolerance) << c.kind;
+        ASSERT_TRUE(r.errors.empty() && r.bodies.size() == 1u) << kind;
+        EXPECT_NEAR(signedVolume(*r.bodies[0].solid), volume, volume * tolerance) << kind;
     }
-    Doc doc = primitiveDoc("box");
-    const Primitive second = makePrimitive(doc, "box", true);
-    EXPECT_EQ(tuple(second.solid.name, second.solid.extrude->op, second.solid.extrude->sketch),
-              tuple(std::string("Boîte2"), std::string(op::join), second.sketch.id));
-
     // Dragging a corner away and solving again brings the box's square back around the origin.
+    // On bodies already there, the primitive joins them.
+    Doc doc;
+    const Primitive joined = makePrimitive(doc, "box", true);
+    EXPECT_EQ(tuple(joined.solid.extrude->op, joined.solid.extrude->sketch),
+              tuple(std::string(op::join), joined.sketch.id));
     Sketch moved = *makePrimitive(doc, "box", false).sketch.sketch;
     moved.points[1].p = {-30, -7};
     ASSERT_TRUE(moved.solve());
     const std::vector<Region> regions = moved.regions();
     ASSERT_EQ(regions.size(), 1u);
     EXPECT_NEAR(regions[0].area(), 400, 1e-4);
-    EXPECT_NEAR(regionPoint(regions[0]).length(), 0, 10);
-    for (V2 q : regions[0].outer) {
-        EXPECT_NEAR(std::abs(q.x), 10, 1e-4);
-        EXPECT_NEAR(std::abs(q.y), 10, 1e-4);
-    }
+    for (V2 q : regions[0].outer)
+        EXPECT_TRUE(std::abs(std::abs(q.x) - 10) < 1e-4 && std::abs(std::abs(q.y) - 10) < 1e-4);
 }
 
 TEST(FaceSketch, OutlinesTheFirstFaceWithItsHolesAsFixedPoints) {
-    testing::DocBuilder more;
+    DocBuilder more;
     more.doc = primitiveDoc("box");
     Sketch hole(SketchPlane::xz());
     addCircle(hole, {0, 0}, 4);
     more.extrude(more.sketch(hole), {{0, 0}}, 20, op::cut);
     const EvalResult r = Evaluator::run(more.doc);
     ASSERT_TRUE(r.errors.empty());
-    const std::optional<FaceSketch> fs =
-        faceSketch({{r.bodies.at(0).id, {0, 1, 0}, 20}}, trianglesOf(r));
+    const auto fs = faceSketch({{r.bodies.at(0).id, {0, 1, 0}, 20}}, trianglesOf(r));
     ASSERT_TRUE(fs);
     EXPECT_FALSE(fs->ignoredFaces);
-    for (const SPoint& p : fs->sketch.points)
-        EXPECT_TRUE(p.fixed) << "point " << p.id;
+    EXPECT_TRUE(std::all_of(fs->sketch.points.begin(), fs->sketch.points.end(),
+                            [](const SPoint& p) { return p.fixed; }));
     EXPECT_NEAR(fs->sketch.plane.o.y, 20, 1e-9);
     ASSERT_EQ(fs->picks.size(), 1u);
     const std::vector<Region> picked = Evaluator::pickRegions(fs->sketch, fs->picks);
     ASSERT_EQ(picked.size(), 1u);
     EXPECT_EQ(picked[0].holes.size(), 1u);
-    EXPECT_NEAR(picked[0].area(), 400 - pi * 16, 1.0);
+    EXPECT_NEAR(picked[0].area(), 400 - std::numbers::pi * 16, 1.0);
     // Each vertex of the outline is one point: the lines close their chains.
     EXPECT_EQ(fs->sketch.lines.size(), fs->sketch.points.size() - 1);
-
     // On the plain box: the bottom face, then the top face and a side; only the bottom counts.
     const EvalResult box = Evaluator::run(primitiveDoc("box"));
     const Id b = box.bodies.at(0).id;
     const auto boxTris = trianglesOf(box);
-    const std::optional<FaceSketch> bottom =
+    const auto bottom =
         faceSketch({{b, {0, -1, 0}, 0}, {b, {0, 1, 0}, 20}, {b, {1, 0, 0}, 10}}, boxTris);
     ASSERT_TRUE(bottom);
-    EXPECT_EQ(tuple(bottom->ignoredFaces, bottom->sketch.lines.size(), bottom->picks.size()),
-              tuple(true, 4u, 1u));
-    EXPECT_NEAR(bottom->sketch.plane.o.y, 0, 1e-9);
+    EXPECT_EQ(tuple(bottom->ignoredFaces, bottom->sketch.lines.size(), bottom->picks.size(),
+                    bottom->sketch.plane.o.y),
+              tuple(true, 4u, 1u, 0.0));
     EXPECT_FALSE(faceSketch({{b, {0, 1, 0}, 21}}, boxTris)) << "no triangle in that plane";
     EXPECT_FALSE(faceSketch({{b + 100, {0, 1, 0}, 20}}, boxTris)) << "unknown body";
     EXPECT_FALSE(faceSketch({}, boxTris));
 }
 
-TEST(AutoName, CountsKindsOrNames) {
-    testing::DocBuilder b;
+TEST(AutoName, CountsKindsOrNamesAndARetypedFilletTakesTheOtherWord) {
+    DocBuilder b;
     const Id sketch = b.sketch(rectSketch(0, 0, 10, 10));
     const Id e = b.extrude(sketch, {{5, 5}}, 10);
     b.extrude(sketch, {{5, 5}}, 20);
     b.fillet(e, "top", 1);
     b.fillet(e, "top", 1, true);
-    b.feature(b.fillet(e, "top", 1)).name = "Arrondi";  // renamed: not counted as a Congé
+    const Id renamed = b.fillet(e, "top", 1);
+    b.feature(renamed).name = "Arrondi";  // not counted as a Congé
     const tuple<const char*, bool, const char*> cases[] = {{fk::extrude, false, "Extrusion3"},
                                                            {fk::revolve, false, "Révolution1"},
                                                            {fk::fillet, false, "Congé2"},
@@ -229,10 +198,13 @@ TEST(AutoName, CountsKindsOrNames) {
                                                            {fk::combine, false, "Combiner1"}};
     for (const auto& [kind, chamfer, name] : cases)
         EXPECT_EQ(autoName(b.doc, kind, chamfer), name);
+    EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Arrondi");  // the user's name
+    b.feature(renamed).name = "Congé2";
+    EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Chanfrein2");
 }
 
 TEST(ProfileSketch, LastActiveSketchWithARegionBeforeTheInsertionPoint) {
-    testing::DocBuilder b;
+    DocBuilder b;
     b.sketch(rectSketch(0, 0, 10, 10));             // 0
     b.sketch(Sketch());                             // 1: no region
     b.sketch(rectSketch(0, 0, 5, 5));               // 2: suppressed below
@@ -247,44 +219,116 @@ TEST(ProfileSketch, LastActiveSketchWithARegionBeforeTheInsertionPoint) {
 }
 
 TEST(Insert, PrimitiveAtTheMarkerThenAPushPullOfItsTop) {
-    testing::DocBuilder b;
-    const Id first = b.sketch(rectSketch(100, 0, 110, 10));
-    b.extrude(first, {{105, 5}}, 10);
+    DocBuilder b;
+    b.extrude(b.sketch(rectSketch(100, 0, 110, 10)), {{105, 5}}, 10);
     b.doc.marker = 1;  // the extrusion is rolled back: the primitive goes before it
     EXPECT_EQ(insertPrimitive(b.doc, "box", false), 2u);
-    EXPECT_EQ(
-        tuple(b.doc.marker, b.doc.features[1].name, b.doc.features[2].extrude->sketch,
-              b.doc.features[3].name),
-        tuple(3, std::string("Boîte (esquisse)"), b.doc.features[1].id, std::string("Extrusion1")));
-
+    EXPECT_EQ(tuple(b.doc.marker, b.doc.features[2].extrude->sketch, b.doc.features[3].name),
+              tuple(3, b.doc.features[1].id, std::string("Extrusion1")));
     const EvalResult r = Evaluator::run(b.doc);
     ASSERT_EQ(r.bodies.size(), 1u);
     const Doc untouched = b.doc;
     EXPECT_FALSE(insertFaceExtrusion(b.doc, {{r.bodies[0].id, {0, 1, 0}, 33}}, trianglesOf(r)));
     EXPECT_EQ(b.doc, untouched);
-
     bool ignored = true;
     ASSERT_EQ(
         insertFaceExtrusion(b.doc, {{r.bodies[0].id, {0, 1, 0}, 20}}, trianglesOf(r), &ignored),
         std::optional<size_t>(4));
     const Feature& e = b.doc.features[4];
-    EXPECT_EQ(tuple(ignored, b.doc.marker, b.doc.features[3].name, e.name, e.extrude->op,
-                    e.extrude->target, e.extrude->distance),
-              tuple(false, 5, std::string("Esquisse3 (face)"), std::string("Extrusion3"),
-                    std::string(op::join), r.bodies[0].id, 5.0));
+    EXPECT_EQ(tuple(ignored, b.doc.marker, e.extrude->op, e.extrude->target, e.extrude->distance),
+              tuple(false, 5, std::string(op::join), r.bodies[0].id, 5.0));
     const EvalResult after = Evaluator::run(b.doc);
-    EXPECT_TRUE(after.errors.empty());
-    ASSERT_EQ(after.bodies.size(), 1u);
+    ASSERT_TRUE(after.errors.empty() && after.bodies.size() == 1u);
     EXPECT_NEAR(signedVolume(*after.bodies[0].solid), 20 * 20 * 25, 1e-3);
 }
 
-TEST(SameRegion, CongruentRegionsStayDistinct) {
+// Two equal squares side by side: a region picked twice goes in one click, its congruent
+// neighbour stays a region of its own.
+TEST(TogglePick, ARegionPickedTwiceGoesInOneClickAndCongruentOnesStayApart) {
     Sketch s = rectSketch(0, 0, 10, 10);
     addPolygon(s, rect(20, 0, 30, 10));
     EXPECT_TRUE(sameRegion(s, {2, 2}, {8, 7}));
-    EXPECT_FALSE(sameRegion(s, {2, 2}, {22, 2}));
-    EXPECT_FALSE(sameRegion(s, {2, 2}, {15, 5})) << "a point outside every region";
-    EXPECT_FALSE(sameRegion(s, {15, 5}, {15, 5}));
+    EXPECT_FALSE(sameRegion(s, {2, 2}, {22, 2}) || sameRegion(s, {2, 2}, {15, 5}) ||
+                 sameRegion(s, {15, 5}, {15, 5}));
+    EXPECT_TRUE(togglePick(s, {{2, 2}, {8, 8}}, {5, 5})->empty());
+    EXPECT_EQ(*togglePick(s, {}, {5, 5}), std::vector<V2>{V2(5, 5)});
+    EXPECT_EQ(togglePick(s, {{5, 5}}, {25, 5})->size(), 2u);
+    EXPECT_FALSE(togglePick(s, {{5, 5}}, {15, 5}));
+}
+
+TEST(ReadInspector, FieldLimits) {
+    using Read = FieldRead (*)(double, std::optional<double>);
+    const tuple<const char*, Read, std::optional<double>, double, FieldRefusal> cases[] = {
+        {"distance -5 flips", readDistance, -5.0, -5, FieldRefusal::none},
+        {"distance 0 keeps", readDistance, 0.0, 10, FieldRefusal::zero},
+        {"distance 1e-7 keeps", readDistance, 1e-7, 10, FieldRefusal::zero},
+        {"distance unreadable keeps", readDistance, std::nullopt, 10, FieldRefusal::unreadable},
+        {"distance infinite keeps", readDistance, INFINITY, 10, FieldRefusal::unreadable},
+        {"angle 400", readAngle, 400.0, 360, FieldRefusal::none},
+        {"angle -500", readAngle, -500.0, -360, FieldRefusal::none},
+        {"angle 90", readAngle, 90.0, 90, FieldRefusal::none},
+        {"angle 0 keeps", readAngle, 0.0, 10, FieldRefusal::zero},
+        {"radius negative keeps", readRadius, -1.0, 10, FieldRefusal::negative},
+        {"radius 0 taken", readRadius, 0.0, 0, FieldRefusal::none},
+        {"radius NaN keeps", readRadius, NAN, 10, FieldRefusal::unreadable},
+    };
+    for (const auto& [what, read, typed, value, refusal] : cases)
+        EXPECT_EQ(tuple(read(10, typed).value, read(10, typed).refusal), tuple(value, refusal))
+            << what;
+    EXPECT_TRUE(readAngle(10, 400.0).clamped && !readAngle(10, 360.0).clamped);
+}
+
+TEST(DragDistance, TenthsTowardsZeroWithAFloorAndSymmetricDoubling) {
+    const tuple<double, bool, double> cases[] = {
+        {3, true, 6},         {3, false, 3},     {-3, true, 6},     {2.37, false, 2.3},
+        {-2.37, false, -2.3}, {2.3, false, 2.3}, {0, false, 0.1},   {0.04, false, 0.1},
+        {-0.04, false, -0.1}, {0.02, true, 0.1}, {0.7, false, 0.7}, {12.349, false, 12.3},
+        {NAN, false, 0.1},
+    };
+    for (const auto& [t, symmetric, want] : cases)
+        EXPECT_EQ(dragDistance(t, symmetric), want) << t << " " << symmetric;
+    // Millimetres along the projected normal; none where a millimetre is under a pixel.
+    EXPECT_DOUBLE_EQ(*handleParam({10, 10}, {10, 14}, {25, 22}), 3.0);
+    EXPECT_DOUBLE_EQ(*handleParam({10, 10}, {10, 14}, {10, 2}), -2.0);
+    EXPECT_FALSE(handleParam({10, 10}, {10, 10.0005}, {10, 20}));
+}
+
+TEST(ExtrudeHandleGeometry, FromTheMeanOfThePickedRegions) {
+    Sketch s = rectSketch(0, 0, 10, 10);
+    addPolygon(s, rect(20, 0, 30, 10));
+    ExtrudeP e{0, {{5, 5}, {25, 5}}, 8, false, op::newBody, 0, {}};
+    const auto h = extrudeHandle(s, e);
+    ASSERT_TRUE(h);
+    const std::vector<Region> regions = s.regions();
+    const V2 mean = (regionPoint(regions.at(0)) + regionPoint(regions.at(1))) / 2;
+    EXPECT_LT((h->base - V3{mean.x, mean.y, 0}).length() + std::abs(h->tip.z - 8), 1e-9);
+    e.symmetric = true;
+    e.distance = -8;
+    EXPECT_NEAR(extrudeHandle(s, e)->tip.z, 4, 1e-9);
+    e.picks = {{50, 50}};
+    EXPECT_FALSE(extrudeHandle(s, e));
+}
+
+TEST(NearestSegment, WithinTheLimitToTheNearestPoint) {
+    const std::vector<std::pair<V2, V2>> segs{
+        {{0, 0}, {100, 0}}, {{0, 10}, {100, 10}}, {{200, 200}, {200, 200}}};
+    EXPECT_EQ(nearestSegment(segs, {50, 3}, 7), 0u);
+    EXPECT_EQ(nearestSegment(segs, {50, 6}, 7), 1u);
+    EXPECT_FALSE(nearestSegment(segs, {106, 20}, 7)) << "past the end counts to the end point";
+    EXPECT_EQ(nearestSegment(segs, {203, 204}, 7), 2u) << "a degenerate segment is a point";
+    EXPECT_FALSE(nearestSegment(segs, {50, 30}, 7));
+}
+
+TEST(AimAtFace, ParallelPerpendicularOrInThePlane) {
+    const Sketch s = rectSketch(0, 0, 10, 10);  // XY plane, normal +z
+    const ExtrudeP e{0, {{5, 5}}, 10, false, op::join, 0, {}};
+    const FaceAim a = aimAtFace(s, e, {0, 0, 1}, {3, 3, 12.34567});
+    EXPECT_EQ(tuple(a.kind, a.distance, a.toFace),
+              tuple(FaceAim::Kind::reached, 12.345, std::vector<double>{0, 0, 1, 12.34567}));
+    const FaceAim below = aimAtFace(s, e, {0, 0, -1}, {0, 0, -2.3});
+    EXPECT_EQ(tuple(below.kind, below.distance), tuple(FaceAim::Kind::reached, -2.3));
+    EXPECT_EQ(aimAtFace(s, e, {1, 0, 0}, {4, 0, 0}).kind, FaceAim::Kind::perpendicular);
+    EXPECT_EQ(aimAtFace(s, e, {0, 0, -1}, {7, 7, 0.00001}).kind, FaceAim::Kind::sketchPlane);
 }
 
 }  // namespace

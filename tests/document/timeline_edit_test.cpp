@@ -1,5 +1,7 @@
 #include "document/timeline_edit.h"
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "document/evaluator.h"
@@ -9,6 +11,7 @@ namespace ivo {
 namespace {
 
 using namespace ivo::testing;
+using std::tuple;
 
 std::vector<std::string> namesOf(const Doc& doc) {
     std::vector<std::string> out;
@@ -21,32 +24,25 @@ std::vector<std::string> namesOf(const Doc& doc) {
 // Extrusion2, Esquisse2 unrelated; marker at `marker`.
 struct Model {
     DocBuilder b;
-    Id sketch, ext1, ext2, fillet, other;
+    Id sketch = b.sketch(rectSketch(0, 0, 20, 10)), ext1 = b.extrude(sketch, {{5, 5}}, 5),
+       ext2 = b.extrude(sketch, {{5, 5}}, -3, op::join), fillet = b.fillet(ext2, "top", 1),
+       other = b.sketch(rectSketch(30, 0, 40, 10));
+    Doc& doc = b.doc;
     explicit Model(std::int64_t marker = 5) {
-        sketch = b.sketch(rectSketch(0, 0, 20, 10));
-        ext1 = b.extrude(sketch, {{5, 5}}, 5);
-        ext2 = b.extrude(sketch, {{5, 5}}, -3, op::join);
         b.feature(ext2).extrude->target = ext1;
-        fillet = b.fillet(ext2, "top", 1);
-        other = b.sketch(rectSketch(30, 0, 40, 10));
-        b.doc.marker = marker;
+        doc.marker = marker;
     }
 };
 
 TEST(TimelineEdit, DependantsFollowEveryReferenceThroughBodiesAndFeatures) {
     Model m;
-    const Doc& d = m.b.doc;
-    EXPECT_EQ(dependants(d, 0), (std::vector<size_t>{1, 2, 3}));  // fillet via Extrusion2
-    EXPECT_EQ(dependants(d, 1), (std::vector<size_t>{2, 3}));     // Extrusion2 targets its body
-    EXPECT_EQ(dependants(d, 2), (std::vector<size_t>{3}));
-    EXPECT_TRUE(dependants(d, 3).empty());
-    EXPECT_TRUE(dependants(d, 4).empty());
-    EXPECT_TRUE(dependants(d, 99).empty());
-
+    const std::vector<std::vector<size_t>> want{{1, 2, 3}, {2, 3}, {3}, {}, {}};
+    for (size_t i = 0; i < want.size(); ++i)  // the fillet via Extrusion2, which targets a body
+        EXPECT_EQ(dependants(m.doc, i), want[i]) << i;
+    EXPECT_TRUE(dependants(m.doc, 99).empty());
     DocBuilder c;
     const Id s = c.sketch(rectSketch(0, 0, 1, 1));
-    const Id a = c.extrude(s, {{0.5, 0.5}}, 1);
-    const Id t = c.extrude(s, {{0.5, 0.5}}, 2);
+    const Id a = c.extrude(s, {{0.5, 0.5}}, 1), t = c.extrude(s, {{0.5, 0.5}}, 2);
     c.combine(a, t, op::cut);
     c.remove(a);
     EXPECT_EQ(dependants(c.doc, 1), (std::vector<size_t>{3, 4}));  // combine target, removal
@@ -54,13 +50,12 @@ TEST(TimelineEdit, DependantsFollowEveryReferenceThroughBodiesAndFeatures) {
 }
 
 TEST(TimelineEdit, DeletingMovesTheMarkerBackByTheRemovedFeaturesBeforeIt) {
-    struct Case {
+    const struct {
         size_t index;
         bool withDependants;
         std::int64_t marker, markerAfter;
         std::vector<std::string> left;
-    };
-    const std::vector<Case> cases{
+    } cases[] = {
         {0, false, 5, 4, {"Extrusion1", "Extrusion2", "Congé1", "Esquisse2"}},
         {0, true, 5, 1, {"Esquisse2"}},
         {0, true, 2, 0, {"Esquisse2"}},  // two of the four stood before the marker
@@ -68,92 +63,64 @@ TEST(TimelineEdit, DeletingMovesTheMarkerBackByTheRemovedFeaturesBeforeIt) {
         {4, false, 5, 4, {"Esquisse1", "Extrusion1", "Extrusion2", "Congé1"}},
         {3, false, 0, 0, {"Esquisse1", "Extrusion1", "Extrusion2", "Esquisse2"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Model m(c.marker);
-        ASSERT_TRUE(deleteFeature(m.b.doc, c.index, c.withDependants)) << c.index;
-        EXPECT_EQ(namesOf(m.b.doc), c.left) << c.index << " " << c.withDependants;
-        EXPECT_EQ(m.b.doc.marker, c.markerAfter) << c.index << " " << c.withDependants;
+        ASSERT_TRUE(deleteFeature(m.doc, c.index, c.withDependants)) << c.index;
+        EXPECT_EQ(namesOf(m.doc), c.left) << c.index << " " << c.withDependants;
+        EXPECT_EQ(m.doc.marker, c.markerAfter) << c.index << " " << c.withDependants;
     }
     Model m;
-    const Doc before = m.b.doc;
-    EXPECT_FALSE(deleteFeature(m.b.doc, 5, true));
-    EXPECT_EQ(m.b.doc, before);
+    const Doc before = m.doc;
+    EXPECT_FALSE(deleteFeature(m.doc, 5, true));
+    EXPECT_EQ(m.doc, before);
+    // With its dependants nothing names a missing feature.
+    ASSERT_TRUE(deleteFeature(m.doc, 1, true));
+    EXPECT_TRUE(Evaluator::run(m.doc).errors.empty());
 }
 
-TEST(TimelineEdit, DeletingWithDependantsLeavesNoFeatureNamingAMissingOne) {
+TEST(TimelineEdit, RenamesRefuseBlanksAndTogglesRoundTrip) {
     Model m;
-    ASSERT_TRUE(deleteFeature(m.b.doc, 1, true));
-    EXPECT_TRUE(Evaluator::run(m.b.doc).errors.empty());
-    Model alone;
-    ASSERT_TRUE(deleteFeature(alone.b.doc, 0, false));  // the user chose to keep them
-    const EvalResult r = Evaluator::run(alone.b.doc);
-    EXPECT_EQ(r.errors, (std::set<Id>{alone.ext1, alone.ext2}));
-    EXPECT_TRUE(r.bodies.empty());
-    EXPECT_EQ(r.messages.at(alone.ext1), evalmsg::noSketch);
+    for (const char* blank : {"", " ", "\t \n"})
+        EXPECT_FALSE(renameFeature(m.doc, 0, blank) || renameBody(m.doc, m.ext1, blank));
+    EXPECT_FALSE(renameFeature(m.doc, 9, "Base"));
+    EXPECT_TRUE(m.doc.features[0].name == "Esquisse1" && !m.doc.bodyNames);
+    EXPECT_TRUE(renameFeature(m.doc, 0, "  Profil de base "));
+    EXPECT_EQ(m.doc.features[0].name, "Profil de base");
+    EXPECT_TRUE(renameBody(m.doc, m.ext1, "Support"));
+    EXPECT_EQ(displayName(m.doc, Evaluator::run(m.doc).bodies.at(0)), "Support");
+
+    EXPECT_TRUE(toggleBodyHidden(m.doc, m.ext1));
+    EXPECT_EQ(m.doc.hidden, (std::vector<Id>{m.ext1}));
+    EXPECT_FALSE(toggleBodyHidden(m.doc, m.ext1));
+    EXPECT_TRUE(m.doc.hidden.empty());
+    EXPECT_TRUE(toggleSketchVisible(m.doc, 4));
+    EXPECT_FALSE(m.doc.features[4].sketch->visible);
+    EXPECT_TRUE(toggleSketchVisible(m.doc, 4));
+    EXPECT_TRUE(m.doc.features[4].sketch->visible);
+    EXPECT_FALSE(toggleSketchVisible(m.doc, 1) || toggleSketchVisible(m.doc, 7));
 }
 
-TEST(TimelineEdit, BlankNamesAreRefusedAndTheOldNameKept) {
-    Model m;
-    for (const char* blank : {"", " ", "\t \n"}) {
-        EXPECT_FALSE(renameFeature(m.b.doc, 0, blank));
-        EXPECT_FALSE(renameBody(m.b.doc, m.ext1, blank));
-    }
-    EXPECT_EQ(m.b.doc.features[0].name, "Esquisse1");
-    EXPECT_FALSE(m.b.doc.bodyNames.has_value());
-    EXPECT_FALSE(renameFeature(m.b.doc, 9, "Base"));
-
-    EXPECT_TRUE(renameFeature(m.b.doc, 0, "  Profil de base "));
-    EXPECT_EQ(m.b.doc.features[0].name, "Profil de base");
-    EXPECT_TRUE(renameBody(m.b.doc, m.ext1, "Support"));
-    EXPECT_EQ(displayName(m.b.doc, Evaluator::run(m.b.doc).bodies.at(0)), "Support");
-}
-
-TEST(TimelineEdit, VisibilityTogglesRoundTrip) {
-    Model m;
-    EXPECT_TRUE(toggleBodyHidden(m.b.doc, m.ext1));
-    EXPECT_EQ(m.b.doc.hidden, (std::vector<Id>{m.ext1}));
-    EXPECT_FALSE(toggleBodyHidden(m.b.doc, m.ext1));
-    EXPECT_TRUE(m.b.doc.hidden.empty());
-
-    EXPECT_TRUE(toggleSketchVisible(m.b.doc, 4));
-    EXPECT_FALSE(m.b.doc.features[4].sketch->visible);
-    EXPECT_TRUE(toggleSketchVisible(m.b.doc, 4));
-    EXPECT_TRUE(m.b.doc.features[4].sketch->visible);
-    EXPECT_FALSE(toggleSketchVisible(m.b.doc, 1));  // an extrusion has no sketch to show
-    EXPECT_FALSE(toggleSketchVisible(m.b.doc, 7));
-}
-
-TEST(TimelineEdit, ABodyIsRemovedByANewStepAtTheMarker) {
+TEST(TimelineEdit, RemovalsAndDuplicatedSketchesGoAtTheMarker) {
     Model m(3);
-    const size_t at = insertBodyRemoval(m.b.doc, m.ext1, "Corps 1");
-    EXPECT_EQ(at, 3u);
-    EXPECT_EQ(m.b.doc.marker, 4);
-    const Feature& f = m.b.doc.features[at];
-    EXPECT_EQ(f.kind, fk::remove);
-    EXPECT_EQ(f.name, "Supprimer Corps 1");
-    EXPECT_EQ(f.removeBody, m.ext1);
-    EXPECT_TRUE(Evaluator::run(m.b.doc).bodies.empty());
-
+    EXPECT_EQ(insertBodyRemoval(m.doc, m.ext1, "Corps 1"), 3u);
+    const Feature& f = m.doc.features[3];
+    EXPECT_EQ(tuple(m.doc.marker, f.kind, f.name, f.removeBody),
+              tuple(4, std::string(fk::remove), std::string("Supprimer Corps 1"), m.ext1));
+    EXPECT_TRUE(Evaluator::run(m.doc).bodies.empty());
     Model out(99);  // a marker beyond the end counts as the end
-    EXPECT_EQ(insertBodyRemoval(out.b.doc, out.ext1, "X"), 5u);
-    EXPECT_EQ(out.b.doc.marker, 6);
-}
+    EXPECT_EQ(insertBodyRemoval(out.doc, out.ext1, "X"), 5u);
+    EXPECT_EQ(out.doc.marker, 6);
 
-TEST(TimelineEdit, DuplicatedSketchesGoAtTheMarkerMoved) {
-    Model m(2);
-    const std::optional<size_t> at = duplicateSketch(m.b.doc, 0, 30, 0, 5);
-    ASSERT_EQ(at, 2u);
-    EXPECT_EQ(m.b.doc.marker, 3);
-    const Feature& copy = m.b.doc.features[*at];
-    EXPECT_EQ(copy.name, "Esquisse1 (copie)");
-    EXPECT_EQ(copy.kind, fk::sketch);
-    EXPECT_NE(copy.id, m.sketch);
-    EXPECT_EQ(*copy.sketch, *m.b.doc.features[0].sketch->duplicated(30, 0, 5));
-
-    const Doc before = m.b.doc;
-    EXPECT_FALSE(duplicateSketch(m.b.doc, 1, 1, 1, 0));  // an extrusion
-    EXPECT_FALSE(duplicateSketch(m.b.doc, 0, 1e300, 0, 0));
-    EXPECT_EQ(m.b.doc, before);
+    Model d(2);
+    ASSERT_EQ(duplicateSketch(d.doc, 0, 30, 0, 5), 2u);
+    const Feature& copy = d.doc.features[2];
+    EXPECT_EQ(tuple(d.doc.marker, copy.name, copy.kind), tuple(3, "Esquisse1 (copie)", fk::sketch));
+    EXPECT_NE(copy.id, d.sketch);
+    EXPECT_EQ(*copy.sketch, *d.doc.features[0].sketch->duplicated(30, 0, 5));
+    const Doc before = d.doc;
+    EXPECT_FALSE(duplicateSketch(d.doc, 1, 1, 1, 0));  // an extrusion
+    EXPECT_FALSE(duplicateSketch(d.doc, 0, 1e300, 0, 0));
+    EXPECT_EQ(d.doc, before);
 }
 
 }  // namespace

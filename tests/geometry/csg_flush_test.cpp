@@ -1,12 +1,11 @@
-// The kernel on solids resting exactly on each other's faces: random scenes of boxes, 64-gon
-// prisms and revolved rings, stacked, set side by side or sunk flush into a face, combined
-// by chains of unions, differences and intersections.
+// Random scenes of boxes, prisms and rings resting flush on each other's faces, combined.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <tuple>
@@ -56,16 +55,13 @@ std::string text(V3 p) {
     return "(" + std::string(buf, end - 1) + ")";
 }
 
-// Boxes whose interiors meet.
-bool interiorsMeet(const Box3& a, const Box3& b) {
-    constexpr double e = 1e-9;
-    return a.lo.x < b.hi.x - e && b.lo.x < a.hi.x - e && a.lo.y < b.hi.y - e &&
-           b.lo.y < a.hi.y - e && a.lo.z < b.hi.z - e && b.lo.z < a.hi.z - e;
+bool interiorsMeet(Box3 a, Box3 b) {
+    for (int k = 0; k < 3; ++k)
+        if (!(at(a.lo, k) < at(b.hi, k) - 1e-9 && at(b.lo, k) < at(a.hi, k) - 1e-9)) return false;
+    return true;
 }
 
-// The scene is a laminar family: any two solids either only touch or one lies inside the
-// other (a solid sunk into a box's face). Every point then lies in one solid and all its
-// ancestors, which settles any boolean combination of them, volume included.
+// A laminar family (parts only touch or nest), so each point's parts settle any boolean.
 enum class Kind { box, prism, ring };
 
 struct Part {
@@ -79,10 +75,8 @@ struct Part {
     double ri = 0;                 // a ring's inner radius
 };
 
-// Whether the round outlines of two parts with caps in one plane keep clear of each other:
-// outlines that cross at a grazing angle or run along each other a hair apart (a 64-gon
-// and the 72-gon of a ring on one circle) make slivers far thinner than the plane
-// tolerance, which no tolerance can settle. Equal outlines are fine.
+// Round outlines of parts capped in one plane must not graze or run a hair apart: the
+// slivers would be far thinner than any tolerance. Equal outlines are fine.
 bool outlinesClear(const Part& p, const Part& q) {
     if (p.kind == Kind::box || q.kind == Kind::box || p.axis != q.axis) return true;
     const int a = p.axis;
@@ -105,9 +99,8 @@ bool outlinesClear(const Part& p, const Part& q) {
     return true;
 }
 
-// Whether two parts may touch as their boxes do: only along a face, and only along a real
-// face of each (a box's, or a prism's or ring's cap). Touching along a line makes a solid
-// that is not a 2-manifold there, which no mesh can mend.
+// Parts may touch along a real face of each only: touching along a line is not a
+// 2-manifold, which no mesh can mend.
 bool contactAllowed(const Part& p, const Part& q) {
     int touching = 0, along = -1;
     for (int a = 0; a < 3; ++a) {
@@ -126,9 +119,8 @@ struct Scene {
     std::string log;
 };
 
-class SceneMaker {
-public:
-    explicit SceneMaker(std::mt19937& rng) : rng_(rng) {}
+struct SceneMaker {
+    std::mt19937& rng_;
 
     Scene make(int count) {
         Scene sc;
@@ -141,7 +133,6 @@ public:
         return sc;
     }
 
-private:
     // A multiple of 1/4 in [a, b]: faces of different solids meet on exactly equal values.
     double q(double a, double b) { return a + 0.25 * int(rng_() % (1 + unsigned((b - a) * 4))); }
 
@@ -194,9 +185,9 @@ private:
         const double r = std::min(s1[0] - s0[0], s1[1] - s0[1]) / 2;
         if (kind == Kind::box) {
             V3 lo, hi;
-            at(lo, a) = a0, at(hi, a) = a1;
-            at(lo, b) = s0[0], at(hi, b) = s1[0];
-            at(lo, c) = s0[1], at(hi, c) = s1[1];
+            for (const auto& [k, l, u] :
+                 {std::tuple{a, a0, a1}, {b, s0[0], s1[0]}, {c, s0[1], s1[1]}})
+                at(lo, k) = l, at(hi, k) = u;
             s = polyBox(lo, hi);
             what = "box";
         } else if (kind == Kind::prism) {
@@ -209,8 +200,7 @@ private:
             what = "ring";
         }
         part.box = solidBox(s);
-        // A sunk prism or ring keeps off the sides of its box, which it would touch along
-        // a line.
+        // A sunk prism or ring keeps off the sides of its box (it would touch along a line).
         if (sink && kind != Kind::box)
             for (int k = 0; k < 2; ++k)
                 if (s0[k] <= at(hlo, k ? c : b) || s1[k] >= at(hhi, k ? c : b)) return;
@@ -227,8 +217,6 @@ private:
     }
 
     double unif() { return std::uniform_real_distribution<double>(0, 1)(rng_); }
-
-    std::mt19937& rng_;
 };
 
 enum class Op { unite, subtract, intersect };
@@ -237,11 +225,10 @@ enum class Op { unite, subtract, intersect };
 void runFlushCases(unsigned seed, int cases) {
     std::mt19937 rng(seed);
     for (int n = 0; n < cases; ++n) {
-        const Scene sc = SceneMaker(rng).make(2 + int(rng() % 4));
+        const Scene sc = SceneMaker{rng}.make(2 + int(rng() % 4));
         const size_t count = sc.parts.size();
         std::vector<int> order(count);
-        for (size_t i = 0; i < count; ++i)
-            order[i] = int(i);
+        std::iota(order.begin(), order.end(), 0);
         std::shuffle(order.begin(), order.end(), rng);
         std::vector<Op> ops;
         for (size_t i = 1; i < count; ++i) {

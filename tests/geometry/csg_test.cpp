@@ -41,8 +41,7 @@ TEST(Csg, FittingAndShortcuts) {
                 CSG::intersect(a, {}).empty());
 }
 
-// An operand inside the other's box but away from all its faces lies wholly in its
-// material or wholly in a cavity: every operation must still tell which.
+// An operand away from all the other's faces: wholly in its material or in a cavity.
 TEST(Csg, OperandsWhollyInsideOrInACavityAreClassified) {
     const Solid hollow =
         CSG::subtract(polyBox({0, 0, 0}, {10, 10, 10}), polyBox({2, 2, 2}, {8, 8, 8}));
@@ -69,9 +68,8 @@ TEST(Csg, OperandsWhollyInsideOrInACavityAreClassified) {
             << d;
 }
 
-// A solid standing on another's face: only the sides of the one, which touch the other's box
-// along that face alone, tell which part of the face it covers. Both operand orders, both
-// sides of a face, and pockets sunk flush from a face.
+// Only the sides of a solid standing on a face tell which part of the face it covers: both
+// operand orders, both sides of a face, and pockets sunk flush.
 TEST(Csg, SolidsFlushOnAFaceKeepEveryFace) {
     const Solid block = polyBox({0, 0, 0}, {40, 10, 20});     // 40 × 20 × 10, Y up
     const Solid boss = polyCylinder({20, 10, 10}, 5, 5, 64);  // r 5 on its top face
@@ -100,10 +98,8 @@ TEST(Csg, SolidsFlushOnAFaceKeepEveryFace) {
     EXPECT_NEAR(signedVolume(CSG::intersect(block, boss)), 0, 1e-9);
 }
 
-// The kernel hands back untouched polygons whole where the plain algorithm keeps every
-// fragment; both must still describe the same point set: the same volume, and the same
-// area in every plane. The kernel's results must also be closed and move with their
-// operands.
+// Untouched polygons come back whole where the plain algorithm keeps fragments: the same
+// volume and area per plane; results closed and moving with their operands.
 void expectSameAsPlain(const Solid& a, const Solid& b, double tol, const std::string& what) {
     const Solid ours[3] = {CSG::unite(a, b), CSG::subtract(a, b), CSG::intersect(a, b)};
     const Solid plain[3] = {PlainCSG::unite(a, b), PlainCSG::subtract(a, b),
@@ -197,8 +193,7 @@ TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
     EXPECT_EQ(CSG::unite(cube, moved(cube, {1e12, 0, 0})).size(), 12u);
 }
 
-// What a boolean leaves whole shares its points with the operand it came from; every
-// polygon, shared or new, carries the box of its own points.
+// Polygons left whole share their points with their operand; each carries its own box.
 TEST(Csg, UntouchedPolygonsShareTheirPoints) {
     const Solid ball = sphereSolid({0, 0, 0}, 10, 24, 48);
     const Solid cap = polyBox({-3, -3, 8}, {3, 3, 12});

@@ -45,26 +45,14 @@ Solid cubeWithSplitTop(V3 nudge) {
 }
 
 TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
-    const struct {
-        const char* name;
-        Solid s;
-        double volume;
-    } cases[] = {
-        {"T-junctions on the sides", cubeWithSplitTop({}), 1},
-        {"a corner 30 nm off its twin", cubeWithSplitTop({3e-5, 0, 0}), 1},
-        {"a corner 30 nm above the face", cubeWithSplitTop({0, 0, 3e-5}), 1},
-        {"step on a block",
-         CSG::unite(polyBox({0, 0, 0}, {4, 2, 4}), polyBox({1, 2, 0}, {3, 3, 4})), 40},
-        {"boss on a block",
-         CSG::unite(polyBox({0, 0, 0}, {40, 10, 20}), polyCylinder({20, 10, 10}, 5, 5, 64)),
-         8000 + signedVolume(polyCylinder({20, 10, 10}, 5, 5, 64))},
-    };
-    for (const auto& c : cases) {
-        const auto tris = triangles(c.s);
-        EXPECT_EQ(meshFault(tris), "") << c.name;
-        EXPECT_NEAR(meshVolume(tris), c.volume, 1e-9 * c.volume) << c.name;
+    // T-junctions on the sides, a corner 30 nm off its twin, one 30 nm above the face. (The
+    // T-junctions of flush booleans: csg_flush_test.)
+    for (const V3 nudge : {V3{}, V3{3e-5, 0, 0}, V3{0, 0, 3e-5}}) {
+        const auto tris = triangles(cubeWithSplitTop(nudge));
+        EXPECT_EQ(meshFault(tris), "") << nudge.x << " " << nudge.z;
+        EXPECT_NEAR(meshVolume(tris), 1, 1e-9) << nudge.x << " " << nudge.z;
         for (const Tri& t : tris)
-            EXPECT_GT((t.b - t.a).cross(t.c - t.a).length(), 1e-9) << c.name;
+            EXPECT_GT((t.b - t.a).cross(t.c - t.a).length(), 1e-9) << nudge.x << " " << nudge.z;
     }
     // The plain fan keeps the T-junctions.
     EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
@@ -125,8 +113,7 @@ TEST(FeatureEdges, CreasesAreReportedFromBothSidesWhereTheyMeet) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(featureEdges(c.tris), c.want) << c.name;
-    EXPECT_EQ(featureEdges(hinge(20), 15).size(), 2u);
-    EXPECT_EQ(featureEdges(hinge(30)).size(), 2u);
+    EXPECT_TRUE(featureEdges(hinge(20), 15).size() == 2u && featureEdges(hinge(30)).size() == 2u);
     // Folded flat back onto itself every edge meets its twin and the normals cancel.
     const auto folded = featureEdges(hinge(180));
     ASSERT_EQ(folded.size(), 6u);

@@ -10,9 +10,8 @@ namespace {
 
 using namespace ivo::testing;
 
-// Every triangle counter-clockwise, areas summing to the region's, and no triangle reaching
-// outside: centroids and points just inside each edge midpoint must lie in the region.
-// `flip` hands the outer loop over clockwise.
+// Triangles counter-clockwise, summing to the region's area, none reaching outside (centroids
+// and points just inside each edge midpoint); `flip` hands the outer loop over clockwise.
 void expectExactCover(const Region& region, const std::string& what, bool flip = false) {
     const auto tris = triangulate(flip ? reversed(region.outer) : region.outer, region.holes);
     bool ccw = false;
@@ -88,8 +87,7 @@ TEST(Triangulate, RandomStarsWithHolesCoverExactly) {
     }
 }
 
-// Rays from later holes meet the bridges of earlier ones, whose outer vertex then has
-// several copies: each hole must be spliced at the copy that faces it.
+// Later holes' rays meet earlier bridges: each hole is spliced at the copy facing it.
 TEST(Triangulate, GridsOfHolesBridgeThroughEachOther) {
     for (int nx = 1; nx <= 6; ++nx) {
         for (int ny = 1; ny <= 6; ++ny) {
@@ -110,8 +108,7 @@ TEST(Triangulate, GridsOfHolesBridgeThroughEachOther) {
     }
 }
 
-// Staircases and combs leave collinear reflex corners everywhere; the cached clipper must
-// also reproduce the plain one triangle for triangle.
+// Collinear reflex corners everywhere; the cached clipper matches the plain one exactly.
 TEST(Triangulate, RandomOrthogonalLoopsCoverExactlyAndMatchThePlainClipper) {
     for (unsigned seed = 1; seed <= 300; ++seed) {
         std::mt19937 rng(seed);

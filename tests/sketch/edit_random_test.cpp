@@ -1,8 +1,5 @@
-// Long random sequences of editing operations (and solving) on random sketches: after every
-// step the sketch is consistent, ids only grew, a refused operation changed nothing, and the
-// profile finder still runs on the result. Arguments are often wrong on purpose: unknown ids,
-// ids of the wrong kind, the origin, huge counts, and numbers out of reach (NaN, infinite or
-// beyond 1e9 mm), which every operation must refuse.
+// Random sequences of edits: the sketch stays consistent, ids only grow, refusals change
+// nothing, and unknown ids, the origin, huge counts and numbers out of reach are refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// Editing operations on small sketches with known answers (trim, extend, split, delete, merge,
-// corners, offsets, copies, patterns and moves), and the arguments each of them refuses,
-// leaving the sketch as it was. edit_random_test.cpp checks the same of long random sequences.
+// Editing operations on small sketches with known answers and the arguments they refuse.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -73,12 +71,10 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
         addSegment(t, {-2, 9}, {-2, 20});
         addSegment(t, {2, 9}, {2, 20});
         t.addConstraint(kind, {arc}, kind == ck::radius ? 5.0 : 10.0);
-        ASSERT_TRUE(t.trim(arc, {0, 15}));
-        ASSERT_EQ(t.arcs.size(), 2u);
+        ASSERT_TRUE(t.trim(arc, {0, 15}) && t.arcs.size() == 2u && t.constraints.size() == 2u);
         EXPECT_TRUE(t.arcs[0].c == t.arcs[1].c && *t.pos(t.arcs[0].s) == V2(5, 10) &&
-                    *t.pos(t.arcs[1].e) == V2(-5, 10));
-        EXPECT_TRUE(near(t.pos(t.arcs[0].e), {2, 10 + std::sqrt(21.0)}));
-        ASSERT_EQ(t.constraints.size(), 2u) << kind;
+                    *t.pos(t.arcs[1].e) == V2(-5, 10) &&
+                    near(t.pos(t.arcs[0].e), {2, 10 + std::sqrt(21.0)}));
         for (const SConstraint& c : t.constraints)
             EXPECT_TRUE(c.kind == ck::radius && c.value == 5) << kind;
     }
@@ -141,8 +137,7 @@ TEST(DeleteAndMerge, ReferencesFollowAndWhatCollapsesGoes) {
     ASSERT_TRUE(s.deleteEntity(corner));  // a point takes its curves and their constraints
     EXPECT_EQ(s.lines, std::vector<SLine>{last});
     EXPECT_EQ(s.points.size(), 4u);  // the origin, the last side's ends, the free point
-    ASSERT_EQ(s.constraints.size(), 1u);
-    EXPECT_EQ(s.constraints[0].kind, ck::length);
+    ASSERT_TRUE(s.constraints.size() == 1u && s.constraints[0].kind == ck::length);
     ASSERT_TRUE(s.deleteEntity(s.constraints[0].id) && s.deleteEntity(sides[2]) &&
                 s.deleteEntity(free));
     EXPECT_TRUE(s.constraints.empty() && s.points.size() == 1u && s.freePoints->empty());
@@ -182,10 +177,9 @@ TEST(Corner, FilletAndChamferOfARightAngleKeepingUsedCornerPoints) {
     const Curve arc = *k.s.curve(k.s.arcs[0].id);  // turning the short way round
     EXPECT_NEAR((arc.c - V2{10, 10}).length(), 2 * std::sqrt(2.0), 1e-6);
     EXPECT_TRUE(std::abs(arc.r - 2) < 1e-6 && std::abs(arc.sweep - pi / 2) < 1e-6);
-    std::vector<std::string> kinds;
-    for (const SConstraint& c : k.s.constraints)
-        kinds.push_back(c.kind);  // the distance named the corner point
-    EXPECT_EQ(kinds, (std::vector<std::string>{ck::tangent, ck::tangent, ck::radius}));
+    ASSERT_EQ(k.s.constraints.size(), 3u);  // the distance named the corner point
+    for (const auto& [c, kind] : {std::pair{0, ck::tangent}, {1, ck::tangent}, {2, ck::radius}})
+        EXPECT_EQ(k.s.constraints[c].kind, kind);
 
     ASSERT_TRUE(c.s.chamferCorner(c.corner, 3));
     ASSERT_TRUE(!c.s.pos(c.corner) && c.s.lines.size() == 3u && c.s.constraints.empty());
@@ -252,13 +246,11 @@ TEST(Copy, CopiesMirrorImagesAndPatternsShareCoincidentPoints) {
 
     Sketch t;
     const Id c = addCircle(t, {10, 0}, 1);
-    ASSERT_TRUE(t.circularPattern(c, 0, 4));
-    ASSERT_EQ(t.circles.size(), 4u);
+    ASSERT_TRUE(t.circularPattern(c, 0, 4) && t.circles.size() == 4u);
     EXPECT_TRUE(near(t.pos(t.circles[1].c), {0, 10}) && near(t.pos(t.circles[2].c), {-10, 0}) &&
                 near(t.pos(t.circles[3].c), {0, -10}));
     const Id l = addSegment(t, {0, 1}, {1, 1});
-    ASSERT_TRUE(t.rectPattern(l, 3, 5, 1, 0));
-    ASSERT_EQ(t.lines.size(), 3u);
+    ASSERT_TRUE(t.rectPattern(l, 3, 5, 1, 0) && t.lines.size() == 3u);
     EXPECT_TRUE(near(t.pos(t.lines[1].a), {5, 1}) && near(t.pos(t.lines[2].a), {10, 1}));
     // The largest pattern allowed is made in full.
     const int side = static_cast<int>(std::sqrt(double(Sketch::maxPatternInstances)));
@@ -288,14 +280,12 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
     s.addConstraint(ck::distance, {b, other}, 3);
     s.addConstraint(ck::distance, {a, b}, 1);
     ASSERT_TRUE(s.moveEntities({l}, {0, 2}));
-    EXPECT_TRUE(*s.pos(a) == V2(1, 0) && *s.pos(b) == V2(2, 2));
-    ASSERT_EQ(s.constraints.size(), 1u);
-    EXPECT_EQ(s.constraints[0].refs, (std::vector<Id>{a, b}));
+    EXPECT_TRUE(*s.pos(a) == V2(1, 0) && *s.pos(b) == V2(2, 2) && s.constraints.size() == 1u &&
+                s.constraints[0].refs == (std::vector<Id>{a, b}));
 }
 
-// Every operation refuses ids that name nothing or the wrong kind, the origin, degenerate
-// geometry, sizes that make no sense for the shape, and numbers that are not finite or lie
-// beyond 1e9 mm: it returns false and leaves the sketch exactly as it was.
+// Unknown ids, wrong kinds, degenerate geometry, senseless sizes and counts are refused, changing
+// nothing. (Numbers not finite or beyond 1e9 mm: edit_random_test, for every operation.)
 TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     Sketch s;
     const auto sides = addPolygon(s, rect(0, 0, 10, 6));  // corner (10, 0): legs 10 and 6
@@ -318,11 +308,9 @@ TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     };
     refused(s.trim(999, {0, 0}), "trim nothing");
     refused(s.trim(0, {0, 0}), "trim the origin");
-    refused(s.trim(sides[0], {nan, 0}), "trim at NaN");
     refused(s.extendLine(circle, {0, 0}), "extend a circle");
     refused(s.extendLine(zero, {80, 0}), "extend a zero-length line");
     refused(s.extendLine(leg, {20, 20}), "extend with the arc behind and nothing ahead");
-    refused(s.extendLine(leg, {nan, nan}), "extend at NaN");
     refused(s.splitEntity(lone), "split a point");
     refused(s.splitEntity(circle), "split a whole circle");
     refused(s.deleteEntity(0), "delete the origin");
@@ -332,19 +320,15 @@ TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     refused(s.mergePoints(sides[0], 0), "merge a line");  // would leave lines on no point
     refused(s.filletCorner(corner, 6), "fillet of 6 on a 6 mm leg");
     refused(s.filletCorner(corner, 0), "fillet of 0");
-    refused(s.filletCorner(corner, nan), "fillet of NaN");
     refused(s.filletCorner(lone, 1), "fillet of a lone point");
     refused(s.filletCorner(sides[0], 1), "fillet of a line");
     refused(s.filletCorner(joint, 1), "fillet of three lines");
     refused(s.filletCorner(mid, 0.1), "fillet of a straight joint");
     refused(s.chamferCorner(corner, 6), "chamfer of 6");
-    refused(s.chamferCorner(corner, inf), "chamfer of infinity");
     refused(s.offsetEntity(sides[0], -3), "offset making a side vanish");
     refused(s.offsetEntity(sides[0], -4), "offset turning the rectangle inside out");
     refused(s.offsetEntity(leg, 3), "offset running a leg backwards");
     refused(s.offsetEntity(sides[0], 0), "offset of 0");
-    refused(s.offsetEntity(sides[0], nan), "offset of NaN");
-    refused(s.offsetEntity(circle, 2e9), "offset beyond 1e9");
     refused(s.offsetEntity(circle, -5), "offset of a circle to nothing");
     refused(s.offsetEntity(arc, -2), "offset of an arc to nothing");
     refused(s.offsetEntity(zero, 1), "offset of a zero-length line");
@@ -365,11 +349,9 @@ TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     refused(s.rectPattern(leg, -2, 2, -3, 2), "pattern of -2 × -3");
     refused(s.rectPattern(leg, 1, 2, 1, 2), "pattern of 1 × 1");
     refused(s.rectPattern(leg, 3, 0, 1, 2), "pattern of copies in place");
-    refused(s.rectPattern(leg, 3, nan, 1, 0), "pattern step of NaN");
     // All or nothing: the first copies would be in reach, the last one not.
     refused(s.rectPattern(leg, 3, 6e8, 1, 0), "pattern beyond 1e9");
     refused(s.moveEntities({lone, 999}, {1, 1}), "move no curve");
-    refused(s.moveEntities({leg}, {nan, 0}), "move by NaN");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Profile loops and regions of small sketches with known faces and of hostile ones; on random
-// sketches the same loops and regions as the plain algorithm.
+// Profile loops and regions: known faces, hostile sketches, and the plain algorithm's answers.
 #include "sketch/profiles.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +19,7 @@ namespace {
 using namespace ivo::testing;
 const double disc = 32 * std::sin(2 * pi / 64);  // unit 64-gon
 
-// The areas of the loops, ascending, and the number of their points all together (an unpruned
-// dangling edge would add a spike of two points).
+// Loop areas ascending and all their points counted (a dangling edge would add a spike).
 void expectFaces(const char* name, const Sketch& s, std::vector<double> areas, size_t points) {
     std::vector<double> got;
     for (const Loop& l : s.loops()) {
@@ -35,26 +33,13 @@ void expectFaces(const char* name, const Sketch& s, std::vector<double> areas, s
     EXPECT_EQ(points, 0u) << name;
 }
 
+// A few known answers; the rest (orientation, tangents, construction geometry, duplicate and
+// overlapping curves) the property test below compares with the plain algorithm.
 TEST(Profiles, KnownSketchesGiveTheirFaces) {
-    Sketch square, split, tangent, construction, duplicates, d, t, overlap;
-    addPolygon(square, reversed(rect(0, 0, 4, 3)));
-    expectFaces("a rectangle drawn clockwise", square, {12}, 4);
-    EXPECT_TRUE(square.regions().at(0).holes.empty());
+    Sketch split, d, t;
     addCircle(split, {0, 0}, 1);
     addSegment(split, {-3, 0}, {3, 0});
     expectFaces("a circle split by a line, outer parts pruned", split, {disc / 2, disc / 2}, 66);
-    addCircle(tangent, {0, 0}, 1);
-    addSegment(tangent, {-2, 1}, {2, 1});
-    expectFaces("a tangent line leaves the circle whole", tangent, {disc}, 64);
-    addPolygon(construction, rect(0, 0, 4, 4), true);
-    addCircle(construction, {10, 0}, 1, true);
-    addCircle(construction, {0, 0}, 1);
-    addSegment(construction, {-3, 0}, {3, 0}, true);
-    expectFaces("construction geometry neither forms loops nor cuts", construction, {disc}, 64);
-    addPolygon(duplicates, rect(0, 0, 2, 2));
-    duplicates.addLine(duplicates.lines[0].b, duplicates.lines[0].a);  // the bottom backwards
-    addSegment(duplicates, {0, 0}, {2, 0});                            // and on new points
-    expectFaces("duplicate segments count once", duplicates, {4}, 4);
     const Id arc = addArc(d, {0, 0}, {1, 0}, {-1, 0});
     d.addLine(d.arc(arc)->e, d.arc(arc)->s);
     expectFaces("an arc and a line make a D", d, {disc / 2}, 33);
@@ -62,9 +47,6 @@ TEST(Profiles, KnownSketchesGiveTheirFaces) {
     addSegment(t, {1, 0}, {1, 2});
     addSegment(t, {3, 1}, {3, 5});
     expectFaces("a T-junction splits a rectangle, a dangling line is pruned", t, {2, 6}, 9);
-    addPolygon(overlap, rect(0, 0, 4, 2));
-    addPolygon(overlap, rect(2, 1, 6, 3));
-    expectFaces("overlapping rectangles", overlap, {2, 6, 6}, 16);
 }
 
 TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
@@ -74,9 +56,7 @@ TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
     addPolygon(s, rect(12, 0, 22, 10));
     addPolygon(s, rect(14, 2, 20, 8));
     addPolygon(s, rect(16, 4, 18, 6));
-    const auto loops = s.loops();
-    ASSERT_EQ(loops.size(), 5u);
-    EXPECT_EQ(loops[0], circlePoints({5, 5}, 2, 64));  // whole circles come first
+    EXPECT_EQ(s.loops().at(0), circlePoints({5, 5}, 2, 64));  // whole circles come first
     const auto r = s.regions();
     ASSERT_EQ(r.size(), 5u);
     EXPECT_TRUE(r[0].holes.empty() && r[4].holes.empty());
@@ -159,14 +139,10 @@ TEST(ProfilesBadInput, TooManyCrossingsGiveUpInsteadOfExhaustingMemory) {
     // 1 600 crossings, each seen from both of its lines.
     const auto entries = curveEntries(s);
     EXPECT_FALSE(profileCuts(entries, 3199));
-    const auto cuts = profileCuts(entries, 3200);
-    ASSERT_TRUE(cuts);
-    EXPECT_EQ((*cuts)[0].size(), 40u);
+    EXPECT_EQ(profileCuts(entries, 3200).value().at(0).size(), 40u);
 }
 
-// Polygons through points jittered by about the joining distance, near round coordinates and
-// far from the origin, so that joins are decided by the first match and by neighbouring cells
-// of the node index.
+// Jittered polygons, so that joins are decided by the first match and neighbouring cells.
 Sketch jitteredSketch(std::mt19937& rng, double base) {
     std::uniform_int_distribution<int> corner(0, 3), count(3, 6);
     std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5), at(0, 1);

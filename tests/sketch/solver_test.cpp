@@ -1,7 +1,5 @@
-// Sketch::solve on sketches with known answers, on sketches it cannot satisfy or should not
-// trust (contradictions, dangling ids, non-finite numbers), and against the plain dense
-// algorithm: the same verdict and the same points within 1e-6 mm, on the drag benchmark
-// sketches and on random sketches mixing every kind.
+// Sketch::solve on known answers, contradictions, dangling ids and non-finite numbers, and
+// against the plain dense algorithm on the drag benchmark sketches and random sketches.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,8 +22,8 @@ SPoint& point(Sketch& s, Id id) {
     return s.points[*s.pointIndex(id)];
 }
 
-// Constraints whose refs do not fit their kind, or name nothing, or of an unknown kind, give no
-// residual; a missing point reads as the origin and a missing curve as radius zero.
+// Unfit, dangling or unknown constraints give no residual; missing points read as the origin,
+// missing curves as radius zero.
 TEST(Solve, ConstraintsWithoutResidualsMoveNothingAndMissingIdsReadAsZero) {
     Sketch s;
     const Id a = s.addPoint({0, 0}), b = s.addPoint({3, 4}), c = s.addPoint({9, 9});
@@ -51,23 +49,7 @@ TEST(Solve, ConstraintsWithoutResidualsMoveNothingAndMissingIdsReadAsZero) {
     EXPECT_EQ(s.points, solved.points);
 }
 
-TEST(Solve, DraggedEndPullsTheOtherAlongTheLineKeepingItsLength) {
-    Sketch s;
-    const Id a = s.addPoint({0, 0}), b = s.addPoint({10, 0}), lone = s.addPoint({-7, 3});
-    const Id l = s.addLine(a, b);
-    s.addConstraint(ck::length, {l}, 10);
-    point(s, b).p = {14, 3};
-    EXPECT_TRUE(s.solve({b}));
-    EXPECT_EQ(*s.pos(b), V2(14, 3));
-    EXPECT_EQ(*s.pos(lone), V2(-7, 3));  // unconstrained points stay put
-    EXPECT_NEAR((*s.pos(b) - *s.pos(a)).length(), 10, tol);
-    // The least movement for a: straight towards b.
-    EXPECT_NEAR(V2(14, 3).normalized().cross(*s.pos(a)), 0, tol);
-    EXPECT_GT(s.pos(a)->x, 0);
-}
-
-// A negative radius is stored as its absolute value, even with nothing else to do; an arc end
-// moved off its circle is brought back by the arc's own residual.
+// Radii are stored positive; an arc end off its circle comes back by the arc's own residual.
 TEST(Solve, RadiiAreStoredPositiveAndArcEndsComeBackToTheirCircle) {
     Sketch s;
     const Id c = addCircle(s, {0, 0}, 5);
@@ -77,9 +59,7 @@ TEST(Solve, RadiiAreStoredPositiveAndArcEndsComeBackToTheirCircle) {
     s.circles[0].r = -4;
     s.constraints.clear();
     s.addConstraint(ck::diameter, {c}, -8);
-    EXPECT_TRUE(s.solve());
-    EXPECT_EQ(s.circles[0].r, 4);
-
+    EXPECT_TRUE(s.solve() && s.circles[0].r == 4);
     const Id arc = addArc(s, {20, 0}, {30, 0}, {20, 13});
     point(s, s.arc(arc)->c).fixed = point(s, s.arc(arc)->s).fixed = true;
     EXPECT_TRUE(s.solve());
@@ -101,8 +81,7 @@ Sketch triangle() {
     return s;
 }
 
-// Damaged numbers fail the call; every finite number stays finite and non-finite ones are
-// not rewritten.
+// Damaged numbers fail the call; finite numbers stay finite, non-finite ones as they were.
 TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
     const std::pair<const char*, void (*)(Sketch&)> damages[] = {
         {"NaN free point", [](Sketch& s) { s.points[3].p.x = nan; }},
@@ -136,8 +115,7 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
     // A damaged point that no constraint reads does not stop the rest from being solved.
     Sketch s = triangle();
     const Id lost = s.addPoint({nan, inf});
-    EXPECT_TRUE(s.solve());
-    EXPECT_TRUE(std::isnan(s.pos(lost)->x) && s.pos(lost)->y == inf);
+    EXPECT_TRUE(s.solve() && std::isnan(s.pos(lost)->x) && s.pos(lost)->y == inf);
     EXPECT_NEAR(s.circles[0].r, 3, tol);
     EXPECT_NEAR((*s.pos(3) - *s.pos(2)).length(), 8, tol);
 }
@@ -151,32 +129,27 @@ TEST(Solve, ContradictionsFailAndRedundancyDoesNot) {
     const Sketch before = s;
     EXPECT_FALSE(s.solve());
     EXPECT_EQ(s, before);
-
     Sketch n;  // a negative distance cannot be reached: the points end together
     const Id p = n.addPoint({1, 1}), q = n.addPoint({4, 5});
     n.addConstraint(ck::distance, {p, q}, -5);
     EXPECT_FALSE(n.solve({p}));
     EXPECT_LT((*n.pos(q) - *n.pos(p)).length(), 1e-3);
-
     Sketch r = triangle();  // the same constraint twice, and one that follows from others
     r.constraints.push_back(r.constraints[0]);
     r.addConstraint(ck::hpoints, {1, 2});
-    EXPECT_TRUE(r.solve());
-    EXPECT_NEAR(r.pos(1)->y, 0, tol);
+    EXPECT_TRUE(r.solve() && std::abs(r.pos(1)->y) < tol);
 }
 
 TEST(SolveLinear, PivotsAndDetectsSingularMatrices) {
     EXPECT_EQ(solveLinear({{0, 1}, {1, 0}}, {2, 3}), (std::vector<double>{3, 2}));
-    EXPECT_FALSE(solveLinear({{1, 2}, {2, 4}}, {1, 1}));
     EXPECT_EQ(solveLinear({}, {}), std::vector<double>{});
-    EXPECT_FALSE(solveLinear({{1e-15}}, {1}));
-    EXPECT_FALSE(solveLinear({{nan}}, {1}));
-    EXPECT_FALSE(solveLinear({{1, 0}}, {1, 1}));  // not square
+    EXPECT_FALSE(solveLinear({{1, 2}, {2, 4}}, {1, 1}) || solveLinear({{1e-15}}, {1}) ||
+                 solveLinear({{nan}}, {1}) || solveLinear({{1, 0}}, {1, 1}));  // last: not square
     // Without row exchanges the first pivot would be 1e-20 and the result garbage.
     const auto y = solveLinear({{1e-20, 1}, {1, 1}}, {1, 2});
     ASSERT_TRUE(y);
-    EXPECT_NEAR((*y)[0], 1, 1e-12);
-    EXPECT_NEAR((*y)[1], 1, 1e-12);
+    for (double v : *y)
+        EXPECT_NEAR(v, 1, 1e-12);
 }
 
 TEST(SolveEquivalence, DragStepsOnTheBenchmarkSketches) {
@@ -196,9 +169,8 @@ TEST(SolveEquivalence, DragStepsOnTheBenchmarkSketches) {
     }
 }
 
-// Random sketch `seed`: small groups whose constraints hold exactly, chained by distances, some
-// points fixed and one perhaps held (returned in `hold`); then shaken by 0.2 mm where it may
-// move (everywhere with `all`).
+// Groups whose constraints hold, chained by distances, some points fixed, one perhaps held;
+// then shaken by 0.2 mm where it may move (everywhere with `all`).
 Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     std::mt19937 rng(seed);
     auto uniform = [&](double lo, double hi) {
@@ -292,12 +264,9 @@ Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     return s;
 }
 
-// Consistent systems (only what may move is shaken): both follow the same path to the same
-// solution, however underdetermined, or stall in the same place. Shaking fixed and held points
-// too makes most of them contradictory; where the least-squares optimum is a valley rather than
-// a point, where each ends along it is round-off, so only the verdict and residual are compared.
-// The factor pattern is kept between calls on one thread: these solves alternate structures, so
-// reusing a pattern that does not fit would show.
+// Consistent systems end at the same points however underdetermined. Shaken everywhere most are
+// contradictory, and where the optimum is a valley only the verdict and residual can compare.
+// The solves alternate structures, so a kept factor pattern that does not fit would show.
 TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     int solved = 0, contradictory = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {
