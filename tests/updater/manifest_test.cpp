@@ -5,49 +5,43 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "support/temp_dir.h"
 
 namespace ivo {
 namespace {
 
-TEST(Manifest, ReadsEveryFieldAndOptionalNotes) {
-    const auto full = parseInfo(
-        R"({"version": "1.3", "build": 14, "url": "ivorane3d-1.3.tar.xz", "notes": "<b>x</b>"})");
-    ASSERT_TRUE(full);
-    EXPECT_EQ(full->version, "1.3");
-    EXPECT_EQ(full->build, 14);
-    EXPECT_EQ(full->url, "ivorane3d-1.3.tar.xz");
-    EXPECT_EQ(full->notes, "<b>x</b>");
-    const auto bare = parseInfo(R"({"version": "1.3", "build": 14, "url": "a", "extra": [1]})");
-    ASSERT_TRUE(bare);
-    EXPECT_FALSE(bare->notes);
-}
-
-TEST(Manifest, RefusesWrongTypesAndOversizedText) {
-    const char* const bad[] = {
-        "",
-        "[]",
-        "not json",
-        R"({"build": 2, "url": "a"})",
-        R"({"version": "1", "url": "a"})",
-        R"({"version": "1", "build": 2})",
-        R"({"version": 1, "build": 2, "url": "a"})",
-        R"({"version": "1", "build": "2", "url": "a"})",
-        R"({"version": "1", "build": 2.5, "url": "a"})",
-        R"({"version": "1", "build": true, "url": "a"})",
-        R"({"version": "1", "build": -3, "url": "a"})",
-        R"({"version": "1", "build": 18446744073709551615, "url": "a"})",
-        R"({"version": "1", "build": 2, "url": ["a"]})",
-        R"({"version": "1", "build": 2, "url": ""})",
-        R"({"version": "1", "build": 2, "url": "a", "notes": 5})",
+TEST(Manifest, ReadsEveryFieldAndRefusesWrongTypesAndOversizedText) {
+    using Fields = std::tuple<std::string, int64_t, std::string, std::optional<std::string>>;
+    const auto fields = [](std::string_view text) {
+        const auto i = parseInfo(text);
+        return i ? Fields{i->version, i->build, i->url, i->notes} : Fields{};
     };
+    EXPECT_EQ(fields(R"({"version": "1.3", "build": 14, "url": "a.tar.xz", "notes": "<b>x</b>"})"),
+              Fields("1.3", 14, "a.tar.xz", "<b>x</b>"));
+    EXPECT_EQ(fields(R"({"version": "1.3", "build": 14, "url": "a", "extra": [1]})"),
+              Fields("1.3", 14, "a", std::nullopt));
+    const char* const bad[] = {"",
+                               "[]",
+                               "not json",
+                               R"({"build": 2, "url": "a"})",
+                               R"({"version": "1", "url": "a"})",
+                               R"({"version": "1", "build": 2})",
+                               R"({"version": 1, "build": 2, "url": "a"})",
+                               R"({"version": "1", "build": "2", "url": "a"})",
+                               R"({"version": "1", "build": 2.5, "url": "a"})",
+                               R"({"version": "1", "build": true, "url": "a"})",
+                               R"({"version": "1", "build": -3, "url": "a"})",
+                               R"({"version": "1", "build": 18446744073709551615, "url": "a"})",
+                               R"({"version": "1", "build": 2, "url": ["a"]})",
+                               R"({"version": "1", "build": 2, "url": ""})",
+                               R"({"version": "1", "build": 2, "url": "a", "notes": 5})"};
     for (const char* text : bad)
         EXPECT_FALSE(parseInfo(text)) << text;
     std::string padded = R"({"version": "1", "build": 2, "url": "a"})";
     EXPECT_TRUE(parseInfo(padded));
-    padded.append(maxInfoBytes, ' ');
-    EXPECT_FALSE(parseInfo(padded));
+    EXPECT_FALSE(parseInfo(padded.append(maxInfoBytes, ' ')));
 }
 
 TEST(Manifest, BuildNumbersAreStrictDecimals) {
@@ -72,10 +66,9 @@ TEST(Manifest, QuotedPathsStayOneWordForTheShell) {
     const testing::TempDir tmp;
     for (const std::string p : {"/tmp/simple", "/tmp/Mes apps/L'atelier", "/tmp/''", "/tmp/$(x)`y`",
                                 "/tmp/a\"b\\c", "/tmp/-n *"}) {
-        const std::string out = tmp.file("out");
-        const std::string cmd = "printf '%s' " + shellQuote(p) + " > " + shellQuote(out);
+        const std::string cmd = "printf '%s' " + shellQuote(p) + " > " + shellQuote(tmp.file("o"));
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-        EXPECT_EQ(testing::readAll(out), p);
+        EXPECT_EQ(testing::readAll(tmp.file("o")), p);
     }
 }
 
