@@ -1,63 +1,78 @@
+// The STL writer byte for byte, the refusal of coordinates no format can hold, and the file
+// name an export is written under.
 #include "export/export_file.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <limits>
 
-#include "support/export_readers.h"
+#include "export/stl.h"
 
 namespace ivo {
 namespace {
 
-using namespace ivo::testing;
+using namespace std::string_literals;
 
-// A closed tetrahedron, outward triangles.
-std::vector<Tri> tetra(double s) {
-    const V3 a{0, 0, 0}, b{s, 0, 0}, c{0, s, 0}, d{0, 0, s};
-    const auto tri = [](V3 p, V3 q, V3 r) {
-        return Tri{p, q, r, (q - p).cross(r - p).normalized()};
+TEST(Stl, EmptyAndOneTriangleInPrinterAxesByteForByte) {
+    const std::string header = "Ivorane 3D - export STL" + std::string(57, ' ');
+    EXPECT_EQ(stlData({}), header + std::string(4, '\0'));  // 84 bytes
+    EXPECT_EQ(stlData({{}, {}}), header + std::string(4, '\0'));
+    // Little-endian float32: 1 is 00 00 80 3F, −1 is 00 00 80 BF; the −0 that the axis swap
+    // makes of a zero keeps its sign bit.
+    const std::string one = "\0\0\x80\x3F"s, minusOne = "\0\0\x80\xBF"s, zero(4, '\0');
+    EXPECT_EQ(stlData({{{{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {0, 1, 0}}}}),
+              header + "\1\0\0\0"s + zero + "\0\0\0\x80"s + one +   // normal (0, −0, 1)
+                  zero + minusOne + zero + one + minusOne + zero +  // (0, −1, 0), (1, −1, 0)
+                  zero + minusOne + one + "\0\0"s);                 // (0, −1, 1), attributes
+    EXPECT_EQ(stlSize(0xFFFFFFFFu), 84u + 50u * 0xFFFFFFFFull);
+    EXPECT_FALSE(stlSize(0x100000000ull));  // beyond the 32-bit count
+}
+
+// A float beyond its range would be written as an infinity: both writers refuse instead,
+// and the export says why.
+TEST(Stl, CoordinatesThatAreNotFiniteInTheFormatAreRefused) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const V3 n{0, 0, 1};
+    const Tri fine{{0, 0, 0}, {3e38, 0, 0}, {0, 1, 0}, n};
+    EXPECT_TRUE(stlData({{fine}}));
+    EXPECT_TRUE(threeMFData({{"m", {fine}}}));
+    const struct {
+        Tri tri;
+        bool stl, threeMF;  // refused by each
+    } cases[] = {
+        {{{0, 0, 0}, {1e39, 0, 0}, {0, 1, 0}, n}, true, false},  // beyond float, fine as text
+        {{{0, 0, 0}, {1, 0, 0}, {0, -1e300, 0}, n}, true, false},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, inf}, n}, true, true},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, std::nan("")}, n}, true, true},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -inf}}, true, false},  // 3MF has no normals
     };
-    return {tri(a, c, b), tri(a, b, d), tri(a, d, c), tri(b, c, d)};
+    for (const auto& c : cases) {
+        ExportFault fault = ExportFault::tooLarge;
+        EXPECT_EQ(!stlData({{fine}, {c.tri}}, &fault), c.stl);
+        EXPECT_EQ(fault, c.stl ? ExportFault::notFinite : ExportFault::tooLarge);
+        fault = ExportFault::tooLarge;
+        EXPECT_EQ(!threeMFData({{"a", {fine}}, {"b", {c.tri}}}, &fault), c.threeMF);
+        EXPECT_EQ(fault, c.threeMF ? ExportFault::notFinite : ExportFault::tooLarge);
+    }
+    for (const char* format : {"stl", "3mf"}) {
+        std::string reason;
+        EXPECT_FALSE(exportBytes(format, {{"a", {fine}}, {"b", {cases[2].tri}}}, reason));
+        EXPECT_EQ(reason, "une coordonnée du modèle n'est pas un nombre fini") << format;
+    }
 }
 
 TEST(ExportFile, TheExtensionIsAddedUnlessTheNameHasIt) {
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"/tmp/piece", "/tmp/piece.stl"},
-        {"/tmp/piece.stl", "/tmp/piece.stl"},
-        {"/tmp/PIECE.STL", "/tmp/PIECE.STL"},
-        {"/tmp/piece.3mf", "/tmp/piece.3mf.stl"},
-        {"/tmp/a.stl/piece", "/tmp/a.stl/piece.stl"},
-        {"piecestl", "piecestl.stl"},
-    };
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(withExtension(in, "stl"), out) << in;
-    EXPECT_EQ(withExtension("/x/Modèle", "3mf"), "/x/Modèle.3mf");
-}
-
-TEST(ExportFile, BytesFollowTheFormatAndKeepTheNames) {
-    std::string reason;
-    const std::vector<NamedMesh> meshes{{"Support", tetra(10)}, {"Cale", tetra(2)}};
-    const std::optional<std::string> stl = exportBytes("stl", meshes, reason);
-    ASSERT_TRUE(stl);
-    EXPECT_EQ(stl->size(), 84u + 50u * 8u);
-
-    const std::optional<std::string> package = exportBytes("3mf", meshes, reason);
-    ASSERT_TRUE(package);
-    const std::optional<Read3mf> read = readWithLib3mf(*package);
-    ASSERT_TRUE(read);
-    ASSERT_EQ(read->objects.size(), 2u);
-    EXPECT_EQ(read->objects[0].name, "Support");
-    EXPECT_EQ(read->objects[1].name, "Cale");
-}
-
-TEST(ExportFile, ARefusedMeshGivesAReason) {
-    std::vector<Tri> bad = tetra(1);
-    bad[0].a.x = std::numeric_limits<double>::infinity();
-    for (const char* format : {"stl", "3mf"}) {
-        std::string reason;
-        EXPECT_FALSE(exportBytes(format, {{"x", bad}}, reason)) << format;
-        EXPECT_EQ(reason, "une coordonnée du modèle n'est pas un nombre fini") << format;
-    }
+    const std::array<const char*, 3> cases[] = {{"/tmp/piece", "stl", "/tmp/piece.stl"},
+                                                {"/tmp/piece.stl", "stl", "/tmp/piece.stl"},
+                                                {"/tmp/PIECE.STL", "stl", "/tmp/PIECE.STL"},
+                                                {"/tmp/piece.3mf", "stl", "/tmp/piece.3mf.stl"},
+                                                {"/tmp/a.stl/piece", "stl", "/tmp/a.stl/piece.stl"},
+                                                {"piecestl", "stl", "piecestl.stl"},
+                                                {"/x/Modèle", "3mf", "/x/Modèle.3mf"}};
+    for (const auto& [in, extension, out] : cases)
+        EXPECT_EQ(withExtension(in, extension), out) << in;
 }
 
 }  // namespace
