@@ -143,12 +143,10 @@ TEST(Bundle, OnlyAMarkedFolderIsReplaceable) {
     fs::create_directories(prefix + "/share/other");
     std::ofstream(prefix + "/bin/ivorane3d") << "x";
     std::ofstream(prefix + "/share/other/x") << "x";
-    const auto before = listing(tmp.path());
     const auto refusal = replaceRefusal(prefix);
     ASSERT_TRUE(refusal);
     EXPECT_NE(refusal->find("gestionnaire de paquets"), std::string::npos);
     EXPECT_NE(refusal->find(prefix), std::string::npos);
-    EXPECT_EQ(listing(tmp.path()), before);
 
     // A marker that is not of the expected form does not make a bundle either.
     std::ofstream(prefix + "/" + bundleMarker) << "{\"build\": \"2\"}";

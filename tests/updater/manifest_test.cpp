@@ -1,16 +1,24 @@
-// The update description, the site addresses and the quoting of the swap script.
+// The update description, the site addresses, and the swap script: its quoting, and the
+// script run for real on a folder tree with a stand-in for the running process.
 #include "updater/manifest.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "support/temp_dir.h"
+#include "updater/release_builder.h"
 
 namespace ivo {
 namespace {
+namespace fs = std::filesystem;
+using testing::spawn;
+using testing::standInProgram;
+using testing::waitFor;
 
 TEST(Manifest, ReadsEveryFieldAndRefusesWrongTypesAndOversizedText) {
     using Fields = std::tuple<std::string, int64_t, std::string, std::optional<std::string>>;
@@ -62,13 +70,62 @@ TEST(Manifest, SiteAddressesGetExactlyOneSlash) {
     EXPECT_EQ(archiveAddress("https://cdn.example/a.tar.xz", base), "https://cdn.example/a.tar.xz");
 }
 
-TEST(Manifest, QuotedPathsStayOneWordForTheShell) {
-    const testing::TempDir tmp;
-    for (const std::string p : {"/tmp/simple", "/tmp/Mes apps/L'atelier", "/tmp/''", "/tmp/$(x)`y`",
-                                "/tmp/a\"b\\c", "/tmp/-n *"}) {
-        const std::string cmd = "printf '%s' " + shellQuote(p) + " > " + shellQuote(tmp.file("o"));
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-        EXPECT_EQ(testing::readAll(tmp.file("o")), p);
+TEST(SwapScript, WaitsThenSwapsOrPutsTheOldFolderBack) {
+    enum class Fresh { good, missing, notExecutable, failsToStart, vanishesDuringSwap };
+    const struct {
+        const char* name;
+        Fresh fresh;
+        bool leftover;  // an ".ancien" folder from an earlier attempt
+        const char* running;
+    } cases[] = {
+        {"swap", Fresh::good, false, "neuf"},
+        {"swap over a leftover", Fresh::good, true, "neuf"},
+        {"new folder missing", Fresh::missing, false, "ancien"},
+        {"new program not executable", Fresh::notExecutable, false, "ancien"},
+        {"new program does not start", Fresh::failsToStart, false, "ancien"},
+        {"second rename fails", Fresh::vanishesDuringSwap, false, "ancien"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const testing::TempDir tmp;
+        // Spaces, quotes, a command substitution, a backslash and a wildcard in the path: each
+        // path must stay one word for the shell.
+        const std::string parent = tmp.file("Mes apps/L'atelier ''$(x)`y`\"b\\c *");
+        const std::string current = parent + "/Ivorane3D", work = parent + "/.Ivorane3D-maj-1";
+        const std::string fresh = work + "/contenu/Ivorane3D", log = tmp.file("lancé");
+        const auto app = [&](const std::string& dir, const char* tag, int status = 0,
+                             const std::string& onVersion = {}, int mode = 0755) {
+            testing::writeApp(dir, 1, tag, standInProgram(tag, log, status, onVersion), mode);
+        };
+        app(current, "ancien");
+        fs::create_directories(work + "/contenu");
+        switch (c.fresh) {
+            case Fresh::good: app(fresh, "neuf"); break;
+            case Fresh::missing: break;
+            case Fresh::notExecutable: app(fresh, "neuf", 0, {}, 0644); break;
+            case Fresh::failsToStart: app(fresh, "neuf", 1); break;
+            case Fresh::vanishesDuringSwap:
+                app(fresh, "neuf", 0, "rm -rf " + shellQuote(fresh) + ";");
+        }
+        if (c.leftover) app(current + ".ancien", "vieux");
+
+        // The running application, which the script must outlive.
+        const pid_t running = spawn({"/bin/sleep", "30"});
+        ASSERT_GT(running, 0);
+        const pid_t script = spawn({"/bin/sh", "-c", swapScript(running, {current, fresh, work})});
+        ASSERT_GT(script, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(readMarker(current).value().version, "ancien")
+            << "moved before the process ended";
+        EXPECT_FALSE(fs::exists(log));
+        ::kill(running, SIGTERM);
+        waitFor(running);
+        EXPECT_EQ(waitFor(script), 0);
+        EXPECT_EQ(readMarker(current).value().version, c.running);
+        EXPECT_FALSE(fs::exists(current + ".ancien"));
+        EXPECT_FALSE(fs::exists(work));
+        EXPECT_EQ(testing::readAll(log),
+                  std::string(c.running) + " " + current + "/bin/ivorane3d\n");
     }
 }
 

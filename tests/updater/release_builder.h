@@ -60,7 +60,9 @@ inline std::string standInProgram(const std::string& tag, const std::string& sta
                                   int versionStatus = 0, const std::string& onVersion = {}) {
     return "#!/bin/sh\nif [ \"$1\" = --version ]; then " + onVersion + " exit " +
            std::to_string(versionStatus) + "; fi\n" +
-           (startLog.empty() ? "" : "echo \"" + tag + " $0\" > " + shellQuote(startLog) + "\n");
+           (startLog.empty()
+                ? ""
+                : "printf '%s\\n' \"" + tag + " $0\" > " + shellQuote(startLog) + "\n");
 }
 
 inline std::string markerText(int build, const std::string& version) {
