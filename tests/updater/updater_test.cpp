@@ -110,7 +110,7 @@ public:
 
 // The same build: only a check asked for says so; the typed site address is trimmed and the
 // query defeats caches. A newer build is offered on an automatic check too, with its notes.
-TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedForAndOfferANewerBuild) {
+TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedOfferANewerBuildAndAskTheAddress) {
     publish(5);
     QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
     for (const bool manual : {false, true})
@@ -132,6 +132,20 @@ TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedForAndOfferANewerBuil
     EXPECT_EQ(host.offerButtons[0], QStringList({"Mettre à jour et relancer", "Plus tard"}));
     EXPECT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);  // "Plus tard" downloads nothing
+
+    // "Annuler" in the address prompt changes nothing; a blank answer restores the default
+    // (storing a typed address is checked through the window's menu).
+    QSettings().setValue("updateURL", site.address("/autre"));
+    Updater u(config(), &host);
+    u.askURL();
+    EXPECT_FALSE(u.busy());
+    EXPECT_EQ(QSettings().value("updateURL").toString(), site.address("/autre"));
+    host.textAnswer = "   ";
+    u.askURL();
+    ASSERT_TRUE(settle(u));
+    EXPECT_FALSE(QSettings().contains("updateURL"));
+    EXPECT_EQ(site.count("/maj/version.json"), 4);
+    EXPECT_EQ(site.requests.size(), 4u);
 }
 
 TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
@@ -285,23 +299,6 @@ TEST_F(UpdaterTest, StoppingTheDownloadLeavesNothing) {
         EXPECT_TRUE(host.alerts.empty());
         EXPECT_EQ(listing(tmp.path()), before);
     }
-}
-
-// The storing of a typed address and the prompt are checked through the menu in the window.
-TEST_F(UpdaterTest, ABlankAddressRestoresTheDefaultAndCancelChangesNothing) {
-    publish(5);
-    QSettings().setValue("updateURL", site.address("/autre"));
-    Updater u(config(), &host);
-    host.textAnswer.reset();  // "Annuler": nothing stored, nothing checked
-    u.askURL();
-    EXPECT_FALSE(u.busy());
-    EXPECT_EQ(QSettings().value("updateURL").toString(), site.address("/autre"));
-    host.textAnswer = "   ";
-    u.askURL();
-    ASSERT_TRUE(settle(u));
-    EXPECT_FALSE(QSettings().contains("updateURL"));
-    EXPECT_EQ(site.requests.size(), 1u);
-    EXPECT_EQ(site.count("/maj/version.json"), 1);
 }
 
 TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
