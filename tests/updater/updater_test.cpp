@@ -148,43 +148,6 @@ TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedOfferANewerBuildAndAs
     EXPECT_EQ(site.requests.size(), 4u);
 }
 
-TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
-    const QString base = site.address("/maj");
-    const struct {
-        const char* name;
-        QString base;
-        int status;
-        QByteArray body;
-        const char* title;
-        const char* reasonPart;
-    } cases[] = {
-        // A valid description behind an error status.
-        {"error status", base, 500, "{\"version\": \"x\", \"build\": 5, \"url\": \"a\"}",
-         "Pas de réponse du site", "Impossible de lire "},
-        {"not json", base, 200, "<html>", "Pas de réponse du site",
-         "/version.json.\nFichier absent ou invalide."},
-        {"too large", base, 200, QByteArray(int(maxInfoBytes) + 10, ' '), "Pas de réponse du site",
-         "Impossible de lire "},
-        {"not an address", "ht tp://exa mple", 200, "", "Adresse invalide",
-         "Vérifiez l'adresse des mises à jour."},
-        {"plain http elsewhere", "http://example.com/maj", 200, "", "Adresse invalide", "https"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        site.at("/maj/version.json") = {c.status, c.body};
-        QSettings().setValue("updateURL", c.base);
-        for (const bool manual : {false, true}) {
-            host.alerts.clear();
-            ASSERT_TRUE(checkOnce(manual));
-            ASSERT_EQ(host.alerts.size(), manual ? 1u : 0u);
-            if (!manual) continue;
-            EXPECT_EQ(host.alerts[0].title, c.title);
-            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reasonPart))) << reason();
-        }
-    }
-    EXPECT_EQ(site.count("/version.json"), 0);  // nothing was sent to the bad addresses
-}
-
 TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
     publish(6);
     Updater u(config(), &host);
@@ -212,22 +175,44 @@ TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz.sig"), 1);
 }
 
+// A description that cannot be read or a bad site address alerts only on a check asked for;
+// an install refused says why in any case. Either way nothing on disk changes.
 TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     const QString sig = "/maj/ivorane3d.tar.xz.sig";
+    const auto description = [&](int status, QByteArray body, QString base = {}) {
+        return [=, this] {
+            site.at("/maj/version.json") = {status, body};
+            if (!base.isEmpty()) QSettings().setValue("updateURL", base);
+        };
+    };
     const auto withAbsolutePath = [] {
         auto all = testing::bundleEntries("Ivorane3D", 6);
         all.push_back({TarEntry::file, "/tmp/ivo-pwned", "x"});
         return all;
     };
+    const char *const unread = "Pas de réponse du site", *const badBase = "Adresse invalide",
+                      *const refused = "Mise à jour impossible";
     const struct {
         const char* name;
         std::function<void()> arrange;
-        const char* reason;
+        const char *title, *reason;
     } cases[] = {
-        {"http elsewhere", [&] { publish(6, {}, nullptr, "http://example.com/a.tar.xz"); },
+        // A valid description behind an error status.
+        {"error status", description(500, R"({"version": "x", "build": 5, "url": "a"})"), unread,
+         "Impossible de lire "},
+        {"not json", description(200, "<html>"), unread,
+         "/version.json.\nFichier absent ou invalide."},
+        {"too large", description(200, QByteArray(int(maxInfoBytes) + 10, ' ')), unread,
+         "Impossible de lire "},
+        {"site not an address", description(200, "", "ht tp://exa mple"), badBase,
+         "Vérifiez l'adresse des mises à jour."},
+        {"plain http site elsewhere", description(200, "", "http://example.com/maj"), badBase,
          "https"},
-        {"not an address", [&] { publish(6, {}, nullptr, "http://exa mple/a"); }, "pas valide"},
-        {"signature missing", [&] { publish(6), site.at(sig).status = 404; },
+        {"http elsewhere", [&] { publish(6, {}, nullptr, "http://example.com/a.tar.xz"); }, refused,
+         "https"},
+        {"not an address", [&] { publish(6, {}, nullptr, "http://exa mple/a"); }, refused,
+         "pas valide"},
+        {"signature missing", [&] { publish(6), site.at(sig).status = 404; }, refused,
          "signature de la mise à jour est absente"},
         // Served only at the absolute address: both files must be fetched from there.
         {"absolute address, signed by another key",
@@ -237,33 +222,37 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
              site.at("/ailleurs/a.tar.xz.sig").body =
                  QByteArray::fromStdString(testing::KeyPair().sign(f));
          },
-         "signature de l'archive ne correspond pas"},
+         refused, "signature de l'archive ne correspond pas"},
         {"truncated download", [&] { publish(6), site.at("/maj/ivorane3d.tar.xz").cutAt = 100; },
-         ""},
-        {"absolute path", [&] { publish(6, withAbsolutePath()); }, "chemin absolu"},
+         refused, ""},
+        {"absolute path", [&] { publish(6, withAbsolutePath()); }, refused, "chemin absolu"},
         // The archive's own marker says 6.
         {"not the build announced", [&] { publish(7, testing::bundleEntries("Ivorane3D", 6)); },
-         "ne contient pas la version annoncée"},
-        {"prefix install", [&] { publish(6), fs::remove(bundle + "/" + bundleMarker); },
+         refused, "ne contient pas la version annoncée"},
+        {"prefix install", [&] { publish(6), fs::remove(bundle + "/" + bundleMarker); }, refused,
          "gestionnaire de paquets"},
     };
     host.answer = 0;  // "Mettre à jour et relancer"
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        host.alerts.clear();
-        SetUp();  // the marker back after the prefix install
-        c.arrange();
-        const auto before = listing(tmp.path());
-        ASSERT_TRUE(checkOnce(false));
-        ASSERT_EQ(host.alerts.size(), 1u);
-        EXPECT_EQ(host.alerts[0].title, "Mise à jour impossible");
-        EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reason))) << reason();
-        EXPECT_EQ(listing(tmp.path()), before);
-        EXPECT_FALSE(fs::exists("/tmp/ivo-pwned"));
-        EXPECT_EQ(host.quits, 0);
-        EXPECT_EQ(host.line, "Bienvenue");  // the status line is given back
-        EXPECT_FALSE(host.cancel);
+        for (const bool manual : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (manual ? ", asked for" : ""));
+            host.alerts.clear();
+            SetUp();  // the marker back after the prefix install
+            c.arrange();
+            const auto before = listing(tmp.path());
+            ASSERT_TRUE(checkOnce(manual));
+            ASSERT_EQ(host.alerts.size(), manual || c.title == refused ? 1u : 0u);
+            if (host.alerts.empty()) continue;
+            EXPECT_EQ(host.alerts[0].title, c.title);
+            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reason))) << reason();
+            EXPECT_EQ(listing(tmp.path()), before);
+            EXPECT_FALSE(fs::exists("/tmp/ivo-pwned"));
+            EXPECT_EQ(host.quits, 0);
+            EXPECT_EQ(host.line, "Bienvenue");  // the status line is given back
+            EXPECT_FALSE(host.cancel);
+        }
     }
+    EXPECT_EQ(site.count("/version.json"), 0);  // nothing was sent to the bad addresses
 }
 
 // Cancelling the download, or quitting during it, leaves nothing behind.
