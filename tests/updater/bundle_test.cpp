@@ -15,7 +15,6 @@
 namespace ivo {
 namespace {
 namespace fs = std::filesystem;
-using testing::listing;
 using testing::TarEntry;
 
 TEST(Signature, HoldsOnlyForTheSignedBytesAndKey) {
@@ -67,61 +66,26 @@ TEST(Signature, TheReleaseToolsSignWhatTheUpdaterAccepts) {
     EXPECT_EQ(fs::status(tmp.file("cle.pem")).permissions() & fs::perms(077), fs::perms::none);
 }
 
-TEST(Unpack, RefusesHostileArchivesAndWritesNothingOutside) {
+// The hostile archives that the updater can be sent are refused through it, in its tests;
+// these are the refusals that need other limits or bytes that are no tar archive.
+TEST(Unpack, RefusesWhatIsNoArchiveOrAboveTheLimits) {
     const testing::TempDir tmp;
-    const std::string outside = tmp.file("dehors");
-    fs::create_directory(outside);
     const auto good = testing::bundleEntries("Ivorane3D", 2);
-    const auto with = [&](std::vector<TarEntry> extra) {
-        extra.insert(extra.begin(), good.begin(), good.end());
-        return extra;
-    };
-    const auto at = [](std::string path) { return TarEntry{TarEntry::file, path, "pwned"}; };
-    struct Case {
+    auto large = good;
+    large.push_back({TarEntry::file, "Ivorane3D/gros", std::string(5000, 'z')});
+    const struct {
         const char* name;
         std::vector<TarEntry> entries;
         const char* reason;
         UnpackLimits limits = {};
         const char* raw = nullptr;  // bytes written instead of a tar archive
-    };
-    const Case cases[] = {
-        {"absolute path", with({at(outside + "/abs")}), "chemin absolu"},
-        {"dot-dot", with({at("Ivorane3D/../dehors/dotdot")}), "« .. »"},
-        {"link out then through it",
-         with({{TarEntry::symlink, "Ivorane3D/evil", {}, "../../dehors"},
-               at("Ivorane3D/evil/through")}),
-         "hors de son dossier"},
-        {"absolute link", with({{TarEntry::symlink, "Ivorane3D/etc", {}, "/etc"}}),
-         "hors de son dossier"},
-        {"link to the top's parent", with({{TarEntry::symlink, "Ivorane3D/up", {}, ".."}}),
-         "hors de son dossier"},
-        // Each link stays inside on its own; read through the first, the second leaves.
-        {"chained links",
-         with({{TarEntry::symlink, "Ivorane3D/here", {}, "."},
-               {TarEntry::symlink, "Ivorane3D/here/up", {}, "../dehors"}}),
-         "hors de son dossier"},
-        {"hard link", with({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
-         "lien physique"},
-        {"device", with({{TarEntry::chardev, "Ivorane3D/null"}}), "fichier spécial"},
-        {"fifo", with({{TarEntry::fifo, "Ivorane3D/tube"}}), "fichier spécial"},
-        {"two folders", with({{TarEntry::dir, "Autre/", {}, {}, 0755}}), "un seul dossier"},
-        {"top-level file", with({at("LISEZMOI")}), "un seul dossier"},
-        {"no program", {good[0], good[3]}, "ne contient pas Ivorane 3D"},
-        {"program not executable",
-         {good[0], good[1], {TarEntry::file, "Ivorane3D/bin/ivorane3d", "x", {}, 0644}},
-         "ne contient pas Ivorane 3D"},
-        {"program is a link",
-         {good[0], good[1], {TarEntry::symlink, "Ivorane3D/bin/ivorane3d", {}, "../x"}},
-         "ne contient pas Ivorane 3D"},
+    } cases[] = {
         {"empty", {}, "vide"},
         {"not a tar archive", {}, "illisible", {}, "<html>404 Not Found</html>"},
         {"too many entries", good, "trop de fichiers", {uint64_t(1) << 30, 5}},
-        {"too large",
-         with({{TarEntry::file, "Ivorane3D/gros", std::string(5000, 'z')}}),
-         "taille permise",
-         {4096, 100000}},
+        {"too large", large, "taille permise", {4096, 100000}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string archive = tmp.file("a.tar.xz"), dest = tmp.file("dest");
         c.raw ? void(tmp.write("a.tar.xz", c.raw)) : testing::writeTar(archive, c.entries);
@@ -130,8 +94,6 @@ TEST(Unpack, RefusesHostileArchivesAndWritesNothingOutside) {
         const Unpacked u = unpackArchive(archive, dest, c.limits);
         EXPECT_NE(u.error.find(c.reason), std::string::npos) << u.error;
         EXPECT_EQ(u.folder, "");
-        EXPECT_EQ(listing(outside), std::vector<std::string>{});
-        EXPECT_FALSE(fs::exists("/etc/pwned"));
     }
 }
 

@@ -185,11 +185,18 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
             if (!base.isEmpty()) QSettings().setValue("updateURL", base);
         };
     };
-    const auto withAbsolutePath = [] {
-        auto all = testing::bundleEntries("Ivorane3D", 6);
-        all.push_back({TarEntry::file, "/tmp/ivo-pwned", "x"});
-        return all;
+    // A hostile archive: a well-formed one of build 6 and `extra`, or `entries` alone.
+    const auto archive = [&](std::vector<TarEntry> extra, std::vector<TarEntry> entries = {}) {
+        if (entries.empty()) entries = testing::bundleEntries("Ivorane3D", 6);
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        return [=, this] { publish(6, entries); };
     };
+    const auto file = [](std::string path) { return TarEntry{TarEntry::file, path, "pwned"}; };
+    const auto link = [](std::string path, std::string target) {
+        return TarEntry{TarEntry::symlink, path, {}, target};
+    };
+    const auto good = testing::bundleEntries("Ivorane3D", 6);
+    const std::string out = "hors de son dossier", noApp = "ne contient pas Ivorane 3D";
     const char *const unread = "Pas de réponse du site", *const badBase = "Adresse invalide",
                       *const refused = "Mise à jour impossible";
     const struct {
@@ -225,7 +232,30 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
          refused, "signature de l'archive ne correspond pas"},
         {"truncated download", [&] { publish(6), site.at("/maj/ivorane3d.tar.xz").cutAt = 100; },
          refused, ""},
-        {"absolute path", [&] { publish(6, withAbsolutePath()); }, refused, "chemin absolu"},
+        {"absolute path", archive({file("/tmp/ivo-pwned")}), refused, "chemin absolu"},
+        {"dot-dot", archive({file("Ivorane3D/../dehors")}), refused, "« .. »"},
+        {"link out then through it",
+         archive({link("Ivorane3D/evil", "../.."), file("Ivorane3D/evil/through")}), refused,
+         out.c_str()},
+        {"absolute link", archive({link("Ivorane3D/etc", "/etc")}), refused, out.c_str()},
+        {"link to the top's parent", archive({link("Ivorane3D/up", "..")}), refused, out.c_str()},
+        // Each link stays inside on its own; read through the first, the second leaves.
+        {"chained links", archive({link("Ivorane3D/here", "."), link("Ivorane3D/here/up", "../x")}),
+         refused, out.c_str()},
+        {"hard link", archive({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
+         refused, "lien physique"},
+        {"device", archive({{TarEntry::chardev, "Ivorane3D/null"}}), refused, "fichier spécial"},
+        {"fifo", archive({{TarEntry::fifo, "Ivorane3D/tube"}}), refused, "fichier spécial"},
+        {"two folders", archive({{TarEntry::dir, "Autre/", {}, {}, 0755}}), refused,
+         "un seul dossier"},
+        {"top-level file", archive({file("LISEZMOI")}), refused, "un seul dossier"},
+        {"no program", archive({}, {good[0], good[3]}), refused, noApp.c_str()},
+        {"program not executable",
+         archive({{TarEntry::file, "Ivorane3D/bin/ivorane3d", "x"}}, {good[0], good[1], good[3]}),
+         refused, noApp.c_str()},
+        {"program is a link",
+         archive({link("Ivorane3D/bin/ivorane3d", "../x")}, {good[0], good[1]}), refused,
+         noApp.c_str()},
         // The archive's own marker says 6.
         {"not the build announced", [&] { publish(7, testing::bundleEntries("Ivorane3D", 6)); },
          refused, "ne contient pas la version annoncée"},
@@ -235,6 +265,7 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     host.answer = 0;  // "Mettre à jour et relancer"
     for (const auto& c : cases) {
         for (const bool manual : {false, true}) {
+            if (manual && c.title == refused) continue;  // an install refusal is always told
             SCOPED_TRACE(std::string(c.name) + (manual ? ", asked for" : ""));
             host.alerts.clear();
             SetUp();  // the marker back after the prefix install
