@@ -1,11 +1,10 @@
-// Signatures, the unpacking of hostile archives and the folders the updater may replace.
+// Signatures, the release tools that make them, and the unpacking limits.
 #include "updater/bundle.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "support/temp_dir.h"
@@ -95,26 +94,6 @@ TEST(Unpack, RefusesWhatIsNoArchiveOrAboveTheLimits) {
         EXPECT_NE(u.error.find(c.reason), std::string::npos) << u.error;
         EXPECT_EQ(u.folder, "");
     }
-}
-
-TEST(Bundle, OnlyAMarkedFolderIsReplaceable) {
-    const testing::TempDir tmp;
-    // A prefix install: the program among other programs' files, no marker.
-    const std::string prefix = tmp.file("local");
-    fs::create_directories(prefix + "/bin");
-    fs::create_directories(prefix + "/share/other");
-    std::ofstream(prefix + "/bin/ivorane3d") << "x";
-    std::ofstream(prefix + "/share/other/x") << "x";
-    const auto refusal = replaceRefusal(prefix);
-    ASSERT_TRUE(refusal);
-    EXPECT_NE(refusal->find("gestionnaire de paquets"), std::string::npos);
-    EXPECT_NE(refusal->find(prefix), std::string::npos);
-
-    // A marker that is not of the expected form does not make a bundle either.
-    std::ofstream(prefix + "/" + bundleMarker) << "{\"build\": \"2\"}";
-    EXPECT_TRUE(replaceRefusal(prefix));
-    std::ofstream(prefix + "/" + bundleMarker) << R"({"build": 2, "version": "1.1"})";
-    EXPECT_FALSE(replaceRefusal(prefix));
 }
 
 }  // namespace

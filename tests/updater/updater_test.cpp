@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -202,7 +203,8 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     const struct {
         const char* name;
         std::function<void()> arrange;
-        const char *title, *reason;
+        const char* title;
+        std::string reason;
     } cases[] = {
         // A valid description behind an error status.
         {"error status", description(500, R"({"version": "x", "build": 5, "url": "a"})"), unread,
@@ -235,13 +237,12 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         {"absolute path", archive({file("/tmp/ivo-pwned")}), refused, "chemin absolu"},
         {"dot-dot", archive({file("Ivorane3D/../dehors")}), refused, "« .. »"},
         {"link out then through it",
-         archive({link("Ivorane3D/evil", "../.."), file("Ivorane3D/evil/through")}), refused,
-         out.c_str()},
-        {"absolute link", archive({link("Ivorane3D/etc", "/etc")}), refused, out.c_str()},
-        {"link to the top's parent", archive({link("Ivorane3D/up", "..")}), refused, out.c_str()},
+         archive({link("Ivorane3D/evil", "../.."), file("Ivorane3D/evil/through")}), refused, out},
+        {"absolute link", archive({link("Ivorane3D/etc", "/etc")}), refused, out},
+        {"link to the top's parent", archive({link("Ivorane3D/up", "..")}), refused, out},
         // Each link stays inside on its own; read through the first, the second leaves.
         {"chained links", archive({link("Ivorane3D/here", "."), link("Ivorane3D/here/up", "../x")}),
-         refused, out.c_str()},
+         refused, out},
         {"hard link", archive({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
          refused, "lien physique"},
         {"device", archive({{TarEntry::chardev, "Ivorane3D/null"}}), refused, "fichier spécial"},
@@ -249,18 +250,21 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
         {"two folders", archive({{TarEntry::dir, "Autre/", {}, {}, 0755}}), refused,
          "un seul dossier"},
         {"top-level file", archive({file("LISEZMOI")}), refused, "un seul dossier"},
-        {"no program", archive({}, {good[0], good[3]}), refused, noApp.c_str()},
+        {"no program", archive({}, {good[0], good[3]}), refused, noApp},
         {"program not executable",
          archive({{TarEntry::file, "Ivorane3D/bin/ivorane3d", "x"}}, {good[0], good[1], good[3]}),
-         refused, noApp.c_str()},
+         refused, noApp},
         {"program is a link",
-         archive({link("Ivorane3D/bin/ivorane3d", "../x")}, {good[0], good[1]}), refused,
-         noApp.c_str()},
+         archive({link("Ivorane3D/bin/ivorane3d", "../x")}, {good[0], good[1]}), refused, noApp},
         // The archive's own marker says 6.
         {"not the build announced", [&] { publish(7, testing::bundleEntries("Ivorane3D", 6)); },
          refused, "ne contient pas la version annoncée"},
+        // A prefix install, or a marker of another form, is never replaced.
         {"prefix install", [&] { publish(6), fs::remove(bundle + "/" + bundleMarker); }, refused,
-         "gestionnaire de paquets"},
+         "Ivorane 3D est installé dans « " + bundle + " »"},
+        {"marker of another form",
+         [&] { publish(6), std::ofstream(bundle + "/" + bundleMarker) << R"({"build": "5"})"; },
+         refused, "gestionnaire de paquets"},
     };
     host.answer = 0;  // "Mettre à jour et relancer"
     for (const auto& c : cases) {
@@ -275,7 +279,7 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
             ASSERT_EQ(host.alerts.size(), manual || c.title == refused ? 1u : 0u);
             if (host.alerts.empty()) continue;
             EXPECT_EQ(host.alerts[0].title, c.title);
-            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reason))) << reason();
+            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromStdString(c.reason))) << reason();
             EXPECT_EQ(listing(tmp.path()), before);
             EXPECT_FALSE(fs::exists("/tmp/ivo-pwned"));
             EXPECT_EQ(host.quits, 0);
