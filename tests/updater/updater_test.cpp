@@ -26,9 +26,9 @@ using testing::TarEntry;
 struct RecordingHost : UpdaterHost {
     struct Shown {
         QString title, text;
+        QStringList buttons = {};
     };
     std::vector<Shown> alerts, offers;
-    std::vector<QStringList> offerButtons;
     int answer = 1;  // "Plus tard"
     std::function<void()> duringOffer, cancel;
     std::optional<QString> textAnswer;
@@ -40,8 +40,7 @@ struct RecordingHost : UpdaterHost {
     }
     int ask(const QString& message, const QString& informative,
             const QStringList& buttons) override {
-        offers.push_back({message, informative});
-        offerButtons.push_back(buttons);
+        offers.push_back({message, informative, buttons});
         if (duringOffer) duringOffer();
         return answer;
     }
@@ -130,7 +129,7 @@ TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedOfferANewerBuildAndAs
     ASSERT_EQ(host.offers.size(), 1u);
     EXPECT_EQ(host.offers[0].title, "Mise à jour disponible : Ivorane 3D 6.0");
     EXPECT_TRUE(host.offers[0].text.contains("\n<b>x</b> corrigé\n"));
-    EXPECT_EQ(host.offerButtons[0], QStringList({"Mettre à jour et relancer", "Plus tard"}));
+    EXPECT_EQ(host.offers[0].buttons, QStringList({"Mettre à jour et relancer", "Plus tard"}));
     EXPECT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);  // "Plus tard" downloads nothing
 
