@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <sstream>
 
 #include "document/doc_json.h"
@@ -38,14 +38,36 @@ std::vector<std::string> samples() {
     return out;
 }
 
-// The summed volume of the objects lib3mf reads from `path`, and their names.
-std::pair<double, std::vector<std::string>> readBack(const std::string& path, const char* format) {
-    std::pair<double, std::vector<std::string>> out{0, {}};
-    for (const auto& o : readWithLib3mf(readAll(path), format).value_or(Read3mf{}).objects) {
-        out.first += o.volume;
-        out.second.push_back(o.name);
+// The objects lib3mf reads from `path`, their summed volume and their names.
+struct ReadBack {
+    Read3mf read;
+    double volume = 0;
+    std::vector<std::string> names;
+};
+ReadBack readBack(const std::string& path, const char* format) {
+    ReadBack out;
+    out.read = readWithLib3mf(readAll(path), format).value_or(Read3mf{});
+    for (const auto& o : out.read.objects) {
+        out.volume += o.volume;
+        out.names.push_back(o.name);
     }
     return out;
+}
+
+// What a shell command prints, both streams, and its exit status.
+std::pair<int, std::string> shell(const std::string& command) {
+    std::string out;
+    FILE* f = popen((command + " 2>&1").c_str(), "r");
+    if (!f) return {-1, out};
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        out.append(buf, n);
+    return {pclose(f), out};
+}
+
+// The test's paths hold no single quote.
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
 }
 
 // `want` is the whole text, or a part of it after '~'; "" accepts anything.
@@ -77,6 +99,19 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
     b.doc.hidden = {second};
     b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(first), "Cale \"A\""}};
     const std::string model = dir.write("model.q3d", encodeDoc(b.doc, true));
+    // What a file or the command line holds reaches the terminal without its control
+    // characters: no escape sequence, no forged line.
+    b.feature(first + 2).name = "E\x1b[2J\nfaux";
+    b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(first), "C\r\x7f\u009b"}};
+    const std::string ctl = dir.write("m\x1b]0;t\a.q3d", encodeDoc(b.doc, true));
+    const std::string badKey =
+        dir.write("k.q3d",
+                  "{\"version\":1,\"features\":[],\"marker\":0,\"hidden\":[],\"nextId\":1,"
+                  "\"bodyNames\":{\"\\u001b[31m\":1}}");
+    // Valid but repaired on reading: the repair is a note, the status stays 0.
+    const std::string low = dir.write(
+        "low.q3d", R"({"version":1,"features":[{"id":4,"kind":"k","name":"n","suppressed":false}],
+        "marker":0,"hidden":[],"nextId":2})");
     const struct {
         std::vector<std::string> args;
         int status;
@@ -130,6 +165,22 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
          1,
          "",
          "~Enregistrement impossible (fichier ou dossier introuvable)"},
+        {{"info", ctl}, 0, "~m\\u001b]0;t\\u0007.q3d : 2 corps", ""},
+        {{"info", ctl}, 0, "~« C\\u000d\\u007f\\u009b »", ""},
+        {{"info", ctl}, 0, "~« E\\u001b[2J\\u000afaux » : Aucun profil", ""},
+        {{"check", badKey, "--", "x\x1b[1m"}, 1, "", "~bodyNames.\\u001b[31m : texte attendu"},
+        {{"check", badKey, "--", "x\x1b[1m"}, 1, "", "~x\\u001b[1m : Impossible"},
+        {{"frobnicate\x1b"}, 2, "", "~frobnicate\\u001b"},
+        {{"check", low},
+         0,
+         low + " : 1 fonction, 0 esquisse\n  note : nextId : relevé de 2 à 5, au-dessus du plus "
+               "grand identifiant\n",
+         ""},
+    };
+    const auto noControl = [](const std::string& text) {
+        return std::none_of(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f;
+        });
     };
     for (const auto& c : cases) {
         const std::string what = ::testing::PrintToString(c.args);
@@ -137,23 +188,26 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
         EXPECT_EQ(r.status, c.status) << what << r.err;
         EXPECT_TRUE(matches(r.out, c.out)) << what << "\n" << r.out;
         EXPECT_TRUE(matches(r.err, c.err)) << what << "\n" << r.err;
+        EXPECT_TRUE(noControl(r.out) && noControl(r.err)) << what << "\n" << r.out << r.err;
     }
     EXPECT_EQ(readAll(out), canonical);
-    EXPECT_EQ(readBack(f("v.3mf"), "3mf").second, std::vector<std::string>{"Cale \"A\""});
-    EXPECT_NEAR(readBack(f("c.stl"), "stl").first, 400 + 300, 1e-3);
+    EXPECT_EQ(readBack(f("v.3mf"), "3mf").names, std::vector<std::string>{"Cale \"A\""});
+    EXPECT_NEAR(readBack(f("c.stl"), "stl").volume, 400 + 300, 1e-3);
     // Failures wrote nothing: the files written above and the inputs only.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 8);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 11);
     // A failed fmt leaves OUT untouched.
     dir.write("out.q3d", "précieux");
     EXPECT_EQ(q3d({"fmt", dir.write("cut.q3d", "{\"version\": 1,"), "-o", out}).status, 1);
     EXPECT_EQ(readAll(out), "précieux");
 }
 
-// Every sample model is canonical already and becomes STL and 3MF files that lib3mf reads
-// back with the evaluated volumes (to float32 corners) and the bodies' names.
-TEST(Q3d, EverySampleSurvivesFmtAndReadsBackWithItsVolume) {
+// Every sample model is canonical already and, exported by the q3d program, reads back in
+// lib3mf with the evaluated volumes (to float32 corners), the bodies' names and every body a
+// closed 2-manifold, which slicers need; the slicer itself, when installed, says
+// "manifold = yes" of every object (it counts open and badly oriented edges).
+TEST(Q3d, EverySampleSurvivesFmtAndItsExportsReadBackClosedWithItsVolume) {
     TempDir dir;
-    const std::string stl = dir.file("m.stl"), threeMF = dir.file("m.3MF");
+    const bool slicer = shell("command -v prusa-slicer").first == 0;
     for (const std::string& model : samples()) {
         EXPECT_EQ(q3d({"fmt", model}).out, readAll(model)) << model;
         std::string reason;
@@ -165,108 +219,33 @@ TEST(Q3d, EverySampleSurvivesFmtAndReadsBackWithItsVolume) {
             names.push_back(displayName(doc, b));
         }
         ASSERT_GT(volume, 0) << model;
-        ASSERT_EQ(q3d({"export", model, "-o", threeMF}).status, 0) << model;
-        ASSERT_EQ(q3d({"export", model, "-o", stl}).status, 0) << model;
-        const auto [read3, readNames] = readBack(threeMF, "3mf");
-        EXPECT_NEAR(read3, volume, 1e-4 * volume) << model;
-        EXPECT_EQ(readNames, names) << model;
-        EXPECT_NEAR(readBack(stl, "stl").first, volume, 1e-4 * volume) << model;
-        // Read back, every body is a closed 2-manifold, which slicers need.
-        for (const auto& [path, format] : {std::pair{threeMF, "3mf"}, {stl, "stl"}})
-            for (const auto& o : readWithLib3mf(readAll(path), format).value_or(Read3mf{}).objects)
-                EXPECT_EQ(manifoldFault(o.tris), "") << model << " " << format << " " << o.name;
-    }
-    EXPECT_GE(samples().size(), 3u);
-}
-
-// What a file or the command line holds reaches the terminal without its control
-// characters: no escape sequence, no forged line.
-TEST(Q3d, ControlCharactersAreEscapedInTextOutput) {
-    TempDir dir;
-    DocBuilder b;
-    const Id sk = b.sketch(rectSketch(0, 0, 10, 10));
-    b.extrude(sk, {{5, 5}}, 2);
-    b.extrude(sk, {{50, 50}}, 2);
-    b.feature(sk + 2).name = "E\x1b[2J\nfaux";
-    b.doc.bodyNames = std::map<std::string, std::string>{{std::to_string(sk + 1), "C\r\x7f\u009b"}};
-    const std::string model = dir.write("m\x1b]0;t\a.q3d", encodeDoc(b.doc, true));
-    const std::string badKey =
-        dir.write("k.q3d",
-                  "{\"version\":1,\"features\":[],\"marker\":0,\"hidden\":[],\"nextId\":1,"
-                  "\"bodyNames\":{\"\\u001b[31m\":1}}");
-    const CliRun info = q3d({"info", model});
-    EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("m\\u001b]0;t\\u0007.q3d : 1 corps"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("« C\\u000d\\u007f\\u009b »"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("« E\\u001b[2J\\u000afaux » : Aucun profil"), std::string::npos)
-        << info.out;
-    const CliRun check = q3d({"check", badKey, "--", "x\x1b[1m"});
-    EXPECT_NE(check.err.find("bodyNames.\\u001b[31m : texte attendu"), std::string::npos)
-        << check.err;
-    EXPECT_NE(check.err.find("x\\u001b[1m : Impossible"), std::string::npos) << check.err;
-    EXPECT_NE(q3d({"frobnicate\x1b"}).err.find("frobnicate\\u001b"), std::string::npos);
-    for (const CliRun& r : {info, check}) {
-        for (const std::string& text : {r.out, r.err}) {
-            const auto control = std::find_if(text.begin(), text.end(), [](char c) {
-                return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f;
-            });
-            EXPECT_EQ(control, text.end()) << text;
-        }
-    }
-    // Valid but repaired on reading: the repair is a note, the status stays 0.
-    const std::string low = dir.write(
-        "low.q3d", R"({"version":1,"features":[{"id":4,"kind":"k","name":"n","suppressed":false}],
-        "marker":0,"hidden":[],"nextId":2})");
-    const CliRun noted = q3d({"check", low});
-    EXPECT_EQ(noted.status, 0);
-    EXPECT_EQ(noted.out, low +
-                             " : 1 fonction, 0 esquisse\n  note : nextId : relevé de 2 à 5, "
-                             "au-dessus du plus grand identifiant\n");
-    EXPECT_EQ(noted.err, "");
-}
-
-// What a shell command prints, both streams, and its exit status.
-std::pair<int, std::string> shell(const std::string& command) {
-    std::string out;
-    FILE* f = popen((command + " 2>&1").c_str(), "r");
-    if (!f) return {-1, out};
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        out.append(buf, n);
-    return {pclose(f), out};
-}
-
-std::string quoted(const std::string& s) {
-    std::string out = "'";
-    for (const char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// The slicer's own verdict on the files the q3d tool writes for every sample: each object it
-// reads is "manifold = yes" (it counts open and badly oriented edges).
-TEST(Q3dSlicer, EveryExportedSampleIsManifoldForTheSlicer) {
-    if (shell("command -v prusa-slicer").first != 0)
-        GTEST_SKIP() << "prusa-slicer is not installed (scripts/deps.sh test installs it): the "
-                        "slicer's check of the exported samples is skipped";
-    TempDir dir;
-    for (const std::string& model : samples())
-        for (const char* ext : {"stl", "3mf"}) {
-            const std::string file = dir.file(std::string("m.") + ext);
+        for (const auto& [file, format] :
+             {std::pair{dir.file("m.3MF"), "3mf"}, std::pair{dir.file("m.stl"), "stl"}}) {
+            const std::string what = model + " " + format;
             const auto [status, said] =
                 shell(quoted(IVORANE_Q3D) + " export " + quoted(model) + " -o " + quoted(file));
-            ASSERT_EQ(status, 0) << model << ": " << said;
+            ASSERT_EQ(status, 0) << what << ": " << said;
+            const ReadBack back = readBack(file, format);
+            EXPECT_NEAR(back.volume, volume, 1e-4 * volume) << what;
+            if (format == std::string("3mf")) {
+                EXPECT_EQ(back.names, names) << what;
+            }
+            for (const auto& o : back.read.objects)
+                EXPECT_EQ(manifoldFault(o.tris), "") << what << " " << o.name;
+            if (!slicer) continue;
             const auto [infoStatus, info] = shell("prusa-slicer --info " + quoted(file));
-            ASSERT_EQ(infoStatus, 0) << model << " " << ext << ": " << info;
+            ASSERT_EQ(infoStatus, 0) << what << ": " << info;
             int verdicts = 0;
             std::stringstream lines(info);
             for (std::string line; std::getline(lines, line);)
                 if (line.rfind("manifold = ", 0) == 0) {
                     ++verdicts;
-                    EXPECT_EQ(line, "manifold = yes") << model << " " << ext << ":\n" << info;
+                    EXPECT_EQ(line, "manifold = yes") << what << ":\n" << info;
                 }
-            EXPECT_GE(verdicts, 1) << model << " " << ext << ":\n" << info;
+            EXPECT_GE(verdicts, 1) << what << ":\n" << info;
         }
+    }
+    EXPECT_GE(samples().size(), 3u);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // A small HTTP server on 127.0.0.1 inside the test process, standing in for the update site.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
 #include <QByteArray>
-#include <QPointer>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -17,10 +17,8 @@ public:
     struct Page {
         int status = 200;
         QByteArray body;
-        // Announce the whole body but send only this many bytes, then hang up.
-        int cutAt = -1;
-        // Send the headers and this many bytes, then keep the connection open.
-        int stallAt = -1;
+        int cutAt = -1;    // announce the whole body, send this many bytes, hang up
+        int stallAt = -1;  // send this many bytes, then keep the connection open
     };
 
     LocalSite() {
@@ -40,36 +38,27 @@ public:
     // The page served at `path` (without the query).
     Page& at(const QString& path) { return pages_[path]; }
 
-    // Every path asked for, with its query, in order.
-    std::vector<QString> requests;
+    std::vector<QString> requests;  // every path asked for, with its query, in order
     int count(const QString& path) const {
-        int n = 0;
-        for (const QString& r : requests)
-            if (r.section('?', 0, 0) == path) ++n;
-        return n;
+        return int(std::count_if(requests.begin(), requests.end(),
+                                 [&](const QString& r) { return r.section('?', 0, 0) == path; }));
     }
 
 private:
     void onRequest(QTcpSocket* s) {
-        buffers_[s] += s->readAll();
-        const QByteArray& got = buffers_[s];
+        QByteArray& got = buffers_[s];
+        got += s->readAll();
         if (!got.contains("\r\n\r\n")) return;
         const QList<QByteArray> line = got.left(got.indexOf("\r\n")).split(' ');
-        const QString target = line.size() > 1 ? QString::fromUtf8(line[1]) : QString();
+        requests.push_back(line.size() > 1 ? QString::fromUtf8(line[1]) : QString());
         buffers_.erase(s);
-        requests.push_back(target);
-        const auto it = pages_.find(target.section('?', 0, 0));
+        const auto it = pages_.find(requests.back().section('?', 0, 0));
         const Page page = it != pages_.end() ? it->second : Page{404, "absent"};
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(page.status) +
-                          " X\r\nContent-Length: " + QByteArray::number(page.body.size()) +
-                          "\r\nConnection: close\r\n\r\n";
-        s->write(head);
-        if (page.stallAt >= 0) {
-            s->write(page.body.left(page.stallAt));
-            return;
-        }
-        s->write(page.cutAt >= 0 ? page.body.left(page.cutAt) : page.body);
-        s->disconnectFromHost();
+        s->write("HTTP/1.1 " + QByteArray::number(page.status) + " X\r\nContent-Length: " +
+                 QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n");
+        const int sent = page.stallAt >= 0 ? page.stallAt : page.cutAt;
+        s->write(sent >= 0 ? page.body.left(sent) : page.body);
+        if (page.stallAt < 0) s->disconnectFromHost();
     }
 
     QTcpServer server_;

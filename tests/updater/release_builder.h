@@ -1,5 +1,5 @@
 // Builds release archives for the updater tests, well-formed or crafted to attack the
-// unpacking, and signs them with a key pair made for the run; starts stand-in processes.
+// unpacking, signs them with a key pair made for the run, and starts stand-in processes.
 #pragma once
 
 #include <archive.h>
@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "updater/bundle.h"
+#include "updater/manifest.h"
 
 extern char** environ;
 
@@ -24,82 +26,71 @@ struct TarEntry {
     TarEntry(Kind k, std::string p, std::string d = {}, std::string t = {}, int m = 0644)
         : kind(k), path(std::move(p)), data(std::move(d)), target(std::move(t)), mode(m) {}
     Kind kind;
-    std::string path;
-    std::string data;    // a file's content
-    std::string target;  // a link's target
+    std::string path, data, target;  // a file's content, a link's target
     int mode;
 };
 
-// Writes `entries` as a tar archive, xz-compressed unless `xz` is false.
-inline void writeTar(const std::string& file, const std::vector<TarEntry>& entries,
-                     bool xz = true) {
+// Writes `entries` as an xz-compressed tar archive.
+inline void writeTar(const std::string& file, const std::vector<TarEntry>& entries) {
     archive* a = archive_write_new();
     archive_write_set_format_pax_restricted(a);
-    if (xz) archive_write_add_filter_xz(a);
+    archive_write_add_filter_xz(a);
     archive_write_open_filename(a, file.c_str());
+    static const unsigned types[] = {AE_IFREG, AE_IFDIR, AE_IFLNK, AE_IFREG, AE_IFCHR, AE_IFIFO};
     for (const TarEntry& e : entries) {
         archive_entry* en = archive_entry_new();
         archive_entry_set_pathname(en, e.path.c_str());
-        switch (e.kind) {
-            case TarEntry::file:
-                archive_entry_set_filetype(en, AE_IFREG);
-                archive_entry_set_size(en, la_int64_t(e.data.size()));
-                break;
-            case TarEntry::dir: archive_entry_set_filetype(en, AE_IFDIR); break;
-            case TarEntry::symlink:
-                archive_entry_set_filetype(en, AE_IFLNK);
-                archive_entry_set_symlink(en, e.target.c_str());
-                break;
-            case TarEntry::hardlink:
-                archive_entry_set_filetype(en, AE_IFREG);
-                archive_entry_set_hardlink(en, e.target.c_str());
-                break;
-            case TarEntry::chardev:
-                archive_entry_set_filetype(en, AE_IFCHR);
-                archive_entry_set_rdev(en, 0x0103);  // like /dev/null
-                break;
-            case TarEntry::fifo: archive_entry_set_filetype(en, AE_IFIFO); break;
-        }
+        archive_entry_set_filetype(en, types[e.kind]);
+        if (e.kind == TarEntry::file) archive_entry_set_size(en, la_int64_t(e.data.size()));
+        if (e.kind == TarEntry::symlink) archive_entry_set_symlink(en, e.target.c_str());
+        if (e.kind == TarEntry::hardlink) archive_entry_set_hardlink(en, e.target.c_str());
+        if (e.kind == TarEntry::chardev) archive_entry_set_rdev(en, 0x0103);  // like /dev/null
         archive_entry_set_perm(en, mode_t(e.mode));
         archive_write_header(a, en);
-        if (e.kind == TarEntry::file && !e.data.empty())
-            archive_write_data(a, e.data.data(), e.data.size());
+        if (e.kind == TarEntry::file) archive_write_data(a, e.data.data(), e.data.size());
         archive_entry_free(en);
     }
     archive_write_close(a);
     archive_write_free(a);
 }
 
-// A stand-in for the application: answers "--version", otherwise records where it was
-// started from in `startLog` (when given).
-inline std::string standInProgram(const std::string& startLog = {}) {
-    std::string quoted = "'";
-    for (char c : startLog)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    quoted += "'";
-    return "#!/bin/sh\n[ \"$1\" = --version ] && exit 0\n" +
-           (startLog.empty() ? std::string() : "echo \"$0\" > " + quoted + "\n");
+// A stand-in for the application: "--version" runs `onVersion` and exits with `versionStatus`;
+// otherwise it writes "`tag` <its path>" to `startLog` (when given).
+inline std::string standInProgram(const std::string& tag, const std::string& startLog = {},
+                                  int versionStatus = 0, const std::string& onVersion = {}) {
+    return "#!/bin/sh\nif [ \"$1\" = --version ]; then " + onVersion + " exit " +
+           std::to_string(versionStatus) + "; fi\n" +
+           (startLog.empty()
+                ? ""
+                : "printf '%s\\n' \"" + tag + " $0\" > " + shellQuote(startLog) + "\n");
 }
 
-// The entries of a well-formed application folder `top` of `build`.
+inline std::string markerText(int build, const std::string& version) {
+    return "{\"build\": " + std::to_string(build) + ", \"version\": \"" + version + "\"}";
+}
+
+// An application folder on disk with `program` as bin/ivorane3d.
+inline void writeApp(const std::string& dir, int build, const std::string& version,
+                     const std::string& program, int mode = 0755) {
+    std::filesystem::create_directories(dir + "/bin");
+    std::ofstream(dir + "/bin/ivorane3d") << program;
+    std::filesystem::permissions(dir + "/bin/ivorane3d", std::filesystem::perms(mode));
+    std::ofstream(dir + "/" + bundleMarker) << markerText(build, version);
+}
+
+// The entries of a well-formed application folder `top` of `build`, version "v<build>".
 inline std::vector<TarEntry> bundleEntries(const std::string& top, int build,
                                            const std::string& startLog = {}) {
-    return {
-        {TarEntry::dir, top + "/", {}, {}, 0755},
-        {TarEntry::dir, top + "/bin/", {}, {}, 0755},
-        {TarEntry::file, top + "/bin/ivorane3d", standInProgram(startLog), {}, 0755},
-        {TarEntry::file,
-         top + "/" + bundleMarker,
-         "{\"build\": " + std::to_string(build) + ", \"version\": \"v" + std::to_string(build) +
-             "\"}",
-         {},
-         0644},
-        {TarEntry::dir, top + "/share/", {}, {}, 0755},
-        {TarEntry::symlink, top + "/share/programme", {}, "../bin/ivorane3d", 0777},
-    };
+    const std::string v = "v" + std::to_string(build);
+    return {{TarEntry::dir, top + "/", {}, {}, 0755},
+            {TarEntry::dir, top + "/bin/", {}, {}, 0755},
+            {TarEntry::file, top + "/bin/ivorane3d", standInProgram(v, startLog), {}, 0755},
+            {TarEntry::file, top + "/" + bundleMarker, markerText(build, v)},
+            {TarEntry::dir, top + "/share/", {}, {}, 0755},
+            {TarEntry::symlink, top + "/share/programme", {}, "../bin/ivorane3d", 0777}};
 }
 
-// Every file below `root`, as relative paths, to compare trees before and after.
+// Every file below `root`, as sorted relative paths, to compare trees before and after.
 inline std::vector<std::string> listing(const std::string& root) {
     std::vector<std::string> out;
     for (const auto& e : std::filesystem::recursive_directory_iterator(root))

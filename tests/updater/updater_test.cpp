@@ -14,7 +14,6 @@
 
 #include "support/private_home.h"
 #include "support/temp_dir.h"
-#include "updater/bundle.h"
 #include "updater/local_site.h"
 #include "updater/release_builder.h"
 
@@ -22,20 +21,17 @@ namespace ivo {
 namespace {
 namespace fs = std::filesystem;
 using testing::listing;
-using testing::LocalSite;
 using testing::TarEntry;
 
 struct RecordingHost : UpdaterHost {
     struct Shown {
         QString title, text;
+        QStringList buttons = {};
     };
     std::vector<Shown> alerts, offers;
-    std::vector<QStringList> offerButtons;
-    std::vector<std::pair<QString, QString>> prompts;
     int answer = 1;  // "Plus tard"
-    std::function<void()> duringOffer;
+    std::function<void()> duringOffer, cancel;
     std::optional<QString> textAnswer;
-    std::function<void()> cancel;
     int autosaves = 0, quits = 0;
     QString line = "Bienvenue";
 
@@ -44,15 +40,11 @@ struct RecordingHost : UpdaterHost {
     }
     int ask(const QString& message, const QString& informative,
             const QStringList& buttons) override {
-        offers.push_back({message, informative});
-        offerButtons.push_back(buttons);
+        offers.push_back({message, informative, buttons});
         if (duringOffer) duringOffer();
         return answer;
     }
-    std::optional<QString> askText(const QString& title, const QString& value) override {
-        prompts.emplace_back(title, value);
-        return textAnswer;
-    }
+    std::optional<QString> askText(const QString&, const QString&) override { return textAnswer; }
     QString status() const override { return line; }
     void setStatus(const QString& text) override { line = text; }
     void showCancel(std::function<void()> c) override { cancel = std::move(c); }
@@ -60,49 +52,33 @@ struct RecordingHost : UpdaterHost {
     void quit() override { ++quits; }
 };
 
-// The identifier of a process that has ended, for installs that must never swap.
-pid_t endedProcess() {
-    const pid_t pid = testing::spawn({"/bin/true"});
-    testing::waitFor(pid);
-    return pid;
-}
-
 class UpdaterTest : public ::testing::Test {
 public:
     void SetUp() override {
         QSettings().clear();
-        fs::create_directories(parent + "/Ivorane3D/bin");
-        std::ofstream(bundle + "/bin/ivorane3d") << testing::standInProgram();
-        fs::permissions(bundle + "/bin/ivorane3d", fs::perms(0755));
-        std::ofstream(bundle + "/" + bundleMarker) << R"({"build": 5, "version": "1.0"})";
+        testing::writeApp(bundle, 5, "1.0", testing::standInProgram("v5"));
     }
 
     Updater::Config config() const {
-        Updater::Config c;
-        c.currentBuild = 5;
-        c.currentVersion = "1.0";
-        c.defaultURL = site.address("/maj");
-        c.publicKey = QByteArray::fromStdString(key.publicKey());
-        c.bundleDir = QString::fromStdString(bundle);
-        c.pid = endedPid;
-        return c;
+        const QByteArray pk = QByteArray::fromStdString(key.publicKey());
+        return {5, "1.0", site.address("/maj"), pk, QString::fromStdString(bundle), endedPid};
     }
 
-    // Puts a signed archive of `entries` at /maj/`name` and describes it as build `build`.
-    void publish(int build, const std::vector<TarEntry>& entries,
-                 const QString& name = "ivorane3d.tar.xz", const char* notes = nullptr,
-                 const QString& url = {}) {
+    // Describes build `build` with an archive of `entries` (by default a well-formed one),
+    // signed, served at `url`: relative to /maj or absolute.
+    void publish(int build, std::vector<TarEntry> entries = {}, const char* notes = nullptr,
+                 const QString& url = "ivorane3d.tar.xz") {
         const std::string file = tmp.file("publie.tar.xz");
-        testing::writeTar(file, entries);
-        site.at("/maj/" + name) = {200, QByteArray::fromStdString(testing::readAll(file))};
-        site.at("/maj/" + name + ".sig") = {200, QByteArray::fromStdString(key.sign(file))};
+        testing::writeTar(file,
+                          entries.empty() ? testing::bundleEntries("Ivorane3D", build) : entries);
+        const QString path = url.startsWith("http") ? QUrl(url).path() : "/maj/" + url;
+        site.at(path) = {200, QByteArray::fromStdString(testing::readAll(file))};
+        site.at(path + ".sig") = {200, QByteArray::fromStdString(key.sign(file))};
         QString json = "{\"version\": \"" + QString::number(build) +
-                       ".0\", \"build\": " + QString::number(build) + ", \"url\": \"" +
-                       (url.isEmpty() ? name : url) + "\"";
+                       ".0\", \"build\": " + QString::number(build) + ", \"url\": \"" + url + "\"";
         if (notes) json += ", \"notes\": \"" + QString::fromUtf8(notes) + "\"";
         site.at("/maj/version.json") = {200, (json + "}").toUtf8()};
     }
-    void publish(int build) { publish(build, testing::bundleEntries("Ivorane3D", build)); }
 
     bool settle(Updater& u) {
         return QTest::qWaitFor([&] { return !u.busy(); }, 30000);
@@ -114,20 +90,27 @@ public:
         return settle(u);
     }
     bool checkOnce(bool manual) { return checkOnce(manual, config()); }
-    QString reason() const { return host.alerts.empty() ? QString() : host.alerts.back().text; }
+    std::string reason() const {
+        return host.alerts.empty() ? "" : host.alerts.back().text.toStdString();
+    }
 
     testing::TempDir tmp;
     const std::string parent = tmp.file("Mes apps/L'atelier");
     const std::string bundle = parent + "/Ivorane3D";
     testing::KeyPair key;
-    const pid_t endedPid = endedProcess();
-    LocalSite site;
+    // The identifier of a process that has ended, for installs that must never swap.
+    const pid_t endedPid = [] {
+        const pid_t pid = testing::spawn({"/bin/true"});
+        testing::waitFor(pid);
+        return pid;
+    }();
+    testing::LocalSite site;
     RecordingHost host;
 };
 
-// Only a check asked for tells the up-to-date state; the typed site address is trimmed and
-// the query defeats caches.
-TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedFor) {
+// The same build: only a check asked for says so; the typed site address is trimmed and the
+// query defeats caches. A newer build is offered on an automatic check too, with its notes.
+TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedOfferANewerBuildAndAskTheAddress) {
     publish(5);
     QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
     for (const bool manual : {false, true})
@@ -139,75 +122,30 @@ TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedFor) {
     }
     ASSERT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(host.alerts[0].title, "Ivorane 3D est à jour");
-    EXPECT_EQ(host.alerts[0].text, "Vous avez la version 1.0 (5), la plus récente.");
     EXPECT_TRUE(host.offers.empty());
-}
 
-TEST_F(UpdaterTest, ANewerBuildIsOfferedWithItsNotesOrAnEmptyLinePair) {
-    struct Case {
-        const char* notes;
-        const char* informative;
-    };
-    const Case cases[] = {
-        {"<b>x</b> corrigé",
-         "Vous avez la version 1.0.\n\n<b>x</b> corrigé\n\nVos modèles "
-         "ouverts et vos réglages sont conservés."},
-        {nullptr,
-         "Vous avez la version 1.0.\n\n\n\nVos modèles ouverts et vos réglages sont "
-         "conservés."},
-    };
-    for (const Case& c : cases) {
-        publish(6, testing::bundleEntries("Ivorane3D", 6), "ivorane3d.tar.xz", c.notes);
-        host.offers.clear();
-        ASSERT_TRUE(checkOnce(false));  // offered on an automatic check too
-        ASSERT_EQ(host.offers.size(), 1u);
-        EXPECT_EQ(host.offers[0].title, "Mise à jour disponible : Ivorane 3D 6.0");
-        EXPECT_EQ(host.offers[0].text, QString::fromUtf8(c.informative));
-        EXPECT_EQ(host.offerButtons[0], QStringList({"Mettre à jour et relancer", "Plus tard"}));
-    }
-    EXPECT_TRUE(host.alerts.empty());
+    publish(6, {}, "<b>x</b> corrigé");
+    ASSERT_TRUE(checkOnce(false));
+    ASSERT_EQ(host.offers.size(), 1u);
+    EXPECT_EQ(host.offers[0].title, "Mise à jour disponible : Ivorane 3D 6.0");
+    EXPECT_TRUE(host.offers[0].text.contains("\n<b>x</b> corrigé\n"));
+    EXPECT_EQ(host.offers[0].buttons, QStringList({"Mettre à jour et relancer", "Plus tard"}));
+    EXPECT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);  // "Plus tard" downloads nothing
-}
 
-TEST_F(UpdaterTest, UnreadableDescriptionsAndBadAddressesOnlyAlertWhenAsked) {
-    struct Case {
-        const char* name;
-        QString base;
-        int status;
-        QByteArray body;
-        const char* title;
-        const char* reasonPart;
-    };
-    const QString base = site.address("/maj");
-    const Case cases[] = {
-        {"404", base, 404, "absent", "Pas de réponse du site", "Impossible de lire "},
-        {"error status", base, 500, "{\"version\": \"x\", \"build\": 5, \"url\": \"a\"}",
-         "Pas de réponse du site", "Impossible de lire "},
-        {"not json", base, 200, "<html>", "Pas de réponse du site",
-         "/version.json.\nFichier absent ou invalide."},
-        {"wrong types", base, 200, R"({"version": 2, "build": "7", "url": "a"})",
-         "Pas de réponse du site", "Fichier absent ou invalide."},
-        {"too large", base, 200, QByteArray(int(maxInfoBytes) + 10, ' '), "Pas de réponse du site",
-         "Impossible de lire "},
-        {"not an address", "ht tp://exa mple", 200, "", "Adresse invalide",
-         "Vérifiez l'adresse des mises à jour."},
-        {"plain http elsewhere", "http://example.com/maj", 200, "", "Adresse invalide", "https"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        site.at("/maj/version.json") = {c.status, c.body};
-        QSettings().setValue("updateURL", c.base);
-        for (const bool manual : {false, true}) {
-            host.alerts.clear();
-            ASSERT_TRUE(checkOnce(manual));
-            ASSERT_EQ(host.alerts.size(), manual ? 1u : 0u);
-            if (!manual) continue;
-            EXPECT_EQ(host.alerts[0].title, c.title);
-            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reasonPart)))
-                << host.alerts[0].text.toStdString();
-        }
-    }
-    EXPECT_EQ(site.count("/version.json"), 0);  // nothing was sent to the bad addresses
+    // "Annuler" in the address prompt changes nothing; a blank answer restores the default
+    // (storing a typed address is checked through the window's menu).
+    QSettings().setValue("updateURL", site.address("/autre"));
+    Updater u(config(), &host);
+    u.askURL();
+    EXPECT_FALSE(u.busy());
+    EXPECT_EQ(QSettings().value("updateURL").toString(), site.address("/autre"));
+    host.textAnswer = "   ";
+    u.askURL();
+    ASSERT_TRUE(settle(u));
+    EXPECT_FALSE(QSettings().contains("updateURL"));
+    EXPECT_EQ(site.count("/maj/version.json"), 4);
+    EXPECT_EQ(site.requests.size(), 4u);
 }
 
 TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
@@ -237,88 +175,118 @@ TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz.sig"), 1);
 }
 
+// A description that cannot be read or a bad site address alerts only on a check asked for;
+// an install refused says why in any case. Either way nothing on disk changes.
 TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
+    const QString sig = "/maj/ivorane3d.tar.xz.sig";
+    const auto description = [&](int status, QByteArray body, QString base = {}) {
+        return [=, this] {
+            site.at("/maj/version.json") = {status, body};
+            if (!base.isEmpty()) QSettings().setValue("updateURL", base);
+        };
+    };
+    // A hostile archive: a well-formed one of build 6 and `extra`, or `entries` alone.
+    const auto archive = [&](std::vector<TarEntry> extra, std::vector<TarEntry> entries = {}) {
+        if (entries.empty()) entries = testing::bundleEntries("Ivorane3D", 6);
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        return [=, this] { publish(6, entries); };
+    };
+    const auto file = [](std::string path) { return TarEntry{TarEntry::file, path, "pwned"}; };
+    const auto link = [](std::string path, std::string target) {
+        return TarEntry{TarEntry::symlink, path, {}, target};
+    };
     const auto good = testing::bundleEntries("Ivorane3D", 6);
-    const QString sig = "/maj/ivorane3d.tar.xz.sig", tar = "/maj/ivorane3d.tar.xz";
-    struct Case {
+    const std::string out = "hors de son dossier", noApp = "ne contient pas Ivorane 3D";
+    const char *const unread = "Pas de réponse du site", *const badBase = "Adresse invalide",
+                      *const refused = "Mise à jour impossible";
+    const struct {
         const char* name;
         std::function<void()> arrange;
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"http elsewhere",
-         [&] { publish(6, good, "a.tar.xz", nullptr, "http://example.com/a.tar.xz"); }, "https"},
-        {"not an address", [&] { publish(6, good, "a.tar.xz", nullptr, "http://exa mple/a"); },
+        const char* title;
+        std::string reason;
+    } cases[] = {
+        // A valid description behind an error status.
+        {"error status", description(500, R"({"version": "x", "build": 5, "url": "a"})"), unread,
+         "Impossible de lire "},
+        {"not json", description(200, "<html>"), unread,
+         "/version.json.\nFichier absent ou invalide."},
+        {"too large", description(200, QByteArray(int(maxInfoBytes) + 10, ' ')), unread,
+         "Impossible de lire "},
+        {"site not an address", description(200, "", "ht tp://exa mple"), badBase,
+         "Vérifiez l'adresse des mises à jour."},
+        {"plain http site elsewhere", description(200, "", "http://example.com/maj"), badBase,
+         "https"},
+        {"http elsewhere", [&] { publish(6, {}, nullptr, "http://example.com/a.tar.xz"); }, refused,
+         "https"},
+        {"not an address", [&] { publish(6, {}, nullptr, "http://exa mple/a"); }, refused,
          "pas valide"},
-        {"signature missing", [&] { publish(6, good), site.at(sig).status = 404; },
+        {"signature missing", [&] { publish(6), site.at(sig).status = 404; }, refused,
          "signature de la mise à jour est absente"},
-        {"signature of the wrong size", [&] { publish(6, good), site.at(sig).body = "0123"; },
-         "signature de la mise à jour est absente"},
-        {"signed by another key",
+        // Served only at the absolute address: both files must be fetched from there.
+        {"absolute address, signed by another key",
          [&] {
-             publish(6, good);
-             const std::string f = tmp.write("x", site.at(tar).body.toStdString());
-             site.at(sig).body = QByteArray::fromStdString(testing::KeyPair().sign(f));
+             publish(6, {}, nullptr, site.address("/ailleurs/a.tar.xz"));
+             const std::string f = tmp.write("x", site.at("/ailleurs/a.tar.xz").body.toStdString());
+             site.at("/ailleurs/a.tar.xz.sig").body =
+                 QByteArray::fromStdString(testing::KeyPair().sign(f));
          },
-         "signature de l'archive ne correspond pas"},
-        {"tampered archive",
-         [&] {
-             publish(6, good);
-             QByteArray& b = site.at(tar).body;
-             b[b.size() / 2] = char(b[b.size() / 2] ^ 1);
-         },
-         "signature de l'archive ne correspond pas"},
-        {"archive missing", [&] { publish(6, good), site.at(tar).status = 404; }, ""},
-        {"truncated download", [&] { publish(6, good), site.at(tar).cutAt = 100; }, ""},
-        {"absolute path",
-         [&] {
-             auto all = good;
-             all.push_back({TarEntry::file, "/tmp/ivo-pwned", "x"});
-             publish(6, all);
-         },
-         "chemin absolu"},
+         refused, "signature de l'archive ne correspond pas"},
+        {"truncated download", [&] { publish(6), site.at("/maj/ivorane3d.tar.xz").cutAt = 100; },
+         refused, ""},
+        {"absolute path", archive({file("/tmp/ivo-pwned")}), refused, "chemin absolu"},
+        {"dot-dot", archive({file("Ivorane3D/../dehors")}), refused, "« .. »"},
+        {"link out then through it",
+         archive({link("Ivorane3D/evil", "../.."), file("Ivorane3D/evil/through")}), refused, out},
+        {"absolute link", archive({link("Ivorane3D/etc", "/etc")}), refused, out},
+        {"link to the top's parent", archive({link("Ivorane3D/up", "..")}), refused, out},
+        // Each link stays inside on its own; read through the first, the second leaves.
+        {"chained links", archive({link("Ivorane3D/here", "."), link("Ivorane3D/here/up", "../x")}),
+         refused, out},
+        {"hard link", archive({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
+         refused, "lien physique"},
+        {"device", archive({{TarEntry::chardev, "Ivorane3D/null"}}), refused, "fichier spécial"},
+        {"fifo", archive({{TarEntry::fifo, "Ivorane3D/tube"}}), refused, "fichier spécial"},
+        {"two folders", archive({{TarEntry::dir, "Autre/", {}, {}, 0755}}), refused,
+         "un seul dossier"},
+        {"top-level file", archive({file("LISEZMOI")}), refused, "un seul dossier"},
+        {"no program", archive({}, {good[0], good[3]}), refused, noApp},
+        {"program not executable",
+         archive({{TarEntry::file, "Ivorane3D/bin/ivorane3d", "x"}}, {good[0], good[1], good[3]}),
+         refused, noApp},
+        {"program is a link",
+         archive({link("Ivorane3D/bin/ivorane3d", "../x")}, {good[0], good[1]}), refused, noApp},
         // The archive's own marker says 6.
-        {"not the build announced", [&] { publish(7, good); },
-         "ne contient pas la version annoncée"},
-        {"prefix install", [&] { publish(6, good), fs::remove(bundle + "/" + bundleMarker); },
-         "gestionnaire de paquets"},
+        {"not the build announced", [&] { publish(7, testing::bundleEntries("Ivorane3D", 6)); },
+         refused, "ne contient pas la version annoncée"},
+        // A prefix install, or a marker of another form, is never replaced.
+        {"prefix install", [&] { publish(6), fs::remove(bundle + "/" + bundleMarker); }, refused,
+         "Ivorane 3D est installé dans « " + bundle + " »"},
+        {"marker of another form",
+         [&] { publish(6), std::ofstream(bundle + "/" + bundleMarker) << R"({"build": "5"})"; },
+         refused, "gestionnaire de paquets"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        site.requests.clear();
-        host.alerts.clear();
-        SetUp();  // the marker back after the prefix install
-        c.arrange();
-        const auto before = listing(tmp.path());
-        host.answer = 0;  // "Mettre à jour et relancer"
-        ASSERT_TRUE(checkOnce(false));
-        ASSERT_EQ(host.alerts.size(), 1u);
-        EXPECT_EQ(host.alerts[0].title, "Mise à jour impossible");
-        EXPECT_TRUE(host.alerts[0].text.contains(QString::fromUtf8(c.reason)))
-            << host.alerts[0].text.toStdString();
-        EXPECT_EQ(listing(tmp.path()), before);
-        EXPECT_FALSE(fs::exists("/tmp/ivo-pwned"));
-        EXPECT_EQ(host.quits, 0);
-        EXPECT_EQ(host.line, "Bienvenue");  // the status line is given back
-        EXPECT_FALSE(host.cancel);
+    host.answer = 0;  // "Mettre à jour et relancer"
+    for (const auto& c : cases) {
+        for (const bool manual : {false, true}) {
+            if (manual && c.title == refused) continue;  // an install refusal is always told
+            SCOPED_TRACE(std::string(c.name) + (manual ? ", asked for" : ""));
+            host.alerts.clear();
+            SetUp();  // the marker back after the prefix install
+            c.arrange();
+            const auto before = listing(tmp.path());
+            ASSERT_TRUE(checkOnce(manual));
+            ASSERT_EQ(host.alerts.size(), manual || c.title == refused ? 1u : 0u);
+            if (host.alerts.empty()) continue;
+            EXPECT_EQ(host.alerts[0].title, c.title);
+            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromStdString(c.reason))) << reason();
+            EXPECT_EQ(listing(tmp.path()), before);
+            EXPECT_FALSE(fs::exists("/tmp/ivo-pwned"));
+            EXPECT_EQ(host.quits, 0);
+            EXPECT_EQ(host.line, "Bienvenue");  // the status line is given back
+            EXPECT_FALSE(host.cancel);
+        }
     }
-}
-
-TEST_F(UpdaterTest, AnAbsoluteArchiveAddressIsFetchedWithItsSignatureThere) {
-    // Another key in the application, so that the install stops right after its download.
-    Updater::Config c = config();
-    c.publicKey = QByteArray::fromStdString(testing::KeyPair().publicKey());
-    publish(6, testing::bundleEntries("Ivorane3D", 6), "a.tar.xz", nullptr,
-            site.address("/ailleurs/a.tar.xz"));
-    site.at("/ailleurs/a.tar.xz") = site.at("/maj/a.tar.xz");
-    site.at("/ailleurs/a.tar.xz.sig") = site.at("/maj/a.tar.xz.sig");
-    site.requests.clear();
-    host.answer = 0;
-    ASSERT_TRUE(checkOnce(false, c));
-    EXPECT_EQ(site.count("/ailleurs/a.tar.xz.sig"), 1);
-    EXPECT_EQ(site.count("/ailleurs/a.tar.xz"), 1);
-    EXPECT_EQ(site.requests.size(), 3u);
-    EXPECT_TRUE(reason().contains("signature de l'archive")) << reason().toStdString();
+    EXPECT_EQ(site.count("/version.json"), 0);  // nothing was sent to the bad addresses
 }
 
 // Cancelling the download, or quitting during it, leaves nothing behind.
@@ -340,13 +308,11 @@ TEST_F(UpdaterTest, StoppingTheDownloadLeavesNothing) {
         } else {
             EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
             // The download goes to a private folder beside the application folder.
-            int working = 0;
-            for (const auto& e : fs::directory_iterator(parent)) {
-                if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) != 0) continue;
-                ++working;
-                EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms::owner_all);
-            }
-            EXPECT_EQ(working, 1);
+            std::vector<fs::perms> working;
+            for (const auto& e : fs::directory_iterator(parent))
+                if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) == 0)
+                    working.push_back(fs::status(e.path()).permissions());
+            EXPECT_EQ(working, std::vector{fs::perms::owner_all});
             ASSERT_TRUE(host.cancel);
             host.cancel();
             ASSERT_TRUE(settle(*u));
@@ -358,50 +324,30 @@ TEST_F(UpdaterTest, StoppingTheDownloadLeavesNothing) {
     }
 }
 
-TEST_F(UpdaterTest, AskURLStoresTheAnswerOrRestoresTheDefault) {
-    publish(5);
-    Updater u(config(), &host);
-    host.textAnswer = "  " + site.address("/autre") + " ";
-    u.askURL();
-    ASSERT_TRUE(settle(u));
-    EXPECT_EQ(host.prompts.at(0).first, "Adresse du site des mises à jour (Cloudflare Pages)");
-    EXPECT_EQ(host.prompts.at(0).second, site.address("/maj"));
-    EXPECT_EQ(QSettings().value("updateURL").toString(), site.address("/autre"));
-    EXPECT_EQ(site.count("/autre/version.json"), 1);
-
-    host.textAnswer = "   ";
-    u.askURL();
-    ASSERT_TRUE(settle(u));
-    EXPECT_FALSE(QSettings().contains("updateURL"));
-    EXPECT_EQ(site.count("/maj/version.json"), 1);
-    EXPECT_EQ(host.alerts.back().title, "Ivorane 3D est à jour");
-
-    host.textAnswer.reset();  // "Annuler": nothing stored, nothing checked
-    u.askURL();
-    EXPECT_FALSE(u.busy());
-    EXPECT_EQ(site.requests.size(), 2u);
-}
-
 TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
     const std::string log = tmp.file("lancé");
-    publish(6, testing::bundleEntries("Ivorane3D", 6, log));
+    // With a set-id file, whose mode is kept without its set-id bits.
+    auto entries = testing::bundleEntries("Ivorane3D", 6, log);
+    entries.push_back({TarEntry::file, "Ivorane3D/bin/outil", "#!/bin/sh\n", {}, 06755});
+    publish(6, entries);
     // The running application, which the swap must wait for.
-    const pid_t app = testing::spawn({"/bin/sleep", "30"});
-    ASSERT_GT(app, 0);
     Updater::Config c = config();
-    c.pid = app;
+    c.pid = testing::spawn({"/bin/sleep", "30"});
+    ASSERT_GT(c.pid, 0);
     host.answer = 0;
     Updater u(c, &host);
     u.check(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host.quits == 1; }, 30000)) << reason().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.quits == 1; }, 30000)) << reason();
     EXPECT_EQ(host.autosaves, 1);
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_EQ(readMarker(bundle)->build, 5);  // still the old one while it runs
-    ::kill(app, SIGTERM);
-    testing::waitFor(app);
+    ::kill(pid_t(c.pid), SIGTERM);
+    testing::waitFor(pid_t(c.pid));
     ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(log); }, 30000));
     EXPECT_EQ(readMarker(bundle)->build, 6);
-    EXPECT_EQ(testing::readAll(log), bundle + "/bin/ivorane3d\n");
+    EXPECT_EQ(testing::readAll(log), "v6 " + bundle + "/bin/ivorane3d\n");
+    EXPECT_EQ(fs::status(bundle + "/bin/outil").permissions(), fs::perms(0755));
+    EXPECT_TRUE(fs::is_symlink(bundle + "/share/programme"));
     for (const auto& e : fs::directory_iterator(parent))
         EXPECT_EQ(e.path().filename(), "Ivorane3D");  // no working or old folder left
 }

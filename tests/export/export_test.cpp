@@ -1,0 +1,256 @@
+// The exporters: the STL writer and the 3MF package (its stored ZIP archive and CRC-32 byte
+// for byte, its model text, lib3mf reading it back), the refusal of coordinates no format can
+// hold, and the file name an export is written under.
+#include "export/export_file.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "export/crc32.h"
+#include "export/stl.h"
+#include "export/three_mf.h"
+#include "export/zip.h"
+#include "geometry/mesh.h"
+#include "support/export_readers.h"
+#include "support/solids.h"
+#include "support/temp_dir.h"
+
+namespace ivo {
+namespace {
+
+using namespace ivo::testing;
+using namespace std::string_literals;
+
+std::string randomBytes(std::mt19937& rng, std::size_t n) {
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
+
+TEST(Zip, Crc32AndArchivesByteForByte) {
+    EXPECT_EQ(crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(crc32(std::string(32, '\0')), 0x190A55ADu);
+    std::mt19937 rng(3);
+    for (std::size_t n : {0u, 1u, 7u, 255u, 256u, 4099u}) {
+        const std::string s = randomBytes(rng, n);
+        EXPECT_EQ(crc32(s), crc32Bitwise(s)) << n << " bytes";
+    }
+    EXPECT_EQ(zipStored({}), "PK\x05\x06"s + std::string(18, '\0'));
+    const std::uint32_t crc = crc32Bitwise("hi");
+    const std::string common =
+        "\x14\0\0\0\0\0\0\0\x21\x5C"s +
+        std::string{char(crc), char(crc >> 8), char(crc >> 16), char(crc >> 24)} +
+        "\2\0\0\0\2\0\0\0\5\0\0\0"s;
+    const std::string local = "PK\x03\x04"s + common + "a.txthi";                            // 37
+    const std::string dir = "PK\x01\x02\x14\0"s + common + std::string(14, '\0') + "a.txt";  // 51
+    EXPECT_EQ(zipStored({{"a.txt", "hi"}}),
+              local + dir + "PK\x05\x06\0\0\0\0\1\0\1\0\x33\0\0\0\x25\0\0\0\0\0"s);
+}
+
+TEST(Zip, EntriesReadBackInOrderUpToTheLimits) {
+    std::mt19937 rng(5);
+    std::vector<ZipEntry> entries{{"[Content_Types].xml", "<x/>"},
+                                  {"vide", ""},
+                                  {"dossier/pièce é.bin", randomBytes(rng, 70000)},
+                                  {"dossier/pièce é.bin", "twice"}};
+    std::string why;
+    auto files = readStoredZip(zipStored(entries).value_or(""), &why);
+    ASSERT_TRUE(files) << why;
+    ASSERT_EQ(files->size(), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        EXPECT_TRUE((*files)[i].name == entries[i].name && (*files)[i].data == entries[i].data)
+            << i;
+    // Counts and name lengths beyond 16 bits are refused, never wrapped.
+    entries.assign(65535, ZipEntry{"x", ""});
+    files = readStoredZip(zipStored(entries).value_or(""), &why);
+    ASSERT_TRUE(files) << why;
+    EXPECT_EQ(files->size(), 65535u);
+    entries.push_back({"x", ""});
+    EXPECT_FALSE(zipStored(entries));
+    EXPECT_TRUE(zipStored({{std::string(65535, 'n'), "d"}}));
+    EXPECT_FALSE(zipStored({{std::string(65536, 'n'), "d"}}));
+    // Sizes and offsets: data up to the last offset a 32-bit field holds without the
+    // 64-bit mark, then past it.
+    EXPECT_EQ(zipStoredSize({}), 22u);
+    EXPECT_EQ(zipStoredSize({{5, 2}}), 37u + 51u + 22u);
+    const std::uint64_t last = 0xFFFFFFFEu, three = std::uint64_t{3} << 30;
+    EXPECT_TRUE(zipStoredSize({{1, last - 31}}));
+    EXPECT_FALSE(zipStoredSize({{1, last - 30}}));  // the directory would start past it
+    EXPECT_FALSE(zipStoredSize({{1, std::uint64_t{5} << 32}}));
+    // Two entries of 3 GiB: each size fits, the second offset does not.
+    EXPECT_FALSE(zipStoredSize({{1, three}, {1, three}}));
+    EXPECT_TRUE(zipStoredSize({{1, three}, {1, 0}}));
+    // A directory too large on its own: 65 535 names of 65 535 bytes.
+    EXPECT_FALSE(zipStoredSize(std::vector<ZipEntrySize>(65535, {65535, 0})));
+}
+
+// Every line of the model text holding `what`.
+std::vector<std::string> linesWith(const std::string& text, const std::string& what) {
+    std::vector<std::string> out;
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        if (text.substr(start, end - start).find(what) != std::string::npos)
+            out.push_back(text.substr(start, end - start));
+    }
+    return out;
+}
+
+TEST(ThreeMF, BoxPackageByteForByte) {
+    const std::vector<NamedMesh> models{{"Corps 1", triangles(polyBox({0, 0, 0}, {10, 20, 30}))}};
+    const std::string expected = readAll(IVORANE_TEST_DATA_DIR "/export/box.model");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(threeMFModelText(models), expected);
+    std::string why;
+    const auto files =
+        readStoredZip(threeMFData(models).value_or(""), &why).value_or(std::vector<ZipEntry>{});
+    ASSERT_EQ(files.size(), 3u) << why;
+    EXPECT_EQ(files[0].name + " " + files[1].name + " " + files[2].name,
+              "[Content_Types].xml _rels/.rels 3D/3dmodel.model");
+    EXPECT_EQ(files[2].data, expected);
+}
+
+// Models without triangles take no object; names with markup characters, accents, control
+// characters and invalid UTF-8 stay readable: bytes XML cannot carry are dropped or replaced.
+TEST(ThreeMF, Lib3mfReadsEveryNameAndNoEmptyObject) {
+    const auto box = triangles(polyBox({-5, 0, -5}, {5, 8, 5}));
+    const Read3mf read =
+        readWithLib3mf(threeMFData({{"Sphère", box},
+                                    {"vide", {}},
+                                    {"&lt; \"x\" > y", box},
+                                    {"bip\x01\x1F\tfin", box},
+                                    {"coupé \xFF\xC3 \xED\xA0\x80 \xEF\xBF\xBF.", box}})
+                           .value_or(""))
+            .value_or(Read3mf{});
+    EXPECT_EQ(read.buildItems, 4);
+    ASSERT_EQ(read.objects.size(), 4u);
+    EXPECT_NEAR(read.objects[0].volume, 800, 1e-3);
+    const std::string names[] = {"Sphère", "&lt; \"x\" > y", "bip\tfin"};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(read.objects[i].name, names[i]);
+    EXPECT_EQ(read.objects[3].name.substr(0, 6), "coupé");
+    EXPECT_NE(read.objects[3].name.find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_EQ(readWithLib3mf(threeMFData({}).value_or(""))->objects.size(), 0u);
+}
+
+// Coordinates are written as printf's "%.5f" would in the C locale, whatever the locale
+// (a French one would write "0,50000"); vertices rounding to the same text are shared.
+TEST(ThreeMF, ModelTextSharesVerticesAndSkipsWhatCannotBeWritten) {
+    const double values[] = {-0.0,           -0.000004,    0.000005,  0.0000051,
+                             1.000005,       2.5e-6,       -2.5e-6,   -1e9,
+                             123456.7890123, 1e15 + 0.375, 0.1 + 0.2, -99.999995};
+    const V3 n{0, 0, 1};
+    std::vector<NamedMesh> models;
+    for (const double v : values)
+        models.push_back({"v", {{{v, 0, 0}, {0, 1, 0}, {0, 0, 1}, n}}});
+    const std::string text = threeMFModelText(models);
+    const auto vertices = linesWith(text, "<vertex ");
+    ASSERT_EQ(vertices.size(), 3 * std::size(values));
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        char x[64];
+        std::snprintf(x, sizeof x, "%.5f", values[i]);
+        EXPECT_EQ(vertices[3 * i],
+                  "<vertex x=\"" + std::string(x) + "\" y=\"-0.00000\" z=\"0.00000\"/>");
+    }
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
+        EXPECT_EQ(threeMFModelText(models), text);
+        std::setlocale(LC_ALL, previous.c_str());
+    }
+    // 1.00004 and 0.99996 both round to 10 000 × 0.0001 mm: one vertex, written as the first.
+    const std::vector<Tri> tris{{{0, 0, 0}, {1.00004, 0, 0}, {0, 1, 0}, n},
+                                {{0.99996, 0, 0}, {1, 1, 0}, {0, 1, 0}, n},
+                                {{0, 0, 0}, {0.5, 0, 0}, {0.50004, 0, 0}, n}};  // flat: dropped
+    const std::string shared = threeMFModelText({{"m", tris}});
+    const auto vertexLines = linesWith(shared, "<vertex ");
+    ASSERT_EQ(vertexLines.size(), 5u);  // the flat triangle's new corner stays listed
+    EXPECT_EQ(vertexLines[1], "<vertex x=\"1.00004\" y=\"-0.00000\" z=\"0.00000\"/>");
+    EXPECT_EQ(linesWith(shared, "<triangle "),
+              (std::vector<std::string>{"<triangle v1=\"0\" v2=\"1\" v3=\"2\"/>",
+                                        "<triangle v1=\"1\" v2=\"3\" v3=\"2\"/>"}));
+    // Empty, flat and infinite models take no id; names are escaped.
+    const double inf = std::numeric_limits<double>::infinity();
+    const auto box = triangles(polyBox({0, 0, 0}, {1, 1, 1}));
+    const std::string ids =
+        threeMFModelText({{"vide", {}},
+                          {"plat", {{{0, 0, 0}, {1, 0, 0}, {1.00001, 0, 0}, n}}},
+                          {"infini", {{{0, 0, 0}, {inf, 0, 0}, {0, 1, 0}, n}}},
+                          {"a<b", box},
+                          {"&lt; \"x\" > y", box}});
+    EXPECT_EQ(linesWith(ids, "<object ").size(), 2u);
+    EXPECT_NE(ids.find("<object id=\"1\" type=\"model\" name=\"a&lt;b\">"), std::string::npos);
+    EXPECT_NE(ids.find("<object id=\"2\" type=\"model\" name=\"&amp;lt; &quot;x&quot; &gt; y\">"),
+              std::string::npos);
+    EXPECT_NE(ids.find("<build>\n<item objectid=\"1\"/>\n<item objectid=\"2\"/>\n</build>"),
+              std::string::npos);
+    EXPECT_EQ(ids.find("inf"), std::string::npos);
+}
+
+TEST(Stl, EmptyAndOneTriangleInPrinterAxesByteForByte) {
+    const std::string header = "Ivorane 3D - export STL" + std::string(57, ' ');
+    EXPECT_EQ(stlData({}), header + std::string(4, '\0'));  // 84 bytes
+    EXPECT_EQ(stlData({{}, {}}), header + std::string(4, '\0'));
+    // Little-endian float32: 1 is 00 00 80 3F, −1 is 00 00 80 BF; the −0 that the axis swap
+    // makes of a zero keeps its sign bit.
+    const std::string one = "\0\0\x80\x3F"s, minusOne = "\0\0\x80\xBF"s, zero(4, '\0');
+    EXPECT_EQ(stlData({{{{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {0, 1, 0}}}}),
+              header + "\1\0\0\0"s + zero + "\0\0\0\x80"s + one +   // normal (0, −0, 1)
+                  zero + minusOne + zero + one + minusOne + zero +  // (0, −1, 0), (1, −1, 0)
+                  zero + minusOne + one + "\0\0"s);                 // (0, −1, 1), attributes
+    EXPECT_EQ(stlSize(0xFFFFFFFFu), 84u + 50u * 0xFFFFFFFFull);
+    EXPECT_FALSE(stlSize(0x100000000ull));  // beyond the 32-bit count
+}
+
+// A float beyond its range would be written as an infinity: both writers refuse instead,
+// and the export says why.
+TEST(Stl, CoordinatesThatAreNotFiniteInTheFormatAreRefused) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const V3 n{0, 0, 1};
+    const Tri fine{{0, 0, 0}, {3e38, 0, 0}, {0, 1, 0}, n};
+    EXPECT_TRUE(stlData({{fine}}));
+    EXPECT_TRUE(threeMFData({{"m", {fine}}}));
+    const struct {
+        Tri tri;
+        bool stl, threeMF;  // refused by each
+    } cases[] = {
+        {{{0, 0, 0}, {1e39, 0, 0}, {0, 1, 0}, n}, true, false},  // beyond float, fine as text
+        {{{0, 0, 0}, {1, 0, 0}, {0, -1e300, 0}, n}, true, false},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, inf}, n}, true, true},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, std::nan("")}, n}, true, true},
+        {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -inf}}, true, false},  // 3MF has no normals
+    };
+    for (const auto& c : cases) {
+        ExportFault fault = ExportFault::tooLarge;
+        EXPECT_EQ(!stlData({{fine}, {c.tri}}, &fault), c.stl);
+        EXPECT_EQ(fault, c.stl ? ExportFault::notFinite : ExportFault::tooLarge);
+        fault = ExportFault::tooLarge;
+        EXPECT_EQ(!threeMFData({{"a", {fine}}, {"b", {c.tri}}}, &fault), c.threeMF);
+        EXPECT_EQ(fault, c.threeMF ? ExportFault::notFinite : ExportFault::tooLarge);
+    }
+    for (const char* format : {"stl", "3mf"}) {
+        std::string reason;
+        EXPECT_FALSE(exportBytes(format, {{"a", {fine}}, {"b", {cases[2].tri}}}, reason));
+        EXPECT_EQ(reason, "une coordonnée du modèle n'est pas un nombre fini") << format;
+    }
+}
+
+TEST(ExportFile, TheExtensionIsAddedUnlessTheNameHasIt) {
+    const std::array<const char*, 3> cases[] = {{"/tmp/piece", "stl", "/tmp/piece.stl"},
+                                                {"/tmp/piece.stl", "stl", "/tmp/piece.stl"},
+                                                {"/tmp/PIECE.STL", "stl", "/tmp/PIECE.STL"},
+                                                {"/tmp/piece.3mf", "stl", "/tmp/piece.3mf.stl"},
+                                                {"/tmp/a.stl/piece", "stl", "/tmp/a.stl/piece.stl"},
+                                                {"piecestl", "stl", "piecestl.stl"},
+                                                {"/x/Modèle", "3mf", "/x/Modèle.3mf"}};
+    for (const auto& [in, extension, out] : cases)
+        EXPECT_EQ(withExtension(in, extension), out) << in;
+}
+
+}  // namespace
+}  // namespace ivo
