@@ -66,6 +66,7 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, {60.5, 10.8}, "quad", {60, 10}, circle, centre},
         {"line", true, {59, -10.5}, "quad", {60, -10}, circle, centre},
         {"point", true, {-29, 21}, "foreign", {-30, 20}},
+        {"point", false, {-29, 21}, "", {}},
         // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
         {"line", true, {25, 12}, "curve", {25, 10}},
         {"line", true, {25, 13}, "", {}},
@@ -116,8 +117,10 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         std::string kind;
         Id on;
         std::optional<V2> pos;
+        const char* level = nullptr;  // a quadrant's tie to the centre
     } cases[] = {
-        {{40, -30}, {70.3, 0.4}, ck::pointOnCircle, circle, V2{70, 0}},  // quadrant at angle 0
+        {{40, -30}, {70.3, 0.4}, ck::pointOnCircle, circle, V2{70, 0}, ck::hpoints},
+        {{40, -30}, {60.4, 10.3}, ck::pointOnCircle, circle, V2{60, 10}, ck::vpoints},
         {{40, -20}, {20.4, 10.5}, ck::midpoint, line, std::nullopt},
         {{40, -25}, {25, 11.5}, ck::pointOnLine, line, std::nullopt},
         {{40, -25}, polar({0, -40}, 10.5, 45), ck::pointOnCircle, arc, polar({0, -40}, 10, 45)},
@@ -136,8 +139,8 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         }
         EXPECT_TRUE(editor.snapRecords.empty());
         EXPECT_EQ(host.undo.size(), depth + 1);
-        if (c.on == circle) {
-            EXPECT_TRUE(has(end, ck::hpoints, host.sketch.circles[0].c));
+        if (c.level) {
+            EXPECT_TRUE(has(end, c.level, host.sketch.circles[0].c));
             ASSERT_TRUE(host.undoStep());
             EXPECT_EQ(host.sketch, before);
         }
