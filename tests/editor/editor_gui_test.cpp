@@ -105,21 +105,13 @@ TEST_F(EditorGui, EachDrawingToolMakesItsShapeInOneUndoStep) {
         size_t steps;
         Kinds constraints;
     };
-    const Kinds hv2{{"horizontal", 2}, {"vertical", 2}}, slot{{"tangent", 4}, {"equal", 1}};
+    const Kinds hv1{{"horizontal", 1}, {"vertical", 1}}, hv2{{"horizontal", 2}, {"vertical", 2}},
+        hv2m{{"horizontal", 2}, {"vertical", 2}, {"midpoint", 1}},
+        slot{{"tangent", 4}, {"equal", 1}};
     const Case cases[] = {
-        {"line",
-         {{10, 10}, {50, 10}, {50, 40}},
-         0,
-         {3, 2, 0, 0},
-         2,
-         {{"horizontal", 1}, {"vertical", 1}}},
+        {"line", {{10, 10}, {50, 10}, {50, 40}}, 0, {3, 2, 0, 0}, 2, hv1},
         {"rect", {{10, 10}, {50, 40}}, 0, {4, 4, 0, 0}, 1, hv2},
-        {"rectC",
-         {{30, 20}, {50, 40}},
-         0,
-         {5, 5, 0, 0},
-         1,
-         {{"horizontal", 2}, {"vertical", 2}, {"midpoint", 1}}},
+        {"rectC", {{30, 20}, {50, 40}}, 0, {5, 5, 0, 0}, 1, hv2m},
         {"rect3", {{10, 10}, {50, 12}, {30, 30}}, 0, {4, 4, 0, 0}, 1, {{"perpendicular", 3}}},
         {"circle", {{20, 20}, {30, 20}}, 0, {1, 0, 1, 0}, 1, {}},
         {"circle2", {{10, 20}, {30, 20}}, 0, {1, 0, 1, 0}, 1, {}},
@@ -407,11 +399,10 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
         fields[1]->setText("abc");
         QTest::mouseClick(ok, Qt::LeftButton);
         stayedOpen = dialog->isVisible();
-        bool explained = false;
-        for (const QLabel* label : dialog->findChildren<QLabel*>())
-            explained = explained ||
-                        (label->isVisible() && label->text() == "Valeur non reconnue : « abc ».");
-        EXPECT_TRUE(explained);
+        const auto labels = dialog->findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* l) {
+            return l->isVisible() && l->text() == "Valeur non reconnue : « abc ».";
+        }));
         fields[1]->setText("40/2+1,5");
         QTest::mouseClick(ok, Qt::LeftButton);
     });
