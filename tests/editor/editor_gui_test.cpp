@@ -413,9 +413,8 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
     EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
 }
 
-// Drawing with the keyboard as a person would: a rectangle typed 40 Tab 20 Return, then a
-// circle centred on the middle of its top side and typed 30.
-TEST_F(EditorGui, KeyboardSessionWithSnapsAndTypedSizes) {
+// A rectangle drawn with the keyboard as a person would: R, a click, 40 Tab 20 Return.
+TEST_F(EditorGui, KeyboardSessionWithTypedSizes) {
     open();
     c->viewport->setFocus();
     keys("r");
@@ -435,20 +434,6 @@ TEST_F(EditorGui, KeyboardSessionWithSnapsAndTypedSizes) {
     ASSERT_EQ(sketch().lines.size(), 4u);
     EXPECT_TRUE(has("length", {sketch().lines[0].id}, 40));
     EXPECT_TRUE(has("length", {sketch().lines[1].id}, 20));
-    const Id top = sketch().lines[2].id;
-    const V2 mid = (pos(sketch().lines[2].a) + pos(sketch().lines[2].b)) * 0.5;
-
-    keys("c");
-    ASSERT_EQ(c->editor->tool(), "circle");
-    EXPECT_EQ(caught(px(mid) + QPoint(4, -3)), "mid");
-    clickPx(px(mid) + QPoint(4, -3));
-    keys("30");
-    key(Qt::Key_Return);
-    ASSERT_EQ(sketch().circles.size(), 1u);
-    const SCircle circle = sketch().circles[0];
-    EXPECT_TRUE(has("midpoint", {circle.c, top}));
-    EXPECT_TRUE(has("diameter", {circle.id}, 30));
-    EXPECT_NEAR(circle.r, 15, 1e-6);
     EXPECT_EQ(sketchFault(sketch()), "");
 }
 
