@@ -71,12 +71,6 @@ struct EditorGui : AppFixture {
         click(b);
         key(Qt::Key_Escape);
     }
-    bool has(const char* kind, std::vector<Id> refs, std::optional<double> v = {}) const {
-        const auto& cs = sketch().constraints;
-        return std::any_of(cs.begin(), cs.end(), [&](const SConstraint& k) {
-            return k.kind == kind && k.refs == refs && (!v || (k.value && *k.value == *v));
-        });
-    }
     std::map<std::string, size_t> kinds() const {
         std::map<std::string, size_t> out;
         for (const SConstraint& k : sketch().constraints)
@@ -359,18 +353,14 @@ TEST_F(EditorGui, DimensionLabelsArePaintedWhereClicksFindThem) {
     EXPECT_LT(red.green(), 90);
     EXPECT_LT(red.blue(), 90);
 
-    // A double click on it opens a white box over it with the value, Return applies the text.
+    // A double click on it opens a white box over it with the value (the edit itself is
+    // checked in the window-free tests and the snap session).
     doubleClickPx(inside);
     ASSERT_TRUE(c->editor->dimEdit);
     EXPECT_EQ(c->editor->dimEdit->label, "Distance (mm)");
     EXPECT_EQ(c->editor->dimEdit->text, "40");
     c->viewport->repaint();
     EXPECT_GT(pixel(inside).lightness(), 200);
-    keys("25");
-    key(Qt::Key_Return);
-    EXPECT_FALSE(c->editor->dimEdit);
-    EXPECT_EQ(sketch().constraints.back().value, 25);
-    EXPECT_NEAR((pos(sketch().lines[0].b) - pos(sketch().lines[0].a)).length(), 25, 1e-6);
 }
 
 TEST_F(EditorGui, AToolbarButtonOutlivesTheRebuildItsOwnClickStarts) {
@@ -413,28 +403,17 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
     EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
 }
 
-// A rectangle drawn with the keyboard as a person would: R, a click, 40 Tab 20 Return.
-TEST_F(EditorGui, KeyboardSessionWithTypedSizes) {
+// Qt's focus chain never sees Tab or Backtab while a box is shown: the view keeps the keyboard.
+// The typed sizes themselves are checked in the window-free tests and the keyboard session.
+TEST_F(EditorGui, TabAndBacktabMoveBetweenTheBoxes) {
     open();
-    c->viewport->setFocus();
-    keys("r");
-    ASSERT_EQ(c->editor->tool(), "rect");
-    click({10, 10});
+    use("rect", {{10, 10}});
     QTest::mouseMove(c->viewport, px({30, 25}));
-    keys("40");
-    // Tab and Backtab reach the editor instead of moving the keyboard focus elsewhere.
-    for (const auto& [k, box] :
-         {std::pair{Qt::Key_Tab, "h"}, {Qt::Key_Backtab, "w"}, {Qt::Key_Tab, "h"}}) {
+    for (const auto& [k, box] : {std::pair{Qt::Key_Tab, "w"}, {Qt::Key_Backtab, "h"}}) {
         key(k);
         EXPECT_TRUE(c->viewport->hasFocus());
         EXPECT_EQ(c->editor->editingKey.value_or("none"), box);
     }
-    keys("20");
-    key(Qt::Key_Return);
-    ASSERT_EQ(sketch().lines.size(), 4u);
-    EXPECT_TRUE(has("length", {sketch().lines[0].id}, 40));
-    EXPECT_TRUE(has("length", {sketch().lines[1].id}, 20));
-    EXPECT_EQ(sketchFault(sketch()), "");
 }
 
 TEST_F(EditorGui, ZoomingOutWithTheWheelKeepsTheTolerancesInPoints) {
