@@ -86,6 +86,7 @@ TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
         std::vector<Texts> stages;  // the texts typed before each click past the first
         std::map<std::string, std::vector<double>> dims;
         std::vector<V2> points;  // points the typed values put there
+        double r = 0;            // the circle's radius, 0: no circle
     };
     const Case cases[] = {
         // The pointer lower left of the first corner: 40 mm to the left.
@@ -100,7 +101,8 @@ TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
          {{-40, -30}, {-30, -31}},
          {{{"d", "10"}}},
          {{ck::diameter, {10}}},
-         {{-35, -30}}},
+         {{-35, -30}},
+         5},
         // 30 mm overall: the centres 5 mm in from the ends, the sides 20 mm long.
         {"slotO",
          {{-40, -30}, {-20, -30}, {-30, -28}},
@@ -142,8 +144,24 @@ TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
             EXPECT_EQ(values(kind), expected) << kind;
         for (V2 p : c.points)
             EXPECT_TRUE(pointAt(p)) << p.x << ", " << p.y;
+        if (c.r) {
+            EXPECT_NEAR(host.sketch.circles[0].r, c.r, 1e-6);
+        }
         EXPECT_EQ(sketchFault(host.sketch), "");
     }
+}
+
+TEST_F(DimTest, ReturnEndsTheFirstStageOfASlot) {
+    editor.setTool("slotO");
+    click({-25, -15});
+    move({0, -15});
+    keys("30\n");
+    ASSERT_TRUE(editor.secondRef);
+    EXPECT_NEAR((editor.secondRef->pt - editor.firstRef->pt).length(), 30, 1e-6);
+    move({0, -10});
+    keys("10\n");
+    EXPECT_EQ(host.undo.size(), 1u);
+    EXPECT_EQ(values(ck::radius), std::vector<double>{5});
 }
 
 TEST_F(DimTest, TabWrapsBothWaysAndKeysGoIntoTheActiveBox) {

@@ -239,6 +239,7 @@ TEST_F(EditorGui, TrimRemovesOnlyThePieceBetweenTwoCrossings) {
     clickPx(mid);
     EXPECT_EQ(c->undoStack.size(), depth + 1);
     const Sketch trimmed = sketch();
+    ASSERT_EQ(trimmed.lines.size(), 4u);
     std::vector<double> xs;  // the ends of the two outer pieces, at the crossings
     for (const SLine& l : trimmed.lines)
         if (std::abs(pos(l.a).x - pos(l.b).x) > 1e-9) xs.insert(xs.end(), {pos(l.a).x, pos(l.b).x});
@@ -269,6 +270,7 @@ TEST_F(EditorGui, TrimRemovesOnlyThePieceBetweenTwoCrossings) {
     EXPECT_EQ(std::count_if(sketch().lines.begin(), sketch().lines.end(),
                             [](const SLine& l) { return l.construction; }),
               1);
+    EXPECT_EQ(sketchFault(sketch()), "");
 }
 
 TEST_F(EditorGui, DragsMoveUnderTheSolverInOneUndoStep) {
