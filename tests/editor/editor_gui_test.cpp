@@ -230,6 +230,7 @@ TEST_F(EditorGui, TrimRemovesOnlyThePieceBetweenTwoCrossings) {
     segment({-40, 8}, {40, 8});
     segment({-10, -20}, {-10, 20});
     segment({10, -20}, {10, 20});
+    ASSERT_EQ(sketch().lines.size(), 3u);
     const double left = pos(sketch().lines[1].a).x, right = pos(sketch().lines[2].a).x;
     c->runSketchTool("trim");
     const size_t depth = c->undoStack.size();
