@@ -11,9 +11,7 @@ namespace {
 
 namespace sc = sketchColours;
 
-struct DrawingTest : ::testing::Test {
-    PlainHost host;
-    SketchEditor editor{&host};
+struct DrawingTest : ::testing::Test, HostedEditor {
     RecordingCanvas canvas;
 
     void SetUp() override { host.painting = &canvas; }
@@ -25,13 +23,12 @@ struct DrawingTest : ::testing::Test {
     // The strokes of a plane polyline through both points.
     std::vector<Painted> strokesThrough(V2 a, V2 b) const {
         std::vector<Painted> out;
-        for (const Painted& p : canvas.all("polyline")) {
-            const auto has = [&](V2 q) {
-                return std::any_of(p.pts.begin(), p.pts.end(),
-                                   [&](V2 r) { return (r - q).length() < 1e-9; });
-            };
-            if (has(a) && has(b)) out.push_back(p);
-        }
+        const auto through = [](const Painted& p, V2 q) {
+            return std::any_of(p.pts.begin(), p.pts.end(),
+                               [&](V2 r) { return (r - q).length() < 1e-9; });
+        };
+        for (const Painted& p : canvas.all("polyline"))
+            if (through(p, a) && through(p, b)) out.push_back(p);
         return out;
     }
     // Exactly one stroke through a and b, painted so.
@@ -98,10 +95,8 @@ TEST_F(DrawingTest, ConstraintLabelsAndTheirRectangles) {
     draw();
     const auto boxes = canvas.all("fillRound");
     ASSERT_EQ(boxes.size(), 6u);
-    EXPECT_EQ(boxes[3].colour, sc::selection);
-    EXPECT_EQ(boxes[0].colour, sc::symbolBox);
-    EXPECT_EQ(texts()[3].colour, sc::white);
-    EXPECT_EQ(texts()[0].colour, sc::symbolText);
+    EXPECT_EQ((std::vector{boxes[3].colour, boxes[0].colour, texts()[3].colour, texts()[0].colour}),
+              (std::vector{sc::selection, sc::symbolBox, sc::white, sc::symbolText}));
 }
 
 TEST_F(DrawingTest, SelectedCurvesPiecesAndHover) {
@@ -144,9 +139,8 @@ TEST_F(DrawingTest, AxesPreviewAndSnapMarker) {
     Sketch& s = host.sketch;
     addSegment(s, {10, 10}, {30, 10});
     editor.setTool("line");
-    editor.mouseDown(host.at({-10, 0}), 1);
-    editor.mouseUp();
-    editor.mouseMoved(host.at({30, 10}));  // right on the line's end: a point snap
+    click({-10, 0});
+    move({30, 10});  // right on the line's end: a point snap
     draw();
     EXPECT_EQ(host.status, "Ligne : 41,231 mm — Échap pour terminer");
     expectStroke({-10, 0}, {30, 10}, sc::preview, std::nullopt, true);
@@ -161,11 +155,7 @@ TEST_F(DrawingTest, AxesPreviewAndSnapMarker) {
 
     // Other snap kinds come with their markers and labels.
     editor.dragging.reset();
-    SnapInfo mid;
-    mid.pos = {20, 10};
-    mid.kind = "mid";
-    mid.guides = {{{0, 10}, {20, 10}}};
-    editor.hoverInfo = mid;
+    editor.hoverInfo = SnapInfo{{20, 10}, "mid", {}, {}, {}, false, {{{0, 10}, {20, 10}}}};
     draw();
     const auto all = texts();
     const auto label =

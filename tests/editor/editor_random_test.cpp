@@ -21,10 +21,8 @@ const char* const kTools[] = {
     "copyMove", "dim",     "coincident", "hv",       "parallel",   "perpendicular",
     "equal",    "tangent", "fixed",      "midpoint", "concentric", "nope"};
 
-struct Stream {
+struct Stream : HostedEditor {
     std::mt19937 rng;
-    PlainHost host;
-    SketchEditor editor{&host};
     RecordingCanvas canvas;
 
     explicit Stream(unsigned seed) : rng(seed) { host.painting = &canvas; }
@@ -51,18 +49,15 @@ struct Stream {
     }
 
     void queueAnswers() {
+        const std::array<double, 10> odd{0, -2, 1e5, 1e300, 2.5, 0.5, 361, -1e9, 1e-9, 1};
         while (host.answers.size() < 4) {
-            const std::array<double, 10> odd{0, -2, 1e5, 1e300, 2.5, 0.5, 361, -1e9, 1e-9, 1};
+            const int n = roll(10);  // 0: cancel, 1 or 2: odd values, else ordinary ones
             std::vector<double> a;
-            const int n = roll(10);
-            if (n == 0) {
-                // cancel
-            } else if (n < 3) {
-                a = {odd[size_t(roll(10))], odd[size_t(roll(10))], odd[size_t(roll(10))],
-                     odd[size_t(roll(10))]};
-            } else {
+            if (n == 1 || n == 2)
+                for (int i = 0; i < 4; ++i)
+                    a.push_back(odd[size_t(roll(10))]);
+            else if (n > 2)
                 a = {1.0 + roll(4), unit() * 10 - 3, 1.0 + roll(3), unit() * 10 - 3};
-            }
             host.answers.push_back(a);
         }
     }

@@ -14,8 +14,7 @@
 namespace ivo::testing {
 
 struct Painted {
-    std::string kind;  // "polyline", "loops", "path", "rect", "fillRect", "round", "fillRound",
-                       // "ellipse", "text"
+    std::string kind;  // "polyline", "fillRound", "round", "ellipse" or "text"
     std::vector<V2> pts;
     Colour colour;
     double width = 0;
@@ -24,6 +23,7 @@ struct Painted {
     LabelRect rect;
 };
 
+// Records what the tests look at; paths, loops and plain rectangles are not recorded.
 class RecordingCanvas : public SketchCanvas {
 public:
     std::vector<Painted> ops;
@@ -34,19 +34,11 @@ public:
         if (closed && !pts.empty()) pts.push_back(pts.front());
         ops.push_back({"polyline", pts, c, width, dashed, {}, {}});
     }
-    void fillLoops(const std::vector<Loop>& loops, const Sketch&, Colour c) override {
-        ops.push_back({"loops", loops.empty() ? std::vector<V2>{} : loops[0], c, 0, false, {}, {}});
-    }
-    void strokePath(const std::vector<ScreenPoint>& points, bool, Colour c, double width,
-                    const std::vector<double>& dash) override {
-        ops.push_back({"path", points, c, width, !dash.empty(), {}, {}});
-    }
-    void fillRect(const LabelRect& r, Colour c) override {
-        ops.push_back({"fillRect", {}, c, 0, false, {}, r});
-    }
-    void strokeRect(const LabelRect& r, Colour c, double w) override {
-        ops.push_back({"rect", {}, c, w, false, {}, r});
-    }
+    void fillLoops(const std::vector<Loop>&, const Sketch&, Colour) override {}
+    void strokePath(const std::vector<ScreenPoint>&, bool, Colour, double,
+                    const std::vector<double>&) override {}
+    void fillRect(const LabelRect&, Colour) override {}
+    void strokeRect(const LabelRect&, Colour, double) override {}
     void fillRoundedRect(const LabelRect& r, double, Colour c) override {
         ops.push_back({"fillRound", {}, c, 0, false, {}, r});
     }
@@ -58,18 +50,17 @@ public:
     }
     // 6 points per character at 10 points, the height of the font size.
     V2 measureText(const std::string& text, double size, bool) override {
-        int chars = 0;
-        for (unsigned char ch : text)
-            chars += (ch & 0xC0) != 0x80;
-        return {chars * 0.6 * size, size};
+        const auto chars = std::count_if(text.begin(), text.end(),
+                                         [](unsigned char ch) { return (ch & 0xC0) != 0x80; });
+        return {double(chars) * 0.6 * size, size};
     }
     void drawText(const std::string& text, ScreenPoint at, double, bool, Colour c) override {
         ops.push_back({"text", {at}, c, 0, false, text, {}});
     }
     std::vector<Painted> all(const std::string& kind) const {
         std::vector<Painted> out;
-        for (const Painted& p : ops)
-            if (p.kind == kind) out.push_back(p);
+        std::copy_if(ops.begin(), ops.end(), std::back_inserter(out),
+                     [&](const Painted& p) { return p.kind == kind; });
         return out;
     }
 };
@@ -96,8 +87,7 @@ public:
     void setStatus(const std::string& text) override { status = text; }
     std::optional<double> askNumber(const std::string& title, double value) override {
         const auto v = askNumbers(title, {}, {{"", value}});
-        if (!v) return std::nullopt;
-        return v->front();
+        return v ? std::optional(v->front()) : std::nullopt;
     }
     std::optional<std::vector<double>> askNumbers(const std::string& title, const std::string&,
                                                   const std::vector<NumberField>& fields) override {

@@ -24,16 +24,10 @@ struct SnapTest : ::testing::Test, HostedEditor {
         editor.rebuildForeign();
     }
     std::optional<SnapInfo> snapAt(V2 p) const { return editor.findSnap(host.at(p)); }
-    std::vector<SConstraint> constraintsOn(Id point) const {
-        std::vector<SConstraint> out;
-        for (const SConstraint& c : host.sketch.constraints)
-            if (!c.refs.empty() && c.refs[0] == point) out.push_back(c);
-        return out;
-    }
     bool has(Id point, const std::string& kind, Id other) const {
-        for (const SConstraint& c : constraintsOn(point))
-            if (c.kind == kind && c.refs.size() == 2 && c.refs[1] == other) return true;
-        return false;
+        const std::vector<Id> refs{point, other};
+        return std::any_of(host.sketch.constraints.begin(), host.sketch.constraints.end(),
+                           [&](const SConstraint& c) { return c.kind == kind && c.refs == refs; });
     }
     Id lastPoint() const { return host.sketch.points.back().id; }
 };
@@ -72,6 +66,7 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, {60.5, 10.8}, "quad", {60, 10}, circle, centre},
         {"line", true, {59, -10.5}, "quad", {60, -10}, circle, centre},
         {"point", true, {-29, 21}, "foreign", {-30, 20}},
+        {"point", false, {-29, 21}, "", {}},
         // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
         {"line", true, {25, 12}, "curve", {25, 10}},
         {"line", true, {25, 13}, "", {}},
@@ -107,29 +102,13 @@ TEST_F(SnapTest, AlignmentGuides) {
     editor.setTool("line");
     auto s = snapAt({31, 1});
     ASSERT_TRUE(s && s->kind == "align");
-    ASSERT_EQ(s->guides.size(), 2u);
-    EXPECT_EQ(s->guides[0], (std::pair<V2, V2>{{30, 10}, {30, 0}}));
-    EXPECT_EQ(s->guides[1], (std::pair<V2, V2>{{0, 0}, {30, 0}}));
+    EXPECT_EQ(s->guides, (std::vector<std::pair<V2, V2>>{{{30, 10}, {30, 0}}, {{0, 0}, {30, 0}}}));
     // The pending first click aligns too.
     click({-20, -20});
     s = snapAt({-40, -19});
     ASSERT_TRUE(s && s->kind == "align");
     EXPECT_EQ(s->pos, (V2{-40, -20}));
-    ASSERT_EQ(s->guides.size(), 1u);
-}
-
-TEST_F(SnapTest, ZoomingOutDoublesTheTolerancesInMillimetres) {
-    editor.setTool("line");
-    // 12 points to a middle: 3 mm at 4 points per millimetre, 6 mm at 2.
-    const struct {
-        double scale, above;
-        bool mid;
-    } cases[] = {{4, 2.9, true}, {4, 5.9, false}, {2, 5.9, true}, {2, 6.1, false}};
-    for (const auto& c : cases) {
-        host.scale = c.scale;
-        const auto s = snapAt({20, 10 + c.above});
-        EXPECT_EQ(s && s->kind == "mid", c.mid) << c.scale << " " << c.above;
-    }
+    EXPECT_EQ(s->guides.size(), 1u);
 }
 
 TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
@@ -138,8 +117,10 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         std::string kind;
         Id on;
         std::optional<V2> pos;
+        const char* level = nullptr;  // a quadrant's tie to the centre
     } cases[] = {
-        {{40, -30}, {70.3, 0.4}, ck::pointOnCircle, circle, V2{70, 0}},  // quadrant at angle 0
+        {{40, -30}, {70.3, 0.4}, ck::pointOnCircle, circle, V2{70, 0}, ck::hpoints},
+        {{40, -30}, {60.4, 10.3}, ck::pointOnCircle, circle, V2{60, 10}, ck::vpoints},
         {{40, -20}, {20.4, 10.5}, ck::midpoint, line, std::nullopt},
         {{40, -25}, {25, 11.5}, ck::pointOnLine, line, std::nullopt},
         {{40, -25}, polar({0, -40}, 10.5, 45), ck::pointOnCircle, arc, polar({0, -40}, 10, 45)},
@@ -158,15 +139,14 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         }
         EXPECT_TRUE(editor.snapRecords.empty());
         EXPECT_EQ(host.undo.size(), depth + 1);
-        if (c.on == circle) {
-            EXPECT_TRUE(has(end, ck::hpoints, host.sketch.circles[0].c));
+        if (c.level) {
+            EXPECT_TRUE(has(end, c.level, host.sketch.circles[0].c));
             ASSERT_TRUE(host.undoStep());
             EXPECT_EQ(host.sketch, before);
         }
         // A line end on a middle gets a midpoint constraint, not the line's own point.
         EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
     }
-
     // A point placed on a foreign point is created fixed.
     editor.setTool("point");
     click({-29.5, 20.4});
@@ -174,7 +154,7 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
     EXPECT_TRUE(host.sketch.points.back().fixed);
 }
 
-TEST_F(SnapTest, RectangleCornerOnAMiddleIsOneUndoStep) {
+TEST_F(SnapTest, ACornerOnAMiddleAndATypedWidthShareTheClicksUndoStep) {
     editor.setTool("rect");
     click({20.3, 10.2});  // the first corner on the line's middle, no point made yet
     EXPECT_EQ(editor.snapRecords.size(), 1u);
@@ -183,11 +163,12 @@ TEST_F(SnapTest, RectangleCornerOnAMiddleIsOneUndoStep) {
     click({20.3, 10.2});
     const Sketch before = host.sketch;
     const size_t depth = host.undo.size();
+    editor.textChanged("w", "30");
     click({35, 25});
     EXPECT_EQ(host.undo.size(), depth + 1);
-    const Id corner = host.sketch.lines[host.sketch.lines.size() - 4].a;
-    EXPECT_TRUE(has(corner, ck::midpoint, line));
     EXPECT_EQ(host.changes, 1);
+    EXPECT_EQ(values(ck::length), std::vector<double>{30});
+    EXPECT_TRUE(has(host.sketch.lines[host.sketch.lines.size() - 4].a, ck::midpoint, line));
     ASSERT_TRUE(host.undoStep());
     EXPECT_EQ(host.sketch, before);
 }
@@ -195,10 +176,9 @@ TEST_F(SnapTest, RectangleCornerOnAMiddleIsOneUndoStep) {
 TEST_F(SnapTest, MidpointSurvivesTheAutomaticHorizontalOfTheClick) {
     // A vertical line whose middle lies 1° above the X axis seen from the origin: the new
     // line gets its automatic "horizontal", and the solve straightens it.
-    Sketch s;
+    host.sketch = Sketch();
     const V2 m = polar({0, 0}, 30, 1);
-    const Id target = addSegment(s, m - V2{0, 10}, m + V2{0, 10});
-    host.sketch = s;
+    const Id target = addSegment(host.sketch, m - V2{0, 10}, m + V2{0, 10});
     editor.setTool("line");
     click({0, 0});
     click(m + V2{0.3, 0.2});
@@ -215,7 +195,8 @@ TEST_F(SnapTest, PointSnapsNeitherRecordNorConstrain) {
     click({10.3, 10.2});  // the line's end: reused by identity
     click({40, -30});
     EXPECT_EQ(host.sketch.lines.back().a, host.sketch.lines[0].a);
-    EXPECT_TRUE(constraintsOn(host.sketch.lines[0].a).empty());
+    for (const SConstraint& c : host.sketch.constraints)
+        EXPECT_TRUE(c.refs.empty() || c.refs[0] != host.sketch.lines[0].a) << c.kind;
 }
 
 TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
@@ -249,20 +230,16 @@ TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
     doc.hidden = {4};
 
     const auto pts = foreignSnapPoints(doc, 1, bodies);
-    const std::vector<V2> first(pts.begin(), pts.begin() + std::min<size_t>(pts.size(), 9));
-    const std::vector<V2> sketchPts = {{1, 2}, {3, 4},  {5, 6},  {7, 8}, {0, 9},
-                                       {1, 9}, {0, 10}, {-5, 0}, {-6, 0}};
-    EXPECT_EQ(first, sketchPts);
-    const auto count = [&](double x0) {
-        return std::count_if(pts.begin(), pts.end(),
-                             [&](V2 p) { return p.x >= x0 && p.x <= x0 + 10; });
-    };
-    EXPECT_EQ(count(100), 4);  // the four bottom corners, each once
-    EXPECT_EQ(count(200), 4);
-    EXPECT_EQ(count(300), 0);
-    EXPECT_EQ(count(400), 0);
-    EXPECT_EQ(pts.size(), 17u);
-
+    ASSERT_EQ(pts.size(), 17u);
+    EXPECT_EQ(std::vector<V2>(pts.begin(), pts.begin() + 9),
+              (std::vector<V2>{
+                  {1, 2}, {3, 4}, {5, 6}, {7, 8}, {0, 9}, {1, 9}, {0, 10}, {-5, 0}, {-6, 0}}));
+    // The four bottom corners of each body on the plane, each once.
+    for (const auto& [x0, n] : {std::pair{100, 4}, {200, 4}, {300, 0}, {400, 0}})
+        EXPECT_EQ(std::count_if(pts.begin(), pts.end(),
+                                [&](V2 p) { return p.x >= x0 && p.x <= x0 + 10; }),
+                  n)
+            << x0;
     EXPECT_TRUE(foreignSnapPoints(doc, std::nullopt, bodies).empty());
     EXPECT_TRUE(foreignSnapPoints(doc, 99, bodies).empty());
 }
