@@ -12,8 +12,8 @@
 #include "app/app_fixture.h"
 #include "app/recent_files.h"
 #include "app/session.h"
-#include "document/doc_json.h"
-#include "viewport/viewport.h"
+#include "app/x11_title.h"
+#include "support/doc_builder.h"
 
 namespace ivo::testing {
 namespace {
@@ -43,40 +43,21 @@ TEST_F(WindowTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
               "Bienvenue ! Cliquez sur « Esquisse » pour commencer, puis choisissez un plan.");
     EXPECT_TRUE(QDir(toQt(dataDir())).entryList(QDir::Files).isEmpty());
     QApplication::processEvents();
-    const int W = c.root->width(), H = c.root->height();
-    // The content, under the menu bar.
-    EXPECT_EQ((std::vector{QSize(W, H), c.root->minimumSize()}),
-              (std::vector{QSize(1280, 800), QSize(900, 560)}));
-    EXPECT_EQ(
-        (std::vector{c.docTabBar->geometry(), c.toolbarBox->geometry(), c.browserScroll->geometry(),
-                     c.viewport->geometry(), c.timelineBox->geometry(), c.statusLabel->geometry()}),
-        (std::vector{QRect(0, 0, W, 34), QRect(0, 34, W, 100), QRect(0, 134, 230, H - 190),
-                     QRect(230, 134, W - 230, H - 190), QRect(0, H - 56, W, 56),
-                     QRect(242, H - 80, W - 254, 18)}));
 
-    // A point inside each 70 × 70 square, away from the other two.
-    const std::pair<V3, SketchPlane> cases[] = {{{25, 25, 0}, SketchPlane::xy()},
-                                                {{25, 0.05, 25}, SketchPlane::xz()},
-                                                {{0, 25, 25}, SketchPlane::yz()}};
-    int n = 0;
-    for (const auto& [at, plane] : cases) {
-        c.viewport->setView("iso");  // entering a sketch turns the view onto its plane
-        std::unique_ptr<QMenu> menu(c.contextMenu({5, 5}));  // the view's menu
-        ASSERT_EQ(menu->actions().at(0)->text(), "Nouvelle esquisse");
-        menu->actions().at(0)->trigger();
-        ASSERT_EQ(c.mode(), Mode::choosePlane);
-        const ViewPoint p = *c.viewport->project(at);
-        const QPoint q(qRound(p.x), qRound(c.viewport->height() - p.y));
-        QTest::mouseMove(c.viewport, q);
-        QTest::mouseClick(c.viewport, Qt::LeftButton, Qt::NoModifier, q);
-        ASSERT_EQ(c.mode(), Mode::sketch) << plane.name;
-        const Feature& f = c.doc().features.at(*c.editSketch());
-        EXPECT_EQ(tuple(f.name, f.sketch->plane), tuple("Esquisse" + std::to_string(++n), plane));
-        EXPECT_GT(c.viewport->camera().eyeDir().dot(plane.n), 0.99999) << plane.name;
-        c.finishSketch();
-        EXPECT_EQ(c.mode(), Mode::model);
-    }
-    EXPECT_EQ(c.undoStack.size(), 3u);
+    // Through the view's menu, then a click inside the XZ plane's square; the three planes'
+    // squares are told apart in viewport_gui_test.cpp.
+    c.viewport->setView("iso");  // entering a sketch turns the view onto its plane
+    std::unique_ptr<QMenu> menu(c.contextMenu({5, 5}));
+    ASSERT_EQ(menu->actions().at(0)->text(), "Nouvelle esquisse");
+    menu->actions().at(0)->trigger();
+    ASSERT_EQ(c.mode(), Mode::choosePlane);
+    clickView(c, seenAt(c, {25, 0.05, 25}));
+    ASSERT_EQ(c.mode(), Mode::sketch);
+    const Feature& f = c.doc().features.at(*c.editSketch());
+    EXPECT_EQ(tuple(f.name, f.sketch->plane), tuple("Esquisse1", SketchPlane::xz()));
+    EXPECT_GT(c.viewport->camera().eyeDir().dot(SketchPlane::xz().n), 0.99999);
+    c.finishSketch();
+    EXPECT_EQ(c.mode(), Mode::model);
 
     // While choosing, the view's menu cancels, and so does Escape.
     c.beginChoosePlane();
@@ -87,36 +68,52 @@ TEST_F(WindowTest, ClickOnAnOriginPlaneStartsASketchOnThatPlane) {
     EXPECT_TRUE(sendKey(c, Qt::Key_Escape));
     EXPECT_TRUE(c.statusText().isEmpty());
     EXPECT_EQ(tuple(c.mode(), c.doc().features.size(), c.undoStack.size()),
-              tuple(Mode::model, 3u, 3u));
+              tuple(Mode::model, 1u, 1u));
     EXPECT_FALSE(sendKey(c, Qt::Key_E, Qt::ControlModifier, "\x05"));  // left to the menus
 }
 
-TEST_F(WindowTest, UndoAndRedoAcrossASketchStart) {
-    MainController& c = launch();
-    c.undoAction();
-    EXPECT_EQ(dialogs->beeps, 1);  // nothing to undo
+TEST_F(WindowTest, UndoAndRedoAcrossASketchStartAndWhatTheStatusSays) {
+    // Two sketches with the marker between them: a new sketch goes in at index 1, where the
+    // second one comes back after an undo.
+    DocBuilder b;
+    b.sketch(rectSketch(0, 0, 10, 10));
+    b.sketch(rectSketch(20, 0, 30, 10));
+    b.doc.marker = 1;
+    for (const bool blank : {true, false}) {
+        SCOPED_TRACE(blank);
+        MainController& c = blank ? launch() : launchWith(b.doc);
+        const size_t before = c.doc().features.size();
+        c.undoAction();
+        EXPECT_EQ(dialogs->beeps, 1);  // nothing to undo
+        c.startSketch(SketchPlane::xy());
+        ASSERT_EQ(c.mode(), Mode::sketch);
+        const std::string name = c.doc().features[*c.editSketch()].name;
+        EXPECT_EQ(c.statusText().toStdString(),
+                  "Esquisse « " + name + " » ouverte. « Terminer l'esquisse » revient au modèle.");
+        EXPECT_TRUE(c.dirty && c.window->isWindowModified());
+        EXPECT_TRUE(!blank || c.tabTitle(0) == "Sans titre \u2022");
 
-    c.startSketch(SketchPlane::xy());
-    ASSERT_EQ(c.mode(), Mode::sketch);
-    EXPECT_EQ(tuple(c.dirty, c.window->isWindowModified(), c.tabTitle(0)),
-              tuple(true, true, "Sans titre \u2022"));
+        c.undoAction();  // the edited sketch disappears: back to the model, the status cleared
+        EXPECT_TRUE(c.doc().features.size() == before && c.statusText().isEmpty() &&
+                    !c.editSketch());
+        EXPECT_EQ(tuple(c.mode(), c.redoStack.size()), tuple(Mode::model, 1u));
+        c.redoAction();  // the sketch is back, not reopened
+        ASSERT_EQ(c.doc().features.size(), before + 1);
+        EXPECT_EQ(tuple(c.doc().features[c.doc().marker - 1].name, c.mode(), c.redoStack.size()),
+                  tuple(name, Mode::model, 0u));
+        c.redoAction();
+        EXPECT_EQ(dialogs->beeps, 2);
 
-    c.undoAction();  // the edited sketch disappears: back to the model
-    EXPECT_TRUE(c.doc().features.empty() && c.statusText().isEmpty() && !c.editSketch());
-    EXPECT_EQ(tuple(c.mode(), c.redoStack.size()), tuple(Mode::model, 1u));
-
-    c.redoAction();
-    ASSERT_EQ(c.doc().features.size(), 1u);
-    EXPECT_EQ(tuple(c.doc().features[0].name, c.doc().marker, c.mode(), c.redoStack.size()),
-              tuple("Esquisse1", 1, Mode::model, 0u));
-    c.redoAction();
-    EXPECT_EQ(dialogs->beeps, 2);
-
-    // A new change after an undo forgets the redo step.
-    c.undoAction();
-    c.startSketch(SketchPlane::face({0, 1, 0}, {0, 10, 0}));
-    EXPECT_TRUE(c.redoStack.empty());
-    EXPECT_EQ(c.doc().features.at(0).name, "Esquisse1 (face)");
+        // A new change after an undo forgets the redo step.
+        c.undoAction();
+        c.startSketch(SketchPlane::face({0, 1, 0}, {0, 10, 0}));
+        EXPECT_TRUE(c.redoStack.empty());
+        EXPECT_TRUE(!blank || c.doc().features.at(*c.editSketch()).name == "Esquisse1 (face)");
+        c.finishSketch();
+        EXPECT_EQ(c.statusText().toStdString(),
+                  "Esquisse terminée. Cliquez sur « Esquisse » pour en commencer une autre.");
+        quit();
+    }
 }
 
 TEST_F(WindowTest, TheTwoHundredFirstUndoStepDropsTheOldest) {
@@ -124,7 +121,7 @@ TEST_F(WindowTest, TheTwoHundredFirstUndoStepDropsTheOldest) {
     for (int i = 0; i < 3; ++i)
         d.features.emplace_back(d.newId(), fk::sketch, "S" + std::to_string(i));
     d.marker = 1;
-    MainController& c = launch({tmp.write("m.q3d", encodeDoc(d, true))});
+    MainController& c = launchWith(d);
     for (int i = 0; i < 201; ++i) {
         c.startSketch(SketchPlane::xy());
         c.finishSketch();
@@ -347,6 +344,42 @@ TEST_F(WindowTest, ACorruptSessionIsMovedAsideAndAStartBeginsBlank) {
     writeSession("[]");
     launch();
     EXPECT_EQ(setAside().size(), 2);
+}
+
+// The title once the toolkit has passed it on to the X server.
+std::string settledTitle(const QWidget& window, const std::string& expected) {
+    std::string title;
+    for (int i = 0; i < 50; ++i) {
+        QApplication::processEvents();
+        title = x11WindowTitle(window.winId());
+        if (title == expected) break;
+        QTest::qWait(20);
+    }
+    return title;
+}
+
+TEST_F(WindowTest, TitleNamesTheApplicationOnceAndMarksUnsavedChanges) {
+    MainController& c = launch({example("plaque_percee.q3d")});
+    EXPECT_EQ(settledTitle(*c.window, "Ivorane 3D — plaque_percee"), "Ivorane 3D — plaque_percee");
+    c.startSketch(SketchPlane::xy());  // a change: unsaved
+    EXPECT_EQ(settledTitle(*c.window, "Ivorane 3D — plaque_percee*"),
+              "Ivorane 3D — plaque_percee*");
+    c.newTab();  // another tab's unsaved change still marks the window
+    EXPECT_EQ(settledTitle(*c.window, "Ivorane 3D — Sans titre*"), "Ivorane 3D — Sans titre*");
+}
+
+TEST_F(WindowTest, UndoInsideAnOpenSketchKeepsEditingThatSketch) {
+    // The first sketch is being edited while a later change is undone: the edited sketch
+    // stays open, found by its id even though its index moved.
+    MainController& c = launch();
+    c.startSketch(SketchPlane::xy());
+    c.finishSketch();
+    c.startSketch(SketchPlane::yz());  // Esquisse2 at index 1
+    const Id edited = c.doc().features[*c.editSketch()].id;
+    c.pushUndo();  // a step inside the sketch, as the sketch tools record them
+    c.undoAction();
+    ASSERT_EQ(c.mode(), Mode::sketch);
+    EXPECT_EQ(c.doc().features[*c.editSketch()].id, edited);
 }
 
 }  // namespace
