@@ -230,33 +230,6 @@ TEST_F(FeatureGuiTest, CancelAfterEditsClicksAndDragsRestoresTheDocumentAndTheMa
     EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
 }
 
-TEST_F(FeatureGuiTest, ABoxPrimitiveThenAFilletOfItsTopGivesTheEvaluatorsVolume) {
-    start(Doc{});
-    c->runTool("box");
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(c->statusText(),
-              "Boîte : réglez la hauteur, puis OK. Pour changer la taille, modifiez l'esquisse "
-              "dans la timeline.");
-    pressReturn();
-    EXPECT_NEAR(totalVolume(c->result()), 8000, 1e-6);
-    c->runTool("filletF");
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(tuple(open().name, open().fillet->edges, open().fillet->radius),
-              tuple("Congé1", "top", 2.0));
-    pressReturn();
-    const double expected = totalVolume(Evaluator::run(c->doc()));
-    EXPECT_NEAR(totalVolume(c->result()), expected, 1e-9);
-    // A quarter of a 2 mm rounding taken off the four top edges (80 mm of them).
-    EXPECT_LT(expected, 8000 - 0.8 * (4 - 3.14159) * 80);
-    EXPECT_GT(expected, 8000 - 1.2 * (4 - 3.14159) * 80);
-
-    // Switching the type renames it.
-    c->runTool("filletF");
-    choose("type", 1);
-    EXPECT_TRUE(open().fillet->chamfer);
-    EXPECT_EQ(open().name, "Chanfrein1");
-}
-
 TEST_F(FeatureGuiTest, RefusalsAreAlertsAndChangeNothing) {
     start(Doc{});
     const std::string bytes = encodeDoc(c->doc(), false);

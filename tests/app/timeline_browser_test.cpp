@@ -188,7 +188,7 @@ TEST_F(TimelineBrowserTest, HiddenBodiesAreListedDimmedAndHidingMarksTheTabWitho
     EXPECT_EQ(c.undoStack.size(), 1u);
 }
 
-TEST_F(TimelineBrowserTest, ARenamedBodyIsShownAndExportedUnderItsNewName) {
+TEST_F(TimelineBrowserTest, ARenamedBodyIsShownUnderItsNewNameAndABlankOneIsRefused) {
     MainController& c = open(twoExtrusions(4));
     const size_t depth = c.undoStack.size();
     dialogs->textAnswer = "   ";
@@ -201,18 +201,6 @@ TEST_F(TimelineBrowserTest, ARenamedBodyIsShownAndExportedUnderItsNewName) {
     ASSERT_TRUE(choose(row(c, "body:2"), "Renommer…"));
     EXPECT_EQ(row(c, "body:2")->text(), " Support");
     EXPECT_EQ(c.undoStack.size(), depth + 1);
-
-    // Typed without its extension, the name gets it.
-    dialogs->savePath = toQt(tmp.path() + "/piece");
-    ASSERT_TRUE(choose(row(c, "body:2"), "Exporter ce corps en 3MF…"));
-    EXPECT_EQ(dialogs->proposedNames.back(), toQt(tmp.path() + "/m.3mf"));
-    EXPECT_EQ(c.statusText(), "Exporté : piece.3mf");
-    const std::optional<Read3mf> read = readWithLib3mf(readAll(tmp.path() + "/piece.3mf"));
-    ASSERT_TRUE(read);
-    ASSERT_EQ(read->objects.size(), 1u);
-    EXPECT_EQ(read->objects[0].name, "Support");
-    EXPECT_NEAR(read->objects[0].volume, 20 * 10 * 6, 1e-6);
-    EXPECT_FALSE(std::filesystem::exists(tmp.path() + "/piece"));
 }
 
 TEST_F(TimelineBrowserTest, ExportingSaysWhenNothingIsVisibleOrTheFolderCannotTakeTheFile) {
