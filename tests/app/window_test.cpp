@@ -36,8 +36,6 @@ TEST_F(WindowTest, AChosenPlaneStartsASketchOnItAndEscapeOrTheMenuCancelsTheChoi
     MainController& c = launch();  // without a session: a blank tab, and nothing written
     EXPECT_TRUE(c.currentIsBlank());
     EXPECT_EQ(c.window->windowTitle(), "Ivorane 3D — Sans titre[*]");
-    EXPECT_EQ(c.statusText(),
-              "Bienvenue ! Cliquez sur « Esquisse » pour commencer, puis choisissez un plan.");
     EXPECT_TRUE(QDir(toQt(dataDir())).entryList(QDir::Files).isEmpty());
     QApplication::processEvents();
 
