@@ -108,10 +108,18 @@ TEST_F(FeatureGuiTest, EOnARectangleWithACircleExtrudesTheRingAsANewBody) {
     ASSERT_EQ(c->result().bodies.size(), 1u);
     EXPECT_NEAR(totalVolume(c->result()), area * 10, 1e-6);
 
+    // A digit typed in the view goes to the distance field; a letter does nothing.
+    c->viewport->setFocus();
+    QTest::keyClicks(c->viewport, "7");
+    QLineEdit* edit = c->featureInspector->lineEdit("distance");
+    EXPECT_TRUE(edit->text() == "7" && edit->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), "2");
+    QTest::keyClicks(c->viewport, "x");
+    EXPECT_EQ(open().extrude->distance, 72);
     // A zero is refused with the reason and keeps the preview.
     typeInField("distance", "0");
-    EXPECT_EQ(open().extrude->distance, 10);
-    EXPECT_NEAR(totalVolume(c->result()), area * 10, 1e-6);
+    EXPECT_EQ(open().extrude->distance, 72);
+    EXPECT_NEAR(totalVolume(c->result()), area * 72, 1e-6);
     EXPECT_TRUE(c->statusText().contains("nulle refusée")) << c->statusText().toStdString();
     // "-5" flips it below the plane, Return commits.
     typeInField("distance", "-5");
@@ -142,20 +150,6 @@ TEST_F(FeatureGuiTest, RegionsOfTwoSketchesExtrudeOnlyTheFirstAndSayItAfterTheRo
               tuple(doc.features[0].id, 1u));
     EXPECT_EQ(c->statusText(),
               "Seules les zones de la première esquisse sélectionnée sont extrudées.");
-}
-
-TEST_F(FeatureGuiTest, ADigitTypedInTheViewGoesToTheDistanceField) {
-    start(ringDoc());
-    keyInView(Qt::Key_E);
-    c->viewport->setFocus();
-    QTest::keyClicks(c->viewport, "7");
-    QLineEdit* edit = c->featureInspector->lineEdit("distance");
-    EXPECT_EQ(edit->text(), "7");
-    EXPECT_TRUE(edit->hasFocus());
-    QTest::keyClicks(QApplication::focusWidget(), "2");
-    EXPECT_EQ(open().extrude->distance, 72);
-    QTest::keyClicks(c->viewport, "x");  // a letter in the view does nothing
-    EXPECT_EQ(open().extrude->distance, 72);
 }
 
 // The operation follows the drag (the rule is tabled in features_test.cpp) until the user
