@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QStandardPaths>
@@ -17,9 +19,11 @@
 #include "app/app_delegate.h"
 #include "app/qt_conv.h"
 #include "app/scripted_dialogs.h"
+#include "document/doc_json.h"
 #include "document/features.h"
 #include "support/sketch_builder.h"
 #include "support/temp_dir.h"
+#include "viewport/viewport.h"
 
 namespace ivo::testing {
 
@@ -56,6 +60,50 @@ inline void dragMouse(QWidget* w, QPoint from, QPoint to, int steps = 6) {
     sendMouse(w, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
+// Runs the window's rebuilds and the deletions it left to the event loop.
+inline void settle() {
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+// Where the view shows `q`, in widget points.
+inline QPoint seenAt(const MainController& c, V3 q) {
+    const std::optional<ViewPoint> s = c.viewport->project(q);
+    EXPECT_TRUE(s);
+    return s ? QPoint(qRound(s->x), qRound(c.viewport->height() - s->y)) : QPoint();
+}
+inline void clickView(const MainController& c, QPoint q, Qt::KeyboardModifiers mods = {},
+                      Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseMove(c.viewport, q);
+    QTest::mouseClick(c.viewport, button, mods, q);
+}
+
+inline QMenu* contextMenuOf(QWidget* w) {
+    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(8, 8), w->mapToGlobal(QPoint(8, 8)));
+    QApplication::sendEvent(w, &e);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+inline QStringList texts(QMenu* menu) {
+    QStringList t;
+    for (QAction* a : menu->actions())
+        t << (a->isSeparator() ? "—" : a->text());
+    return t;
+}
+// Chooses the entry with the mouse; the failure lists what the menu offered.
+inline ::testing::AssertionResult chooseIn(QMenu* menu, const QString& text) {
+    if (!menu) return ::testing::AssertionFailure() << "no menu";
+    for (QAction* a : menu->actions()) {
+        if (a->text() != text || a->isSeparator()) continue;
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+        settle();
+        return ::testing::AssertionSuccess();
+    }
+    const QStringList offered = texts(menu);
+    menu->close();
+    return ::testing::AssertionFailure() << offered.join(" | ").toStdString();
+}
+
 class AppFixture : public ::testing::Test {
 public:
     void SetUp() override {
@@ -75,6 +123,9 @@ public:
         delegate->applicationDidFinishLaunching(std::move(d));
         EXPECT_TRUE(QTest::qWaitForWindowExposed(delegate->ctl->window.get()));
         return *delegate->ctl;
+    }
+    MainController& launchWith(const Doc& doc) {
+        return launch({tmp.write("m.q3d", encodeDoc(doc, true))});
     }
     // Quits as the user does (closing the window writes the session), or as a killed process.
     void quit(bool closeWindow = true) {

@@ -52,13 +52,22 @@ TEST(Session, RoundTripKeepsEverythingInItsOrderAndWhatRestoresNoTabIsRefused) {
     EXPECT_TRUE(decodeSession(text + " \n", reason)) << reason;
     EXPECT_FALSE(decodeSession(text + std::string(1, '\0') + "{}", reason));
     EXPECT_EQ(reason.rfind("JSON illisible à la ligne 1, colonne ", 0), 0u) << reason;
+
+    // The old single-document form gives one tab; an active index out of range is clamped.
+    const auto old = decodeSession(
+        "{\"doc\":" + encodeDoc(docOf(1), false) + ",\"file\":\"/nulle/part.q3d\",\"dirty\":true}",
+        reason);
+    ASSERT_TRUE(old) << reason;
+    EXPECT_EQ(*old, (Session{{{docOf(1), "/nulle/part.q3d", true}}, 0}));
+    for (const auto& [active, expected] : {std::pair{7, 1u}, std::pair{-2, 0u}})
+        EXPECT_EQ(activeIndex(Session{s.tabs, active}), expected) << active;
 }
 
 TEST(Tabs, TitlesDropTheExtensionAndWidthsStayBetween110And230) {
-    EXPECT_EQ(tabTitle(std::nullopt, false), "Sans titre");
-    EXPECT_EQ(tabTitle("/home/a/équerre.v2.q3d", false), "équerre.v2");
-    EXPECT_EQ(tabTitle("/home/a.b/plaque", true), "plaque \u2022");
-    EXPECT_EQ(documentName(std::string("/x/.cache")), ".cache");
+    EXPECT_EQ(
+        (std::vector{tabTitle(std::nullopt, false), tabTitle("/home/a/équerre.v2.q3d", false),
+                     tabTitle("/home/a.b/plaque", true), documentName(std::string("/x/.cache"))}),
+        (std::vector<std::string>{"Sans titre", "équerre.v2", "plaque \u2022", ".cache"}));
     const std::tuple<int, double, double> widths[] = {
         {1, 1280, 230},
         {40, 1280, 110},

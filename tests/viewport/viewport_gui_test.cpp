@@ -77,35 +77,23 @@ protected:
     std::unique_ptr<Viewport> vp;
 };
 
+// Which square each plane covers is tabled in view_maths_test.cpp (Picking).
 TEST_F(ViewportGui, ClickOnAnOriginPlaneChoosesIt) {
     host.currentMode = Mode::choosePlane;
     vp->showPlanes(true);
-    struct Case {
-        V3 inside;
-        SketchPlane plane;
-        const char *node, *status;
-    };
-    for (const Case& c : {Case{{20, 50, 0}, SketchPlane::xy(), "plane:XY", "Plan XY (face)"},
-                          Case{{50, 0.05, 20}, SketchPlane::xz(), "plane:XZ", "Plan XZ (dessus)"},
-                          Case{{0, 20, 50}, SketchPlane::yz(), "plane:YZ", "Plan YZ (droite)"}}) {
-        hover(seen(c.inside));
-        EXPECT_EQ(vp->hoverPlane(), c.node);
-        EXPECT_EQ(host.status, std::string("Cliquez pour esquisser sur : ") + c.status);
-        host.chosen.clear();
-        QTest::mouseClick(vp.get(), Qt::LeftButton, {}, seen(c.inside));
-        ASSERT_EQ(host.chosen.size(), 1u) << c.node;
-        EXPECT_EQ(host.chosen[0], c.plane);
-    }
+    hover(seen({50, 0.05, 20}));
+    EXPECT_EQ(vp->hoverPlane(), "plane:XZ");
+    EXPECT_EQ(host.status, "Cliquez pour esquisser sur : Plan XZ (dessus)");
+    QTest::mouseClick(vp.get(), Qt::LeftButton, {}, seen({50, 0.05, 20}));
+    EXPECT_EQ(host.chosen, std::vector{SketchPlane::xz()});
     // Off the planes: nothing hovered, nothing chosen.
-    host.chosen.clear();
     hover({5, 590});
     EXPECT_EQ(vp->hoverPlane(), "");
-    EXPECT_EQ(host.status,
-              "Choisissez un plan (ou double-cliquez une face plane d'un corps à tout moment).");
     QTest::mouseClick(vp.get(), Qt::LeftButton, {}, {5, 590});
-    EXPECT_TRUE(host.chosen.empty());
+    EXPECT_EQ(host.chosen.size(), 1u);
     // Hiding the planes clears the hover and they can no longer be picked.
     hover(seen({20, 50, 0}));
+    EXPECT_EQ(vp->hoverPlane(), "plane:XY");
     vp->showPlanes(false);
     EXPECT_EQ(vp->hoverPlane(), "");
     EXPECT_FALSE(vp->pickPlane(*vp->project({20, 50, 0})));
@@ -252,16 +240,23 @@ TEST_F(ViewportGui, BodyFaceIsFilledWhenHoveredAndADoubleClickSketchesOnIt) {
     EXPECT_NEAR(host.started[0].o.z, zTop, 1e-9);
 }
 
-TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
+// Triangle layers lie over each other in order; face highlights tint every facet of their
+// face, past the shader's limit too, and the hover of plane choice lies over them.
+TEST_F(ViewportGui, HighlightsTintTheirTrianglesAndFacesInOrder) {
     const std::vector<const Tri*> top = loadPlateTop();
-    ASSERT_FALSE(top.empty());
+    ASSERT_GE(top.size(), 2u);
     vp->setView("front");
-    const QPoint at = centreOf(*top[0]);
-    const QColor plain = pixel(at);
+    const QPoint at = centreOf(*top.front()), last = centreOf(*top.back()), off(5, 5);
+    const auto pixels = [&] {
+        const QImage image = vp->grabFramebuffer();
+        return std::vector<QColor>{pixel(at, image), pixel(last, image), pixel(off, image)};
+    };
+    const std::vector<QColor> plain = pixels();
     std::vector<Tri> face;
     for (const Tri* t : top)
         face.push_back(*t);
-    const Rgba green{0.1, 0.8, 0.2, 1}, red{0.9, 0.1, 0.1, 0.8};
+    const Rgba green{0.1, 0.8, 0.2, 1}, red{0.9, 0.1, 0.1, 0.8}, clear{0, 0, 0, 0};
+    const auto greenish = [](QColor c) { return c.green() - c.red() > 60; };
     struct Case {
         std::vector<HighlightLayer> layers;
         const char* expect;  // the channel that must dominate, or "" for the plain body
@@ -276,64 +271,47 @@ TEST_F(ViewportGui, HighlightLayersTintTheirTrianglesInOrderUntilReplaced) {
     for (const Case& c : cases) {
         vp->setHighlights(c.layers);
         EXPECT_EQ(vp->highlights().size(), c.layers.size());
-        const QColor px = pixel(at);
+        const QColor px = pixels()[0];
         const std::string expect = c.expect;
         if (expect == "green") {
-            EXPECT_GT(px.green() - px.red(), 60) << px.name().toStdString();
+            EXPECT_TRUE(greenish(px)) << px.name().toStdString();
         } else if (expect == "red") {
             EXPECT_GT(px.red() - px.green(), 40) << px.name().toStdString();
         } else {
-            EXPECT_EQ(px, plain) << px.name().toStdString();
+            EXPECT_EQ(px, plain[0]) << px.name().toStdString();
         }
     }
+
+    const FaceRef ref{vp->bodyTris.begin()->first, top[0]->n, top[0]->n.dot(top[0]->a)};
+    vp->setFaceHighlights({{ref, green}});
+    EXPECT_EQ(vp->faceHighlights().size(), 1u);
+    std::vector<QColor> px = pixels();
+    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
+    EXPECT_EQ(px[2], plain[2]);  // off the face
+    // A later transparent highlight leaves it; one past the shader's limit is still drawn.
+    std::vector<FaceHighlight> many(Renderer::maxFaceTints + 1, FaceHighlight{ref, clear});
+    many.front().color = green;
+    vp->setFaceHighlights(many);
+    px = pixels();
+    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
+    // The hover of plane choice: orange mixed into the green.
+    vp->setFaceHighlights({{ref, green}});
+    const QColor greenOnly = pixels()[1];
+    host.currentMode = Mode::choosePlane;
+    vp->showPlanes(true);
+    hover(at);
+    ASSERT_TRUE(vp->hoverFace());
+    px = pixels();
+    EXPECT_GT(px[1].red() - greenOnly.red(), 60) << px[1].name().toStdString();
+    vp->showPlanes(false);
+    vp->setFaceHighlights({});
+    EXPECT_EQ(pixels(), plain);
+
     // Seen from behind, the body hides a layer on its far side.
     vp->setHighlights({{face, green}});
     vp->setDirection({0, 0, -1});
     const QColor behind = pixel(at);
     EXPECT_LT(behind.green() - behind.red(), 20) << behind.name().toStdString();
-}
-
-TEST_F(ViewportGui, FaceHighlightsTintEveryFacetOfTheirFaceAndTheHoverComesLast) {
-    const std::vector<const Tri*> top = loadPlateTop();
-    ASSERT_GE(top.size(), 2u);
-    vp->setView("front");
-    const Id id = vp->bodyTris.begin()->first;
-    const FaceRef face{id, top[0]->n, top[0]->n.dot(top[0]->a)};
-    const QPoint first = centreOf(*top.front()), last = centreOf(*top.back()), off(5, 5);
-    const auto pixels = [&] {
-        const QImage image = vp->grabFramebuffer();
-        return std::vector<QColor>{pixel(first, image), pixel(last, image), pixel(off, image)};
-    };
-    const std::vector<QColor> plain = pixels();
-    const Rgba green{0.1, 0.8, 0.2, 1}, clear{0, 0, 0, 0};
-    const auto greenish = [](QColor c) { return c.green() - c.red() > 60; };
-
-    vp->setFaceHighlights({{face, green}});
-    EXPECT_EQ(vp->faceHighlights().size(), 1u);
-    std::vector<QColor> px = pixels();
-    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
-    EXPECT_EQ(px[2], plain[2]);  // off the face
-
-    // A later transparent highlight leaves it; one past the shader's limit is still drawn.
-    std::vector<FaceHighlight> many(Renderer::maxFaceTints + 1, FaceHighlight{face, clear});
-    many.front().color = green;
-    vp->setFaceHighlights(many);
-    px = pixels();
-    EXPECT_TRUE(greenish(px[0]) && greenish(px[1])) << px[0].name().toStdString();
-
-    // The hover of plane choice lies over the host's highlights: orange mixed into the green.
-    vp->setFaceHighlights({{face, green}});
-    const QColor greenOnly = pixels()[1];
-    host.currentMode = Mode::choosePlane;
-    vp->showPlanes(true);
-    hover(first);
-    ASSERT_TRUE(vp->hoverFace());
-    px = pixels();
-    EXPECT_GT(px[1].red() - greenOnly.red(), 60) << px[1].name().toStdString();
-
-    vp->showPlanes(false);
-    vp->setFaceHighlights({});
-    EXPECT_EQ(pixels(), plain);
 }
 
 // Both ways of drawing the image (multisampled for graphics cards, plain with smoothed lines for
