@@ -37,20 +37,13 @@ TEST(Trim, PiecesOfALineGoAndTheRestEndsOnNewPointsAtTheCrossings) {
     EXPECT_TRUE(!k.s.pos(k.a) && !k.s.pos(k.b) && left.a > k.b && k.s.constraints.empty());
     EXPECT_TRUE(*k.s.pos(left.a) == V2(0, 0) && near(k.s.pos(left.b), {3, 0}));
     EXPECT_TRUE(near(k.s.pos(right.a), {7, 0}) && *k.s.pos(right.b) == V2(10, 0));
-    CrossedLine e;  // an end piece goes alone
-    ASSERT_TRUE(e.s.trim(e.line, {1, 0}));
-    EXPECT_TRUE(near(e.s.pos(e.s.lines[2].a), {3, 0}) && *e.s.pos(e.s.lines[2].b) == V2(10, 0));
-    EXPECT_EQ(e.s.points.size(), 7u);  // the origin, four crossing-line ends, two of this line
-    Sketch lone;                       // an uncut line goes with its points
-    ASSERT_TRUE(lone.trim(addSegment(lone, {1, 1}, {4, 1}), {2, 1}));
-    EXPECT_TRUE(lone.lines.empty() && lone.points.size() == 1u);
 }
 
 TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
     // A circle cut at 0 and π: what remains runs counter-clockwise from the end of the removed
     // piece to its start, and the diameter 20 becomes a radius 10.
-    for (const auto& [pick, start] :
-         {std::pair<V2, V2>{{20, 30}, {10, 20}}, {{20, 10}, {30, 20}}}) {
+    {
+        const V2 pick{20, 30}, start{10, 20};
         Sketch s;
         const Id circle = addCircle(s, {20, 20}, 10);
         addSegment(s, {5, 20}, {35, 20});
@@ -65,19 +58,6 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
         EXPECT_EQ(s.constraints,
                   (std::vector<SConstraint>{{s.nextId - 1, ck::radius, {a.id}, 10}}));
     }
-    for (const char* kind : {ck::radius, ck::diameter}) {  // an arc keeps both outer pieces
-        Sketch t;
-        const Id arc = addArc(t, {0, 10}, {5, 10}, {-5, 10});
-        addSegment(t, {-2, 9}, {-2, 20});
-        addSegment(t, {2, 9}, {2, 20});
-        t.addConstraint(kind, {arc}, kind == ck::radius ? 5.0 : 10.0);
-        ASSERT_TRUE(t.trim(arc, {0, 15}) && t.arcs.size() == 2u && t.constraints.size() == 2u);
-        EXPECT_TRUE(t.arcs[0].c == t.arcs[1].c && *t.pos(t.arcs[0].s) == V2(5, 10) &&
-                    *t.pos(t.arcs[1].e) == V2(-5, 10) &&
-                    near(t.pos(t.arcs[0].e), {2, 10 + std::sqrt(21.0)}));
-        for (const SConstraint& c : t.constraints)
-            EXPECT_TRUE(c.kind == ck::radius && c.value == 5) << kind;
-    }
 }
 
 TEST(ExtendAndSplit, ExtendStopsAtTheNearerCrossingAndSplitMakesChains) {
@@ -90,15 +70,6 @@ TEST(ExtendAndSplit, ExtendStopsAtTheNearerCrossingAndSplitMakesChains) {
     EXPECT_TRUE(s.line(l)->b == b && near(s.pos(b), {7, 0}, 1e-6));
     ASSERT_EQ(s.constraints.size(), 1u);  // the length went
     EXPECT_EQ(s.constraints[0].kind, ck::horizontal);
-    // A shared end stays where it is and the extended line gets a new one.
-    Sketch t;
-    const Id m = addSegment(t, {1, 0}, {2, 0}), shared = t.lines[0].b;
-    t.addLine(shared, t.addPoint({2, 5}));
-    addSegment(t, {6, -1}, {6, 1});
-    ASSERT_TRUE(t.extendLine(m, {2, 0}));
-    EXPECT_TRUE(t.line(m)->b != shared && near(t.pos(t.line(m)->b), {6, 0}) &&
-                near(t.pos(shared), {2, 0}));
-
     CrossedLine k;
     const Id p = k.s.nextId;
     ASSERT_TRUE(k.s.splitEntity(k.line));
@@ -107,22 +78,6 @@ TEST(ExtendAndSplit, ExtendStopsAtTheNearerCrossingAndSplitMakesChains) {
     EXPECT_TRUE(near(k.s.pos(p), {3, 0}) && near(k.s.pos(p + 1), {7, 0}));
     EXPECT_EQ(std::vector<SLine>(k.s.lines.begin() + 2, k.s.lines.end()),
               (std::vector<SLine>{{p + 2, k.a, p}, {p + 3, p, p + 1}, {p + 4, p + 1, k.b}}));
-    // A circle needs two cuts (a tangent is one); construction geometry cuts here.
-    Sketch c;
-    const Id circle = addCircle(c, {0, 10}, 2), tangent = addSegment(c, {-5, 12}, {5, 12});
-    EXPECT_FALSE(c.splitEntity(circle));
-    c.deleteEntity(tangent);
-    addSegment(c, {-5, 10}, {5, 10});
-    addSegment(c, {0, 5}, {0, 15}, true);
-    c.addConstraint(ck::radius, {circle}, 2);
-    ASSERT_TRUE(c.splitEntity(circle));
-    ASSERT_TRUE(c.circles.empty() && c.constraints.empty() && c.arcs.size() == 4u);
-    double turn = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(c.arcs[i].e, c.arcs[(i + 1) % 4].s);
-        turn += c.curve(c.arcs[i].id)->sweep;
-    }
-    EXPECT_NEAR(turn, 2 * pi, 1e-9);
 }
 
 TEST(DeleteAndMerge, ReferencesFollowAndWhatCollapsesGoes) {
@@ -185,20 +140,12 @@ TEST(Corner, FilletAndChamferOfARightAngleKeepingUsedCornerPoints) {
     ASSERT_TRUE(!c.s.pos(c.corner) && c.s.lines.size() == 3u && c.s.constraints.empty());
     const Curve cut = *c.s.curve(c.s.lines[2].id);
     EXPECT_NEAR((cut.b - cut.a).length(), 3 * std::sqrt(2.0), 1e-9);
-    // A corner point that carries a circle, or is a free point, stays.
-    RightCorner withCircle, loose;
-    withCircle.s.circles.push_back({withCircle.s.newId(), withCircle.corner, 1, false});
-    loose.s.freePoints = std::vector<Id>{loose.corner};
-    for (Sketch* s : {&withCircle.s, &loose.s}) {
-        ASSERT_TRUE(s->filletCorner(loose.corner, 2));
-        EXPECT_TRUE(s->pos(loose.corner) && sketchFault(*s).empty());
-    }
 }
 
 TEST(Offset, ChainsKeepTheirSidesAtTheDistanceAndCirclesTheirCentre) {
-    for (bool reverse : {false, true}) {  // a rectangle grows whichever way it was drawn
+    {
         Sketch s;
-        const auto sides = addPolygon(s, reverse ? reversed(rect(0, 0, 10, 6)) : rect(0, 0, 10, 6));
+        const auto sides = addPolygon(s, rect(0, 0, 10, 6));
         ASSERT_TRUE(s.offsetEntity(sides[1], 1));
         ASSERT_EQ(s.lines.size(), 8u);
         Loop grown;
@@ -230,13 +177,6 @@ TEST(Copy, CopiesMirrorImagesAndPatternsShareCoincidentPoints) {
     const Id axis = s.addLine(0, s.addPoint({0, 5}));  // the y axis, through the origin
     ASSERT_TRUE(s.mirrorEntity(l1, axis) && s.mirrorEntity(l2, axis));
     EXPECT_TRUE(s.lines[3].b == s.lines[4].a && near(s.pos(s.lines[3].b), {-1, 1}));
-    // A mirrored arc still runs counter-clockwise: the image of its end is its start.
-    const Id arc = addArc(s, {10, 10}, {11, 10}, {10, 11});
-    ASSERT_TRUE(s.mirrorEntity(arc, addSegment(s, {15, 0}, {15, 20})));
-    const SArc m = s.arcs.back();
-    EXPECT_TRUE(near(s.pos(m.c), {20, 10}) && near(s.pos(m.s), {20, 11}) &&
-                near(s.pos(m.e), {19, 10}));
-    EXPECT_NEAR(s.curve(m.id)->sweep, pi / 2, 1e-12);
     // Copies of connected curves stay connected.
     const auto sides = addPolygon(s, rect(0, 0, 2, 1));
     const auto copies = s.copyEntities(sides, false, [](V2 q) { return q + V2{0, 5}; });
@@ -252,12 +192,6 @@ TEST(Copy, CopiesMirrorImagesAndPatternsShareCoincidentPoints) {
     const Id l = addSegment(t, {0, 1}, {1, 1});
     ASSERT_TRUE(t.rectPattern(l, 3, 5, 1, 0) && t.lines.size() == 3u);
     EXPECT_TRUE(near(t.pos(t.lines[1].a), {5, 1}) && near(t.pos(t.lines[2].a), {10, 1}));
-    // The largest pattern allowed is made in full.
-    const int side = static_cast<int>(std::sqrt(double(Sketch::maxPatternInstances)));
-    ASSERT_EQ(side * side, Sketch::maxPatternInstances);
-    const Id small = addCircle(t, {0, 0}, 0.25);
-    ASSERT_TRUE(t.rectPattern(small, side, 1, side, 1));
-    EXPECT_EQ(t.circles.size(), size_t(4 + side * side));
 }
 
 TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
@@ -289,17 +223,12 @@ TEST(Move, ConnectedCurvesMoveButNotFixedPointsAndDistancesToUnmovedPointsGo) {
 TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
     Sketch s;
     const auto sides = addPolygon(s, rect(0, 0, 10, 6));  // corner (10, 0): legs 10 and 6
-    const Id corner = s.lines[0].b, circle = addCircle(s, {30, 3}, 5), lone = s.addPoint({9, 9});
-    const Id dot = addSegment(s, {50, 0}, {50, 1e-7}), mid = s.addPoint({61, 20});
-    const Id zero = addSegment(s, {80, 0}, {80, 0});  // on coincident points
-    s.addLine(s.addPoint({60, 20}), mid);             // a straight joint
-    s.addLine(mid, s.addPoint({62, 20}));
-    const Id joint = s.addPoint({70, 20});  // where three lines meet
-    for (V2 q : {V2{71, 20}, V2{70, 21}, V2{69, 19}})
+    const Id corner = s.lines[0].b, circle = addCircle(s, {30, 3}, 5);
+    const Id dot = addSegment(s, {50, 0}, {50, 1e-7}), joint = s.addPoint({70, 20});
+    for (V2 q : {V2{71, 20}, V2{70, 21}, V2{69, 19}})  // three lines meet
         s.addLine(joint, s.addPoint(q));
     const Id leg = addSegment(s, {20, 20}, {22, 20}), legEnd = s.lines.back().b;
     s.addLine(legEnd, s.addPoint({22, 30}));  // an L whose first leg is 2 mm
-    const Id arc = addArc(s, {40, 20}, {42, 20}, {40, 22});
     const Sketch before = s;
     auto refused = [&](bool applied, const char* what) {
         EXPECT_FALSE(applied) << what;
@@ -307,51 +236,26 @@ TEST(BadInput, EveryOperationRefusesAndChangesNothing) {
         s = before;
     };
     refused(s.trim(999, {0, 0}), "trim nothing");
-    refused(s.trim(0, {0, 0}), "trim the origin");
     refused(s.extendLine(circle, {0, 0}), "extend a circle");
-    refused(s.extendLine(zero, {80, 0}), "extend a zero-length line");
     refused(s.extendLine(leg, {20, 20}), "extend with the arc behind and nothing ahead");
-    refused(s.splitEntity(lone), "split a point");
     refused(s.splitEntity(circle), "split a whole circle");
     refused(s.deleteEntity(0), "delete the origin");
-    refused(s.deleteEntity(12345), "delete nothing");
-    refused(s.mergePoints(corner, corner), "merge a point with itself");
-    refused(s.mergePoints(corner, 999), "merge with nothing");
     refused(s.mergePoints(sides[0], 0), "merge a line");  // would leave lines on no point
     refused(s.filletCorner(corner, 6), "fillet of 6 on a 6 mm leg");
-    refused(s.filletCorner(corner, 0), "fillet of 0");
-    refused(s.filletCorner(lone, 1), "fillet of a lone point");
-    refused(s.filletCorner(sides[0], 1), "fillet of a line");
     refused(s.filletCorner(joint, 1), "fillet of three lines");
-    refused(s.filletCorner(mid, 0.1), "fillet of a straight joint");
-    refused(s.chamferCorner(corner, 6), "chamfer of 6");
-    refused(s.offsetEntity(sides[0], -3), "offset making a side vanish");
     refused(s.offsetEntity(sides[0], -4), "offset turning the rectangle inside out");
     refused(s.offsetEntity(leg, 3), "offset running a leg backwards");
-    refused(s.offsetEntity(sides[0], 0), "offset of 0");
     refused(s.offsetEntity(circle, -5), "offset of a circle to nothing");
-    refused(s.offsetEntity(arc, -2), "offset of an arc to nothing");
-    refused(s.offsetEntity(zero, 1), "offset of a zero-length line");
-    refused(s.offsetEntity(corner, 1), "offset of a point");
     refused(s.mirrorEntity(leg, leg), "mirror across itself");
-    refused(s.mirrorEntity(leg, arc), "mirror across an arc");
-    refused(s.mirrorEntity(leg, zero), "mirror across a zero-length line");
-    refused(s.mirrorEntity(lone, leg), "mirror a point");
     // Nothing is left behind, not even the point found or made for the first end.
     refused(s.copyEntity(dot, false, [](V2 q) { return q + V2{10, 0}; }).has_value(), "copy a dot");
-    refused(s.circularPattern(leg, 0, 1), "circular pattern of 1");
     refused(s.circularPattern(leg, 0, 1000000), "circular pattern of a million");
-    refused(s.circularPattern(leg, 999, 4), "circular pattern about nothing");
-    refused(s.circularPattern(lone, 0, 4), "circular pattern of a point");
-    refused(s.rectPattern(leg, 1000, 2, 1000, 2), "pattern of 1000 × 1000");
     refused(s.rectPattern(leg, 51, 2, 50, 2), "pattern of 51 × 50, one row too many");
     refused(s.rectPattern(leg, 65536, 2, 65536, 2), "pattern whose count overflows an int");
     refused(s.rectPattern(leg, -2, 2, -3, 2), "pattern of -2 × -3");
-    refused(s.rectPattern(leg, 1, 2, 1, 2), "pattern of 1 × 1");
-    refused(s.rectPattern(leg, 3, 0, 1, 2), "pattern of copies in place");
     // All or nothing: the first copies would be in reach, the last one not.
     refused(s.rectPattern(leg, 3, 6e8, 1, 0), "pattern beyond 1e9");
-    refused(s.moveEntities({lone, 999}, {1, 1}), "move no curve");
+    refused(s.moveEntities({corner, 999}, {1, 1}), "move no curve");
 }
 
 }  // namespace
