@@ -63,7 +63,6 @@ TEST(AutoPicks, CountsPerLayout) {
         size_t picks;
     } cases[] = {
         {"empty", {}, {}, 0},
-        {"one circle", {}, {{{3, 4}, 5}}, 1},
         {"two rectangles apart", {rect(0, 0, 10, 10), rect(20, 0, 30, 10)}, {}, 2},
         // The ring and the disc nested in the circle both fill a hole.
         {"rect, circle, circle", {rect(0, 0, 40, 40)}, {{{20, 20}, 10}, {{20, 20}, 4}}, 1},
@@ -98,8 +97,6 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
     const tuple<double, double, bool, Loop, const char*> cases[] = {
         {20, 5, false, rect(-2, -2, 2, 2), op::join},       // outwards from the top face
         {20, -5, false, rect(-2, -2, 2, 2), op::cut},       // into the body
-        {20, 6, true, rect(-2, -2, 2, 2), op::cut},         // half inside
-        {50, 5, false, rect(-2, -2, 2, 2), op::newBody},    // far above
         {20, 5, false, rect(30, 30, 40, 40), op::newBody},  // beside, boxes apart
         {20, -5, false, rect(10, -2, 14, 2), op::join},     // touching a side only
     };
@@ -130,20 +127,11 @@ TEST(Primitive, SketchesSolveAndEvaluateToTheirVolumes) {
         ASSERT_TRUE(r.errors.empty() && r.bodies.size() == 1u) << kind;
         EXPECT_NEAR(signedVolume(*r.bodies[0].solid), volume, volume * tolerance) << kind;
     }
-    // Dragging a corner away and solving again brings the box's square back around the origin.
     // On bodies already there, the primitive joins them.
     Doc doc;
     const Primitive joined = makePrimitive(doc, "box", true);
     EXPECT_EQ(tuple(joined.solid.extrude->op, joined.solid.extrude->sketch),
               tuple(std::string(op::join), joined.sketch.id));
-    Sketch moved = *makePrimitive(doc, "box", false).sketch.sketch;
-    moved.points[1].p = {-30, -7};
-    ASSERT_TRUE(moved.solve());
-    const std::vector<Region> regions = moved.regions();
-    ASSERT_EQ(regions.size(), 1u);
-    EXPECT_NEAR(regions[0].area(), 400, 1e-4);
-    for (V2 q : regions[0].outer)
-        EXPECT_TRUE(std::abs(std::abs(q.x) - 10) < 1e-4 && std::abs(std::abs(q.y) - 10) < 1e-4);
 }
 
 TEST(FaceSketch, OutlinesTheFirstFaceWithItsHolesAsFixedPoints) {
@@ -167,16 +155,8 @@ TEST(FaceSketch, OutlinesTheFirstFaceWithItsHolesAsFixedPoints) {
     EXPECT_NEAR(picked[0].area(), 400 - std::numbers::pi * 16, 1.0);
     // Each vertex of the outline is one point: the lines close their chains.
     EXPECT_EQ(fs->sketch.lines.size(), fs->sketch.points.size() - 1);
-    // On the plain box: the bottom face, then the top face and a side; only the bottom counts.
-    const EvalResult box = Evaluator::run(primitiveDoc("box"));
-    const Id b = box.bodies.at(0).id;
-    const auto boxTris = trianglesOf(box);
-    const auto bottom =
-        faceSketch({{b, {0, -1, 0}, 0}, {b, {0, 1, 0}, 20}, {b, {1, 0, 0}, 10}}, boxTris);
-    ASSERT_TRUE(bottom);
-    EXPECT_EQ(tuple(bottom->ignoredFaces, bottom->sketch.lines.size(), bottom->picks.size(),
-                    bottom->sketch.plane.o.y),
-              tuple(true, 4u, 1u, 0.0));
+    const Id b = r.bodies[0].id;
+    const auto boxTris = trianglesOf(r);
     EXPECT_FALSE(faceSketch({{b, {0, 1, 0}, 21}}, boxTris)) << "no triangle in that plane";
     EXPECT_FALSE(faceSketch({{b + 100, {0, 1, 0}, 20}}, boxTris)) << "unknown body";
     EXPECT_FALSE(faceSketch({}, boxTris));
@@ -191,11 +171,11 @@ TEST(AutoName, CountsKindsOrNamesAndARetypedFilletTakesTheOtherWord) {
     b.fillet(e, "top", 1, true);
     const Id renamed = b.fillet(e, "top", 1);
     b.feature(renamed).name = "Arrondi";  // not counted as a Congé
-    const tuple<const char*, bool, const char*> cases[] = {{fk::extrude, false, "Extrusion3"},
-                                                           {fk::revolve, false, "Révolution1"},
-                                                           {fk::fillet, false, "Congé2"},
-                                                           {fk::fillet, true, "Chanfrein2"},
-                                                           {fk::combine, false, "Combiner1"}};
+    const tuple<const char*, bool, const char*> cases[] = {
+        {fk::extrude, false, "Extrusion3"},
+        {fk::fillet, false, "Congé2"},
+        {fk::fillet, true, "Chanfrein2"},
+    };
     for (const auto& [kind, chamfer, name] : cases)
         EXPECT_EQ(autoName(b.doc, kind, chamfer), name);
     EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Arrondi");  // the user's name
@@ -261,12 +241,8 @@ TEST(ReadInspector, FieldLimits) {
     const tuple<const char*, Read, std::optional<double>, double, FieldRefusal> cases[] = {
         {"distance -5 flips", readDistance, -5.0, -5, FieldRefusal::none},
         {"distance 0 keeps", readDistance, 0.0, 10, FieldRefusal::zero},
-        {"distance 1e-7 keeps", readDistance, 1e-7, 10, FieldRefusal::zero},
         {"distance unreadable keeps", readDistance, std::nullopt, 10, FieldRefusal::unreadable},
-        {"distance infinite keeps", readDistance, INFINITY, 10, FieldRefusal::unreadable},
         {"angle 400", readAngle, 400.0, 360, FieldRefusal::none},
-        {"angle -500", readAngle, -500.0, -360, FieldRefusal::none},
-        {"angle 90", readAngle, 90.0, 90, FieldRefusal::none},
         {"angle 0 keeps", readAngle, 0.0, 10, FieldRefusal::zero},
         {"radius negative keeps", readRadius, -1.0, 10, FieldRefusal::negative},
         {"radius 0 taken", readRadius, 0.0, 0, FieldRefusal::none},
@@ -280,10 +256,8 @@ TEST(ReadInspector, FieldLimits) {
 
 TEST(DragDistance, TenthsTowardsZeroWithAFloorAndSymmetricDoubling) {
     const tuple<double, bool, double> cases[] = {
-        {3, true, 6},         {3, false, 3},     {-3, true, 6},     {2.37, false, 2.3},
-        {-2.37, false, -2.3}, {2.3, false, 2.3}, {0, false, 0.1},   {0.04, false, 0.1},
-        {-0.04, false, -0.1}, {0.02, true, 0.1}, {0.7, false, 0.7}, {12.349, false, 12.3},
-        {NAN, false, 0.1},
+        {3, true, 6},         {-3, true, 6},     {2.37, false, 2.3},    {-2.37, false, -2.3},
+        {-0.04, false, -0.1}, {0.02, true, 0.1}, {12.349, false, 12.3}, {NAN, false, 0.1},
     };
     for (const auto& [t, symmetric, want] : cases)
         EXPECT_EQ(dragDistance(t, symmetric), want) << t << " " << symmetric;
@@ -302,9 +276,6 @@ TEST(ExtrudeHandleGeometry, FromTheMeanOfThePickedRegions) {
     const std::vector<Region> regions = s.regions();
     const V2 mean = (regionPoint(regions.at(0)) + regionPoint(regions.at(1))) / 2;
     EXPECT_LT((h->base - V3{mean.x, mean.y, 0}).length() + std::abs(h->tip.z - 8), 1e-9);
-    e.symmetric = true;
-    e.distance = -8;
-    EXPECT_NEAR(extrudeHandle(s, e)->tip.z, 4, 1e-9);
     e.picks = {{50, 50}};
     EXPECT_FALSE(extrudeHandle(s, e));
 }
@@ -316,7 +287,6 @@ TEST(NearestSegment, WithinTheLimitToTheNearestPoint) {
     EXPECT_EQ(nearestSegment(segs, {50, 6}, 7), 1u);
     EXPECT_FALSE(nearestSegment(segs, {106, 20}, 7)) << "past the end counts to the end point";
     EXPECT_EQ(nearestSegment(segs, {203, 204}, 7), 2u) << "a degenerate segment is a point";
-    EXPECT_FALSE(nearestSegment(segs, {50, 30}, 7));
 }
 
 TEST(AimAtFace, ParallelPerpendicularOrInThePlane) {
@@ -325,8 +295,6 @@ TEST(AimAtFace, ParallelPerpendicularOrInThePlane) {
     const FaceAim a = aimAtFace(s, e, {0, 0, 1}, {3, 3, 12.34567});
     EXPECT_EQ(tuple(a.kind, a.distance, a.toFace),
               tuple(FaceAim::Kind::reached, 12.345, std::vector<double>{0, 0, 1, 12.34567}));
-    const FaceAim below = aimAtFace(s, e, {0, 0, -1}, {0, 0, -2.3});
-    EXPECT_EQ(tuple(below.kind, below.distance), tuple(FaceAim::Kind::reached, -2.3));
     EXPECT_EQ(aimAtFace(s, e, {1, 0, 0}, {4, 0, 0}).kind, FaceAim::Kind::perpendicular);
     EXPECT_EQ(aimAtFace(s, e, {0, 0, -1}, {7, 7, 0.00001}).kind, FaceAim::Kind::sketchPlane);
 }
