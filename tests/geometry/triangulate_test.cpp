@@ -48,17 +48,11 @@ TEST(Triangulate, SmallAndDegenerateCases) {
 TEST(Triangulate, EarsNeverCrossAReflexCornerOnTheirDiagonal) {
     const Loop L{{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
     const Loop U{{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}};
-    const Loop T{{1, 0}, {2, 0}, {2, 2}, {3, 2}, {3, 3}, {0, 3}, {0, 2}, {1, 2}};
-    const Loop E{{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 2}, {3, 2},
-                 {3, 3}, {1, 3}, {1, 4}, {3, 4}, {3, 5}, {0, 5}};
     // With holes whose corners line up with the outer reflex corners.
     const Loop bigU{{0, 0}, {9, 0}, {9, 9}, {6, 9}, {6, 3}, {3, 3}, {3, 9}, {0, 9}};
     const std::vector<Loop> uHoles{reversed(rect(1, 1, 2, 3)), reversed(rect(7, 3, 8, 6))};
-    for (const auto& [name, shape, holes] : {std::tuple{"L", L, std::vector<Loop>{}},
-                                             {"U", U, {}},
-                                             {"T", T, {}},
-                                             {"E", E, {}},
-                                             {"U with holes", bigU, uHoles}}) {
+    for (const auto& [name, shape, holes] :
+         {std::tuple{"L", L, std::vector<Loop>{}}, {"U", U, {}}, {"U with holes", bigU, uHoles}}) {
         for (const Loop& base : {shape, mirroredX(shape)}) {
             const std::vector<Loop> h = base == shape ? holes : std::vector<Loop>{};
             for (size_t k = 0; k < base.size(); ++k) {
