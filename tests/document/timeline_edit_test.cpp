@@ -1,7 +1,5 @@
 #include "document/timeline_edit.h"
 
-#include <tuple>
-
 #include <gtest/gtest.h>
 
 #include "document/evaluator.h"
@@ -11,7 +9,6 @@ namespace ivo {
 namespace {
 
 using namespace ivo::testing;
-using std::tuple;
 
 std::vector<std::string> namesOf(const Doc& doc) {
     std::vector<std::string> out;
@@ -93,18 +90,11 @@ TEST(TimelineEdit, RenamesRefuseBlanksAndTogglesRoundTrip) {
     EXPECT_FALSE(toggleSketchVisible(m.doc, 1) || toggleSketchVisible(m.doc, 7));
 }
 
-TEST(TimelineEdit, RemovalsAndDuplicatedSketchesGoAtTheMarker) {
-    Model m(3);
-    EXPECT_EQ(insertBodyRemoval(m.doc, m.ext1, "Corps 1"), 3u);
-    const Feature& f = m.doc.features[3];
-    EXPECT_EQ(tuple(m.doc.marker, f.kind, f.name, f.removeBody),
-              tuple(4, std::string(fk::remove), std::string("Supprimer Corps 1"), m.ext1));
-    EXPECT_TRUE(Evaluator::run(m.doc).bodies.empty());
-
+// Removals and copies at the marker with their names: timeline_browser_test.
+TEST(TimelineEdit, DuplicatedSketchesAreOffsetCopiesAndAbsurdOffsetsAreRefused) {
     Model d(2);
     ASSERT_EQ(duplicateSketch(d.doc, 0, 30, 0, 5), 2u);
     const Feature& copy = d.doc.features[2];
-    EXPECT_EQ(tuple(d.doc.marker, copy.name, copy.kind), tuple(3, "Esquisse1 (copie)", fk::sketch));
     EXPECT_NE(copy.id, d.sketch);
     EXPECT_EQ(*copy.sketch, *d.doc.features[0].sketch->duplicated(30, 0, 5));
     const Doc before = d.doc;
