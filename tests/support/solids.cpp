@@ -195,18 +195,12 @@ std::string closedSurfaceFault(const Solid& s, bool tJunctions, double tol) {
         }
         base += p.v.size();
     }
-    const auto text = [](V3 p) {
-        char buf[100], *end = buf;
-        for (const double x : {p.x, p.y, p.z})
-            *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
-        return "(" + std::string(buf, end - 1) + ")";
-    };
     std::string fault;
     for (const auto& [e, count] : edges) {
         const auto it = edges.find({e.second, e.first});
         const int back = it == edges.end() ? 0 : it->second;
         if (back != count && fault.size() < 300)
-            fault += "edge " + text(uniq[e.first]) + text(uniq[e.second]) + " used " +
+            fault += "edge " + pointText(uniq[e.first]) + pointText(uniq[e.second]) + " used " +
                      std::to_string(count) + " times, reversed " + std::to_string(back) + "; ";
     }
     return fault;
