@@ -132,6 +132,7 @@ TEST(DocJson, IdsStayWithinExactDoublesAndCountersAboveThem) {
         std::string text, why;
     } cases[] = {
         {idDoc("9007199254740992", "1", "2", "2"), std::string("features[0].id") + out},
+        {idDoc("-9007199254740992", "1", "2", "2"), std::string("features[0].id") + out},
         {idDoc("1", "1", "9007199254740992", "2"), std::string("features[0].sketch.nextId") + out},
         {idDoc("1", "1", "2", "9223372036854775807"), std::string("nextId") + out},
         {idDoc("9007199254740991", "1", "2", "2"),

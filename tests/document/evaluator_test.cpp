@@ -87,15 +87,25 @@ TEST(Evaluator, GeometryBeyondAThousandKilometresFailsItsFeature) {
     // Past 1e9, and far enough for the Newell normal to overflow.
     for (const double d : {1e9, 1e160})
         check("distance", d > 1e9, [d](DocBuilder& b, Id s) { b.extrude(s, {{5, 5}}, d); });
+    check("symmetric", true, [](DocBuilder& b, Id s) {
+        b.feature(b.extrude(s, {{5, 5}}, -4e9)).extrude->symmetric = true;
+    });
     check("up to face", true, [](DocBuilder& b, Id s) {
         b.feature(b.extrude(s, {{5, 5}}, 1)).extrude->toFace =
             std::vector<double>{0, 0, 1e-5, 1e300};
+    });
+    check("fillet", true, [](DocBuilder& b, Id s) {
+        b.fillet(b.extrude(s, {{5, 5}}, 10), "bottom", 2e9);
     });
     check("far circle", true, [](DocBuilder& b, Id s) {
         Sketch& k = *b.feature(s).sketch;
         const Id c = k.addPoint({5, 5});
         k.circles.push_back({k.newId(), c, 3e9, false});
         b.extrude(s, {{1e6, 0}}, 10);
+    });
+    check("far plane", true, [](DocBuilder& b, Id s) {
+        b.feature(s).sketch->plane.o = {0, 2e9, 0};
+        b.extrude(s, {{5, 5}}, 10);
     });
     check("stretched plane", true, [](DocBuilder& b, Id s) {
         b.feature(s).sketch->plane.x = {huge, 0, 0};

@@ -97,6 +97,7 @@ TEST(AutoOperation, FollowsTheToolAgainstTheBodiesBefore) {
     const tuple<double, double, bool, Loop, const char*> cases[] = {
         {20, 5, false, rect(-2, -2, 2, 2), op::join},       // outwards from the top face
         {20, -5, false, rect(-2, -2, 2, 2), op::cut},       // into the body
+        {20, 6, true, rect(-2, -2, 2, 2), op::cut},         // half inside
         {20, 5, false, rect(30, 30, 40, 40), op::newBody},  // beside, boxes apart
         {20, -5, false, rect(10, -2, 14, 2), op::join},     // touching a side only
     };

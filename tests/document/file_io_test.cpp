@@ -32,6 +32,7 @@ TEST(FileIo, AtomicWritesKeepPermissionsFollowSymlinksAndFailCleanly) {
     const std::pair<std::string, std::string> cases[] = {
         {why(writeFileAtomic(dir.file("missing/out.q3d"), "x", reason)),
          "fichier ou dossier introuvable"},
+        {why(writeFileAtomic(dir.path(), "x", reason)), "c'est un dossier"},
         {why(bool(readFile(dir.path(), 100, reason))), "c'est un dossier"},
         {why(bool(readFile(big, 2 << 20, reason))), "fichier trop volumineux (plus de 2 Mo)"}};
     for (const auto& [got, want] : cases)

@@ -99,6 +99,7 @@ TEST(Extrude, BadInputGivesEmptyOrFiniteSolids) {
     EXPECT_NEAR(signedVolume(ex(sq, 0, 1e12)) / 1e12, 1, 1e-9);
     // Negative and NaN radii count as none; an infinite one takes the whole allowance.
     EXPECT_EQ(ex(sq, 0, 1, -1, -3), ex(sq, 0, 1));
+    EXPECT_EQ(ex(sq, 0, 1, nan, 0), ex(sq, 0, 1));
     EXPECT_TRUE(heights(ex({rect(0, 0, 10, 10), {}}, 0, 1, inf, 0, true)).contains(0.98));
 }
 
@@ -138,6 +139,7 @@ TEST(Revolve, TurnsCapsAndCones) {
     // crossed by the axis sweeps through itself without a crash or a hang.
     EXPECT_TRUE(revolveRegion(r, Frame{}, {0, 0}, {0, 1}, 0.00001).empty());
     EXPECT_TRUE(revolveRegion(r, Frame{}, {0, 0}, {0, 0}, 180).empty());
+    EXPECT_TRUE(revolveRegion(r, Frame{}, {0, 0}, {0, 1}, nan).empty());
     EXPECT_TRUE(
         revolveRegion({{{2, 0}, {3, 1}, {4, 2}}, {}}, Frame{}, {0, 0}, {0, 1}, 360).empty());
     EXPECT_FALSE(revolveRegion({rect(-1, 0, 1, 1), {}}, Frame{}, {0, 0}, {0, 1}, 180).empty());

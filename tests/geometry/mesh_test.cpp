@@ -56,6 +56,18 @@ TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
     }
     // The plain fan keeps the T-junctions.
     EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
+    // Corners 60 nm apart in a row stay apart: none joins its neighbour through another.
+    Solid row = cubeWithSplitTop({});
+    std::vector<V3> edge(row[0].v.begin(), row[0].v.end());  // the bottom, with extra corners
+    edge.insert(edge.begin() + 1, {{0, 0.5 - 6e-5, 0}, {0, 0.5, 0}, {0, 0.5 + 6e-5, 0}});
+    row[0] = CPoly::of(PolyPoints(edge), row[0].plane);
+    std::vector<V3> kept;
+    for (const Tri& t : triangles(row))
+        for (const V3 p : {t.a, t.b, t.c})
+            if (p.x == 0 && p.z == 0 && p.y > 0.4 && p.y < 0.6 &&
+                std::find(kept.begin(), kept.end(), p) == kept.end())
+                kept.push_back(p);
+    EXPECT_EQ(kept.size(), 2u);
 }
 
 // Two triangles hinged on the x axis, the second bent down by `deg` from the plane of the
@@ -127,9 +139,13 @@ std::vector<Tri2> rectTris(const std::vector<std::array<double, 4>>& rects) {
 }
 
 TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
-    std::vector<Tri2> cw;
+    std::vector<Tri2> cw, fan;
     for (Tri2 t : rectTris({{0, 0, 1, 1}}))
         cw.push_back({t[0], t[2], t[1]});
+    const Loop circle = regularPolygon({3, -2}, 10, 64);
+    for (std::size_t i = 0; i < circle.size(); ++i)
+        fan.push_back({V2{3, -2}, circle[i], circle[(i + 1) % circle.size()]});
+    const V2 m{0.5, 0};
     const double nan = std::nan("");
     const struct {
         const char* name;
@@ -137,6 +153,9 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
         std::vector<Loop> want;
     } cases[] = {
         {"clockwise triangles keep their winding", cw, {reversed(rect(0, 0, 1, 1))}},
+        {"collinear vertex on a side",
+         {{V2{0, 0}, m, V2{0, 1}}, {m, V2{1, 0}, V2{1, 1}}, {m, V2{1, 1}, V2{0, 1}}},
+         {rect(0, 0, 1, 1)}},
         // The lower triangle's diagonal faces two upper triangles meeting at its midpoint:
         // unless split at that T-junction it would count as boundary.
         {"T-junction",
@@ -147,6 +166,7 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
         {"square hole",
          rectTris({{0, 0, 3, 1}, {0, 2, 3, 3}, {0, 1, 1, 2}, {2, 1, 3, 2}}),
          {rect(0, 0, 3, 3), reversed(rect(1, 1, 2, 2))}},
+        {"fine fan of a circle keeps every corner", fan, {circle}},
         {"flat", {{V2{0, 0}, V2{1, 1}, V2{2, 2}}}, {}},
         {"not finite", {{V2{nan, 0}, V2{1, 0}, V2{0, 1}}}, {}},
     };

@@ -53,6 +53,9 @@ TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
     expectPoints(interLL({0, 0}, {1, 0}, {1 + 5e-10, -1}, {1 + 5e-10, 1}), {{1 + 5e-10, 0}});
     expectPoints(interLC({2, 0}, {-2, 0}, {0, 0}, 1), {{1, 0}, {-1, 0}});  // in travel order
     expectPoints(interLC({-2, 1}, {2, 1}, {0, 0}, 1), {{0, 1}});           // one for a tangent
+    expectPoints(interLC({0, 0}, {2, 0}, {0, 0}, 1), {{1, 0}});            // starts inside
+    EXPECT_TRUE(interLC({3, 3}, {3, 3}, {0, 0}, 1).empty() &&              // zero length
+                interLL({1, 1}, {1, 1}, {0, 0}, {2, 2}).empty());
     // An absolute 1e-9 slack would make a segment 1e-7 long tangent to any circle within about
     // 150 of it; a true tangency of a tiny segment is still found.
     EXPECT_TRUE(interLC({0, 100}, {1e-7, 100}, {0, 0}, 1).empty());

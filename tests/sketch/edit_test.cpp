@@ -58,6 +58,19 @@ TEST(Trim, RoundCurvesLeaveArcsThatCarryTheirRadius) {
         EXPECT_EQ(s.constraints,
                   (std::vector<SConstraint>{{s.nextId - 1, ck::radius, {a.id}, 10}}));
     }
+    for (const char* kind : {ck::radius, ck::diameter}) {  // an arc keeps both outer pieces
+        Sketch t;
+        const Id arc = addArc(t, {0, 10}, {5, 10}, {-5, 10});
+        addSegment(t, {-2, 9}, {-2, 20});
+        addSegment(t, {2, 9}, {2, 20});
+        t.addConstraint(kind, {arc}, kind == ck::radius ? 5.0 : 10.0);
+        ASSERT_TRUE(t.trim(arc, {0, 15}) && t.arcs.size() == 2u && t.constraints.size() == 2u);
+        EXPECT_TRUE(t.arcs[0].c == t.arcs[1].c && *t.pos(t.arcs[0].s) == V2(5, 10) &&
+                    *t.pos(t.arcs[1].e) == V2(-5, 10) &&
+                    near(t.pos(t.arcs[0].e), {2, 10 + std::sqrt(21.0)}));
+        for (const SConstraint& c : t.constraints)
+            EXPECT_TRUE(c.kind == ck::radius && c.value == 5) << kind;
+    }
 }
 
 TEST(ExtendAndSplit, ExtendStopsAtTheNearerCrossingAndSplitMakesChains) {
@@ -70,6 +83,15 @@ TEST(ExtendAndSplit, ExtendStopsAtTheNearerCrossingAndSplitMakesChains) {
     EXPECT_TRUE(s.line(l)->b == b && near(s.pos(b), {7, 0}, 1e-6));
     ASSERT_EQ(s.constraints.size(), 1u);  // the length went
     EXPECT_EQ(s.constraints[0].kind, ck::horizontal);
+    // A shared end stays where it is and the extended line gets a new one.
+    Sketch t;
+    const Id m = addSegment(t, {1, 0}, {2, 0}), shared = t.lines[0].b;
+    t.addLine(shared, t.addPoint({2, 5}));
+    addSegment(t, {6, -1}, {6, 1});
+    ASSERT_TRUE(t.extendLine(m, {2, 0}));
+    EXPECT_TRUE(t.line(m)->b != shared && near(t.pos(t.line(m)->b), {6, 0}) &&
+                near(t.pos(shared), {2, 0}));
+
     CrossedLine k;
     const Id p = k.s.nextId;
     ASSERT_TRUE(k.s.splitEntity(k.line));
@@ -140,6 +162,14 @@ TEST(Corner, FilletAndChamferOfARightAngleKeepingUsedCornerPoints) {
     ASSERT_TRUE(!c.s.pos(c.corner) && c.s.lines.size() == 3u && c.s.constraints.empty());
     const Curve cut = *c.s.curve(c.s.lines[2].id);
     EXPECT_NEAR((cut.b - cut.a).length(), 3 * std::sqrt(2.0), 1e-9);
+    // A corner point that carries a circle, or is a free point, stays.
+    RightCorner withCircle, loose;
+    withCircle.s.circles.push_back({withCircle.s.newId(), withCircle.corner, 1, false});
+    loose.s.freePoints = std::vector<Id>{loose.corner};
+    for (Sketch* s : {&withCircle.s, &loose.s}) {
+        ASSERT_TRUE(s->filletCorner(loose.corner, 2));
+        EXPECT_TRUE(s->pos(loose.corner) && sketchFault(*s).empty());
+    }
 }
 
 TEST(Offset, ChainsKeepTheirSidesAtTheDistanceAndCirclesTheirCentre) {
@@ -177,6 +207,13 @@ TEST(Copy, CopiesMirrorImagesAndPatternsShareCoincidentPoints) {
     const Id axis = s.addLine(0, s.addPoint({0, 5}));  // the y axis, through the origin
     ASSERT_TRUE(s.mirrorEntity(l1, axis) && s.mirrorEntity(l2, axis));
     EXPECT_TRUE(s.lines[3].b == s.lines[4].a && near(s.pos(s.lines[3].b), {-1, 1}));
+    // A mirrored arc still runs counter-clockwise: the image of its end is its start.
+    const Id arc = addArc(s, {10, 10}, {11, 10}, {10, 11});
+    ASSERT_TRUE(s.mirrorEntity(arc, addSegment(s, {15, 0}, {15, 20})));
+    const SArc m = s.arcs.back();
+    EXPECT_TRUE(near(s.pos(m.c), {20, 10}) && near(s.pos(m.s), {20, 11}) &&
+                near(s.pos(m.e), {19, 10}));
+    EXPECT_NEAR(s.curve(m.id)->sweep, pi / 2, 1e-12);
     // Copies of connected curves stay connected.
     const auto sides = addPolygon(s, rect(0, 0, 2, 1));
     const auto copies = s.copyEntities(sides, false, [](V2 q) { return q + V2{0, 5}; });

@@ -120,6 +120,12 @@ TEST(ProfilesBadInput, TenThousandOverlappingLinesGiveTheirOneSquare) {
         for (size_t i = 0; i < 4; ++i)
             addSegment(s, sq[i], sq[(i + 1) % 4]);
     expectFaces("a square drawn 2 500 times", s, {1}, 4);
+    // Collinear overlaps that are not identical: a bundle of segments along one line.
+    Sketch t;
+    for (int k = 0; k < 3000; ++k)
+        addSegment(t, {k * 1e-3, 0}, {5 + k * 1e-3, 0});
+    addPolygon(t, rect(2, -1, 3, 1));
+    EXPECT_FALSE(t.loops().empty());
 }
 
 TEST(ProfilesBadInput, TooManyCrossingsGiveUpInsteadOfExhaustingMemory) {

@@ -84,6 +84,7 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
         {"NaN fixed point", [](Sketch& s) { s.points[1].p.y = nan; }},
         {"NaN radius", [](Sketch& s) { s.circles[0].r = nan; }},
         {"NaN value", [](Sketch& s) { s.constraints[2].value = nan; }},
+        {"huge coordinates", [](Sketch& s) { s.points[3].p = V2(1e300, -1e300); }},
         {"largest double", [](Sketch& s) { s.points[3].p.x = 1.7976931348623157e308; }},
         {"huge value", [](Sketch& s) { s.constraints[1].value = 1e300; }},
     };
