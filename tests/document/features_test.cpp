@@ -62,7 +62,6 @@ TEST(AutoPicks, CountsPerLayout) {
         std::vector<std::pair<V2, double>> circles;
         size_t picks;
     } cases[] = {
-        {"empty", {}, {}, 0},
         {"two rectangles apart", {rect(0, 0, 10, 10), rect(20, 0, 30, 10)}, {}, 2},
         // The ring and the disc nested in the circle both fill a hole.
         {"rect, circle, circle", {rect(0, 0, 40, 40)}, {{{20, 20}, 10}, {{20, 20}, 4}}, 1},
@@ -167,18 +166,12 @@ TEST(AutoName, CountsKindsOrNamesAndARetypedFilletTakesTheOtherWord) {
     DocBuilder b;
     const Id sketch = b.sketch(rectSketch(0, 0, 10, 10));
     const Id e = b.extrude(sketch, {{5, 5}}, 10);
-    b.extrude(sketch, {{5, 5}}, 20);
     b.fillet(e, "top", 1);
     b.fillet(e, "top", 1, true);
     const Id renamed = b.fillet(e, "top", 1);
     b.feature(renamed).name = "Arrondi";  // not counted as a Congé
-    const tuple<const char*, bool, const char*> cases[] = {
-        {fk::extrude, false, "Extrusion3"},
-        {fk::fillet, false, "Congé2"},
-        {fk::fillet, true, "Chanfrein2"},
-    };
-    for (const auto& [kind, chamfer, name] : cases)
-        EXPECT_EQ(autoName(b.doc, kind, chamfer), name);
+    EXPECT_EQ(tuple(autoName(b.doc, fk::fillet, false), autoName(b.doc, fk::fillet, true)),
+              tuple("Congé2", "Chanfrein2"));
     EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Arrondi");  // the user's name
     b.feature(renamed).name = "Congé2";
     EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Chanfrein2");
@@ -268,23 +261,9 @@ TEST(DragDistance, TenthsTowardsZeroWithAFloorAndSymmetricDoubling) {
     EXPECT_FALSE(handleParam({10, 10}, {10, 10.0005}, {10, 20}));
 }
 
-TEST(ExtrudeHandleGeometry, FromTheMeanOfThePickedRegions) {
-    Sketch s = rectSketch(0, 0, 10, 10);
-    addPolygon(s, rect(20, 0, 30, 10));
-    ExtrudeP e{0, {{5, 5}, {25, 5}}, 8, false, op::newBody, 0, {}};
-    const auto h = extrudeHandle(s, e);
-    ASSERT_TRUE(h);
-    const std::vector<Region> regions = s.regions();
-    const V2 mean = (regionPoint(regions.at(0)) + regionPoint(regions.at(1))) / 2;
-    EXPECT_LT((h->base - V3{mean.x, mean.y, 0}).length() + std::abs(h->tip.z - 8), 1e-9);
-    e.picks = {{50, 50}};
-    EXPECT_FALSE(extrudeHandle(s, e));
-}
-
 TEST(NearestSegment, WithinTheLimitToTheNearestPoint) {
     const std::vector<std::pair<V2, V2>> segs{
         {{0, 0}, {100, 0}}, {{0, 10}, {100, 10}}, {{200, 200}, {200, 200}}};
-    EXPECT_EQ(nearestSegment(segs, {50, 3}, 7), 0u);
     EXPECT_EQ(nearestSegment(segs, {50, 6}, 7), 1u);
     EXPECT_FALSE(nearestSegment(segs, {106, 20}, 7)) << "past the end counts to the end point";
     EXPECT_EQ(nearestSegment(segs, {203, 204}, 7), 2u) << "a degenerate segment is a point";
