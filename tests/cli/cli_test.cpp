@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -52,22 +51,6 @@ ReadBack readBack(const std::string& path, const char* format) {
         out.names.push_back(o.name);
     }
     return out;
-}
-
-// What a shell command prints, both streams, and its exit status.
-std::pair<int, std::string> shell(const std::string& command) {
-    std::string out;
-    FILE* f = popen((command + " 2>&1").c_str(), "r");
-    if (!f) return {-1, out};
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        out.append(buf, n);
-    return {pclose(f), out};
-}
-
-// The test's paths hold no single quote.
-std::string quoted(const std::string& s) {
-    return "'" + s + "'";
 }
 
 // `want` is the whole text, or a part of it after '~'; "" accepts anything.
@@ -125,13 +108,7 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
              " : Ce n'est pas un modèle Ivorane 3D valide.\n"
              "  features[0] : clé « suppressed » manquante\n" +
              absent + " : Impossible d'ouvrir ce fichier (fichier ou dossier introuvable).\n"},
-        {{}, 2, "", "~commande manquante"},
-        {{"frobnicate", "x"}, 2, "", "~commande inconnue : frobnicate"},
-        {{"check"}, 2, "", "~check attend au moins un fichier."},
-        {{"fmt", "a", "-o"}, 2, "", "~l'option -o attend un fichier."},
-        {{"check", "--bogus", "a"}, 2, "", "~option inconnue : --bogus"},
-        {{"--help"}, 0, "~Utilisation : q3d", ""},
-        {{"--version"}, 0, "~q3d (Ivorane 3D) ", ""},
+        {{"frobnicate\x1b", "x"}, 2, "", "~commande inconnue : frobnicate\\u001b"},
         {{"fmt", messy}, 0, canonical, ""},
         {{"fmt", messy, "-o", out}, 0, "", ""},
         {{"fmt", messy, "-o", f("no/d.q3d")}, 1, "", "~Enregistrement impossible"},
@@ -146,36 +123,22 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
          "~" + model + " : 2 corps, 1 fonction en échec\n  corps 2 « Cale \"A\" » : 8 polygones, " +
              "volume 400,000 mm³, boîte (0,000 ; 0,000 ; 0,000) à (10,000 ; 10,000 ; 4,000)\n",
          ""},
-        {{"info", model}, 0, "~fonction 4 « Extrusion3 » : Aucun profil sélectionné.\n", ""},
-        {{"info", model, "--upto", "x"}, 2, "", "~--upto attend un nombre entier positif."},
         {{"info", dir.write("trunc.q3d", "{")}, 1, "", "~JSON illisible"},
         {{"export", model, "-o", f("v.3mf")}, 0, "~" + f("v.3mf") + " : 1 corps,", ""},
         {{"export", model, "-o", f("c.stl"), "--body", "3", "--body", "2", "--body", "3"},
          0,
          "~2 corps, 24 triangles",
          ""},
-        {{"export", model, "-o", f("x.obj")}, 2, "", "~format de sortie inconnu"},
-        {{"export", model}, 2, "", "~-o SORTIE.stl ou SORTIE.3mf"},
         {{"export", model, "-o", f("u.stl"), "--body", "99"}, 1, "", "~aucun corps"},
-        {{"export", model, "-o", f("n.stl"), "--upto", "1"},
-         1,
-         "",
-         "Rien à exporter : Aucun corps visible.\n"},
         {{"export", model, "-o", f("absent/out.3mf")},
          1,
          "",
          "~Enregistrement impossible (fichier ou dossier introuvable)"},
-        {{"info", ctl}, 0, "~m\\u001b]0;t\\u0007.q3d : 2 corps", ""},
+        // No raw control character reaches the terminal (checked on every row); C1 ones too.
         {{"info", ctl}, 0, "~« C\\u000d\\u007f\\u009b »", ""},
-        {{"info", ctl}, 0, "~« E\\u001b[2J\\u000afaux » : Aucun profil", ""},
-        {{"check", badKey, "--", "x\x1b[1m"}, 1, "", "~bodyNames.\\u001b[31m : texte attendu"},
-        {{"check", badKey, "--", "x\x1b[1m"}, 1, "", "~x\\u001b[1m : Impossible"},
-        {{"frobnicate\x1b"}, 2, "", "~frobnicate\\u001b"},
-        {{"check", low},
-         0,
-         low + " : 1 fonction, 0 esquisse\n  note : nextId : relevé de 2 à 5, au-dessus du plus "
-               "grand identifiant\n",
-         ""},
+        {{"info", ctl}, 0, "~« E\\u001b[2J\\u000afaux »", ""},  // no forged line
+        {{"check", badKey, "--", "x\x1b[1m"}, 1, "", "~bodyNames.\\u001b[31m"},
+        {{"check", low}, 0, "~  note : nextId", ""},
     };
     const auto noControl = [](const std::string& text) {
         return std::none_of(text.begin(), text.end(), [](char c) {
@@ -201,48 +164,25 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
     EXPECT_EQ(readAll(out), "précieux");
 }
 
-// Every sample model is canonical already and, exported by the q3d program, reads back in
-// lib3mf with the evaluated volumes (to float32 corners), the bodies' names and every body a
-// closed 2-manifold, which slicers need; the slicer itself, when installed, says
-// "manifold = yes" of every object (it counts open and badly oriented edges).
+// Every sample model is canonical already and its exports read back in lib3mf with the
+// evaluated volume (to float32 corners), every body a closed 2-manifold, which slicers need.
 TEST(Q3d, EverySampleSurvivesFmtAndItsExportsReadBackClosedWithItsVolume) {
     TempDir dir;
-    const bool slicer = shell("command -v prusa-slicer").first == 0;
     for (const std::string& model : samples()) {
         EXPECT_EQ(q3d({"fmt", model}).out, readAll(model)) << model;
         std::string reason;
-        const Doc doc = decodeDoc(readAll(model), reason).value_or(Doc{});
         double volume = 0;
-        std::vector<std::string> names;
-        for (const Body& b : Evaluator::run(doc).bodies) {
+        for (const Body& b :
+             Evaluator::run(decodeDoc(readAll(model), reason).value_or(Doc{})).bodies)
             volume += signedVolume(*b.solid);
-            names.push_back(displayName(doc, b));
-        }
         ASSERT_GT(volume, 0) << model;
-        for (const auto& [file, format] :
-             {std::pair{dir.file("m.3MF"), "3mf"}, std::pair{dir.file("m.stl"), "stl"}}) {
-            const std::string what = model + " " + format;
-            const auto [status, said] =
-                shell(quoted(IVORANE_Q3D) + " export " + quoted(model) + " -o " + quoted(file));
-            ASSERT_EQ(status, 0) << what << ": " << said;
+        for (const auto& [name, format] : {std::pair{"m.3MF", "3mf"}, std::pair{"m.stl", "stl"}}) {
+            const std::string file = dir.file(name);
+            ASSERT_EQ(q3d({"export", model, "-o", file}).status, 0) << model << format;
             const ReadBack back = readBack(file, format);
-            EXPECT_NEAR(back.volume, volume, 1e-4 * volume) << what;
-            if (format == std::string("3mf")) {
-                EXPECT_EQ(back.names, names) << what;
-            }
+            EXPECT_NEAR(back.volume, volume, 1e-4 * volume) << model << format;
             for (const auto& o : back.read.objects)
-                EXPECT_EQ(manifoldFault(o.tris), "") << what << " " << o.name;
-            if (!slicer) continue;
-            const auto [infoStatus, info] = shell("prusa-slicer --info " + quoted(file));
-            ASSERT_EQ(infoStatus, 0) << what << ": " << info;
-            int verdicts = 0;
-            std::stringstream lines(info);
-            for (std::string line; std::getline(lines, line);)
-                if (line.rfind("manifold = ", 0) == 0) {
-                    ++verdicts;
-                    EXPECT_EQ(line, "manifold = yes") << what << ":\n" << info;
-                }
-            EXPECT_GE(verdicts, 1) << what << ":\n" << info;
+                EXPECT_EQ(manifoldFault(o.tris), "") << model << format << o.name;
         }
     }
     EXPECT_GE(samples().size(), 3u);
