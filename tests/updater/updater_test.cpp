@@ -1,5 +1,4 @@
-// The updater against a local update site: checks, offers, refusals, cancelling and a real
-// replacement of an application folder.
+// The updater against a local update site: checks, offers, refusals and a real replacement.
 #include "updater/updater.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +26,6 @@ struct RecordingHost : UpdaterHost {
     std::vector<QString> alerts, offers;  // their texts
     int answer = 1;                       // "Plus tard"
     std::function<void()> cancel;
-    std::optional<QString> textAnswer;
     int autosaves = 0, quits = 0;
     QString line = "Bienvenue";
 
@@ -36,7 +34,7 @@ struct RecordingHost : UpdaterHost {
         offers.push_back(informative);
         return answer;
     }
-    std::optional<QString> askText(const QString&, const QString&) override { return textAnswer; }
+    std::optional<QString> askText(const QString&, const QString&) override { return {}; }
     QString status() const override { return line; }
     void setStatus(const QString& text) override { line = text; }
     void showCancel(std::function<void()> c) override { cancel = std::move(c); }
@@ -99,8 +97,8 @@ public:
 };
 
 // Only a check asked for says the build is current; the typed address is trimmed and the query
-// defeats caches. A newer build is offered with its notes; "Plus tard" downloads nothing; a
-// blank address answer restores the default; two installs at once make one download.
+// defeats caches. A newer build is offered with its notes; "Plus tard" downloads nothing;
+// two installs at once make one download.
 TEST_F(UpdaterTest, ChecksOfferANewerBuildAndInstallOnceAtATime) {
     publish(5);
     QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
@@ -118,17 +116,10 @@ TEST_F(UpdaterTest, ChecksOfferANewerBuildAndInstallOnceAtATime) {
     EXPECT_TRUE(host.offers[0].contains("\n<b>x</b> corrigé\n"));
     EXPECT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);
-    QSettings().setValue("updateURL", site.address("/autre"));
-    Updater u(config(), &host);
-    host.textAnswer = "   ";
-    u.askURL();
-    ASSERT_TRUE(settle(u));
-    EXPECT_FALSE(QSettings().contains("updateURL"));
-    EXPECT_EQ(site.count("/maj/version.json"), 4);
-    EXPECT_EQ(site.requests.size(), 4u);
     // Two installs asked for at once make one download (stopped at its missing signature).
     const Info info{"6.0", 6, "ivorane3d.tar.xz", {}};
     site.at("/maj/ivorane3d.tar.xz.sig").status = 404;
+    Updater u(config(), &host);
     u.install(info, site.address("/maj"));
     u.install(info, site.address("/maj"));
     ASSERT_TRUE(settle(u));
