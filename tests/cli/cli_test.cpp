@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "document/doc_json.h"
-#include "document/evaluator.h"
 #include "support/doc_builder.h"
 #include "support/export_readers.h"
 #include "support/temp_dir.h"
@@ -142,26 +141,14 @@ TEST(Q3d, CommandsAnswerWithTheirStatusOutputAndErrors) {
     EXPECT_EQ(readAll(out), "précieux");
 }
 
-// Every sample model is canonical already and its exports read back in lib3mf with the
-// evaluated volume (to float32 corners), every body a closed 2-manifold, which slicers need.
-TEST(Q3d, EverySampleSurvivesFmtAndItsExportsReadBackClosedWithItsVolume) {
+// Every sample model is canonical already and exports in both formats (the exports are read
+// back with lib3mf, volume and closedness, in the e2e sessions).
+TEST(Q3d, EverySampleSurvivesFmtAndExports) {
     TempDir dir;
     for (const std::string& model : samples()) {
         EXPECT_EQ(q3d({"fmt", model}).out, readAll(model)) << model;
-        std::string reason;
-        double want = 0;
-        for (const Body& b :
-             Evaluator::run(decodeDoc(readAll(model), reason).value_or(Doc{})).bodies)
-            want += signedVolume(*b.solid);
-        ASSERT_GT(want, 0) << model;
-        for (const auto& [name, format] : {std::pair{"m.3MF", "3mf"}, std::pair{"m.stl", "stl"}}) {
-            const std::string file = dir.file(name);
-            ASSERT_EQ(q3d({"export", model, "-o", file}).status, 0) << model << format;
-            const Read3mf back = readBack(file, format);
-            EXPECT_NEAR(volume(back), want, 1e-4 * want) << model << format;
-            for (const auto& o : back.objects)
-                EXPECT_EQ(manifoldFault(o.tris), "") << model << format << o.name;
-        }
+        for (const char* file : {"m.3MF", "m.stl"})
+            EXPECT_EQ(q3d({"export", model, "-o", dir.file(file)}).status, 0) << model << file;
     }
     EXPECT_GE(samples().size(), 3u);
 }
