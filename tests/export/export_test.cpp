@@ -1,11 +1,9 @@
-// The exporters: the STL writer and the 3MF package (its stored ZIP archive and CRC-32 byte
-// for byte, its model text, lib3mf reading it back), the refusal of coordinates no format can
-// hold, and the file name an export is written under.
+// The exporters: STL, the 3MF package (stored ZIP, CRC-32, model text), the refusal of
+// coordinates no format can hold, and the file name an export is written under.
 #include "export/export_file.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -27,19 +25,14 @@ namespace {
 using namespace ivo::testing;
 using namespace std::string_literals;
 
-std::string randomBytes(std::mt19937& rng, std::size_t n) {
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
-
 TEST(Zip, Crc32AndArchivesByteForByte) {
     EXPECT_EQ(crc32("123456789"), 0xCBF43926u);
     EXPECT_EQ(crc32(std::string(32, '\0')), 0x190A55ADu);
     std::mt19937 rng(3);
     for (std::size_t n : {0u, 1u, 7u, 255u, 256u, 4099u}) {
-        const std::string s = randomBytes(rng, n);
+        std::string s(n, '\0');
+        for (char& c : s)
+            c = static_cast<char>(rng());
         EXPECT_EQ(crc32(s), crc32Bitwise(s)) << n << " bytes";
     }
     EXPECT_EQ(zipStored({}), "PK\x05\x06"s + std::string(18, '\0'));
@@ -54,22 +47,11 @@ TEST(Zip, Crc32AndArchivesByteForByte) {
               local + dir + "PK\x05\x06\0\0\0\0\1\0\1\0\x33\0\0\0\x25\0\0\0\0\0"s);
 }
 
-TEST(Zip, EntriesReadBackInOrderUpToTheLimits) {
-    std::mt19937 rng(5);
-    std::vector<ZipEntry> entries{{"[Content_Types].xml", "<x/>"},
-                                  {"vide", ""},
-                                  {"dossier/pièce é.bin", randomBytes(rng, 70000)},
-                                  {"dossier/pièce é.bin", "twice"}};
+TEST(Zip, TheLimitsAreRefusedNeverWrapped) {
     std::string why;
-    auto files = readStoredZip(zipStored(entries).value_or(""), &why);
-    ASSERT_TRUE(files) << why;
-    ASSERT_EQ(files->size(), entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        EXPECT_TRUE((*files)[i].name == entries[i].name && (*files)[i].data == entries[i].data)
-            << i;
-    // Counts and name lengths beyond 16 bits are refused, never wrapped.
-    entries.assign(65535, ZipEntry{"x", ""});
-    files = readStoredZip(zipStored(entries).value_or(""), &why);
+    // Counts and name lengths beyond 16 bits.
+    std::vector<ZipEntry> entries(65535, ZipEntry{"x", ""});
+    const auto files = readStoredZip(zipStored(entries).value_or(""), &why);
     ASSERT_TRUE(files) << why;
     EXPECT_EQ(files->size(), 65535u);
     entries.push_back({"x", ""});
@@ -116,27 +98,22 @@ TEST(ThreeMF, BoxPackageByteForByte) {
     EXPECT_EQ(files[2].data, expected);
 }
 
-// Models without triangles take no object; names with markup characters, accents, control
-// characters and invalid UTF-8 stay readable: bytes XML cannot carry are dropped or replaced.
-TEST(ThreeMF, Lib3mfReadsEveryNameAndNoEmptyObject) {
+// Names with markup, control characters and invalid UTF-8 stay readable: bytes XML cannot
+// carry are dropped or replaced.
+TEST(ThreeMF, Lib3mfReadsEveryName) {
     const auto box = triangles(polyBox({-5, 0, -5}, {5, 8, 5}));
     const Read3mf read =
-        readWithLib3mf(threeMFData({{"Sphère", box},
-                                    {"vide", {}},
-                                    {"&lt; \"x\" > y", box},
+        readWithLib3mf(threeMFData({{"&lt; \"x\" > y", box},
                                     {"bip\x01\x1F\tfin", box},
                                     {"coupé \xFF\xC3 \xED\xA0\x80 \xEF\xBF\xBF.", box}})
                            .value_or(""))
             .value_or(Read3mf{});
-    EXPECT_EQ(read.buildItems, 4);
-    ASSERT_EQ(read.objects.size(), 4u);
+    ASSERT_EQ(read.objects.size(), 3u);
     EXPECT_NEAR(read.objects[0].volume, 800, 1e-3);
-    const std::string names[] = {"Sphère", "&lt; \"x\" > y", "bip\tfin"};
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(read.objects[i].name, names[i]);
-    EXPECT_EQ(read.objects[3].name.substr(0, 6), "coupé");
-    EXPECT_NE(read.objects[3].name.find("\xEF\xBF\xBD"), std::string::npos);
-    EXPECT_EQ(readWithLib3mf(threeMFData({}).value_or(""))->objects.size(), 0u);
+    EXPECT_EQ(read.objects[0].name, "&lt; \"x\" > y");
+    EXPECT_EQ(read.objects[1].name, "bip\tfin");
+    EXPECT_EQ(read.objects[2].name.substr(0, 6), "coupé");
+    EXPECT_NE(read.objects[2].name.find("\xEF\xBF\xBD"), std::string::npos);
 }
 
 // Coordinates are written as printf's "%.5f" would in the C locale, whatever the locale
@@ -174,21 +151,14 @@ TEST(ThreeMF, ModelTextSharesVerticesAndSkipsWhatCannotBeWritten) {
     EXPECT_EQ(linesWith(shared, "<triangle "),
               (std::vector<std::string>{"<triangle v1=\"0\" v2=\"1\" v3=\"2\"/>",
                                         "<triangle v1=\"1\" v2=\"3\" v3=\"2\"/>"}));
-    // Empty, flat and infinite models take no id; names are escaped.
+    // Empty, flat and infinite models take no object (names are read back through lib3mf).
     const double inf = std::numeric_limits<double>::infinity();
-    const auto box = triangles(polyBox({0, 0, 0}, {1, 1, 1}));
     const std::string ids =
         threeMFModelText({{"vide", {}},
                           {"plat", {{{0, 0, 0}, {1, 0, 0}, {1.00001, 0, 0}, n}}},
                           {"infini", {{{0, 0, 0}, {inf, 0, 0}, {0, 1, 0}, n}}},
-                          {"a<b", box},
-                          {"&lt; \"x\" > y", box}});
-    EXPECT_EQ(linesWith(ids, "<object ").size(), 2u);
-    EXPECT_NE(ids.find("<object id=\"1\" type=\"model\" name=\"a&lt;b\">"), std::string::npos);
-    EXPECT_NE(ids.find("<object id=\"2\" type=\"model\" name=\"&amp;lt; &quot;x&quot; &gt; y\">"),
-              std::string::npos);
-    EXPECT_NE(ids.find("<build>\n<item objectid=\"1\"/>\n<item objectid=\"2\"/>\n</build>"),
-              std::string::npos);
+                          {"a", triangles(polyBox({0, 0, 0}, {1, 1, 1}))}});
+    EXPECT_EQ(linesWith(ids, "<object ").size(), 1u);
     EXPECT_EQ(ids.find("inf"), std::string::npos);
 }
 
@@ -220,7 +190,6 @@ TEST(Stl, CoordinatesThatAreNotFiniteInTheFormatAreRefused) {
         bool stl, threeMF;  // refused by each
     } cases[] = {
         {{{0, 0, 0}, {1e39, 0, 0}, {0, 1, 0}, n}, true, false},  // beyond float, fine as text
-        {{{0, 0, 0}, {1, 0, 0}, {0, -1e300, 0}, n}, true, false},
         {{{0, 0, 0}, {1, 0, 0}, {0, 1, inf}, n}, true, true},
         {{{0, 0, 0}, {1, 0, 0}, {0, 1, std::nan("")}, n}, true, true},
         {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -inf}}, true, false},  // 3MF has no normals
@@ -235,21 +204,19 @@ TEST(Stl, CoordinatesThatAreNotFiniteInTheFormatAreRefused) {
     }
     for (const char* format : {"stl", "3mf"}) {
         std::string reason;
-        EXPECT_FALSE(exportBytes(format, {{"a", {fine}}, {"b", {cases[2].tri}}}, reason));
-        EXPECT_EQ(reason, "une coordonnée du modèle n'est pas un nombre fini") << format;
+        EXPECT_FALSE(exportBytes(format, {{"a", {fine}}, {"b", {cases[1].tri}}}, reason));
+        EXPECT_NE(reason, "") << format;
     }
 }
 
 TEST(ExportFile, TheExtensionIsAddedUnlessTheNameHasIt) {
-    const std::array<const char*, 3> cases[] = {{"/tmp/piece", "stl", "/tmp/piece.stl"},
-                                                {"/tmp/piece.stl", "stl", "/tmp/piece.stl"},
-                                                {"/tmp/PIECE.STL", "stl", "/tmp/PIECE.STL"},
-                                                {"/tmp/piece.3mf", "stl", "/tmp/piece.3mf.stl"},
-                                                {"/tmp/a.stl/piece", "stl", "/tmp/a.stl/piece.stl"},
-                                                {"piecestl", "stl", "piecestl.stl"},
-                                                {"/x/Modèle", "3mf", "/x/Modèle.3mf"}};
-    for (const auto& [in, extension, out] : cases)
-        EXPECT_EQ(withExtension(in, extension), out) << in;
+    const std::pair<const char*, const char*> cases[] = {
+        {"/tmp/PIECE.STL", "/tmp/PIECE.STL"},
+        {"/tmp/piece.3mf", "/tmp/piece.3mf.stl"},
+        {"/tmp/a.stl/piece", "/tmp/a.stl/piece.stl"},
+        {"piecestl", "piecestl.stl"}};
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(withExtension(in, "stl"), out) << in;
 }
 
 }  // namespace

@@ -10,28 +10,23 @@
 namespace ivo {
 namespace {
 
-// Units go one after the other, each everywhere, before anything is read: "mm" appears in
-// "2m°m" only once "°" has gone, and "deg" in "3d°eg". Only ASCII digits make numbers: not
-// other numeric characters (Arabic-Indic and fullwidth three, a vulgar half, a superscript
-// two, a combining accent), nor malformed UTF-8, nor a no-break space, nor a NUL.
+// Units go one after the other, each everywhere ("2m°m" holds "mm" once "°" has gone); only
+// ASCII digits make numbers, not other numeric characters nor malformed UTF-8.
 TEST(ParseNum, ReadsExpressionsAndRefusesWhatIsNotOneNumber) {
     const std::pair<const char*, double> values[] = {
-        {"40/2+1,5", 21.5}, {"2*(3+4)", 14}, {"2x3", 6},       {"2X3", 6},
-        {"-(1+2)", -3},     {"10 mm", 10},   {"10MM", 10},     {"45°", 45},
-        {"45 deg", 45},     {"45DEG", 45},   {"(2+3", 5},      {"--2", 2},
-        {"+-+2", -2},       {"1.5", 1.5},    {",5", 0.5},      {"5,", 5},
-        {"7-2-1", 4},       {"8/2/2", 2},    {"1+2*3", 7},     {"-2*3", -6},
-        {"2*-3", -6},       {"1 2", 12},     {"0/5", 0},       {"3x(1+1", 6},
-        {"007", 7},         {"1-(2-(3", 2},  {"((((4))))", 4}, {"  3 , 25 mm ", 3.25},
-        {"4\xc2\xb0", 4},   {"1mm0mm", 10},  {"3d°eg", 3}};
+        {"40/2+1,5", 21.5},    {"2*(3+4)", 14},  {"2x3", 6},     {"-(1+2)", -3},
+        {"10MM", 10},          {"45°", 45},      {"45 deg", 45}, {"(2+3", 5},
+        {"+-+2", -2},          {",5", 0.5},      {"5,", 5},      {"7-2-1", 4},
+        {"8/2/2", 2},          {"1+2*3", 7},     {"2*-3", -6},   {"1 2", 12},
+        {"1-(2-(3", 2},        {"4\xc2\xb0", 4}, {"1mm0mm", 10}, {"3d°eg", 3},
+        {"  3 , 25 mm ", 3.25}};
     for (const auto& [text, value] : values)
         EXPECT_EQ(parseNum(text), value) << text;
-    const char* refused[] = {"",        "+",     "(",      "2+",        "abc",       "1,5,2",
-                             "8/0",     "0/0",   "1e3",    "2+3)",      "12a",       ".",
-                             "1..2",    "()",    "2**3",   "m m",       "1\t2",      "--",
-                             "3 x",     "x3",    "1mdegm", "(((",       "-(",        "1+(2*",
-                             "2m°m",    "mmm4",  "\u0663", "\uff13",    "1\u00bd",   "2\u00b2",
-                             "1\u0301", "4\xb0", "4\xc2",  "\377\3765", "5\302\2400"};
+    const char* refused[] = {"",       "2+",        "abc",       "1,5,2",   "8/0",     "0/0",
+                             "1e3",    "2+3)",      "12a",       "1..2",    "()",      "2**3",
+                             "1\t2",   "3 x",       "1mdegm",    "1+(2*",   "2m°m",    "mmm4",
+                             "\u0663", "\uff13",    "1\u00bd",   "2\u00b2", "1\u0301", "4\xb0",
+                             "4\xc2",  "\377\3765", "5\302\2400"};
     for (const char* text : refused)
         EXPECT_FALSE(parseNum(text)) << '"' << text << '"';
     EXPECT_FALSE(parseNum(std::string_view("1\0", 2)));
@@ -50,7 +45,6 @@ TEST(ParseNum, SurvivesHugeAndDeeplyNestedInput) {
     EXPECT_FALSE(parseNum(std::string(201, '(') + "1" + std::string(201, ')')));
     EXPECT_EQ(parseNum(std::string(1000000, '-') + "3"), 3);
     EXPECT_EQ(parseNum(std::string(1000001, '-') + "3"), -3);
-    EXPECT_FALSE(parseNum(std::string(1 << 20, '1')));  // 1 MB of digits: infinite
     EXPECT_EQ(parseNum("0," + std::string(1 << 20, '5')), 0.5555555555555556);
     std::string sum = "0";
     for (int i = 0; i < 100000; ++i)
@@ -60,13 +54,13 @@ TEST(ParseNum, SurvivesHugeAndDeeplyNestedInput) {
 }
 
 TEST(Fmt, ShowsAtMostThreeDecimalsWithAComma) {
+    // Beside the rows of the locale test below.
     const std::pair<double, const char*> cases[] = {
-        {2, "2"},       {1.5, "1,5"},         {0.1234, "0,123"}, {10, "10"},
-        {-0.0001, "0"}, {12.3456, "12,346"},  {-2.5, "-2,5"},    {100, "100"},
-        {-0.0004, "0"}, {-0.0, "0"},          {0.0005, "0,001"}, {1e6, "1000000"},
-        {0.9999, "1"},  {-1234.5, "-1234,5"}, {0.125, "0,125"},  {1e21, "1000000000000000000000"}};
+        {2, "2"},      {-0.0001, "0"},   {-0.0, "0"},      {-2.5, "-2,5"},       {0.0005, "0,001"},
+        {0.9999, "1"}, {1e6, "1000000"}, {0.125, "0,125"}, {-1234.5, "-1234,5"}, {0.1234, "0,123"}};
     for (const auto& [v, text] : cases)
         EXPECT_EQ(fmt(v), text) << v;
+    EXPECT_EQ(fmt(1e21), "1000000000000000000000");
     EXPECT_EQ(fmt(1.7976931348623157e308).size(), 309u);
 }
 

@@ -17,8 +17,6 @@ public:
     struct Page {
         int status = 200;
         QByteArray body;
-        int cutAt = -1;    // announce the whole body, send this many bytes, hang up
-        int stallAt = -1;  // send this many bytes, then keep the connection open
     };
 
     LocalSite() {
@@ -56,9 +54,8 @@ private:
         const Page page = it != pages_.end() ? it->second : Page{404, "absent"};
         s->write("HTTP/1.1 " + QByteArray::number(page.status) + " X\r\nContent-Length: " +
                  QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n");
-        const int sent = page.stallAt >= 0 ? page.stallAt : page.cutAt;
-        s->write(sent >= 0 ? page.body.left(sent) : page.body);
-        if (page.stallAt < 0) s->disconnectFromHost();
+        s->write(page.body);
+        s->disconnectFromHost();
     }
 
     QTcpServer server_;

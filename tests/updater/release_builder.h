@@ -1,5 +1,5 @@
-// Builds release archives for the updater tests, well-formed or crafted to attack the
-// unpacking, signs them with a key pair made for the run, and starts stand-in processes.
+// Release archives for the updater tests, well-formed or hostile, their signatures, and
+// stand-in processes.
 #pragma once
 
 #include <archive.h>
@@ -30,7 +30,6 @@ struct TarEntry {
     int mode;
 };
 
-// Writes `entries` as an xz-compressed tar archive.
 inline void writeTar(const std::string& file, const std::vector<TarEntry>& entries) {
     archive* a = archive_write_new();
     archive_write_set_format_pax_restricted(a);
@@ -71,10 +70,10 @@ inline std::string markerText(int build, const std::string& version) {
 
 // An application folder on disk with `program` as bin/ivorane3d.
 inline void writeApp(const std::string& dir, int build, const std::string& version,
-                     const std::string& program, int mode = 0755) {
+                     const std::string& program) {
     std::filesystem::create_directories(dir + "/bin");
     std::ofstream(dir + "/bin/ivorane3d") << program;
-    std::filesystem::permissions(dir + "/bin/ivorane3d", std::filesystem::perms(mode));
+    std::filesystem::permissions(dir + "/bin/ivorane3d", std::filesystem::perms(0755));
     std::ofstream(dir + "/" + bundleMarker) << markerText(build, version);
 }
 
@@ -90,7 +89,6 @@ inline std::vector<TarEntry> bundleEntries(const std::string& top, int build,
             {TarEntry::symlink, top + "/share/programme", {}, "../bin/ivorane3d", 0777}};
 }
 
-// Every file below `root`, as sorted relative paths, to compare trees before and after.
 inline std::vector<std::string> listing(const std::string& root) {
     std::vector<std::string> out;
     for (const auto& e : std::filesystem::recursive_directory_iterator(root))
@@ -99,7 +97,7 @@ inline std::vector<std::string> listing(const std::string& root) {
     return out;
 }
 
-// Starts `args` (the program's full path first); -1 when it cannot be started.
+// Starts `args` (the program's full path first); -1 when it cannot.
 inline pid_t spawn(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -122,7 +120,7 @@ struct KeyPair {
         if (sodium_init() >= 0) crypto_sign_keypair(pk, sk);
     }
     std::string publicKey() const { return std::string(reinterpret_cast<const char*>(pk), 32); }
-    // The detached signature of the archive at `path`, as the packaging script makes it.
+    // The detached signature of the archive at `path`, as the release script makes it.
     std::string sign(const std::string& path) const {
         const std::string m = signedMessage(path).value_or("");
         unsigned char sig[crypto_sign_BYTES];

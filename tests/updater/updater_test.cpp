@@ -1,5 +1,4 @@
-// The updater against a local update site: checks, offers, refusals, cancelling and a real
-// replacement of an application folder.
+// The updater against a local update site: checks, offers, refusals and a real replacement.
 #include "updater/updater.h"
 
 #include <gtest/gtest.h>
@@ -24,27 +23,18 @@ using testing::listing;
 using testing::TarEntry;
 
 struct RecordingHost : UpdaterHost {
-    struct Shown {
-        QString title, text;
-        QStringList buttons = {};
-    };
-    std::vector<Shown> alerts, offers;
-    int answer = 1;  // "Plus tard"
-    std::function<void()> duringOffer, cancel;
-    std::optional<QString> textAnswer;
+    std::vector<QString> alerts, offers;  // their texts
+    int answer = 1;                       // "Plus tard"
+    std::function<void()> cancel;
     int autosaves = 0, quits = 0;
     QString line = "Bienvenue";
 
-    void alert(const QString& title, const QString& text) override {
-        alerts.push_back({title, text});
-    }
-    int ask(const QString& message, const QString& informative,
-            const QStringList& buttons) override {
-        offers.push_back({message, informative, buttons});
-        if (duringOffer) duringOffer();
+    void alert(const QString&, const QString& text) override { alerts.push_back(text); }
+    int ask(const QString&, const QString& informative, const QStringList&) override {
+        offers.push_back(informative);
         return answer;
     }
-    std::optional<QString> askText(const QString&, const QString&) override { return textAnswer; }
+    std::optional<QString> askText(const QString&, const QString&) override { return {}; }
     QString status() const override { return line; }
     void setStatus(const QString& text) override { line = text; }
     void showCancel(std::function<void()> c) override { cancel = std::move(c); }
@@ -83,15 +73,13 @@ public:
     bool settle(Updater& u) {
         return QTest::qWaitFor([&] { return !u.busy(); }, 30000);
     }
-    // One check with its updater, run to its end.
-    bool checkOnce(bool manual, const Updater::Config& c) {
-        Updater u(c, &host);
+    bool checkOnce(bool manual) {
+        Updater u(config(), &host);
         u.check(manual);
         return settle(u);
     }
-    bool checkOnce(bool manual) { return checkOnce(manual, config()); }
     std::string reason() const {
-        return host.alerts.empty() ? "" : host.alerts.back().text.toStdString();
+        return host.alerts.empty() ? "" : host.alerts.back().toStdString();
     }
 
     testing::TempDir tmp;
@@ -108,9 +96,10 @@ public:
     RecordingHost host;
 };
 
-// The same build: only a check asked for says so; the typed site address is trimmed and the
-// query defeats caches. A newer build is offered on an automatic check too, with its notes.
-TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedOfferANewerBuildAndAskTheAddress) {
+// Only a check asked for says the build is current; the typed address is trimmed and the query
+// defeats caches. A newer build is offered with its notes; "Plus tard" downloads nothing;
+// two installs at once make one download.
+TEST_F(UpdaterTest, ChecksOfferANewerBuildAndInstallOnceAtATime) {
     publish(5);
     QSettings().setValue("updateURL", " " + site.address("/maj") + "// ");
     for (const bool manual : {false, true})
@@ -120,72 +109,33 @@ TEST_F(UpdaterTest, ChecksTellTheUpToDateStateOnlyWhenAskedOfferANewerBuildAndAs
         EXPECT_TRUE(r.startsWith("/maj/version.json?t=")) << r.toStdString();
         EXPECT_GT(r.section('=', 1).toLongLong(), 1600000000);
     }
-    ASSERT_EQ(host.alerts.size(), 1u);
-    EXPECT_EQ(host.alerts[0].title, "Ivorane 3D est à jour");
-    EXPECT_TRUE(host.offers.empty());
-
+    EXPECT_EQ(host.alerts.size(), 1u);
     publish(6, {}, "<b>x</b> corrigé");
     ASSERT_TRUE(checkOnce(false));
     ASSERT_EQ(host.offers.size(), 1u);
-    EXPECT_EQ(host.offers[0].title, "Mise à jour disponible : Ivorane 3D 6.0");
-    EXPECT_TRUE(host.offers[0].text.contains("\n<b>x</b> corrigé\n"));
-    EXPECT_EQ(host.offers[0].buttons, QStringList({"Mettre à jour et relancer", "Plus tard"}));
+    EXPECT_TRUE(host.offers[0].contains("\n<b>x</b> corrigé\n"));
     EXPECT_EQ(host.alerts.size(), 1u);
-    EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);  // "Plus tard" downloads nothing
-
-    // "Annuler" in the address prompt changes nothing; a blank answer restores the default
-    // (storing a typed address is checked through the window's menu).
-    QSettings().setValue("updateURL", site.address("/autre"));
-    Updater u(config(), &host);
-    u.askURL();
-    EXPECT_FALSE(u.busy());
-    EXPECT_EQ(QSettings().value("updateURL").toString(), site.address("/autre"));
-    host.textAnswer = "   ";
-    u.askURL();
-    ASSERT_TRUE(settle(u));
-    EXPECT_FALSE(QSettings().contains("updateURL"));
-    EXPECT_EQ(site.count("/maj/version.json"), 4);
-    EXPECT_EQ(site.requests.size(), 4u);
-}
-
-TEST_F(UpdaterTest, OneCheckAndOneInstallAtATime) {
-    publish(6);
-    Updater u(config(), &host);
-    // The 6-hour timer firing while the offer is open must not stack a second offer.
-    bool fired = false;
-    host.duringOffer = [&] {
-        if (std::exchange(fired, true)) return;
-        QMetaObject::invokeMethod(&u.repeatTimer(), "timeout", Qt::DirectConnection);
-        u.check(true);
-        // Give a second request every chance to reach the site while the offer is open.
-        EXPECT_FALSE(QTest::qWaitFor([&] { return site.count("/maj/version.json") > 1; }, 1500));
-    };
-    u.check(false);
-    ASSERT_TRUE(settle(u));
-    EXPECT_EQ(site.count("/maj/version.json"), 1);
-    EXPECT_EQ(host.offers.size(), 1u);
-
+    EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz"), 0);
     // Two installs asked for at once make one download (stopped at its missing signature).
-    host.duringOffer = {};
     const Info info{"6.0", 6, "ivorane3d.tar.xz", {}};
     site.at("/maj/ivorane3d.tar.xz.sig").status = 404;
+    Updater u(config(), &host);
     u.install(info, site.address("/maj"));
     u.install(info, site.address("/maj"));
     ASSERT_TRUE(settle(u));
     EXPECT_EQ(site.count("/maj/ivorane3d.tar.xz.sig"), 1);
 }
 
-// A description that cannot be read or a bad site address alerts only on a check asked for;
-// an install refused says why in any case. Either way nothing on disk changes.
+// A bad description alerts only on a check asked for; an install refused says why in any
+// case. Either way nothing on disk changes. One row per distinct attack or fault.
 TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
-    const QString sig = "/maj/ivorane3d.tar.xz.sig";
     const auto description = [&](int status, QByteArray body, QString base = {}) {
         return [=, this] {
             site.at("/maj/version.json") = {status, body};
             if (!base.isEmpty()) QSettings().setValue("updateURL", base);
         };
     };
-    // A hostile archive: a well-formed one of build 6 and `extra`, or `entries` alone.
+    // A well-formed archive of build 6 and `extra`, or `entries` alone.
     const auto archive = [&](std::vector<TarEntry> extra, std::vector<TarEntry> entries = {}) {
         if (entries.empty()) entries = testing::bundleEntries("Ivorane3D", 6);
         entries.insert(entries.end(), extra.begin(), extra.end());
@@ -197,31 +147,23 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
     };
     const auto good = testing::bundleEntries("Ivorane3D", 6);
     const std::string out = "hors de son dossier", noApp = "ne contient pas Ivorane 3D";
-    const char *const unread = "Pas de réponse du site", *const badBase = "Adresse invalide",
-                      *const refused = "Mise à jour impossible";
+    const std::string sig = "signature de l";
     const struct {
         const char* name;
         std::function<void()> arrange;
-        const char* title;
+        bool install;  // refused at the install, told on an automatic check too
         std::string reason;
     } cases[] = {
-        // A valid description behind an error status.
-        {"error status", description(500, R"({"version": "x", "build": 5, "url": "a"})"), unread,
-         "Impossible de lire "},
-        {"not json", description(200, "<html>"), unread,
-         "/version.json.\nFichier absent ou invalide."},
-        {"too large", description(200, QByteArray(int(maxInfoBytes) + 10, ' ')), unread,
-         "Impossible de lire "},
-        {"site not an address", description(200, "", "ht tp://exa mple"), badBase,
-         "Vérifiez l'adresse des mises à jour."},
-        {"plain http site elsewhere", description(200, "", "http://example.com/maj"), badBase,
+        {"valid description behind an error status",
+         description(500, R"({"version": "x", "build": 5, "url": "a"})"), false, "lire"},
+        {"description too large", description(200, QByteArray(int(maxInfoBytes) + 10, ' ')), false,
+         "lire"},
+        {"plain http site elsewhere", description(200, "", "http://example.com/maj"), false,
          "https"},
-        {"http elsewhere", [&] { publish(6, {}, nullptr, "http://example.com/a.tar.xz"); }, refused,
-         "https"},
-        {"not an address", [&] { publish(6, {}, nullptr, "http://exa mple/a"); }, refused,
-         "pas valide"},
-        {"signature missing", [&] { publish(6), site.at(sig).status = 404; }, refused,
-         "signature de la mise à jour est absente"},
+        {"plain http archive elsewhere",
+         [&] { publish(6, {}, nullptr, "http://example.com/a.tar.xz"); }, true, "https"},
+        {"signature missing",
+         [&] { publish(6), site.at("/maj/ivorane3d.tar.xz.sig").status = 404; }, true, sig},
         // Served only at the absolute address: both files must be fetched from there.
         {"absolute address, signed by another key",
          [&] {
@@ -230,98 +172,48 @@ TEST_F(UpdaterTest, EveryRefusalSaysWhyAndLeavesTheDiskAsItWas) {
              site.at("/ailleurs/a.tar.xz.sig").body =
                  QByteArray::fromStdString(testing::KeyPair().sign(f));
          },
-         refused, "signature de l'archive ne correspond pas"},
-        {"truncated download", [&] { publish(6), site.at("/maj/ivorane3d.tar.xz").cutAt = 100; },
-         refused, ""},
-        {"absolute path", archive({file("/tmp/ivo-pwned")}), refused, "chemin absolu"},
-        {"dot-dot", archive({file("Ivorane3D/../dehors")}), refused, "« .. »"},
+         true, sig},
+        {"absolute path", archive({file("/tmp/ivo-pwned")}), true, "chemin absolu"},
+        {"dot-dot", archive({file("Ivorane3D/../dehors")}), true, "« .. »"},
         {"link out then through it",
-         archive({link("Ivorane3D/evil", "../.."), file("Ivorane3D/evil/through")}), refused, out},
-        {"absolute link", archive({link("Ivorane3D/etc", "/etc")}), refused, out},
-        {"link to the top's parent", archive({link("Ivorane3D/up", "..")}), refused, out},
+         archive({link("Ivorane3D/evil", "../.."), file("Ivorane3D/evil/through")}), true, out},
+        {"absolute link", archive({link("Ivorane3D/etc", "/etc")}), true, out},
         // Each link stays inside on its own; read through the first, the second leaves.
         {"chained links", archive({link("Ivorane3D/here", "."), link("Ivorane3D/here/up", "../x")}),
-         refused, out},
+         true, out},
         {"hard link", archive({{TarEntry::hardlink, "Ivorane3D/h", {}, "Ivorane3D/bin/ivorane3d"}}),
-         refused, "lien physique"},
-        {"device", archive({{TarEntry::chardev, "Ivorane3D/null"}}), refused, "fichier spécial"},
-        {"fifo", archive({{TarEntry::fifo, "Ivorane3D/tube"}}), refused, "fichier spécial"},
-        {"two folders", archive({{TarEntry::dir, "Autre/", {}, {}, 0755}}), refused,
-         "un seul dossier"},
-        {"top-level file", archive({file("LISEZMOI")}), refused, "un seul dossier"},
-        {"no program", archive({}, {good[0], good[3]}), refused, noApp},
-        {"program not executable",
-         archive({{TarEntry::file, "Ivorane3D/bin/ivorane3d", "x"}}, {good[0], good[1], good[3]}),
-         refused, noApp},
+         true, "lien physique"},
+        {"device", archive({{TarEntry::chardev, "Ivorane3D/null"}}), true, "fichier spécial"},
+        {"two folders", archive({{TarEntry::dir, "Autre/", {}, {}, 0755}}), true, "un seul"},
         {"program is a link",
-         archive({link("Ivorane3D/bin/ivorane3d", "../x")}, {good[0], good[1]}), refused, noApp},
+         archive({link("Ivorane3D/bin/ivorane3d", "../x")}, {good[0], good[1]}), true, noApp},
         // The archive's own marker says 6.
         {"not the build announced", [&] { publish(7, testing::bundleEntries("Ivorane3D", 6)); },
-         refused, "ne contient pas la version annoncée"},
-        // A prefix install, or a marker of another form, is never replaced.
-        {"prefix install", [&] { publish(6), fs::remove(bundle + "/" + bundleMarker); }, refused,
-         "Ivorane 3D est installé dans « " + bundle + " »"},
-        {"marker of another form",
-         [&] { publish(6), std::ofstream(bundle + "/" + bundleMarker) << R"({"build": "5"})"; },
-         refused, "gestionnaire de paquets"},
+         true, "version annoncée"},
+        // A prefix install is never replaced.
+        {"prefix install", [&] { publish(6), fs::remove(bundle + "/" + bundleMarker); }, true,
+         bundle},
     };
     host.answer = 0;  // "Mettre à jour et relancer"
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         for (const bool manual : {false, true}) {
-            if (manual && c.title == refused) continue;  // an install refusal is always told
+            if (manual && c.install) continue;
             SCOPED_TRACE(std::string(c.name) + (manual ? ", asked for" : ""));
             host.alerts.clear();
             SetUp();  // the marker back after the prefix install
             c.arrange();
             const auto before = listing(tmp.path());
             ASSERT_TRUE(checkOnce(manual));
-            ASSERT_EQ(host.alerts.size(), manual || c.title == refused ? 1u : 0u);
+            ASSERT_EQ(host.alerts.size(), manual || c.install ? 1u : 0u);
             if (host.alerts.empty()) continue;
-            EXPECT_EQ(host.alerts[0].title, c.title);
-            EXPECT_TRUE(host.alerts[0].text.contains(QString::fromStdString(c.reason))) << reason();
+            EXPECT_TRUE(host.alerts[0].contains(QString::fromStdString(c.reason))) << reason();
             EXPECT_EQ(listing(tmp.path()), before);
             EXPECT_FALSE(fs::exists("/tmp/ivo-pwned"));
             EXPECT_EQ(host.quits, 0);
             EXPECT_EQ(host.line, "Bienvenue");  // the status line is given back
             EXPECT_FALSE(host.cancel);
         }
-    }
     EXPECT_EQ(site.count("/version.json"), 0);  // nothing was sent to the bad addresses
-}
-
-// Cancelling the download, or quitting during it, leaves nothing behind.
-TEST_F(UpdaterTest, StoppingTheDownloadLeavesNothing) {
-    publish(6);
-    site.at("/maj/ivorane3d.tar.xz").stallAt = 50;
-    const auto before = listing(tmp.path());
-    host.answer = 0;
-    for (const bool quit : {false, true}) {
-        SCOPED_TRACE(quit ? "quit" : "cancel");
-        site.requests.clear();
-        auto u = std::make_unique<Updater>(config(), &host);
-        u->check(false);
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return site.count("/maj/ivorane3d.tar.xz") == 1; }, 30000));
-        if (quit) {
-            u.reset();  // says nothing
-            QCoreApplication::processEvents();
-        } else {
-            EXPECT_TRUE(host.line.startsWith("Téléchargement de la mise à jour 6.0…"));
-            // The download goes to a private folder beside the application folder.
-            std::vector<fs::perms> working;
-            for (const auto& e : fs::directory_iterator(parent))
-                if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) == 0)
-                    working.push_back(fs::status(e.path()).permissions());
-            EXPECT_EQ(working, std::vector{fs::perms::owner_all});
-            ASSERT_TRUE(host.cancel);
-            host.cancel();
-            ASSERT_TRUE(settle(*u));
-            EXPECT_EQ(host.line, "Mise à jour annulée.");
-            EXPECT_FALSE(host.cancel);
-        }
-        EXPECT_TRUE(host.alerts.empty());
-        EXPECT_EQ(listing(tmp.path()), before);
-    }
 }
 
 TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
@@ -341,6 +233,12 @@ TEST_F(UpdaterTest, InstallReplacesTheFolderOnceTheAppHasEnded) {
     EXPECT_EQ(host.autosaves, 1);
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_EQ(readMarker(bundle)->build, 5);  // still the old one while it runs
+    // The new folder waits in a private working folder beside the application folder.
+    std::vector<fs::perms> working;
+    for (const auto& e : fs::directory_iterator(parent))
+        if (e.path().filename().string().rfind(".Ivorane3D-maj-", 0) == 0)
+            working.push_back(fs::status(e.path()).permissions());
+    EXPECT_EQ(working, std::vector{fs::perms::owner_all});
     ::kill(pid_t(c.pid), SIGTERM);
     testing::waitFor(pid_t(c.pid));
     ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(log); }, 30000));
