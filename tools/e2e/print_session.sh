@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Printing aids from the menus: the sample button opened, « Surplombs » turned on from the
 # « Affichage » menu with the pointer and the keys, then a drilled plate whose holes have
-# overhanging ceilings, and « Envoyer au trancheur » (Ctrl+Alt+E) starting a stand-in slicer
+# overhanging ceilings, the chamfered bracket with the threshold lowered to 30° in « Angle de
+# surplomb… », and « Envoyer au trancheur » (Ctrl+Alt+E) starting a stand-in slicer
 # chosen in the preferences of the private home; the 3MF it was handed is read back by lib3mf
 # and compared with what q3d reports of the model. Screenshots go to E2E_SHOTS.
 # Usage: tools/e2e/print_session.sh   (E2E_APP, E2E_Q3D and E2E_EXPORT_CHECK name the programs)
@@ -29,6 +30,8 @@ model="$E2E_OUT/bouton.q3d"
 plate="$E2E_OUT/plaque_percee.q3d"
 cp "$e2e_root/examples/bouton.q3d" "$model"
 cp "$e2e_root/examples/plaque_percee.q3d" "$plate"
+bracket="$E2E_OUT/equerre.q3d"
+cp "$e2e_root/examples/equerre.q3d" "$bracket"
 e2e_start "$model"
 e2e_shot 00-bouton
 
@@ -44,23 +47,46 @@ e2e_key ctrl+4
 e2e_shot 03-bouton-surplombs
 
 # The button prints without support; the plate stands on its edge, its holes run sideways.
-e2e_key ctrl+o
-d=$(e2e_dialog 'Ouvrir|Open')
-xdotool windowfocus --sync "$d" key ctrl+a
-xdotool type --delay 20 "$plate"
-xdotool key Return
-e2e_wait_title 'plaque_percee' 10
+open_model() {
+  local d
+  e2e_key ctrl+o
+  d=$(e2e_dialog 'Ouvrir|Open')
+  xdotool windowfocus --sync "$d" key ctrl+a
+  xdotool type --delay 20 "$1"
+  xdotool key Return
+  e2e_wait_title "$2" 10
+}
+open_model "$plate" plaque_percee
 e2e_key ctrl+2
 e2e_drag 700 300 700 240                # tilted to look up into the holes
 e2e_shot 04-plaque-surplombs
 
+# The bracket's 45° chamfers print at the default threshold, not at 30°: « Angle de
+# surplomb… » is the item after « Surplombs ».
+open_model "$bracket" equerre
+e2e_click 216 $((E2E_MENU_H / 2))
+for _ in 1 2 3 4 5 6 7; do xdotool key Down; done
+xdotool key Return
+d=$(e2e_dialog 'Angle de surplomb')
+xdotool windowfocus --sync "$d" key ctrl+a
+xdotool type --delay 40 "30"
+e2e_shot 05-angle-30
+xdotool key Return
+e2e_idle 1
+e2e_expect "l'angle n'est pas retenu dans les préférences" grep -q '^overhangAngle=30' "$settings"
+e2e_key ctrl+2
+e2e_drag 700 300 760 240
+e2e_shot 06-equerre-chanfreins-30
+
 # Back to the button's tab, sent to the slicer.
+e2e_key ctrl+1                          # leaves nothing selected or hovered
+e2e_key ctrl+shift+bracketleft
 e2e_key ctrl+shift+bracketleft
 e2e_wait_title 'bouton' 10
 e2e_key ctrl+alt+e
 for _ in $(seq 1 100); do [ -s "$record" ] && break; sleep 0.1; done
 [ -s "$record" ] || e2e_fail "le trancheur n'a pas été lancé (voir $E2E_OUT/app.log)"
-e2e_shot 05-envoye
+e2e_shot 07-envoye
 cat "$record"
 
 info=$("$E2E_Q3D" info --json "$model") || e2e_fail "q3d info échoue"
