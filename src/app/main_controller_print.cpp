@@ -151,7 +151,9 @@ void MainController::sendToSlicer() {
         return;
     }
     // No shell: the program and the file are separate arguments, whatever their characters.
-    if (!QProcess::startDetached(program, {toQt(path)}, slicerFolder->path())) {
+    // Started in the home folder: the private folder goes away when the window quits, while
+    // the slicer may still be running.
+    if (!QProcess::startDetached(program, {toQt(path)}, QDir::homePath())) {
         detectedSlicer.reset();  // looked for again next time: it may have been removed
         dialogs->alert("Impossible de lancer le trancheur",
                        "« " + program +
