@@ -3,8 +3,12 @@
 // says when there is nothing to send or no program to start.
 #include <filesystem>
 
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QStringList>
+#include <QTimer>
 
 #include "app/app_fixture.h"
 #include "document/doc_json.h"
@@ -55,7 +59,11 @@ public:
     void start(const Doc& doc, const std::string& name) {
         c = &launch({tmp.write(name, encodeDoc(doc, true))});
     }
+    // Made active again first: a closed dialog leaves no window active on a display without a
+    // window manager, and the menus' keys go to the active window.
     void sendKeys() {
+        c->window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(c->window.get()));
         QTest::keyClick(c->window.get(), Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
     }
     // The arguments the stand-in was started with, once it has run; the record is taken away.
@@ -147,6 +155,64 @@ TEST_F(SlicerGuiTest, WithNoSlicerOnThePathTheUserIsAskedToChooseOne) {
     sendKeys();
     EXPECT_TRUE(recorded(record));
     EXPECT_EQ(dialogs->questions.size(), 3u);
+}
+
+// Runs `f` on the next modal window of type W once it shows, from the event loop that the
+// window's own exec() runs.
+template <class W, class F>
+void onNextModal(F f) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, f] {
+        if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget()); w && w->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            f(w);
+        }
+    });
+    poll->start(50);
+}
+
+TEST_F(SlicerGuiTest, TheRealQuestionIsDismissedWithEscapeOrAnsweredWithAFileChosenByKeys) {
+    const std::string record = tmp.file("record");
+    const std::string mine = standIn("mon-trancheur", record);
+    qputenv("PATH", "");
+    start(twoBoxes(), "plaque.q3d");
+    c->dialogs = std::make_unique<QtDialogs>(c->window.get());
+    dialogs = nullptr;
+
+    QString text, informative;
+    onNextModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        informative = box->informativeText();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    sendKeys();
+    EXPECT_EQ(text, "Aucun trancheur trouvé");
+    EXPECT_TRUE(informative.startsWith("Aucun des trancheurs habituels"));
+    EXPECT_FALSE(QSettings().contains("slicerPath"));
+
+    // Return takes the default button, « Choisir le trancheur… »; the program's path goes in
+    // the file chooser's name field at once (typed key by key, each "/" makes the chooser
+    // change folders and complete the rest), then Return.
+    onNextModal<QMessageBox>([&](QMessageBox* box) {
+        QTest::keyClick(box, Qt::Key_Return);
+        onNextModal<QFileDialog>([&](QFileDialog* chooser) {
+            auto* field = qobject_cast<QLineEdit*>(chooser->focusWidget());
+            if (field) {
+                field->setText(toQt(mine));
+                QTest::keyClick(field, Qt::Key_Return);
+            }
+            if (chooser->isVisible()) {
+                ADD_FAILURE() << "the file chooser did not take the path";
+                chooser->reject();
+            }
+        });
+    });
+    sendKeys();
+    const auto args = recorded(record);
+    ASSERT_TRUE(args);
+    EXPECT_EQ(QFileInfo(args->front()).fileName(), "plaque.3mf");
+    EXPECT_EQ(QSettings().value("slicerPath").toString(), toQt(mine));
 }
 
 TEST_F(SlicerGuiTest, NothingVisibleAMissingProgramAndBackToDetection) {
