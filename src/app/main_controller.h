@@ -33,6 +33,7 @@
 #include "document/features.h"
 #include "editor/editor_host.h"
 #include "export/three_mf.h"
+#include "geometry/overhang.h"
 #include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
@@ -293,7 +294,7 @@ public:
     // preferences "overhangs" and "overhangAngle", and the visible bodies sent to the slicer,
     // whose program the preference "slicerPath" names when the user chose one.
     bool overhangsShown = false;
-    double overhangAngle = 45;
+    double overhangAngle = kDefaultOverhangAngle;
     void loadPrintPreferences();
     void setOverhangsShown(bool on);
     // Asks for the threshold (degrees); refuses, with an alert, angles beyond 0…90.
