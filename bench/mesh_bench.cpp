@@ -2,7 +2,8 @@
 // welded and T-junctions resolved, against the plain fan of every polygon (the baseline, in
 // the same run). On the 200 000-triangle sphere and box grid of the export benchmark, which
 // have no T-junctions (the cost of looking), and on the drilled plate of the samples, where
-// every hole left them. Counter: triangles out.
+// every hole left them. Counter: triangles out. The view's overhang flags are timed on the
+// plate as the mesh step plus the classification, against the mesh step alone.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "document/evaluator.h"
 #include "document/file_io.h"
 #include "geometry/mesh.h"
+#include "geometry/overhang.h"
 #include "support/solids.h"
 
 namespace {
@@ -83,12 +85,38 @@ void BM_FanTriangles_Plaque100Trous(benchmark::State& state) {
     mesh(state, plate(), fanTriangles);
 }
 
+// The mesh step with the overhang flags the view makes when it shows them; its counter is the
+// number of triangles marked.
+void BM_TrianglesAndOverhangs_Plaque100Trous(benchmark::State& state) {
+    std::size_t marked = 0;
+    for (auto _ : state) {
+        const std::vector<Tri> tris = triangles(plate());
+        const std::vector<std::uint8_t> flags = overhangFlags(tris, kDefaultOverhangAngle);
+        marked = 0;
+        for (std::uint8_t f : flags)
+            marked += f;
+        benchmark::DoNotOptimize(flags.data());
+    }
+    state.counters["overhangs"] = double(marked);
+}
+// The classification alone, on the plate's mesh made once.
+void BM_Overhangs_Plaque100Trous(benchmark::State& state) {
+    const std::vector<Tri> tris = triangles(plate());
+    for (auto _ : state) {
+        const std::vector<std::uint8_t> flags = overhangFlags(tris, kDefaultOverhangAngle);
+        benchmark::DoNotOptimize(flags.data());
+    }
+    state.counters["triangles"] = double(tris.size());
+}
+
 BENCHMARK(BM_Triangles_Sphere)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FanTriangles_Sphere)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Triangles_BoxGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FanTriangles_BoxGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Triangles_Plaque100Trous)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FanTriangles_Plaque100Trous)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrianglesAndOverhangs_Plaque100Trous)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Overhangs_Plaque100Trous)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

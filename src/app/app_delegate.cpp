@@ -71,6 +71,7 @@ QString shortcutsText() {
         "• Double-clic sur une face plane : nouvelle esquisse",
         "• Ctrl+1 dessus, Ctrl+2 face, Ctrl+3 droite, Ctrl+4 iso, Ctrl+0 ajuster",
         "• Ctrl+Z annuler — Ctrl+Maj+Z rétablir",
+        "• Ctrl+E STL, Ctrl+Maj+E 3MF — Ctrl+Alt+E envoyer au trancheur",
         "",
         "Esquisse",
         "• L ligne, R rectangle, C cercle, A arc 3 points, F congé, T ajuster, O décalage",

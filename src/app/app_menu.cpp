@@ -74,6 +74,10 @@ void AppDelegate::buildMenu(MainController& c) {
     file->addSeparator();
     item(file, "Exporter en STL…", {QKeySequence("Ctrl+E")}, [ctl] { ctl->exportSTL(); });
     item(file, "Exporter en 3MF…", {QKeySequence("Ctrl+Shift+E")}, [ctl] { ctl->export3MF(); });
+    // Ctrl+Maj+E already exports to 3MF.
+    item(file, "Envoyer au trancheur", {QKeySequence("Ctrl+Alt+E")},
+         [ctl] { ctl->sendToSlicer(); });
+    item(file, "Choisir le trancheur…", {}, [ctl] { ctl->chooseSlicer(); });
     file->addSeparator();
     QAction* sketch = item(file, "Esquisse", {}, [ctl] { ctl->beginChoosePlane(); });
     QAction* finish = item(file, "Terminer l'esquisse", {}, [ctl] { ctl->finishSketch(); });
@@ -97,6 +101,15 @@ void AppDelegate::buildMenu(MainController& c) {
     item(view, "Vue de droite", {QKeySequence("Ctrl+3")}, [this] { viewRight(); });
     item(view, "Vue isométrique", {QKeySequence("Ctrl+4")}, [this] { viewIso(); });
     item(view, "Ajuster à la fenêtre", {QKeySequence("Ctrl+0")}, [this] { viewFit(); });
+    view->addSeparator();
+    QAction* overhangs = view->addAction("Surplombs");
+    overhangs->setCheckable(true);
+    overhangs->setChecked(ctl->overhangsShown);
+    overhangs->setMenuRole(QAction::NoRole);
+    connect(overhangs, &QAction::triggered, view, [ctl](bool on) { ctl->setOverhangsShown(on); });
+    item(view, "Angle de surplomb…", {}, [ctl] { ctl->askOverhangAngle(); });
+    connect(view, &QMenu::aboutToShow, view,
+            [ctl, overhangs] { overhangs->setChecked(ctl->overhangsShown); });
 
     QMenu* win = bar->addMenu("Fenêtre");
     item(win, "Réduire", {QKeySequence("Ctrl+M")}, [ctl] { ctl->window->showMinimized(); });

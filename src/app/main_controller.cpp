@@ -42,6 +42,7 @@ MainController::MainController(std::unique_ptr<Dialogs> d) : dialogs(std::move(d
     editorHost = std::make_unique<SketchHost>(*this);
     editor = std::make_unique<SketchEditor>(editorHost.get());
     buildViews();
+    loadPrintPreferences();
     root->onLayout = [this] { layoutAll(); };
 
     layoutAll();

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/dialogs.h"
@@ -32,6 +33,7 @@
 #include "document/features.h"
 #include "editor/editor_host.h"
 #include "export/three_mf.h"
+#include "geometry/overhang.h"
 #include "updater/updater.h"
 #include "viewport/viewport_host.h"
 
@@ -287,6 +289,27 @@ public:
     void exportSTL();
     void export3MF();
     void exportBodies(const std::vector<Id>& ids, const std::string& format);
+
+    // Printing aids (main_controller_print.cpp): the overhang tint of the view, kept in the
+    // preferences "overhangs" and "overhangAngle", and the visible bodies sent to the slicer,
+    // whose program the preference "slicerPath" names when the user chose one.
+    bool overhangsShown = false;
+    double overhangAngle = kDefaultOverhangAngle;
+    void loadPrintPreferences();
+    void setOverhangsShown(bool on);
+    // Asks for the threshold (degrees); refuses, with an alert, angles beyond 0…90.
+    void askOverhangAngle();
+    void sendToSlicer();
+    // Shows the slicer in use and lets the user pick a program or go back to detection.
+    void chooseSlicer();
+    // The file chooser for the slicer's program; true when an executable one was picked.
+    bool pickSlicerFile();
+    // The program to start: the chosen one, else the first known slicer on the PATH, looked
+    // for once; empty when there is none.
+    QString slicerProgram();
+    std::optional<QString> detectedSlicer;
+    // Private folder of the files handed to the slicer, removed with the controller.
+    std::unique_ptr<QTemporaryDir> slicerFolder;
 
     // Tabs.
     DocTab captureTab() const;

@@ -103,6 +103,32 @@ void Renderer::upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, 
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
+void Renderer::setOverhangs(Mesh& m, std::shared_ptr<const std::vector<std::uint8_t>> flags) {
+    glBindVertexArray(m.triVao);
+    glDeleteBuffers(1, &m.overhangVbo);
+    m.overhangVbo = 0;
+    m.overhang = flags;
+    // Without flags the attribute is off and reads as the constant 0.
+    if (!flags || flags->size() * 3 != size_t(m.triVertices)) {
+        glDisableVertexAttribArray(2);
+        glVertexAttrib1f(2, 0);
+        glBindVertexArray(0);
+        return;
+    }
+    std::vector<std::uint8_t> perVertex;
+    perVertex.reserve(flags->size() * 3);
+    for (std::uint8_t f : *flags)
+        perVertex.insert(perVertex.end(), 3, f ? 255 : 0);
+    glGenBuffers(1, &m.overhangVbo);
+    glBindBuffer(GL_ARRAY_BUFFER, m.overhangVbo);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(perVertex.size()), perVertex.data(),
+                 GL_STATIC_DRAW);
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, 0, nullptr);
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
 void Renderer::uploadLines(GLuint& vao, GLuint& vbo, const std::vector<float>& data) {
     glGenVertexArrays(1, &vao);
     glGenBuffers(1, &vbo);
@@ -142,6 +168,7 @@ void Renderer::deleteMesh(Mesh& m) {
     glDeleteVertexArrays(1, &m.edgeVao);
     glDeleteBuffers(1, &m.triVbo);
     glDeleteBuffers(1, &m.edgeVbo);
+    glDeleteBuffers(1, &m.overhangVbo);
     m = Mesh{};
 }
 
@@ -191,6 +218,10 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
             std::swap(m.triVao, same->triVao);
             std::swap(m.triVbo, same->triVbo);
             m.triVertices = same->triVertices;
+            if (same->overhang == body.overhang) {
+                std::swap(m.overhangVbo, same->overhangVbo);
+                m.overhang = same->overhang;
+            }
         } else {
             data.clear();
             if (const auto it = tris.find(body.id); it != tris.end()) {
@@ -204,6 +235,7 @@ void Renderer::setBodies(const std::map<Id, std::vector<Tri>>& tris,
             m.triVertices = static_cast<GLsizei>(data.size() / 6);
             upload(m.triVao, m.triVbo, data, true);
         }
+        if (m.overhang != body.overhang || !body.overhang) setOverhangs(m, body.overhang);
 
         data.clear();
         data.reserve(body.edges.size() * 6 * kLineFloats);
@@ -353,6 +385,7 @@ void Renderer::drawBodies(const Frame& frame, const std::array<float, 16>& mvp) 
         lit.setUniformValue("fixedI", float(lights::fixed));
         lit.setUniformValue("specular", toLinear(colors::bodySpecular.r));
         lit.setUniformValue("shininess", shininess);
+        setColor(lit, "overhangColor", colors::overhang);
 
         // Closed solids: their back faces never show. The faces step back a little in depth
         // so that the creases drawn on them stay visible at grazing angles too.

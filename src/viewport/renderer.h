@@ -4,6 +4,7 @@
 // over it, blended by the toolkit.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -89,6 +90,8 @@ private:
     void upload(GLuint& vao, GLuint& vbo, const std::vector<float>& data, bool normals);
     // A vertex array over line quads made by the line shader's segment layout.
     void uploadLines(GLuint& vao, GLuint& vbo, const std::vector<float>& data);
+    // Points the mesh's vertex array at `flags` (one per triangle), or at none.
+    void setOverhangs(Mesh& mesh, std::shared_ptr<const std::vector<std::uint8_t>> flags);
     // The image targets of this size: the kept copy, and on a graphics card the multisampled
     // framebuffer the scene is drawn into.
     void sizeTargets(int width, int height);

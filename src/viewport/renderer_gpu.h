@@ -1,6 +1,7 @@
 // What the renderer's files share: its GL objects and the sources of its shaders.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -33,6 +34,9 @@ struct Renderer::Mesh {
     GLsizei triVertices = 0, edgeVertices = 0;
     Rgba color;
     std::shared_ptr<const Solid> solid;
+    // Overhang flags as one byte per vertex, read by the triangles' vertex array.
+    GLuint overhangVbo = 0;
+    std::shared_ptr<const std::vector<std::uint8_t>> overhang;
 };
 
 // A program compiled on first use; a failed compile is not tried again.

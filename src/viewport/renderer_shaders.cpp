@@ -7,19 +7,24 @@ namespace shaders {
 extern const char* const litVertex = R"(#version 330 core
 layout(location = 0) in vec3 pos;
 layout(location = 1) in vec3 normal;
+layout(location = 2) in float overhang;  // 1 on faces that need support, else 0
 uniform mat4 mvp;
 out vec3 vPos;
 out vec3 vNormal;
+out float vOverhang;
 void main() {
     vPos = pos;
     vNormal = normal;
+    vOverhang = overhang;
     gl_Position = mvp * vec4(pos, 1.0);
 })";
 
 extern const char* const litFragment = R"(#version 330 core
 in vec3 vPos;
 in vec3 vNormal;
+in float vOverhang;
 uniform vec3 color;  // linear
+uniform vec4 overhangColor;  // shown colour, and how much of the shading it covers
 uniform vec3 eyePos;
 uniform vec3 headDir;
 uniform vec3 fixedDir;
@@ -44,6 +49,8 @@ void main() {
     float spec = headI * blinn(n, headDir, v) + fixedI * blinn(n, fixedDir, v);
     vec3 lin = color * diffuse + vec3(specular) * spec;
     vec3 shown = pow(clamp(lin, 0.0, 1.0), vec3(1.0 / 2.2));
+    // The tint keeps some of the shading, so the faces under it still read as a shape.
+    shown = mix(shown, overhangColor.rgb * (0.55 + 0.45 * diffuse), overhangColor.a * vOverhang);
     for (int i = 0; i < tintCount; ++i) {
         vec4 p = tintPlane[i];
         if (dot(n, p.xyz) > 0.9999 && abs(dot(vPos, p.xyz) - p.w) <= tintTol[i])

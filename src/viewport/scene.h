@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,6 +34,8 @@ inline constexpr Rgba plane{0.95, 0.62, 0.25, 0.22};
 inline constexpr Rgba planeHovered{1.0, 0.55, 0.1, 0.55};
 inline constexpr Rgba planeOutline{0.85, 0.5, 0.15, 1};
 inline constexpr Rgba hoveredFace{1.0, 0.55, 0.1, 0.45};
+// Faces that need support when printed; alpha is how much of the shading it covers.
+inline constexpr Rgba overhang{0.86, 0.16, 0.12, 0.6};
 inline constexpr Rgba sketchLight{0.2, 0.35, 0.7, 0.75};
 inline constexpr Rgba viewBackground{0.9, 0.92, 0.95, 1};
 inline constexpr Rgba backgroundBottom{0.8, 0.84, 0.89, 1};
@@ -89,6 +92,9 @@ struct BodyMesh {
     // The body's solid: the same solid has the same triangles, so their GPU buffers can stay.
     std::shared_ptr<const Solid> solid;
     std::vector<Segment> edges;  // creases, pushed off the surface
+    // One flag per triangle (1: overhang) while overhangs are shown, else null. Shared with
+    // the cache: the same flags need not be sent to the graphics card again.
+    std::shared_ptr<const std::vector<std::uint8_t>> overhang;
 };
 
 // Triangles and creases of the solids seen last, by identity: an evaluation hands an unchanged
@@ -100,6 +106,9 @@ public:
         std::vector<Tri> tris;
         Box3 box;
         std::optional<std::vector<FeatureEdge>> creases;  // made when the body is first shown
+        // Made when the body is first shown with overhangs, again when the angle changes.
+        std::shared_ptr<const std::vector<std::uint8_t>> overhang;
+        double overhangAngle = 0;
     };
     Entry& get(const std::shared_ptr<const Solid>& solid);
     // Forgets the solids that are not in these bodies.
@@ -113,13 +122,15 @@ private:
 // How far crease lines are pushed off the surface for bodies within this box.
 double edgeOffset(const Box3& bodiesBox);
 // Triangles of every body (hidden ones included) and meshes of the shown ones. The palette
-// colour follows the position in the result, so a hidden body keeps its slot.
+// colour follows the position in the result, so a hidden body keeps its slot. With an
+// overhang angle (degrees), the shown meshes carry their overhang flags.
 struct SceneBodies {
     std::map<Id, std::vector<Tri>> tris;
     std::vector<BodyMesh> meshes;
     Box3 shownBox;  // of the shown bodies
 };
-SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden, MeshCache& cache);
+SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden, MeshCache& cache,
+                        std::optional<double> overhangAngle = std::nullopt);
 bool isHidden(const std::vector<Id>& hidden, Id id);
 
 // The sketch features within the marker that are shown as light drawings: not suppressed,

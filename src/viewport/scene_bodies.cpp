@@ -1,8 +1,9 @@
 // Body meshes from an evaluation: triangles of every body, crease lines of the shown ones, each
-// made once per solid.
+// made once per solid, and their overhang flags while those are shown.
 #include <algorithm>
 
 #include "geometry/mesh.h"
+#include "geometry/overhang.h"
 #include "viewport/scene.h"
 
 namespace ivo {
@@ -27,7 +28,8 @@ void MeshCache::keepOnly(const std::vector<Body>& bodies) {
     }
 }
 
-SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden, MeshCache& cache) {
+SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden, MeshCache& cache,
+                        std::optional<double> overhangAngle) {
     cache.keepOnly(result.bodies);
     Box3 box;
     for (const Body& body : result.bodies) {
@@ -46,10 +48,19 @@ SceneBodies buildBodies(const EvalResult& result, const std::vector<Id>& hidden,
         scene.tris[body.id] = entry.tris;
         if (isHidden(hidden, body.id)) continue;
         if (!entry.creases) entry.creases = featureEdges(entry.tris);
-        BodyMesh mesh{body.id, colors::bodyPalette[i % colors::bodyPalette.size()], body.solid, {}};
+        BodyMesh mesh{
+            body.id, colors::bodyPalette[i % colors::bodyPalette.size()], body.solid, {}, {}};
         mesh.edges.reserve(entry.creases->size());
         for (const FeatureEdge& e : *entry.creases)
             mesh.edges.push_back({e.a + e.n * offset, e.b + e.n * offset});
+        if (overhangAngle) {
+            if (!entry.overhang || entry.overhangAngle != *overhangAngle) {
+                entry.overhang = std::make_shared<const std::vector<std::uint8_t>>(
+                    overhangFlags(entry.tris, *overhangAngle));
+                entry.overhangAngle = *overhangAngle;
+            }
+            mesh.overhang = entry.overhang;
+        }
         if (!entry.box.isEmpty()) {
             scene.shownBox.add(entry.box.lo);
             scene.shownBox.add(entry.box.hi);

@@ -113,7 +113,8 @@ void Viewport::fit() {
 }
 
 void Viewport::rebuildBodies() {
-    SceneBodies scene = buildBodies(ctl->result(), ctl->doc().hidden, d->meshCache);
+    SceneBodies scene =
+        buildBodies(ctl->result(), ctl->doc().hidden, d->meshCache, d->overhangAngle);
     bodyTris = std::move(scene.tris);
     d->meshes = std::move(scene.meshes);
     d->bodiesBox = scene.shownBox;
@@ -122,6 +123,16 @@ void Viewport::rebuildBodies() {
     d->highlightsDirty = true;  // faces beyond the tint limit are drawn from bodyTris
     update();
     redrawOverlay();
+}
+
+void Viewport::setOverhangs(std::optional<double> angleDeg) {
+    if (angleDeg == d->overhangAngle) return;
+    d->overhangAngle = angleDeg;
+    rebuildBodies();
+}
+
+std::optional<double> Viewport::overhangs() const {
+    return d->overhangAngle;
 }
 
 void Viewport::setHoverFace(const std::optional<FaceRef>& face) {

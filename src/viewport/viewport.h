@@ -51,6 +51,10 @@ public:
 
     // Rebuild body meshes and crease edges from ctl->result() and ctl->doc().hidden.
     void rebuildBodies();
+    // Tints the faces that need support at this threshold (degrees), or none; the bodies are
+    // rebuilt when it changes.
+    void setOverhangs(std::optional<double> angleDeg);
+    std::optional<double> overhangs() const;
     void showPlanes(bool on);
     void clearHover();
     void updateHover(ViewPoint p);

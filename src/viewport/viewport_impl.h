@@ -52,7 +52,8 @@ struct Viewport::Impl {
     MeshCache meshCache;
     std::vector<BodyMesh> meshes;
     bool meshesDirty = false;
-    Box3 bodiesBox;  // of the shown bodies
+    Box3 bodiesBox;                       // of the shown bodies
+    std::optional<double> overhangAngle;  // overhangs are tinted while set
 
     bool planesShown = false;
     std::string hoverPlane;

@@ -45,7 +45,11 @@ public:
         prompts.emplace_back(title, value);
         return std::exchange(textAnswer, std::nullopt);
     }
-    QStringList openFiles(const QString&, const QString&) override { return {}; }
+    // Files chosen in the next open dialog, used once; without them it is cancelled.
+    QStringList filesAnswer;
+    QStringList openFiles(const QString&, const QString&) override {
+        return std::exchange(filesAnswer, {});
+    }
     std::optional<QString> saveFile(const QString& proposed, const QString&,
                                     const QString&) override {
         proposedNames.push_back(proposed);
