@@ -1,4 +1,4 @@
-// The session file, tab titles and widths, and the snapshot stacks, without a window.
+// The session file and the snapshot stacks, without a window.
 #include <gtest/gtest.h>
 
 #include "app/session.h"
@@ -23,15 +23,10 @@ TEST(Session, RoundTripKeepsEverythingInItsOrderAndWhatRestoresNoTabIsRefused) {
     const Session s{{{docOf(1), "/tmp/a é.q3d", false}, {Doc(), std::nullopt, true}}, 1};
     const std::string text = encodeSession(s);
     std::string reason;
-    const auto back = decodeSession(text, reason);
-    ASSERT_TRUE(back) << reason;
-    EXPECT_EQ(*back, s);
+    EXPECT_EQ(decodeSession(text, reason), s) << reason;
     // A tab without a file has no "file" key at all (never null).
     EXPECT_EQ(text.find("null"), std::string::npos);
     EXPECT_EQ(text.rfind("\"file\""), text.find("\"file\""));
-    EXPECT_LT(text.find("\"tabs\""), text.find("\"active\""));
-    EXPECT_LT(text.find("\"doc\""), text.find("\"file\""));
-    EXPECT_LT(text.find("\"file\""), text.find("\"dirty\""));
 
     // What restores no tab is refused.
     for (const char* bad : {"", "{", "[]", "{\"tabs\":[],\"active\":0}",
@@ -63,21 +58,6 @@ TEST(Session, RoundTripKeepsEverythingInItsOrderAndWhatRestoresNoTabIsRefused) {
         EXPECT_EQ(activeIndex(Session{s.tabs, active}), expected) << active;
 }
 
-TEST(Tabs, TitlesDropTheExtensionAndWidthsStayBetween110And230) {
-    EXPECT_EQ(
-        (std::vector{tabTitle(std::nullopt, false), tabTitle("/home/a/équerre.v2.q3d", false),
-                     tabTitle("/home/a.b/plaque", true), documentName(std::string("/x/.cache"))}),
-        (std::vector<std::string>{"Sans titre", "équerre.v2", "plaque \u2022", ".cache"}));
-    const std::tuple<int, double, double> widths[] = {
-        {1, 1280, 230},
-        {40, 1280, 110},
-        {0, 1280, 230},
-        {8, 1260, 150},  // (1260 − 60) / 8
-        {1, 10, 200}};   // a very narrow bar counts as 200 points
-    for (const auto& [tabs, bar, w] : widths)
-        EXPECT_DOUBLE_EQ(tabBarGeometry(tabs, bar).w, w) << tabs << " in " << bar;
-}
-
 // Undo and redo never cap the stack they push onto, so an undo followed by a redo never loses
 // a step; a snapshot that does not decode is dropped without touching the rest.
 TEST(Undo, RedoOntoAFullStackKeepsEveryStepAndAnUnreadableSnapshotIsDropped) {
@@ -90,9 +70,8 @@ TEST(Undo, RedoOntoAFullStackKeepsEveryStepAndAnUnreadableSnapshotIsDropped) {
     Snapshots undo{snapshot(docOf(1)), "{pas du json"}, none;
     current = docOf(5);
     EXPECT_EQ(step(current, undo, none), StepResult::dropped);
-    EXPECT_EQ(current.features.size(), 5u);
-    EXPECT_EQ(undo.size(), 1u);
-    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(std::tuple(current.features.size(), undo.size(), none.size()),
+              std::tuple(5u, 1u, 0u));
     EXPECT_EQ(step(current, none, undo), StepResult::empty);
 }
 

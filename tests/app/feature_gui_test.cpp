@@ -1,17 +1,15 @@
-// Making solids in the window with real events: "E", the floating panel and its fields, the
-// automatic operation, the extrusion's arrow dragged in the view, clicks on regions, axes and
-// faces, OK and Annuler, and what tabs and undo do to an open feature. The field limits and
-// drag rounding are tabled in tests/document/feature_edit_test.cpp; here one case each.
-#include <QCheckBox>
+// Making solids in the window with real events: "E", the panel's fields, the automatic
+// operation, the arrow dragged in the view, OK and Annuler, and what tabs and undo do to an open
+// feature. Field limits and drag rounding are tabled in tests/document/features_test.cpp.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
 #include "app/app_fixture.h"
 #include "app/feature_inspector.h"
+#include "app/model_selection.h"
 #include "document/features.h"
 #include "geometry/csg.h"
-#include "input/parse_num.h"
 #include "support/doc_builder.h"
 
 namespace ivo::testing {
@@ -34,8 +32,6 @@ double totalVolume(const EvalResult& r) {
         v += signedVolume(*b.solid);
     return v;
 }
-
-const QString kRoutine = "Extrusion1 : réglez les paramètres puis validez avec OK (Entrée).";
 
 class FeatureGuiTest : public AppFixture {
 public:
@@ -67,9 +63,8 @@ public:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    void pressReturn() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }
     const Feature& open() const { return *c->openFeature(); }
-    // Zooms in until 1 mm along `n` at `at` is at least `px` pixels on screen.
+    // Zooms in until 1 mm along `n` at `at` is at least `pxPerMm` pixels on screen.
     void zoomUntil(V3 at, V3 n, double pxPerMm) {
         for (int i = 0; i < 40; ++i) {
             const auto a = c->viewport->project(at), b = c->viewport->project(at + n);
@@ -87,17 +82,13 @@ public:
     }
 };
 
-TEST_F(FeatureGuiTest, EOnARectangleWithACircleExtrudesTheRingAsANewBody) {
+TEST_F(FeatureGuiTest, EExtrudesTheRingAsANewBodyAndATabSwitchCommitsIt) {
     start(ringDoc());
     keyInView(Qt::Key_E);
     ASSERT_EQ(c->mode(), Mode::featureEdit);
     const Feature& f = open();
     ASSERT_TRUE(f.extrude);
-    EXPECT_EQ(tuple(f.name, f.extrude->op, f.extrude->picks.size()),
-              tuple("Extrusion1", op::newBody, 1u));
-    EXPECT_TRUE(c->inspector->isVisible());
-    EXPECT_EQ(c->featureInspector->str("op"), "new");
-    EXPECT_EQ(c->statusText(), kRoutine);
+    EXPECT_EQ(tuple(f.extrude->op, f.extrude->picks.size()), tuple(op::newBody, 1u));
 
     const Region ring =
         c->doc().features[0].sketch->regions().size() == 2
@@ -116,79 +107,50 @@ TEST_F(FeatureGuiTest, EOnARectangleWithACircleExtrudesTheRingAsANewBody) {
     QTest::keyClicks(QApplication::focusWidget(), "2");
     QTest::keyClicks(c->viewport, "x");
     EXPECT_EQ(open().extrude->distance, 72);
-    // A zero is refused with the reason and keeps the preview.
+    // A zero is refused and keeps the preview.
     typeInField("distance", "0");
     EXPECT_EQ(open().extrude->distance, 72);
     EXPECT_NEAR(totalVolume(c->result()), area * 72, 1e-6);
-    EXPECT_TRUE(c->statusText().contains("nulle refusée")) << c->statusText().toStdString();
-    // "-5" flips it below the plane, Return commits.
+    // "-5" flips it below the plane.
     typeInField("distance", "-5");
-    EXPECT_EQ(open().extrude->distance, -5);
-    EXPECT_EQ(c->statusText(), kRoutine);
     const Box3 box = solidBox(*c->result().bodies[0].solid);
-    EXPECT_NEAR(box.lo.z, -5, 1e-9);
-    EXPECT_NEAR(box.hi.z, 0, 1e-9);
-    pressReturn();
-    EXPECT_EQ(c->mode(), Mode::model);
-    EXPECT_FALSE(c->inspector->isVisible());
-    EXPECT_FALSE(c->doc().features[0].sketch->visible) << "the extruded sketch is hidden";
-    EXPECT_EQ(c->doc().features[1].extrude->distance, -5);
-}
+    EXPECT_EQ(open().extrude->distance, -5);
+    EXPECT_TRUE(std::abs(box.lo.z + 5) < 1e-9 && std::abs(box.hi.z) < 1e-9);
 
-TEST_F(FeatureGuiTest, RegionsOfTwoSketchesExtrudeOnlyTheFirstAndSayItAfterTheRoutineText) {
-    Doc doc = ringDoc();
-    Feature other(doc.newId(), fk::sketch, "Esquisse2");
-    other.sketch = rectSketch(30, 30, 40, 40);
-    doc.features.push_back(std::move(other));
-    doc.marker = 2;
-    start(doc);
-    c->selection = {SelItem::profile(doc.features[0].id, {15, 15}),
-                    SelItem::profile(doc.features[1].id, {35, 35})};
-    keyInView(Qt::Key_E);
+    // Another tab commits the open feature in its own tab (Return is driven by the end-to-end
+    // full session) and hides the extruded sketch; closing the tab closes an open feature.
+    c->newTab();
+    EXPECT_EQ(tuple(c->mode(), c->inspector->isVisible(), c->doc().features.size()),
+              tuple(Mode::model, false, 0u));
+    EXPECT_FALSE(c->featureInspector->feature());
+    c->switchToTab(0);
+    ASSERT_EQ(tuple(c->mode(), c->doc().features.size()), tuple(Mode::model, 2u));
+    EXPECT_EQ(tuple(c->doc().features[0].sketch->visible, c->doc().features[1].extrude->distance),
+              tuple(false, -5.0));
+    c->editFeatureAt(1);
     ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(tuple(open().extrude->sketch, open().extrude->picks.size()),
-              tuple(doc.features[0].id, 1u));
-    EXPECT_EQ(c->statusText(),
-              "Seules les zones de la première esquisse sélectionnée sont extrudées.");
+    dialogs->answer = 1;  // "Ne pas enregistrer"
+    c->closeTab(0);
+    EXPECT_TRUE(c->mode() == Mode::model && !c->featureInspector->feature() && !c->openFeature());
 }
 
 // The operation follows the drag (the rule is tabled in features_test.cpp) until the user
-// chooses one; that choice does not carry over to the next push-pull.
+// chooses one.
 TEST_F(FeatureGuiTest, TopFaceExtrusionCutsWhenDraggedInUntilTheUserChooses) {
     start(boxWithTopSketch());
     keyInView(Qt::Key_E);
     ASSERT_EQ(c->mode(), Mode::featureEdit);
     EXPECT_EQ(tuple(open().extrude->op, open().extrude->distance), tuple(op::join, 10.0));
-    std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
+    const std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
     ASSERT_TRUE(h);
     zoomUntil(h->base, h->n, 12);
     dragTipTo(-5.02);
     EXPECT_LT(open().extrude->distance, 0);
-    EXPECT_EQ(open().extrude->op, op::cut);
-    EXPECT_EQ(c->featureInspector->str("op"), "cut");
-    EXPECT_EQ(c->statusText(), "Opération automatique : Couper");
+    EXPECT_EQ(tuple(open().extrude->op, c->featureInspector->str("op")), tuple(op::cut, "cut"));
 
     choose("op", 1);  // "Joindre", by hand: dragging into the body no longer switches it
     dragTipTo(-4.02);
     EXPECT_EQ(open().extrude->op, op::join);
-    EXPECT_EQ(c->statusText(),
-              toQt(open().name + " : réglez les paramètres puis validez avec OK (Entrée)."));
-    typeInField("distance", "10");
-    pressReturn();
-    ASSERT_EQ(c->mode(), Mode::model);
-
-    click(px({6, 20, 6}));
-    ASSERT_EQ(c->selection.size(), 1u);
-    ASSERT_EQ(c->selection[0].kind, SelItem::Kind::face);
-    keyInView(Qt::Key_E);
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(c->doc().features[*c->editFeature - 1].name, "Esquisse3 (face)");
-    EXPECT_EQ(open().extrude->distance, 5);
-    h = c->currentExtrudeHandle();
-    ASSERT_TRUE(h);
-    zoomUntil(h->base, h->n, 12);
-    dragTipTo(-3.02);
-    EXPECT_EQ(open().extrude->op, op::cut);
 }
 
 TEST_F(FeatureGuiTest, CancelAfterEditsClicksAndDragsRestoresTheDocumentAndTheMarker) {
@@ -197,7 +159,7 @@ TEST_F(FeatureGuiTest, CancelAfterEditsClicksAndDragsRestoresTheDocumentAndTheMa
     const size_t depth = c->undoStack.size();
     keyInView(Qt::Key_E);
     typeInField("distance", "-3");
-    click(px({-5, 20, -5}));  // the picked region is deselected
+    click(px({-5, 20, -5}));  // the picked region is deselected, then picked again
     EXPECT_TRUE(open().extrude->picks.empty());
     click(px({-5, 20, -5}));
     EXPECT_EQ(open().extrude->picks.size(), 1u);
@@ -220,33 +182,24 @@ TEST_F(FeatureGuiTest, CancelAfterEditsClicksAndDragsRestoresTheDocumentAndTheMa
     c->runTool("cyl");
     ASSERT_EQ(c->mode(), Mode::featureEdit);
     c->undoAction();
-    EXPECT_EQ(c->mode(), Mode::model);
-    EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
+    EXPECT_EQ(tuple(c->mode(), encodeDoc(c->doc(), false)), tuple(Mode::model, bytes));
 }
 
 TEST_F(FeatureGuiTest, RefusalsAreAlertsAndChangeNothing) {
     start(Doc{});
     const std::string bytes = encodeDoc(c->doc(), false);
-    const std::pair<const char*, QString> cases[] = {{"extrude", "Aucune esquisse"},
-                                                     {"revolve", "Aucune esquisse"},
-                                                     {"filletF", "Aucune extrusion"},
-                                                     {"chamfer", "Aucune extrusion"},
-                                                     {"combine", "Il faut deux corps"}};
-    for (const auto& [tool, message] : cases) {
+    for (const char* tool : {"extrude", "filletF", "combine"}) {
         c->runTool(tool);
         EXPECT_EQ(c->mode(), Mode::model) << tool;
-        ASSERT_FALSE(dialogs->alerts.empty());
-        EXPECT_EQ(dialogs->alerts.back().message, message) << tool;
     }
-    EXPECT_EQ(dialogs->alerts.size(), 5u);
-    EXPECT_EQ(encodeDoc(c->doc(), false), bytes);
-    EXPECT_TRUE(c->undoStack.empty());
+    EXPECT_EQ(tuple(dialogs->alerts.size(), encodeDoc(c->doc(), false), c->undoStack.size()),
+              tuple(3u, bytes, 0u));
 }
 
-TEST_F(FeatureGuiTest, AClickWritesTheAxisOrTheFaceAndThePanelFollowsIt) {
-    // A box, and beside it a square on the ground with a line along its left side.
+// The click on a face that an extrusion goes up to is driven by the end-to-end model session.
+TEST_F(FeatureGuiTest, AClickOnALineMakesItTheRevolutionAxis) {
     Doc doc;
-    insertPrimitive(doc, "box", false);
+    insertPrimitive(doc, "box", false);  // a box, and beside it a square on the ground
     Feature ground(doc.newId(), fk::sketch, "Esquisse1");
     ground.sketch = Sketch(SketchPlane::xz());
     Loop square;
@@ -257,31 +210,13 @@ TEST_F(FeatureGuiTest, AClickWritesTheAxisOrTheFaceAndThePanelFollowsIt) {
     doc.features.push_back(std::move(ground));
     doc.marker = 3;
     start(doc);
-
-    // Extrusion kept at "Distance": a click on the box's top face aims at it.
-    c->runTool("extrude");
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(c->featureInspector->str("extent"), "dist");
-    click(px({0, 20, 0}));
-    ASSERT_TRUE(open().extrude->toFace);
-    EXPECT_NEAR(open().extrude->distance, 20, 1e-3);
-    EXPECT_EQ(c->featureInspector->str("extent"), "face");
-    EXPECT_EQ(c->featureInspector->lineEdit("distance")->text(),
-              toQt(fmt(open().extrude->distance)));
-    dragTipTo(10);  // a free distance again: the plane is dropped
-    EXPECT_FALSE(open().extrude->toFace);
-    EXPECT_EQ(c->featureInspector->str("extent"), "dist");
-    c->inspectorCancel();
-
-    // Revolution: a click on the square's side line makes it the axis.
     c->runTool("revolve");
     ASSERT_EQ(c->mode(), Mode::featureEdit);
     const Sketch& s = *c->doc().features[2].sketch;
     const SLine& left = s.lines[3];  // (30, 0, 5) → (30, 0, -5)
-    const V2 mid = (*s.pos(left.a) + *s.pos(left.b)) / 2;
-    click(px(s.plane.to3D(mid)) + QPoint(2, 0));
-    EXPECT_EQ(open().revolve->axis, left.id);
-    EXPECT_EQ(c->featureInspector->tag("axis"), left.id);
+    click(px(s.plane.to3D((*s.pos(left.a) + *s.pos(left.b)) / 2)) + QPoint(2, 0));
+    EXPECT_EQ(tuple(open().revolve->axis, c->featureInspector->tag("axis")),
+              tuple(left.id, left.id));
 }
 
 TEST_F(FeatureGuiTest, AFeatureWhoseSketchIsGoneKeepsItWhenItsPanelIsRead) {
@@ -296,8 +231,6 @@ TEST_F(FeatureGuiTest, AFeatureWhoseSketchIsGoneKeepsItWhenItsPanelIsRead) {
     start(doc);
     c->editFeatureAt(0);
     ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(c->featureInspector->comboBox("sketch")->currentText(), "(introuvable)");
-    EXPECT_EQ(c->statusText(), toQt(std::string(evalmsg::noSketch)));
     EXPECT_EQ(c->featureInspector->error(), toQt(std::string(evalmsg::noSketch)));
     typeInField("distance", "7");
     EXPECT_EQ(tuple(open().extrude->sketch, open().extrude->picks.size(), open().extrude->distance),
@@ -315,32 +248,49 @@ TEST_F(FeatureGuiTest, RebuildingThePanelFromItsOwnPopUpDefersDeletingIt) {
     EXPECT_TRUE(extent) << "the sender is still alive while its signal runs";
     EXPECT_NE(c->featureInspector->comboBox("extent"), extent.data());
     EXPECT_EQ(c->featureInspector->str("extent"), "face");
-    EXPECT_EQ(c->statusText(),
-              "Jusqu'à une face : cliquez maintenant la face où l'extrusion doit s'arrêter.");
     settle();
     EXPECT_FALSE(extent) << "the old panel is gone once control is back in the event loop";
 }
 
-TEST_F(FeatureGuiTest, TabsAndClosingCommitTheOpenFeatureInItsOwnTab) {
-    start(ringDoc());
-    keyInView(Qt::Key_E);
-    typeInField("distance", "12");
-    c->newTab();
-    EXPECT_EQ(tuple(c->mode(), c->inspector->isVisible(), c->doc().features.size()),
-              tuple(Mode::model, false, 0u));
-    EXPECT_FALSE(c->featureInspector->feature());
-    c->switchToTab(0);
-    ASSERT_EQ(c->doc().features.size(), 2u);
-    EXPECT_EQ(c->doc().features[1].extrude->distance, 12);
-    EXPECT_EQ(c->mode(), Mode::model);
+// Selecting in the model with the mouse, as wiring: what lies under a click, which item wins
+// and how clicks add are tabled in model_selection_test.cpp.
+using SelectionGuiTest = AppFixture;
 
-    c->editFeatureAt(1);
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    dialogs->answer = 1;  // "Ne pas enregistrer"
-    c->closeTab(0);
-    EXPECT_EQ(c->mode(), Mode::model);
-    EXPECT_FALSE(c->featureInspector->feature());
-    EXPECT_FALSE(c->openFeature());
+TEST_F(SelectionGuiTest, ClicksBuildTheSelectionAndTheViewHighlightsIt) {
+    MainController& c = launchWith(boxWithTopSketch());
+    c.viewport->setView("iso");
+    c.viewport->fit();
+    const QPoint face = seenAt(c, {6, 20, 6}), region = seenAt(c, {-5, 20, -5});
+    clickView(c, face);
+    ASSERT_EQ(c.selection.size(), 1u);
+    EXPECT_EQ(c.selection[0].kind, SelItem::Kind::face);
+    EXPECT_EQ(c.viewport->faceHighlights().size(), 1u);
+
+    clickView(c, region, Qt::ShiftModifier);
+    ASSERT_EQ(c.selection.size(), 2u);
+    EXPECT_EQ(c.selection[1].kind, SelItem::Kind::profile);
+    EXPECT_EQ(c.statusText(), toQt(selectionStatus(c.selection)));
+    EXPECT_EQ(c.viewport->highlights().size(), 1u);
+
+    // Ctrl adds too, and a click on a selected item takes it away.
+    clickView(c, face + QPoint(3, 2), Qt::ControlModifier);
+    ASSERT_EQ(c.selection.size(), 1u);
+    // Hovering the face previews it faintly.
+    QTest::mouseMove(c.viewport, region);
+    QTest::mouseMove(c.viewport, face);
+    ASSERT_EQ(c.viewport->faceHighlights().size(), 1u);
+    EXPECT_DOUBLE_EQ(c.viewport->faceHighlights()[0].color.a, 0.18);
+
+    clickView(c, {5, 5});  // empty space clears
+    EXPECT_TRUE(c.selection.empty() && c.statusText().isEmpty() &&
+                c.viewport->highlights().empty());
+
+    // The body filter selects whole bodies, and is kept in the preferences.
+    c.runTool("selBody");
+    clickView(c, face);
+    EXPECT_TRUE(c.selection.size() == 1 && c.selection[0].kind == SelItem::Kind::body);
+    quit();
+    EXPECT_EQ(launch().selFilter, "body");
 }
 
 }  // namespace

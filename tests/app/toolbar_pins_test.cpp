@@ -1,7 +1,5 @@
 // The command catalogs and the toolbar pins (loading, the one-time magnet, pinning order,
 // unreadable preferences), without a window.
-#include <set>
-
 #include <gtest/gtest.h>
 
 #include "app/command_catalog.h"
@@ -29,38 +27,14 @@ PinMap stored(const MemoryStore& s) {
     return s.blob ? decodePins(*s.blob).value_or(PinMap{}) : PinMap{};
 }
 
-TEST(CommandCatalog, IdsAreUniqueAndEveryDefaultPinNamesACommandOfItsGroup) {
-    for (const bool sketch : {true, false}) {
-        std::set<std::string> ids;
-        for (const CmdGroup& g : catalog(sketch))
-            for (const auto& c : g.items) {
-                if (!c) continue;
-                EXPECT_TRUE(ids.insert(c->id).second) << c->id;
-            }
-    }
-    for (const auto& [key, pinned] : defaultPins()) {
-        const bool sketch = key.starts_with("sketch.");
-        const CmdGroup* g = findGroup(key.substr(key.find('.') + 1), sketch);
-        ASSERT_NE(g, nullptr) << key;
-        for (const std::string& id : pinned)
-            EXPECT_NE(findCmd(*g, id), nullptr) << key << " " << id;
-    }
-    // Every sketch command reaches the editor or the window, none falls through.
+// Every sketch command reaches the editor or the window, none falls through.
+TEST(CommandCatalog, EverySketchCommandIsRouted) {
     for (const CmdGroup& g : catalog(true))
         for (const auto& c : g.items) {
             if (!c || c->id == "magnet" || c->id == "finish") continue;
             EXPECT_TRUE(isSketchTool(c->id) != isSketchCommand(c->id)) << c->id;
         }
     EXPECT_FALSE(isSketchTool("extrude"));
-    // Variants are recalled by their family.
-    for (const auto& [id, f] : {std::pair{"rect3", "rect"},
-                                {"rectC", "rect"},
-                                {"circle3", "circle"},
-                                {"arc3", "arc"},
-                                {"polyI", "poly"},
-                                {"slotO", "slot"},
-                                {"", ""}})
-        EXPECT_EQ(family(id), f) << id;
 }
 
 TEST(ToolbarPins, AFirstStartShowsTheDefaultsAndRecordsTheMagnetAsAdded) {
@@ -69,8 +43,6 @@ TEST(ToolbarPins, AFirstStartShowsTheDefaultsAndRecordsTheMagnetAsAdded) {
     EXPECT_EQ(pins.pins(), defaultPins());
     EXPECT_TRUE(store.flag);
     EXPECT_EQ(store.blobWrites, 0);
-    EXPECT_EQ(pins.shown("CRÉER", true),
-              Ids({"line", "rect", "circle", "arc3", "polyC", "slotCC", "point"}));
     EXPECT_TRUE(pins.isPinned("magnet", "OUTILS", true));
     EXPECT_FALSE(pins.isPinned("magnet", "OUTILS", false) ||  // no such solid group
                  pins.isPinned("split", "MODIFIER", true));

@@ -36,24 +36,6 @@ TEST(SceneBodies, PaletteFollowsThePositionAndHiddenBodiesKeepTheirSlotAndTriang
     EXPECT_EQ(buildBodies(boxes(3), {12}, cache).shownBox.hi.x, 30);
 }
 
-TEST(SceneBodies, CreasesArePushedOffTheSurfaceByAnOffsetThatScalesWithTheModel) {
-    const EvalResult result = boxes(1);
-    MeshCache cache;
-    const SceneBodies scene = buildBodies(result, {}, cache);
-    ASSERT_EQ(scene.meshes.size(), 1u);
-    const auto& edges = scene.meshes[0].edges;
-    EXPECT_FALSE(edges.empty());
-    const double offset = edgeOffset(scene.shownBox);
-    EXPECT_EQ(offset, 0.01);
-    for (const Segment& s : edges)
-        for (V3 q : {s.a, s.b}) {
-            // Every crease of the box lies on two faces: off each of them by offset / √2.
-            const double out = std::max({-q.x, q.x - 10, -q.y, q.y - 10, -q.z, q.z - 10});
-            EXPECT_NEAR(out, offset / std::sqrt(2.0), 1e-9);
-        }
-    EXPECT_NEAR(edgeOffset(Box3{{0, 0, 0}, {1000, 0, 0}}), 0.4, 1e-12);
-}
-
 TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
     MeshCache cache;
     EvalResult result = boxes(3);
@@ -78,12 +60,8 @@ TEST(SceneBodies, UnchangedSolidsAreMeshedOnceAndGoneOnesForgotten) {
 TEST(Scene, SoftwareRenderersAreToldByTheirName) {
     const std::pair<const char*, bool> cases[] = {
         {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
-        {"softpipe", true},
-        {"Software Rasterizer", true},
         {"Mesa DRI swrast", true},
-        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
         {"AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
-        {"NVIDIA GeForce GTX 1060/PCIe/SSE2", false},
         {"", false},
     };
     for (const auto& [name, software] : cases)
