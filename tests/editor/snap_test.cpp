@@ -94,17 +94,25 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
     }
 }
 
-TEST_F(SnapTest, AlignmentGuides) {
+// Tolerances are view points: zoomed out twice as far, 2.6 mm off a line is 5.2 points, not 10.4.
+TEST_F(SnapTest, TolerancesStayInViewPointsWhenZoomed) {
+    host.sketch = Sketch();
+    addSegment(host.sketch, {-40, 10}, {40, 10});
     editor.setTool("line");
-    auto s = snapAt({31, 1});
-    ASSERT_TRUE(s && s->kind == "align");
-    EXPECT_EQ(s->guides, (std::vector<std::pair<V2, V2>>{{{30, 10}, {30, 0}}, {{0, 0}, {30, 0}}}));
-    // The pending first click aligns too.
+    EXPECT_FALSE(snapAt({20, 12.6}));
+    host.scale = 2;
+    const auto s = snapAt({20, 12.6});
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->kind, "curve");
+    EXPECT_FALSE(snapAt({20, 15.6}));  // 11.2 points
+}
+
+TEST_F(SnapTest, ThePendingFirstClickAlignsToo) {
+    editor.setTool("line");
     click({-20, -20});
-    s = snapAt({-40, -19});
+    const auto s = snapAt({-40, -19});
     ASSERT_TRUE(s && s->kind == "align");
     EXPECT_EQ(s->pos, (V2{-40, -20}));
-    EXPECT_EQ(s->guides.size(), 1u);
 }
 
 TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
