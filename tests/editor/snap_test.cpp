@@ -151,11 +151,6 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         // A line end on a middle gets a midpoint constraint, not the line's own point.
         EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
     }
-    // A point placed on a foreign point is created fixed.
-    editor.setTool("point");
-    click({-29.5, 20.4});
-    ASSERT_EQ(host.sketch.points.back().p, (V2{-30, 20}));
-    EXPECT_TRUE(host.sketch.points.back().fixed);
 }
 
 TEST_F(SnapTest, ACornerOnAMiddleAndATypedWidthShareTheClicksUndoStep) {
@@ -192,15 +187,6 @@ TEST_F(SnapTest, MidpointSurvivesTheAutomaticHorizontalOfTheClick) {
     const V2 mid = (*host.sketch.pos(l->a) + *host.sketch.pos(l->b)) * 0.5;
     EXPECT_NEAR((*host.sketch.pos(end) - mid).length(), 0, 1e-6);
     EXPECT_NEAR(host.sketch.pos(end)->y, 0, 1e-6);
-}
-
-TEST_F(SnapTest, PointSnapsNeitherRecordNorConstrain) {
-    editor.setTool("line");
-    click({10.3, 10.2});  // the line's end: reused by identity
-    click({40, -30});
-    EXPECT_EQ(host.sketch.lines.back().a, host.sketch.lines[0].a);
-    for (const SConstraint& c : host.sketch.constraints)
-        EXPECT_TRUE(c.refs.empty() || c.refs[0] != host.sketch.lines[0].a) << c.kind;
 }
 
 TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
