@@ -1,5 +1,5 @@
 // The sketch editor in the real window: tools chosen as the toolbar does, shapes drawn with
-// mouse, wheel and key events on the 3-D view. The full tables of snaps, typed sizes and
+// mouse and key events on the 3-D view. The full tables of snaps, typed sizes and
 // dimension edits are in the window-free tests; rectangles, circles, fillets, trims, drags,
 // dimensions and typed sizes are also walked by the end-to-end sessions.
 #include <array>
@@ -57,7 +57,6 @@ struct EditorGui : AppFixture {
     }
     void key(int k) { QTest::keyClick(c->viewport, Qt::Key(k)); }
     void keys(const char* text) { QTest::keyClicks(c->viewport, text); }
-    V2 pos(Id point) const { return *sketch().pos(point); }
     // One line from a to b with the line tool, its chain ended.
     void segment(V2 a, V2 b) {
         click(a);
