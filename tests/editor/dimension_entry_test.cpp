@@ -124,13 +124,8 @@ TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
         editor.setTool(c.tool);
         click(c.clicks[0]);
         for (size_t i = 1; i < c.clicks.size(); ++i) {
-            for (const auto& [key, text] : c.stages[i - 1]) {
-                const auto keys = editor.fieldKeys();
-                ASSERT_TRUE(std::any_of(keys.begin(), keys.end(), [&](const auto& f) {
-                    return f.key == key;
-                })) << key;
+            for (const auto& [key, text] : c.stages[i - 1])
                 editor.textChanged(key, text);
-            }
             click(c.clicks[i]);
         }
         for (const auto& [kind, expected] : c.dims)

@@ -195,11 +195,6 @@ TEST_F(ToolsTest, AContradictionWarningOutlivesThePreviewOfTheSameChain) {
     move({90, 40});
     editor.draw();
     EXPECT_EQ(host.status, SketchEditor::contradiction);
-    escape();
-    click({60, -30});
-    move({70, -30});
-    editor.draw();
-    EXPECT_EQ(host.status, "Ligne : 10 mm — Échap pour terminer");
 }
 
 TEST_F(ToolsTest, PolygonAroundAClickAtTheMiddleOfASide) {

@@ -62,7 +62,6 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"circle", true, {70.5, 2}, "quad", {70, 0}, circle, centre, true},
         {"line", true, {60.5, 10.8}, "quad", {60, 10}, circle, centre},
         {"point", true, {-29, 21}, "foreign", {-30, 20}},
-        {"point", false, {-29, 21}, "", {}},
         // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
         {"line", true, {25, 12}, "curve", {25, 10}},
         {"line", true, {25, 13}, "", {}},
@@ -73,7 +72,6 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, {0, -40}, "point", {0, -40}},  // the arc's centre is a point too
         // x from (30, 10), y from the origin (first of the ties with the circle's centre).
         {"line", true, {31, 1}, "align", {30, 0}},
-        {"line", false, {31, 1}, "", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.tool) + (c.magnet ? " on " : " off ") + c.kind + " at " +
@@ -105,14 +103,6 @@ TEST_F(SnapTest, TolerancesStayInViewPointsWhenZoomed) {
     ASSERT_TRUE(s);
     EXPECT_EQ(s->kind, "curve");
     EXPECT_FALSE(snapAt({20, 15.6}));  // 11.2 points
-}
-
-TEST_F(SnapTest, ThePendingFirstClickAlignsToo) {
-    editor.setTool("line");
-    click({-20, -20});
-    const auto s = snapAt({-40, -19});
-    ASSERT_TRUE(s && s->kind == "align");
-    EXPECT_EQ(s->pos, (V2{-40, -20}));
 }
 
 TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
@@ -151,25 +141,6 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         // A line end on a middle gets a midpoint constraint, not the line's own point.
         EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
     }
-}
-
-TEST_F(SnapTest, ACornerOnAMiddleAndATypedWidthShareTheClicksUndoStep) {
-    editor.setTool("rect");
-    click({20.3, 10.2});  // the first corner on the line's middle, no point made yet
-    EXPECT_EQ(editor.snapRecords.size(), 1u);
-    editor.key({EditorKey::Code::escape, {}, false});  // the records go with the operation
-    EXPECT_TRUE(editor.snapRecords.empty());
-    click({20.3, 10.2});
-    const Sketch before = host.sketch;
-    const size_t depth = host.undo.size();
-    editor.textChanged("w", "30");
-    click({35, 25});
-    EXPECT_EQ(host.undo.size(), depth + 1);
-    EXPECT_EQ(host.changes, 1);
-    EXPECT_EQ(values(ck::length), std::vector<double>{30});
-    EXPECT_TRUE(has(host.sketch.lines[host.sketch.lines.size() - 4].a, ck::midpoint, line));
-    ASSERT_TRUE(host.undoStep());
-    EXPECT_EQ(host.sketch, before);
 }
 
 TEST_F(SnapTest, MidpointSurvivesTheAutomaticHorizontalOfTheClick) {
