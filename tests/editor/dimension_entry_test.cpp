@@ -104,11 +104,6 @@ TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
          {{{"len", "30"}}, {{"w", "10"}}},
          {{ck::length, {20}}, {ck::radius, {5}}},
          {{-35, -30}, {-15, -30}, {-35, -25}, {-15, -25}}},
-        {"rect3",
-         {{-40, -30}, {-20, -30}, {-30, -25}},
-         {{{"len", "15"}}, {{"w", "6"}}},
-         {{ck::length, {15, 6}}},
-         {}},
         {"arc",
          {{-40, -30}, {-35, -30}, {-40, -25}},
          {{{"r", "7"}}, {{"ang", "90"}}},
@@ -152,8 +147,6 @@ TEST_F(DimTest, BacktabWrapsAndKeysGoIntoTheActiveBox) {
     keys("40/2+1,5");
     EXPECT_EQ(editor.tool(), "line");
     EXPECT_EQ(editor.typed.at("ang"), 21.5);
-    keys("\b");
-    EXPECT_EQ(editor.typed.at("ang"), 21);
     keys("x");
     EXPECT_FALSE(editor.typed.count("ang"));
     EXPECT_EQ(editor.tool(), "line");
@@ -206,9 +199,8 @@ TEST_F(DimTest, AnEditedDimensionIsAppliedWholeOrNotAtAll) {
         {loose, "abc\n", false, "non reconnue", true},
         {loose, "-3\n", false, "supérieure à 0", true},
         {loose, "2000000\n", false, "trop grande", true},
-        {loose, "12\e", false, "", false},  // typed, then left
-        {loose, "5\n", false, "", false},   // the value it has: no undo step
-        {loose, "4/2+1,5\n", true, "3,5", false},
+        {loose, "12\e", false, "", false},      // typed, then left
+        {loose, "5\n", false, "", false},       // the value it has: no undo step
         {loose, "x\b12\n", true, "12", false},  // a slip mended before Return
     };
     for (const auto& c : cases) {

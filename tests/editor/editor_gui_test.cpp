@@ -105,7 +105,6 @@ TEST_F(EditorGui, EachDrawingToolMakesItsShapeInOneUndoStep) {
         open();
         if (k.sides) dialogs->numbers.push_back({k.sides});
         c->runSketchTool(k.tool);
-        EXPECT_EQ(c->editor->tool(), k.tool);
         const size_t depth = c->undoStack.size();
         for (V2 p : k.clicks)
             click(p);
@@ -173,9 +172,7 @@ TEST_F(EditorGui, ChainsEscapeAndRecalledVariants) {
     EXPECT_EQ(sketch().lines.size(), 3u);
     EXPECT_EQ(sketch().points.size(), 4u);
     EXPECT_FALSE(c->editor->firstRef);
-    click({40, 40});  // a new chain starts, no line yet
-    EXPECT_EQ(sketch().lines.size(), 3u);
-    ASSERT_TRUE(c->editor->firstRef);
+    click({40, 40});      // a new chain
     key(Qt::Key_Escape);  // ends the chain, keeps the tool
     EXPECT_FALSE(c->editor->firstRef);
     EXPECT_EQ(c->editor->tool(), "line");

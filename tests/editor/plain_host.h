@@ -1,6 +1,6 @@
 // A window-free owner of the sketch editor: one sketch with its undo history, a status line,
 // scripted prompt answers, a fixed projection (4 view points per millimetre, plane origin at
-// (400, 300)) and a canvas that records the texts painted.
+// (400, 300)) and a canvas that paints nowhere.
 #pragma once
 
 #include <algorithm>
@@ -13,11 +13,9 @@
 
 namespace ivo::testing {
 
-// Records the texts painted; the rest is drawn nowhere.
+// A canvas that paints nowhere, so that the editor's drawing code runs.
 class RecordingCanvas : public SketchCanvas {
 public:
-    std::vector<std::string> texts;
-
     void strokePolyline(const std::vector<V2>&, const Sketch&, bool, Colour, double,
                         bool) override {}
     void fillLoops(const std::vector<Loop>&, const Sketch&, Colour) override {}
@@ -34,9 +32,7 @@ public:
                                          [](unsigned char ch) { return (ch & 0xC0) != 0x80; });
         return {double(chars) * 0.6 * size, size};
     }
-    void drawText(const std::string& text, ScreenPoint, double, bool, Colour) override {
-        texts.push_back(text);
-    }
+    void drawText(const std::string&, ScreenPoint, double, bool, Colour) override {}
 };
 
 class PlainHost : public EditorHost {
