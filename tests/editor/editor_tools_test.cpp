@@ -1,6 +1,5 @@
-// Tool behaviour through the window-free host: refusals that must leave the sketch and the
-// history alone, prompt answers out of range, pending state across clicks, and warnings that
-// outlive the routine status of the same action.
+// Tools through the window-free host: refusals leave the sketch and the history alone, answers
+// out of range, pending state across clicks, warnings outliving the routine status.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,8 +57,10 @@ TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
         {"copyMove", {{10, 0}}, {{0, 0, 3}}, "Décalage nul : rien à faire."},
         {"copyMove", {{10, 0}}, {{5, 0, 1e12}}, "Trop de copies : au plus 1000."},
         {"circle2", {{30, 30}, {30, 30}}, {}, ""},  // a double click on one spot
-        {"line", {{0, 0}, {0, 0}}, {}, ""},         // the same existing point twice
-        {"rect", {{30, 30}, {30, 50}}, {}, ""},     // same x
+        {"circle", {{30, 30}, {30, 30}}, {}, ""},
+        {"slotCC", {{30, 30}, {30, 30}}, {}, ""},  // no second centre on the first
+        {"line", {{0, 0}, {0, 0}}, {}, ""},        // the same existing point twice
+        {"rect", {{30, 30}, {30, 50}}, {}, ""},    // same x
         {"slotO", {{30, 30}, {40, 30}, {35, 35}}, {}, "Rainure trop courte pour cette largeur."},
         {"circle3", {{30, 30}, {40, 30}, {50, 30}}, {}, aligned},
         {"arc3", {{30, 30}, {40, 30}, {50, 30}}, {}, aligned},
@@ -135,25 +136,12 @@ TEST_F(ToolsTest, DeleteOnTheOriginKeepsItsConstraints) {
     EXPECT_EQ(host.undo.size(), depth);
 }
 
-TEST_F(ToolsTest, SlotWaitsForASecondCentreAwayFromTheFirst) {
-    clicks("slotCC", {{0, 0}, {0, 0}});  // B = A: not taken as the second centre
-    EXPECT_FALSE(editor.secondRef);
-    click({20, 0});
-    click({10, 4});
-    EXPECT_EQ(host.sketch.arcs.size(), 2u);
-    EXPECT_EQ(host.undo.size(), 1u);
-}
-
 TEST_F(ToolsTest, PatternCountsRoundHalvesAwayAndClamp) {
     addCircle(host.sketch, {10, 0}, 2);
     const Sketch start = host.sketch;
     for (const auto& [answer, used, circles] :
          {std::tuple{1.0, 2, 2u}, {2.5, 3, 3u}, {1000.0, 360, 360u}}) {
-        host.sketch = start;
-        editor.setTool("patternC");
-        click({0, 0});  // the origin is the centre
-        host.answers = {{answer}};
-        click({12, 0});
+        run(start, "patternC", {{0, 0}, {12, 0}}, {{answer}});  // about the origin
         EXPECT_EQ(host.mem.patternCount, used);
         EXPECT_EQ(host.sketch.circles.size(), circles) << answer;
     }

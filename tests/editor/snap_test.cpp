@@ -1,6 +1,5 @@
-// Snapping through the window-free host (4 view points per millimetre): the order of the
-// snap kinds and their tolerances, the constraints a snapped click leaves behind, and the
-// snap points gathered from outside the edited sketch.
+// Snapping through the window-free host (4 view points per millimetre): snap kinds and their
+// tolerances, the constraints a snapped click leaves, the snap points from outside the sketch.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -74,8 +73,7 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, {31, 1}, "align", {30, 0}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.tool) + (c.magnet ? " on " : " off ") + c.kind + " at " +
-                     std::to_string(c.at.x) + "," + std::to_string(c.at.y));
+        SCOPED_TRACE(std::to_string(c.at.x) + ", " + std::to_string(c.at.y) + " " + c.tool);
         host.magnetOn = c.magnet;
         editor.setTool(c.tool);
         const auto snap = snapAt(c.at);
