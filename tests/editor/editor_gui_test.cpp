@@ -31,7 +31,6 @@ struct EditorGui : AppFixture {
         const auto s = c->viewport->toScreen(sketch(), p);
         return QPoint(qRound(s->x), qRound(c->viewport->height() - s->y));
     }
-    // The plane point under a widget pixel, as the editor sees it.
     V2 at(QPoint q) const {
         return *c->viewport->planePoint(sketch().plane,
                                         {double(q.x()), c->viewport->height() - double(q.y())});
@@ -47,7 +46,6 @@ struct EditorGui : AppFixture {
         QTest::mouseDClick(c->viewport, Qt::LeftButton, {}, q);
         QTest::mouseRelease(c->viewport, Qt::LeftButton, {}, q);
     }
-    // The tool chosen as the toolbar does, then a click at each point.
     void use(const char* tool, std::initializer_list<V2> clicks) {
         c->runSketchTool(tool);
         for (V2 p : clicks)
@@ -55,7 +53,6 @@ struct EditorGui : AppFixture {
     }
     void key(int k) { QTest::keyClick(c->viewport, Qt::Key(k)); }
     void keys(const char* text) { QTest::keyClicks(c->viewport, text); }
-    // One line from a to b with the line tool, its chain ended.
     void segment(V2 a, V2 b) {
         click(a);
         click(b);
@@ -156,7 +153,7 @@ TEST_F(EditorGui, ConstraintToolsAddTheirConstraintOnThePickedCurves) {
         c->undoAction();
         EXPECT_EQ(sketch(), s0);
     }
-    // Concentric merges the centres; fixed toggles a point but never the origin.
+    // Concentric merges the centres; fixed toggles a point.
     use("concentric", {{40, 20}, {36, -20}});
     EXPECT_EQ(sketch().circles[0].c, sketch().circles[1].c);
     use("fixed", {{-40, -10}});
@@ -184,8 +181,7 @@ TEST_F(EditorGui, ChainsEscapeAndDoubleClicks) {
     EXPECT_EQ(sketch(), before);
 }
 
-// The cut itself is checked in the sketch's own tests and the trim tool in the drawing session:
-// here the piece under the pointer, selected, goes with Delete as the trim takes it.
+// The trim is walked by the drawing session: here a selected piece goes with Delete as trim cuts.
 TEST_F(EditorGui, ASelectedPieceGoesWithDeleteAndXMakesConstruction) {
     open();
     c->runSketchTool("line");

@@ -115,11 +115,9 @@ TEST_F(ToolsTest, EditingToolsChangeTheSketchInOneStepAndRememberTheirAnswers) {
     EXPECT_EQ((std::vector<double>{m.lastFilletRadius, m.lastChamfer, m.lastOffset, m.lastDY,
                                    double(m.lastCopies)}),
               (std::vector<double>{3, 3, 1, 40, 0}));
-    // Copying the whole sketch asks for the same values.
     host.answers = {{100, 0, 1}};
     editor.copyAll();
     EXPECT_EQ(host.sketch.lines.size(), 2 * start.lines.size());
-    // The moved rectangle went up by 40 mm.
     run(start, "copyMove", {{20, 10}}, {{0, 40, 0}});
     EXPECT_NEAR(host.sketch.pos(host.sketch.lines[0].a)->y, 50, 1e-6);
 }

@@ -38,10 +38,8 @@ public:
 class PlainHost : public EditorHost {
 public:
     Sketch sketch;
-    bool open = true;
     std::vector<Sketch> undo;
     std::string status;
-    int changes = 0;
     std::deque<std::vector<double>> answers;  // an empty answer cancels
     EditorMemory mem;
     std::map<std::string, std::string> variants;
@@ -49,10 +47,10 @@ public:
     RecordingCanvas* painting = nullptr;
     double scale = 4;
 
-    const Sketch* currentSketch() const override { return open ? &sketch : nullptr; }
+    const Sketch* currentSketch() const override { return &sketch; }
     void storeSketch(const Sketch& s) override { sketch = s; }
     void pushUndo() override { undo.push_back(sketch); }
-    void sketchChanged() override { ++changes; }
+    void sketchChanged() override {}
     void setStatus(const std::string& text) override { status = text; }
     std::optional<double> askNumber(const std::string& title, double value) override {
         const auto v = askNumbers(title, {}, {{"", value}});
