@@ -1,6 +1,6 @@
 // A window-free owner of the sketch editor: one sketch with its undo history, a status line,
 // scripted prompt answers, a fixed projection (4 view points per millimetre, plane origin at
-// (400, 300)) and a canvas that records what is painted.
+// (400, 300)) and a canvas that paints nowhere.
 #pragma once
 
 #include <algorithm>
@@ -13,85 +13,51 @@
 
 namespace ivo::testing {
 
-struct Painted {
-    std::string kind;  // "polyline", "fillRound", "round", "ellipse" or "text"
-    std::vector<V2> pts;
-    Colour colour;
-    double width = 0;
-    bool dashed = false;
-    std::string text;
-    LabelRect rect;
-};
-
-// Records what the tests look at; paths, loops and plain rectangles are not recorded.
+// A canvas that paints nowhere, so that the editor's drawing code runs.
 class RecordingCanvas : public SketchCanvas {
 public:
-    std::vector<Painted> ops;
-
-    void strokePolyline(const std::vector<V2>& points, const Sketch&, bool closed, Colour c,
-                        double width, bool dashed) override {
-        std::vector<V2> pts = points;
-        if (closed && !pts.empty()) pts.push_back(pts.front());
-        ops.push_back({"polyline", pts, c, width, dashed, {}, {}});
-    }
+    void strokePolyline(const std::vector<V2>&, const Sketch&, bool, Colour, double,
+                        bool) override {}
     void fillLoops(const std::vector<Loop>&, const Sketch&, Colour) override {}
     void strokePath(const std::vector<ScreenPoint>&, bool, Colour, double,
                     const std::vector<double>&) override {}
     void fillRect(const LabelRect&, Colour) override {}
     void strokeRect(const LabelRect&, Colour, double) override {}
-    void fillRoundedRect(const LabelRect& r, double, Colour c) override {
-        ops.push_back({"fillRound", {}, c, 0, false, {}, r});
-    }
-    void strokeRoundedRect(const LabelRect& r, double, Colour c, double w) override {
-        ops.push_back({"round", {}, c, w, false, {}, r});
-    }
-    void strokeEllipse(const LabelRect& r, Colour c, double w) override {
-        ops.push_back({"ellipse", {}, c, w, false, {}, r});
-    }
+    void fillRoundedRect(const LabelRect&, double, Colour) override {}
+    void strokeRoundedRect(const LabelRect&, double, Colour, double) override {}
+    void strokeEllipse(const LabelRect&, Colour, double) override {}
     // 6 points per character at 10 points, the height of the font size.
     V2 measureText(const std::string& text, double size, bool) override {
         const auto chars = std::count_if(text.begin(), text.end(),
                                          [](unsigned char ch) { return (ch & 0xC0) != 0x80; });
         return {double(chars) * 0.6 * size, size};
     }
-    void drawText(const std::string& text, ScreenPoint at, double, bool, Colour c) override {
-        ops.push_back({"text", {at}, c, 0, false, text, {}});
-    }
-    std::vector<Painted> all(const std::string& kind) const {
-        std::vector<Painted> out;
-        std::copy_if(ops.begin(), ops.end(), std::back_inserter(out),
-                     [&](const Painted& p) { return p.kind == kind; });
-        return out;
-    }
+    void drawText(const std::string&, ScreenPoint, double, bool, Colour) override {}
 };
 
 class PlainHost : public EditorHost {
 public:
     Sketch sketch;
-    bool open = true;
     std::vector<Sketch> undo;
     std::string status;
-    int changes = 0;
     std::deque<std::vector<double>> answers;  // an empty answer cancels
-    std::vector<std::string> prompts;
     EditorMemory mem;
     std::map<std::string, std::string> variants;
     bool magnetOn = true;
     RecordingCanvas* painting = nullptr;
     double scale = 4;
 
-    const Sketch* currentSketch() const override { return open ? &sketch : nullptr; }
+    const Sketch* currentSketch() const override { return &sketch; }
     void storeSketch(const Sketch& s) override { sketch = s; }
     void pushUndo() override { undo.push_back(sketch); }
-    void sketchChanged() override { ++changes; }
+    void sketchChanged() override {}
     void setStatus(const std::string& text) override { status = text; }
     std::optional<double> askNumber(const std::string& title, double value) override {
         const auto v = askNumbers(title, {}, {{"", value}});
         return v ? std::optional(v->front()) : std::nullopt;
     }
-    std::optional<std::vector<double>> askNumbers(const std::string& title, const std::string&,
+    std::optional<std::vector<double>> askNumbers(const std::string&, const std::string&,
                                                   const std::vector<NumberField>& fields) override {
-        prompts.push_back(title);
         if (answers.empty()) return std::nullopt;
         std::vector<double> a = answers.front();
         answers.pop_front();

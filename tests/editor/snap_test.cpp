@@ -1,6 +1,5 @@
-// Snapping through the window-free host (4 view points per millimetre): the order of the
-// snap kinds and their tolerances, the constraints a snapped click leaves behind, and the
-// snap points gathered from outside the edited sketch.
+// Snapping through the window-free host (4 view points per millimetre): snap kinds and their
+// tolerances, the constraints a snapped click leaves, the snap points from outside the sketch.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -57,16 +56,11 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", false, {10.5, 10.5}, "point", {10, 10}},
         // Middles, quadrants and foreign points only for drawing tools with the magnet.
         {"line", true, {20, 11}, "mid", {20, 10}, line},
-        {"rect", true, {20.5, 9}, "mid", {20, 10}},
         {"line", false, {20, 11}, "", {}},
         {"select", true, {20, 11}, "", {}},
-        {"dim", true, {20, 11}, "", {}},
-        {"trim", true, {20, 11}, "", {}},
         {"circle", true, {70.5, 2}, "quad", {70, 0}, circle, centre, true},
         {"line", true, {60.5, 10.8}, "quad", {60, 10}, circle, centre},
-        {"line", true, {59, -10.5}, "quad", {60, -10}, circle, centre},
         {"point", true, {-29, 21}, "foreign", {-30, 20}},
-        {"point", false, {-29, 21}, "", {}},
         // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
         {"line", true, {25, 12}, "curve", {25, 10}},
         {"line", true, {25, 13}, "", {}},
@@ -77,11 +71,9 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, {0, -40}, "point", {0, -40}},  // the arc's centre is a point too
         // x from (30, 10), y from the origin (first of the ties with the circle's centre).
         {"line", true, {31, 1}, "align", {30, 0}},
-        {"line", false, {31, 1}, "", {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.tool) + (c.magnet ? " on " : " off ") + c.kind + " at " +
-                     std::to_string(c.at.x) + "," + std::to_string(c.at.y));
+        SCOPED_TRACE(std::to_string(c.at.x) + ", " + std::to_string(c.at.y) + " " + c.tool);
         host.magnetOn = c.magnet;
         editor.setTool(c.tool);
         const auto snap = snapAt(c.at);
@@ -98,17 +90,17 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
     }
 }
 
-TEST_F(SnapTest, AlignmentGuides) {
+// Tolerances are view points: zoomed out twice as far, 2.6 mm off a line is 5.2 points, not 10.4.
+TEST_F(SnapTest, TolerancesStayInViewPointsWhenZoomed) {
+    host.sketch = Sketch();
+    addSegment(host.sketch, {-40, 10}, {40, 10});
     editor.setTool("line");
-    auto s = snapAt({31, 1});
-    ASSERT_TRUE(s && s->kind == "align");
-    EXPECT_EQ(s->guides, (std::vector<std::pair<V2, V2>>{{{30, 10}, {30, 0}}, {{0, 0}, {30, 0}}}));
-    // The pending first click aligns too.
-    click({-20, -20});
-    s = snapAt({-40, -19});
-    ASSERT_TRUE(s && s->kind == "align");
-    EXPECT_EQ(s->pos, (V2{-40, -20}));
-    EXPECT_EQ(s->guides.size(), 1u);
+    EXPECT_FALSE(snapAt({20, 12.6}));
+    host.scale = 2;
+    const auto s = snapAt({20, 12.6});
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->kind, "curve");
+    EXPECT_FALSE(snapAt({20, 15.6}));  // 11.2 points
 }
 
 TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
@@ -147,35 +139,10 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         // A line end on a middle gets a midpoint constraint, not the line's own point.
         EXPECT_EQ(host.sketch.line(line)->a, host.sketch.lines[0].a);
     }
-    // A point placed on a foreign point is created fixed.
-    editor.setTool("point");
-    click({-29.5, 20.4});
-    ASSERT_EQ(host.sketch.points.back().p, (V2{-30, 20}));
-    EXPECT_TRUE(host.sketch.points.back().fixed);
-}
-
-TEST_F(SnapTest, ACornerOnAMiddleAndATypedWidthShareTheClicksUndoStep) {
-    editor.setTool("rect");
-    click({20.3, 10.2});  // the first corner on the line's middle, no point made yet
-    EXPECT_EQ(editor.snapRecords.size(), 1u);
-    editor.key({EditorKey::Code::escape, {}, false});  // the records go with the operation
-    EXPECT_TRUE(editor.snapRecords.empty());
-    click({20.3, 10.2});
-    const Sketch before = host.sketch;
-    const size_t depth = host.undo.size();
-    editor.textChanged("w", "30");
-    click({35, 25});
-    EXPECT_EQ(host.undo.size(), depth + 1);
-    EXPECT_EQ(host.changes, 1);
-    EXPECT_EQ(values(ck::length), std::vector<double>{30});
-    EXPECT_TRUE(has(host.sketch.lines[host.sketch.lines.size() - 4].a, ck::midpoint, line));
-    ASSERT_TRUE(host.undoStep());
-    EXPECT_EQ(host.sketch, before);
 }
 
 TEST_F(SnapTest, MidpointSurvivesTheAutomaticHorizontalOfTheClick) {
-    // A vertical line whose middle lies 1° above the X axis seen from the origin: the new
-    // line gets its automatic "horizontal", and the solve straightens it.
+    // A middle 1° above the X axis from the origin: the new line's automatic "horizontal" holds.
     host.sketch = Sketch();
     const V2 m = polar({0, 0}, 30, 1);
     const Id target = addSegment(host.sketch, m - V2{0, 10}, m + V2{0, 10});
@@ -188,15 +155,6 @@ TEST_F(SnapTest, MidpointSurvivesTheAutomaticHorizontalOfTheClick) {
     const V2 mid = (*host.sketch.pos(l->a) + *host.sketch.pos(l->b)) * 0.5;
     EXPECT_NEAR((*host.sketch.pos(end) - mid).length(), 0, 1e-6);
     EXPECT_NEAR(host.sketch.pos(end)->y, 0, 1e-6);
-}
-
-TEST_F(SnapTest, PointSnapsNeitherRecordNorConstrain) {
-    editor.setTool("line");
-    click({10.3, 10.2});  // the line's end: reused by identity
-    click({40, -30});
-    EXPECT_EQ(host.sketch.lines.back().a, host.sketch.lines[0].a);
-    for (const SConstraint& c : host.sketch.constraints)
-        EXPECT_TRUE(c.refs.empty() || c.refs[0] != host.sketch.lines[0].a) << c.kind;
 }
 
 TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
@@ -241,7 +199,6 @@ TEST(ForeignSnapPoints, OtherVisibleSketchesAndBodyEdgesOnThePlane) {
                   n)
             << x0;
     EXPECT_TRUE(foreignSnapPoints(doc, std::nullopt, bodies).empty());
-    EXPECT_TRUE(foreignSnapPoints(doc, 99, bodies).empty());
 }
 
 }  // namespace
