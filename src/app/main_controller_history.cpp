@@ -1,5 +1,6 @@
-// Undo and redo, the dirty flag, and the session file written shortly after every change so
-// that all tabs, saved or not, come back at the next start.
+// Undo and redo, the dirty flag, and the session and history files written shortly after
+// every change so that all tabs, saved or not, come back at the next start with their undo
+// steps.
 #include <algorithm>
 
 #include <QDateTime>
@@ -109,9 +110,49 @@ QString MainController::sessionPath() const {
     return supportDir() + "/session.json";
 }
 
+QString MainController::historyPath() const {
+    return supportDir() + "/undo-history.bin";
+}
+
+void MainController::writeHistory() {
+    std::vector<TabHistory> stored;
+    stored.reserve(tabs.size());
+    for (const DocTab& t : tabs)
+        stored.push_back({docFingerprint(t.doc), t.undo, t.redo});
+    boundHistory(stored);
+    const QString path = historyPath();
+    // Two tries: an append finds the file changed behind this journal's back (another copy of
+    // the application, a failed earlier write), and the second try writes it whole.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const HistoryJournal::Write w = historyJournal_.prepare(stored);
+        if (w.bytes.empty()) return;
+        const auto size = static_cast<qint64>(w.bytes.size());
+        bool ok = false;
+        if (w.rewrite) {
+            QSaveFile f(path);
+            ok =
+                f.open(QIODevice::WriteOnly) && f.write(w.bytes.data(), size) == size && f.commit();
+        } else {
+            // A record cut short by a crash is skipped by the reader, so appending keeps the
+            // previous state readable as a rename would, without writing every step again.
+            QFile f(path);
+            ok = f.open(QIODevice::WriteOnly | QIODevice::Append) &&
+                 static_cast<std::uint64_t>(f.size()) == historyJournal_.fileBytes() &&
+                 f.write(w.bytes.data(), size) == size && f.flush();
+        }
+        if (ok) {
+            historyJournal_.written(w);
+            return;
+        }
+        historyJournal_.forget();
+        if (w.rewrite) return;  // the write itself fails: ignored, as for the session
+    }
+}
+
 void MainController::autosaveNow() {
     autosaveTimer_.stop();
     if (activeTab < tabs.size()) tabs[activeTab] = captureTab();
+    writeHistory();
     Session s;
     for (const DocTab& t : tabs)
         s.tabs.push_back({t.doc, t.fileURL, t.dirty, {t.collapsed.begin(), t.collapsed.end()}});
@@ -127,7 +168,10 @@ void MainController::autosaveNow() {
 }
 
 void MainController::moveSessionAside() {
-    const QString path = sessionPath();
+    moveAside(sessionPath());
+}
+
+void MainController::moveAside(const QString& path) {
     const QString stem =
         path + ".illisible-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QString aside = stem;
@@ -136,9 +180,30 @@ void MainController::moveSessionAside() {
     QFile::rename(path, aside);
 }
 
-void MainController::restoreSession() {
-    QFile f(sessionPath());
+void MainController::readHistory() {
+    QFile f(historyPath());
     if (!f.exists()) return;
+    std::optional<std::vector<TabHistory>> stored;
+    if (f.size() <= static_cast<qint64>(kMaxHistoryFileBytes) && f.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = f.readAll();
+        f.close();
+        std::string reason;
+        stored = decodeHistory(
+            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), reason);
+    }
+    // A history that is not read is kept for whoever wants to look at it; the next
+    // autosave starts a new file in its place.
+    if (!stored || !restoreHistory(std::move(*stored), tabs)) moveAside(historyPath());
+}
+
+void MainController::restoreSession() {
+    historyJournal_.forget();
+    QFile f(sessionPath());
+    if (!f.exists()) {
+        // Stacks without the documents they lead back from fit no tab.
+        if (QFile::exists(historyPath())) moveAside(historyPath());
+        return;
+    }
     std::optional<Session> s;
     if (f.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = f.readAll();
@@ -150,6 +215,7 @@ void MainController::restoreSession() {
     if (!s) {
         // The next autosave would replace the only copy of the unsaved tabs it may hold.
         moveSessionAside();
+        if (QFile::exists(historyPath())) moveAside(historyPath());
         return;
     }
     tabs.clear();
@@ -161,6 +227,7 @@ void MainController::restoreSession() {
         tab.collapsed = {t.collapsed.begin(), t.collapsed.end()};
         tabs.push_back(std::move(tab));
     }
+    readHistory();
     activeTab = activeIndex(*s);
     loadTab(tabs[activeTab]);
     viewport->fit();
