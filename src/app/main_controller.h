@@ -318,6 +318,9 @@ public:
     QString sessionPath() const;
     // The undo and redo stacks of every tab, beside the session file.
     QString historyPath() const;
+    // Writes the stacks of `tabs` to the history file (part of autosaveNow): what changed is
+    // appended, or the file is written whole.
+    void writeHistory();
 
     // Files.
     // Where the file dialogs start: the document's folder, else the home folder.
@@ -354,8 +357,6 @@ private:
     void moveSessionAside();
     // Renames an unreadable file to "<name>.illisible-<date>", so no later write replaces it.
     static void moveAside(const QString& path);
-    // Appends what changed in the stacks to the history file, or writes it whole.
-    void writeHistory();
     // Gives the restored tabs their stored stacks; a file that does not read or match them
     // is set aside.
     void readHistory();
