@@ -6,12 +6,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
 #include "app/session.h"
+#include "document/file_io.h"
 #include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
@@ -181,19 +183,23 @@ void MainController::moveAside(const QString& path) {
 }
 
 void MainController::readHistory() {
-    QFile f(historyPath());
-    if (!f.exists()) return;
+    const QString path = historyPath();
+    if (!QFileInfo::exists(path)) return;
+    std::string reason;
+    // Only a regular file is read, and never more than the budget allows it to grow to.
+    const std::optional<std::string> bytes = readFile(fromQt(path), kMaxHistoryFileBytes, reason);
+    bool whole = false;
     std::optional<std::vector<TabHistory>> stored;
-    if (f.size() <= static_cast<qint64>(kMaxHistoryFileBytes) && f.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = f.readAll();
-        f.close();
-        std::string reason;
-        stored = decodeHistory(
-            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), reason);
-    }
+    if (bytes) stored = decodeHistory(*bytes, reason, &whole);
+    const std::vector<TabHistory> read = stored.value_or(std::vector<TabHistory>{});
     // A history that is not read is kept for whoever wants to look at it; the next
     // autosave starts a new file in its place.
-    if (!stored || !restoreHistory(std::move(*stored), tabs)) moveAside(historyPath());
+    if (!stored || !restoreHistory(std::move(*stored), tabs)) {
+        moveAside(path);
+        return;
+    }
+    // Whole and matching: the next change appends to it rather than writing every step again.
+    if (whole) historyJournal_.adopt(read, bytes->size());
 }
 
 void MainController::restoreSession() {

@@ -176,7 +176,9 @@ void boundHistory(std::vector<TabHistory>& tabs, size_t stepLimit, size_t byteBu
     }
 }
 
-std::optional<std::vector<TabHistory>> decodeHistory(std::string_view bytes, std::string& reason) {
+std::optional<std::vector<TabHistory>> decodeHistory(std::string_view bytes, std::string& reason,
+                                                     bool* whole) {
+    if (whole) *whole = false;
     if (bytes.size() < kHeaderBytes || bytes.substr(0, kMagic.size()) != kMagic) {
         reason = "ce n'est pas un historique d'annulation";
         return std::nullopt;
@@ -219,6 +221,7 @@ std::optional<std::vector<TabHistory>> decodeHistory(std::string_view bytes, std
         reason = "historique sans index lisible";
         return std::nullopt;
     }
+    if (whole) *whole = at == bytes.size();
     return last;
 }
 
@@ -290,6 +293,17 @@ void HistoryJournal::written(const Write& w) {
         held_[serial] = size;
     fileBytes_ += w.bytes.size();
     lastIndex_ = w.index;
+    known_ = true;
+}
+
+void HistoryJournal::adopt(const std::vector<TabHistory>& tabs, std::uint64_t fileSize) {
+    forget();
+    for (const TabHistory& t : tabs)
+        for (const Snapshots* stack : {&t.undo, &t.redo})
+            for (const Snapshot& s : *stack)
+                held_[s.serial()] = static_cast<std::uint32_t>(s.size());
+    fileBytes_ = fileSize;
+    lastIndex_ = indexRecord(tabs);
     known_ = true;
 }
 

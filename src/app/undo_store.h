@@ -53,7 +53,10 @@ void boundHistory(std::vector<TabHistory>& tabs, size_t stepLimit = kHistoryStep
 // or every index is unreadable, or an index names a snapshot the file does not hold. Every
 // length and count is checked against the bytes present, and a snapshot named twice is read
 // once, so memory stays within the size of the input.
-std::optional<std::vector<TabHistory>> decodeHistory(std::string_view bytes, std::string& reason);
+// `whole`, when given, tells whether every byte was part of a whole record (no cut-off or
+// damaged tail), so that more records may be appended.
+std::optional<std::vector<TabHistory>> decodeHistory(std::string_view bytes, std::string& reason,
+                                                     bool* whole = nullptr);
 
 // Gives each of `tabs` the stacks of the history's tab at the same place when that history
 // was stored with the tab's present document; nothing is given when the tab counts differ.
@@ -75,6 +78,8 @@ public:
     Write prepare(const std::vector<TabHistory>& tabs) const;
     // After `w` reached the file whole.
     void written(const Write& w);
+    // The file of `fileSize` bytes was read whole as `tabs`: later writes append to it.
+    void adopt(const std::vector<TabHistory>& tabs, std::uint64_t fileSize);
     // The file's content is not known (never written, a write failed, someone else wrote):
     // the next write replaces it whole.
     void forget();

@@ -1,5 +1,7 @@
 // Undo steps that outlive the process: drawn with mouse events, the process killed after the
 // autosave, Ctrl+Z after the next start; unreadable or unfitting history files set aside.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 
@@ -15,7 +17,8 @@ namespace {
 struct HistoryRestart : AppFixture {
     static std::string historyFile() { return dataDir() + "/undo-history.bin"; }
     static QStringList setAside() {
-        return QDir(toQt(dataDir())).entryList({"undo-history.bin.illisible-*"}, QDir::Files);
+        return QDir(toQt(dataDir()))
+            .entryList({"undo-history.bin.illisible-*"}, QDir::Files | QDir::System);
     }
     static std::optional<std::vector<TabHistory>> readHistory() {
         std::string reason;
@@ -73,6 +76,7 @@ TEST_F(HistoryRestart, CtrlZAfterAKilledProcessUndoesTheLastStepsInOrder) {
     EXPECT_EQ(encodeDoc(again.doc(), false), last);
     ASSERT_EQ(again.undoStack.size(), 3u);
     EXPECT_TRUE(setAside().isEmpty());
+    const std::string kept = readAll(historyFile());
 
     ASSERT_TRUE(QTest::qWaitForWindowActive(again.window.get()));
     ctrlZ(again);  // the circle goes
@@ -97,6 +101,8 @@ TEST_F(HistoryRestart, CtrlZAfterAKilledProcessUndoesTheLastStepsInOrder) {
         5000));
     // The equerre tab, never changed, keeps no steps at all.
     EXPECT_TRUE(readHistory()->at(0).undo.empty());
+    // The file read at the start was appended to, not written again.
+    EXPECT_EQ(readAll(historyFile()).substr(0, kept.size()), kept);
     quit(false);
     MainController& third = launch();
     ASSERT_EQ(third.redoStack.size(), 2u);
@@ -156,6 +162,16 @@ TEST_F(HistoryRestart, AnUnreadableOrUnfittingHistoryIsSetAsideAndTheDocumentsOp
         EXPECT_EQ(h->at(m.activeTab).undo.size(), 1u) << k.what;
         quit(false);
     }
+
+    // A history that is not a regular file is set aside unread; reading it would block.
+    std::filesystem::remove_all(dataDir());
+    writeSession(session);
+    ASSERT_EQ(::mkfifo(historyFile().c_str(), 0600), 0);
+    MainController& fifo = launch();
+    EXPECT_EQ(fifo.doc().features.size(), changed);
+    EXPECT_TRUE(fifo.undoStack.empty());
+    EXPECT_EQ(setAside().size(), 1);
+    quit(false);
 
     // Without a session, a history has no tab to go to.
     std::filesystem::remove_all(dataDir());

@@ -117,6 +117,39 @@ TEST(HistoryFile, ManyChangesKeepTheFileNearTheLiveStepsAndAlwaysReadBack) {
     expectSame(decoded(f.bytes), tabs);
 }
 
+TEST(HistoryFile, AFileReadWholeIsAppendedToAndOneWithADamagedTailIsNot) {
+    std::vector<TabHistory> tabs{{5, texts(0, 4), texts(10, 1)}};
+    File first;
+    first.write(tabs);
+    bool whole = false;
+    std::string reason;
+    const auto read = decodeHistory(first.bytes, reason, &whole);
+    ASSERT_TRUE(read && whole) << reason;
+
+    // The next start adopts the file: its first change appends.
+    File next{{}, first.bytes};
+    next.journal.adopt(*read, next.bytes.size());
+    std::vector<TabHistory> changed = *read;
+    EXPECT_TRUE(next.journal.prepare(changed).bytes.empty());
+    changed[0].undo.push_back("{\"step\":\"après\"}");
+    changed[0].redo.clear();
+    EXPECT_FALSE(next.write(changed).rewrite);
+    EXPECT_EQ(next.bytes.substr(0, first.bytes.size()), first.bytes);
+    expectSame(decoded(next.bytes), changed);
+
+    // A cut or damaged tail still reads, but is not whole: appending after it would be lost.
+    const std::string cut = next.bytes.substr(0, next.bytes.size() - 3);
+    std::string damaged = next.bytes;
+    damaged[first.bytes.size() + 2] ^= 1;
+    for (const std::string& bad : {cut, damaged}) {
+        whole = true;
+        const auto h = decodeHistory(bad, reason, &whole);
+        ASSERT_TRUE(h) << reason;
+        EXPECT_FALSE(whole);
+        expectSame(*h, *read);
+    }
+}
+
 std::string header(std::uint32_t version = 1) {
     std::string h = "IV3DHIST";
     appendLE32(h, version);
