@@ -28,6 +28,7 @@
 #include "app/tabs.h"
 #include "app/toolbar_pins.h"
 #include "app/undo.h"
+#include "app/undo_store.h"
 #include "app/views.h"
 #include "document/evaluator.h"
 #include "document/features.h"
@@ -338,6 +339,11 @@ public:
     void restoreSession();
     QString supportDir() const;
     QString sessionPath() const;
+    // The undo and redo stacks of every tab, beside the session file.
+    QString historyPath() const;
+    // Writes the stacks of `tabs` to the history file (part of autosaveNow): what changed is
+    // appended, or the file is written whole.
+    void writeHistory();
 
     // Files.
     // Where the file dialogs start: the document's folder, else the home folder.
@@ -372,6 +378,11 @@ private:
     void scheduleAutosave();
     void setMode(Mode m);
     void moveSessionAside();
+    // Renames an unreadable file to "<name>.illisible-<date>", so no later write replaces it.
+    static void moveAside(const QString& path);
+    // Gives the restored tabs their stored stacks; a file that does not read or match them
+    // is set aside.
+    void readHistory();
     // Asks for the file and writes `meshes` in `format`; `status` precedes the file name in
     // the status line on success.
     void writeExport(const std::vector<NamedMesh>& meshes, const std::string& format,
@@ -386,6 +397,7 @@ private:
     std::unique_ptr<PinStore> pinStore_;
     std::unique_ptr<ToolbarPins> pins_;
     QElapsedTimer autosavePendingSince_;
+    HistoryJournal historyJournal_;
 };
 
 }  // namespace ivo

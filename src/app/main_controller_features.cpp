@@ -263,7 +263,7 @@ void MainController::inspectorCancel() {
     if (!undoStack.empty()) {
         // The snapshot taken when the feature was created or opened; it is not redoable.
         std::string reason;
-        restored = decodeDoc(undoStack.back(), reason);
+        restored = decodeDoc(undoStack.back().json(), reason);
         undoStack.pop_back();
     }
     if (restored) {

@@ -1,16 +1,19 @@
-// Undo and redo, the dirty flag, and the session file written shortly after every change so
-// that all tabs, saved or not, come back at the next start.
+// Undo and redo, the dirty flag, and the session and history files written shortly after
+// every change so that all tabs, saved or not, come back at the next start with their undo
+// steps.
 #include <algorithm>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include "app/main_controller.h"
 #include "app/qt_conv.h"
 #include "app/session.h"
+#include "document/file_io.h"
 #include "editor/sketch_editor.h"
 #include "viewport/viewport.h"
 
@@ -109,9 +112,49 @@ QString MainController::sessionPath() const {
     return supportDir() + "/session.json";
 }
 
+QString MainController::historyPath() const {
+    return supportDir() + "/undo-history.bin";
+}
+
+void MainController::writeHistory() {
+    std::vector<TabHistory> stored;
+    stored.reserve(tabs.size());
+    for (const DocTab& t : tabs)
+        stored.push_back({docFingerprint(t.doc), t.undo, t.redo});
+    boundHistory(stored);
+    const QString path = historyPath();
+    // Two tries: an append finds the file changed behind this journal's back (another copy of
+    // the application, a failed earlier write), and the second try writes it whole.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const HistoryJournal::Write w = historyJournal_.prepare(stored);
+        if (w.bytes.empty()) return;
+        const auto size = static_cast<qint64>(w.bytes.size());
+        bool ok = false;
+        if (w.rewrite) {
+            QSaveFile f(path);
+            ok =
+                f.open(QIODevice::WriteOnly) && f.write(w.bytes.data(), size) == size && f.commit();
+        } else {
+            // A record cut short by a crash is skipped by the reader, so appending keeps the
+            // previous state readable as a rename would, without writing every step again.
+            QFile f(path);
+            ok = f.open(QIODevice::WriteOnly | QIODevice::Append) &&
+                 static_cast<std::uint64_t>(f.size()) == historyJournal_.fileBytes() &&
+                 f.write(w.bytes.data(), size) == size && f.flush();
+        }
+        if (ok) {
+            historyJournal_.written(w);
+            return;
+        }
+        historyJournal_.forget();
+        if (w.rewrite) return;  // the write itself fails: ignored, as for the session
+    }
+}
+
 void MainController::autosaveNow() {
     autosaveTimer_.stop();
     if (activeTab < tabs.size()) tabs[activeTab] = captureTab();
+    writeHistory();
     Session s;
     for (const DocTab& t : tabs)
         s.tabs.push_back({t.doc, t.fileURL, t.dirty, {t.collapsed.begin(), t.collapsed.end()}});
@@ -127,7 +170,10 @@ void MainController::autosaveNow() {
 }
 
 void MainController::moveSessionAside() {
-    const QString path = sessionPath();
+    moveAside(sessionPath());
+}
+
+void MainController::moveAside(const QString& path) {
     const QString stem =
         path + ".illisible-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QString aside = stem;
@@ -136,9 +182,34 @@ void MainController::moveSessionAside() {
     QFile::rename(path, aside);
 }
 
+void MainController::readHistory() {
+    const QString path = historyPath();
+    if (!QFileInfo::exists(path)) return;
+    std::string reason;
+    // Only a regular file is read, and never more than the budget allows it to grow to.
+    const std::optional<std::string> bytes = readFile(fromQt(path), kMaxHistoryFileBytes, reason);
+    bool whole = false;
+    std::optional<std::vector<TabHistory>> stored;
+    if (bytes) stored = decodeHistory(*bytes, reason, &whole);
+    const std::vector<TabHistory> read = stored.value_or(std::vector<TabHistory>{});
+    // A history that is not read is kept for whoever wants to look at it; the next
+    // autosave starts a new file in its place.
+    if (!stored || !restoreHistory(std::move(*stored), tabs)) {
+        moveAside(path);
+        return;
+    }
+    // Whole and matching: the next change appends to it rather than writing every step again.
+    if (whole) historyJournal_.adopt(read, bytes->size());
+}
+
 void MainController::restoreSession() {
+    historyJournal_.forget();
     QFile f(sessionPath());
-    if (!f.exists()) return;
+    if (!f.exists()) {
+        // Stacks without the documents they lead back from fit no tab.
+        if (QFile::exists(historyPath())) moveAside(historyPath());
+        return;
+    }
     std::optional<Session> s;
     if (f.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = f.readAll();
@@ -150,6 +221,7 @@ void MainController::restoreSession() {
     if (!s) {
         // The next autosave would replace the only copy of the unsaved tabs it may hold.
         moveSessionAside();
+        if (QFile::exists(historyPath())) moveAside(historyPath());
         return;
     }
     tabs.clear();
@@ -161,6 +233,7 @@ void MainController::restoreSession() {
         tab.collapsed = {t.collapsed.begin(), t.collapsed.end()};
         tabs.push_back(std::move(tab));
     }
+    readHistory();
     activeTab = activeIndex(*s);
     loadTab(tabs[activeTab]);
     viewport->fit();

@@ -195,10 +195,10 @@ TEST_F(WindowTest, AChangeIsWrittenWithinAboutASecondAndRestoredAtTheNextStart) 
 
     quit(false);  // a killed process never runs its quit code
     MainController& again = launch();
-    ASSERT_EQ(again.tabs.size(), 2u);  // history is not kept across starts
+    ASSERT_EQ(again.tabs.size(), 2u);  // the undo step comes back with its tab
     EXPECT_EQ(tuple(again.activeTab, again.doc().features.at(0).name, again.dirty,
                     again.tabTitle(1), again.tabTitle(0), again.undoStack.size(), again.mode()),
-              tuple(1u, "Esquisse1", true, "Sans titre \u2022", "bouton", 0u, Mode::model));
+              tuple(1u, "Esquisse1", true, "Sans titre \u2022", "bouton", 1u, Mode::model));
 
     // Quitting writes every tab at once; files given at launch open after them.
     again.startSketch(SketchPlane::xy());
