@@ -5,13 +5,11 @@
 // build/bench/app_bench
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QTest>
 
 #include "app/main_controller.h"
 #include "bench_window.h"
 #include "editor/sketch_editor.h"
-#include "support/private_home.h"
 #include "support/solver_sketches.h"
 #include "viewport/viewport.h"
 
@@ -151,15 +149,5 @@ BENCHMARK_CAPTURE(BM_StartSketch, piece_30_fonctions, std::string("piece_30_fonc
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A private home: the benchmark never touches the user's session or preferences.
-    const ivo::testing::TempDir home;
-    ivo::testing::usePrivateHome(home);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName("Ivorane");
-    QApplication::setApplicationName("Ivorane3D");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    bench::window().reset();
-    return 0;
+    return ivo::bench::runWindowBenchmarks(argc, argv);
 }

@@ -3,12 +3,17 @@
 
 #include <memory>
 
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QTest>
 
 #include "app/main_controller.h"
 #include "app/scripted_dialogs.h"
+#include "support/private_home.h"
+#include "support/temp_dir.h"
 #include "viewport/viewport.h"
 
 namespace ivo::bench {
@@ -35,6 +40,21 @@ inline void frame(MainController& c) {
     c.viewport->makeCurrent();
     QOpenGLContext::currentContext()->functions()->glFinish();
     c.viewport->doneCurrent();
+}
+
+// The whole main of a window benchmark. A private home: it never touches the user's session
+// or preferences.
+inline int runWindowBenchmarks(int argc, char** argv) {
+    const testing::TempDir home;
+    testing::usePrivateHome(home);
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Ivorane");
+    QApplication::setApplicationName("Ivorane3D");
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    window().reset();
+    return 0;
 }
 
 }  // namespace ivo::bench

@@ -6,13 +6,10 @@
 // Run under a display: tools/with-xvfb.sh build/bench/feature_bench
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QTest>
 
 #include "app/main_controller.h"
 #include "bench_window.h"
-#include "support/private_home.h"
-#include "support/temp_dir.h"
 #include "viewport/viewport.h"
 
 namespace {
@@ -104,14 +101,5 @@ DRAG_CASES(plaque_100_last, "plaque_100_trous.q3d", true);
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ivo::testing::TempDir home;
-    ivo::testing::usePrivateHome(home);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName("Ivorane");
-    QApplication::setApplicationName("Ivorane3D");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    bench::window().reset();
-    return 0;
+    return ivo::bench::runWindowBenchmarks(argc, argv);
 }

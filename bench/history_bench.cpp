@@ -5,7 +5,6 @@
 // tools/with-xvfb.sh build/bench/history_bench
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -13,7 +12,6 @@
 #include "app/session.h"
 #include "app/undo_store.h"
 #include "bench_window.h"
-#include "support/private_home.h"
 
 namespace {
 
@@ -154,14 +152,5 @@ BENCHMARK_CAPTURE(BM_HistoryWrittenWhole, plaque_100, std::string("plaque_100_tr
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ivo::testing::TempDir home;
-    ivo::testing::usePrivateHome(home);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName("Ivorane");
-    QApplication::setApplicationName("Ivorane3D");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    bench::window().reset();
-    return 0;
+    return ivo::bench::runWindowBenchmarks(argc, argv);
 }
