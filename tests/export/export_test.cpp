@@ -34,6 +34,10 @@ TEST(Zip, Crc32AndArchivesByteForByte) {
         for (char& c : s)
             c = static_cast<char>(rng());
         EXPECT_EQ(crc32(s), crc32Bitwise(s)) << n << " bytes";
+        // Every start against the word boundary, and every tail after the last whole word.
+        for (std::size_t from = 1; from < 9 && from < n; ++from)
+            EXPECT_EQ(crc32(std::string_view(s).substr(from)), crc32Bitwise(s.substr(from)))
+                << n << " bytes from " << from;
     }
     EXPECT_EQ(zipStored({}), "PK\x05\x06"s + std::string(18, '\0'));
     const std::uint32_t crc = crc32Bitwise("hi");
