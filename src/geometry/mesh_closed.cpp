@@ -3,6 +3,10 @@
 // corners of the cut face (T-junctions); and near-parallel planes put copies of one corner a
 // tolerance apart. Slicers take both for holes. Corners are welded, the corners lying on an
 // edge are inserted into it, and each outline is triangulated without flat triangles.
+//
+// The view runs this on every change of a model, so its tables are flat and indexed by
+// corner number where they can be: hashed tables of a few hundred thousand keys cost a cache
+// miss per look-up, which made the step slower than evaluating the model.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -15,6 +19,8 @@
 
 namespace ivo {
 namespace {
+
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 struct PointKey {
     V3 p;
@@ -47,19 +53,6 @@ std::uint64_t mixWords(const std::int64_t (&words)[N]) {
     return h;
 }
 
-struct CellHash {
-    std::uint64_t operator()(const Cell& c) const { return mixWords(c.i); }
-};
-
-struct EdgeKey {
-    std::uint32_t a, b;
-    friend bool operator==(const EdgeKey&, const EdgeKey&) = default;
-};
-
-struct EdgeKeyHash {
-    std::uint64_t operator()(const EdgeKey& e) const { return (std::uint64_t(e.a) << 32) | e.b; }
-};
-
 // A supporting line, quantized: its canonical direction and the foot point nearest the
 // origin. The split points of one edge lie on it to rounding, far finer than the steps.
 struct LineKey {
@@ -75,11 +68,27 @@ double axis(V3 p, int a) {
     return a == 0 ? p.x : a == 1 ? p.y : p.z;
 }
 
-// Points in a uniform grid, each in one cell, listed per cell; a query visits the cells a
-// box overlaps. Cell coordinates beyond ±2⁵⁰ (or not finite) are left out of the grid.
+// The outlines of the polygons as corner numbers, all in one array: outline k is
+// ids[start[k]] … ids[start[k + 1] − 1], in the plane of normal n[k].
+struct Outlines {
+    std::vector<std::uint32_t> ids, start{0};
+    std::vector<V3> n;
+
+    std::uint32_t size() const { return static_cast<std::uint32_t>(n.size()); }
+    void close(V3 normal) {
+        start.push_back(static_cast<std::uint32_t>(ids.size()));
+        n.push_back(normal);
+    }
+};
+
+// Points in a uniform grid, each in one cell, listed per cell (the last added first); a
+// query visits the cells a box overlaps. Cell coordinates beyond ±10¹⁵ (or not finite) are
+// left out of the grid. The cells sit in one open-addressed table with their keys, so that
+// a look-up reads one slot.
 class PointGrid {
 public:
-    PointGrid(double cell, std::size_t expected) : h_(cell), cells_(expected) {}
+    PointGrid(double cell, std::size_t points, std::size_t expectedCells)
+        : h_(cell), slots_(std::bit_ceil(2 * expectedCells + 16)), next_(points, kNone) {}
 
     std::optional<Cell> cellOf(V3 p) const {
         Cell c;
@@ -92,13 +101,16 @@ public:
     }
 
     void add(std::uint32_t id, V3 p) {
-        if (next_.size() <= id) next_.resize(id + 1, kNone);
         const std::optional<Cell> c = cellOf(p);
         if (!c) return;
-        const auto [k, isNew] = cells_.insert(*c);
-        if (isNew) head_.push_back(kNone);
-        next_[id] = head_[k];
-        head_[k] = id;
+        if (2 * (used_ + 1) > slots_.size()) grow();
+        Slot& s = slots_[probe(*c)];
+        if (s.head == kNone) {
+            s.cell = *c;
+            ++used_;
+        }
+        next_[id] = s.head;
+        s.head = id;
     }
 
     // Calls f(id) for every point in the cells that the box [lo, hi] overlaps, unless
@@ -113,23 +125,44 @@ public:
         if (count > maxCells) return false;
         for (std::int64_t x = a->i[0]; x <= b->i[0]; ++x)
             for (std::int64_t y = a->i[1]; y <= b->i[1]; ++y)
-                for (std::int64_t z = a->i[2]; z <= b->i[2]; ++z) {
-                    const std::uint32_t k = cells_.find(Cell{{x, y, z}});
-                    if (k == kNone) continue;
-                    for (std::uint32_t id = head_[k]; id != kNone; id = next_[id])
+                for (std::int64_t z = a->i[2]; z <= b->i[2]; ++z)
+                    for (std::uint32_t id = slots_[probe(Cell{{x, y, z}})].head; id != kNone;
+                         id = next_[id])
                         f(id);
-                }
         return true;
     }
 
 private:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    struct Slot {
+        Cell cell{};
+        std::uint32_t head = kNone;  // kNone: an empty slot
+    };
+
+    // The slot holding c, or the empty slot where it would go.
+    std::size_t probe(const Cell& c) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::uint64_t h = mixWords(c.i);
+        h ^= h >> 31;
+        h *= 0xBF58476D1CE4E5B9u;
+        h ^= h >> 29;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask)
+            if (slots_[i].head == kNone || slots_[i].cell == c) return i;
+    }
+
+    void grow() {
+        std::vector<Slot> old(2 * slots_.size());
+        old.swap(slots_);
+        for (const Slot& s : old)
+            if (s.head != kNone) slots_[probe(s.cell)] = s;
+    }
+
     // Off the round values that model coordinates favour, so that few corners sit on a
     // cell boundary and make a query look into the neighbouring cells.
     static constexpr double kOrigin = 0.000137;
     double h_;
-    FirstSeenIndex<Cell, CellHash> cells_;
-    std::vector<std::uint32_t> head_, next_;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+    std::vector<std::uint32_t> next_;
 };
 
 // Representatives of the points such that every point lies within kMeshWeld of its own and
@@ -138,7 +171,7 @@ private:
 // points, so a fine row of points is not drawn into one.
 std::vector<std::uint32_t> weldPoints(const std::vector<V3>& pts) {
     std::vector<std::uint32_t> rep(pts.size());
-    PointGrid grid(8 * kMeshWeld, pts.size() / 4 + 16);
+    PointGrid grid(8 * kMeshWeld, pts.size(), pts.size());
     const V3 r{kMeshWeld, kMeshWeld, kMeshWeld};
     for (std::uint32_t i = 0; i < pts.size(); ++i) {
         const V3 p = pts[i];
@@ -154,10 +187,41 @@ std::vector<std::uint32_t> weldPoints(const std::vector<V3>& pts) {
     return rep;
 }
 
-// A polygon's outline as corner numbers, with its plane normal.
-struct Outline {
-    std::vector<std::uint32_t> ids;
-    V3 n;
+// The directed edges of the outlines, listed per starting corner: whether b→a runs back
+// along a→b is a scan of the few edges leaving b.
+class EdgeIndex {
+public:
+    EdgeIndex(const Outlines& o, std::size_t points) : first_(points + 1, 0) {
+        forEachEdge(o, [&](std::uint32_t a, std::uint32_t) { ++first_[a]; });
+        for (std::size_t a = 1; a <= points; ++a)
+            first_[a] += first_[a - 1];
+        to_.resize(first_[points]);
+        forEachEdge(o, [&](std::uint32_t a, std::uint32_t b) { to_[--first_[a]] = b; });
+        // The centre of a wide fan leads many edges: those lists are searched by halves.
+        for (std::size_t a = 0; a < points; ++a)
+            if (first_[a + 1] - first_[a] > kScan)
+                std::sort(to_.begin() + first_[a], to_.begin() + first_[a + 1]);
+    }
+
+    bool has(std::uint32_t a, std::uint32_t b) const {
+        const auto from = to_.begin() + first_[a], to = to_.begin() + first_[a + 1];
+        if (to - from > kScan) return std::binary_search(from, to, b);
+        return std::find(from, to, b) != to;
+    }
+
+    template <class F>
+    static void forEachEdge(const Outlines& o, F f) {
+        for (std::uint32_t k = 0; k < o.size(); ++k) {
+            const std::uint32_t begin = o.start[k], end = o.start[k + 1];
+            for (std::uint32_t i = begin; i + 1 < end; ++i)
+                f(o.ids[i], o.ids[i + 1]);
+            f(o.ids[end - 1], o.ids[begin]);
+        }
+    }
+
+private:
+    static constexpr std::ptrdiff_t kScan = 16;
+    std::vector<std::uint32_t> first_, to_;
 };
 
 // Signed distance of b from the line a→c, positive on the right about n (where the corner
@@ -177,10 +241,9 @@ constexpr double kOnEdge = 1e-7;
 // cut only at true corners, first at those next to a point on an edge, which then becomes a
 // corner; so no triangle is flat and every outline point is used. An outline too thin to
 // have corners is fanned as it is.
-void triangulateOutline(const std::vector<std::uint32_t>& ids, const std::vector<V3>& pts, V3 n,
+void triangulateOutline(const std::uint32_t* ids, std::uint32_t k, const std::vector<V3>& pts, V3 n,
                         std::vector<Tri>& out, std::vector<std::uint32_t>& prev,
                         std::vector<std::uint32_t>& next) {
-    const auto k = static_cast<std::uint32_t>(ids.size());
     auto tri = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
         out.push_back({pts[ids[a]], pts[ids[b]], pts[ids[c]], n});
     };
@@ -235,16 +298,46 @@ void triangulateOutline(const std::vector<std::uint32_t>& ids, const std::vector
 
 // An edge of an outline that no edge runs back along.
 struct OpenEdge {
-    std::uint32_t outline, at;  // the edge from ids[at] to the next corner
+    std::uint32_t outline, at;  // the edge from the corner at ids[at] to the next corner
     std::uint32_t a, b;
 };
+
+// Copies the outlines with, after the first corner of every open edge e, the points that
+// pointsOn(e, on) gives as (t along the edge, id), in the order of t. Open edges come in
+// the order of the outlines' corners.
+template <class F>
+void insertPoints(Outlines& outlines, const std::vector<OpenEdge>& open, F pointsOn) {
+    Outlines out;
+    out.ids.reserve(outlines.ids.size() + 2 * open.size());
+    out.start.reserve(outlines.start.size());
+    out.n = std::move(outlines.n);
+    std::vector<std::pair<double, std::uint32_t>> on;
+    std::size_t e = 0;
+    for (std::uint32_t k = 0; k + 1 < outlines.start.size(); ++k) {
+        for (std::uint32_t i = outlines.start[k]; i < outlines.start[k + 1]; ++i) {
+            out.ids.push_back(outlines.ids[i]);
+            if (e == open.size() || open[e].at != i) continue;
+            on.clear();
+            pointsOn(open[e], on);
+            std::sort(on.begin(), on.end());
+            on.erase(std::unique(on.begin(), on.end()), on.end());
+            for (const auto& [t, id] : on)
+                out.ids.push_back(id);
+            ++e;
+        }
+        out.start.push_back(static_cast<std::uint32_t>(out.ids.size()));
+    }
+    outlines.ids.swap(out.ids);
+    outlines.start.swap(out.start);
+    outlines.n = std::move(out.n);
+}
 
 // The same for exact T-junctions, found along the supporting lines of the open edges: the
 // ends of the open edges on one line, in order along it, and for each edge those strictly
 // between its own ends. A pair that quantization puts on two lines is left for the search
 // by position after welding.
-std::size_t insertAlongLines(std::vector<Outline>& outlines, const std::vector<OpenEdge>& open,
-                             const std::vector<V3>& pts, double tol) {
+void insertAlongLines(Outlines& outlines, const std::vector<OpenEdge>& open,
+                      const std::vector<V3>& pts, double tol) {
     auto canonical = [](V3 u) {
         constexpr double e = 1e-9;
         const bool flip = u.x < -e || (std::abs(u.x) <= e && u.y < -e) ||
@@ -258,7 +351,7 @@ std::size_t insertAlongLines(std::vector<Outline>& outlines, const std::vector<O
         return true;
     };
     FirstSeenIndex<LineKey, LineKeyHash> lines(open.size());
-    std::vector<std::uint32_t> lineOf(open.size(), 0xFFFFFFFFu);
+    std::vector<std::uint32_t> lineOf(open.size(), kNone);
     std::vector<V3> dirOf;
     for (std::size_t e = 0; e < open.size(); ++e) {
         const V3 A = pts[open[e].a], d = pts[open[e].b] - A;
@@ -276,14 +369,14 @@ std::size_t insertAlongLines(std::vector<Outline>& outlines, const std::vector<O
     // The ends on each line, by position along it.
     std::vector<std::uint32_t> start(lines.size() + 1, 0);
     for (const std::uint32_t l : lineOf)
-        if (l != 0xFFFFFFFFu) start[l + 1] += 2;
+        if (l != kNone) start[l + 1] += 2;
     for (std::size_t l = 0; l < lines.size(); ++l)
         start[l + 1] += start[l];
     std::vector<std::pair<double, std::uint32_t>> ends(start.back());
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (std::size_t e = 0; e < open.size(); ++e) {
         const std::uint32_t l = lineOf[e];
-        if (l == 0xFFFFFFFFu) continue;
+        if (l == kNone) continue;
         for (const std::uint32_t id : {open[e].a, open[e].b})
             ends[fill[l]++] = {pts[id].dot(dirOf[l]), id};
     }
@@ -291,129 +384,94 @@ std::size_t insertAlongLines(std::vector<Outline>& outlines, const std::vector<O
         std::sort(ends.begin() + start[l], ends.begin() + start[l + 1]);
         // Duplicates are left: the test below sees an end twice at most per edge.
     }
-    std::vector<std::pair<double, std::uint32_t>> on;
-    std::vector<std::uint32_t> ids;
-    std::size_t e = 0;
-    while (e < open.size()) {
-        Outline& o = outlines[open[e].outline];
-        ids.clear();
-        for (std::uint32_t i = 0; i < o.ids.size(); ++i) {
-            ids.push_back(o.ids[i]);
-            if (e == open.size() || &outlines[open[e].outline] != &o || open[e].at != i) continue;
-            const std::uint32_t l = lineOf[e];
-            on.clear();
-            if (l != 0xFFFFFFFFu) {
-                const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
-                const double len2 = d.dot(d), len = std::sqrt(len2);
-                const double ta = A.dot(dirOf[l]), tb = B.dot(dirOf[l]);
-                const auto first = ends.begin() + start[l], last = ends.begin() + start[l + 1];
-                auto it = std::lower_bound(first, last, std::pair{std::min(ta, tb), 0u});
-                for (; it != last && it->first < std::max(ta, tb); ++it) {
-                    const std::uint32_t id = it->second;
-                    if (id == open[e].a || id == open[e].b) continue;
-                    const V3 p = pts[id];
-                    const double t = (p - A).dot(d) / len2;
-                    if (t * len <= tol || (1 - t) * len <= tol) continue;
-                    if ((A + d * t - p).length() < tol) on.push_back({t, id});
-                }
-            }
-            std::sort(on.begin(), on.end());
-            on.erase(std::unique(on.begin(), on.end()), on.end());
-            for (const auto& [t, id] : on)
-                ids.push_back(id);
-            ++e;
+    insertPoints(outlines, open, [&](const OpenEdge& edge, auto& on) {
+        const std::uint32_t l = lineOf[static_cast<std::size_t>(&edge - open.data())];
+        if (l == kNone) return;
+        const V3 A = pts[edge.a], B = pts[edge.b], d = B - A;
+        const double len2 = d.dot(d), len = std::sqrt(len2);
+        const double ta = A.dot(dirOf[l]), tb = B.dot(dirOf[l]);
+        const auto first = ends.begin() + start[l], last = ends.begin() + start[l + 1];
+        auto it = std::lower_bound(first, last, std::pair{std::min(ta, tb), 0u});
+        for (; it != last && it->first < std::max(ta, tb); ++it) {
+            const std::uint32_t id = it->second;
+            if (id == edge.a || id == edge.b) continue;
+            const V3 p = pts[id];
+            const double t = (p - A).dot(d) / len2;
+            if (t * len <= tol || (1 - t) * len <= tol) continue;
+            if ((A + d * t - p).length() < tol) on.push_back({t, id});
         }
-        o.ids.swap(ids);
-    }
-    return open.size();
+    });
 }
 
 // Inserts into every outline edge that no edge runs back along the ends of such edges that
 // lie on it, within `tol`: a corner in the middle of an edge is an end of the edges that run
 // back along its parts. Returns the number of such edges.
-std::size_t insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<V3>& pts,
-                              double tol, bool byLine) {
-    std::size_t count = 0;
-    for (const Outline& o : outlines)
-        count += o.ids.size();
-    FirstSeenIndex<EdgeKey, EdgeKeyHash> edges(count);
-    for (const Outline& o : outlines)
-        for (std::size_t i = 0; i < o.ids.size(); ++i)
-            edges.insert({o.ids[i], o.ids[(i + 1) % o.ids.size()]});
+std::size_t insertOnOpenEdges(Outlines& outlines, const std::vector<V3>& pts, double tol,
+                              bool byLine) {
     std::vector<OpenEdge> open;
     std::vector<char> isEnd(pts.size(), 0);
     double sumLength = 0;
-    for (std::uint32_t k = 0; k < outlines.size(); ++k) {
-        const std::vector<std::uint32_t>& ids = outlines[k].ids;
-        for (std::uint32_t i = 0; i < ids.size(); ++i) {
-            const std::uint32_t a = ids[i], b = ids[(i + 1) % ids.size()];
-            if (edges.find({b, a}) != edges.kEmpty) continue;
-            open.push_back({k, i, a, b});
-            isEnd[a] = isEnd[b] = 1;
-            sumLength += (pts[b] - pts[a]).length();
+    {
+        const EdgeIndex edges(outlines, pts.size());
+        for (std::uint32_t k = 0; k < outlines.size(); ++k) {
+            const std::uint32_t begin = outlines.start[k], end = outlines.start[k + 1];
+            for (std::uint32_t i = begin; i < end; ++i) {
+                const std::uint32_t a = outlines.ids[i];
+                const std::uint32_t b = outlines.ids[i + 1 == end ? begin : i + 1];
+                if (edges.has(b, a)) continue;
+                open.push_back({k, i, a, b});
+                isEnd[a] = isEnd[b] = 1;
+                sumLength += (pts[b] - pts[a]).length();
+            }
         }
     }
     if (open.empty()) return 0;
 
-    if (byLine) return insertAlongLines(outlines, open, pts, tol);
+    if (byLine) {
+        insertAlongLines(outlines, open, pts, tol);
+        return open.size();
+    }
 
     std::vector<std::uint32_t> ends;
     for (std::uint32_t id = 0; id < pts.size(); ++id)
         if (isEnd[id]) ends.push_back(id);
     // Half the mean length: an edge then visits a few cells holding a few ends each.
     const double cell = std::max(sumLength / double(open.size()) / 2, 16 * tol);
-    PointGrid grid(cell, ends.size());
+    PointGrid grid(cell, pts.size(), ends.size());
     for (const std::uint32_t id : ends)
         grid.add(id, pts[id]);
-    std::vector<std::pair<double, std::uint32_t>> on;
-    std::vector<std::uint32_t> ids;
-    std::size_t e = 0;
-    while (e < open.size()) {
-        Outline& o = outlines[open[e].outline];
-        ids.clear();
-        for (std::uint32_t i = 0; i < o.ids.size(); ++i) {
-            ids.push_back(o.ids[i]);
-            if (e == open.size() || &outlines[open[e].outline] != &o || open[e].at != i) continue;
-            const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
-            const double len2 = d.dot(d), len = std::sqrt(len2);
-            on.clear();
-            const V3 r{tol, tol, tol};
-            const V3 lo = V3{std::min(A.x, B.x), std::min(A.y, B.y), std::min(A.z, B.z)} - r;
-            const V3 hi = V3{std::max(A.x, B.x), std::max(A.y, B.y), std::max(A.z, B.z)} + r;
-            auto test = [&](std::uint32_t id) {
-                const V3 p = pts[id];
-                if (p.x < lo.x || p.y < lo.y || p.z < lo.z || p.x > hi.x || p.y > hi.y ||
-                    p.z > hi.z || id == open[e].a || id == open[e].b)
-                    return;
-                const double t = (p - A).dot(d) / len2;
-                if (t * len <= tol || (1 - t) * len <= tol) return;
-                if ((A + d * t - p).length() < tol) on.push_back({t, id});
-            };
-            if (len > 2 * tol && std::isfinite(len)) {
-                // Cell by cell along the edge: a long slanting edge crosses few of the cells
-                // of its box.
-                const auto steps = std::uint32_t(std::min(std::ceil(len / cell), 1e6));
-                bool all = false;
-                for (std::uint32_t j = 0; j < steps && !all; ++j) {
-                    const V3 p = A + d * (double(j) / steps), q = A + d * (double(j + 1) / steps);
-                    const V3 a{std::min(p.x, q.x), std::min(p.y, q.y), std::min(p.z, q.z)};
-                    const V3 b{std::max(p.x, q.x), std::max(p.y, q.y), std::max(p.z, q.z)};
-                    all = !grid.visit(a - r, b + r, 64, test);
-                }
-                if (all) {
-                    on.clear();
-                    for (const std::uint32_t id : ends)
-                        test(id);
-                }
-            }
-            std::sort(on.begin(), on.end());
-            on.erase(std::unique(on.begin(), on.end()), on.end());
-            for (const auto& [t, id] : on)
-                ids.push_back(id);
-            ++e;
+    insertPoints(outlines, open, [&](const OpenEdge& edge, auto& on) {
+        const V3 A = pts[edge.a], B = pts[edge.b], d = B - A;
+        const double len2 = d.dot(d), len = std::sqrt(len2);
+        const V3 r{tol, tol, tol};
+        const V3 lo = V3{std::min(A.x, B.x), std::min(A.y, B.y), std::min(A.z, B.z)} - r;
+        const V3 hi = V3{std::max(A.x, B.x), std::max(A.y, B.y), std::max(A.z, B.z)} + r;
+        auto test = [&](std::uint32_t id) {
+            const V3 p = pts[id];
+            if (p.x < lo.x || p.y < lo.y || p.z < lo.z || p.x > hi.x || p.y > hi.y || p.z > hi.z ||
+                id == edge.a || id == edge.b)
+                return;
+            const double t = (p - A).dot(d) / len2;
+            if (t * len <= tol || (1 - t) * len <= tol) return;
+            if ((A + d * t - p).length() < tol) on.push_back({t, id});
+        };
+        if (!(len > 2 * tol && std::isfinite(len))) return;
+        // Cell by cell along the edge: a long slanting edge crosses few of the cells of its
+        // box.
+        const auto steps = std::uint32_t(std::min(std::ceil(len / cell), 1e6));
+        bool all = false;
+        for (std::uint32_t j = 0; j < steps && !all; ++j) {
+            const V3 p = A + d * (double(j) / steps), q = A + d * (double(j + 1) / steps);
+            const V3 a{std::min(p.x, q.x), std::min(p.y, q.y), std::min(p.z, q.z)};
+            const V3 b{std::max(p.x, q.x), std::max(p.y, q.y), std::max(p.z, q.z)};
+            all = !grid.visit(a - r, b + r, 64, test);
         }
-        o.ids.swap(ids);
-    }
+        if (all) {
+            on.clear();
+            for (const std::uint32_t id : ends)
+                test(id);
+        }
+    });
     return open.size();
 }
 
@@ -427,18 +485,24 @@ std::vector<Tri> triangles(const Solid& solid) {
     FirstSeenIndex<PointKey, PointKeyHash> index(corners);
     std::vector<V3> pts;
     pts.reserve(corners);
-    std::vector<Outline> outlines;
-    outlines.reserve(solid.size());
+    Outlines outlines;
+    outlines.ids.reserve(corners);
+    outlines.start.reserve(solid.size() + 1);
+    outlines.n.reserve(solid.size());
     for (const CPoly& poly : solid) {
-        Outline o{{}, poly.plane.n};
+        const std::size_t begin = outlines.ids.size();
+        std::vector<std::uint32_t>& ids = outlines.ids;
         for (const V3 p : poly.v) {
             const auto [id, isNew] = index.insert({p});
             if (isNew) pts.push_back(p);
-            if (o.ids.empty() || o.ids.back() != id) o.ids.push_back(id);
+            if (ids.size() == begin || ids.back() != id) ids.push_back(id);
         }
-        while (o.ids.size() > 1 && o.ids.front() == o.ids.back())
-            o.ids.pop_back();
-        if (o.ids.size() >= 3) outlines.push_back(std::move(o));
+        while (ids.size() > begin + 1 && ids[begin] == ids.back())
+            ids.pop_back();
+        if (ids.size() >= begin + 3)
+            outlines.close(poly.plane.n);
+        else
+            ids.resize(begin);
     }
 
     // The split points of one edge line up to rounding: first the T-junctions as they are,
@@ -448,27 +512,38 @@ std::vector<Tri> triangles(const Solid& solid) {
     bool merged = false;
     for (std::uint32_t i = 0; i < rep.size() && !merged; ++i)
         merged = rep[i] != i;
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < outlines.size(); ++k) {
-        Outline& o = outlines[k];
-        std::size_t n = 0;
-        for (const std::uint32_t id : o.ids)
-            if (n == 0 || o.ids[n - 1] != rep[id]) o.ids[n++] = rep[id];
-        while (n > 1 && o.ids[0] == o.ids[n - 1])
-            --n;
-        o.ids.resize(n);
-        if (n < 3) continue;
-        if (kept != k) outlines[kept] = std::move(o);
-        ++kept;
+    if (merged) {
+        // In place: no outline grows, so the copy never overtakes what it reads.
+        std::vector<std::uint32_t>& ids = outlines.ids;
+        std::uint32_t w = 0, kept = 0, from = 0;
+        for (std::uint32_t k = 0; k < outlines.size(); ++k) {
+            // Read before start[kept + 1], which may be this very entry, is written.
+            const std::uint32_t begin = w, to = outlines.start[k + 1];
+            for (std::uint32_t r = from; r < to; ++r)
+                if (w == begin || ids[w - 1] != rep[ids[r]]) ids[w++] = rep[ids[r]];
+            from = to;
+            while (w > begin + 1 && ids[begin] == ids[w - 1])
+                --w;
+            if (w < begin + 3) {
+                w = begin;
+                continue;
+            }
+            outlines.n[kept] = outlines.n[k];
+            outlines.start[++kept] = w;
+        }
+        ids.resize(w);
+        outlines.start.resize(kept + 1);
+        outlines.n.resize(kept);
     }
-    outlines.resize(kept);
     if (open || merged) insertOnOpenEdges(outlines, pts, kMeshWeld, false);
 
     std::vector<Tri> out;
     out.reserve(corners * 2);
     std::vector<std::uint32_t> prev, next;
-    for (const Outline& o : outlines)
-        triangulateOutline(o.ids, pts, o.n, out, prev, next);
+    for (std::uint32_t k = 0; k < outlines.size(); ++k)
+        triangulateOutline(&outlines.ids[outlines.start[k]],
+                           outlines.start[k + 1] - outlines.start[k], pts, outlines.n[k], out, prev,
+                           next);
     return out;
 }
 
