@@ -83,12 +83,18 @@ struct Outlines {
 
 // Points in a uniform grid, each in one cell, listed per cell (the last added first); a
 // query visits the cells a box overlaps. Cell coordinates beyond ±10¹⁵ (or not finite) are
-// left out of the grid. The cells sit in one open-addressed table with their keys, so that
-// a look-up reads one slot.
+// left out of the grid. A cell keeps its key and its first point together, and the table
+// of cell numbers stays small enough to stay in cache: most queries look for cells that
+// hold no point.
 class PointGrid {
 public:
     PointGrid(double cell, std::size_t points, std::size_t expectedCells)
-        : h_(cell), slots_(std::bit_ceil(2 * expectedCells + 16)), next_(points, kNone) {}
+        : h_(cell),
+          slots_(std::bit_ceil(2 * expectedCells + 16), kNone),
+          occupied_(std::bit_ceil(8 * expectedCells + 4096) / 64, 0),
+          next_(points, kNone) {
+        cells_.reserve(expectedCells);
+    }
 
     std::optional<Cell> cellOf(V3 p) const {
         Cell c;
@@ -103,14 +109,16 @@ public:
     void add(std::uint32_t id, V3 p) {
         const std::optional<Cell> c = cellOf(p);
         if (!c) return;
-        if (2 * (used_ + 1) > slots_.size()) grow();
-        Slot& s = slots_[probe(*c)];
-        if (s.head == kNone) {
-            s.cell = *c;
-            ++used_;
+        if (2 * (cells_.size() + 1) > slots_.size()) grow();
+        const std::uint64_t h = hash(*c);
+        occupied_[bit(h) / 64] |= std::uint64_t(1) << bit(h) % 64;
+        std::uint32_t& s = slots_[probe(*c, h)];
+        if (s == kNone) {
+            s = static_cast<std::uint32_t>(cells_.size());
+            cells_.push_back({*c, kNone});
         }
-        next_[id] = s.head;
-        s.head = id;
+        next_[id] = cells_[s].head;
+        cells_[s].head = id;
     }
 
     // Calls f(id) for every point in the cells that the box [lo, hi] overlaps, unless
@@ -125,43 +133,58 @@ public:
         if (count > maxCells) return false;
         for (std::int64_t x = a->i[0]; x <= b->i[0]; ++x)
             for (std::int64_t y = a->i[1]; y <= b->i[1]; ++y)
-                for (std::int64_t z = a->i[2]; z <= b->i[2]; ++z)
-                    for (std::uint32_t id = slots_[probe(Cell{{x, y, z}})].head; id != kNone;
-                         id = next_[id])
+                for (std::int64_t z = a->i[2]; z <= b->i[2]; ++z) {
+                    const Cell c{{x, y, z}};
+                    const std::uint64_t h = hash(c);
+                    if (!(occupied_[bit(h) / 64] >> bit(h) % 64 & 1)) continue;
+                    const std::uint32_t s = slots_[probe(c, h)];
+                    if (s == kNone) continue;
+                    for (std::uint32_t id = cells_[s].head; id != kNone; id = next_[id])
                         f(id);
+                }
         return true;
     }
 
 private:
-    struct Slot {
-        Cell cell{};
-        std::uint32_t head = kNone;  // kNone: an empty slot
+    struct CellPoints {
+        Cell cell;
+        std::uint32_t head;
     };
 
-    // The slot holding c, or the empty slot where it would go.
-    std::size_t probe(const Cell& c) const {
-        const std::size_t mask = slots_.size() - 1;
+    static std::uint64_t hash(const Cell& c) {
         std::uint64_t h = mixWords(c.i);
-        h ^= h >> 31;
+        h ^= h >> 30;
         h *= 0xBF58476D1CE4E5B9u;
-        h ^= h >> 29;
+        h ^= h >> 27;
+        h *= 0x94D049BB133111EBu;
+        return h ^ (h >> 31);
+    }
+
+    // A bit of occupied_ for the hash: from its high end, the slots take the low end.
+    std::size_t bit(std::uint64_t h) const { return (h >> 32) & (64 * occupied_.size() - 1); }
+
+    // The slot holding c's number, or the empty slot where it would go.
+    std::size_t probe(const Cell& c, std::uint64_t h) const {
+        const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask)
-            if (slots_[i].head == kNone || slots_[i].cell == c) return i;
+            if (slots_[i] == kNone || cells_[slots_[i]].cell == c) return i;
     }
 
     void grow() {
-        std::vector<Slot> old(2 * slots_.size());
-        old.swap(slots_);
-        for (const Slot& s : old)
-            if (s.head != kNone) slots_[probe(s.cell)] = s;
+        slots_.assign(2 * slots_.size(), kNone);
+        for (std::uint32_t k = 0; k < cells_.size(); ++k)
+            slots_[probe(cells_[k].cell, hash(cells_[k].cell))] = k;
     }
 
     // Off the round values that model coordinates favour, so that few corners sit on a
     // cell boundary and make a query look into the neighbouring cells.
     static constexpr double kOrigin = 0.000137;
     double h_;
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    std::vector<std::uint32_t> slots_;
+    // A bit per hash class, set once a cell of the class holds a point: most queries look
+    // for cells that hold none, and this answers them from a few hundred kilobytes.
+    std::vector<std::uint64_t> occupied_;
+    std::vector<CellPoints> cells_;
     std::vector<std::uint32_t> next_;
 };
 
@@ -237,34 +260,59 @@ double bulge(V3 a, V3 b, V3 c, V3 n) {
 // the line through its neighbours is no corner of its outline (mm).
 constexpr double kOnEdge = 1e-7;
 
+// bulge(a, b, c, n) >= kOnEdge, without the square root where the squares tell, as they do
+// but for corners within a factor two of the limit.
+bool isCorner(V3 a, V3 b, V3 c, V3 n) {
+    const V3 d = c - a;
+    const double x = n.dot((b - a).cross(d)), len2 = d.dot(d);
+    if (len2 >= 1e-40 && len2 <= 1e40 && std::abs(x) >= 1e-100 && std::abs(x) <= 1e100) {
+        if (x < 0) return false;
+        if (x * x > 4 * kOnEdge * kOnEdge * len2) return true;
+        if (x * x < 0.25 * kOnEdge * kOnEdge * len2) return false;
+    }
+    return bulge(a, b, c, n) >= kOnEdge;
+}
+
 // Triangulates a convex outline whose corners may include points on its edges: ears are
 // cut only at true corners, first at those next to a point on an edge, which then becomes a
 // corner; so no triangle is flat and every outline point is used. An outline too thin to
 // have corners is fanned as it is.
+struct EarLists {
+    std::vector<std::uint32_t> prev, next;
+    // Whether each point is a corner between its present neighbours: kUnknown until asked,
+    // and again once a neighbour is cut off.
+    std::vector<std::uint8_t> corner;
+    static constexpr std::uint8_t kUnknown = 2;
+};
+
 void triangulateOutline(const std::uint32_t* ids, std::uint32_t k, const std::vector<V3>& pts, V3 n,
-                        std::vector<Tri>& out, std::vector<std::uint32_t>& prev,
-                        std::vector<std::uint32_t>& next) {
+                        std::vector<Tri>& out, EarLists& lists) {
     auto tri = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
         out.push_back({pts[ids[a]], pts[ids[b]], pts[ids[c]], n});
     };
     // Most outlines have no flat point: their fan needs no list.
     bool anyFlat = false;
     for (std::uint32_t i = 0; i < k && !anyFlat && k > 3; ++i)
-        anyFlat = bulge(pts[ids[i == 0 ? k - 1 : i - 1]], pts[ids[i]],
-                        pts[ids[i + 1 == k ? 0 : i + 1]], n) < kOnEdge;
+        anyFlat = !isCorner(pts[ids[i == 0 ? k - 1 : i - 1]], pts[ids[i]],
+                            pts[ids[i + 1 == k ? 0 : i + 1]], n);
     if (!anyFlat) {
         for (std::uint32_t i = 1; i + 1 < k; ++i)
             tri(0, i, i + 1);
         return;
     }
+    std::vector<std::uint32_t>&prev = lists.prev, &next = lists.next;
     prev.resize(k);
     next.resize(k);
     for (std::uint32_t i = 0; i < k; ++i) {
         prev[i] = i == 0 ? k - 1 : i - 1;
         next[i] = i + 1 == k ? 0 : i + 1;
     }
+    lists.corner.assign(k, EarLists::kUnknown);
     auto corner = [&](std::uint32_t i) {
-        return bulge(pts[ids[prev[i]]], pts[ids[i]], pts[ids[next[i]]], n) >= kOnEdge;
+        std::uint8_t& c = lists.corner[i];
+        if (c == EarLists::kUnknown)
+            c = isCorner(pts[ids[prev[i]]], pts[ids[i]], pts[ids[next[i]]], n);
+        return c == 1;
     };
     bool flat = true;
     std::uint32_t left = k, start = 0;
@@ -284,6 +332,7 @@ void triangulateOutline(const std::uint32_t* ids, std::uint32_t k, const std::ve
         tri(prev[ear], ear, next[ear]);
         next[prev[ear]] = next[ear];
         prev[next[ear]] = prev[ear];
+        lists.corner[prev[ear]] = lists.corner[next[ear]] = EarLists::kUnknown;
         start = next[ear];
         --left;
         flat = false;
@@ -345,7 +394,17 @@ void insertAlongLines(Outlines& outlines, const std::vector<OpenEdge>& open,
         return flip ? -u : u;
     };
     auto q = [](double v, double scale, std::int64_t& out) {
-        const double r = std::round(v * scale);
+        const double x = v * scale;
+        if (std::abs(x) < 4e15) {
+            // std::round without the call: the fraction off the truncation is exact here.
+            std::int64_t i = static_cast<std::int64_t>(x);
+            const double f = x - static_cast<double>(i);
+            i += f >= 0.5 ? 1 : f <= -0.5 ? -1 : 0;
+            if (!(std::abs(static_cast<double>(i)) < 1e15)) return false;
+            out = i;
+            return true;
+        }
+        const double r = std::round(x);
         if (!(std::abs(r) < 1e15)) return false;
         out = static_cast<std::int64_t>(r);
         return true;
@@ -482,7 +541,9 @@ std::vector<Tri> triangles(const Solid& solid) {
     for (const CPoly& poly : solid)
         corners += poly.v.size();
     // Corners numbered as exact points.
-    FirstSeenIndex<PointKey, PointKeyHash> index(corners);
+    // A closed mesh uses each corner in three polygons or more: a table for a third of the
+    // corners stays small (in cache) and rarely grows.
+    FirstSeenIndex<PointKey, PointKeyHash> index(corners / 3);
     std::vector<V3> pts;
     pts.reserve(corners);
     Outlines outlines;
@@ -539,11 +600,11 @@ std::vector<Tri> triangles(const Solid& solid) {
 
     std::vector<Tri> out;
     out.reserve(corners * 2);
-    std::vector<std::uint32_t> prev, next;
+    EarLists lists;
     for (std::uint32_t k = 0; k < outlines.size(); ++k)
         triangulateOutline(&outlines.ids[outlines.start[k]],
-                           outlines.start[k + 1] - outlines.start[k], pts, outlines.n[k], out, prev,
-                           next);
+                           outlines.start[k + 1] - outlines.start[k], pts, outlines.n[k], out,
+                           lists);
     return out;
 }
 
