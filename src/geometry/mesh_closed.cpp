@@ -22,22 +22,63 @@ namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-struct PointKey {
-    V3 p;
-    friend bool operator==(const PointKey& a, const PointKey& b) {
-        // Bitwise, so that −0 and +0 weld through the grid like any close pair.
-        return std::bit_cast<std::uint64_t>(a.p.x) == std::bit_cast<std::uint64_t>(b.p.x) &&
-               std::bit_cast<std::uint64_t>(a.p.y) == std::bit_cast<std::uint64_t>(b.p.y) &&
-               std::bit_cast<std::uint64_t>(a.p.z) == std::bit_cast<std::uint64_t>(b.p.z);
-    }
-};
+std::uint64_t finalMix(std::uint64_t h) {
+    h ^= h >> 30;
+    h *= 0xBF58476D1CE4E5B9u;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBu;
+    return h ^ (h >> 31);
+}
 
-struct PointKeyHash {
-    std::uint64_t operator()(const PointKey& k) const {
-        std::uint64_t h = std::bit_cast<std::uint64_t>(k.p.x);
-        h = (h ^ std::bit_cast<std::uint64_t>(k.p.y)) * 0x9E3779B97F4A7C15u;
-        return (h ^ std::bit_cast<std::uint64_t>(k.p.z)) * 0x9E3779B97F4A7C15u;
+// Numbers distinct points in the order first seen, keeping each once, in pts: an
+// open-addressed table of their numbers. Bitwise, so that −0 and +0 weld through the grid
+// like any close pair.
+class PointIndex {
+public:
+    PointIndex(std::vector<std::uint32_t>& slots, std::vector<V3>& pts, std::size_t expected)
+        : slots_(slots), pts_(pts) {
+        slots_.assign(std::bit_ceil(2 * expected + 16), kNone);
+        pts_.clear();
     }
+
+    std::uint32_t insert(V3 p) {
+        if (2 * (pts_.size() + 1) > slots_.size()) grow();
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash(p) & mask;; i = (i + 1) & mask) {
+            const std::uint32_t s = slots_[i];
+            if (s == kNone) {
+                slots_[i] = static_cast<std::uint32_t>(pts_.size());
+                pts_.push_back(p);
+                return slots_[i];
+            }
+            if (same(pts_[s], p)) return s;
+        }
+    }
+
+private:
+    static std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+    static bool same(V3 a, V3 b) {
+        return bits(a.x) == bits(b.x) && bits(a.y) == bits(b.y) && bits(a.z) == bits(b.z);
+    }
+    static std::uint64_t hash(V3 p) {
+        std::uint64_t h = bits(p.x);
+        h = (h ^ bits(p.y)) * 0x9E3779B97F4A7C15u;
+        return finalMix((h ^ bits(p.z)) * 0x9E3779B97F4A7C15u);
+    }
+
+    void grow() {
+        slots_.assign(2 * slots_.size(), kNone);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::uint32_t k = 0; k < pts_.size(); ++k) {
+            std::size_t i = hash(pts_[k]) & mask;
+            while (slots_[i] != kNone)
+                i = (i + 1) & mask;
+            slots_[i] = k;
+        }
+    }
+
+    std::vector<std::uint32_t>& slots_;
+    std::vector<V3>& pts_;
 };
 
 struct Cell {
@@ -86,13 +127,26 @@ struct Outlines {
 // left out of the grid. A cell keeps its key and its first point together, and the table
 // of cell numbers stays small enough to stay in cache: most queries look for cells that
 // hold no point.
+struct CellPoints {
+    Cell cell;
+    std::uint32_t head;
+};
+
+// The tables of a PointGrid, kept between grids.
+struct GridMemory {
+    std::vector<std::uint32_t> slots, next;
+    std::vector<std::uint64_t> occupied;
+    std::vector<CellPoints> cells;
+};
+
 class PointGrid {
 public:
-    PointGrid(double cell, std::size_t points, std::size_t expectedCells)
-        : h_(cell),
-          slots_(std::bit_ceil(2 * expectedCells + 16), kNone),
-          occupied_(std::bit_ceil(8 * expectedCells + 4096) / 64, 0),
-          next_(points, kNone) {
+    PointGrid(double cell, std::size_t points, std::size_t expectedCells, GridMemory& m)
+        : h_(cell), slots_(m.slots), occupied_(m.occupied), cells_(m.cells), next_(m.next) {
+        slots_.assign(std::bit_ceil(2 * expectedCells + 16), kNone);
+        occupied_.assign(std::bit_ceil(8 * expectedCells + 4096) / 64, 0);
+        next_.assign(points, kNone);
+        cells_.clear();
         cells_.reserve(expectedCells);
     }
 
@@ -146,19 +200,7 @@ public:
     }
 
 private:
-    struct CellPoints {
-        Cell cell;
-        std::uint32_t head;
-    };
-
-    static std::uint64_t hash(const Cell& c) {
-        std::uint64_t h = mixWords(c.i);
-        h ^= h >> 30;
-        h *= 0xBF58476D1CE4E5B9u;
-        h ^= h >> 27;
-        h *= 0x94D049BB133111EBu;
-        return h ^ (h >> 31);
-    }
+    static std::uint64_t hash(const Cell& c) { return finalMix(mixWords(c.i)); }
 
     // A bit of occupied_ for the hash: from its high end, the slots take the low end.
     std::size_t bit(std::uint64_t h) const { return (h >> 32) & (64 * occupied_.size() - 1); }
@@ -180,21 +222,21 @@ private:
     // cell boundary and make a query look into the neighbouring cells.
     static constexpr double kOrigin = 0.000137;
     double h_;
-    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint32_t>& slots_;
     // A bit per hash class, set once a cell of the class holds a point: most queries look
     // for cells that hold none, and this answers them from a few hundred kilobytes.
-    std::vector<std::uint64_t> occupied_;
-    std::vector<CellPoints> cells_;
-    std::vector<std::uint32_t> next_;
+    std::vector<std::uint64_t>& occupied_;
+    std::vector<CellPoints>& cells_;
+    std::vector<std::uint32_t>& next_;
 };
 
 // Representatives of the points such that every point lies within kMeshWeld of its own and
 // representatives lie at least that far apart: each point, in order, joins the nearest
 // representative within reach or becomes one. Points never join through a chain of near
 // points, so a fine row of points is not drawn into one.
-std::vector<std::uint32_t> weldPoints(const std::vector<V3>& pts) {
-    std::vector<std::uint32_t> rep(pts.size());
-    PointGrid grid(8 * kMeshWeld, pts.size(), pts.size());
+void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, GridMemory& m) {
+    rep.resize(pts.size());
+    PointGrid grid(8 * kMeshWeld, pts.size(), pts.size(), m);
     const V3 r{kMeshWeld, kMeshWeld, kMeshWeld};
     for (std::uint32_t i = 0; i < pts.size(); ++i) {
         const V3 p = pts[i];
@@ -207,14 +249,16 @@ std::vector<std::uint32_t> weldPoints(const std::vector<V3>& pts) {
         rep[i] = found;
         if (found == i) grid.add(i, p);
     }
-    return rep;
 }
 
 // The directed edges of the outlines, listed per starting corner: whether b→a runs back
 // along a→b is a scan of the few edges leaving b.
 class EdgeIndex {
 public:
-    EdgeIndex(const Outlines& o, std::size_t points) : first_(points + 1, 0) {
+    EdgeIndex(const Outlines& o, std::size_t points, std::vector<std::uint32_t>& first,
+              std::vector<std::uint32_t>& to)
+        : first_(first), to_(to) {
+        first_.assign(points + 1, 0);
         forEachEdge(o, [&](std::uint32_t a, std::uint32_t) { ++first_[a]; });
         for (std::size_t a = 1; a <= points; ++a)
             first_[a] += first_[a - 1];
@@ -244,7 +288,7 @@ public:
 
 private:
     static constexpr std::ptrdiff_t kScan = 16;
-    std::vector<std::uint32_t> first_, to_;
+    std::vector<std::uint32_t>&first_, &to_;
 };
 
 // Signed distance of b from the line a→c, positive on the right about n (where the corner
@@ -351,16 +395,46 @@ struct OpenEdge {
     std::uint32_t a, b;
 };
 
+// The working memory of the mesh step, kept per thread between calls: the view meshes a
+// model again on every change, and fresh tables of a few megabytes cost more in page faults
+// than in use.
+struct Scratch {
+    std::vector<std::uint32_t> pointSlots;
+    std::vector<V3> pts;
+    Outlines outlines, copy;
+    std::vector<std::uint32_t> edgeFirst, edgeTo, rep, ends;
+    std::vector<OpenEdge> open;
+    std::vector<char> isEnd;
+    std::vector<std::pair<double, std::uint32_t>> on;
+    GridMemory grid;
+    EarLists lists;
+
+    std::size_t bytes() const {
+        return 4 * (pointSlots.capacity() + outlines.ids.capacity() + outlines.start.capacity() +
+                    copy.ids.capacity() + copy.start.capacity() + edgeFirst.capacity() +
+                    edgeTo.capacity() + rep.capacity() + ends.capacity() + grid.slots.capacity() +
+                    grid.next.capacity()) +
+               24 * (pts.capacity() + outlines.n.capacity() + copy.n.capacity()) +
+               sizeof(OpenEdge) * open.capacity() + isEnd.capacity() + 16 * on.capacity() +
+               8 * grid.occupied.capacity() + sizeof(CellPoints) * grid.cells.capacity();
+    }
+};
+
+// Beyond this the memory goes back after each call, as the boolean operations do.
+constexpr std::size_t kKeptScratchBytes = std::size_t(64) << 20;
+
 // Copies the outlines with, after the first corner of every open edge e, the points that
 // pointsOn(e, on) gives as (t along the edge, id), in the order of t. Open edges come in
 // the order of the outlines' corners.
 template <class F>
-void insertPoints(Outlines& outlines, const std::vector<OpenEdge>& open, F pointsOn) {
-    Outlines out;
+void insertPoints(Scratch& w, F pointsOn) {
+    Outlines &outlines = w.outlines, &out = w.copy;
+    const std::vector<OpenEdge>& open = w.open;
+    out.ids.clear();
     out.ids.reserve(outlines.ids.size() + 2 * open.size());
+    out.start.assign(1, 0);
     out.start.reserve(outlines.start.size());
-    out.n = std::move(outlines.n);
-    std::vector<std::pair<double, std::uint32_t>> on;
+    std::vector<std::pair<double, std::uint32_t>>& on = w.on;
     std::size_t e = 0;
     for (std::uint32_t k = 0; k + 1 < outlines.start.size(); ++k) {
         for (std::uint32_t i = outlines.start[k]; i < outlines.start[k + 1]; ++i) {
@@ -378,15 +452,15 @@ void insertPoints(Outlines& outlines, const std::vector<OpenEdge>& open, F point
     }
     outlines.ids.swap(out.ids);
     outlines.start.swap(out.start);
-    outlines.n = std::move(out.n);
 }
 
 // The same for exact T-junctions, found along the supporting lines of the open edges: the
 // ends of the open edges on one line, in order along it, and for each edge those strictly
 // between its own ends. A pair that quantization puts on two lines is left for the search
 // by position after welding.
-void insertAlongLines(Outlines& outlines, const std::vector<OpenEdge>& open,
-                      const std::vector<V3>& pts, double tol) {
+void insertAlongLines(Scratch& w, double tol) {
+    const std::vector<OpenEdge>& open = w.open;
+    const std::vector<V3>& pts = w.pts;
     auto canonical = [](V3 u) {
         constexpr double e = 1e-9;
         const bool flip = u.x < -e || (std::abs(u.x) <= e && u.y < -e) ||
@@ -443,7 +517,7 @@ void insertAlongLines(Outlines& outlines, const std::vector<OpenEdge>& open,
         std::sort(ends.begin() + start[l], ends.begin() + start[l + 1]);
         // Duplicates are left: the test below sees an end twice at most per edge.
     }
-    insertPoints(outlines, open, [&](const OpenEdge& edge, auto& on) {
+    insertPoints(w, [&](const OpenEdge& edge, auto& on) {
         const std::uint32_t l = lineOf[static_cast<std::size_t>(&edge - open.data())];
         if (l == kNone) return;
         const V3 A = pts[edge.a], B = pts[edge.b], d = B - A;
@@ -465,13 +539,16 @@ void insertAlongLines(Outlines& outlines, const std::vector<OpenEdge>& open,
 // Inserts into every outline edge that no edge runs back along the ends of such edges that
 // lie on it, within `tol`: a corner in the middle of an edge is an end of the edges that run
 // back along its parts. Returns the number of such edges.
-std::size_t insertOnOpenEdges(Outlines& outlines, const std::vector<V3>& pts, double tol,
-                              bool byLine) {
-    std::vector<OpenEdge> open;
-    std::vector<char> isEnd(pts.size(), 0);
+std::size_t insertOnOpenEdges(Scratch& w, double tol, bool byLine) {
+    const Outlines& outlines = w.outlines;
+    const std::vector<V3>& pts = w.pts;
+    std::vector<OpenEdge>& open = w.open;
+    std::vector<char>& isEnd = w.isEnd;
+    open.clear();
+    isEnd.assign(pts.size(), 0);
     double sumLength = 0;
     {
-        const EdgeIndex edges(outlines, pts.size());
+        const EdgeIndex edges(outlines, pts.size(), w.edgeFirst, w.edgeTo);
         for (std::uint32_t k = 0; k < outlines.size(); ++k) {
             const std::uint32_t begin = outlines.start[k], end = outlines.start[k + 1];
             for (std::uint32_t i = begin; i < end; ++i) {
@@ -487,19 +564,20 @@ std::size_t insertOnOpenEdges(Outlines& outlines, const std::vector<V3>& pts, do
     if (open.empty()) return 0;
 
     if (byLine) {
-        insertAlongLines(outlines, open, pts, tol);
+        insertAlongLines(w, tol);
         return open.size();
     }
 
-    std::vector<std::uint32_t> ends;
+    std::vector<std::uint32_t>& ends = w.ends;
+    ends.clear();
     for (std::uint32_t id = 0; id < pts.size(); ++id)
         if (isEnd[id]) ends.push_back(id);
     // Half the mean length: an edge then visits a few cells holding a few ends each.
     const double cell = std::max(sumLength / double(open.size()) / 2, 16 * tol);
-    PointGrid grid(cell, pts.size(), ends.size());
+    PointGrid grid(cell, pts.size(), ends.size(), w.grid);
     for (const std::uint32_t id : ends)
         grid.add(id, pts[id]);
-    insertPoints(outlines, open, [&](const OpenEdge& edge, auto& on) {
+    insertPoints(w, [&](const OpenEdge& edge, auto& on) {
         const V3 A = pts[edge.a], B = pts[edge.b], d = B - A;
         const double len2 = d.dot(d), len = std::sqrt(len2);
         const V3 r{tol, tol, tol};
@@ -537,16 +615,19 @@ std::size_t insertOnOpenEdges(Outlines& outlines, const std::vector<V3>& pts, do
 }  // namespace
 
 std::vector<Tri> triangles(const Solid& solid) {
+    thread_local Scratch scratch;
+    Scratch& w = scratch;
     std::size_t corners = 0;
     for (const CPoly& poly : solid)
         corners += poly.v.size();
-    // Corners numbered as exact points.
-    // A closed mesh uses each corner in three polygons or more: a table for a third of the
-    // corners stays small (in cache) and rarely grows.
-    FirstSeenIndex<PointKey, PointKeyHash> index(corners / 3);
-    std::vector<V3> pts;
-    pts.reserve(corners);
-    Outlines outlines;
+    // Corners numbered as exact points. A closed mesh uses each corner in three polygons or
+    // more: a table for half the corners stays small (in cache) and rarely grows.
+    PointIndex index(w.pointSlots, w.pts, corners / 2);
+    w.pts.reserve(corners);
+    Outlines& outlines = w.outlines;
+    outlines.ids.clear();
+    outlines.start.assign(1, 0);
+    outlines.n.clear();
     outlines.ids.reserve(corners);
     outlines.start.reserve(solid.size() + 1);
     outlines.n.reserve(solid.size());
@@ -554,8 +635,7 @@ std::vector<Tri> triangles(const Solid& solid) {
         const std::size_t begin = outlines.ids.size();
         std::vector<std::uint32_t>& ids = outlines.ids;
         for (const V3 p : poly.v) {
-            const auto [id, isNew] = index.insert({p});
-            if (isNew) pts.push_back(p);
+            const std::uint32_t id = index.insert(p);
             if (ids.size() == begin || ids.back() != id) ids.push_back(id);
         }
         while (ids.size() > begin + 1 && ids[begin] == ids.back())
@@ -565,46 +645,48 @@ std::vector<Tri> triangles(const Solid& solid) {
         else
             ids.resize(begin);
     }
+    const std::vector<V3>& pts = w.pts;
 
     // The split points of one edge line up to rounding: first the T-junctions as they are,
     // then, the near corners welded, what the kernel's tolerance left a hair off the line.
-    const std::size_t open = insertOnOpenEdges(outlines, pts, kOnEdge, true);
-    const std::vector<std::uint32_t> rep = weldPoints(pts);
+    const std::size_t open = insertOnOpenEdges(w, kOnEdge, true);
+    std::vector<std::uint32_t>& rep = w.rep;
+    weldPoints(pts, rep, w.grid);
     bool merged = false;
     for (std::uint32_t i = 0; i < rep.size() && !merged; ++i)
         merged = rep[i] != i;
     if (merged) {
         // In place: no outline grows, so the copy never overtakes what it reads.
         std::vector<std::uint32_t>& ids = outlines.ids;
-        std::uint32_t w = 0, kept = 0, from = 0;
+        std::uint32_t to = 0, kept = 0, from = 0;
         for (std::uint32_t k = 0; k < outlines.size(); ++k) {
             // Read before start[kept + 1], which may be this very entry, is written.
-            const std::uint32_t begin = w, to = outlines.start[k + 1];
-            for (std::uint32_t r = from; r < to; ++r)
-                if (w == begin || ids[w - 1] != rep[ids[r]]) ids[w++] = rep[ids[r]];
-            from = to;
-            while (w > begin + 1 && ids[begin] == ids[w - 1])
-                --w;
-            if (w < begin + 3) {
-                w = begin;
+            const std::uint32_t begin = to, end = outlines.start[k + 1];
+            for (std::uint32_t r = from; r < end; ++r)
+                if (to == begin || ids[to - 1] != rep[ids[r]]) ids[to++] = rep[ids[r]];
+            from = end;
+            while (to > begin + 1 && ids[begin] == ids[to - 1])
+                --to;
+            if (to < begin + 3) {
+                to = begin;
                 continue;
             }
             outlines.n[kept] = outlines.n[k];
-            outlines.start[++kept] = w;
+            outlines.start[++kept] = to;
         }
-        ids.resize(w);
+        ids.resize(to);
         outlines.start.resize(kept + 1);
         outlines.n.resize(kept);
     }
-    if (open || merged) insertOnOpenEdges(outlines, pts, kMeshWeld, false);
+    if (open || merged) insertOnOpenEdges(w, kMeshWeld, false);
 
     std::vector<Tri> out;
     out.reserve(corners * 2);
-    EarLists lists;
     for (std::uint32_t k = 0; k < outlines.size(); ++k)
         triangulateOutline(&outlines.ids[outlines.start[k]],
                            outlines.start[k + 1] - outlines.start[k], pts, outlines.n[k], out,
-                           lists);
+                           w.lists);
+    if (w.bytes() > kKeptScratchBytes) scratch = Scratch{};
     return out;
 }
 
