@@ -137,6 +137,7 @@ struct GridMemory {
     std::vector<std::uint32_t> slots, next;
     std::vector<std::uint64_t> occupied;
     std::vector<CellPoints> cells;
+    std::vector<std::uint8_t> crowd;
 };
 
 class PointGrid {
@@ -199,9 +200,9 @@ public:
         return true;
     }
 
-private:
     static std::uint64_t hash(const Cell& c) { return finalMix(mixWords(c.i)); }
 
+private:
     // A bit of occupied_ for the hash: from its high end, the slots take the low end.
     std::size_t bit(std::uint64_t h) const { return (h >> 32) & (64 * occupied_.size() - 1); }
 
@@ -236,9 +237,42 @@ private:
 // points, so a fine row of points is not drawn into one.
 void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, GridMemory& m) {
     rep.resize(pts.size());
-    PointGrid grid(8 * kMeshWeld, pts.size(), pts.size(), m);
     const V3 r{kMeshWeld, kMeshWeld, kMeshWeld};
+    // Most points have no other within reach: a point alone in its cell's hash class, whose
+    // reach meets no cell of an occupied class, is its own representative and is never found
+    // by another, so it needs neither a look-up nor a place in the grid. Classes count 0, 1
+    // or more points, in a table small enough for the cache.
+    PointGrid cells(8 * kMeshWeld, 0, 0, m);
+    const std::size_t classes = std::bit_ceil(4 * pts.size() + 64);
+    std::vector<std::uint8_t>& crowd = m.crowd;
+    crowd.assign(classes, 0);
+    auto classOf = [&](const Cell& c) { return (PointGrid::hash(c) >> 16) & (classes - 1); };
+    for (const V3 p : pts)
+        if (const std::optional<Cell> c = cells.cellOf(p)) {
+            std::uint8_t& k = crowd[classOf(*c)];
+            k += k < 2;
+        }
+    auto alone = [&](V3 p) {
+        const std::optional<Cell> c = cells.cellOf(p), a = cells.cellOf(p - r),
+                                  b = cells.cellOf(p + r);
+        if (!c || !a || !b || crowd[classOf(*c)] != 1) return false;
+        for (std::int64_t x = a->i[0]; x <= b->i[0]; ++x)
+            for (std::int64_t y = a->i[1]; y <= b->i[1]; ++y)
+                for (std::int64_t z = a->i[2]; z <= b->i[2]; ++z)
+                    if (!(Cell{{x, y, z}} == *c) && crowd[classOf(Cell{{x, y, z}})] != 0)
+                        return false;
+        return true;
+    };
+    std::vector<std::uint8_t> lone(pts.size());
+    std::size_t crowded = 0;
+    for (std::uint32_t i = 0; i < pts.size(); ++i)
+        crowded += !(lone[i] = alone(pts[i]));
+    PointGrid grid(8 * kMeshWeld, pts.size(), crowded, m);
     for (std::uint32_t i = 0; i < pts.size(); ++i) {
+        if (lone[i]) {
+            rep[i] = i;
+            continue;
+        }
         const V3 p = pts[i];
         std::uint32_t found = i;
         double best = kMeshWeld;
