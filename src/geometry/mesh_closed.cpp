@@ -161,8 +161,10 @@ public:
         return c;
     }
 
-    void add(std::uint32_t id, V3 p) {
-        const std::optional<Cell> c = cellOf(p);
+    void add(std::uint32_t id, V3 p) { addTo(id, cellOf(p)); }
+
+    // The same as add(id, p) with c the cell of p.
+    void addTo(std::uint32_t id, const std::optional<Cell>& c) {
         if (!c) return;
         if (2 * (cells_.size() + 1) > slots_.size()) grow();
         const std::uint64_t h = hash(*c);
@@ -180,7 +182,13 @@ public:
     // that is more than maxCells cells; then returns false without calling it.
     template <class F>
     bool visit(V3 lo, V3 hi, std::int64_t maxCells, F f) const {
-        const std::optional<Cell> a = cellOf(lo), b = cellOf(hi);
+        return visitCells(cellOf(lo), cellOf(hi), maxCells, f);
+    }
+
+    // The same as visit(lo, hi, …) with a and b the cells of lo and hi.
+    template <class F>
+    bool visitCells(const std::optional<Cell>& a, const std::optional<Cell>& b,
+                    std::int64_t maxCells, F f) const {
         if (!a || !b) return false;
         std::int64_t count = 1;
         for (int k = 0; k < 3; ++k)
@@ -242,46 +250,39 @@ void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, Gri
     // reach meets no cell of an occupied class, is its own representative and is never found
     // by another, so it needs neither a look-up nor a place in the grid. Classes count 0, 1
     // or more points, in a table small enough for the cache.
-    PointGrid cells(8 * kMeshWeld, 0, 0, m);
+    // Sized for the crowded points of a mesh with few near pairs; it grows for others.
+    PointGrid grid(8 * kMeshWeld, pts.size(), pts.size() / 8, m);
     const std::size_t classes = std::bit_ceil(4 * pts.size() + 64);
     std::vector<std::uint8_t>& crowd = m.crowd;
     crowd.assign(classes, 0);
     auto classOf = [&](const Cell& c) { return (PointGrid::hash(c) >> 16) & (classes - 1); };
     for (const V3 p : pts)
-        if (const std::optional<Cell> c = cells.cellOf(p)) {
+        if (const std::optional<Cell> c = grid.cellOf(p)) {
             std::uint8_t& k = crowd[classOf(*c)];
             k += k < 2;
         }
-    auto alone = [&](V3 p) {
-        const std::optional<Cell> c = cells.cellOf(p), a = cells.cellOf(p - r),
-                                  b = cells.cellOf(p + r);
-        if (!c || !a || !b || crowd[classOf(*c)] != 1) return false;
-        for (std::int64_t x = a->i[0]; x <= b->i[0]; ++x)
-            for (std::int64_t y = a->i[1]; y <= b->i[1]; ++y)
-                for (std::int64_t z = a->i[2]; z <= b->i[2]; ++z)
-                    if (!(Cell{{x, y, z}} == *c) && crowd[classOf(Cell{{x, y, z}})] != 0)
-                        return false;
-        return true;
-    };
-    std::vector<std::uint8_t> lone(pts.size());
-    std::size_t crowded = 0;
-    for (std::uint32_t i = 0; i < pts.size(); ++i)
-        crowded += !(lone[i] = alone(pts[i]));
-    PointGrid grid(8 * kMeshWeld, pts.size(), crowded, m);
     for (std::uint32_t i = 0; i < pts.size(); ++i) {
-        if (lone[i]) {
+        const V3 p = pts[i];
+        const std::optional<Cell> c = grid.cellOf(p), a = grid.cellOf(p - r),
+                                  b = grid.cellOf(p + r);
+        bool alone = c && a && b && crowd[classOf(*c)] == 1;
+        if (alone)
+            for (std::int64_t x = a->i[0]; alone && x <= b->i[0]; ++x)
+                for (std::int64_t y = a->i[1]; alone && y <= b->i[1]; ++y)
+                    for (std::int64_t z = a->i[2]; alone && z <= b->i[2]; ++z)
+                        alone = Cell{{x, y, z}} == *c || crowd[classOf(Cell{{x, y, z}})] == 0;
+        if (alone) {
             rep[i] = i;
             continue;
         }
-        const V3 p = pts[i];
         std::uint32_t found = i;
         double best = kMeshWeld;
-        grid.visit(p - r, p + r, 8, [&](std::uint32_t id) {
+        grid.visitCells(a, b, 8, [&](std::uint32_t id) {
             const double d = (pts[id] - p).length();
             if (d < best) best = d, found = id;
         });
         rep[i] = found;
-        if (found == i) grid.add(i, p);
+        if (found == i) grid.addTo(i, c);
     }
 }
 
