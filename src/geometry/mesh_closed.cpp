@@ -122,11 +122,6 @@ struct Outlines {
     }
 };
 
-// Points in a uniform grid, each in one cell, listed per cell (the last added first); a
-// query visits the cells a box overlaps. Cell coordinates beyond ±10¹⁵ (or not finite) are
-// left out of the grid. A cell keeps its key and its first point together, and the table
-// of cell numbers stays small enough to stay in cache: most queries look for cells that
-// hold no point.
 struct CellPoints {
     Cell cell;
     std::uint32_t head;
@@ -137,9 +132,14 @@ struct GridMemory {
     std::vector<std::uint32_t> slots, next;
     std::vector<std::uint64_t> occupied;
     std::vector<CellPoints> cells;
-    std::vector<std::uint8_t> crowd;
+    std::vector<std::uint8_t> crowd;  // for weldPoints
 };
 
+// Points in a uniform grid, each in one cell, listed per cell (the last added first); a
+// query visits the cells a box overlaps. Cell coordinates beyond ±10¹⁵ (or not finite) are
+// left out of the grid. A cell keeps its key and its first point together, and the table
+// of cell numbers stays small enough to stay in cache: most queries look for cells that
+// hold no point.
 class PointGrid {
 public:
     PointGrid(double cell, std::size_t points, std::size_t expectedCells, GridMemory& m)
@@ -249,23 +249,27 @@ void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, Gri
     // Most points have no other within reach: a point alone in its cell's hash class, whose
     // reach meets no cell of an occupied class, is its own representative and is never found
     // by another, so it needs neither a look-up nor a place in the grid. Classes count 0, 1
-    // or more points, in a table small enough for the cache.
-    // Sized for the crowded points of a mesh with few near pairs; it grows for others.
+    // or more points, in a table small enough for the cache. (A point out of the grid's
+    // range is in no class, yet might find a point near it: then none is taken as alone.)
+    // The grid is sized for the crowded points of a mesh with few near pairs, and grows.
     PointGrid grid(8 * kMeshWeld, pts.size(), pts.size() / 8, m);
     const std::size_t classes = std::bit_ceil(4 * pts.size() + 64);
     std::vector<std::uint8_t>& crowd = m.crowd;
     crowd.assign(classes, 0);
     auto classOf = [&](const Cell& c) { return (PointGrid::hash(c) >> 16) & (classes - 1); };
+    bool allInGrid = true;
     for (const V3 p : pts)
         if (const std::optional<Cell> c = grid.cellOf(p)) {
             std::uint8_t& k = crowd[classOf(*c)];
             k += k < 2;
+        } else {
+            allInGrid = false;
         }
     for (std::uint32_t i = 0; i < pts.size(); ++i) {
         const V3 p = pts[i];
         const std::optional<Cell> c = grid.cellOf(p), a = grid.cellOf(p - r),
                                   b = grid.cellOf(p + r);
-        bool alone = c && a && b && crowd[classOf(*c)] == 1;
+        bool alone = allInGrid && c && a && b && crowd[classOf(*c)] == 1;
         if (alone)
             for (std::int64_t x = a->i[0]; alone && x <= b->i[0]; ++x)
                 for (std::int64_t y = a->i[1]; alone && y <= b->i[1]; ++y)
@@ -352,10 +356,7 @@ bool isCorner(V3 a, V3 b, V3 c, V3 n) {
     return bulge(a, b, c, n) >= kOnEdge;
 }
 
-// Triangulates a convex outline whose corners may include points on its edges: ears are
-// cut only at true corners, first at those next to a point on an edge, which then becomes a
-// corner; so no triangle is flat and every outline point is used. An outline too thin to
-// have corners is fanned as it is.
+// The linked outline of triangulateOutline.
 struct EarLists {
     std::vector<std::uint32_t> prev, next;
     // Whether each point is a corner between its present neighbours: kUnknown until asked,
@@ -364,6 +365,10 @@ struct EarLists {
     static constexpr std::uint8_t kUnknown = 2;
 };
 
+// Triangulates a convex outline whose corners may include points on its edges: ears are
+// cut only at true corners, first at those next to a point on an edge, which then becomes a
+// corner; so no triangle is flat and every outline point is used. An outline too thin to
+// have corners is fanned as it is.
 void triangulateOutline(const std::uint32_t* ids, std::uint32_t k, const std::vector<V3>& pts, V3 n,
                         std::vector<Tri>& out, EarLists& lists) {
     auto tri = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
