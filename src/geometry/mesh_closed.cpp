@@ -657,21 +657,19 @@ std::size_t insertOnOpenEdges(Scratch& w, double tol, bool byLine) {
 std::vector<Tri> triangles(const Solid& solid) {
     thread_local Scratch scratch;
     Scratch& w = scratch;
-    std::size_t corners = 0;
-    for (const CPoly& poly : solid)
-        corners += poly.v.size();
     // Corners numbered as exact points. A closed mesh uses each corner in three polygons or
-    // more: a table for half the corners stays small (in cache) and rarely grows.
-    PointIndex index(w.pointSlots, w.pts, corners / 2);
-    w.pts.reserve(corners);
+    // more: a table for two corners a polygon stays small (in cache) and rarely grows. The
+    // corners are counted on the way, not beforehand: each polygon's are a cache miss away.
+    std::size_t corners = 0;
+    PointIndex index(w.pointSlots, w.pts, 2 * solid.size());
     Outlines& outlines = w.outlines;
     outlines.ids.clear();
     outlines.start.assign(1, 0);
     outlines.n.clear();
-    outlines.ids.reserve(corners);
     outlines.start.reserve(solid.size() + 1);
     outlines.n.reserve(solid.size());
     for (const CPoly& poly : solid) {
+        corners += poly.v.size();
         const std::size_t begin = outlines.ids.size();
         std::vector<std::uint32_t>& ids = outlines.ids;
         for (const V3 p : poly.v) {
