@@ -132,7 +132,7 @@ struct GridMemory {
     std::vector<std::uint32_t> slots, next;
     std::vector<std::uint64_t> occupied;
     std::vector<CellPoints> cells;
-    std::vector<std::uint8_t> crowd;  // for weldPoints
+    std::vector<std::uint64_t> crowd;  // for weldPoints
 };
 
 // Points in a uniform grid, each in one cell, listed per cell (the last added first); a
@@ -249,19 +249,20 @@ void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, Gri
     // Most points have no other within reach: a point alone in its cell's hash class, whose
     // reach meets no cell of an occupied class, is its own representative and is never found
     // by another, so it needs neither a look-up nor a place in the grid. Classes count 0, 1
-    // or more points, in a table small enough for the cache. (A point out of the grid's
-    // range is in no class, yet might find a point near it: then none is taken as alone.)
+    // or more points in two bits each, in a table small enough for the cache. (A point out of the
+    // grid's range is in no class, yet might find a point near it: then none is taken as alone.)
     // The grid is sized for the crowded points of a mesh with few near pairs, and grows.
     PointGrid grid(8 * kMeshWeld, pts.size(), pts.size() / 8, m);
     const std::size_t classes = std::bit_ceil(4 * pts.size() + 64);
-    std::vector<std::uint8_t>& crowd = m.crowd;
-    crowd.assign(classes, 0);
+    std::vector<std::uint64_t>& crowd = m.crowd;
+    crowd.assign(classes / 32, 0);
+    auto count = [&](std::size_t k) { return crowd[k / 32] >> (k % 32 * 2) & 3; };
     auto classOf = [&](const Cell& c) { return (PointGrid::hash(c) >> 16) & (classes - 1); };
     bool allInGrid = true;
     for (const V3 p : pts)
         if (const std::optional<Cell> c = grid.cellOf(p)) {
-            std::uint8_t& k = crowd[classOf(*c)];
-            k += k < 2;
+            const std::size_t k = classOf(*c);
+            if (count(k) < 2) crowd[k / 32] += std::uint64_t(1) << (k % 32 * 2);
         } else {
             allInGrid = false;
         }
@@ -269,12 +270,12 @@ void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, Gri
         const V3 p = pts[i];
         const std::optional<Cell> c = grid.cellOf(p), a = grid.cellOf(p - r),
                                   b = grid.cellOf(p + r);
-        bool alone = allInGrid && c && a && b && crowd[classOf(*c)] == 1;
+        bool alone = allInGrid && c && a && b && count(classOf(*c)) == 1;
         if (alone)
             for (std::int64_t x = a->i[0]; alone && x <= b->i[0]; ++x)
                 for (std::int64_t y = a->i[1]; alone && y <= b->i[1]; ++y)
                     for (std::int64_t z = a->i[2]; alone && z <= b->i[2]; ++z)
-                        alone = Cell{{x, y, z}} == *c || crowd[classOf(Cell{{x, y, z}})] == 0;
+                        alone = Cell{{x, y, z}} == *c || count(classOf(Cell{{x, y, z}})) == 0;
         if (alone) {
             rep[i] = i;
             continue;
