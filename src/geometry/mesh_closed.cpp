@@ -446,7 +446,9 @@ struct Scratch {
     std::vector<std::uint32_t> edgeFirst, edgeTo, rep, ends;
     std::vector<OpenEdge> open;
     std::vector<char> isEnd;
-    std::vector<std::pair<double, std::uint32_t>> on;
+    std::vector<std::pair<double, std::uint32_t>> on, lineEnds;
+    std::vector<std::uint32_t> lineOf, lineStart, lineFill;
+    std::vector<V3> lineDir;
     GridMemory grid;
     EarLists lists;
 
@@ -457,7 +459,10 @@ struct Scratch {
                     grid.next.capacity()) +
                24 * (pts.capacity() + outlines.n.capacity() + copy.n.capacity()) +
                sizeof(OpenEdge) * open.capacity() + isEnd.capacity() + 16 * on.capacity() +
-               8 * grid.occupied.capacity() + sizeof(CellPoints) * grid.cells.capacity();
+               8 * grid.occupied.capacity() + sizeof(CellPoints) * grid.cells.capacity() +
+               16 * lineEnds.capacity() +
+               4 * (lineOf.capacity() + lineStart.capacity() + lineFill.capacity()) +
+               24 * lineDir.capacity() + grid.crowd.capacity() * 8;
     }
 };
 
@@ -525,8 +530,10 @@ void insertAlongLines(Scratch& w, double tol) {
         return true;
     };
     FirstSeenIndex<LineKey, LineKeyHash> lines(open.size());
-    std::vector<std::uint32_t> lineOf(open.size(), kNone);
-    std::vector<V3> dirOf;
+    std::vector<std::uint32_t>& lineOf = w.lineOf;
+    std::vector<V3>& dirOf = w.lineDir;
+    lineOf.assign(open.size(), kNone);
+    dirOf.clear();
     for (std::size_t e = 0; e < open.size(); ++e) {
         const V3 A = pts[open[e].a], d = pts[open[e].b] - A;
         const double len = d.length();
@@ -541,13 +548,16 @@ void insertAlongLines(Scratch& w, double tol) {
         lineOf[e] = line;
     }
     // The ends on each line, by position along it.
-    std::vector<std::uint32_t> start(lines.size() + 1, 0);
+    std::vector<std::uint32_t>& start = w.lineStart;
+    start.assign(lines.size() + 1, 0);
     for (const std::uint32_t l : lineOf)
         if (l != kNone) start[l + 1] += 2;
     for (std::size_t l = 0; l < lines.size(); ++l)
         start[l + 1] += start[l];
-    std::vector<std::pair<double, std::uint32_t>> ends(start.back());
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    std::vector<std::pair<double, std::uint32_t>>& ends = w.lineEnds;
+    ends.resize(start.back());
+    std::vector<std::uint32_t>& fill = w.lineFill;
+    fill.assign(start.begin(), start.end() - 1);
     for (std::size_t e = 0; e < open.size(); ++e) {
         const std::uint32_t l = lineOf[e];
         if (l == kNone) continue;
