@@ -151,10 +151,13 @@ public:
         cells_.reserve(expectedCells);
     }
 
-    std::optional<Cell> cellOf(V3 p) const {
+    std::optional<Cell> cellOf(V3 p) const { return cellOf(p, h_); }
+
+    // The cell of p in any grid of cells of side h.
+    static std::optional<Cell> cellOf(V3 p, double h) {
         Cell c;
         for (int a = 0; a < 3; ++a) {
-            const double f = std::floor((axis(p, a) - kOrigin) / h_);
+            const double f = std::floor((axis(p, a) - kOrigin) / h);
             if (!(std::abs(f) < 1e15)) return std::nullopt;
             c.i[a] = static_cast<std::int64_t>(f);
         }
@@ -249,23 +252,26 @@ void weldPoints(const std::vector<V3>& pts, std::vector<std::uint32_t>& rep, Gri
     // Most points have no other within reach: a point alone in its cell's hash class, whose
     // reach meets no cell of an occupied class, is its own representative and is never found
     // by another, so it needs neither a look-up nor a place in the grid. Classes count 0, 1
-    // or more points in two bits each, in a table small enough for the cache. (A point out of the
-    // grid's range is in no class, yet might find a point near it: then none is taken as alone.)
-    // The grid is sized for the crowded points of a mesh with few near pairs, and grows.
-    PointGrid grid(8 * kMeshWeld, pts.size(), pts.size() / 8, m);
+    // or more points in two bits each, in a table small enough for the cache. (A point out of
+    // the grid's range is in no class, yet might find a point near it: then none is taken as
+    // alone.) The grid is sized for the points of crowded classes.
+    const double h = 8 * kMeshWeld;
     const std::size_t classes = std::bit_ceil(4 * pts.size() + 64);
     std::vector<std::uint64_t>& crowd = m.crowd;
     crowd.assign(classes / 32, 0);
     auto count = [&](std::size_t k) { return crowd[k / 32] >> (k % 32 * 2) & 3; };
     auto classOf = [&](const Cell& c) { return (PointGrid::hash(c) >> 16) & (classes - 1); };
     bool allInGrid = true;
+    std::size_t crowded = 0;
     for (const V3 p : pts)
-        if (const std::optional<Cell> c = grid.cellOf(p)) {
-            const std::size_t k = classOf(*c);
-            if (count(k) < 2) crowd[k / 32] += std::uint64_t(1) << (k % 32 * 2);
+        if (const std::optional<Cell> c = PointGrid::cellOf(p, h)) {
+            const std::size_t k = classOf(*c), n = count(k);
+            crowded += n == 0 ? 0 : n == 1 ? 2 : 1;
+            if (n < 2) crowd[k / 32] += std::uint64_t(1) << (k % 32 * 2);
         } else {
             allInGrid = false;
         }
+    PointGrid grid(h, pts.size(), crowded, m);
     for (std::uint32_t i = 0; i < pts.size(); ++i) {
         const V3 p = pts[i];
         const std::optional<Cell> c = grid.cellOf(p), a = grid.cellOf(p - r),
