@@ -48,19 +48,34 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
-    std::vector<V3> kept;
-    kept.reserve(pts.size());
-    for (V3 p : pts) {
+std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
+    // Most polygons lose no point: they are fitted where they lie, and their points copied
+    // once, into the polygon.
+    bool dropped = false;
+    size_t last = 0;  // the last point kept
+    for (size_t i = 0; i < count; ++i) {
+        const V3 p = pts[i];
         // A NaN would survive the distance tests and poison the plane.
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
-        if (kept.empty() || (p - kept.back()).length() >= 1e-9) kept.push_back(p);
+        if (i == 0 || (p - pts[last]).length() >= 1e-9)
+            last = i;
+        else
+            dropped = true;
     }
-    while (kept.size() >= 3 && (kept.front() - kept.back()).length() < 1e-9)
-        kept.pop_back();
-    if (kept.size() < 3) return {};
+    std::vector<V3> copy;
+    if (dropped) {
+        copy.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+            if (copy.empty() || (pts[i] - copy.back()).length() >= 1e-9) copy.push_back(pts[i]);
+        pts = copy.data();
+        count = copy.size();
+    }
+    size_t k = count;
+    while (k >= 3 && (pts[0] - pts[k - 1]).length() < 1e-9)
+        --k;
+    if (k < 3) return {};
+    const V3* kept = pts;
     V3 N, c;
-    const size_t k = kept.size();
     for (size_t i = 0; i < k; ++i) {
         const V3 p = kept[i], q = kept[i + 1 == k ? 0 : i + 1];
         N.x += (p.y - q.y) * (p.z + q.z);
@@ -71,7 +86,7 @@ std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
     const double len = N.length();
     if (!(len >= 1e-10) || !std::isfinite(len)) return {};
     const V3 n = N / len;
-    return CPoly(std::move(kept), {n, n.dot(c / double(k))});
+    return of(PolyPoints(kept, k), {n, n.dot(c / double(k))});
 }
 
 CPoly CPoly::flipped() const {
