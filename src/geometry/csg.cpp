@@ -264,11 +264,35 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         }
         return true;
     };
-    auto index = [&](int x, int y, int z) { return (size_t(z) * cells[1] + y) * cells[0] + x; };
     constexpr size_t kWideBox = 64, kWideQuery = 256, kMostWide = 32;
+    // The queries first: when none is narrow enough to look up, no grid is needed.
+    std::vector<Range> asked(queries.size());
+    std::vector<uint8_t> look(queries.size(), 0);
+    size_t looked = 0;
+    for (size_t q = 0; q < queries.size(); ++q) {
+        if (!rangeOf(grown(queries[q]->v.box(), kReach), asked[q]))
+            clear[q] = 1;
+        else if (asked[q].count() <= kWideQuery)
+            looked += look[q] = 1;
+    }
+    auto meetsAny = [&](const Box3& b, auto&& candidates) {
+        for (uint32_t i : candidates)
+            if (bsp::meets(b, others[i]->v.box())) return true;
+        return false;
+    };
+    if (looked == 0) return clear;
+    std::vector<uint32_t> wide;
+    if (others.size() <= kMostWide) {
+        // Few enough to try them all.
+        for (size_t i = 0; i < others.size(); ++i)
+            wide.push_back(uint32_t(i));
+        for (size_t q = 0; q < queries.size(); ++q)
+            if (look[q]) clear[q] = !meetsAny(grown(queries[q]->v.box(), kReach), wide);
+        return clear;
+    }
+    auto index = [&](int x, int y, int z) { return (size_t(z) * cells[1] + y) * cells[0] + x; };
     const size_t total = size_t(cells[0]) * cells[1] * cells[2];
     std::vector<uint32_t> start(total + 1, 0);
-    std::vector<uint32_t> wide;
     std::vector<Range> ranges(others.size());
     std::vector<uint8_t> inGrid(others.size(), 0);
     for (size_t i = 0; i < others.size(); ++i) {
@@ -276,6 +300,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         if (!rangeOf(others[i]->v.box(), r)) continue;
         if (r.count() > kWideBox) {
             wide.push_back(uint32_t(i));
+            if (wide.size() > kMostWide) return clear;
             continue;
         }
         inGrid[i] = 1;
@@ -284,7 +309,6 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
                 for (int x = r.lo[0]; x <= r.hi[0]; ++x)
                     ++start[index(x, y, z) + 1];
     }
-    if (wide.size() > kMostWide) return clear;
     for (size_t c = 0; c < total; ++c)
         start[c + 1] += start[c];
     std::vector<uint32_t> fill(start.begin(), start.end() - 1);
@@ -298,16 +322,10 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
                     members[fill[index(x, y, z)]++] = uint32_t(i);
     }
     for (size_t q = 0; q < queries.size(); ++q) {
+        if (!look[q]) continue;
         const Box3 b = grown(queries[q]->v.box(), kReach);
-        Range r;
-        if (!rangeOf(b, r)) {
-            clear[q] = 1;
-            continue;
-        }
-        if (r.count() > kWideQuery) continue;
-        bool hit = false;
-        for (uint32_t i : wide)
-            hit = hit || bsp::meets(b, others[i]->v.box());
+        const Range& r = asked[q];
+        bool hit = meetsAny(b, wide);
         for (int z = r.lo[2]; z <= r.hi[2] && !hit; ++z)
             for (int y = r.lo[1]; y <= r.hi[1] && !hit; ++y)
                 for (int x = r.lo[0]; x <= r.hi[0] && !hit; ++x) {
@@ -608,6 +626,10 @@ bool measureApart(Operand& A, Operand& B) {
     return A.total == 0 || B.total == 0 || !A.box.overlaps(B.box);
 }
 
+// Near polygons from which on clear ones are looked for.
+constexpr size_t kLookFor = 256;
+const std::vector<uint8_t> noneClear;
+
 // Clips the operands by each other's trees; gives how many polygons the result will hold.
 size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     // What lies outside the other solid stays in a union; of a difference only a's part
@@ -622,8 +644,10 @@ size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     const Box3 ga = grown(A.box, kReach), gb = grown(B.box, kReach);
     both.lo = {std::max(ga.lo.x, gb.lo.x), std::max(ga.lo.y, gb.lo.y), std::max(ga.lo.z, gb.lo.z)};
     both.hi = {std::min(ga.hi.x, gb.hi.x), std::min(ga.hi.y, gb.hi.y), std::min(ga.hi.z, gb.hi.z)};
-    A.selectNear(w, B.box, keepA, nearA, clearOf(nearA, nearB, both));
-    B.selectNear(w, A.box, keepB, nearB, clearOf(nearB, nearA, both));
+    // Small operations clip everything: the trees are shallow, and looking costs more.
+    const bool look = nearA.size() + nearB.size() >= kLookFor;
+    A.selectNear(w, B.box, keepA, nearA, look ? clearOf(nearA, nearB, both) : noneClear);
+    B.selectNear(w, A.box, keepB, nearB, look ? clearOf(nearB, nearA, both) : noneClear);
     bsp::Tree& ta = w.trees[0];
     bsp::Tree& tb = w.trees[1];
     auto probe = [](const Operand& X, const std::vector<const CPoly*>& polys) {
