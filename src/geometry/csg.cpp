@@ -232,10 +232,12 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     const V3 size = region.hi - region.lo;
     const double longest = std::max({size.x, size.y, size.z});
     if (!(longest > 0) || !std::isfinite(longest)) return clear;
-    // About one cell per box of `others`, cubes as far as the region's shape allows.
+    constexpr double kBoxesPerCell = 8;
+    // About kBoxesPerCell boxes of `others` per cell, cubes as far as the region allows.
     const V3 e{std::max(size.x, longest * 1e-3), std::max(size.y, longest * 1e-3),
                std::max(size.z, longest * 1e-3)};
-    const double side = std::cbrt(e.x * e.y * e.z / double(std::max<size_t>(others.size(), 1)));
+    const double side =
+        std::cbrt(e.x * e.y * e.z * kBoxesPerCell / double(std::max<size_t>(others.size(), 1)));
     int cells[3];
     for (int a = 0; a < 3; ++a) {
         const double ext = a == 0 ? e.x : a == 1 ? e.y : e.z;
