@@ -232,7 +232,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     const V3 size = region.hi - region.lo;
     const double longest = std::max({size.x, size.y, size.z});
     if (!(longest > 0) || !std::isfinite(longest)) return clear;
-    constexpr double kBoxesPerCell = 8;
+    constexpr double kBoxesPerCell = 4;
     // About kBoxesPerCell boxes of `others` per cell, cubes as far as the region allows.
     const V3 e{std::max(size.x, longest * 1e-3), std::max(size.y, longest * 1e-3),
                std::max(size.z, longest * 1e-3)};
