@@ -629,7 +629,7 @@ bool measureApart(Operand& A, Operand& B) {
 }
 
 // Near polygons from which on clear ones are looked for.
-constexpr size_t kLookFor = 256;
+constexpr size_t kLookFor = 1024;
 const std::vector<uint8_t> noneClear;
 
 // Clips the operands by each other's trees; gives how many polygons the result will hold.

@@ -22,21 +22,21 @@ struct Pair {
 std::vector<Pair> pairs() {
     return {
         // Every polygon of b far inside a, every polygon of a far outside b.
-        {"sphere in box", polyBox({0, 0, 0}, {10, 10, 10}), sphereSolid({5, 5, 5}, 2, 16, 32)},
+        {"sphere in box", polyBox({0, 0, 0}, {10, 10, 10}), sphereSolid({5, 5, 5}, 2, 24, 48)},
         // A sphere through a face: its far cap inside, its near cap outside, a band cut.
         {"sphere through a face", polyBox({0, 0, 0}, {10, 10, 10}),
-         sphereSolid({5, 10, 5}, 3, 16, 32)},
+         sphereSolid({5, 10, 5}, 3, 24, 48)},
         // A cylinder standing on a face: coplanar contact, its walls clear above it.
         {"cylinder on a face", polyBox({0, 0, 0}, {10, 10, 10}),
-         polyCylinder({5, 10, 5}, 2, 4, 300)},
+         polyCylinder({5, 10, 5}, 2, 4, 1100)},
         // A cylinder sunk into a face up to its middle.
         {"cylinder half sunk", polyBox({0, 0, 0}, {10, 10, 10}),
-         polyCylinder({5, 8, 5}, 2, 4, 300)},
+         polyCylinder({5, 8, 5}, 2, 4, 1100)},
         // Two fine spheres overlapping: most of each lies clear of the other, on both sides.
-        {"two spheres", sphereSolid({0, 0, 0}, 5, 16, 32), sphereSolid({4, 1, 0.5}, 4, 16, 32)},
+        {"two spheres", sphereSolid({0, 0, 0}, 5, 24, 48), sphereSolid({4, 1, 0.5}, 4, 24, 48)},
         // Nested spheres that never touch.
-        {"sphere in sphere", sphereSolid({0, 0, 0}, 5, 16, 32),
-         sphereSolid({0.5, 0, 0}, 2, 16, 32)},
+        {"sphere in sphere", sphereSolid({0, 0, 0}, 5, 24, 48),
+         sphereSolid({0.5, 0, 0}, 2, 24, 48)},
     };
 }
 
@@ -67,7 +67,7 @@ TEST(CsgWhole, ResultsAreThoseOfThePlainAlgorithm) {
 
 TEST(CsgWhole, ClearPolygonsComeBackWholeOnTheirSide) {
     const Solid outer = polyBox({0, 0, 0}, {10, 10, 10});
-    const Solid inner = sphereSolid({5, 5, 5}, 2, 16, 32);
+    const Solid inner = sphereSolid({5, 5, 5}, 2, 24, 48);
     Solid flippedInner;
     for (const CPoly& p : inner)
         flippedInner.push_back(p.flipped());
