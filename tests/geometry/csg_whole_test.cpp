@@ -33,7 +33,7 @@ std::vector<Pair> pairs() {
         {"cylinder half sunk", polyBox({0, 0, 0}, {10, 10, 10}),
          polyCylinder({5, 8, 5}, 2, 4, 1100)},
         // Two fine spheres overlapping: most of each lies clear of the other, on both sides.
-        {"two spheres", sphereSolid({0, 0, 0}, 5, 24, 48), sphereSolid({4, 1, 0.5}, 4, 24, 48)},
+        {"two spheres", sphereSolid({0, 0, 0}, 5, 24, 48), sphereSolid({4, 1.25, 0.75}, 4, 20, 40)},
         // Nested spheres that never touch.
         {"sphere in sphere", sphereSolid({0, 0, 0}, 5, 24, 48),
          sphereSolid({0.5, 0, 0}, 2, 24, 48)},
