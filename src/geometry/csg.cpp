@@ -48,19 +48,34 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
-    std::vector<V3> kept;
-    kept.reserve(pts.size());
-    for (V3 p : pts) {
+std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
+    // Most polygons lose no point: they are fitted where they lie, and their points copied
+    // once, into the polygon.
+    bool dropped = false;
+    size_t last = 0;  // the last point kept
+    for (size_t i = 0; i < count; ++i) {
+        const V3 p = pts[i];
         // A NaN would survive the distance tests and poison the plane.
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
-        if (kept.empty() || (p - kept.back()).length() >= 1e-9) kept.push_back(p);
+        if (i == 0 || (p - pts[last]).length() >= 1e-9)
+            last = i;
+        else
+            dropped = true;
     }
-    while (kept.size() >= 3 && (kept.front() - kept.back()).length() < 1e-9)
-        kept.pop_back();
-    if (kept.size() < 3) return {};
+    std::vector<V3> copy;
+    if (dropped) {
+        copy.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+            if (copy.empty() || (pts[i] - copy.back()).length() >= 1e-9) copy.push_back(pts[i]);
+        pts = copy.data();
+        count = copy.size();
+    }
+    size_t k = count;
+    while (k >= 3 && (pts[0] - pts[k - 1]).length() < 1e-9)
+        --k;
+    if (k < 3) return {};
+    const V3* kept = pts;
     V3 N, c;
-    const size_t k = kept.size();
     for (size_t i = 0; i < k; ++i) {
         const V3 p = kept[i], q = kept[i + 1 == k ? 0 : i + 1];
         N.x += (p.y - q.y) * (p.z + q.z);
@@ -71,7 +86,7 @@ std::optional<CPoly> CPoly::fit(const std::vector<V3>& pts) {
     const double len = N.length();
     if (!(len >= 1e-10) || !std::isfinite(len)) return {};
     const V3 n = N / len;
-    return CPoly(std::move(kept), {n, n.dot(c / double(k))});
+    return of(PolyPoints(kept, k), {n, n.dot(c / double(k))});
 }
 
 CPoly CPoly::flipped() const {
@@ -201,6 +216,130 @@ std::optional<bool> insideSolid(const std::vector<Span>& spans, V3 p) {
     return std::nullopt;
 }
 
+// Which of the polygons `queries` lie clear of all of `others`: no box of theirs comes within
+// kReach of the query's box. Such a polygon meets nothing of the other solid's surface, so
+// all of it lies on one side, which one test of one point tells, instead of a walk of the
+// polygon down the other's tree that the planes of that tree would cut into pieces.
+// The boxes of `others` are binned into a grid over `region`, where every meeting of a
+// query's box with theirs lies. A box spanning many cells is kept aside and tried against
+// every query; a query spanning many cells is taken as not clear.
+std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
+                             const std::vector<const CPoly*>& others, const Box3& region) {
+    std::vector<uint8_t> clear(queries.size(), 0);
+    if (queries.empty() || region.isEmpty() || region.hi.y < region.lo.y ||
+        region.hi.z < region.lo.z)
+        return clear;
+    const V3 size = region.hi - region.lo;
+    const double longest = std::max({size.x, size.y, size.z});
+    if (!(longest > 0) || !std::isfinite(longest)) return clear;
+    constexpr double kBoxesPerCell = 4;
+    // About kBoxesPerCell boxes of `others` per cell, cubes as far as the region allows.
+    const V3 e{std::max(size.x, longest * 1e-3), std::max(size.y, longest * 1e-3),
+               std::max(size.z, longest * 1e-3)};
+    const double side =
+        std::cbrt(e.x * e.y * e.z * kBoxesPerCell / double(std::max<size_t>(others.size(), 1)));
+    int cells[3];
+    for (int a = 0; a < 3; ++a) {
+        const double ext = a == 0 ? e.x : a == 1 ? e.y : e.z;
+        cells[a] = int(std::clamp(ext / side, 1.0, 64.0));
+    }
+    auto cellOf = [&](double x, int a) {
+        const double lo = a == 0 ? region.lo.x : a == 1 ? region.lo.y : region.lo.z;
+        const double ext = a == 0 ? size.x : a == 1 ? size.y : size.z;
+        const double t = ext > 0 ? (x - lo) / ext * cells[a] : 0;
+        return int(std::clamp(t, 0.0, double(cells[a] - 1)));
+    };
+    struct Range {
+        int lo[3], hi[3];
+        size_t count() const {
+            return size_t(hi[0] - lo[0] + 1) * size_t(hi[1] - lo[1] + 1) *
+                   size_t(hi[2] - lo[2] + 1);
+        }
+    };
+    // The cells a box covers within the region; false when it misses the region.
+    auto rangeOf = [&](const Box3& b, Range& r) {
+        if (!bsp::meets(b, region)) return false;
+        const double lo[3] = {b.lo.x, b.lo.y, b.lo.z}, hi[3] = {b.hi.x, b.hi.y, b.hi.z};
+        for (int a = 0; a < 3; ++a) {
+            r.lo[a] = cellOf(lo[a], a);
+            r.hi[a] = cellOf(hi[a], a);
+        }
+        return true;
+    };
+    constexpr size_t kWideBox = 64, kWideQuery = 256, kMostWide = 32;
+    // The queries first: when none is narrow enough to look up, no grid is needed.
+    std::vector<Range> asked(queries.size());
+    std::vector<uint8_t> look(queries.size(), 0);
+    size_t looked = 0;
+    for (size_t q = 0; q < queries.size(); ++q) {
+        if (!rangeOf(grown(queries[q]->v.box(), kReach), asked[q]))
+            clear[q] = 1;
+        else if (asked[q].count() <= kWideQuery)
+            looked += look[q] = 1;
+    }
+    auto meetsAny = [&](const Box3& b, auto&& candidates) {
+        for (uint32_t i : candidates)
+            if (bsp::meets(b, others[i]->v.box())) return true;
+        return false;
+    };
+    if (looked == 0) return clear;
+    std::vector<uint32_t> wide;
+    if (others.size() <= kMostWide) {
+        // Few enough to try them all.
+        for (size_t i = 0; i < others.size(); ++i)
+            wide.push_back(uint32_t(i));
+        for (size_t q = 0; q < queries.size(); ++q)
+            if (look[q]) clear[q] = !meetsAny(grown(queries[q]->v.box(), kReach), wide);
+        return clear;
+    }
+    auto index = [&](int x, int y, int z) { return (size_t(z) * cells[1] + y) * cells[0] + x; };
+    const size_t total = size_t(cells[0]) * cells[1] * cells[2];
+    std::vector<uint32_t> start(total + 1, 0);
+    std::vector<Range> ranges(others.size());
+    std::vector<uint8_t> inGrid(others.size(), 0);
+    for (size_t i = 0; i < others.size(); ++i) {
+        Range& r = ranges[i];
+        if (!rangeOf(others[i]->v.box(), r)) continue;
+        if (r.count() > kWideBox) {
+            wide.push_back(uint32_t(i));
+            if (wide.size() > kMostWide) return clear;
+            continue;
+        }
+        inGrid[i] = 1;
+        for (int z = r.lo[2]; z <= r.hi[2]; ++z)
+            for (int y = r.lo[1]; y <= r.hi[1]; ++y)
+                for (int x = r.lo[0]; x <= r.hi[0]; ++x)
+                    ++start[index(x, y, z) + 1];
+    }
+    for (size_t c = 0; c < total; ++c)
+        start[c + 1] += start[c];
+    std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    std::vector<uint32_t> members(start.back());
+    for (size_t i = 0; i < others.size(); ++i) {
+        if (!inGrid[i]) continue;
+        const Range& r = ranges[i];
+        for (int z = r.lo[2]; z <= r.hi[2]; ++z)
+            for (int y = r.lo[1]; y <= r.hi[1]; ++y)
+                for (int x = r.lo[0]; x <= r.hi[0]; ++x)
+                    members[fill[index(x, y, z)]++] = uint32_t(i);
+    }
+    for (size_t q = 0; q < queries.size(); ++q) {
+        if (!look[q]) continue;
+        const Box3 b = grown(queries[q]->v.box(), kReach);
+        const Range& r = asked[q];
+        bool hit = meetsAny(b, wide);
+        for (int z = r.lo[2]; z <= r.hi[2] && !hit; ++z)
+            for (int y = r.lo[1]; y <= r.hi[1] && !hit; ++y)
+                for (int x = r.lo[0]; x <= r.hi[0] && !hit; ++x) {
+                    const size_t c = index(x, y, z);
+                    for (uint32_t k = start[c]; k < start[c + 1] && !hit; ++k)
+                        hit = bsp::meets(b, others[members[k]]->v.box());
+                }
+        clear[q] = !hit;
+    }
+    return clear;
+}
+
 // Where the polygons of a result go: one flat solid, or blocks.
 struct FlatSink {
     Solid& out;
@@ -229,6 +368,8 @@ struct Operand {
     std::vector<int32_t> root;           // by near polygon: its split history entry
     std::vector<bsp::Piece> pieces;      // to clip by the other operand's tree
     std::vector<bsp::Piece> treePieces;  // to build this operand's tree
+    // The near polygons clear of the other solid: by index in `near`, and source index.
+    std::vector<std::pair<uint32_t, uint32_t>> whole;
     // With the box of the other operand known first, measure notes the polygons that come
     // near it, and selectNear takes those without a second pass over the solid.
     bool nearFound = false;
@@ -290,24 +431,51 @@ struct Operand {
     // touch that box face from outside (the sides of a boss standing on a face), and those
     // planes would be cut away with the outside. (Cut to the grown box only, the pieces to
     // clip would leave slivers as wide as the margin in the result.)
-    void selectNear(bsp::Work& w, const Box3& other, bool keepOutside) {
+    void findNear(const Box3& other) {
+        if (nearFound) return;
+        nearFound = true;
         const Box3 nearBox = grown(other, kReach);
-        if (!nearFound) {
-            nearFound = true;
-            for (const Span& sp : spans)
-                if (!sp.block || bsp::meets((*sp.block)->box, nearBox)) collectNear(sp, nearBox);
-        }
-        root.resize(near.size());
-        size_t at = 0;  // the span of near[k]
-        for (size_t k = 0; k < near.size(); ++k) {
-            while (near[k] >= spans[at].first + spans[at].n)
+        for (const Span& sp : spans)
+            if (!sp.block || bsp::meets((*sp.block)->box, nearBox)) collectNear(sp, nearBox);
+    }
+
+    // The near polygons, in order.
+    std::vector<const CPoly*> nearPolys() const {
+        std::vector<const CPoly*> out;
+        out.reserve(near.size());
+        size_t at = 0;
+        for (uint32_t i : near) {
+            while (i >= spans[at].first + spans[at].n)
                 ++at;
-            const CPoly& q = spans[at].p[near[k] - spans[at].first];
+            out.push_back(&spans[at].p[i - spans[at].first]);
+        }
+        return out;
+    }
+
+    // `clear` (by near polygon, or empty) marks those that meet nothing of the other
+    // solid: they build this solid's tree as the others do, but are not clipped; `whole`
+    // lists them, to be classified as one by classifyWhole.
+    void selectNear(bsp::Work& w, const Box3& other, bool keepOutside,
+                    const std::vector<const CPoly*>& polys, const std::vector<uint8_t>& clear) {
+        const Box3 nearBox = grown(other, kReach);
+        root.resize(near.size());
+        pieces.reserve(near.size());
+        treePieces.reserve(near.size());
+        for (size_t k = 0; k < near.size(); ++k) {
+            const CPoly& q = *polys[k];
             root[k] = int32_t(w.frags.size());
             w.frags.push_back({q.v.data(), uint32_t(q.v.size())});
             bsp::Piece p = piece(w, q);
             p.frag = root[k];
             const Box3& box = q.v.box();
+            if (!clear.empty() && clear[k]) {
+                whole.push_back({uint32_t(k), p.src});
+                bsp::Piece t = p;
+                t.frag = -1;
+                if (!within(box, nearBox)) t = bsp::cutToBox(w, t, box, nearBox, true);
+                if (t.n) treePieces.push_back(t);
+                continue;
+            }
             if (within(box, other)) {
                 pieces.push_back(p);
                 bsp::Piece t = p;
@@ -347,6 +515,47 @@ struct Operand {
                     if (sp.p[i].v.size() >= 3) list.push_back(piece(w, sp.p[i]));
         }
         bsp::buildTree(w, list, tree);
+    }
+
+    // Settles each polygon clear of the other solid (the other operand's box `other`,
+    // `tree` its tree) by one point of it within that box: kept when it lies outside the
+    // other solid, or inside it for an `inverted` tree, as the clip would keep all of its
+    // pieces; else lost. A polygon whose point cannot be told is clipped after all (its
+    // pieces appended to `pieces`).
+    void classifyWhole(bsp::Work& w, const bsp::Tree& tree, const Box3& other, bool inverted,
+                       bool keepOutside, const std::vector<const CPoly*>& polys) {
+        if (tree.empty()) return;  // nothing to clip by: everything stays, as in clipPieces
+        // Two clear boxes that meet make one region that the other surface does not
+        // enter, all on one side of it: a polygon whose box meets that of the one settled
+        // last (in a solid's order, mostly its neighbour) takes its side without a walk.
+        const Box3* last = nullptr;
+        bool lastInside = false;
+        for (const auto& [k, src] : whole) {
+            const Box3& b = polys[k]->v.box();
+            std::optional<bool> inside;
+            if (last && bsp::meets(b, *last)) {
+                inside = lastInside;
+            } else if (!bsp::meets(b, other)) {
+                inside = false;  // within the margin of the box, but outside it
+            } else {
+                const V3 c = b.center();
+                const V3 p{std::clamp(c.x, other.lo.x, other.hi.x),
+                           std::clamp(c.y, other.lo.y, other.hi.y),
+                           std::clamp(c.z, other.lo.z, other.hi.z)};
+                inside = bsp::insideTree(tree, p);
+            }
+            if (inside) {
+                last = &b;
+                lastInside = *inside;
+            } else {
+                // Clipped as the others are, after all.
+                bsp::Piece p{polys[k]->v.data(), uint32_t(polys[k]->v.size()), src, root[k]};
+                p = bsp::cutToBox(w, p, b, other, keepOutside);
+                if (p.n) pieces.push_back(p);
+                continue;
+            }
+            if (inverted ? !*inside : *inside) bsp::lose(w, root[k]);
+        }
     }
 
     // How many polygons emit appends with `keepFar` besides the pieces of its near ones.
@@ -419,23 +628,42 @@ bool measureApart(Operand& A, Operand& B) {
     return A.total == 0 || B.total == 0 || !A.box.overlaps(B.box);
 }
 
+// Near polygons from which on clear ones are looked for.
+constexpr size_t kLookFor = 1024;
+const std::vector<uint8_t> noneClear;
+
 // Clips the operands by each other's trees; gives how many polygons the result will hold.
 size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     // What lies outside the other solid stays in a union; of a difference only a's part
     // outside b and b's part inside a (turned round) stay; of an intersection only the
     // parts inside.
     const bool keepA = op != Op::intersect, keepB = op == Op::unite;
-    A.selectNear(w, B.box, keepA);
-    B.selectNear(w, A.box, keepB);
+    A.findNear(B.box);
+    B.findNear(A.box);
+    const std::vector<const CPoly*> nearA = A.nearPolys(), nearB = B.nearPolys();
+    // Every meeting of a polygon of a with one of b lies in both boxes (grown by the margin).
+    Box3 both;
+    const Box3 ga = grown(A.box, kReach), gb = grown(B.box, kReach);
+    both.lo = {std::max(ga.lo.x, gb.lo.x), std::max(ga.lo.y, gb.lo.y), std::max(ga.lo.z, gb.lo.z)};
+    both.hi = {std::min(ga.hi.x, gb.hi.x), std::min(ga.hi.y, gb.hi.y), std::min(ga.hi.z, gb.hi.z)};
+    // Small operations clip everything: the trees are shallow, and looking costs more.
+    const bool look = nearA.size() + nearB.size() >= kLookFor;
+    A.selectNear(w, B.box, keepA, nearA, look ? clearOf(nearA, nearB, both) : noneClear);
+    B.selectNear(w, A.box, keepB, nearB, look ? clearOf(nearB, nearA, both) : noneClear);
     bsp::Tree& ta = w.trees[0];
     bsp::Tree& tb = w.trees[1];
-    if (!B.pieces.empty()) A.treeFor(w, ta, B.pieces.front().v[0]);
-    if (!A.pieces.empty()) B.treeFor(w, tb, A.pieces.front().v[0]);
+    auto probe = [](const Operand& X, const std::vector<const CPoly*>& polys) {
+        return X.pieces.empty() ? polys[X.whole.front().first]->v[0] : X.pieces.front().v[0];
+    };
+    if (!B.pieces.empty() || !B.whole.empty()) A.treeFor(w, ta, probe(B, nearB));
+    if (!A.pieces.empty() || !A.whole.empty()) B.treeFor(w, tb, probe(A, nearA));
+    const bool invA = op != Op::unite, invB = op == Op::intersect;
+    A.classifyWhole(w, tb, B.box, invB, keepA, nearA);
+    B.classifyWhole(w, ta, A.box, invA, keepB, nearB);
 
     // The clip-and-invert sequence of each operation, with every inversion of a tree or a
     // polygon list folded into the flags of the clip that reads it. The tree of a receives
     // no polygons of b afterwards: the result is the two surviving lists side by side.
-    const bool invA = op != Op::unite, invB = op == Op::intersect;
     bsp::clipPieces(w, tb, invB, op != Op::unite, A.pieces);
     bsp::clipPieces(w, ta, invA, false, B.pieces);
     bsp::clipPieces(w, ta, invA, true, B.pieces);

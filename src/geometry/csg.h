@@ -100,7 +100,10 @@ struct CPoly {
     // Fits the plane (Newell normal, mean point) after dropping points within 1e-9 of the
     // previous one and closing repeats; nothing below 3 points, for a vanishing normal or
     // for a point that is not finite.
-    static std::optional<CPoly> fit(const std::vector<V3>& pts);
+    static std::optional<CPoly> fit(const V3* pts, size_t n);
+    static std::optional<CPoly> fit(const std::vector<V3>& pts) {
+        return fit(pts.data(), pts.size());
+    }
 
     CPoly flipped() const;
     friend bool operator==(const CPoly&, const CPoly&) = default;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "geometry/csg.h"
@@ -139,6 +140,11 @@ void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree);
 // (planes flipped, children swapped); `flipped` says the pieces face opposite to their
 // planes, which decides where coplanar pieces go.
 void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
+
+// Whether the point p lies inside the tree's solid (behind one of its leaves, as the tree is
+// stored); nothing when p lies within the plane tolerance of a node's plane and the two
+// sides disagree. An empty tree holds nothing.
+std::optional<bool> insideTree(const Tree& tree, V3 p);
 
 // Records that part of `frag` was discarded: neither it nor anything it was cut from can
 // be given back whole.

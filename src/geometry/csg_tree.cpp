@@ -1,6 +1,8 @@
 // Classifier trees of one boolean operation: building them from pieces and clipping piece
 // lists by them. Both walk the tree with an explicit stack: a convex solid of n polygons
 // makes a chain n nodes deep.
+#include <iterator>
+
 #include "geometry/csg_pieces.h"
 
 namespace ivo::bsp {
@@ -144,6 +146,54 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
             }
         }
     }
+}
+
+std::optional<bool> insideTree(const Tree& tree, V3 p) {
+    if (tree.empty()) return false;
+    // A point on a node's plane is followed down both sides, which must agree.
+    int32_t stack[64];
+    size_t top = 0;
+    stack[top++] = 0;
+    std::optional<bool> found;
+    while (top > 0) {
+        int32_t at = stack[--top];
+        while (true) {
+            const Node& node = tree[at];
+            const double d = node.plane.n.dot(p) - node.plane.w;
+            int32_t next;
+            if (d > CSG_EPS) {
+                next = node.front;
+                if (next < 0) {
+                    if (found && *found) return std::nullopt;
+                    found = false;
+                    break;
+                }
+            } else if (d < -CSG_EPS) {
+                next = node.back;
+                if (next < 0) {
+                    if (found && !*found) return std::nullopt;
+                    found = true;
+                    break;
+                }
+            } else {
+                // Both sides: a leaf on either side already settles its half.
+                if (top + 1 >= std::size(stack)) return std::nullopt;
+                const bool frontLeaf = node.front < 0, backLeaf = node.back < 0;
+                if (frontLeaf && backLeaf) return std::nullopt;
+                if (frontLeaf || backLeaf) {
+                    const bool inside = backLeaf;
+                    if (found && *found != inside) return std::nullopt;
+                    found = inside;
+                    next = frontLeaf ? node.back : node.front;
+                } else {
+                    stack[top++] = node.back;
+                    next = node.front;
+                }
+            }
+            at = next;
+        }
+    }
+    return found;
 }
 
 }  // namespace ivo::bsp

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
 
 #include "geometry/triangulate.h"
@@ -34,8 +35,8 @@ bool finite(const Frame& f) {
     return finite(f.o) && finite(f.x) && finite(f.y) && finite(f.n);
 }
 
-void addPolygon(Solid& out, std::vector<V3> pts) {
-    if (auto p = CPoly::fit(pts)) out.push_back(std::move(*p));
+void addPolygon(Solid& out, std::initializer_list<V3> pts) {
+    if (auto p = CPoly::fit(pts.begin(), pts.size())) out.push_back(std::move(*p));
 }
 
 std::vector<Tri2> capTriangles(const std::vector<Loop>& loops) {
@@ -45,9 +46,13 @@ std::vector<Tri2> capTriangles(const std::vector<Loop>& loops) {
 // A cap from triangles: facing along their lifted winding, or against it when `reversed`.
 template <class Lift>
 void addCap(Solid& out, const std::vector<Tri2>& tris, bool reversed, Lift lift) {
-    for (const Tri2& t : tris)
-        addPolygon(out, reversed ? std::vector<V3>{lift(t[0]), lift(t[2]), lift(t[1])}
-                                 : std::vector<V3>{lift(t[0]), lift(t[1]), lift(t[2])});
+    for (const Tri2& t : tris) {
+        const V3 a = lift(t[0]), b = lift(t[1]), c = lift(t[2]);
+        if (reversed)
+            addPolygon(out, {a, c, b});
+        else
+            addPolygon(out, {a, b, c});
+    }
 }
 
 struct Level {
@@ -117,7 +122,13 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     const std::vector<Tri2> bottom = capTriangles(at.front());
     if (bottom.empty()) return {};
 
+    // Without treated edges both caps have the same outline, and so the same triangles.
+    const std::vector<Tri2> top = at.back() == at.front() ? bottom : capTriangles(at.back());
+    size_t walls = 0;
+    for (const Loop& l : at.front())
+        walls += l.size();
     Solid out;
+    out.reserve(walls * 2 * (lv.size() - 1) + bottom.size() + top.size());
     for (size_t k = 0; k + 1 < lv.size(); ++k) {
         const double za = lv[k].z, zb = lv[k + 1].z;
         const bool flat = std::abs(lv[k].inset - lv[k + 1].inset) < 1e-12;
@@ -139,8 +150,6 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     }
     const double zLo = lv.front().z, zHi = lv.back().z;
     addCap(out, bottom, true, [&](V2 p) { return frame.p(p, zLo); });
-    // Without treated edges both caps have the same outline, and so the same triangles.
-    const std::vector<Tri2> top = at.back() == at.front() ? bottom : capTriangles(at.back());
     addCap(out, top, false, [&](V2 p) { return frame.p(p, zHi); });
     return orientOutward(std::move(out));
 }
@@ -171,6 +180,10 @@ Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD
     auto R = [&](V2 p, double a) { return rotateAround(frame.p(p, 0), A, k, a); };
 
     Solid out;
+    size_t walls = 0;
+    for (const Loop& loop : loops)
+        walls += loop.size();
+    out.reserve(walls * size_t(n) + (full ? 0 : 2 * caps.size()));
     std::vector<V3> rings;  // ring s of a loop: its points turned by phi[s]
     for (const Loop& loop : loops) {
         const size_t m = loop.size();
