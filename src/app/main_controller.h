@@ -286,7 +286,9 @@ public:
     void extrudeSketch(size_t index);
 
     // Export (main_controller_export.cpp).
-    std::vector<NamedMesh> visibleBodies() const;
+    // The visible bodies as committed (an open feature is closed first, so that no file holds
+    // its live preview); none, after saying so, when nothing is visible.
+    std::vector<NamedMesh> bodiesToWrite();
     void exportSTL();
     void export3MF();
     void exportBodies(const std::vector<Id>& ids, const std::string& format);

@@ -12,31 +12,25 @@
 
 namespace ivo {
 
-std::vector<NamedMesh> MainController::visibleBodies() const {
+std::vector<NamedMesh> MainController::bodiesToWrite() {
+    leaveEditing();
     std::vector<NamedMesh> out;
     for (const Body& b : result_.bodies)
         if (std::find(doc_.hidden.begin(), doc_.hidden.end(), b.id) == doc_.hidden.end())
             out.push_back({displayName(doc_, b), triangles(*b.solid)});
+    if (out.empty()) dialogs->alert("Rien à exporter", "Aucun corps visible.");
     return out;
 }
 
 void MainController::exportSTL() {
-    leaveEditing();
-    const std::vector<NamedMesh> bodies = visibleBodies();
-    if (bodies.empty()) {
-        dialogs->alert("Rien à exporter", "Aucun corps visible.");
-        return;
-    }
+    const std::vector<NamedMesh> bodies = bodiesToWrite();
+    if (bodies.empty()) return;
     writeExport(bodies, "stl", "STL exporté : ");
 }
 
 void MainController::export3MF() {
-    leaveEditing();
-    const std::vector<NamedMesh> bodies = visibleBodies();
-    if (bodies.empty()) {
-        dialogs->alert("Rien à exporter", "Aucun corps visible.");
-        return;
-    }
+    const std::vector<NamedMesh> bodies = bodiesToWrite();
+    if (bodies.empty()) return;
     writeExport(bodies, "3mf", "3MF exporté : ");
 }
 

@@ -110,13 +110,8 @@ void MainController::chooseSlicer() {
 }
 
 void MainController::sendToSlicer() {
-    // As for an export, the file holds the committed bodies, not an open feature's preview.
-    leaveEditing();
-    const std::vector<NamedMesh> bodies = visibleBodies();
-    if (bodies.empty()) {
-        dialogs->alert("Rien à exporter", "Aucun corps visible.");
-        return;
-    }
+    const std::vector<NamedMesh> bodies = bodiesToWrite();
+    if (bodies.empty()) return;
     QString program = slicerProgram();
     if (program.isEmpty()) {
         const int answer = dialogs->ask(
