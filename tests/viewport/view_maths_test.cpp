@@ -5,7 +5,6 @@
 
 #include "viewport/camera.h"
 #include "viewport/picking.h"
-#include "viewport/view_cube.h"
 
 namespace ivo {
 namespace {
@@ -120,25 +119,6 @@ TEST(Camera, FitAndDepthRangeFrameTheContent) {
     EXPECT_EQ(f.depthRange(Box3{}, all).first, Camera::zNear);
 }
 
-std::vector<std::string> labels(V3 eye) {
-    std::vector<std::string> out;
-    for (const CubeFace& f : cubePolys(eye, {0, 0}))
-        out.push_back(f.label);
-    return out;
-}
-
-// Faces are painted in this order: the most facing one is drawn, and clicked, on top.
-TEST(ViewCube, VisibleFacesAreListedWithTheMostFacingLast) {
-    using L = std::vector<std::string>;
-    EXPECT_EQ(labels(viewOf(0, 0, "top").eyeDir()), L{"HAUT"});
-    // Eye (0.58, 0.56, 0.58): the top is a little less facing than front and right.
-    const auto iso = cubePolys(viewOf(0, 0, "iso").eyeDir(), {0, 0});
-    ASSERT_EQ(iso.size(), 3u);
-    EXPECT_STREQ(iso[0].label, "HAUT");
-    EXPECT_TRUE(iso[0].depth <= iso[1].depth && iso[1].depth <= iso[2].depth);
-    EXPECT_EQ(labels(V3{-0.2, -0.9, -0.4}.normalized()), (L{"GAUCHE", "ARRIÈRE", "BAS"}));
-}
-
 Tri tri(V3 a, V3 b, V3 c) {
     return {a, b, c, (b - a).cross(c - a).normalized()};
 }
@@ -146,17 +126,6 @@ Tri tri(V3 a, V3 b, V3 c) {
 // The two triangles of an axis-aligned square facing +Z at height z.
 std::vector<Tri> squareZ(double x0, double y0, double x1, double y1, double z) {
     return {tri({x0, y0, z}, {x1, y0, z}, {x1, y1, z}), tri({x0, y0, z}, {x1, y1, z}, {x0, y1, z})};
-}
-
-TEST(RayTriangle, HitsEitherSideAndMissesOtherwise) {
-    const V3 a{0, 0, 0}, b{1, 0, 0}, c{0, 1, 0};
-    EXPECT_NEAR(*rayTriangle({0.2, 0.2, 5}, {0, 0, -1}, a, b, c), 5, 1e-12);
-    EXPECT_NEAR(*rayTriangle({0.2, 0.2, -3}, {0, 0, 1}, a, b, c), 3, 1e-12);  // from behind
-    EXPECT_FALSE(rayTriangle({0.8, 0.8, 5}, {0, 0, -1}, a, b, c));            // past the hypotenuse
-    EXPECT_FALSE(rayTriangle({-0.1, 0.5, 5}, {0, 0, -1}, a, b, c));
-    EXPECT_FALSE(rayTriangle({0.2, 0.2, 5}, {0, 0, 1}, a, b, c));  // behind the origin
-    EXPECT_FALSE(rayTriangle({-1, 0.2, 0}, {1, 0, 0}, a, b, c));   // in the plane
-    EXPECT_FALSE(rayTriangle({0, 0, 1}, {0, 0, -1}, a, a, c));     // degenerate
 }
 
 TEST(Picking, HitsNearestFirstAndHiddenBodiesAreSeenThrough) {
