@@ -38,40 +38,27 @@ struct DimTest : ::testing::Test, HostedEditor {
     }
 };
 
-TEST_F(DimTest, ATypedLineIsOneUndoStepAndTheChainGoesOn) {
-    // Length and angle typed, then Return; a typed length winning over a point snap 20.5 mm away.
-    for (const bool snapped : {false, true}) {
-        SCOPED_TRACE(snapped);
-        host.sketch = Sketch();
-        const Id far = snapped ? host.sketch.addPoint({-19.5, -30}) : 0;
-        editor.setTool("line");
-        click({-40, -30});
-        move({-20, -25});
-        const size_t depth = host.undo.size();
-        if (snapped) {
-            editor.textChanged("len", "10");
-            click({-19.5, -30});
-        } else {
-            EXPECT_TRUE(keys("20\t90\n"));
-        }
-        ASSERT_EQ(host.sketch.lines.size(), 1u);
-        const SLine l = host.sketch.lines[0];
-        if (snapped) {
-            EXPECT_EQ(at(far), (V2{-19.5, -30}));
-            EXPECT_NE(l.b, far);
-            EXPECT_NEAR((at(l.b) - at(l.a)).length(), 10, 1e-9);
-        } else {
-            EXPECT_NEAR((at(l.b) - V2{-40, -10}).length(), 0, 1e-9);
-            EXPECT_EQ(count(ck::vertical), 1u);  // the typed 90° holds the line
-            EXPECT_EQ(host.sketch.constraints.size(), 2u);
-        }
-        EXPECT_EQ(host.undo.size(), depth + 1);
-        EXPECT_EQ(values(ck::length), std::vector<double>{snapped ? 10.0 : 20.0});
-        EXPECT_TRUE(editor.typed.empty());
-        EXPECT_FALSE(editor.editingKey);
-        ASSERT_TRUE(editor.firstRef);  // from the new end, with empty boxes
-        EXPECT_EQ(editor.firstRef->id, l.b);
-    }
+// A typed length wins over a point snap 20.5 mm away; the line is one undo step and the chain
+// goes on from its new end with empty boxes.
+TEST_F(DimTest, ATypedLengthWinsOverASnapAndTheChainGoesOn) {
+    const Id far = host.sketch.addPoint({-19.5, -30});
+    editor.setTool("line");
+    click({-40, -30});
+    move({-20, -25});
+    const size_t depth = host.undo.size();
+    editor.textChanged("len", "10");
+    click({-19.5, -30});
+    ASSERT_EQ(host.sketch.lines.size(), 1u);
+    const SLine l = host.sketch.lines[0];
+    EXPECT_EQ(at(far), (V2{-19.5, -30}));
+    EXPECT_NE(l.b, far);
+    EXPECT_NEAR((at(l.b) - at(l.a)).length(), 10, 1e-9);
+    EXPECT_EQ(host.undo.size(), depth + 1);
+    EXPECT_EQ(values(ck::length), std::vector<double>{10.0});
+    EXPECT_TRUE(editor.typed.empty());
+    EXPECT_FALSE(editor.editingKey);
+    ASSERT_TRUE(editor.firstRef);
+    EXPECT_EQ(editor.firstRef->id, l.b);
 }
 
 TEST_F(DimTest, TypedValuesGiveTheShapeAndItsDimensions) {
@@ -154,26 +141,11 @@ TEST_F(DimTest, BacktabWrapsAndKeysGoIntoTheActiveBox) {
         editor.textChanged("len", refused);
         EXPECT_FALSE(editor.typed.count("len")) << refused;
     }
-    EXPECT_EQ(host.status, "Valeur non reconnue : « 1/0 ».");
     // Escape drops the typed values with the pending click.
     keys("\e");
     EXPECT_FALSE(editor.firstRef);
     EXPECT_FALSE(editor.editingKey);
     EXPECT_TRUE(editor.typed.empty());
-}
-
-TEST_F(DimTest, LiveValuesAreTruncatedToTwoDecimalsWithoutBinaryLoss) {
-    editor.setTool("line");
-    click({0, 0});  // the origin
-    const std::pair<double, const char*> cases[] = {{2.3, "2,3"},      {0.57, "0,57"},
-                                                    {4.35, "4,35"},    {1.15, "1,15"},
-                                                    {12.349, "12,34"}, {12.3499, "12,34"}};
-    for (const auto& [x, shown] : cases) {
-        editor.hover = V2{x, 0};
-        EXPECT_EQ(editor.fieldText("len"), shown) << x;
-    }
-    editor.hover = V2{0, -3};
-    EXPECT_EQ(editor.fieldText("ang"), "270");
 }
 
 TEST_F(DimTest, AnEditedDimensionIsAppliedWholeOrNotAtAll) {

@@ -57,13 +57,11 @@ TEST_F(ToolsTest, RefusedOrEmptyOperationsPushNoUndoStep) {
         {"copyMove", {{10, 0}}, {{0, 0, 3}}, "Décalage nul : rien à faire."},
         {"copyMove", {{10, 0}}, {{5, 0, 1e12}}, "Trop de copies : au plus 1000."},
         {"circle2", {{30, 30}, {30, 30}}, {}, ""},  // a double click on one spot
-        {"circle", {{30, 30}, {30, 30}}, {}, ""},
-        {"slotCC", {{30, 30}, {30, 30}}, {}, ""},  // no second centre on the first
-        {"line", {{0, 0}, {0, 0}}, {}, ""},        // the same existing point twice
-        {"rect", {{30, 30}, {30, 50}}, {}, ""},    // same x
+        {"slotCC", {{30, 30}, {30, 30}}, {}, ""},   // no second centre on the first
+        {"line", {{0, 0}, {0, 0}}, {}, ""},         // the same existing point twice
+        {"rect", {{30, 30}, {30, 50}}, {}, ""},     // same x
         {"slotO", {{30, 30}, {40, 30}, {35, 35}}, {}, "Rainure trop courte pour cette largeur."},
         {"circle3", {{30, 30}, {40, 30}, {50, 30}}, {}, aligned},
-        {"arc3", {{30, 30}, {40, 30}, {50, 30}}, {}, aligned},
         {"parallel", {{10, 0}, {10, 0}}, {}, ""},  // the same line twice
         {"fixed", {{0, 0}}, {}, ""},               // the origin (corner at 0, 0)
         {"tangent", {{10, 0}, {20, 5}}, {}, ""},   // two lines

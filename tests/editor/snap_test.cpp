@@ -53,18 +53,15 @@ TEST_F(SnapTest, KindsComeInOrderWithinTheirTolerances) {
         {"line", true, {12.5, 11}, "point", {10, 10}},
         {"line", false, {12.5, 11}, "", {}},
         {"select", true, {12.5, 11}, "point", {10, 10}},
-        {"line", false, {10.5, 10.5}, "point", {10, 10}},
         // Middles, quadrants and foreign points only for drawing tools with the magnet.
         {"line", true, {20, 11}, "mid", {20, 10}, line},
         {"line", false, {20, 11}, "", {}},
-        {"select", true, {20, 11}, "", {}},
         {"circle", true, {70.5, 2}, "quad", {70, 0}, circle, centre, true},
         {"line", true, {60.5, 10.8}, "quad", {60, 10}, circle, centre},
         {"point", true, {-29, 21}, "foreign", {-30, 20}},
         // Curves: 2 mm off the line (2.5 mm tolerance), an arc only within its sweep.
         {"line", true, {25, 12}, "curve", {25, 10}},
         {"line", true, {25, 13}, "", {}},
-        {"line", true, polar({60, 0}, 10.8, 45), "curve", polar({60, 0}, 10, 45)},
         {"line", true, inSweep, "curve", polar({0, -40}, 10, 60)},
         {"line", true, outside, "", {}},
         {"line", true, polar({0, -40}, 9, 30), "curve", polar({0, -40}, 10, 30), arc},
@@ -112,7 +109,6 @@ TEST_F(SnapTest, SnappedClicksLeaveTheirConstraintsInOneUndoStep) {
         const char* level = nullptr;  // a quadrant's tie to the centre
     } cases[] = {
         {{40, -30}, {70.3, 0.4}, ck::pointOnCircle, circle, V2{70, 0}, ck::hpoints},
-        {{40, -30}, {60.4, 10.3}, ck::pointOnCircle, circle, V2{60, 10}, ck::vpoints},
         {{40, -20}, {20.4, 10.5}, ck::midpoint, line, std::nullopt},
         {{40, -25}, {25, 11.5}, ck::pointOnLine, line, std::nullopt},
         {{40, -25}, polar({0, -40}, 10.5, 45), ck::pointOnCircle, arc, polar({0, -40}, 10, 45)},
