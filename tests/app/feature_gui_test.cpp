@@ -57,29 +57,7 @@ public:
         edit->selectAll();
         QTest::keyClicks(edit, text);
     }
-    void choose(const std::string& key, int index) {
-        QComboBox* box = c->featureInspector->comboBox(key);
-        ASSERT_TRUE(box) << key;
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
     const Feature& open() const { return *c->openFeature(); }
-    // Zooms in until 1 mm along `n` at `at` is at least `pxPerMm` pixels on screen.
-    void zoomUntil(V3 at, V3 n, double pxPerMm) {
-        for (int i = 0; i < 40; ++i) {
-            const auto a = c->viewport->project(at), b = c->viewport->project(at + n);
-            if (a && b && (*b - *a).length() >= pxPerMm) return;
-            c->viewport->dist *= 0.8;
-            c->viewport->target = at;
-            c->viewport->updateCamera();
-        }
-    }
-    // Drags the open extrusion's arrow tip to `t` mm along its normal from its base.
-    void dragTipTo(double t) {
-        const std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
-        ASSERT_TRUE(h);
-        drag(px(h->tip), px(h->base + h->n * t));
-    }
 };
 
 TEST_F(FeatureGuiTest, EExtrudesTheRingAsANewBodyAndATabSwitchCommitsIt) {
@@ -132,25 +110,6 @@ TEST_F(FeatureGuiTest, EExtrudesTheRingAsANewBodyAndATabSwitchCommitsIt) {
     dialogs->answer = 1;  // "Ne pas enregistrer"
     c->closeTab(0);
     EXPECT_TRUE(c->mode() == Mode::model && !c->featureInspector->feature() && !c->openFeature());
-}
-
-// The operation follows the drag (the rule is tabled in features_test.cpp) until the user
-// chooses one.
-TEST_F(FeatureGuiTest, TopFaceExtrusionCutsWhenDraggedInUntilTheUserChooses) {
-    start(boxWithTopSketch());
-    keyInView(Qt::Key_E);
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    EXPECT_EQ(tuple(open().extrude->op, open().extrude->distance), tuple(op::join, 10.0));
-    const std::optional<ExtrudeHandle> h = c->currentExtrudeHandle();
-    ASSERT_TRUE(h);
-    zoomUntil(h->base, h->n, 12);
-    dragTipTo(-5.02);
-    EXPECT_LT(open().extrude->distance, 0);
-    EXPECT_EQ(tuple(open().extrude->op, c->featureInspector->str("op")), tuple(op::cut, "cut"));
-
-    choose("op", 1);  // "Joindre", by hand: dragging into the body no longer switches it
-    dragTipTo(-4.02);
-    EXPECT_EQ(open().extrude->op, op::join);
 }
 
 TEST_F(FeatureGuiTest, CancelAfterEditsClicksAndDragsRestoresTheDocumentAndTheMarker) {
@@ -275,11 +234,6 @@ TEST_F(SelectionGuiTest, ClicksBuildTheSelectionAndTheViewHighlightsIt) {
     // Ctrl adds too, and a click on a selected item takes it away.
     clickView(c, face + QPoint(3, 2), Qt::ControlModifier);
     ASSERT_EQ(c.selection.size(), 1u);
-    // Hovering the face previews it faintly.
-    QTest::mouseMove(c.viewport, region);
-    QTest::mouseMove(c.viewport, face);
-    ASSERT_EQ(c.viewport->faceHighlights().size(), 1u);
-    EXPECT_DOUBLE_EQ(c.viewport->faceHighlights()[0].color.a, 0.18);
 
     clickView(c, {5, 5});  // empty space clears
     EXPECT_TRUE(c.selection.empty() && c.statusText().isEmpty() &&

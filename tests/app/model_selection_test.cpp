@@ -175,20 +175,10 @@ TEST(Click, EqualRegionsSideBySideAreTwoItems) {
     EXPECT_EQ(selection[0].p, (V2{25, 5}));
 }
 
-TEST(Highlights, HoverFainterAndNotTwice) {
+TEST(Highlights, ItemsWhoseBodyOrSketchIsGoneDrawNothing) {
     Scene s;
-    const SelItem top = SelItem::face(s.body, {0, 1, 0}, 20);
-    const SelItem body = SelItem::body(s.body);
-    SelectionHighlights h = selectionHighlights(s.doc, s.tris, {top}, top);
-    ASSERT_EQ(h.faces.size(), 1u);
-    EXPECT_DOUBLE_EQ(h.faces[0].color.a, 0.42);
-    h = selectionHighlights(s.doc, s.tris, {body}, SelItem::face(s.body, {1, 0, 0}, 10));
-    ASSERT_TRUE(h.faces.size() == 1 && h.layers.size() == 1);
-    EXPECT_LT(h.faces[0].color.a, h.layers[0].color.a);
-    EXPECT_EQ(h.layers[0].tris.size(), s.tris[s.body].size());
-    // Items whose body or sketch is gone draw nothing.
-    h = selectionHighlights(s.doc, s.tris, {SelItem::body(999), SelItem::profile(999, {})},
-                            std::nullopt);
+    const SelectionHighlights h = selectionHighlights(
+        s.doc, s.tris, {SelItem::body(999), SelItem::profile(999, {})}, std::nullopt);
     EXPECT_TRUE(h.layers.empty());
 }
 

@@ -157,30 +157,5 @@ TEST_F(PrintGuiTest, TheAngleDialogSetsTheThresholdAndRefusesAnglesBeyondAQuarte
     EXPECT_EQ(tintedPixels(), tinted);
 }
 
-TEST_F(PrintGuiTest, TheTintFollowsTheLivePreviewOfAnEditedChamfer) {
-    QSettings().setValue("overhangs", true);
-    QSettings().setValue("overhangAngle", 30);
-    start(chamferedDoc());
-    const int chamfered = tintedPixels();
-    EXPECT_GT(chamfered, 5000);
-
-    // The chamfer moved to the top edges while its panel is open: nothing looks down any more.
-    c->editFeatureAt(2);
-    ASSERT_EQ(c->mode(), Mode::featureEdit);
-    QComboBox* edges = c->featureInspector->comboBox("edges");
-    ASSERT_TRUE(edges);
-    ASSERT_EQ(edges->currentIndex(), 1);  // « Bas »
-    edges->setFocus();
-    QTest::keyClick(edges, Qt::Key_Up);
-    ASSERT_EQ(c->openFeature()->fillet->edges, "top");
-    EXPECT_LT(tintedPixels(), 1500);
-    QTest::keyClick(edges, Qt::Key_Down);
-    QTest::keyClick(edges, Qt::Key_Down);  // « Haut et bas »
-    ASSERT_EQ(c->openFeature()->fillet->edges, "both");
-    EXPECT_GT(tintedPixels(), 5000);
-    c->inspectorCancel();
-    EXPECT_NEAR(tintedPixels(), chamfered, chamfered / 50);
-}
-
 }  // namespace
 }  // namespace ivo::testing

@@ -62,18 +62,5 @@ TEST(Slicer, RelativeAndEmptyEntriesAreNeverSearched) {
     fs::current_path(before);
 }
 
-TEST(Slicer, LabelsNameKnownSlicersAndOtherwiseTheFile) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/usr/bin/prusa-slicer", "PrusaSlicer"},
-        {"/opt/OrcaSlicer", "OrcaSlicer"},
-        {"superslicer", "SuperSlicer"},
-        {"/home/u/Applications/UltiMaker-Cura", "UltiMaker Cura"},
-        {"/home/u/bin/mon-trancheur", "mon-trancheur"},
-        {"/usr/bin/prusa-slicer-wrapper", "prusa-slicer-wrapper"},
-    };
-    for (const auto& [path, label] : cases)
-        EXPECT_EQ(slicerLabel(path), label) << path;
-}
-
 }  // namespace
 }  // namespace ivo

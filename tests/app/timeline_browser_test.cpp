@@ -90,22 +90,6 @@ TEST_F(TimelineBrowserTest, DeletingASketchUsedByTwoExtrusionsAsksAndIsOneUndoSt
     EXPECT_EQ(tuple(featureNames(c), c.doc().marker), tuple(all, 3));
 }
 
-// Its buttons are driven by the end-to-end full session.
-TEST_F(TimelineBrowserTest, TheMarkerDimsWhatFollowsItAndMovesWithoutAnUndoStep) {
-    MainController& c = open(twoExtrusions(0));
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_TRUE(feature(c, i)->property("dimmed").toBool()) << i;
-    ASSERT_TRUE(choose(feature(c, 0), "Placer le marqueur après"));
-    EXPECT_EQ(c.doc().marker, 1);
-    EXPECT_FALSE(feature(c, 0)->property("dimmed").toBool());
-    EXPECT_TRUE(c.undoStack.empty());  // marker moves are no undo steps
-
-    // A click on a sketch's own marker opens it, and its rebuilt marker shows it pressed.
-    click(feature(c, 3));
-    EXPECT_EQ(tuple(c.mode(), c.editSketch()), tuple(Mode::sketch, std::optional<size_t>(3)));
-    EXPECT_TRUE(feature(c, 3)->isChecked());
-}
-
 // Hiding is no undo step, from the browser or the view; an export says when nothing is visible or
 // the folder cannot take the file, and writes the visible bodies only.
 TEST_F(TimelineBrowserTest, HidingBodiesAndExportingWhatIsVisible) {

@@ -59,15 +59,5 @@ TEST_F(WindowExtrasTest, CopyingTheContourOfACurveCopiesOnlyTheCurvesJoinedToIt)
     }
 }
 
-TEST_F(WindowExtrasTest, SavingWithCtrlSNamesTheFileInTheStatusLine) {
-    MainController& c = launch();
-    c.startSketch(SketchPlane::xy());
-    c.finishSketch();
-    dialogs->savePath = toQt(tmp.path() + "/piece.q3d");
-    QTest::keyClick(c.window.get(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_FALSE(c.dirty);
-    EXPECT_EQ(c.statusText(), "Enregistré : piece.q3d");
-}
-
 }  // namespace
 }  // namespace ivo::testing

@@ -25,11 +25,6 @@ namespace {
 using WindowTest = AppFixture;
 using std::tuple;
 
-bool sendKey(MainController& c, int key, Qt::KeyboardModifiers mods = {}, QString text = {}) {
-    QKeyEvent e(QEvent::KeyPress, key, mods, text);
-    return c.handleKey(&e);
-}
-
 std::optional<Session> readSession() {
     std::string reason;
     return decodeSession(readAll(AppFixture::sessionFile()), reason);
@@ -37,23 +32,6 @@ std::optional<Session> readSession() {
 
 QStringList setAside() {
     return QDir(toQt(AppFixture::dataDir())).entryList({"session.json.illisible-*"}, QDir::Files);
-}
-
-// A sketch started on a chosen plane is driven by the end-to-end sketch session.
-TEST_F(WindowTest, EscapeOrTheViewsMenuCancelsThePlaneChoice) {
-    MainController& c = launch();  // without a session: a blank tab, and nothing written
-    EXPECT_TRUE(c.currentIsBlank() && QDir(toQt(dataDir())).entryList(QDir::Files).isEmpty());
-    c.startSketch(SketchPlane::xz());
-    c.finishSketch();
-    c.beginChoosePlane();
-    std::unique_ptr<QMenu>(c.contextMenu({5, 5}))->actions().at(0)->trigger();
-    EXPECT_EQ(c.mode(), Mode::model);
-    c.beginChoosePlane();
-    EXPECT_FALSE(sendKey(c, Qt::Key_A, {}, "a"));
-    EXPECT_TRUE(sendKey(c, Qt::Key_Escape) && c.statusText().isEmpty());
-    EXPECT_EQ(tuple(c.mode(), c.doc().features.size(), c.undoStack.size()),
-              tuple(Mode::model, 1u, 1u));
-    EXPECT_FALSE(sendKey(c, Qt::Key_E, Qt::ControlModifier, "\x05"));  // left to the menus
 }
 
 TEST_F(WindowTest, UndoAndRedoAcrossASketchStart) {
