@@ -162,21 +162,6 @@ TEST(FaceSketch, OutlinesTheFirstFaceWithItsHolesAsFixedPoints) {
     EXPECT_FALSE(faceSketch({}, boxTris));
 }
 
-TEST(AutoName, CountsKindsOrNamesAndARetypedFilletTakesTheOtherWord) {
-    DocBuilder b;
-    const Id sketch = b.sketch(rectSketch(0, 0, 10, 10));
-    const Id e = b.extrude(sketch, {{5, 5}}, 10);
-    b.fillet(e, "top", 1);
-    b.fillet(e, "top", 1, true);
-    const Id renamed = b.fillet(e, "top", 1);
-    b.feature(renamed).name = "Arrondi";  // not counted as a Congé
-    EXPECT_EQ(tuple(autoName(b.doc, fk::fillet, false), autoName(b.doc, fk::fillet, true)),
-              tuple("Congé2", "Chanfrein2"));
-    EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Arrondi");  // the user's name
-    b.feature(renamed).name = "Congé2";
-    EXPECT_EQ(renamedForType(b.doc, b.feature(renamed), true), "Chanfrein2");
-}
-
 TEST(ProfileSketch, LastActiveSketchWithARegionBeforeTheInsertionPoint) {
     DocBuilder b;
     b.sketch(rectSketch(0, 0, 10, 10));             // 0
@@ -259,14 +244,6 @@ TEST(DragDistance, TenthsTowardsZeroWithAFloorAndSymmetricDoubling) {
     EXPECT_DOUBLE_EQ(*handleParam({10, 10}, {10, 14}, {25, 22}), 3.0);
     EXPECT_DOUBLE_EQ(*handleParam({10, 10}, {10, 14}, {10, 2}), -2.0);
     EXPECT_FALSE(handleParam({10, 10}, {10, 10.0005}, {10, 20}));
-}
-
-TEST(NearestSegment, WithinTheLimitToTheNearestPoint) {
-    const std::vector<std::pair<V2, V2>> segs{
-        {{0, 0}, {100, 0}}, {{0, 10}, {100, 10}}, {{200, 200}, {200, 200}}};
-    EXPECT_EQ(nearestSegment(segs, {50, 6}, 7), 1u);
-    EXPECT_FALSE(nearestSegment(segs, {106, 20}, 7)) << "past the end counts to the end point";
-    EXPECT_EQ(nearestSegment(segs, {203, 204}, 7), 2u) << "a degenerate segment is a point";
 }
 
 TEST(AimAtFace, ParallelPerpendicularOrInThePlane) {
