@@ -112,12 +112,16 @@ struct Work {
 
 // The side of `plane` that a piece lies on when the box `e` of its source polygon settles
 // it (with room to spare for rounding), else kSpanning: most pieces lie far from most
-// planes, and this spares a look at their vertices.
+// planes, and this spares a look at their vertices. A box lying well within the tolerance
+// of the plane settles it too (kCoplanar): the caps of a row of cylinders all lie in the
+// plane of the first one, which would otherwise look at every one of their vertices.
 inline PieceType quickSide(const Extent& e, const CPlane& plane) {
     const double tc = plane.n.dot(e.c) - plane.w;
     const double reach =
         std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
-    return tc - reach > 2 * CSG_EPS ? kFront : tc + reach < -2 * CSG_EPS ? kBack : kSpanning;
+    if (tc - reach > 2 * CSG_EPS) return kFront;
+    if (tc + reach < -2 * CSG_EPS) return kBack;
+    return std::abs(tc) + reach < CSG_EPS / 2 ? kCoplanar : kSpanning;
 }
 
 // Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
