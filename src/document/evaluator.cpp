@@ -144,10 +144,18 @@ void apply(EvalState& st, Id featureId, Solid solid, const std::string& operatio
     if (operation == op::cut || operation == op::intersect) {
         if (st.bodies.empty()) return fail(st, featureId, evalmsg::nothingToModify);
         const bool cut = operation == op::cut;
+        // The last body cut may take the tool's polygons (its walls then go to the result
+        // turned in place rather than copied).
+        const EvalBody* last = t ? t : &st.bodies.back();
         for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
             const SolidBlocks& a = b.solid->blocks();
-            b.solid = share(cut ? CSG::subtractBlocks(a, solid) : CSG::intersectBlocks(a, solid));
+            if (!cut)
+                b.solid = share(CSG::intersectBlocks(a, solid));
+            else if (&b == last)
+                b.solid = share(CSG::subtractBlocks(a, std::move(solid)));
+            else
+                b.solid = share(CSG::subtractBlocks(a, solid));
         }
         dropEmptyBodies(st);
         return;

@@ -44,6 +44,13 @@ const Box3& PolyPoints::box() const {
     return r_ ? r_->box : none;
 }
 
+bool PolyPoints::reverseIfSole() {
+    if (!r_ || r_->refs != 1) return false;
+    V3* p = reinterpret_cast<V3*>(r_ + 1);
+    std::reverse(p, p + r_->n);
+    return true;
+}
+
 bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
@@ -91,6 +98,11 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
 
 CPoly CPoly::flipped() const {
     return of(PolyPoints(v.data(), v.size(), true), plane.flipped());
+}
+
+void CPoly::flip() {
+    if (!v.reverseIfSole()) v = PolyPoints(v.data(), v.size(), true);
+    plane = plane.flipped();
 }
 
 namespace {
@@ -373,6 +385,8 @@ struct Operand {
     // With the box of the other operand known first, measure notes the polygons that come
     // near it, and selectNear takes those without a second pass over the solid.
     bool nearFound = false;
+    // The solid was handed over: emit may take its polygons (turning them in place).
+    bool taken = false;
 
     explicit Operand(const Solid& solid) : total(solid.size()) {
         if (!solid.empty()) spans.push_back({solid.data(), solid.size(), 0, nullptr});
@@ -566,6 +580,15 @@ struct Operand {
     // history that lost nothing. Whole polygons share their points with the operand's.
     template <class Sink>
     void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
+        // A polygon that goes whole: turned round by a copy of its points, unless the solid
+        // was handed over, when its own may serve (nothing reads them after emit).
+        auto give = [&](const CPoly& q) {
+            if (!flip) return out.push(q);
+            if (!taken) return out.push(q.flipped());
+            CPoly& own = const_cast<CPoly&>(q);
+            own.flip();
+            out.push(std::move(own));
+        };
         std::vector<int32_t> stack;
         size_t k = 0;  // the next near polygon
         for (const Span& sp : spans) {
@@ -579,12 +602,12 @@ struct Operand {
             for (size_t i = 0; i < sp.n; ++i) {
                 const CPoly& q = sp.p[i];
                 if (k == near.size() || near[k] != sp.first + i) {
-                    if (keepFar) out.push(flip ? q.flipped() : q);
+                    if (keepFar) give(q);
                     continue;
                 }
                 const int32_t r = root[k++];
                 if (w.frags[r].whole) {
-                    out.push(flip ? q.flipped() : q);
+                    give(q);
                     continue;
                 }
                 const CPlane plane = flip ? q.plane.flipped() : q.plane;
@@ -711,10 +734,11 @@ void append(SolidBlocks::Builder& out, const Solid& s) {
         out.push(p);
 }
 
-// b flat or in blocks.
+// b flat or in blocks; `taken` when b was handed over (flat only).
 template <class Other>
-SolidBlocks run(Op op, const SolidBlocks& a, const Other& b) {
+SolidBlocks run(Op op, const SolidBlocks& a, const Other& b, bool taken = false) {
     Operand A(a), B(b);
+    B.taken = taken;
     if (measureApart(A, B)) {
         if (op == Op::subtract) return a;
         SolidBlocks::Builder out;
@@ -771,6 +795,10 @@ SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, const Solid& b) {
 
 SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const Solid& b) {
     return run(Op::intersect, a, b);
+}
+
+SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, Solid&& b) {
+    return run(Op::subtract, a, b, true);
 }
 
 SolidBlocks::SolidBlocks(Solid&& s) {

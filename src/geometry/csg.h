@@ -68,6 +68,9 @@ public:
     const V3& back() const { return data()[size() - 1]; }
     // The box of the points; empty for none.
     const Box3& box() const;
+    // Reverses the order of the points in place when this is their only owner (the box
+    // stays theirs); false, and nothing changed, when they are shared.
+    bool reverseIfSole();
 
     friend bool operator==(const PolyPoints& a, const PolyPoints& b);
 
@@ -106,6 +109,8 @@ struct CPoly {
     }
 
     CPoly flipped() const;
+    // Becomes flipped(), reusing its points when no other polygon shares them.
+    void flip();
     friend bool operator==(const CPoly&, const CPoly&) = default;
 };
 
@@ -182,6 +187,10 @@ SolidBlocks intersectBlocks(const SolidBlocks& a, const SolidBlocks& b);
 SolidBlocks uniteBlocks(const SolidBlocks& a, const Solid& b);
 SolidBlocks subtractBlocks(const SolidBlocks& a, const Solid& b);
 SolidBlocks intersectBlocks(const SolidBlocks& a, const Solid& b);
+// The same as a minus b, taking b's polygons: those that go to the result turned round
+// are turned in place when nothing else shares their points, instead of copied. b is left
+// valid, with unspecified polygons.
+SolidBlocks subtractBlocks(const SolidBlocks& a, Solid&& b);
 }  // namespace CSG
 
 // The operations keep their working memory per thread between calls (at most 64 MB), so
