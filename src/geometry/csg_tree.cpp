@@ -33,36 +33,46 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
         tree[it.node].planeSrc = splitter.src;
         // Back pieces are compacted in place (never more written than read so far),
         // front pieces wait aside and follow them.
-        fr.clear();
-        size_t nb = it.start;
+        // Each piece read gives at most one front piece: room for all of them up front
+        // spares a check per piece.
+        if (fr.size() < it.end - it.start) fr.resize(it.end - it.start);
+        size_t nb = it.start, nf = 0;
         for (size_t i = it.start; i < it.end; ++i) {
             const Piece p = buf[i];
             // Pieces of the splitter's own polygon end here even when a sloppy input puts
             // them beyond the tolerance: every path then uses each plane at most once,
             // which bounds the depth.
             if (p.src == splitter.src) continue;
-            PieceType side = quickSide(w.extents[p.src], plane);
-            SplitResult r;
-            if (side == kSpanning) side = (r = splitPiece(w, p, plane)).type;
-            switch (side) {
+            const PieceType side = quickSide(w.extents[p.src], plane);
+            if (side == kFront) {
+                fr[nf++] = p;
+                continue;
+            }
+            if (side == kBack) {
+                buf[nb++] = p;
+                continue;
+            }
+            if (side == kCoplanar) continue;
+            const SplitResult r = splitPiece(w, p, plane);
+            switch (r.type) {
                 case kCoplanar: break;
-                case kFront: fr.push_back(p); break;
+                case kFront: fr[nf++] = p; break;
                 case kBack: buf[nb++] = p; break;
                 case kSpanning:
-                    if (r.front.n) fr.push_back(r.front);
+                    if (r.front.n) fr[nf++] = r.front;
                     if (r.back.n) buf[nb++] = r.back;
                     break;
             }
         }
         buf.resize(nb);
-        buf.insert(buf.end(), fr.begin(), fr.end());
+        buf.insert(buf.end(), fr.begin(), fr.begin() + nf);
         if (nb > it.start) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].back = c;
             stack.push_back({c, it.start, nb});
         }
-        if (!fr.empty()) {
+        if (nf > 0) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].front = c;
