@@ -279,6 +279,19 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         return true;
     };
     constexpr size_t kWideBox = 64, kWideQuery = 256, kMostWide = 32;
+    if (others.size() <= kMostWide) {
+        // Few enough to try them all. A query that meets one lies in the region, and is
+        // not clear however many cells it spans: those are counted for the others only.
+        for (size_t q = 0; q < queries.size(); ++q) {
+            const Box3 b = grown(queries[q]->v.box(), kReach);
+            if (std::any_of(others.begin(), others.end(),
+                            [&](const CPoly* o) { return bsp::meets(b, o->v.box()); }))
+                continue;
+            Range r;
+            clear[q] = !rangeOf(b, r) || r.count() <= kWideQuery;
+        }
+        return clear;
+    }
     // The queries first: when none is narrow enough to look up, no grid is needed.
     std::vector<Range> asked(queries.size());
     std::vector<uint8_t> look(queries.size(), 0);
@@ -296,14 +309,6 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     };
     if (looked == 0) return clear;
     std::vector<uint32_t> wide;
-    if (others.size() <= kMostWide) {
-        // Few enough to try them all.
-        for (size_t i = 0; i < others.size(); ++i)
-            wide.push_back(uint32_t(i));
-        for (size_t q = 0; q < queries.size(); ++q)
-            if (look[q]) clear[q] = !meetsAny(grown(queries[q]->v.box(), kReach), wide);
-        return clear;
-    }
     auto index = [&](int x, int y, int z) { return (size_t(z) * cells[1] + y) * cells[0] + x; };
     const size_t total = size_t(cells[0]) * cells[1] * cells[2];
     std::vector<uint32_t> start(total + 1, 0);
