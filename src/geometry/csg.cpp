@@ -577,6 +577,15 @@ struct Operand {
         }
     }
 
+    // A polygon of this solid turned round, by a copy of its points unless the solid was
+    // handed over: then its own serve (nothing reads them after emit).
+    CPoly turned(const CPoly& q) const {
+        if (!taken) return q.flipped();
+        CPoly& own = const_cast<CPoly&>(q);
+        own.flip();
+        return std::move(own);
+    }
+
     // How many polygons emit appends with `keepFar` besides the pieces of its near ones.
     size_t far(bool keepFar) const { return keepFar ? total - near.size() : 0; }
 
@@ -585,15 +594,6 @@ struct Operand {
     // history that lost nothing. Whole polygons share their points with the operand's.
     template <class Sink>
     void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
-        // A polygon that goes whole: turned round by a copy of its points, unless the solid
-        // was handed over, when its own may serve (nothing reads them after emit).
-        auto give = [&](const CPoly& q) {
-            if (!flip) return out.push(q);
-            if (!taken) return out.push(q.flipped());
-            CPoly& own = const_cast<CPoly&>(q);
-            own.flip();
-            out.push(std::move(own));
-        };
         std::vector<int32_t> stack;
         size_t k = 0;  // the next near polygon
         for (const Span& sp : spans) {
@@ -607,12 +607,18 @@ struct Operand {
             for (size_t i = 0; i < sp.n; ++i) {
                 const CPoly& q = sp.p[i];
                 if (k == near.size() || near[k] != sp.first + i) {
-                    if (keepFar) give(q);
+                    if (keepFar && flip)
+                        out.push(turned(q));
+                    else if (keepFar)
+                        out.push(q);
                     continue;
                 }
                 const int32_t r = root[k++];
                 if (w.frags[r].whole) {
-                    give(q);
+                    if (flip)
+                        out.push(turned(q));
+                    else
+                        out.push(q);
                     continue;
                 }
                 const CPlane plane = flip ? q.plane.flipped() : q.plane;

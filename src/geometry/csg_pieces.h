@@ -121,7 +121,7 @@ inline PieceType quickSide(const Extent& e, const CPlane& plane) {
         std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
     if (tc - reach > 2 * CSG_EPS) return kFront;
     if (tc + reach < -2 * CSG_EPS) return kBack;
-    return std::abs(tc) + reach < CSG_EPS / 2 ? kCoplanar : kSpanning;
+    return reach < CSG_EPS / 2 && std::abs(tc) + reach < CSG_EPS / 2 ? kCoplanar : kSpanning;
 }
 
 // Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
