@@ -32,9 +32,9 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
         tree[it.node].plane = plane;
         tree[it.node].planeSrc = splitter.src;
         // Back pieces are compacted in place (never more written than read so far),
-        // front pieces wait aside and follow them.
-        fr.clear();
-        size_t nb = it.start;
+        // front pieces wait aside, at most one of each piece, and follow them.
+        if (fr.size() < it.end - it.start) fr.resize(it.end - it.start);
+        size_t nb = it.start, nf = 0;
         for (size_t i = it.start; i < it.end; ++i) {
             const Piece p = buf[i];
             // Pieces of the splitter's own polygon end here even when a sloppy input puts
@@ -43,26 +43,26 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
             if (p.src == splitter.src) continue;
             PieceType side = quickSide(w.extents[p.src], plane);
             SplitResult r;
-            if (side == kSpanning) side = (r = splitPiece(w, p, plane)).type;
-            switch (side) {
-                case kCoplanar: break;
-                case kFront: fr.push_back(p); break;
-                case kBack: buf[nb++] = p; break;
-                case kSpanning:
-                    if (r.front.n) fr.push_back(r.front);
-                    if (r.back.n) buf[nb++] = r.back;
-                    break;
+            if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
+            if (side == kSpanning) {
+                if (r.front.n) fr[nf++] = r.front;
+                if (r.back.n) buf[nb++] = r.back;
+                continue;
             }
+            if (side == kFront)
+                fr[nf++] = p;
+            else if (side == kBack)
+                buf[nb++] = p;
         }
         buf.resize(nb);
-        buf.insert(buf.end(), fr.begin(), fr.end());
+        buf.insert(buf.end(), fr.begin(), fr.begin() + nf);
         if (nb > it.start) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].back = c;
             stack.push_back({c, it.start, nb});
         }
-        if (!fr.empty()) {
+        if (nf > 0) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].front = c;
@@ -96,7 +96,7 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
             const int32_t backChild = inverted ? node.front : node.back;
             PieceType side = quickSide(e, node.plane);
             SplitResult r;
-            if (side == kSpanning) side = (r = splitPiece(w, p, node.plane)).type;
+            if (side == kSpanning) side = sideOrSplit(w, p, node.plane, r);
             bool front = false, gone = false;
             switch (side) {
                 case kCoplanar: {
