@@ -246,9 +246,12 @@ bool beyond(const CPlane& plane, const CPoly& q, double m) {
     return !(front && back);
 }
 
-// Whether a plane of the two keeps them farther than kReach apart.
-bool apart(const CPoly& a, double strayA, const CPoly& b) {
-    return beyond(a.plane, b, kReach + strayA) || beyond(b.plane, a, kReach + stray(b));
+// Whether a plane of the two keeps them farther than kReach apart; `strayB` is found when
+// first needed (negative until then).
+bool apart(const CPoly& a, double strayA, const CPoly& b, double& strayB) {
+    if (beyond(a.plane, b, kReach + strayA)) return true;
+    if (strayB < 0) strayB = stray(b);
+    return beyond(b.plane, a, kReach + strayB);
 }
 
 // How each of the polygons `queries` stands to the surface made of `others`. A polygon
@@ -312,8 +315,10 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         else if (asked[q].count() <= kWideQuery)
             looked += look[q] = 1;
     }
-    // The boxes of the others side by side: the queries read them many times over.
+    // The boxes of the others side by side: the queries read them many times over. How far
+    // their points stray from their planes, once needed.
     std::vector<Box3> boxes;
+    std::vector<double> strays;
     // Against one polygon of the others whose box may meet the query's grown box `b`:
     // false when they may touch.
     struct Verdict {
@@ -326,7 +331,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         if (!bsp::meets(v.b, boxes[i])) return true;
         v.boxesMeet = true;
         if (v.stray < 0) v.stray = stray(*v.q);
-        return apart(*v.q, v.stray, *others[i]);
+        return apart(*v.q, v.stray, *others[i], strays[i]);
     };
     auto verdict = [](const Verdict& v, bool clear) {
         return !clear ? kNear : v.boxesMeet ? kClearPlanes : kClearBox;
@@ -335,6 +340,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     boxes.reserve(others.size());
     for (const CPoly* o : others)
         boxes.push_back(o->v.box());
+    strays.assign(others.size(), -1);
     std::vector<uint32_t> wide;
     if (others.size() <= kMostWide) {
         // Few enough to try them all.

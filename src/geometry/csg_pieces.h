@@ -128,7 +128,7 @@ inline PieceType sideOf(const Piece& p, const CPlane& plane) {
     const V3* v = p.v;
     const V3 n = plane.n;
     unsigned all = 0;
-    for (uint32_t i = 0; i < p.n && all != kSpanning; ++i) {
+    for (uint32_t i = 0; i < p.n; ++i) {
         const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - plane.w;
         all |= unsigned(d > CSG_EPS) | unsigned(d < -CSG_EPS) << 1;
     }
