@@ -111,13 +111,18 @@ struct Work {
     void reset(size_t keepBytes);
 };
 
+// The sizes of the components of n.
+inline V3 absolute(const V3& n) {
+    return {std::abs(n.x), std::abs(n.y), std::abs(n.z)};
+}
+
 // The side of `plane` that a piece lies on when the box `e` of its source polygon settles
 // it (with room to spare for rounding), else kSpanning: most pieces lie far from most
-// planes, and this spares a look at their vertices.
-inline PieceType quickSide(const Extent& e, const CPlane& plane) {
+// planes, and this spares a look at their vertices. `absN` is absolute(plane.n), found
+// once for all the pieces at a node.
+inline PieceType quickSide(const Extent& e, const CPlane& plane, const V3& absN) {
     const double tc = plane.n.dot(e.c) - plane.w;
-    const double reach =
-        std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
+    const double reach = absN.x * e.h.x + absN.y * e.h.y + absN.z * e.h.z;
     return tc - reach > 2 * CSG_EPS ? kFront : tc + reach < -2 * CSG_EPS ? kBack : kSpanning;
 }
 

@@ -29,6 +29,7 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
         stack.pop_back();
         const Piece splitter = buf[it.start + (it.end - it.start) / 2];
         const CPlane plane = w.planes[splitter.src];
+        const V3 absN = absolute(plane.n);
         tree[it.node].plane = plane;
         tree[it.node].planeSrc = splitter.src;
         // Back pieces are compacted in place (never more written than read so far),
@@ -41,7 +42,7 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
             // them beyond the tolerance: every path then uses each plane at most once,
             // which bounds the depth.
             if (p.src == splitter.src) continue;
-            PieceType side = quickSide(w.extents[p.src], plane);
+            PieceType side = quickSide(w.extents[p.src], plane, absN);
             SplitResult r;
             if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
             if (side == kSpanning) {
@@ -94,7 +95,7 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
             const Node& node = tree[at];
             const int32_t frontChild = inverted ? node.back : node.front;
             const int32_t backChild = inverted ? node.front : node.back;
-            PieceType side = quickSide(e, node.plane);
+            PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
             SplitResult r;
             if (side == kSpanning) side = sideOrSplit(w, p, node.plane, r);
             bool front = false, gone = false;
