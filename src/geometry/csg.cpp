@@ -328,7 +328,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         bool boxesMeet = false;
     };
     auto clearOfOne = [&](Verdict& v, uint32_t i) {
-        if (!bsp::meets(v.b, boxes[i])) return true;
+        if (!bsp::meetsAll(v.b, boxes[i])) return true;
         v.boxesMeet = true;
         if (v.stray < 0) v.stray = stray(*v.q);
         return apart(*v.q, v.stray, *others[i], strays[i]);
@@ -441,8 +441,10 @@ struct Operand {
         bool byPlanes;
     };
     std::vector<Held> whole;
-    // The first point of what would have been the first piece to clip, when a polygon held
-    // whole by planes comes before every piece that is clipped.
+    // When a polygon held whole by planes comes before every piece to clip: the first point
+    // of it cut down to the other operand's box. The other solid's tree, when none of its
+    // polygons reaches this box, is told from the first of these and of the pieces, so that
+    // it does not depend on which polygons planes hold clear.
     std::optional<V3> firstPoint;
     // With the box of the other operand known first, measure notes the polygons that come
     // near it, and selectNear takes those without a second pass over the solid.
@@ -548,8 +550,6 @@ struct Operand {
                 t.frag = -1;
                 if (!within(box, nearBox)) t = bsp::cutToBox(w, t, box, nearBox, true);
                 if (t.n) treePieces.push_back(t);
-                // Polygons clear by boxes alone were never clipped; the others were, and the
-                // other solid's tree, when no piece reaches it, is told by the first one.
                 if (clear[k] == kClearPlanes && pieces.empty() && !firstPoint) {
                     bsp::Piece c = p;
                     c.frag = -1;
