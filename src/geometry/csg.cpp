@@ -228,16 +228,54 @@ std::optional<bool> insideSolid(const std::vector<Span>& spans, V3 p) {
     return std::nullopt;
 }
 
-// Which of the polygons `queries` lie clear of all of `others`: no box of theirs comes within
-// kReach of the query's box. Such a polygon meets nothing of the other solid's surface, so
-// all of it lies on one side, which one test of one point tells, instead of a walk of the
-// polygon down the other's tree that the planes of that tree would cut into pieces.
+// How a polygon stands to the other solid's surface: near it, or clear of it by boxes (no
+// box of the other's polygons comes within kReach of its box, so nothing of that surface
+// enters its box), or clear by planes (every polygon whose box comes that near lies beyond
+// kReach of its plane, or it lies beyond kReach of theirs, on one side).
+enum Clearance : uint8_t { kNear = 0, kClearBox = 1, kClearPlanes = 2 };
+
+// How far the points of q stray from its plane: the fit leaves input that is not quite
+// flat as it is, and its pieces lie anywhere between its points.
+double stray(const CPoly& q) {
+    double most = 0;
+    for (const V3& v : q.v)
+        most = std::max(most, std::abs(q.plane.n.dot(v) - q.plane.w));
+    return most;
+}
+
+// Whether all of q's points lie farther than m from the plane, on one side of it.
+bool beyond(const CPlane& plane, const CPoly& q, double m) {
+    bool front = false, back = false;
+    for (const V3& v : q.v) {
+        const double d = plane.n.dot(v) - plane.w;
+        if (d > m)
+            front = true;
+        else if (d < -m)
+            back = true;
+        else
+            return false;
+    }
+    return !(front && back);
+}
+
+// Whether a plane of the two keeps them farther than kReach apart; `strayB` is found when
+// first needed (negative until then).
+bool apart(const CPoly& a, double strayA, const CPoly& b, double& strayB) {
+    if (beyond(a.plane, b, kReach + strayA)) return true;
+    if (strayB < 0) strayB = stray(b);
+    return beyond(b.plane, a, kReach + strayB);
+}
+
+// How each of the polygons `queries` stands to the surface made of `others`. A polygon
+// clear of it meets nothing of that surface, so all of it lies on one side, which one test
+// of one point tells, instead of a walk of the polygon down the other's tree that the planes
+// of that tree would cut into pieces.
 // The boxes of `others` are binned into a grid over `region`, where every meeting of a
 // query's box with theirs lies. A box spanning many cells is kept aside and tried against
-// every query; a query spanning many cells is taken as not clear.
+// every query; a query spanning many cells is taken as near.
 std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
                              const std::vector<const CPoly*>& others, const Box3& region) {
-    std::vector<uint8_t> clear(queries.size(), 0);
+    std::vector<uint8_t> clear(queries.size(), kNear);
     if (queries.empty() || region.isEmpty() || region.hi.y < region.lo.y ||
         region.hi.z < region.lo.z)
         return clear;
@@ -298,17 +336,51 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     size_t looked = 0;
     for (size_t q = 0; q < queries.size(); ++q) {
         if (!rangeOf(grown(queries[q]->v.box(), kReach), asked[q]))
-            clear[q] = 1;
+            clear[q] = kClearBox;
         else if (asked[q].count() <= kWideQuery)
             looked += look[q] = 1;
     }
-    auto meetsAny = [&](const Box3& b, auto&& candidates) {
-        for (uint32_t i : candidates)
-            if (bsp::meets(b, others[i]->v.box())) return true;
-        return false;
+    // The boxes of the others side by side: the queries read them many times over. How far
+    // their points stray from their planes, once needed.
+    std::vector<Box3> boxes;
+    std::vector<double> strays;
+    // Against one polygon of the others whose box may meet the query's grown box `b`:
+    // false when they may touch.
+    struct Verdict {
+        const CPoly* q;
+        Box3 b;
+        double stray = -1;  // of q, once needed
+        bool boxesMeet = false;
+    };
+    auto clearOfOne = [&](Verdict& v, uint32_t i) {
+        if (!bsp::meetsAll(v.b, boxes[i])) return true;
+        v.boxesMeet = true;
+        if (v.stray < 0) v.stray = stray(*v.q);
+        return apart(*v.q, v.stray, *others[i], strays[i]);
+    };
+    auto verdict = [](const Verdict& v, bool clear) {
+        return !clear ? kNear : v.boxesMeet ? kClearPlanes : kClearBox;
     };
     if (looked == 0) return clear;
+    boxes.reserve(others.size());
+    for (const CPoly* o : others)
+        boxes.push_back(o->v.box());
+    strays.assign(others.size(), -1);
     std::vector<uint32_t> wide;
+    if (others.size() <= kMostWide) {
+        // Few enough to try them all.
+        for (size_t i = 0; i < others.size(); ++i)
+            wide.push_back(uint32_t(i));
+        for (size_t q = 0; q < queries.size(); ++q) {
+            if (!look[q]) continue;
+            Verdict v{queries[q], grown(queries[q]->v.box(), kReach)};
+            bool ok = true;
+            for (size_t i = 0; i < wide.size() && ok; ++i)
+                ok = clearOfOne(v, wide[i]);
+            clear[q] = verdict(v, ok);
+        }
+        return clear;
+    }
     auto index = [&](int x, int y, int z) { return (size_t(z) * cells[1] + y) * cells[0] + x; };
     const size_t total = size_t(cells[0]) * cells[1] * cells[2];
     std::vector<uint32_t> start(total + 1, 0);
@@ -316,7 +388,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     std::vector<uint8_t> inGrid(others.size(), 0);
     for (size_t i = 0; i < others.size(); ++i) {
         Range& r = ranges[i];
-        if (!rangeOf(others[i]->v.box(), r)) continue;
+        if (!rangeOf(boxes[i], r)) continue;
         if (r.count() > kWideBox) {
             wide.push_back(uint32_t(i));
             if (wide.size() > kMostWide) return clear;
@@ -342,17 +414,19 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     }
     for (size_t q = 0; q < queries.size(); ++q) {
         if (!look[q]) continue;
-        const Box3 b = grown(queries[q]->v.box(), kReach);
+        Verdict v{queries[q], grown(queries[q]->v.box(), kReach)};
         const Range& r = asked[q];
-        bool hit = meetsAny(b, wide);
-        for (int z = r.lo[2]; z <= r.hi[2] && !hit; ++z)
-            for (int y = r.lo[1]; y <= r.hi[1] && !hit; ++y)
-                for (int x = r.lo[0]; x <= r.hi[0] && !hit; ++x) {
+        bool ok = true;
+        for (size_t i = 0; i < wide.size() && ok; ++i)
+            ok = clearOfOne(v, wide[i]);
+        for (int z = r.lo[2]; z <= r.hi[2] && ok; ++z)
+            for (int y = r.lo[1]; y <= r.hi[1] && ok; ++y)
+                for (int x = r.lo[0]; x <= r.hi[0] && ok; ++x) {
                     const size_t c = index(x, y, z);
-                    for (uint32_t k = start[c]; k < start[c + 1] && !hit; ++k)
-                        hit = bsp::meets(b, others[members[k]]->v.box());
+                    for (uint32_t k = start[c]; k < start[c + 1] && ok; ++k)
+                        ok = clearOfOne(v, members[k]);
                 }
-        clear[q] = !hit;
+        clear[q] = verdict(v, ok);
     }
     return clear;
 }
@@ -385,8 +459,18 @@ struct Operand {
     std::vector<int32_t> root;           // by near polygon: its split history entry
     std::vector<bsp::Piece> pieces;      // to clip by the other operand's tree
     std::vector<bsp::Piece> treePieces;  // to build this operand's tree
-    // The near polygons clear of the other solid: by index in `near`, and source index.
-    std::vector<std::pair<uint32_t, uint32_t>> whole;
+    // The near polygons clear of the other solid: by index in `near`, source index, and
+    // whether only planes keep it clear (its box may hold some of the other's surface).
+    struct Held {
+        uint32_t k, src;
+        bool byPlanes;
+    };
+    std::vector<Held> whole;
+    // When a polygon held whole by planes comes before every piece to clip: the first point
+    // of it cut down to the other operand's box. The other solid's tree, when none of its
+    // polygons reaches this box, is told from the first of these and of the pieces, so that
+    // it does not depend on which polygons planes hold clear.
+    std::optional<V3> firstPoint;
     // With the box of the other operand known first, measure notes the polygons that come
     // near it, and selectNear takes those without a second pass over the solid.
     bool nearFound = false;
@@ -487,12 +571,18 @@ struct Operand {
             bsp::Piece p = piece(w, q);
             p.frag = root[k];
             const Box3& box = q.v.box();
-            if (!clear.empty() && clear[k]) {
-                whole.push_back({uint32_t(k), p.src});
+            if (!clear.empty() && clear[k] != kNear) {
+                whole.push_back({uint32_t(k), p.src, clear[k] == kClearPlanes});
                 bsp::Piece t = p;
                 t.frag = -1;
                 if (!within(box, nearBox)) t = bsp::cutToBox(w, t, box, nearBox, true);
                 if (t.n) treePieces.push_back(t);
+                if (clear[k] == kClearPlanes && pieces.empty() && !firstPoint) {
+                    bsp::Piece c = p;
+                    c.frag = -1;
+                    if (!within(box, other)) c = bsp::cutToBox(w, c, box, other, true);
+                    if (c.n) firstPoint = c.v[0];
+                }
                 continue;
             }
             if (within(box, other)) {
@@ -549,10 +639,19 @@ struct Operand {
         // last (in a solid's order, mostly its neighbour) takes its side without a walk.
         const Box3* last = nullptr;
         bool lastInside = false;
-        for (const auto& [k, src] : whole) {
-            const Box3& b = polys[k]->v.box();
+        for (const auto& [k, src, byPlanes] : whole) {
+            const CPoly& q = *polys[k];
+            const Box3& b = q.v.box();
             std::optional<bool> inside;
-            if (last && bsp::meets(b, *last)) {
+            if (byPlanes) {
+                // Its box may hold some of the other surface: told by a point of its own,
+                // which lies as far from that surface as all of it, and settles no other.
+                V3 c;
+                for (const V3& v : q.v)
+                    c = c + v;
+                c = c / double(q.v.size());
+                inside = within(Box3{c, c}, other) ? bsp::insideTree(tree, c) : false;
+            } else if (last && bsp::meets(b, *last)) {
                 inside = lastInside;
             } else if (!bsp::meets(b, other)) {
                 inside = false;  // within the margin of the box, but outside it
@@ -563,15 +662,16 @@ struct Operand {
                            std::clamp(c.z, other.lo.z, other.hi.z)};
                 inside = bsp::insideTree(tree, p);
             }
-            if (inside) {
-                last = &b;
-                lastInside = *inside;
-            } else {
+            if (!inside) {
                 // Clipped as the others are, after all.
-                bsp::Piece p{polys[k]->v.data(), uint32_t(polys[k]->v.size()), src, root[k]};
+                bsp::Piece p{q.v.data(), uint32_t(q.v.size()), src, root[k]};
                 p = bsp::cutToBox(w, p, b, other, keepOutside);
                 if (p.n) pieces.push_back(p);
                 continue;
+            }
+            if (!byPlanes) {
+                last = &b;
+                lastInside = *inside;
             }
             if (inverted ? !*inside : *inside) bsp::lose(w, root[k]);
         }
@@ -687,7 +787,8 @@ size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     bsp::Tree& ta = w.trees[0];
     bsp::Tree& tb = w.trees[1];
     auto probe = [](const Operand& X, const std::vector<const CPoly*>& polys) {
-        return X.pieces.empty() ? polys[X.whole.front().first]->v[0] : X.pieces.front().v[0];
+        if (X.firstPoint) return *X.firstPoint;
+        return X.pieces.empty() ? polys[X.whole.front().k]->v[0] : X.pieces.front().v[0];
     };
     if (!B.pieces.empty() || !B.whole.empty()) A.treeFor(w, ta, probe(B, nearB));
     if (!A.pieces.empty() || !A.whole.empty()) B.treeFor(w, tb, probe(A, nearA));

@@ -62,6 +62,13 @@ inline bool meets(const Box3& a, const Box3& b) {
            a.lo.z <= b.hi.z && b.lo.z <= a.hi.z;
 }
 
+// The same, with all six tests made: for boxes that meet about as often as not, a branch
+// on each would be mispredicted.
+inline bool meetsAll(const Box3& a, const Box3& b) {
+    return (a.lo.x <= b.hi.x) & (b.lo.x <= a.hi.x) & (a.lo.y <= b.hi.y) & (b.lo.y <= a.hi.y) &
+           (a.lo.z <= b.hi.z) & (b.lo.z <= a.hi.z);
+}
+
 enum PieceType : uint8_t { kCoplanar = 0, kFront = 1, kBack = 2, kSpanning = 3 };
 
 // What a split produced, relative to the plane as stored (not to any inverted view of
@@ -110,23 +117,57 @@ struct Work {
     void reset(size_t keepBytes);
 };
 
+// The sizes of the components of n.
+inline V3 absolute(const V3& n) {
+    return {std::abs(n.x), std::abs(n.y), std::abs(n.z)};
+}
+
 // The side of `plane` that a piece lies on when the box `e` of its source polygon settles
 // it (with room to spare for rounding), else kSpanning: most pieces lie far from most
 // planes, and this spares a look at their vertices. A box lying well within the tolerance
 // of the plane settles it too (kCoplanar): the caps of a row of cylinders all lie in the
 // plane of the first one, which would otherwise look at every one of their vertices.
-inline PieceType quickSide(const Extent& e, const CPlane& plane) {
+// `absN` is absolute(plane.n), found once for all the pieces at a node.
+inline PieceType quickSide(const Extent& e, const CPlane& plane, const V3& absN) {
     const double tc = plane.n.dot(e.c) - plane.w;
-    const double reach =
-        std::abs(plane.n.x) * e.h.x + std::abs(plane.n.y) * e.h.y + std::abs(plane.n.z) * e.h.z;
+    const double reach = absN.x * e.h.x + absN.y * e.h.y + absN.z * e.h.z;
     if (tc - reach > 2 * CSG_EPS) return kFront;
     if (tc + reach < -2 * CSG_EPS) return kBack;
     return reach < CSG_EPS / 2 && std::abs(tc) + reach < CSG_EPS / 2 ? kCoplanar : kSpanning;
 }
 
+// The side of `plane` that all of p's points lie on, kSpanning when they lie on both, by the
+// tests splitPiece makes: most pieces that a box does not settle lie on one side, and need
+// neither the distances kept nor a call.
+inline PieceType sideOf(const Piece& p, const CPlane& plane) {
+    const V3* v = p.v;
+    const V3 n = plane.n;
+    unsigned all = 0;
+    for (uint32_t i = 0; i < p.n; ++i) {
+        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - plane.w;
+        all |= unsigned(d > CSG_EPS) | unsigned(d < -CSG_EPS) << 1;
+    }
+    return static_cast<PieceType>(all);
+}
+
 // Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
 // plane, crossing points are interpolated along spanning edges.
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
+
+// Pieces of at most this many points are tried with sideOf before a split: on larger ones
+// the distances the split needs anyway cost more than the call.
+inline constexpr uint32_t kFewPoints = 8;
+
+// The side of `plane` that p lies on when the box of p's source leaves it open; `r` receives
+// the split when p spans the plane.
+inline PieceType sideOrSplit(Work& w, const Piece& p, const CPlane& plane, SplitResult& r) {
+    if (p.n <= kFewPoints) {
+        const PieceType side = sideOf(p, plane);
+        if (side != kSpanning) return side;
+    }
+    r = splitPiece(w, p, plane);
+    return r.type;
+}
 
 // Cuts `p` down to `region` by those faces of the region that its box `extent` crosses;
 // returns the inside piece (n == 0 when nothing of it is inside). A piece with a split

@@ -29,12 +29,11 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
         stack.pop_back();
         const Piece splitter = buf[it.start + (it.end - it.start) / 2];
         const CPlane plane = w.planes[splitter.src];
+        const V3 absN = absolute(plane.n);
         tree[it.node].plane = plane;
         tree[it.node].planeSrc = splitter.src;
         // Back pieces are compacted in place (never more written than read so far),
-        // front pieces wait aside and follow them.
-        // Each piece read gives at most one front piece: room for all of them up front
-        // spares a check per piece.
+        // front pieces wait aside, at most one of each piece, and follow them.
         if (fr.size() < it.end - it.start) fr.resize(it.end - it.start);
         size_t nb = it.start, nf = 0;
         for (size_t i = it.start; i < it.end; ++i) {
@@ -43,26 +42,18 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
             // them beyond the tolerance: every path then uses each plane at most once,
             // which bounds the depth.
             if (p.src == splitter.src) continue;
-            const PieceType side = quickSide(w.extents[p.src], plane);
-            if (side == kFront) {
+            PieceType side = quickSide(w.extents[p.src], plane, absN);
+            SplitResult r;
+            if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
+            if (side == kSpanning) {
+                if (r.front.n) fr[nf++] = r.front;
+                if (r.back.n) buf[nb++] = r.back;
+                continue;
+            }
+            if (side == kFront)
                 fr[nf++] = p;
-                continue;
-            }
-            if (side == kBack) {
+            else if (side == kBack)
                 buf[nb++] = p;
-                continue;
-            }
-            if (side == kCoplanar) continue;
-            const SplitResult r = splitPiece(w, p, plane);
-            switch (r.type) {
-                case kCoplanar: break;
-                case kFront: fr[nf++] = p; break;
-                case kBack: buf[nb++] = p; break;
-                case kSpanning:
-                    if (r.front.n) fr[nf++] = r.front;
-                    if (r.back.n) buf[nb++] = r.back;
-                    break;
-            }
         }
         buf.resize(nb);
         buf.insert(buf.end(), fr.begin(), fr.begin() + nf);
@@ -104,9 +95,9 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
             const Node& node = tree[at];
             const int32_t frontChild = inverted ? node.back : node.front;
             const int32_t backChild = inverted ? node.front : node.back;
-            PieceType side = quickSide(e, node.plane);
+            PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
             SplitResult r;
-            if (side == kSpanning) side = (r = splitPiece(w, p, node.plane)).type;
+            if (side == kSpanning) side = sideOrSplit(w, p, node.plane, r);
             bool front = false, gone = false;
             switch (side) {
                 case kCoplanar: {
