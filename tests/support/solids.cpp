@@ -132,7 +132,35 @@ std::string pointText(V3 p) {
     return "(" + std::string(buf, end - 1) + ")";
 }
 
+std::string numberText(double x) {
+    char buf[40];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, x).ptr);
+}
+
 }  // namespace
+
+std::string plainDifference(const Solid& ours, const Solid& plain, double tol) {
+    std::string fault;
+    const double vo = signedVolume(ours), vp = signedVolume(plain);
+    if (!(std::abs(vo - vp) <= tol))
+        fault += "volume " + numberText(vo) + " against " + numberText(vp) + "; ";
+    auto mine = areaByPlane(ours);
+    for (const auto& [plane, area] : areaByPlane(plain)) {
+        const auto it = mine.find(plane);
+        const double a = it == mine.end() ? 0 : it->second;
+        if (it != mine.end()) mine.erase(it);
+        if (!(std::abs(a - area) <= tol))
+            fault += "area " + numberText(a) + " against " + numberText(area) + " on plane " +
+                     pointText({std::get<0>(plane), std::get<1>(plane), std::get<2>(plane)}) + " " +
+                     numberText(std::get<3>(plane)) + "; ";
+    }
+    for (const auto& [plane, area] : mine)
+        if (!(std::abs(area) <= tol))
+            fault += "area " + numberText(area) + " on a plane of ours only " +
+                     pointText({std::get<0>(plane), std::get<1>(plane), std::get<2>(plane)}) + " " +
+                     numberText(std::get<3>(plane)) + "; ";
+    return fault;
+}
 
 std::string meshFault(const std::vector<Tri>& tris, bool twoManifold) {
     using P = std::tuple<double, double, double>;

@@ -30,6 +30,9 @@ double meshVolume(const std::vector<Tri>& tris);
 // Polygon area (along the plane normal) per supporting plane, keyed exactly: pieces keep
 // the plane of the polygon they came from, so equal point sets give equal maps.
 std::map<std::tuple<double, double, double, double>, double> areaByPlane(const Solid& s);
+// How `ours` differs from `plain` beyond `tol` in volume or in area on any plane, or "" when
+// it does not: the same point sets, however split into polygons.
+std::string plainDifference(const Solid& ours, const Solid& plain, double tol);
 
 // Why the surface is not closed, or "" when it is: after merging vertices closer than tol
 // and splitting edges at vertices lying on them (the T-junctions a BSP leaves), every edge
