@@ -317,19 +317,6 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         return true;
     };
     constexpr size_t kWideBox = 64, kWideQuery = 256, kMostWide = 32;
-    if (others.size() <= kMostWide) {
-        // Few enough to try them all. A query that meets one lies in the region, and is
-        // not clear however many cells it spans: those are counted for the others only.
-        for (size_t q = 0; q < queries.size(); ++q) {
-            const Box3 b = grown(queries[q]->v.box(), kReach);
-            if (std::any_of(others.begin(), others.end(),
-                            [&](const CPoly* o) { return bsp::meets(b, o->v.box()); }))
-                continue;
-            Range r;
-            clear[q] = !rangeOf(b, r) || r.count() <= kWideQuery;
-        }
-        return clear;
-    }
     // The queries first: when none is narrow enough to look up, no grid is needed.
     std::vector<Range> asked(queries.size());
     std::vector<uint8_t> look(queries.size(), 0);
@@ -707,18 +694,12 @@ struct Operand {
             for (size_t i = 0; i < sp.n; ++i) {
                 const CPoly& q = sp.p[i];
                 if (k == near.size() || near[k] != sp.first + i) {
-                    if (keepFar && flip)
-                        out.push(turned(q));
-                    else if (keepFar)
-                        out.push(q);
+                    if (keepFar) out.push(flip ? turned(q) : q);
                     continue;
                 }
                 const int32_t r = root[k++];
                 if (w.frags[r].whole) {
-                    if (flip)
-                        out.push(turned(q));
-                    else
-                        out.push(q);
+                    out.push(flip ? turned(q) : q);
                     continue;
                 }
                 const CPlane plane = flip ? q.plane.flipped() : q.plane;
