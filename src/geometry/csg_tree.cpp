@@ -1,6 +1,7 @@
 // Classifier trees of one boolean operation: building them from pieces and clipping piece
 // lists by them. Both walk the tree with an explicit stack: a convex solid of n polygons
 // makes a chain n nodes deep.
+#include <algorithm>
 #include <iterator>
 
 #include "geometry/csg_pieces.h"
@@ -8,36 +9,44 @@
 namespace ivo::bsp {
 namespace {
 
-// A list waiting at a node. Lists live in one buffer as a stack: the list on top of the
-// work stack is always the last one in the buffer, so a node's children are written over
-// its own list and nothing is allocated per node.
+// A list waiting at a node: pieces [start, end) of buffer `buf`, and the end of the live
+// lists in the other buffer, above which its front pieces will go.
 struct Item {
     int32_t node;
-    size_t start, end;
+    uint32_t buf;
+    size_t start, end, otherTop;
 };
 
 }  // namespace
 
-void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
+void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree) {
     tree.clear();
-    if (buf.empty()) return;
+    if (pieces.empty()) return;
     tree.push_back({});
-    std::vector<Item> stack{{0, 0, buf.size()}};
-    std::vector<Piece>& fr = w.front;
+    // Lists live in two buffers used as stacks. A node's back pieces are compacted in place
+    // (never more written than read so far), its front pieces go on top of the other buffer:
+    // both children's lists are then where they will be read, and no list is copied. The
+    // list on top of the work stack is always the last live one in its buffer, and the
+    // other buffer holds nothing live above `otherTop`, so nothing is allocated per node.
+    std::vector<Piece>* bufs[2] = {&pieces, &w.front};
+    std::vector<Item> stack{{0, 0, 0, pieces.size(), 0}};
     while (!stack.empty()) {
         const Item it = stack.back();
         stack.pop_back();
-        const Piece splitter = buf[it.start + (it.end - it.start) / 2];
+        // At most one front piece comes from each piece of the list.
+        std::vector<Piece>& other = *bufs[it.buf ^ 1];
+        const size_t need = it.otherTop + (it.end - it.start);
+        if (other.size() < need) other.resize(std::max(need, 2 * other.size()));
+        Piece* const list = bufs[it.buf]->data();
+        Piece* const fr = other.data() + it.otherTop;
+        const Piece splitter = list[it.start + (it.end - it.start) / 2];
         const CPlane plane = w.planes[splitter.src];
         const V3 absN = absolute(plane.n);
         tree[it.node].plane = plane;
         tree[it.node].planeSrc = splitter.src;
-        // Back pieces are compacted in place (never more written than read so far),
-        // front pieces wait aside, at most one of each piece, and follow them.
-        if (fr.size() < it.end - it.start) fr.resize(it.end - it.start);
         size_t nb = it.start, nf = 0;
         for (size_t i = it.start; i < it.end; ++i) {
-            const Piece p = buf[i];
+            const Piece p = list[i];
             // Pieces of the splitter's own polygon end here even when a sloppy input puts
             // them beyond the tolerance: every path then uses each plane at most once,
             // which bounds the depth.
@@ -47,30 +56,30 @@ void buildTree(Work& w, std::vector<Piece>& buf, Tree& tree) {
             if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
             if (side == kSpanning) {
                 if (r.front.n) fr[nf++] = r.front;
-                if (r.back.n) buf[nb++] = r.back;
+                if (r.back.n) list[nb++] = r.back;
                 continue;
             }
             if (side == kFront)
                 fr[nf++] = p;
             else if (side == kBack)
-                buf[nb++] = p;
+                list[nb++] = p;
         }
-        buf.resize(nb);
-        buf.insert(buf.end(), fr.begin(), fr.begin() + nf);
+        // The back child waits below the front one, which is taken first: by then the front
+        // list and all above it in the other buffer are spent.
         if (nb > it.start) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].back = c;
-            stack.push_back({c, it.start, nb});
+            stack.push_back({c, it.buf, it.start, nb, it.otherTop});
         }
         if (nf > 0) {
             const auto c = int32_t(tree.size());
             tree.push_back({});
             tree[it.node].front = c;
-            stack.push_back({c, nb, buf.size()});
+            stack.push_back({c, it.buf ^ 1, it.otherTop, it.otherTop + nf, nb});
         }
     }
-    buf.clear();
+    pieces.clear();
 }
 
 void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
