@@ -618,7 +618,7 @@ struct Operand {
     // other solid, or inside it for an `inverted` tree, as the clip would keep all of its
     // pieces; else lost. A polygon whose point cannot be told is clipped after all (its
     // pieces appended to `pieces`).
-    void classifyWhole(bsp::Work& w, const bsp::Tree& tree, const Box3& other, bool inverted,
+    void classifyWhole(bsp::Work& w, bsp::Tree& tree, const Box3& other, bool inverted,
                        bool keepOutside, const std::vector<const CPoly*>& polys) {
         if (tree.empty()) return;  // nothing to clip by: everything stays, as in clipPieces
         // Two clear boxes that meet make one region that the other surface does not
@@ -637,7 +637,7 @@ struct Operand {
                 for (const V3& v : q.v)
                     c = c + v;
                 c = c / double(q.v.size());
-                inside = within(Box3{c, c}, other) ? bsp::insideTree(tree, c) : false;
+                inside = within(Box3{c, c}, other) ? bsp::insideTree(w, tree, c) : false;
             } else if (last && bsp::meets(b, *last)) {
                 inside = lastInside;
             } else if (!bsp::meets(b, other)) {
@@ -647,7 +647,7 @@ struct Operand {
                 const V3 p{std::clamp(c.x, other.lo.x, other.hi.x),
                            std::clamp(c.y, other.lo.y, other.hi.y),
                            std::clamp(c.z, other.lo.z, other.hi.z)};
-                inside = bsp::insideTree(tree, p);
+                inside = bsp::insideTree(w, tree, p);
             }
             if (!inside) {
                 // Clipped as the others are, after all.

@@ -80,13 +80,22 @@ struct SplitResult {
 };
 
 // One node of a classifier tree: its splitting plane, the source polygon that gave it,
-// and the children by index (-1 when absent). The tree is nodes[0] downwards.
+// and the children by index (-1 when absent). The tree is nodes[0] downwards. A node that
+// no walk has reached yet holds only its pieces (`list`, an index into Work::lists) and
+// gets its plane and children when one first does; -1 once it has them.
 struct Node {
     CPlane plane;
     uint32_t planeSrc = 0;
     int32_t front = -1, back = -1;
+    int32_t list = -1;
 };
 using Tree = std::vector<Node>;
+
+// The pieces waiting at a node: [start, end) of Work::waiting[buf].
+struct WaitingList {
+    uint32_t buf;
+    size_t start, end;
+};
 
 // A piece on its way down a tree.
 struct Walk {
@@ -109,7 +118,12 @@ struct Work {
     Tree trees[2];
     std::vector<double> dist;  // split scratch
     std::vector<uint8_t> types;
-    std::vector<Piece> list, front;  // tree scratch
+    std::vector<Piece> list;  // tree scratch
+    // The pieces of the nodes not reached yet, in two buffers filled from their start
+    // (`waitingEnd`), and where each node's lie.
+    std::vector<Piece> waiting[2];
+    size_t waitingEnd[2] = {0, 0};
+    std::vector<WaitingList> lists;
     std::vector<Walk> walks;
 
     // Empties everything for the next operation, keeping memory up to about `keepBytes`
@@ -175,21 +189,22 @@ inline PieceType sideOrSplit(Work& w, const Piece& p, const CPlane& plane, Split
 // own, lost unless `keepOutside`.
 Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool keepOutside);
 
-// Builds into `tree` a classifier tree of `pieces` (consumed): each node splits by the
-// plane of the middle piece of its list; pieces in that plane end there. Empty for no
-// pieces.
+// Makes `tree` a classifier tree of `pieces` (consumed): each node splits by the plane of
+// the middle piece of its list; pieces in that plane end there. Empty for no pieces. The
+// nodes are made as the walks below first reach them (parts of a tree that no piece or
+// point reaches cost nothing), each exactly as a build of the whole tree would make it.
 void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree);
 
 // Keeps the parts of `pieces` outside the tree's solid (in front of its leaves) and drops
 // those inside, recording both in the split history. `inverted` reads the tree as its inverse
 // (planes flipped, children swapped); `flipped` says the pieces face opposite to their
 // planes, which decides where coplanar pieces go.
-void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
+void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
 
 // Whether the point p lies inside the tree's solid (behind one of its leaves, as the tree is
 // stored); nothing when p lies within the plane tolerance of a node's plane and the two
 // sides disagree. An empty tree holds nothing.
-std::optional<bool> insideTree(const Tree& tree, V3 p);
+std::optional<bool> insideTree(Work& w, Tree& tree, V3 p);
 
 // Records that part of `frag` was discarded: neither it nor anything it was cut from can
 // be given back whole.

@@ -56,7 +56,10 @@ void Work::reset(size_t keepBytes) {
     clear(trees[0]);
     clear(trees[1]);
     clear(list);
-    clear(front);
+    clear(waiting[0]);
+    clear(waiting[1]);
+    waitingEnd[0] = waitingEnd[1] = 0;
+    clear(lists);
     clear(walks);
     arena.reset(keepBytes / 2 / sizeof(V3));
 }

@@ -9,13 +9,76 @@
 namespace ivo::bsp {
 namespace {
 
-// A list waiting at a node: pieces [start, end) of buffer `buf`, and the end of the live
-// lists in the other buffer, above which its front pieces will go.
-struct Item {
-    int32_t node;
-    uint32_t buf;
-    size_t start, end, otherTop;
-};
+// Gives node `at` (not reached before) its plane and children, each child holding its share
+// of the node's pieces. The lists live in two buffers: the back pieces are compacted in place
+// (never more written than read so far), the front ones go after the end of the other
+// buffer, so no list is ever copied and both children's lists are where they will be read.
+void expand(Work& w, Tree& tree, int32_t at) {
+    const int32_t slot = tree[at].list;
+    const WaitingList it = w.lists[size_t(slot)];
+    tree[at].list = -1;
+    const uint32_t ob = it.buf ^ 1;
+    // At most one front piece comes from each piece of the list.
+    std::vector<Piece>& other = w.waiting[ob];
+    const size_t top = w.waitingEnd[ob];
+    const size_t need = top + (it.end - it.start);
+    if (other.size() < need) other.resize(std::max(need, 2 * other.size()));
+    Piece* const list = w.waiting[it.buf].data();
+    Piece* const fr = other.data() + top;
+    const Piece splitter = list[it.start + (it.end - it.start) / 2];
+    const CPlane plane = w.planes[splitter.src];
+    const V3 absN = absolute(plane.n);
+    size_t nb = it.start, nf = 0;
+    for (size_t i = it.start; i < it.end; ++i) {
+        const Piece p = list[i];
+        // Pieces of the splitter's own polygon end here even when a sloppy input puts
+        // them beyond the tolerance: every path then uses each plane at most once,
+        // which bounds the depth.
+        if (p.src == splitter.src) continue;
+        PieceType side = quickSide(w.extents[p.src], plane, absN);
+        SplitResult r;
+        if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
+        if (side == kSpanning) {
+            if (r.front.n) fr[nf++] = r.front;
+            if (r.back.n) list[nb++] = r.back;
+            continue;
+        }
+        if (side == kFront)
+            fr[nf++] = p;
+        else if (side == kBack)
+            list[nb++] = p;
+    }
+    // A list that ends its buffer gives back what its back child does not keep: walks mostly
+    // go on down from the node they just reached, so the buffers are mostly used as stacks.
+    if (it.end == w.waitingEnd[it.buf]) w.waitingEnd[it.buf] = nb;
+    Node& node = tree[at];
+    node.plane = plane;
+    node.planeSrc = splitter.src;
+    // The back child takes over the node's list entry.
+    int32_t back = -1, front = -1;
+    if (nb > it.start) {
+        back = int32_t(tree.size());
+        w.lists[size_t(slot)] = {it.buf, it.start, nb};
+        tree.push_back({});
+        tree.back().list = slot;
+    }
+    if (nf > 0) {
+        front = int32_t(tree.size());
+        w.waitingEnd[ob] = top + nf;
+        tree.push_back({});
+        tree.back().list = int32_t(w.lists.size());
+        w.lists.push_back({ob, top, top + nf});
+    }
+    tree[at].back = back;
+    tree[at].front = front;
+}
+
+// Node `at` of `tree`, given its plane and children first if no walk reached it before.
+inline const Node& reach(Work& w, Tree& tree, int32_t at) {
+    if (tree[at].list >= 0) [[unlikely]]
+        expand(w, tree, at);
+    return tree[at];
+}
 
 }  // namespace
 
@@ -23,67 +86,24 @@ void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree) {
     tree.clear();
     if (pieces.empty()) return;
     tree.push_back({});
-    // Lists live in two buffers used as stacks. A node's back pieces are compacted in place
-    // (never more written than read so far), its front pieces go on top of the other buffer:
-    // both children's lists are then where they will be read, and no list is copied. The
-    // list on top of the work stack is always the last live one in its buffer, and the
-    // other buffer holds nothing live above `otherTop`, so nothing is allocated per node.
-    std::vector<Piece>* bufs[2] = {&pieces, &w.front};
-    std::vector<Item> stack{{0, 0, 0, pieces.size(), 0}};
-    while (!stack.empty()) {
-        const Item it = stack.back();
-        stack.pop_back();
-        // At most one front piece comes from each piece of the list.
-        std::vector<Piece>& other = *bufs[it.buf ^ 1];
-        const size_t need = it.otherTop + (it.end - it.start);
-        if (other.size() < need) other.resize(std::max(need, 2 * other.size()));
-        Piece* const list = bufs[it.buf]->data();
-        Piece* const fr = other.data() + it.otherTop;
-        const Piece splitter = list[it.start + (it.end - it.start) / 2];
-        const CPlane plane = w.planes[splitter.src];
-        const V3 absN = absolute(plane.n);
-        tree[it.node].plane = plane;
-        tree[it.node].planeSrc = splitter.src;
-        size_t nb = it.start, nf = 0;
-        for (size_t i = it.start; i < it.end; ++i) {
-            const Piece p = list[i];
-            // Pieces of the splitter's own polygon end here even when a sloppy input puts
-            // them beyond the tolerance: every path then uses each plane at most once,
-            // which bounds the depth.
-            if (p.src == splitter.src) continue;
-            PieceType side = quickSide(w.extents[p.src], plane, absN);
-            SplitResult r;
-            if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
-            if (side == kSpanning) {
-                if (r.front.n) fr[nf++] = r.front;
-                if (r.back.n) list[nb++] = r.back;
-                continue;
-            }
-            if (side == kFront)
-                fr[nf++] = p;
-            else if (side == kBack)
-                list[nb++] = p;
-        }
-        // The back child waits below the front one, which is taken first: by then the front
-        // list and all above it in the other buffer are spent.
-        if (nb > it.start) {
-            const auto c = int32_t(tree.size());
-            tree.push_back({});
-            tree[it.node].back = c;
-            stack.push_back({c, it.buf, it.start, nb, it.otherTop});
-        }
-        if (nf > 0) {
-            const auto c = int32_t(tree.size());
-            tree.push_back({});
-            tree[it.node].front = c;
-            stack.push_back({c, it.buf ^ 1, it.otherTop, it.otherTop + nf, nb});
-        }
+    tree[0].list = int32_t(w.lists.size());
+    // The two trees of an operation are made before either is walked: each list can become
+    // an empty buffer as it is.
+    const uint32_t b = w.waitingEnd[0] == 0 ? 0 : w.waitingEnd[1] == 0 ? 1 : 0;
+    std::vector<Piece>& buf = w.waiting[b];
+    const size_t start = w.waitingEnd[b], end = start + pieces.size();
+    if (start == 0) {
+        buf.swap(pieces);
+    } else {
+        if (buf.size() < end) buf.resize(std::max(end, 2 * buf.size()));
+        std::copy(pieces.begin(), pieces.end(), buf.begin() + std::ptrdiff_t(start));
     }
+    w.waitingEnd[b] = end;
+    w.lists.push_back({b, start, end});
     pieces.clear();
 }
 
-void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
-                std::vector<Piece>& pieces) {
+void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces) {
     if (tree.empty() || pieces.empty()) return;
     // Each piece walks down on its own, so a piece that stays whole costs one plane test
     // per node and no list work; a split sends one side down at once and parks the other.
@@ -101,7 +121,7 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
         // Every piece of a walk comes from one source, whose box bounds them all.
         const Extent e = w.extents[p.src];
         while (true) {
-            const Node& node = tree[at];
+            const Node& node = reach(w, tree, at);
             const int32_t frontChild = inverted ? node.back : node.front;
             const int32_t backChild = inverted ? node.front : node.back;
             PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
@@ -158,7 +178,7 @@ void clipPieces(Work& w, const Tree& tree, bool inverted, bool flipped,
     }
 }
 
-std::optional<bool> insideTree(const Tree& tree, V3 p) {
+std::optional<bool> insideTree(Work& w, Tree& tree, V3 p) {
     if (tree.empty()) return false;
     // A point on a node's plane is followed down both sides, which must agree.
     int32_t stack[64];
@@ -168,7 +188,7 @@ std::optional<bool> insideTree(const Tree& tree, V3 p) {
     while (top > 0) {
         int32_t at = stack[--top];
         while (true) {
-            const Node& node = tree[at];
+            const Node& node = reach(w, tree, at);
             const double d = node.plane.n.dot(p) - node.plane.w;
             int32_t next;
             if (d > CSG_EPS) {
