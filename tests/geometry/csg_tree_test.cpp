@@ -1,0 +1,225 @@
+// Classifier trees whose nodes are made as walks reach them: whatever the walks and their
+// order, every node made is the one a whole build of the same pieces gives, the inside
+// tests and clips read the same answers from it, and nodes no walk reaches are never made.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "geometry/csg_pieces.h"
+#include "support/solids.h"
+
+namespace ivo {
+namespace {
+
+using bsp::Piece;
+using bsp::Tree;
+using namespace testing;
+
+// The pieces of a solid, with their planes and boxes registered in `w`.
+std::vector<Piece> load(bsp::Work& w, const Solid& s) {
+    std::vector<Piece> out;
+    for (const CPoly& q : s) {
+        const Box3& b = q.v.box();
+        out.push_back({q.v.data(), uint32_t(q.v.size()), uint32_t(w.planes.size())});
+        w.planes.push_back(q.plane);
+        w.extents.push_back({b.center(), (b.hi - b.lo) / 2});
+    }
+    return out;
+}
+
+// The whole tree of `list` built at once, every piece sorted by its own split: the middle
+// piece of each list splits it, back pieces keep their order, so do front ones.
+void wholeTree(bsp::Work& w, const std::vector<Piece>& list, Tree& tree, int32_t at) {
+    const Piece splitter = list[list.size() / 2];
+    const CPlane plane = w.planes[splitter.src];
+    tree[at].plane = plane;
+    tree[at].planeSrc = splitter.src;
+    std::vector<Piece> front, back;
+    for (const Piece& p : list) {
+        if (p.src == splitter.src) continue;
+        const bsp::SplitResult r = bsp::splitPiece(w, p, plane);
+        if (r.type == bsp::kFront) front.push_back(p);
+        if (r.type == bsp::kBack) back.push_back(p);
+        if (r.type == bsp::kSpanning) {
+            if (r.front.n) front.push_back(r.front);
+            if (r.back.n) back.push_back(r.back);
+        }
+    }
+    if (!back.empty()) {
+        tree[at].back = int32_t(tree.size());
+        tree.push_back({});
+        wholeTree(w, back, tree, tree[at].back);
+    }
+    if (!front.empty()) {
+        tree[at].front = int32_t(tree.size());
+        tree.push_back({});
+        wholeTree(w, front, tree, tree[at].front);
+    }
+}
+
+Tree wholeTree(bsp::Work& w, const std::vector<Piece>& list) {
+    Tree t(1);
+    wholeTree(w, list, t, 0);
+    return t;
+}
+
+// Compares the nodes made in `lazy` with those at the same places in `whole`; counts them.
+size_t compareMade(const Tree& lazy, const Tree& whole, std::string& fault) {
+    size_t made = 0;
+    std::vector<std::pair<int32_t, int32_t>> stack{{0, 0}};
+    while (!stack.empty()) {
+        const auto [a, b] = stack.back();
+        stack.pop_back();
+        const bsp::Node &x = lazy[size_t(a)], &y = whole[size_t(b)];
+        if (x.list >= 0) continue;
+        ++made;
+        if (std::memcmp(&x.plane, &y.plane, sizeof(CPlane)) != 0 || x.planeSrc != y.planeSrc ||
+            (x.front < 0) != (y.front < 0) || (x.back < 0) != (y.back < 0)) {
+            fault = "node " + std::to_string(b) + " of the whole tree differs";
+            return made;
+        }
+        if (x.front >= 0) stack.push_back({x.front, y.front});
+        if (x.back >= 0) stack.push_back({x.back, y.back});
+    }
+    return made;
+}
+
+V3 randomPoint(std::mt19937& rng, const Box3& b) {
+    std::uniform_real_distribution<double> u(0, 1);
+    return {b.lo.x + u(rng) * (b.hi.x - b.lo.x), b.lo.y + u(rng) * (b.hi.y - b.lo.y),
+            b.lo.z + u(rng) * (b.hi.z - b.lo.z)};
+}
+
+Box3 boxOf(const Solid& s) {
+    Box3 b;
+    for (const CPoly& q : s) {
+        b.add(q.v.box().lo);
+        b.add(q.v.box().hi);
+    }
+    return b;
+}
+
+// Clips pieces of `tool` by both trees (each with its own split history) and requires the
+// same pieces, point for point, from each.
+void expectSameClip(bsp::Work& w, Tree& lazy, Tree& whole, const std::vector<Piece>& tool,
+                    bool inverted, const std::string& what) {
+    std::vector<Piece> got[2];
+    Tree* trees[2] = {&lazy, &whole};
+    for (int k = 0; k < 2; ++k) {
+        got[k] = tool;
+        for (Piece& p : got[k]) {
+            p.frag = int32_t(w.frags.size());
+            w.frags.push_back({p.v, p.n});
+        }
+        bsp::clipPieces(w, *trees[k], inverted, false, got[k]);
+    }
+    ASSERT_EQ(got[0].size(), got[1].size()) << what;
+    for (size_t i = 0; i < got[0].size(); ++i) {
+        ASSERT_EQ(got[0][i].n, got[1][i].n) << what;
+        ASSERT_EQ(std::memcmp(got[0][i].v, got[1][i].v, got[0][i].n * sizeof(V3)), 0) << what;
+    }
+}
+
+struct TreeCase {
+    const char* name;
+    Solid solid, tool;
+};
+
+std::vector<TreeCase> cases() {
+    std::mt19937 rng(11);
+    std::vector<TreeCase> out;
+    // Solids with hollows and saddles: their trees branch both ways at most nodes.
+    const Solid drilled =
+        CSG::subtract(polyBox({-5, -5, -5}, {5, 5, 5}), polyCylinder({1, 0.5, -8}, 3, 16, 24));
+    const Solid twoSpheres =
+        CSG::unite(sphereSolid({0, 0, 0}, 6, 10, 20), sphereSolid({5, 2, 1}, 5, 8, 16));
+    out.push_back({"drilled box", drilled, twoSpheres});
+    out.push_back({"two spheres", twoSpheres, drilled});
+    out.push_back({"sphere", sphereSolid({0, 0, 0}, 10, 16, 32), polyBox({2, 2, 2}, {12, 12, 12})});
+    for (int i = 0; i < 4; ++i)
+        out.push_back({"random", randomSolid(rng), randomSolid(rng)});
+    return out;
+}
+
+TEST(CsgTree, NodesReachedInAnyOrderAreThoseOfAWholeBuild) {
+    std::mt19937 rng(5);
+    for (const TreeCase& c : cases()) {
+        bsp::Work w;
+        const std::vector<Piece> a = load(w, c.solid), b = load(w, c.tool);
+        // Two trees made before either is walked, as an operation makes them, and a third
+        // whose list has to join one of theirs.
+        Tree lazyA, lazyB, lazyC;
+        std::vector<Piece> list = a;
+        bsp::buildTree(w, list, lazyA);
+        list = b;
+        bsp::buildTree(w, list, lazyB);
+        EXPECT_TRUE(list.empty()) << c.name;
+        list = a;
+        bsp::buildTree(w, list, lazyC);
+        Tree wholeA = wholeTree(w, a), wholeB = wholeTree(w, b);
+        Tree* lazies[3] = {&lazyA, &lazyB, &lazyC};
+        Tree* wholes[3] = {&wholeA, &wholeB, &wholeA};
+        const Box3 box = boxOf(c.solid);
+        Box3 wide = box;
+        wide.add(box.lo - (box.hi - box.lo));
+        wide.add(box.hi + (box.hi - box.lo));
+        // Points scattered over and around the solid reach nodes far from the last one
+        // reached, the trees taken in turn.
+        for (int i = 0; i < 300; ++i) {
+            const V3 p = randomPoint(rng, i % 4 ? box : wide);
+            Tree& lazy = *lazies[i % 3];
+            Tree& whole = *wholes[i % 3];
+            ASSERT_EQ(bsp::insideTree(w, lazy, p), bsp::insideTree(w, whole, p)) << c.name;
+            if (i == 150) {
+                // One more while the others have nodes waiting.
+                Tree lazyD;
+                list = b;
+                bsp::buildTree(w, list, lazyD);
+                expectSameClip(w, lazyD, wholeB, a, false, c.name);
+                std::string fault;
+                compareMade(lazyD, wholeB, fault);
+                EXPECT_EQ(fault, "") << c.name << ", fourth tree";
+            }
+        }
+        expectSameClip(w, lazyC, wholeA, b, true, c.name);
+        expectSameClip(w, lazyA, wholeA, b, false, c.name);
+        expectSameClip(w, lazyB, wholeB, a, true, c.name);
+        std::string fault;
+        const size_t madeA = compareMade(lazyA, wholeA, fault);
+        EXPECT_EQ(fault, "") << c.name << ", first tree";
+        compareMade(lazyB, wholeB, fault);
+        EXPECT_EQ(fault, "") << c.name << ", second tree";
+        compareMade(lazyC, wholeA, fault);
+        EXPECT_EQ(fault, "") << c.name << ", third tree";
+        EXPECT_GT(madeA, 0u) << c.name;
+    }
+}
+
+TEST(CsgTree, NodesNoWalkReachesAreNeverMade) {
+    bsp::Work w;
+    const Solid s = sphereSolid({0, 0, 0}, 10, 24, 48);
+    const std::vector<Piece> pieces = load(w, s);
+    Tree lazy;
+    std::vector<Piece> list = pieces;
+    bsp::buildTree(w, list, lazy);
+    ASSERT_EQ(lazy.size(), 1u);
+    EXPECT_GE(lazy[0].list, 0);  // not even the root before a walk
+    Tree whole = wholeTree(w, pieces);
+    // A point far outside leaves the convex solid's chain at its first front leaf.
+    const V3 far{0, 0, 100};
+    ASSERT_EQ(bsp::insideTree(w, lazy, far), std::optional<bool>(false));
+    std::string fault;
+    const size_t made = compareMade(lazy, whole, fault);
+    EXPECT_EQ(fault, "");
+    EXPECT_LT(made, whole.size() / 4);
+    // The centre lies behind every plane: the walk goes down the whole chain.
+    ASSERT_EQ(bsp::insideTree(w, lazy, {0, 0, 0}), std::optional<bool>(true));
+    EXPECT_EQ(compareMade(lazy, whole, fault), whole.size());
+    EXPECT_EQ(fault, "");
+}
+
+}  // namespace
+}  // namespace ivo
