@@ -77,27 +77,33 @@ SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane) {
     const V3* v = p.v;
     const V3 n = plane.n;
     const double pw = plane.w;
-    unsigned all = 0;
+    // Vertices not behind go to the front, vertices not in front to the back (those on
+    // the plane to both), and every edge crossing the plane adds its crossing to both: the
+    // sizes of both sides are counted on the way (most pieces that get here span the plane).
+    unsigned all = 0, prev = 0;
+    uint32_t nf = 0, nb = 0, cross = 0;
     for (uint32_t i = 0; i < k; ++i) {
         const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
         const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
         t[i] = d;
         type[i] = uint8_t(ty);
         all |= ty;
+        nf += ty != kBack;
+        nb += ty != kFront;
+        cross += (prev | ty) == kSpanning;
+        prev = ty;
     }
     r.type = static_cast<PieceType>(all);
     if (all != kSpanning) return r;
-
-    // Vertices not behind go to the front, vertices not in front to the back (those on
-    // the plane to both), and every edge crossing the plane adds its crossing to both.
-    uint32_t nf = 0, nb = 0;
-    for (uint32_t i = 0, prev = type[k - 1]; i < k; prev = type[i++]) {
-        const unsigned cross = (prev | type[i]) == kSpanning;
-        nf += (type[i] != kBack) + cross;
-        nb += (type[i] != kFront) + cross;
-    }
-    V3* f = nf >= 3 ? w.arena.alloc(nf) : nullptr;
-    V3* b = nb >= 3 ? w.arena.alloc(nb) : nullptr;
+    // The first vertex was taken with no edge before it: that edge closes the loop.
+    cross += (prev | type[0]) == kSpanning;
+    nf += cross;
+    nb += cross;
+    // One block for both sides.
+    const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
+    V3* const both = kf + kb ? w.arena.alloc(kf + kb) : nullptr;
+    V3* f = kf ? both : nullptr;
+    V3* b = kb ? both + kf : nullptr;
     uint32_t jf = 0, jb = 0;
     for (uint32_t i = 0; i < k; ++i) {
         const uint32_t j = i + 1 == k ? 0 : i + 1;
