@@ -191,12 +191,21 @@ const SketchProfiles* sketchFor(const EvalState& st, Id id) {
     return it == st.sketches.end() ? nullptr : it->second.get();
 }
 
+std::vector<Region> regionsOf(const SketchProfiles& profiles, const std::vector<size_t>& picked) {
+    std::vector<Region> out;
+    out.reserve(picked.size());
+    for (size_t i : picked)
+        out.push_back(profiles.region(i));
+    return out;
+}
+
 void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets) {
     const SketchProfiles* profiles = f.extrude ? sketchFor(st, f.extrude->sketch) : nullptr;
     if (!profiles) return fail(st, f.id, evalmsg::noSketch);
     const Sketch* sketch = &profiles->sketch();
     const ExtrudeP& e = *f.extrude;
-    const std::vector<Region> regions = profiles->pick(e.picks);
+    const std::vector<size_t> picked = profiles->picked(e.picks);
+    const std::vector<Region> regions = regionsOf(*profiles, picked);
     if (regions.empty()) return fail(st, f.id, evalmsg::noProfile);
     double loR = 0, hiR = 0;
     bool chamfer = false;
@@ -220,8 +229,9 @@ void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillet
         return fail(st, f.id, evalmsg::outOfReach);
     const Frame frame = sketch->plane.frame();
     std::vector<Solid> parts;
-    for (const Region& r : regions)
-        parts.push_back(extrudeRegion(r, frame, z0, z1, loR, hiR, chamfer));
+    for (size_t i : picked)
+        parts.push_back(extrudeRegion(profiles->region(i), frame, z0, z1, loR, hiR, chamfer,
+                                      &profiles->caps(i)));
     apply(st, f.id, uniteAll(std::move(parts)), e.op, e.target);
 }
 
@@ -230,7 +240,8 @@ void revolve(EvalState& st, const Feature& f) {
     if (!profiles) return fail(st, f.id, evalmsg::noSketch);
     const Sketch* sketch = &profiles->sketch();
     const RevolveP& rv = *f.revolve;
-    const std::vector<Region> regions = profiles->pick(rv.picks);
+    const std::vector<size_t> picked = profiles->picked(rv.picks);
+    const std::vector<Region> regions = regionsOf(*profiles, picked);
     if (regions.empty()) return fail(st, f.id, evalmsg::noProfile);
     V2 axisP{0, 0}, axisD{1, 0};
     if (rv.axis == -2) {
@@ -246,8 +257,9 @@ void revolve(EvalState& st, const Feature& f) {
     if (!(axisD.length() >= 1e-9)) return fail(st, f.id, evalmsg::badAxis);
     const Frame frame = sketch->plane.frame();
     std::vector<Solid> parts;
-    for (const Region& r : regions)
-        parts.push_back(revolveRegion(r, frame, axisP, axisD, rv.angle));
+    for (size_t i : picked)
+        parts.push_back(
+            revolveRegion(profiles->region(i), frame, axisP, axisD, rv.angle, &profiles->caps(i)));
     apply(st, f.id, uniteAll(std::move(parts)), rv.op, rv.target);
 }
 
@@ -372,11 +384,23 @@ const SketchProfiles::Profiles& SketchProfiles::profiles() const {
             p.lo.push_back(lo);
             p.hi.push_back(hi);
         }
+        p.capsOnce = std::make_unique<std::once_flag[]>(p.regions.size());
+        p.caps.resize(p.regions.size());
     });
     return profiles_;
 }
 
+const std::vector<Tri2>& SketchProfiles::caps(size_t i) const {
+    const Profiles& p = profiles();
+    std::call_once(p.capsOnce[i], [&] { profiles_.caps[i] = regionCaps(p.regions[i]); });
+    return p.caps[i];
+}
+
 std::vector<Region> SketchProfiles::pick(const std::vector<V2>& picks) const {
+    return regionsOf(*this, picked(picks));
+}
+
+std::vector<size_t> SketchProfiles::picked(const std::vector<V2>& picks) const {
     if (picks.empty()) return {};
     const Profiles& p = profiles();
     std::vector<size_t> taken;
@@ -394,10 +418,7 @@ std::vector<Region> SketchProfiles::pick(const std::vector<V2>& picks) const {
         if (best && std::find(taken.begin(), taken.end(), *best) == taken.end())
             taken.push_back(*best);
     }
-    std::vector<Region> out;
-    for (size_t i : taken)
-        out.push_back(p.regions[i]);
-    return out;
+    return taken;
 }
 
 EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
