@@ -789,6 +789,8 @@ struct Operand {
     // Appends the result's share of this operand: far polygons whole when `keepFar` (a
     // block with none near as it is); of the near ones, the largest entries of their split
     // history that lost nothing. Whole polygons share their points with the operand's.
+    static constexpr size_t kAhead = 16;
+
     template <class Sink>
     void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
         std::vector<int32_t> stack;
@@ -813,17 +815,35 @@ struct Operand {
                     continue;
                 }
                 const CPlane plane = flip ? q.plane.flipped() : q.plane;
+                // The entries and points of the pieces lie scattered through memory written
+                // long before: the walk fetches them ahead of their use, and the pieces found
+                // are copied a few at a time, in the order of the walk.
+                const bsp::Frag* ahead[kAhead];
+                size_t held = 0;
+                auto copyHeld = [&] {
+                    for (size_t j = 0; j < held; ++j)
+                        out.push(CPoly::of(PolyPoints(ahead[j]->v, ahead[j]->n, flip), plane));
+                    held = 0;
+                };
                 stack.assign(1, r);
                 while (!stack.empty()) {
                     const bsp::Frag& f = w.frags[stack.back()];
                     stack.pop_back();
                     if (f.whole) {
-                        out.push(CPoly::of(PolyPoints(f.v, f.n, flip), plane));
+                        const char* first = reinterpret_cast<const char*>(f.v);
+                        __builtin_prefetch(first);
+                        __builtin_prefetch(first + f.n * sizeof(V3) - 1);
+                        ahead[held++] = &f;
+                        if (held == kAhead) copyHeld();
                         continue;
                     }
                     for (int c = 1; c >= 0; --c)
-                        if (f.child[c] >= 0) stack.push_back(f.child[c]);
+                        if (f.child[c] >= 0) {
+                            __builtin_prefetch(&w.frags[f.child[c]]);
+                            stack.push_back(f.child[c]);
+                        }
                 }
+                copyHeld();
             }
         }
     }
