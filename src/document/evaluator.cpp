@@ -132,13 +132,19 @@ EvalBody* bodyWithId(EvalState& st, Id id) {
 }
 
 // Applies a new solid with the feature's operation on its target body (or on all bodies).
-void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target) {
+// The bodies of the last feature of a run (`lastFeature`) are shown, and only cut again when a
+// feature is added after it: they are made as the flat solids the results show, and put in
+// blocks only then.
+void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target,
+           bool lastFeature) {
     if (solid.empty()) return fail(st, featureId, evalmsg::empty);
     EvalBody* t = target >= 1 ? bodyWithId(st, target) : nullptr;
     if (operation == op::join) {
         if (!t && st.bodies.empty()) return newBody(st, featureId, std::move(solid));
         if (!t) t = &st.bodies.back();
-        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), solid));
+        const SolidBlocks& a = t->solid->blocks();
+        t->solid =
+            lastFeature ? share(CSG::uniteFlat(a, solid)) : share(CSG::uniteBlocks(a, solid));
         return;
     }
     if (operation == op::cut || operation == op::intersect) {
@@ -146,16 +152,19 @@ void apply(EvalState& st, Id featureId, Solid solid, const std::string& operatio
         const bool cut = operation == op::cut;
         // The last body cut may take the tool's polygons (its walls then go to the result
         // turned in place rather than copied).
-        const EvalBody* last = t ? t : &st.bodies.back();
+        const EvalBody* lastCut = t ? t : &st.bodies.back();
         for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
             const SolidBlocks& a = b.solid->blocks();
             if (!cut)
-                b.solid = share(CSG::intersectBlocks(a, solid));
-            else if (&b == last)
-                b.solid = share(CSG::subtractBlocks(a, std::move(solid)));
+                b.solid = lastFeature ? share(CSG::intersectFlat(a, solid))
+                                      : share(CSG::intersectBlocks(a, solid));
+            else if (&b == lastCut)
+                b.solid = lastFeature ? share(CSG::subtractFlat(a, std::move(solid)))
+                                      : share(CSG::subtractBlocks(a, std::move(solid)));
             else
-                b.solid = share(CSG::subtractBlocks(a, solid));
+                b.solid = lastFeature ? share(CSG::subtractFlat(a, solid))
+                                      : share(CSG::subtractBlocks(a, solid));
         }
         dropEmptyBodies(st);
         return;
@@ -199,7 +208,7 @@ std::vector<Region> regionsOf(const SketchProfiles& profiles, const std::vector<
     return out;
 }
 
-void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets) {
+void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, bool last) {
     const SketchProfiles* profiles = f.extrude ? sketchFor(st, f.extrude->sketch) : nullptr;
     if (!profiles) return fail(st, f.id, evalmsg::noSketch);
     const Sketch* sketch = &profiles->sketch();
@@ -232,10 +241,10 @@ void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillet
     for (size_t i : picked)
         parts.push_back(extrudeRegion(profiles->region(i), frame, z0, z1, loR, hiR, chamfer,
                                       &profiles->caps(i)));
-    apply(st, f.id, uniteAll(std::move(parts)), e.op, e.target);
+    apply(st, f.id, uniteAll(std::move(parts)), e.op, e.target, last);
 }
 
-void revolve(EvalState& st, const Feature& f) {
+void revolve(EvalState& st, const Feature& f, bool last) {
     const SketchProfiles* profiles = f.revolve ? sketchFor(st, f.revolve->sketch) : nullptr;
     if (!profiles) return fail(st, f.id, evalmsg::noSketch);
     const Sketch* sketch = &profiles->sketch();
@@ -260,7 +269,7 @@ void revolve(EvalState& st, const Feature& f) {
     for (size_t i : picked)
         parts.push_back(
             revolveRegion(profiles->region(i), frame, axisP, axisD, rv.angle, &profiles->caps(i)));
-    apply(st, f.id, uniteAll(std::move(parts)), rv.op, rv.target);
+    apply(st, f.id, uniteAll(std::move(parts)), rv.op, rv.target, last);
 }
 
 void combine(EvalState& st, const Feature& f) {
@@ -277,10 +286,11 @@ void combine(EvalState& st, const Feature& f) {
     dropEmptyBodies(st);
 }
 
-// Evaluates one active feature on the state. A sketch equal to the one the previous run
-// kept under the same id (`known`) is taken with the profiles found for it then.
+// Evaluates one active feature on the state, `last` when it is the run's last. A sketch
+// equal to the one the previous run kept under the same id (`known`) is taken with the
+// profiles found for it then.
 void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, bool targetActive,
-          const std::map<Id, std::shared_ptr<const SketchProfiles>>& known) {
+          const std::map<Id, std::shared_ptr<const SketchProfiles>>& known, bool last) {
     if (f.kind == fk::sketch) {
         if (f.sketch) {
             const auto it = known.find(f.id);
@@ -289,9 +299,9 @@ void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, 
                                     : std::make_shared<const SketchProfiles>(*f.sketch);
         }
     } else if (f.kind == fk::extrude) {
-        extrude(st, f, fillets);
+        extrude(st, f, fillets, last);
     } else if (f.kind == fk::revolve) {
-        revolve(st, f);
+        revolve(st, f, last);
     } else if (f.kind == fk::fillet) {
         if (f.fillet && !targetActive) fail(st, f.id, evalmsg::noExtrusion);
     } else if (f.kind == fk::combine) {
@@ -462,12 +472,8 @@ EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
     EvalState st = from ? *steps_[from - 1].after : EvalState{};
     for (size_t i = from; i < n; ++i) {
         const Feature& f = *active[i];
-        if (i < keep) {
-            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
-        } else {
-            steps_.push_back({f, filletsOf(f), targetActiveOf(f), {}});
-            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
-        }
+        if (i >= keep) steps_.push_back({f, filletsOf(f), targetActiveOf(f), {}});
+        step(st, f, steps_[i].fillets, steps_[i].targetActive, known, i + 1 == n);
         if (held(i)) steps_[i].after = st;
     }
     for (size_t i = 0; i < from; ++i)

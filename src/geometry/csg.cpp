@@ -978,6 +978,27 @@ SolidBlocks run(Op op, const SolidBlocks& a, const Other& b, bool taken = false)
     return sink.out.finish();
 }
 
+// The same as run above, giving the result's flat solid directly.
+Solid runFlat(Op op, const SolidBlocks& a, const Solid& b, bool taken = false) {
+    Operand A(a), B(b);
+    B.taken = taken;
+    if (measureApart(A, B)) {
+        if (op == Op::intersect) return {};
+        Solid out;
+        out.reserve(a.size() + (op == Op::unite ? b.size() : 0));
+        for (const SolidBlocks::BlockPtr& block : a.blocks())
+            out.insert(out.end(), block->polys.begin(), block->polys.end());
+        if (op == Op::unite) out.insert(out.end(), b.begin(), b.end());
+        return out;
+    }
+    bsp::Work& w = scratch();
+    Solid out;
+    out.reserve(clip(op, A, B, w));
+    FlatSink sink{out};
+    emitBoth(op, A, B, w, sink);
+    return out;
+}
+
 }  // namespace
 
 void releaseCsgMemory() {
@@ -1023,6 +1044,22 @@ SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const Solid& b) {
 
 SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, Solid&& b) {
     return run(Op::subtract, a, b, true);
+}
+
+Solid CSG::uniteFlat(const SolidBlocks& a, const Solid& b) {
+    return runFlat(Op::unite, a, b);
+}
+
+Solid CSG::subtractFlat(const SolidBlocks& a, const Solid& b) {
+    return runFlat(Op::subtract, a, b);
+}
+
+Solid CSG::subtractFlat(const SolidBlocks& a, Solid&& b) {
+    return runFlat(Op::subtract, a, b, true);
+}
+
+Solid CSG::intersectFlat(const SolidBlocks& a, const Solid& b) {
+    return runFlat(Op::intersect, a, b);
 }
 
 SolidBlocks::SolidBlocks(Solid&& s) {
