@@ -4,9 +4,6 @@
 // whole instead of as the pieces the clipping cut it into.
 #include <algorithm>
 #include <cmath>
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#endif
 
 #include "geometry/csg.h"
 #include "geometry/csg_pieces.h"
@@ -15,97 +12,9 @@ namespace ivo {
 
 static_assert(sizeof(V3) == 3 * sizeof(double) && alignof(V3) <= alignof(Box3));
 
-namespace {
-
-// Freed point stores of small polygons, by point count, kept per thread for the next ones of
-// that size: a cut through a large solid drops and makes tens of thousands of them, and the
-// general allocator's bins for these sizes cost more than copying their points. A store
-// freed on one thread serves the next polygon made on that thread; all of them come from
-// and go back to operator new and delete.
-class StorePool {
-public:
-    static constexpr size_t kMostPoints = 16;
-    static constexpr size_t kMostBytes = size_t(4) << 20;  // held per thread
-
-    static void* take(size_t bytes, size_t n) {
-        if (StorePool* p = StorePool::mine(n)) {
-            std::vector<void*>& f = p->free_[n];
-            if (!f.empty()) {
-                void* mem = f.back();
-                f.pop_back();
-                p->bytes_ -= bytes;
-                unpoison(mem, bytes);
-                return mem;
-            }
-        }
-        return ::operator new(bytes);
-    }
-    static void give(void* mem, size_t bytes, size_t n) {
-        StorePool* p = StorePool::mine(n);
-        if (!p || p->bytes_ + bytes > kMostBytes) return ::operator delete(mem);
-        try {
-            p->free_[n].push_back(mem);
-        } catch (...) {
-            return ::operator delete(mem);  // a destructor calls this: it must not throw
-        }
-        p->storeBytes_[n] = bytes;
-        p->bytes_ += bytes;
-        poison(mem, bytes);
-    }
-    static void clear() {
-        if (StorePool* p = StorePool::mine(0)) p->drop();
-    }
-
-    ~StorePool() {
-        drop();
-        gone() = true;
-    }
-
-private:
-    // This thread's pool, for stores of n points; none for larger ones, and none once the
-    // thread's pool is destroyed (polygons dropped by the thread's last destructors).
-    static StorePool* mine(size_t n) {
-        if (n > kMostPoints || gone()) return nullptr;
-        thread_local StorePool pool;
-        return &pool;
-    }
-    // A store waiting in the pool is out of bounds for the address sanitizer, as a freed
-    // one would be, until it is handed out again.
-    static void poison([[maybe_unused]] void* mem, [[maybe_unused]] size_t bytes) {
-#if defined(__SANITIZE_ADDRESS__)
-        ASAN_POISON_MEMORY_REGION(mem, bytes);
-#endif
-    }
-    static void unpoison([[maybe_unused]] void* mem, [[maybe_unused]] size_t bytes) {
-#if defined(__SANITIZE_ADDRESS__)
-        ASAN_UNPOISON_MEMORY_REGION(mem, bytes);
-#endif
-    }
-    static bool& gone() {
-        thread_local bool g = false;
-        return g;
-    }
-    void drop() {
-        for (size_t n = 0; n <= kMostPoints; ++n) {
-            for (void* mem : free_[n]) {
-                unpoison(mem, storeBytes_[n]);
-                ::operator delete(mem);
-            }
-            free_[n] = {};
-        }
-        bytes_ = 0;
-    }
-
-    std::vector<void*> free_[kMostPoints + 1];
-    size_t storeBytes_[kMostPoints + 1] = {};  // of a store of n points
-    size_t bytes_ = 0;
-};
-
-}  // namespace
-
 PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
     if (n == 0) return;
-    void* mem = StorePool::take(sizeof(Rep) + n * sizeof(V3), n);
+    void* mem = ::operator new(sizeof(Rep) + n * sizeof(V3));
     r_ = new (mem) Rep{1, uint32_t(n), {}};
     V3* out = reinterpret_cast<V3*>(r_ + 1);
     // Copied first, then bounded from the copy: a loop doing both waits on every load.
@@ -126,9 +35,8 @@ PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
 }
 
 void PolyPoints::release(Rep* r) {
-    const size_t n = r->n;
     r->~Rep();
-    StorePool::give(r, sizeof(Rep) + n * sizeof(V3), n);
+    ::operator delete(r);
 }
 
 const Box3& PolyPoints::box() const {
@@ -1003,7 +911,6 @@ Solid runFlat(Op op, const SolidBlocks& a, const Solid& b, bool taken = false) {
 
 void releaseCsgMemory() {
     threadWork().reset(0);
-    StorePool::clear();
 }
 
 Solid CSG::unite(const Solid& a, const Solid& b) {

@@ -200,9 +200,8 @@ Solid subtractFlat(const SolidBlocks& a, Solid&& b);
 Solid intersectFlat(const SolidBlocks& a, const Solid& b);
 }  // namespace CSG
 
-// The operations keep their working memory per thread between calls (at most 64 MB), and
-// each thread the point stores of the small polygons it drops (at most 4 MB), so that
-// repeated booleans reuse warm memory; this frees both on the calling thread.
+// The operations keep their working memory per thread between calls (at most 64 MB), so
+// that repeated booleans reuse warm memory; this frees it on the calling thread.
 void releaseCsgMemory();
 
 Box3 solidBox(const Solid& solid);
