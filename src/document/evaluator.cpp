@@ -132,13 +132,19 @@ EvalBody* bodyWithId(EvalState& st, Id id) {
 }
 
 // Applies a new solid with the feature's operation on its target body (or on all bodies).
-void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target) {
+// The bodies of the last feature of a run (`lastFeature`) are shown, and only cut again when a
+// feature is added after it: they are made as the flat solids the results show, and put in
+// blocks only then.
+void apply(EvalState& st, Id featureId, Solid solid, const std::string& operation, Id target,
+           bool lastFeature) {
     if (solid.empty()) return fail(st, featureId, evalmsg::empty);
     EvalBody* t = target >= 1 ? bodyWithId(st, target) : nullptr;
     if (operation == op::join) {
         if (!t && st.bodies.empty()) return newBody(st, featureId, std::move(solid));
         if (!t) t = &st.bodies.back();
-        t->solid = share(CSG::uniteBlocks(t->solid->blocks(), solid));
+        const SolidBlocks& a = t->solid->blocks();
+        t->solid =
+            lastFeature ? share(CSG::uniteFlat(a, solid)) : share(CSG::uniteBlocks(a, solid));
         return;
     }
     if (operation == op::cut || operation == op::intersect) {
@@ -146,16 +152,19 @@ void apply(EvalState& st, Id featureId, Solid solid, const std::string& operatio
         const bool cut = operation == op::cut;
         // The last body cut may take the tool's polygons (its walls then go to the result
         // turned in place rather than copied).
-        const EvalBody* last = t ? t : &st.bodies.back();
+        const EvalBody* lastCut = t ? t : &st.bodies.back();
         for (EvalBody& b : st.bodies) {
             if (t && &b != t) continue;
             const SolidBlocks& a = b.solid->blocks();
             if (!cut)
-                b.solid = share(CSG::intersectBlocks(a, solid));
-            else if (&b == last)
-                b.solid = share(CSG::subtractBlocks(a, std::move(solid)));
+                b.solid = lastFeature ? share(CSG::intersectFlat(a, solid))
+                                      : share(CSG::intersectBlocks(a, solid));
+            else if (&b == lastCut)
+                b.solid = lastFeature ? share(CSG::subtractFlat(a, std::move(solid)))
+                                      : share(CSG::subtractBlocks(a, std::move(solid)));
             else
-                b.solid = share(CSG::subtractBlocks(a, solid));
+                b.solid = lastFeature ? share(CSG::subtractFlat(a, solid))
+                                      : share(CSG::subtractBlocks(a, solid));
         }
         dropEmptyBodies(st);
         return;
@@ -191,12 +200,21 @@ const SketchProfiles* sketchFor(const EvalState& st, Id id) {
     return it == st.sketches.end() ? nullptr : it->second.get();
 }
 
-void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets) {
+std::vector<Region> regionsOf(const SketchProfiles& profiles, const std::vector<size_t>& picked) {
+    std::vector<Region> out;
+    out.reserve(picked.size());
+    for (size_t i : picked)
+        out.push_back(profiles.region(i));
+    return out;
+}
+
+void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, bool last) {
     const SketchProfiles* profiles = f.extrude ? sketchFor(st, f.extrude->sketch) : nullptr;
     if (!profiles) return fail(st, f.id, evalmsg::noSketch);
     const Sketch* sketch = &profiles->sketch();
     const ExtrudeP& e = *f.extrude;
-    const std::vector<Region> regions = profiles->pick(e.picks);
+    const std::vector<size_t> picked = profiles->picked(e.picks);
+    const std::vector<Region> regions = regionsOf(*profiles, picked);
     if (regions.empty()) return fail(st, f.id, evalmsg::noProfile);
     double loR = 0, hiR = 0;
     bool chamfer = false;
@@ -220,17 +238,19 @@ void extrude(EvalState& st, const Feature& f, const std::vector<FilletP>& fillet
         return fail(st, f.id, evalmsg::outOfReach);
     const Frame frame = sketch->plane.frame();
     std::vector<Solid> parts;
-    for (const Region& r : regions)
-        parts.push_back(extrudeRegion(r, frame, z0, z1, loR, hiR, chamfer));
-    apply(st, f.id, uniteAll(std::move(parts)), e.op, e.target);
+    for (size_t i : picked)
+        parts.push_back(extrudeRegion(profiles->region(i), frame, z0, z1, loR, hiR, chamfer,
+                                      &profiles->caps(i)));
+    apply(st, f.id, uniteAll(std::move(parts)), e.op, e.target, last);
 }
 
-void revolve(EvalState& st, const Feature& f) {
+void revolve(EvalState& st, const Feature& f, bool last) {
     const SketchProfiles* profiles = f.revolve ? sketchFor(st, f.revolve->sketch) : nullptr;
     if (!profiles) return fail(st, f.id, evalmsg::noSketch);
     const Sketch* sketch = &profiles->sketch();
     const RevolveP& rv = *f.revolve;
-    const std::vector<Region> regions = profiles->pick(rv.picks);
+    const std::vector<size_t> picked = profiles->picked(rv.picks);
+    const std::vector<Region> regions = regionsOf(*profiles, picked);
     if (regions.empty()) return fail(st, f.id, evalmsg::noProfile);
     V2 axisP{0, 0}, axisD{1, 0};
     if (rv.axis == -2) {
@@ -246,9 +266,10 @@ void revolve(EvalState& st, const Feature& f) {
     if (!(axisD.length() >= 1e-9)) return fail(st, f.id, evalmsg::badAxis);
     const Frame frame = sketch->plane.frame();
     std::vector<Solid> parts;
-    for (const Region& r : regions)
-        parts.push_back(revolveRegion(r, frame, axisP, axisD, rv.angle));
-    apply(st, f.id, uniteAll(std::move(parts)), rv.op, rv.target);
+    for (size_t i : picked)
+        parts.push_back(
+            revolveRegion(profiles->region(i), frame, axisP, axisD, rv.angle, &profiles->caps(i)));
+    apply(st, f.id, uniteAll(std::move(parts)), rv.op, rv.target, last);
 }
 
 void combine(EvalState& st, const Feature& f) {
@@ -265,10 +286,11 @@ void combine(EvalState& st, const Feature& f) {
     dropEmptyBodies(st);
 }
 
-// Evaluates one active feature on the state. A sketch equal to the one the previous run
-// kept under the same id (`known`) is taken with the profiles found for it then.
+// Evaluates one active feature on the state, `last` when it is the run's last. A sketch
+// equal to the one the previous run kept under the same id (`known`) is taken with the
+// profiles found for it then.
 void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, bool targetActive,
-          const std::map<Id, std::shared_ptr<const SketchProfiles>>& known) {
+          const std::map<Id, std::shared_ptr<const SketchProfiles>>& known, bool last) {
     if (f.kind == fk::sketch) {
         if (f.sketch) {
             const auto it = known.find(f.id);
@@ -277,9 +299,9 @@ void step(EvalState& st, const Feature& f, const std::vector<FilletP>& fillets, 
                                     : std::make_shared<const SketchProfiles>(*f.sketch);
         }
     } else if (f.kind == fk::extrude) {
-        extrude(st, f, fillets);
+        extrude(st, f, fillets, last);
     } else if (f.kind == fk::revolve) {
-        revolve(st, f);
+        revolve(st, f, last);
     } else if (f.kind == fk::fillet) {
         if (f.fillet && !targetActive) fail(st, f.id, evalmsg::noExtrusion);
     } else if (f.kind == fk::combine) {
@@ -372,11 +394,23 @@ const SketchProfiles::Profiles& SketchProfiles::profiles() const {
             p.lo.push_back(lo);
             p.hi.push_back(hi);
         }
+        p.capsOnce = std::make_unique<std::once_flag[]>(p.regions.size());
+        p.caps.resize(p.regions.size());
     });
     return profiles_;
 }
 
+const std::vector<Tri2>& SketchProfiles::caps(size_t i) const {
+    const Profiles& p = profiles();
+    std::call_once(p.capsOnce[i], [&] { profiles_.caps[i] = regionCaps(p.regions[i]); });
+    return p.caps[i];
+}
+
 std::vector<Region> SketchProfiles::pick(const std::vector<V2>& picks) const {
+    return regionsOf(*this, picked(picks));
+}
+
+std::vector<size_t> SketchProfiles::picked(const std::vector<V2>& picks) const {
     if (picks.empty()) return {};
     const Profiles& p = profiles();
     std::vector<size_t> taken;
@@ -394,10 +428,7 @@ std::vector<Region> SketchProfiles::pick(const std::vector<V2>& picks) const {
         if (best && std::find(taken.begin(), taken.end(), *best) == taken.end())
             taken.push_back(*best);
     }
-    std::vector<Region> out;
-    for (size_t i : taken)
-        out.push_back(p.regions[i]);
-    return out;
+    return taken;
 }
 
 EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
@@ -441,12 +472,8 @@ EvalResult Evaluation::run(const Doc& doc, std::optional<std::int64_t> upTo) {
     EvalState st = from ? *steps_[from - 1].after : EvalState{};
     for (size_t i = from; i < n; ++i) {
         const Feature& f = *active[i];
-        if (i < keep) {
-            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
-        } else {
-            steps_.push_back({f, filletsOf(f), targetActiveOf(f), {}});
-            step(st, f, steps_[i].fillets, steps_[i].targetActive, known);
-        }
+        if (i >= keep) steps_.push_back({f, filletsOf(f), targetActiveOf(f), {}});
+        step(st, f, steps_[i].fillets, steps_[i].targetActive, known, i + 1 == n);
         if (held(i)) steps_[i].after = st;
     }
     for (size_t i = 0; i < from; ++i)

@@ -13,6 +13,7 @@
 
 #include "document/doc.h"
 #include "geometry/csg.h"
+#include "geometry/triangulate.h"
 
 namespace ivo {
 
@@ -69,18 +70,28 @@ std::optional<double> extrudeDistance(const ExtrudeP& extrude, const Sketch& ske
 // A sketch as its features read it. Its regions, with their areas and the boxes of their
 // outer loops, are worked out by the first feature that picks from it and kept for all the
 // others: a sketch of a thousand circles read by a thousand cuts finds its profiles once.
+// So are the triangles of each region's caps, when a feature first turns it into a solid:
+// an edit of an extrusion's distance triangulates nothing again.
 class SketchProfiles {
 public:
     explicit SketchProfiles(Sketch s) : sketch_(std::move(s)) {}
     const Sketch& sketch() const { return sketch_; }
     // Evaluator::pickRegions on this sketch.
     std::vector<Region> pick(const std::vector<V2>& picks) const;
+    // The same regions as indices for region() and caps().
+    std::vector<size_t> picked(const std::vector<V2>& picks) const;
+    const Region& region(size_t i) const { return profiles().regions[i]; }
+    // regionCaps(region(i)).
+    const std::vector<Tri2>& caps(size_t i) const;
 
 private:
     struct Profiles {
         std::vector<Region> regions;
         std::vector<double> areas;  // |area|, by region
         std::vector<V2> lo, hi;     // bounds of each outer loop
+        // By region, each found when first asked for.
+        std::unique_ptr<std::once_flag[]> capsOnce;
+        std::vector<std::vector<Tri2>> caps;
     };
     const Profiles& profiles() const;
 

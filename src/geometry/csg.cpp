@@ -55,6 +55,24 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
+namespace {
+
+// Whether q lies at least 1e-9 from p, as (q - p).length() >= 1e-9 tells, without the root:
+// the root rounds correctly and never falls as its argument grows, and the squared lengths
+// whose root reaches 1e-9 are exactly those from 1e-18 (as a double) on.
+bool apartFrom(V3 p, V3 q) {
+    const V3 d = q - p;
+    return d.x * d.x + d.y * d.y + d.z * d.z >= 1e-18;
+}
+
+// Whether all the coordinates are finite: a product by zero is a zero for finite values
+// and NaN for the others.
+bool finite(V3 p) {
+    return p.x * 0 + p.y * 0 + p.z * 0 == 0;
+}
+
+}  // namespace
+
 std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     // Most polygons lose no point: they are fitted where they lie, and their points copied
     // once, into the polygon.
@@ -63,8 +81,8 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const V3 p = pts[i];
         // A NaN would survive the distance tests and poison the plane.
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
-        if (i == 0 || (p - pts[last]).length() >= 1e-9)
+        if (!finite(p)) return {};
+        if (i == 0 || apartFrom(pts[last], p))
             last = i;
         else
             dropped = true;
@@ -73,12 +91,12 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     if (dropped) {
         copy.reserve(count);
         for (size_t i = 0; i < count; ++i)
-            if (copy.empty() || (pts[i] - copy.back()).length() >= 1e-9) copy.push_back(pts[i]);
+            if (copy.empty() || apartFrom(copy.back(), pts[i])) copy.push_back(pts[i]);
         pts = copy.data();
         count = copy.size();
     }
     size_t k = count;
-    while (k >= 3 && (pts[0] - pts[k - 1]).length() < 1e-9)
+    while (k >= 3 && !apartFrom(pts[k - 1], pts[0]))
         --k;
     if (k < 3) return {};
     const V3* kept = pts;
@@ -679,6 +697,8 @@ struct Operand {
     // Appends the result's share of this operand: far polygons whole when `keepFar` (a
     // block with none near as it is); of the near ones, the largest entries of their split
     // history that lost nothing. Whole polygons share their points with the operand's.
+    static constexpr size_t kAhead = 16;
+
     template <class Sink>
     void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
         std::vector<int32_t> stack;
@@ -703,17 +723,35 @@ struct Operand {
                     continue;
                 }
                 const CPlane plane = flip ? q.plane.flipped() : q.plane;
+                // The entries and points of the pieces lie scattered through memory written
+                // long before: the walk fetches them ahead of their use, and the pieces found
+                // are copied a few at a time, in the order of the walk.
+                const bsp::Frag* ahead[kAhead];
+                size_t held = 0;
+                auto copyHeld = [&] {
+                    for (size_t j = 0; j < held; ++j)
+                        out.push(CPoly::of(PolyPoints(ahead[j]->v, ahead[j]->n, flip), plane));
+                    held = 0;
+                };
                 stack.assign(1, r);
                 while (!stack.empty()) {
                     const bsp::Frag& f = w.frags[stack.back()];
                     stack.pop_back();
                     if (f.whole) {
-                        out.push(CPoly::of(PolyPoints(f.v, f.n, flip), plane));
+                        const char* first = reinterpret_cast<const char*>(f.v);
+                        __builtin_prefetch(first);
+                        __builtin_prefetch(first + f.n * sizeof(V3) - 1);
+                        ahead[held++] = &f;
+                        if (held == kAhead) copyHeld();
                         continue;
                     }
                     for (int c = 1; c >= 0; --c)
-                        if (f.child[c] >= 0) stack.push_back(f.child[c]);
+                        if (f.child[c] >= 0) {
+                            __builtin_prefetch(&w.frags[f.child[c]]);
+                            stack.push_back(f.child[c]);
+                        }
                 }
+                copyHeld();
             }
         }
     }
@@ -848,6 +886,27 @@ SolidBlocks run(Op op, const SolidBlocks& a, const Other& b, bool taken = false)
     return sink.out.finish();
 }
 
+// The same as run above, giving the result's flat solid directly.
+Solid runFlat(Op op, const SolidBlocks& a, const Solid& b, bool taken = false) {
+    Operand A(a), B(b);
+    B.taken = taken;
+    if (measureApart(A, B)) {
+        if (op == Op::intersect) return {};
+        Solid out;
+        out.reserve(a.size() + (op == Op::unite ? b.size() : 0));
+        for (const SolidBlocks::BlockPtr& block : a.blocks())
+            out.insert(out.end(), block->polys.begin(), block->polys.end());
+        if (op == Op::unite) out.insert(out.end(), b.begin(), b.end());
+        return out;
+    }
+    bsp::Work& w = scratch();
+    Solid out;
+    out.reserve(clip(op, A, B, w));
+    FlatSink sink{out};
+    emitBoth(op, A, B, w, sink);
+    return out;
+}
+
 }  // namespace
 
 void releaseCsgMemory() {
@@ -892,6 +951,22 @@ SolidBlocks CSG::intersectBlocks(const SolidBlocks& a, const Solid& b) {
 
 SolidBlocks CSG::subtractBlocks(const SolidBlocks& a, Solid&& b) {
     return run(Op::subtract, a, b, true);
+}
+
+Solid CSG::uniteFlat(const SolidBlocks& a, const Solid& b) {
+    return runFlat(Op::unite, a, b);
+}
+
+Solid CSG::subtractFlat(const SolidBlocks& a, const Solid& b) {
+    return runFlat(Op::subtract, a, b);
+}
+
+Solid CSG::subtractFlat(const SolidBlocks& a, Solid&& b) {
+    return runFlat(Op::subtract, a, b, true);
+}
+
+Solid CSG::intersectFlat(const SolidBlocks& a, const Solid& b) {
+    return runFlat(Op::intersect, a, b);
 }
 
 SolidBlocks::SolidBlocks(Solid&& s) {

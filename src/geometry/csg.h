@@ -191,6 +191,13 @@ SolidBlocks intersectBlocks(const SolidBlocks& a, const Solid& b);
 // are turned in place when nothing else shares their points, instead of copied. b is left
 // valid, with unspecified polygons.
 SolidBlocks subtractBlocks(const SolidBlocks& a, Solid&& b);
+// The same as one flat solid (the polygons of the result's flat()), for a result that is
+// shown rather than operated on again: it spares building the blocks and then copying
+// every polygon out of them.
+Solid uniteFlat(const SolidBlocks& a, const Solid& b);
+Solid subtractFlat(const SolidBlocks& a, const Solid& b);
+Solid subtractFlat(const SolidBlocks& a, Solid&& b);
+Solid intersectFlat(const SolidBlocks& a, const Solid& b);
 }  // namespace CSG
 
 // The operations keep their working memory per thread between calls (at most 64 MB), so

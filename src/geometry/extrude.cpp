@@ -7,8 +7,6 @@
 #include <initializer_list>
 #include <numbers>
 
-#include "geometry/triangulate.h"
-
 namespace ivo {
 namespace {
 
@@ -91,8 +89,13 @@ std::vector<Level> levels(double lo, double hi, double loR, double hiR, bool cha
 
 }  // namespace
 
+std::vector<Tri2> regionCaps(const Region& region) {
+    const std::vector<Loop> loops = normalizedLoops(region);
+    return loops.empty() ? std::vector<Tri2>{} : capTriangles(loops);
+}
+
 Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double z1, double loR,
-                    double hiR, bool chamfer) {
+                    double hiR, bool chamfer, const std::vector<Tri2>* caps) {
     if (!std::isfinite(z0) || !std::isfinite(z1) || !finite(frame)) return {};
     const double lo = std::min(z0, z1), hi = std::max(z0, z1);
     if (!(hi - lo >= 1e-9)) return {};
@@ -118,12 +121,21 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     for (size_t k = 0; k < lv.size(); ++k)
         for (const Loop& l : loops)
             at[k].push_back(offsetLoop(l, lv[k].inset));
+    // A cap whose outline is the region's own takes the region's triangles; one inset by a
+    // treated edge is triangulated here. Without treated edges both caps have the same
+    // outline, and so the same triangles.
+    std::vector<Tri2> own[2];
+    auto trianglesOf = [&](const std::vector<Loop>& outline,
+                           std::vector<Tri2>& mine) -> const std::vector<Tri2>& {
+        if (caps && outline == loops) return *caps;
+        mine = capTriangles(outline);
+        return mine;
+    };
+    const std::vector<Tri2>& bottom = trianglesOf(at.front(), own[0]);
     // A region without area (a loop folded onto a line) would give walls around nothing.
-    const std::vector<Tri2> bottom = capTriangles(at.front());
     if (bottom.empty()) return {};
-
-    // Without treated edges both caps have the same outline, and so the same triangles.
-    const std::vector<Tri2> top = at.back() == at.front() ? bottom : capTriangles(at.back());
+    const std::vector<Tri2>& top =
+        at.back() == at.front() ? bottom : trianglesOf(at.back(), own[1]);
     size_t walls = 0;
     for (const Loop& l : at.front())
         walls += l.size();
@@ -154,7 +166,8 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     return orientOutward(std::move(out));
 }
 
-Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD, double angleDeg) {
+Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD, double angleDeg,
+                    const std::vector<Tri2>* caps) {
     if (!std::isfinite(angleDeg) || !finite(frame)) return {};
     // Beyond a full turn the sweep only passes over itself again; without the clamp an
     // angle of 1e9° would ask for 2e8 segments.
@@ -167,8 +180,12 @@ Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD
     if (k.length() < 0.5) return {};
     const std::vector<Loop> loops = normalizedLoops(region);
     if (loops.empty()) return {};
-    const std::vector<Tri2> caps = capTriangles(loops);
-    if (caps.empty()) return {};  // no area: the sweep would enclose nothing
+    std::vector<Tri2> own;
+    if (!caps) {
+        own = capTriangles(loops);
+        caps = &own;
+    }
+    if (caps->empty()) return {};  // no area: the sweep would enclose nothing
     const bool full = std::abs(angleDeg) >= 359.999;
 
     // Angle of each ring of points: the last ring of a full turn is the first one, and the
@@ -183,7 +200,7 @@ Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD
     size_t walls = 0;
     for (const Loop& loop : loops)
         walls += loop.size();
-    out.reserve(walls * size_t(n) + (full ? 0 : 2 * caps.size()));
+    out.reserve(walls * size_t(n) + (full ? 0 : 2 * caps->size()));
     std::vector<V3> rings;  // ring s of a loop: its points turned by phi[s]
     for (const Loop& loop : loops) {
         const size_t m = loop.size();
@@ -202,8 +219,8 @@ Solid revolveRegion(const Region& region, const Frame& frame, V2 axisP, V2 axisD
         }
     }
     if (!full) {
-        addCap(out, caps, true, [&](V2 p) { return R(p, phi[0]); });
-        addCap(out, caps, false, [&](V2 p) { return R(p, phi[n]); });
+        addCap(out, *caps, true, [&](V2 p) { return R(p, phi[0]); });
+        addCap(out, *caps, false, [&](V2 p) { return R(p, phi[n]); });
     }
     return orientOutward(std::move(out));
 }
