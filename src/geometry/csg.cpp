@@ -55,24 +55,6 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-namespace {
-
-// Whether q lies at least 1e-9 from p, as (q - p).length() >= 1e-9 tells, without the root:
-// the root rounds correctly and never falls as its argument grows, and the squared lengths
-// whose root reaches 1e-9 are exactly those from 1e-18 (as a double) on.
-bool apartFrom(V3 p, V3 q) {
-    const V3 d = q - p;
-    return d.x * d.x + d.y * d.y + d.z * d.z >= 1e-18;
-}
-
-// Whether all the coordinates are finite: a product by zero is a zero for finite values
-// and NaN for the others.
-bool finite(V3 p) {
-    return p.x * 0 + p.y * 0 + p.z * 0 == 0;
-}
-
-}  // namespace
-
 std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     // Most polygons lose no point: they are fitted where they lie, and their points copied
     // once, into the polygon.
@@ -81,8 +63,8 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const V3 p = pts[i];
         // A NaN would survive the distance tests and poison the plane.
-        if (!finite(p)) return {};
-        if (i == 0 || apartFrom(pts[last], p))
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
+        if (i == 0 || (p - pts[last]).length() >= 1e-9)
             last = i;
         else
             dropped = true;
@@ -91,12 +73,12 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     if (dropped) {
         copy.reserve(count);
         for (size_t i = 0; i < count; ++i)
-            if (copy.empty() || apartFrom(copy.back(), pts[i])) copy.push_back(pts[i]);
+            if (copy.empty() || (pts[i] - copy.back()).length() >= 1e-9) copy.push_back(pts[i]);
         pts = copy.data();
         count = copy.size();
     }
     size_t k = count;
-    while (k >= 3 && !apartFrom(pts[k - 1], pts[0]))
+    while (k >= 3 && (pts[0] - pts[k - 1]).length() < 1e-9)
         --k;
     if (k < 3) return {};
     const V3* kept = pts;
