@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "document/evaluator.h"
-#include "geometry/extrude.h"
 #include "support/doc_builder.h"
 #include "support/sketch_builder.h"
 
@@ -89,24 +88,6 @@ TEST(EvaluatorCaps, EditsAreNotServedTheTrianglesOfTheOldOutline) {
             EXPECT_NEAR(signedVolume(*after.bodies.at(0).solid), std::abs(r[0].area()) * 5, 1e-6);
         }
     }
-}
-
-TEST(EvaluatorCaps, ProfilesKeepOneTriangulationPerRegion) {
-    Sketch s;
-    addCircle(s, {0, 0}, 5);
-    addCircle(s, {0, 0}, 2);
-    const SketchProfiles p(s);
-    const std::vector<size_t> ring = p.picked({{3.5, 0}}), disc = p.picked({{0, 0}});
-    ASSERT_EQ(ring.size(), 1u);
-    ASSERT_EQ(disc.size(), 1u);
-    ASSERT_NE(ring[0], disc[0]);
-    EXPECT_EQ(p.region(ring[0]).holes.size(), 1u);
-    EXPECT_EQ(p.caps(ring[0]), regionCaps(p.region(ring[0])));
-    EXPECT_EQ(p.caps(disc[0]), regionCaps(p.region(disc[0])));
-    // Asked again, the same triangles, not found anew.
-    EXPECT_EQ(&p.caps(ring[0]), &p.caps(ring[0]));
-    EXPECT_EQ(p.pick({{3.5, 0}, {0, 0}, {3.6, 0}}),
-              (std::vector<Region>{p.region(ring[0]), p.region(disc[0])}));
 }
 
 }  // namespace
