@@ -817,6 +817,16 @@ void emitBoth(Op op, const Operand& A, const Operand& B, const bsp::Work& w, Sin
     B.emit(w, op == Op::unite, op == Op::subtract, out);
 }
 
+// The result of an operation whose operands' boxes overlap, as one flat solid.
+Solid clipFlat(Op op, Operand& A, Operand& B) {
+    bsp::Work& w = scratch();
+    Solid out;
+    out.reserve(clip(op, A, B, w));
+    FlatSink sink{out};
+    emitBoth(op, A, B, w, sink);
+    return out;
+}
+
 Solid run(Op op, const Solid& a, const Solid& b) {
     Operand A(a), B(b);
     if (measureApart(A, B)) switch (op) {
@@ -829,12 +839,7 @@ Solid run(Op op, const Solid& a, const Solid& b) {
             case Op::subtract: return a;
             case Op::intersect: return {};
         }
-    bsp::Work& w = scratch();
-    Solid out;
-    out.reserve(clip(op, A, B, w));
-    FlatSink sink{out};
-    emitBoth(op, A, B, w, sink);
-    return out;
+    return clipFlat(op, A, B);
 }
 
 void append(SolidBlocks::Builder& out, const SolidBlocks& s) {
@@ -881,12 +886,7 @@ Solid runFlat(Op op, const SolidBlocks& a, const Solid& b, bool taken = false) {
         if (op == Op::unite) out.insert(out.end(), b.begin(), b.end());
         return out;
     }
-    bsp::Work& w = scratch();
-    Solid out;
-    out.reserve(clip(op, A, B, w));
-    FlatSink sink{out};
-    emitBoth(op, A, B, w, sink);
-    return out;
+    return clipFlat(op, A, B);
 }
 
 }  // namespace
