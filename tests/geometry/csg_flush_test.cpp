@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <map>
 #include <numeric>
@@ -46,13 +45,6 @@ Solid ring(int axis, double cu, double cv, double ri, double ro, double lo, doub
     const V3 x = unit((axis + 1) % 3), y = unit(axis);
     const Frame f{o, x, y, x.cross(y)};
     return revolveRegion({rect(ri, lo, ro, hi), {}}, f, {0, 0}, {0, 1}, 360);
-}
-
-std::string text(V3 p) {
-    char buf[100], *end = buf;
-    for (const double x : {p.x, p.y, p.z})
-        *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
-    return "(" + std::string(buf, end - 1) + ")";
 }
 
 bool interiorsMeet(Box3 a, Box3 b) {
@@ -140,7 +132,7 @@ struct SceneMaker {
         p.box = solidBox(p.s);
         p.volume = signedVolume(p.s);
         sc.log += what + (p.parent >= 0 ? " in " + std::to_string(p.parent) : "") + " " +
-                  text(p.box.lo) + "-" + text(p.box.hi) + "; ";
+                  pointText(p.box.lo) + "-" + pointText(p.box.hi) + "; ";
         sc.parts.push_back(std::move(p));
     }
 

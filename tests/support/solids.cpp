@@ -123,14 +123,14 @@ std::map<std::tuple<double, double, double, double>, double> areaByPlane(const S
     return out;
 }
 
-namespace {
-
 std::string pointText(V3 p) {
     char buf[100], *end = buf;
     for (const double x : {p.x, p.y, p.z})
         *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
     return "(" + std::string(buf, end - 1) + ")";
 }
+
+namespace {
 
 std::string numberText(double x) {
     char buf[40];

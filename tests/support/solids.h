@@ -25,6 +25,7 @@ Solid moved(const Solid& s, V3 d);
 // A box or a cylinder, turned at random, at a random place and size inside [0, 10]³.
 Solid randomSolid(std::mt19937& rng);
 
+std::string pointText(V3 p);  // "(x,y,z)", shortest round trip
 // Signed volume enclosed by triangles counter-clockwise seen from outside.
 double meshVolume(const std::vector<Tri>& tris);
 // Polygon area (along the plane normal) per supporting plane, keyed exactly: pieces keep
