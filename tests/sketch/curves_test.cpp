@@ -16,7 +16,7 @@ void expectPoints(const std::vector<V2>& got, const std::vector<V2>& want, doubl
         EXPECT_LT((got[i] - want[i]).length(), tol) << "point " << i;
 }
 
-TEST(Curve, ShapesAndAnglesAtTheirLimits) {
+TEST(Curve, ShapesAnglesAndParametersAtTheirLimits) {
     Sketch s;
     s.lines.push_back({s.newId(), 999, s.addPoint({1, 1})});
     EXPECT_EQ(s.curve(s.lines[0].id), Curve::line({0, 0}, {1, 1}));  // a missing point: origin
@@ -35,9 +35,7 @@ TEST(Curve, ShapesAndAnglesAtTheirLimits) {
     auto onQuarter = [](double a) { return onArc({std::cos(a), std::sin(a)}, {0, 0}, 0, pi / 2); };
     EXPECT_TRUE(onQuarter(1) && onQuarter(-5e-8) && onQuarter(pi / 2 + 5e-8));
     EXPECT_FALSE(onQuarter(-1e-6) || onQuarter(pi / 2 + 1e-6) || onQuarter(3));
-}
-
-TEST(Curve, ParamOfLinesIsUnclampedAndAPointAHairBeforeAnArcStartIsItsStart) {
+    // The parameter of lines is unclamped; a point a hair before an arc's start is its start.
     const Curve l = Curve::line({1, 1}, {5, 1});
     EXPECT_TRUE(param(l, {3, 7}) == 0.5 && param(l, {-3, 1}) == -1);
     EXPECT_EQ(param(Curve::line({2, 2}, {2, 2}), {9, 9}), 0);  // no division by 0
