@@ -108,8 +108,7 @@ std::vector<Case> cases() {
     };
 }
 
-// A cut that takes its tool turns the tool's polygons round in place: the polygons of the
-// ordinary cut, and a solid sharing the tool's points left as it was.
+// A cut that takes its tool gives the ordinary cut and spares a solid sharing the tool's points.
 TEST(CsgTaken, HandedOverToolsGiveTheSamePolygonsAndSparedSharedOnes) {
     for (const Case& c : cases()) {
         const SolidBlocks a(c.a);

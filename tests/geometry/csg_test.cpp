@@ -73,8 +73,7 @@ TEST(Csg, OperandsWhollyInsideOrInACavityAreClassified) {
             << d;
 }
 
-// The three operations (unite, subtract, intersect) with the same volume and area per plane
-// as the plain algorithm, which keeps fragments where ours keeps polygons whole, and closed.
+// Unite, subtract, intersect: the plain algorithm's volume and area per plane, and closed.
 std::array<Solid, 3> expectSameAsPlain(const Solid& a, const Solid& b, double tol,
                                        const std::string& what) {
     const std::array<Solid, 3> ours{CSG::unite(a, b), CSG::subtract(a, b), CSG::intersect(a, b)};
@@ -125,19 +124,6 @@ TEST(CsgReference, SameVolumeAndAreaPerPlaneAsThePlainAlgorithm) {
     }
 }
 
-TEST(CsgReference, SuccessiveCutsKeepTheirResultSmall) {
-    // Ten holes drilled one after the other through a plate, as ten cut features.
-    Solid ours = polyBox({0, 0, 0}, {50, 4, 20}), plain = ours;
-    for (int i = 0; i < 10; ++i) {
-        const Solid drill = polyCylinder({2.5 + 5 * i, -1, 10}, 1.5, 6, 24);
-        ours = CSG::subtract(ours, drill);
-        plain = PlainCSG::subtract(plain, drill);
-    }
-    EXPECT_NEAR(signedVolume(ours), signedVolume(plain), 1e-8);
-    EXPECT_EQ(closedSurfaceFault(ours), "");
-    EXPECT_LT(ours.size() * 3, plain.size());
-}
-
 TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
     // A convex sphere makes a tree as deep as its 4 608 faces.
     const Solid ball = sphereSolid({0, 0, 0}, 10, 48, 96);
@@ -168,8 +154,7 @@ TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
     EXPECT_EQ(CSG::unite(cube, moved(cube, {1e12, 0, 0})).size(), 12u);
 }
 
-// Every polygon of a result carries the box of its own points; turning polygons round
-// leaves the operands as they were.
+// Result polygons carry the box of their own points; turning polygons round spares operands.
 TEST(Csg, ResultsKeepTheBoxesOfTheirPointsAndOperandsStayAsTheyWere) {
     const Solid ball = sphereSolid({0, 0, 0}, 10, 24, 48);
     auto boxesHold = [](const Solid& s) {
@@ -194,8 +179,7 @@ TEST(Csg, ResultsKeepTheBoxesOfTheirPointsAndOperandsStayAsTheyWere) {
     EXPECT_EQ(ball, sphereSolid({0, 0, 0}, 10, 24, 48));
 }
 
-// A loop that loses no point is fitted where it lies, one that loses some from a cleaned
-// copy: the same polygon either way, bit for bit.
+// A loop fitted where it lies or from a cleaned copy: the same polygon, bit for bit.
 std::vector<V3> tiltedRing(int n, double r) {
     std::vector<V3> pts;
     for (int i = 0; i < n; ++i) {
@@ -205,7 +189,7 @@ std::vector<V3> tiltedRing(int n, double r) {
     return pts;
 }
 
-TEST(CPolyFit, LoopsWithAndWithoutDroppedPointsFitAlike) {
+TEST(CPolyFit, LoopsWithAndWithoutDroppedPointsFitAlikeIntoPointsOfTheirOwn) {
     const std::vector<std::vector<V3>> loops = {
         {{0, 0, 0}, {2, 0, 0}, {0, 3, 0}},
         {{1e6, 1e6, 5}, {1e6 + 1, 1e6, 5}, {1e6 + 1, 1e6 + 1, 5.5}, {1e6, 1e6 + 1, 5.5}},
@@ -231,9 +215,7 @@ TEST(CPolyFit, LoopsWithAndWithoutDroppedPointsFitAlike) {
             EXPECT_EQ(fitted->plane, plain->plane) << k;
         }
     }
-}
-
-TEST(CPolyFit, FittedPolygonOwnsItsPoints) {
+    // The fitted polygon owns its points, and reads only the first n.
     std::vector<V3> pts = tiltedRing(8, 2);
     const auto fitted = CPoly::fit(pts.data(), pts.size());
     ASSERT_TRUE(fitted);
@@ -241,7 +223,6 @@ TEST(CPolyFit, FittedPolygonOwnsItsPoints) {
     for (V3& p : pts)
         p = p + V3{5, 5, 5};
     EXPECT_TRUE(std::equal(fitted->v.begin(), fitted->v.end(), before.begin(), before.end()));
-    // Only the first n points are read.
     pts = tiltedRing(8, 2);
     pts.push_back({nan, 0, 0});
     EXPECT_TRUE(CPoly::fit(pts.data(), 8));
@@ -381,9 +362,8 @@ TEST(CsgWhole, ClearPolygonsComeBackWholeOnTheirSide) {
     EXPECT_TRUE(CSG::intersect(inner, outer) == inner && CSG::unite(inner, outer) == outer);
 }
 
-// A slab over a corner of a warped top, nearer its plane than the corner rises: the corner
-// pokes into the slab, so the top is cut and cannot come back whole. A fine sphere deep
-// inside the box makes the operation look for clear polygons.
+// A slab nearer a warped top's plane than its corner rises: the top is cut, not kept whole
+// (the fine sphere inside makes the operation look for clear polygons).
 TEST(CsgClearPlanes, WarpedPolygonsAreClearOnlyBeyondTheirPoints) {
     // Its corners ±0.01 off z = 10 in turn.
     const Solid box = boxWithTop({0, 0, 0}, {10, 10, 10},
@@ -453,10 +433,8 @@ void expectClosedOperations(const Solid& a, const Solid& b, const std::string& w
     EXPECT_NEAR(signedVolume(s), va - vi, 1e-9 * va) << what;
 }
 
-// Curved solids crossing at shallow angles leave gaps narrower than the plane tolerance
-// between their cuts; the mesh handed to a slicer welds them and must be closed. A second
-// solid at places spread over the directions around a sphere, at depths from a shallow cap
-// to mostly inside, at several sizes and resolutions.
+// Shallow crossings leave gaps narrower than the plane tolerance, which the mesh welds: solids
+// all around a sphere, from a shallow cap to mostly inside, at several sizes and resolutions.
 TEST(CsgSeam, SpheresAndCylindersCrossingASphereGiveClosedResults) {
     const Solid ball = sphereSolid({0, 0, 0}, 5, 24, 48);
     expectClosedOperations(ball, sphereSolid({4, 1, 0.5}, 4, 24, 48), "two spheres");

@@ -30,9 +30,8 @@ std::vector<Piece> load(bsp::Work& w, const Solid& s) {
     return out;
 }
 
-// The whole tree of `list` built at once into `tree` (one node to start with), every piece
-// sorted by its own split: the middle piece of each list splits it, back pieces keep their
-// order, so do front ones.
+// The whole tree of `list` built at once into `tree` (one node to start with): the middle
+// piece of each list splits it, back and front pieces keep their order.
 void wholeTree(bsp::Work& w, const std::vector<Piece>& list, Tree& tree, int32_t at = 0) {
     const Piece splitter = list[list.size() / 2];
     const CPlane plane = w.planes[splitter.src];
