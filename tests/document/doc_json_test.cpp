@@ -45,7 +45,6 @@ TEST(DocJson, EveryRecordSurvivesEncodeDecodeInBothForms) {
     d.bodyNames = std::map<std::string, std::string>{{"2", "Plaque « é » & <ok>"}};
     for (bool pretty : {false, true})
         EXPECT_EQ(decodeDoc(encodeDoc(d, pretty), reason), d) << reason;
-    EXPECT_NE(encodeDoc(d, true).find("\n  \"features\": ["), std::string::npos);
     // Optional members may be missing or null; unknown keys are ignored.
     const auto back = decodeDoc(R"({"version":1,"features":[{"id":1,"kind":"extrude","name":"E",
         "suppressed":false,"sketch":null,"extrude":{"sketch":1,"picks":[],"distance":2,
@@ -277,14 +276,9 @@ TEST(DocFuzz, MutatedSamplesDecodeRoundTripAndEvaluateAlike) {
             Doc d;
             if (readDoc(r, *tree, d)) viaTree = std::move(d);
         }
-        // Only one way: a tree keeps the last of two equal keys, where the file reader may
-        // refuse the first one's value before it meets the second.
-        if (doc) {
-            EXPECT_EQ(viaTree, doc) << what;
-        }
-
-        // Evaluation of the small samples: one incremental evaluation across edits against a
-        // fresh run each time.
+        // One way only: a tree keeps the last of two equal keys, the reader may refuse the first.
+        EXPECT_TRUE(!doc || viaTree == doc) << what;
+        // Small samples: one incremental evaluation across edits against a fresh run each time.
         if (!doc || s.text.size() > 10000 || i % 3) continue;
         ++evaluated;
         Doc d = *doc;

@@ -284,10 +284,8 @@ TEST(EvaluatorCut, OneToolCutsEveryBodyAsIfEachWereCutAlone) {
     }
 }
 
-// The bodies of a run's last feature are made flat and put in blocks only when a feature
-// after it cuts them again: moving the marker, edits and appended features give the results
-// of a run from scratch.
-// A plate, then features of each operation through circles of a sketch on its top face.
+// A plate, then features of each operation through circles of a sketch on its top face. The
+// last feature's bodies are made flat, in blocks only when a later feature cuts them again.
 Doc lastOpModel(const std::string& lastOp) {
     DocBuilder b;
     b.extrude(b.sketch(rectSketch(0, 0, 60, 20)), {{1, 1}}, 5);
@@ -334,8 +332,6 @@ TEST(EvaluatorLast, IncrementalRunsAroundTheLastFeatureMatchRunsFromScratch) {
     }
 }
 
-// The cap triangles a sketch's regions keep between runs: an edit of the sketch, or of what
-// treats the caps, gives the solids of the edited document, never those of the old outline.
 double totalVolume(const EvalResult& r) {
     double v = 0;
     for (const Body& b : r.bodies)
@@ -343,8 +339,8 @@ double totalVolume(const EvalResult& r) {
     return v;
 }
 
-// Two circles of one sketch, one padded by 5, the other turned a quarter about the y axis;
-// each edit changes the outline or what treats the caps.
+// Cap triangles kept between runs: an edit of the outline, or of what treats the caps, gives
+// the solids of the edited document. Two circles, one padded by 5, one turned a quarter.
 TEST(EvaluatorCaps, EditsAreNotServedTheTrianglesOfTheOldOutline) {
     for (int edit = 0; edit < 4; ++edit) {
         SCOPED_TRACE("edit " + std::to_string(edit));
