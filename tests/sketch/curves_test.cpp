@@ -45,7 +45,7 @@ TEST(Curve, ShapesAnglesAndParametersAtTheirLimits) {
     EXPECT_NEAR(param(a, {std::cos(pi / 2 - 1e-6), std::sin(pi / 2 - 1e-6)}), 2 * pi - 1e-6, 1e-12);
 }
 
-TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
+TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcsAndTheCutsTheyMake) {
     expectPoints(interLL({0, 0}, {2, 0}, {2, 0}, {2, 5}), {{2, 0}});  // touching ends
     EXPECT_TRUE(interLL({0, 0}, {4, 0}, {1, 0}, {6, 0}).empty());     // collinear overlap
     expectPoints(interLL({0, 0}, {1, 0}, {1 + 5e-10, -1}, {1 + 5e-10, 1}), {{1 + 5e-10, 0}});
@@ -80,9 +80,7 @@ TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
     expectPoints(intersect(Curve::line({-2, 0.5}, {2, 0.5}), upper), both);
     EXPECT_TRUE(intersect(below, upper).empty());
     expectPoints(intersect(upper, Curve::arc({1, 0}, 1, pi / 2, pi)), {{0.5, std::sqrt(0.75)}});
-}
-
-TEST(Cuts, CrossingsAlongLinesCirclesAndArcs) {
+    // Cuts: crossings along lines, circles and arcs.
     Sketch s;
     const Id bar = addSegment(s, {0, 0}, {4, 0}), stem = addSegment(s, {1, 3}, {1, 0});
     EXPECT_EQ(s.cuts(bar, false), std::vector<double>{0.25});  // a T-junction cuts the bar

@@ -253,9 +253,9 @@ Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     return s;
 }
 
-// Consistent systems end at the same points however underdetermined. Shaken everywhere most are
-// contradictory, and where the optimum is a valley only the verdict and residual can compare.
-// The solves alternate structures, so a kept factor pattern that does not fit would show.
+// Consistent systems end at the same points however underdetermined; shaken everywhere, most
+// are contradictory and only the verdict and residual compare. Structures alternate, so a kept
+// factor pattern that does not fit would show.
 TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     int solved = 0, contradictory = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {
