@@ -62,13 +62,12 @@ struct Part {
     int parent = -1;
     double volume = 0;
     Kind kind = Kind::box;
-    int axis = 0;                  // of a prism or a ring
-    double cu = 0, cv = 0, r = 0;  // its circle in the other two axes
-    double ri = 0;                 // a ring's inner radius
+    int axis = 0;                          // of a prism or a ring
+    double cu = 0, cv = 0, r = 0, ri = 0;  // its circle in the other axes, a ring's inner radius
 };
 
-// Round outlines of parts capped in one plane must not graze or run a hair apart: the
-// slivers would be far thinner than any tolerance. Equal outlines are fine.
+// Round outlines capped in one plane are equal or clear: a graze leaves slivers below any
+// tolerance.
 bool outlinesClear(const Part& p, const Part& q) {
     if (p.kind == Kind::box || q.kind == Kind::box || p.axis != q.axis) return true;
     const int a = p.axis;
@@ -91,8 +90,7 @@ bool outlinesClear(const Part& p, const Part& q) {
     return true;
 }
 
-// Parts may touch along a real face of each only: touching along a line is not a
-// 2-manifold, which no mesh can mend.
+// Parts touch along a real face of each only: touching along a line is no 2-manifold.
 bool contactAllowed(const Part& p, const Part& q) {
     int touching = 0, along = -1;
     for (int a = 0; a < 3; ++a) {

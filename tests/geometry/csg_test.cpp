@@ -86,7 +86,6 @@ std::array<Solid, 3> expectSameAsPlain(const Solid& a, const Solid& b, double to
     return ours;
 }
 
-// The same, and the cut moving with its operands.
 void expectSameAsPlainAndMoving(const Solid& a, const Solid& b, double tol,
                                 const std::string& what) {
     const Solid cut = expectSameAsPlain(a, b, tol, what)[1];
@@ -229,8 +228,7 @@ TEST(CPolyFit, LoopsWithAndWithoutDroppedPointsFitAlikeIntoPointsOfTheirOwn) {
     EXPECT_FALSE(CPoly::fit(pts.data(), 9));
 }
 
-// A torus of `around` × `across` outward quads about the axis `axis` (0 x, 1 y, 2 z)
-// through c: ring radius R, tube radius r.
+// A torus of around × across outward quads about the axis (0 x, 1 y, 2 z) through c.
 Solid torus(V3 c, int axis, double R, double r, int around, int across) {
     auto at = [&](int i, int j) {
         const double u = 2 * std::numbers::pi * i / around, v = 2 * std::numbers::pi * j / across;
@@ -313,9 +311,7 @@ std::vector<Pair> pairs() {
         // Nested spheres that never touch.
         {"sphere in sphere", sphereSolid({0, 0, 0}, 5, 24, 48),
          sphereSolid({0.5, 0, 0}, 2, 24, 48)},
-        // Polygons whose boxes meet the other solid's but whose planes keep them apart
-        // from it.
-        // Two links of a chain, each through the other's hole.
+        // Boxes meeting the other solid's, planes keeping them apart: links of a chain.
         {"linked tori", torus({0, 0, 0}, 1, 10, 3, 40, 20), torus({10, 0, 0}, 2, 10, 3, 40, 20)},
         // Crossing at a slant: the tubes cut each other along two loops.
         {"slanted tori", torus({0, 0, 0}, 1, 8, 3, 40, 20),
@@ -326,12 +322,10 @@ std::vector<Pair> pairs() {
         // The sphere wholly inside the turned cube, its corners reaching past the faces' planes.
         {"sphere in turned cube", turned(cube, {0, 0, 0}, V3{3, -1, 2}.normalized(), 0.9),
          sphereSolid({0.3, 0, 0}, 3.4, 30, 60)},
-        // A small sphere at the middle of a slanted triangle's box, off its plane: the
-        // triangle lies outside the sphere though the middle of its box lies inside.
+        // A small sphere at the middle of a slanted triangle's box, off its plane.
         {"sphere off a triangle", tetra({0, 0, 0}, {10, 2, 0}, {3, 10, 10}, {6, 9, -3}),
          sphereSolid({5, 5, 5}, 0.2, 24, 48)},
-        // A flat tetrahedron beside a sphere, every face's box holding it, and a small cube
-        // deep inside the sphere, next in order: the faces lie outside, the cube inside.
+        // Faces whose boxes hold the sphere, outside it, then a small cube deep inside it.
         {"tetrahedron by a sphere and a cube in it",
          joined(tetra({-10, -10, -5}, {10, -10, 15}, {0, 20, 5}, {-0.354, 0, 5.354}),
                 polyBox({-0.1, -0.1, -0.1}, {0.1, 0.1, 0.1})),
@@ -362,8 +356,8 @@ TEST(CsgWhole, ClearPolygonsComeBackWholeOnTheirSide) {
     EXPECT_TRUE(CSG::intersect(inner, outer) == inner && CSG::unite(inner, outer) == outer);
 }
 
-// A slab nearer a warped top's plane than its corner rises: the top is cut, not kept whole
-// (the fine sphere inside makes the operation look for clear polygons).
+// A slab nearer a warped top's plane than its corner rises cuts the top (the sphere inside
+// makes the operation look for clear polygons).
 TEST(CsgClearPlanes, WarpedPolygonsAreClearOnlyBeyondTheirPoints) {
     // Its corners ±0.01 off z = 10 in turn.
     const Solid box = boxWithTop({0, 0, 0}, {10, 10, 10},
@@ -379,8 +373,7 @@ TEST(CsgClearPlanes, WarpedPolygonsAreClearOnlyBeyondTheirPoints) {
     }
 }
 
-// Faces within, or just beyond, the plane tolerance of a face of the other solid: the trees
-// settle most polygons by their box, and must class each one as its vertices do.
+// Faces near the plane tolerance of the other solid's: classed by box as by their vertices.
 TEST(CsgTolerance, FacesNearAPlaneAreClassedAsTheirVerticesAre) {
     constexpr double e = CSG_EPS;
     // The inner box's top lies `offset` above the outer box's top face (z = 10), tilted

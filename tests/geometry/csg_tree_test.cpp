@@ -1,6 +1,4 @@
-// Classifier trees whose nodes are made as walks reach them: whatever the walks and their
-// order, every node made is the one a whole build of the same pieces gives, and the inside
-// tests and clips read the same answers from it.
+// Trees made as walks reach them: every node made is a whole build's, walks and clips alike.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -84,8 +82,7 @@ V3 randomPoint(std::mt19937& rng, const Box3& b) {
             b.lo.z + u(rng) * (b.hi.z - b.lo.z)};
 }
 
-// Clips pieces of `tool` by both trees (each with its own split history) and requires the
-// same pieces, point for point, from each.
+// Clipped by both trees (each with its own split history), the same pieces point for point.
 void expectSameClip(bsp::Work& w, Tree& lazy, Tree& whole, const std::vector<Piece>& tool,
                     bool inverted, const std::string& what) {
     std::vector<Piece> got[2];

@@ -27,8 +27,7 @@ std::set<double> heights(const Solid& s) {
     return z;
 }
 
-// Volume of a square of side `side` extruded through levels of linearly varying inset:
-// the cross-section area is quadratic in height, so the prismatoid rule is exact.
+// A square through levels of linearly varying inset: the prismatoid rule is exact.
 double insetSquareVolume(double side, const std::vector<std::pair<double, double>>& levels) {
     auto area = [&](double inset) { return (side - 2 * inset) * (side - 2 * inset); };
     double v = 0;
@@ -166,8 +165,7 @@ TEST(Loops, RegionsIgnoreDegenerateHolesAndOffsetsHaveAMitreLimit) {
     EXPECT_EQ(offsetLoop(sharp, 1e-13), sharp);
 }
 
-// Solids made with a region's cap triangles found beforehand are those made without them,
-// polygon for polygon, whatever the treatment of the cap edges.
+// Cap triangles found beforehand give the solids made without them, whatever treats the caps.
 TEST(RegionCaps, SolidsWithFoundCapsEqualThoseWithout) {
     const Region shapes[] = {
         {rect(0, 0, 20, 20), {}},

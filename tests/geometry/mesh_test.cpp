@@ -23,6 +23,7 @@ using namespace ivo::testing;
 using CSG::intersect;
 using CSG::subtract;
 using CSG::unite;
+const double nan = std::nan("");
 
 TEST(Triangles, PlaneNormalsAndNoFlatTriangles) {
     // The normal is the plane's even where the corners would give a slightly different one;
@@ -41,8 +42,7 @@ TEST(Triangles, PlaneNormalsAndNoFlatTriangles) {
     EXPECT_NEAR(meshVolume(triangles(polyBox({-1, 2, 3}, {4, 6, 9}))), 5.0 * 4 * 6, 1e-9);
 }
 
-// A unit cube whose top is two halves (x < 0.5 and x > 0.5), the sides whole: the sides'
-// top edges pass the halves' corners at x = 0.5, as a boolean leaves them.
+// A unit cube whose top is split at x = 0.5, the sides whole: T-junctions as booleans leave.
 Solid cubeWithSplitTop(V3 nudge) {
     Solid s = polyBox({0, 0, 0}, {1, 1, 1});
     const CPlane top = s[1].plane;
@@ -66,8 +66,7 @@ TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
     EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
 }
 
-// Two triangles hinged on the x axis, the second bent down by `deg` from the plane of the
-// first, its normal turned by the same angle.
+// Two triangles hinged on the x axis, the second (and its normal) turned down by `deg`.
 std::vector<Tri> hinge(double deg) {
     const double a = deg * std::numbers::pi / 180;
     return {
@@ -107,10 +106,9 @@ TEST(FeatureEdges, CreasesAreReportedFromBothSidesWhereTheyMeet) {
     ASSERT_EQ(folded.size(), 6u);
     for (const FeatureEdge& e : folded)
         EXPECT_EQ(e.n, V3());
-    const double nan = std::nan("");  // bad corners give nothing
     EXPECT_TRUE(featureEdges({{{nan, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
                               {{1, 0, 0}, {nan, 0, 0}, {0, 0, 1}, {0, 1, 0}}})
-                    .empty());
+                    .empty());  // bad corners give nothing
 }
 
 // The loop up to rotation: the same corners in the same cyclic order.
@@ -142,7 +140,6 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
     for (std::size_t i = 0; i < circle.size(); ++i)
         fan.push_back({V2{3, -2}, circle[i], circle[(i + 1) % circle.size()]});
     const V2 m{0.5, 0};
-    const double nan = std::nan("");
     const struct {
         const char* name;
         std::vector<Tri2> tris;
@@ -180,8 +177,7 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
         1u);
 }
 
-// The mesh step against its direct reference: the same triangles, corner for corner.
-// Every copy of a corner, on a share of them, moved on its own by up to `reach`.
+// Against the direct reference: copies of corners, a share of them, moved by up to `reach`.
 Solid jittered(const Solid& s, std::mt19937& rng, double reach, double share) {
     std::uniform_real_distribution<double> d(-reach, reach), u(0, 1);
     Solid out;
@@ -246,10 +242,8 @@ TEST(TrianglesMatchReference, CornersOnWeldGridCellBoundaries) {
     }
 }
 
-// A corner exactly as far from two corners that stay apart joins the one found first: the
-// grid's cells are visited in order and, within a cell, the last corner added first. The
-// corners are dyadic, so that both distances are exactly 2⁻¹⁴, placed in one cell and
-// astride a cell boundary on each axis.
+// A corner exactly 2⁻¹⁴ (dyadic) from two that stay apart joins the one found first: cells in
+// order, within one the last added first; in one cell and astride a boundary on each axis.
 TEST(TrianglesMatchReference, EqualDistancesKeepTheFirstFound) {
     const double d = std::ldexp(1.0, -14), h = 8 * kMeshWeld, o = 0.000137;
     auto dyadic = [](double v) { return std::round(std::ldexp(v, 20)) / std::ldexp(1.0, 20); };

@@ -17,8 +17,7 @@ namespace {
 
 using namespace ivo::testing;
 
-// Planar faces among the triangles, told apart by their plane: all of them, and those whose
-// triangles are all flagged (a face partly flagged is a fault of its own).
+// Faces told apart by their plane: all, those wholly flagged, and none partly flagged.
 struct FaceCounts {
     size_t faces = 0, overhangs = 0;
     bool consistent = true;
