@@ -214,6 +214,30 @@ TEST(Evaluator, RegionsUniteByGroups) {
     }
 }
 
+// An edit at any depth of a long timeline, replayed from the closest state held, gives the
+// fresh result.
+TEST(Evaluation, LongTimelinesReplayFromTheClosestStateHeld) {
+    DocBuilder b;
+    b.extrude(b.sketch(rectSketch(0, 0, 100, 20)), {{1, 1}}, 5);
+    Sketch holes;
+    for (int i = 0; i < 40; ++i)
+        addCircle(holes, {2.5 + 2.5 * i, 10}, 0.5 + 0.02 * i);
+    const Id sk = b.sketch(holes);
+    for (int i = 0; i < 40; ++i)
+        b.extrude(sk, {{2.5 + 2.5 * i, 10}}, 5, op::cut);
+    Evaluation incremental;
+    ASSERT_EQ(incremental.run(b.doc), Evaluator::run(b.doc));
+    const size_t n = b.doc.features.size();
+    for (const size_t at : {n - 1, n - 3, n - 6, n - 11, n - 20, n - 37, size_t(3), size_t(0)}) {
+        Feature& f = b.doc.features[at];
+        if (f.extrude)
+            f.extrude->distance += 1;
+        else
+            f.sketch->points.back().p.y += 1;
+        ASSERT_EQ(incremental.run(b.doc), Evaluator::run(b.doc)) << at;
+    }
+}
+
 // The incremental evaluation must give exactly the plain result after any edit.
 TEST(Evaluation, MatchesAFreshRunAfterRandomEditsAndReusesThePrefix) {
     DocBuilder b;
