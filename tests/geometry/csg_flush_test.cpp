@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <map>
 #include <numeric>
@@ -48,13 +47,6 @@ Solid ring(int axis, double cu, double cv, double ri, double ro, double lo, doub
     return revolveRegion({rect(ri, lo, ro, hi), {}}, f, {0, 0}, {0, 1}, 360);
 }
 
-std::string text(V3 p) {
-    char buf[100], *end = buf;
-    for (const double x : {p.x, p.y, p.z})
-        *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
-    return "(" + std::string(buf, end - 1) + ")";
-}
-
 bool interiorsMeet(Box3 a, Box3 b) {
     for (int k = 0; k < 3; ++k)
         if (!(at(a.lo, k) < at(b.hi, k) - 1e-9 && at(b.lo, k) < at(a.hi, k) - 1e-9)) return false;
@@ -70,13 +62,12 @@ struct Part {
     int parent = -1;
     double volume = 0;
     Kind kind = Kind::box;
-    int axis = 0;                  // of a prism or a ring
-    double cu = 0, cv = 0, r = 0;  // its circle in the other two axes
-    double ri = 0;                 // a ring's inner radius
+    int axis = 0;                          // of a prism or a ring
+    double cu = 0, cv = 0, r = 0, ri = 0;  // its circle in the other axes, a ring's inner radius
 };
 
-// Round outlines of parts capped in one plane must not graze or run a hair apart: the
-// slivers would be far thinner than any tolerance. Equal outlines are fine.
+// Round outlines capped in one plane are equal or clear: a graze leaves slivers below any
+// tolerance.
 bool outlinesClear(const Part& p, const Part& q) {
     if (p.kind == Kind::box || q.kind == Kind::box || p.axis != q.axis) return true;
     const int a = p.axis;
@@ -99,8 +90,7 @@ bool outlinesClear(const Part& p, const Part& q) {
     return true;
 }
 
-// Parts may touch along a real face of each only: touching along a line is not a
-// 2-manifold, which no mesh can mend.
+// Parts touch along a real face of each only: touching along a line is no 2-manifold.
 bool contactAllowed(const Part& p, const Part& q) {
     int touching = 0, along = -1;
     for (int a = 0; a < 3; ++a) {
@@ -140,7 +130,7 @@ struct SceneMaker {
         p.box = solidBox(p.s);
         p.volume = signedVolume(p.s);
         sc.log += what + (p.parent >= 0 ? " in " + std::to_string(p.parent) : "") + " " +
-                  text(p.box.lo) + "-" + text(p.box.hi) + "; ";
+                  pointText(p.box.lo) + "-" + pointText(p.box.hi) + "; ";
         sc.parts.push_back(std::move(p));
     }
 

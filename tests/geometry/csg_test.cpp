@@ -1,11 +1,16 @@
+// The boolean kernel: known answers, bad input, and results against the plain algorithm.
 #include "geometry/csg.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <limits>
+#include <numbers>
 #include <string>
 
+#include "geometry/mesh.h"
 #include "support/reference_csg.h"
 #include "support/solids.h"
 
@@ -68,58 +73,33 @@ TEST(Csg, OperandsWhollyInsideOrInACavityAreClassified) {
             << d;
 }
 
-// Only the sides of a solid standing on a face tell which part of the face it covers: both
-// operand orders, both sides of a face, and pockets sunk flush.
-TEST(Csg, SolidsFlushOnAFaceKeepEveryFace) {
-    const Solid block = polyBox({0, 0, 0}, {40, 10, 20});     // 40 × 20 × 10, Y up
-    const Solid boss = polyCylinder({20, 10, 10}, 5, 5, 64);  // r 5 on its top face
-    const Solid side = polyBox({40, 2, 5}, {45, 8, 15});      // on the face x = 40
-    const double vb = signedVolume(boss), vs = 5 * 6 * 10;
-    const struct {
-        const char* name;
-        Solid got;
-        double want;
-    } cases[] = {
-        {"boss joined", CSG::unite(block, boss), 8000 + vb},
-        {"block joined to the boss", CSG::unite(boss, block), 8000 + vb},
-        {"boss below", CSG::unite(block, moved(boss, {0, -15, 0})), 8000 + vb},
-        {"box on a side face", CSG::unite(block, side), 8000 + vs},
-        {"boss and side box", CSG::unite(CSG::unite(block, boss), side), 8000 + vb + vs},
-        {"pocket flush with the top", CSG::subtract(block, moved(boss, {0, -5, 0})), 8000 - vb},
-        {"slot through a side", CSG::subtract(block, moved(side, {-5, 0, 0})), 8000 - vs},
-        {"boss cut off again", CSG::subtract(CSG::unite(block, boss), boss), 8000},
-        {"the boss alone", CSG::subtract(CSG::unite(block, boss), block), vb},
-        {"the pocket's content", CSG::intersect(block, moved(boss, {0, -5, 0})), vb},
-    };
-    for (const auto& c : cases) {
-        EXPECT_NEAR(signedVolume(c.got), c.want, 1e-9 * 8000) << c.name;
-        EXPECT_EQ(closedSurfaceFault(c.got), "") << c.name;
-    }
-    EXPECT_NEAR(signedVolume(CSG::intersect(block, boss)), 0, 1e-9);
-}
-
-// Untouched polygons come back whole where the plain algorithm keeps fragments: the same
-// volume and area per plane; results closed and moving with their operands.
-void expectSameAsPlain(const Solid& a, const Solid& b, double tol, const std::string& what) {
-    const Solid ours[3] = {CSG::unite(a, b), CSG::subtract(a, b), CSG::intersect(a, b)};
+// Unite, subtract, intersect: the plain algorithm's volume and area per plane, and closed.
+std::array<Solid, 3> expectSameAsPlain(const Solid& a, const Solid& b, double tol,
+                                       const std::string& what) {
+    const std::array<Solid, 3> ours{CSG::unite(a, b), CSG::subtract(a, b), CSG::intersect(a, b)};
     const Solid plain[3] = {PlainCSG::unite(a, b), PlainCSG::subtract(a, b),
                             PlainCSG::intersect(a, b)};
     for (int op = 0; op < 3; ++op) {
         EXPECT_EQ(plainDifference(ours[op], plain[op], tol), "") << what << "/" << op;
         EXPECT_EQ(closedSurfaceFault(ours[op]), "") << what << "/" << op;
     }
+    return ours;
+}
+
+void expectSameAsPlainAndMoving(const Solid& a, const Solid& b, double tol,
+                                const std::string& what) {
+    const Solid cut = expectSameAsPlain(a, b, tol, what)[1];
     const V3 shift{3.25, -1.5, 0.75};
     const Solid m = CSG::subtract(moved(a, shift), moved(b, shift));
-    EXPECT_NEAR(signedVolume(m), signedVolume(ours[1]), 1e-7) << what;
-    EXPECT_NEAR(ours[1].empty() ? 0 : (solidBox(m).lo - solidBox(ours[1]).lo - shift).length(), 0,
-                1e-9);
+    EXPECT_NEAR(signedVolume(m), signedVolume(cut), 1e-7) << what;
+    EXPECT_NEAR(cut.empty() ? 0 : (solidBox(m).lo - solidBox(cut).lo - shift).length(), 0, 1e-9);
 }
 
 TEST(CsgReference, SameVolumeAndAreaPerPlaneAsThePlainAlgorithm) {
     std::mt19937 rng(2024);
     for (int i = 0; i < 80; ++i) {
         const Solid a = randomSolid(rng), b = randomSolid(rng);
-        expectSameAsPlain(a, b, 1e-7, std::to_string(i));
+        expectSameAsPlainAndMoving(a, b, 1e-7, std::to_string(i));
     }
     // Boxes on integer coordinates share face planes exactly: the facing rules decide.
     std::uniform_int_distribution<int> c(0, 4), len(1, 3);
@@ -129,10 +109,10 @@ TEST(CsgReference, SameVolumeAndAreaPerPlaneAsThePlainAlgorithm) {
     };
     for (int i = 0; i < 60; ++i) {
         const Solid a = box(), b = box();
-        expectSameAsPlain(a, b, 1e-9, "grid " + std::to_string(i));
+        expectSameAsPlainAndMoving(a, b, 1e-9, "grid " + std::to_string(i));
     }
     const Solid cyl = polyCylinder({1, 0, 2}, 3, 5, 16);
-    expectSameAsPlain(cyl, cyl, 1e-9, "itself");
+    expectSameAsPlainAndMoving(cyl, cyl, 1e-9, "itself");
     // Within 1e-6 touching boxes overlap: the shared faces vanish instead of being concatenated.
     for (double gap : {0.0, 5e-7}) {
         const Solid u =
@@ -141,19 +121,6 @@ TEST(CsgReference, SameVolumeAndAreaPerPlaneAsThePlainAlgorithm) {
         EXPECT_NEAR(signedVolume(u), 2000, 1e-4) << gap;
         EXPECT_EQ(closedSurfaceFault(u, true, 1e-6), "") << gap;
     }
-}
-
-TEST(CsgReference, SuccessiveCutsKeepTheirResultSmall) {
-    // Ten holes drilled one after the other through a plate, as ten cut features.
-    Solid ours = polyBox({0, 0, 0}, {50, 4, 20}), plain = ours;
-    for (int i = 0; i < 10; ++i) {
-        const Solid drill = polyCylinder({2.5 + 5 * i, -1, 10}, 1.5, 6, 24);
-        ours = CSG::subtract(ours, drill);
-        plain = PlainCSG::subtract(plain, drill);
-    }
-    EXPECT_NEAR(signedVolume(ours), signedVolume(plain), 1e-8);
-    EXPECT_EQ(closedSurfaceFault(ours), "");
-    EXPECT_LT(ours.size() * 3, plain.size());
 }
 
 TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
@@ -186,52 +153,307 @@ TEST(Csg, DeepTreesAndBadInputNeverCrashOrHang) {
     EXPECT_EQ(CSG::unite(cube, moved(cube, {1e12, 0, 0})).size(), 12u);
 }
 
-// Polygons left whole share their points with their operand; each carries its own box.
-TEST(Csg, UntouchedPolygonsShareTheirPoints) {
+// Result polygons carry the box of their own points; turning polygons round spares operands.
+TEST(Csg, ResultsKeepTheBoxesOfTheirPointsAndOperandsStayAsTheyWere) {
     const Solid ball = sphereSolid({0, 0, 0}, 10, 24, 48);
-    const Solid cap = polyBox({-3, -3, 8}, {3, 3, 12});
-    const Solid far = polyBox({30, 0, 0}, {31, 1, 1});
-    auto sharedWith = [](const Solid& out, const Solid& in) {
-        size_t n = 0;
-        for (const CPoly& p : out)
-            for (const CPoly& q : in)
-                n += p.v.data() == q.v.data();
-        return n;
-    };
     auto boxesHold = [](const Solid& s) {
-        for (const CPoly& p : s) {
+        return std::all_of(s.begin(), s.end(), [](const CPoly& p) {
             Box3 b;
             for (V3 q : p.v)
                 b.add(q);
-            if (!(b.lo == p.v.box().lo && b.hi == p.v.box().hi)) return false;
-        }
-        return true;
+            return b.lo == p.v.box().lo && b.hi == p.v.box().hi;
+        });
     };
-    const struct {
-        Solid out;
-        size_t sharedBall, sharedOther;
-        const Solid* other;
-    } cases[] = {
-        // The cap cuts into the polygons near the pole only.
-        {CSG::subtract(ball, cap), ball.size() - 4 * 48, 0, &cap},
-        {CSG::unite(ball, far), ball.size(), far.size(), &far},
-        {CSG::subtract(ball, far), ball.size(), 0, &far},
-        {orientOutward(ball), ball.size(), 0, &far},
-    };
-    for (const auto& c : cases) {
-        EXPECT_GE(sharedWith(c.out, ball), c.sharedBall);
-        EXPECT_EQ(sharedWith(c.out, *c.other), c.sharedOther);
-        EXPECT_TRUE(boxesHold(c.out));
-    }
-    // Turned round, a polygon gets points of its own, and the operand keeps its own.
-    const Solid inside = orientOutward(Solid(ball.rbegin(), ball.rend()));
-    Solid flipped;
-    for (const CPoly& p : ball)
+    Solid flipped, again;
+    for (const CPoly& p : ball) {
         flipped.push_back(p.flipped());
-    EXPECT_EQ(orientOutward(flipped), ball);
-    EXPECT_EQ(sharedWith(orientOutward(flipped), flipped), 0u);
-    EXPECT_TRUE(boxesHold(flipped));
-    EXPECT_EQ(sharedWith(inside, ball), ball.size());
+        again.push_back(p.flipped());
+    }
+    const Solid outward = orientOutward(flipped);
+    EXPECT_EQ(outward, ball);
+    EXPECT_EQ(flipped, again);
+    for (const Solid& s : {CSG::subtract(ball, polyBox({-3, -3, 8}, {3, 3, 12})),
+                           CSG::unite(ball, polyBox({30, 0, 0}, {31, 1, 1})), outward, flipped})
+        EXPECT_TRUE(boxesHold(s));
+    EXPECT_EQ(ball, sphereSolid({0, 0, 0}, 10, 24, 48));
+}
+
+// A loop fitted where it lies or from a cleaned copy: the same polygon, bit for bit.
+std::vector<V3> tiltedRing(int n, double r) {
+    std::vector<V3> pts;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * i / n;
+        pts.push_back({r * std::cos(a), r * std::sin(a), 0.3 * r * std::cos(a) + 7});
+    }
+    return pts;
+}
+
+TEST(CPolyFit, LoopsWithAndWithoutDroppedPointsFitAlikeIntoPointsOfTheirOwn) {
+    const std::vector<std::vector<V3>> loops = {
+        {{0, 0, 0}, {2, 0, 0}, {0, 3, 0}},
+        {{1e6, 1e6, 5}, {1e6 + 1, 1e6, 5}, {1e6 + 1, 1e6 + 1, 5.5}, {1e6, 1e6 + 1, 5.5}},
+        tiltedRing(64, 3),
+    };
+    for (size_t k = 0; k < loops.size(); ++k) {
+        const std::vector<V3>& pts = loops[k];
+        const auto plain = CPoly::fit(pts);
+        ASSERT_TRUE(plain) << k;
+        EXPECT_TRUE(std::equal(plain->v.begin(), plain->v.end(), pts.begin(), pts.end())) << k;
+        // A repeat in the middle (fitted from a copy), a closing repeat alone (fitted in
+        // place, the repeat left out), or both.
+        std::vector<V3> repeated = pts;
+        repeated.insert(repeated.begin() + 1, pts[0] + V3{1e-10, 0, 0});
+        std::vector<V3> closed = pts;
+        closed.push_back(pts[0] + V3{0, 1e-10, 0});
+        std::vector<V3> both = repeated;
+        both.push_back(pts[0]);
+        for (const auto* variant : {&repeated, &closed, &both}) {
+            const auto fitted = CPoly::fit(*variant);
+            ASSERT_TRUE(fitted) << k;
+            EXPECT_EQ(*fitted, *plain) << k;
+            EXPECT_EQ(fitted->plane, plain->plane) << k;
+        }
+    }
+    // The fitted polygon owns its points, and reads only the first n.
+    std::vector<V3> pts = tiltedRing(8, 2);
+    const auto fitted = CPoly::fit(pts.data(), pts.size());
+    ASSERT_TRUE(fitted);
+    const std::vector<V3> before(fitted->v.begin(), fitted->v.end());
+    for (V3& p : pts)
+        p = p + V3{5, 5, 5};
+    EXPECT_TRUE(std::equal(fitted->v.begin(), fitted->v.end(), before.begin(), before.end()));
+    pts = tiltedRing(8, 2);
+    pts.push_back({nan, 0, 0});
+    EXPECT_TRUE(CPoly::fit(pts.data(), 8));
+    EXPECT_FALSE(CPoly::fit(pts.data(), 9));
+}
+
+// A torus of around × across outward quads about the axis (0 x, 1 y, 2 z) through c.
+Solid torus(V3 c, int axis, double R, double r, int around, int across) {
+    auto at = [&](int i, int j) {
+        const double u = 2 * std::numbers::pi * i / around, v = 2 * std::numbers::pi * j / across;
+        const double rho = R + r * std::cos(v), h = r * std::sin(v);
+        const double p = rho * std::cos(u), q = rho * std::sin(u);
+        // (p, q) in the plane across the axis, h along it, right-handed.
+        const V3 local = axis == 0 ? V3{h, p, q} : axis == 1 ? V3{q, h, p} : V3{p, q, h};
+        return c + local;
+    };
+    Solid s;
+    for (int i = 0; i < around; ++i)
+        for (int j = 0; j < across; ++j) {
+            const std::vector<V3> quad{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+            if (auto p = CPoly::fit(quad)) s.push_back(*p);
+        }
+    return orientOutward(std::move(s));
+}
+
+// Turned by a about the axis k (unit) through c.
+Solid turned(const Solid& s, V3 c, V3 k, double a) {
+    const double co = std::cos(a), si = std::sin(a);
+    auto rot = [&](V3 v) { return v * co + k.cross(v) * si + k * (k.dot(v) * (1 - co)); };
+    Solid out;
+    for (const CPoly& p : s) {
+        std::vector<V3> pts;
+        for (const V3& v : p.v)
+            pts.push_back(c + rot(v - c));
+        if (auto q = CPoly::fit(pts)) out.push_back(*q);
+    }
+    return out;
+}
+
+// The tetrahedron of four points, faces outward.
+Solid tetra(V3 a, V3 b, V3 c, V3 d) {
+    Solid s;
+    for (const std::vector<V3>& f : {std::vector<V3>{a, b, c}, {a, d, b}, {b, d, c}, {c, d, a}})
+        if (auto p = CPoly::fit(f)) s.push_back(*p);
+    return orientOutward(std::move(s));
+}
+
+Solid joined(Solid a, const Solid& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The box [lo, hi] under the top whose corners are `t`, counter-clockwise from above lo.
+Solid boxWithTop(V3 lo, V3 hi, const std::array<V3, 4>& t) {
+    const V3 b[4] = {lo, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}};
+    std::vector<std::vector<V3>> faces{{b[0], b[3], b[2], b[1]}, {t[0], t[1], t[2], t[3]}};
+    for (int i = 0; i < 4; ++i)
+        faces.push_back({b[i], b[(i + 1) % 4], t[(i + 1) % 4], t[i]});
+    Solid s;
+    for (const auto& f : faces)
+        if (auto p = CPoly::fit(f)) s.push_back(*p);
+    return s;
+}
+
+struct Pair {
+    std::string name;
+    Solid a, b;
+};
+
+// Small operations clip every polygon; these are fine enough to be looked into.
+std::vector<Pair> pairs() {
+    const Solid cube = polyBox({-4, -4, -4}, {4, 4, 4});
+    return {
+        // Every polygon of b far inside a, every polygon of a far outside b.
+        {"sphere in box", polyBox({0, 0, 0}, {10, 10, 10}), sphereSolid({5, 5, 5}, 2, 24, 48)},
+        // A sphere through a face: its far cap inside, its near cap outside, a band cut.
+        {"sphere through a face", polyBox({0, 0, 0}, {10, 10, 10}),
+         sphereSolid({5, 10, 5}, 3, 24, 48)},
+        // A cylinder standing on a face: coplanar contact, its walls clear above it.
+        {"cylinder on a face", polyBox({0, 0, 0}, {10, 10, 10}),
+         polyCylinder({5, 10, 5}, 2, 4, 1100)},
+        // A cylinder sunk into a face up to its middle.
+        {"cylinder half sunk", polyBox({0, 0, 0}, {10, 10, 10}),
+         polyCylinder({5, 8, 5}, 2, 4, 1100)},
+        // Two fine spheres overlapping: most of each lies clear of the other, on both sides.
+        {"two spheres", sphereSolid({0, 0, 0}, 5, 24, 48), sphereSolid({4, 1.25, 0.75}, 4, 20, 40)},
+        // Nested spheres that never touch.
+        {"sphere in sphere", sphereSolid({0, 0, 0}, 5, 24, 48),
+         sphereSolid({0.5, 0, 0}, 2, 24, 48)},
+        // Boxes meeting the other solid's, planes keeping them apart: links of a chain.
+        {"linked tori", torus({0, 0, 0}, 1, 10, 3, 40, 20), torus({10, 0, 0}, 2, 10, 3, 40, 20)},
+        // Crossing at a slant: the tubes cut each other along two loops.
+        {"slanted tori", torus({0, 0, 0}, 1, 8, 3, 40, 20),
+         turned(torus({2, 1, 0}, 2, 8, 3, 40, 20), {2, 1, 0}, V3{1, 1, 0}.normalized(), 0.4)},
+        // A turned cube's faces have boxes holding much of the sphere, inside and out.
+        {"turned cube and sphere", turned(cube, {0, 0, 0}, V3{1, 2, 3}.normalized(), 0.7),
+         sphereSolid({2, 1, 0}, 4, 30, 60)},
+        // The sphere wholly inside the turned cube, its corners reaching past the faces' planes.
+        {"sphere in turned cube", turned(cube, {0, 0, 0}, V3{3, -1, 2}.normalized(), 0.9),
+         sphereSolid({0.3, 0, 0}, 3.4, 30, 60)},
+        // A small sphere at the middle of a slanted triangle's box, off its plane.
+        {"sphere off a triangle", tetra({0, 0, 0}, {10, 2, 0}, {3, 10, 10}, {6, 9, -3}),
+         sphereSolid({5, 5, 5}, 0.2, 24, 48)},
+        // Faces whose boxes hold the sphere, outside it, then a small cube deep inside it.
+        {"tetrahedron by a sphere and a cube in it",
+         joined(tetra({-10, -10, -5}, {10, -10, 15}, {0, 20, 5}, {-0.354, 0, 5.354}),
+                polyBox({-0.1, -0.1, -0.1}, {0.1, 0.1, 0.1})),
+         sphereSolid({0, 0, 0}, 1, 24, 48)},
+    };
+}
+
+TEST(CsgWhole, ResultsAreThoseOfThePlainAlgorithm) {
+    for (const Pair& c : pairs()) {
+        const std::array<Solid, 3> ours = expectSameAsPlain(c.a, c.b, 1e-6, c.name);
+        // In blocks, the same polygons.
+        const SolidBlocks a(c.a);
+        EXPECT_EQ(CSG::subtractBlocks(a, c.b).flat(), ours[1]) << c.name;
+        EXPECT_EQ(CSG::intersectBlocks(a, c.b).flat(), ours[2]) << c.name;
+    }
+}
+
+TEST(CsgWhole, ClearPolygonsComeBackWholeOnTheirSide) {
+    const Solid outer = polyBox({0, 0, 0}, {10, 10, 10});
+    const Solid inner = sphereSolid({5, 5, 5}, 2, 24, 48);
+    Solid cut = outer;
+    for (const CPoly& p : inner)
+        cut.push_back(p.flipped());
+    EXPECT_EQ(CSG::subtract(outer, inner), cut);
+    EXPECT_TRUE(CSG::intersect(outer, inner) == inner && CSG::unite(outer, inner) == outer);
+    // Turned round: the small one loses everything, the large one nothing of its own.
+    EXPECT_TRUE(CSG::subtract(inner, outer).empty());
+    EXPECT_TRUE(CSG::intersect(inner, outer) == inner && CSG::unite(inner, outer) == outer);
+}
+
+// A slab nearer a warped top's plane than its corner rises cuts the top (the sphere inside
+// makes the operation look for clear polygons).
+TEST(CsgClearPlanes, WarpedPolygonsAreClearOnlyBeyondTheirPoints) {
+    // Its corners ±0.01 off z = 10 in turn.
+    const Solid box = boxWithTop({0, 0, 0}, {10, 10, 10},
+                                 {V3{0, 0, 10.01}, {10, 0, 9.99}, {10, 10, 10.01}, {0, 10, 9.99}});
+    const Solid both =
+        joined(polyBox({-1, -1, 10.005}, {3, 3, 12}), sphereSolid({5, 5, 5}, 2, 24, 48));
+    const CPoly& top = box[1];
+    for (const Solid& r : {CSG::unite(box, both), CSG::subtract(box, both)}) {
+        EXPECT_EQ(std::count(r.begin(), r.end(), top), 0);
+        // Its pieces are there.
+        EXPECT_TRUE(
+            std::any_of(r.begin(), r.end(), [&](const CPoly& p) { return p.plane == top.plane; }));
+    }
+}
+
+// Faces near the plane tolerance of the other solid's: classed by box as by their vertices.
+TEST(CsgTolerance, FacesNearAPlaneAreClassedAsTheirVerticesAre) {
+    constexpr double e = CSG_EPS;
+    // The inner box's top lies `offset` above the outer box's top face (z = 10), tilted
+    // along x so that its corners lie `slope` either side of that height.
+    const struct {
+        double offset, slope;
+    } cases[] = {
+        {0, 0},               // in the plane
+        {0.3 * e, 0},         // within the tolerance, close to the plane
+        {0.7 * e, 0},         // within the tolerance, near its edge
+        {-0.7 * e, 0},        // the same, just below
+        {1.5 * e, 0},         // just beyond it: above the plane, not in it
+        {-1.5 * e, 0},        // just beyond it, below
+        {3 * e, 0},           // clear of the tolerance by the box margin
+        {0, 0.1 * e},         // tilted, every corner within the tolerance
+        {0, 0.3 * e},         // tilted, the corners near its edge
+        {0, 1.5 * e},         // tilted through the plane, the corners beyond it
+        {0.2 * e, 0.4 * e},   // raised and tilted: one side beyond the tolerance
+        {-2.5 * e, 1.0 * e},  // sunk and tilted: every corner below the plane
+    };
+    const Solid outer = polyBox({0, 0, 0}, {10, 10, 10});
+    for (const auto& c : cases) {
+        const double h = 10 + c.offset, d = c.slope;
+        const Solid inner = boxWithTop(
+            {3, 3, 5}, {7, 7, h}, {V3{3, 3, h - d}, {7, 3, h + d}, {7, 7, h + d}, {3, 7, h - d}});
+        const std::string what =
+            "offset " + std::to_string(c.offset / e) + " slope " + std::to_string(c.slope / e);
+        for (int order = 0; order < 2; ++order) {
+            const Solid& a = order ? inner : outer;
+            const Solid& b = order ? outer : inner;
+            EXPECT_EQ(plainDifference(CSG::unite(a, b), PlainCSG::unite(a, b), 1e-9), "") << what;
+            EXPECT_EQ(plainDifference(CSG::subtract(a, b), PlainCSG::subtract(a, b), 1e-9), "")
+                << what;
+            EXPECT_EQ(plainDifference(CSG::intersect(a, b), PlainCSG::intersect(a, b), 1e-9), "")
+                << what;
+        }
+    }
+}
+
+// Every operation's mesh closed, with volumes that add up.
+void expectClosedOperations(const Solid& a, const Solid& b, const std::string& what) {
+    const Solid u = CSG::unite(a, b), s = CSG::subtract(a, b), i = CSG::intersect(a, b);
+    const char* names[] = {"union", "difference", "intersection"};
+    const Solid* results[] = {&u, &s, &i};
+    for (int op = 0; op < 3; ++op)
+        EXPECT_EQ(meshFault(triangles(*results[op])), "") << what << " " << names[op];
+    const double va = signedVolume(a), vb = signedVolume(b), vi = signedVolume(i);
+    EXPECT_GT(vi, 0) << what;
+    EXPECT_NEAR(signedVolume(u), va + vb - vi, 1e-9 * va) << what;
+    EXPECT_NEAR(signedVolume(s), va - vi, 1e-9 * va) << what;
+}
+
+// Shallow crossings leave gaps narrower than the plane tolerance, which the mesh welds: solids
+// all around a sphere, from a shallow cap to mostly inside, at several sizes and resolutions.
+TEST(CsgSeam, SpheresAndCylindersCrossingASphereGiveClosedResults) {
+    const Solid ball = sphereSolid({0, 0, 0}, 5, 24, 48);
+    expectClosedOperations(ball, sphereSolid({4, 1, 0.5}, 4, 24, 48), "two spheres");
+    const struct {
+        double r;
+        int rings, segments;  // sides of a cylinder: `segments`
+    } sizes[] = {{4, 16, 32}, {3, 20, 40}, {2.5, 12, 30}, {4.5, 14, 28}};
+    const double depths[] = {0.3, 0.55, 0.8};
+    constexpr int kPlaces = 24;
+    for (int k = 0; k < kPlaces; ++k) {
+        const double z = 1 - 2 * (k + 0.5) / kPlaces, f = k * 2.399963229728653;
+        const V3 dir{std::sqrt(1 - z * z) * std::cos(f), std::sqrt(1 - z * z) * std::sin(f), z};
+        const auto& sz = sizes[k % 4];
+        const double d = depths[k % 3];
+        const std::string what = "place " + std::to_string(k);
+        if (k % 2 == 0) {
+            const V3 c = dir * (5 - sz.r + d * 2 * sz.r);
+            expectClosedOperations(ball, sphereSolid(c, sz.r, sz.rings, sz.segments),
+                                   what + " sphere");
+        } else {
+            // Upright, its middle at c: it reaches at least 0.6 r from c every way.
+            const V3 c = dir * (5 + (0.5 - d) * sz.r);
+            const Solid cyl = polyCylinder(c - V3{0, sz.r, 0}, sz.r * 0.6, 2 * sz.r, sz.segments);
+            expectClosedOperations(ball, cyl, what + " cylinder");
+        }
+    }
 }
 
 }  // namespace

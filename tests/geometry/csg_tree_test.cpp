@@ -1,6 +1,4 @@
-// Classifier trees whose nodes are made as walks reach them: whatever the walks and their
-// order, every node made is the one a whole build of the same pieces gives, the inside
-// tests and clips read the same answers from it, and nodes no walk reaches are never made.
+// Trees made as walks reach them: every node made is a whole build's, walks and clips alike.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -30,9 +28,9 @@ std::vector<Piece> load(bsp::Work& w, const Solid& s) {
     return out;
 }
 
-// The whole tree of `list` built at once, every piece sorted by its own split: the middle
-// piece of each list splits it, back pieces keep their order, so do front ones.
-void wholeTree(bsp::Work& w, const std::vector<Piece>& list, Tree& tree, int32_t at) {
+// The whole tree of `list` built at once into `tree` (one node to start with): the middle
+// piece of each list splits it, back and front pieces keep their order.
+void wholeTree(bsp::Work& w, const std::vector<Piece>& list, Tree& tree, int32_t at = 0) {
     const Piece splitter = list[list.size() / 2];
     const CPlane plane = w.planes[splitter.src];
     tree[at].plane = plane;
@@ -48,22 +46,13 @@ void wholeTree(bsp::Work& w, const std::vector<Piece>& list, Tree& tree, int32_t
             if (r.back.n) back.push_back(r.back);
         }
     }
-    if (!back.empty()) {
-        tree[at].back = int32_t(tree.size());
-        tree.push_back({});
-        wholeTree(w, back, tree, tree[at].back);
-    }
-    if (!front.empty()) {
-        tree[at].front = int32_t(tree.size());
-        tree.push_back({});
-        wholeTree(w, front, tree, tree[at].front);
-    }
-}
-
-Tree wholeTree(bsp::Work& w, const std::vector<Piece>& list) {
-    Tree t(1);
-    wholeTree(w, list, t, 0);
-    return t;
+    for (const auto& [part, side] :
+         {std::pair{&back, &bsp::Node::back}, {&front, &bsp::Node::front}})
+        if (!part->empty()) {
+            tree[at].*side = int32_t(tree.size());
+            tree.push_back({});
+            wholeTree(w, *part, tree, tree[at].*side);
+        }
 }
 
 // Compares the nodes made in `lazy` with those at the same places in `whole`; counts them.
@@ -93,17 +82,7 @@ V3 randomPoint(std::mt19937& rng, const Box3& b) {
             b.lo.z + u(rng) * (b.hi.z - b.lo.z)};
 }
 
-Box3 boxOf(const Solid& s) {
-    Box3 b;
-    for (const CPoly& q : s) {
-        b.add(q.v.box().lo);
-        b.add(q.v.box().hi);
-    }
-    return b;
-}
-
-// Clips pieces of `tool` by both trees (each with its own split history) and requires the
-// same pieces, point for point, from each.
+// Clipped by both trees (each with its own split history), the same pieces point for point.
 void expectSameClip(bsp::Work& w, Tree& lazy, Tree& whole, const std::vector<Piece>& tool,
                     bool inverted, const std::string& what) {
     std::vector<Piece> got[2];
@@ -159,10 +138,12 @@ TEST(CsgTree, NodesReachedInAnyOrderAreThoseOfAWholeBuild) {
         EXPECT_TRUE(list.empty()) << c.name;
         list = a;
         bsp::buildTree(w, list, lazyC);
-        Tree wholeA = wholeTree(w, a), wholeB = wholeTree(w, b);
+        Tree wholeA(1), wholeB(1);
+        wholeTree(w, a, wholeA);
+        wholeTree(w, b, wholeB);
         Tree* lazies[3] = {&lazyA, &lazyB, &lazyC};
         Tree* wholes[3] = {&wholeA, &wholeB, &wholeA};
-        const Box3 box = boxOf(c.solid);
+        const Box3 box = solidBox(c.solid);
         Box3 wide = box;
         wide.add(box.lo - (box.hi - box.lo));
         wide.add(box.hi + (box.hi - box.lo));
@@ -187,38 +168,12 @@ TEST(CsgTree, NodesReachedInAnyOrderAreThoseOfAWholeBuild) {
         expectSameClip(w, lazyC, wholeA, b, true, c.name);
         expectSameClip(w, lazyA, wholeA, b, false, c.name);
         expectSameClip(w, lazyB, wholeB, a, true, c.name);
-        std::string fault;
-        const size_t madeA = compareMade(lazyA, wholeA, fault);
-        EXPECT_EQ(fault, "") << c.name << ", first tree";
-        compareMade(lazyB, wholeB, fault);
-        EXPECT_EQ(fault, "") << c.name << ", second tree";
-        compareMade(lazyC, wholeA, fault);
-        EXPECT_EQ(fault, "") << c.name << ", third tree";
-        EXPECT_GT(madeA, 0u) << c.name;
+        for (int k = 0; k < 3; ++k) {
+            std::string fault;
+            EXPECT_GT(compareMade(*lazies[k], *wholes[k], fault), 0u) << c.name << ", tree " << k;
+            EXPECT_EQ(fault, "") << c.name << ", tree " << k;
+        }
     }
-}
-
-TEST(CsgTree, NodesNoWalkReachesAreNeverMade) {
-    bsp::Work w;
-    const Solid s = sphereSolid({0, 0, 0}, 10, 24, 48);
-    const std::vector<Piece> pieces = load(w, s);
-    Tree lazy;
-    std::vector<Piece> list = pieces;
-    bsp::buildTree(w, list, lazy);
-    ASSERT_EQ(lazy.size(), 1u);
-    EXPECT_GE(lazy[0].list, 0);  // not even the root before a walk
-    Tree whole = wholeTree(w, pieces);
-    // A point far outside leaves the convex solid's chain at its first front leaf.
-    const V3 far{0, 0, 100};
-    ASSERT_EQ(bsp::insideTree(w, lazy, far), std::optional<bool>(false));
-    std::string fault;
-    const size_t made = compareMade(lazy, whole, fault);
-    EXPECT_EQ(fault, "");
-    EXPECT_LT(made, whole.size() / 4);
-    // The centre lies behind every plane: the walk goes down the whole chain.
-    ASSERT_EQ(bsp::insideTree(w, lazy, {0, 0, 0}), std::optional<bool>(true));
-    EXPECT_EQ(compareMade(lazy, whole, fault), whole.size());
-    EXPECT_EQ(fault, "");
 }
 
 }  // namespace

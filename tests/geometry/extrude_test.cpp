@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <set>
+#include <string>
 
 #include "support/shapes.h"
 #include "support/sketch_builder.h"
@@ -26,8 +27,7 @@ std::set<double> heights(const Solid& s) {
     return z;
 }
 
-// Volume of a square of side `side` extruded through levels of linearly varying inset:
-// the cross-section area is quadratic in height, so the prismatoid rule is exact.
+// A square through levels of linearly varying inset: the prismatoid rule is exact.
 double insetSquareVolume(double side, const std::vector<std::pair<double, double>>& levels) {
     auto area = [&](double inset) { return (side - 2 * inset) * (side - 2 * inset); };
     double v = 0;
@@ -163,6 +163,50 @@ TEST(Loops, RegionsIgnoreDegenerateHolesAndOffsetsHaveAMitreLimit) {
     const Loop sharp{{0, 0}, {10, 0.01}, {0, 0.02}};
     EXPECT_NEAR((offsetLoop(sharp, 0.1)[1] - sharp[1]).length(), 0.4, 1e-12);
     EXPECT_EQ(offsetLoop(sharp, 1e-13), sharp);
+}
+
+// Cap triangles found beforehand give the solids made without them, whatever treats the caps.
+TEST(RegionCaps, SolidsWithFoundCapsEqualThoseWithout) {
+    const Region shapes[] = {
+        {rect(0, 0, 20, 20), {}},
+        {reversed(regularPolygon({5, 5}, 8, 48)), {}},
+        {{{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 25}, {0, 25}}, {}},
+        {regularPolygon({0, 0}, 10, 40), {regularPolygon({0, 0}, 4, 24)}},
+        {rect(0, 0, 40, 20), {rect(5, 5, 10, 10), rect(20, 5, 30, 15)}},
+    };
+    // On a tilted plane, so that lifting is not the identity.
+    const V3 x = V3{1, 0, 1}.normalized(), y{0, 1, 0};
+    const Frame f{{1, 2, 3}, x, y, x.cross(y)};
+    // The treated rows inset a cap (or both): those caps must not take the region's triangles.
+    const struct {
+        double z0, z1, loR, hiR;
+        bool chamfer;
+    } settings[] = {{0, 5, 0, 0, false},    {0, -7, 0, 0, false}, {0, 6, 0, 1, false},
+                    {-3, 3, 1.5, 0, false}, {0, 8, 1, 2, true},   {0, 4, 1e-13, 0, false}};
+    for (size_t k = 0; k < std::size(shapes); ++k) {
+        const Region& r = shapes[k];
+        const std::vector<Tri2> caps = regionCaps(r);
+        ASSERT_FALSE(caps.empty()) << k;
+        for (const auto& g : settings) {
+            SCOPED_TRACE("shape " + std::to_string(k) + ", z1 " + std::to_string(g.z1));
+            const Solid without = extrudeRegion(r, f, g.z0, g.z1, g.loR, g.hiR, g.chamfer);
+            ASSERT_FALSE(without.empty());
+            EXPECT_EQ(extrudeRegion(r, f, g.z0, g.z1, g.loR, g.hiR, g.chamfer, &caps), without);
+        }
+        for (const double angle : {90.0, -200.0, 360.0}) {
+            SCOPED_TRACE("shape " + std::to_string(k) + ", angle " + std::to_string(angle));
+            const Solid without = revolveRegion(r, f, {0, -20}, {1, 0}, angle);  // axis beside
+            ASSERT_FALSE(without.empty());
+            EXPECT_EQ(revolveRegion(r, f, {0, -20}, {1, 0}, angle, &caps), without);
+        }
+    }
+    for (const Region& r : {Region{{{0, 0}, {10, 0}, {20, 0}, {10, 0}}, {}},
+                            Region{{{0, 0}, {10, 0}}, {}}}) {  // no area: no caps, no solid
+        const std::vector<Tri2> caps = regionCaps(r);
+        EXPECT_TRUE(caps.empty());
+        EXPECT_TRUE(extrudeRegion(r, Frame{}, 0, 5, 0, 0, false, &caps).empty());
+        EXPECT_TRUE(revolveRegion(r, Frame{}, {0, -5}, {1, 0}, 90, &caps).empty());
+    }
 }
 
 }  // namespace

@@ -5,7 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
+#include <string>
+#include <vector>
 
+#include "document/doc_json.h"
+#include "document/evaluator.h"
+#include "document/file_io.h"
+#include "support/reference_mesh.h"
 #include "support/shapes.h"
 #include "support/solids.h"
 
@@ -13,6 +20,10 @@ namespace ivo {
 namespace {
 
 using namespace ivo::testing;
+using CSG::intersect;
+using CSG::subtract;
+using CSG::unite;
+const double nan = std::nan("");
 
 TEST(Triangles, PlaneNormalsAndNoFlatTriangles) {
     // The normal is the plane's even where the corners would give a slightly different one;
@@ -29,12 +40,9 @@ TEST(Triangles, PlaneNormalsAndNoFlatTriangles) {
                                       {{2, 1, 0}, {0, 0, 0}, {1, 0, 0}, z.n},
                                       {{1, 0, 0}, {2, 0, 0}, {2, 1, 0}, z.n}}));
     EXPECT_NEAR(meshVolume(triangles(polyBox({-1, 2, 3}, {4, 6, 9}))), 5.0 * 4 * 6, 1e-9);
-    // Every cube edge is a crease, reported from both sides; no face diagonal is.
-    EXPECT_EQ(featureEdges(triangles(polyBox({0, 0, 0}, {1, 1, 1}))).size(), 24u);
 }
 
-// A unit cube whose top is two halves (x < 0.5 and x > 0.5), the sides whole: the sides'
-// top edges pass the halves' corners at x = 0.5, as a boolean leaves them.
+// A unit cube whose top is split at x = 0.5, the sides whole: T-junctions as booleans leave.
 Solid cubeWithSplitTop(V3 nudge) {
     Solid s = polyBox({0, 0, 0}, {1, 1, 1});
     const CPlane top = s[1].plane;
@@ -56,22 +64,9 @@ TEST(Triangles, TJunctionsAndNearCornersGiveAClosedMesh) {
     }
     // The plain fan keeps the T-junctions.
     EXPECT_NE(meshFault(fanTriangles(cubeWithSplitTop({}))), "");
-    // Corners 60 nm apart in a row stay apart: none joins its neighbour through another.
-    Solid row = cubeWithSplitTop({});
-    std::vector<V3> edge(row[0].v.begin(), row[0].v.end());  // the bottom, with extra corners
-    edge.insert(edge.begin() + 1, {{0, 0.5 - 6e-5, 0}, {0, 0.5, 0}, {0, 0.5 + 6e-5, 0}});
-    row[0] = CPoly::of(PolyPoints(edge), row[0].plane);
-    std::vector<V3> kept;
-    for (const Tri& t : triangles(row))
-        for (const V3 p : {t.a, t.b, t.c})
-            if (p.x == 0 && p.z == 0 && p.y > 0.4 && p.y < 0.6 &&
-                std::find(kept.begin(), kept.end(), p) == kept.end())
-                kept.push_back(p);
-    EXPECT_EQ(kept.size(), 2u);
 }
 
-// Two triangles hinged on the x axis, the second bent down by `deg` from the plane of the
-// first, its normal turned by the same angle.
+// Two triangles hinged on the x axis, the second (and its normal) turned down by `deg`.
 std::vector<Tri> hinge(double deg) {
     const double a = deg * std::numbers::pi / 180;
     return {
@@ -111,10 +106,9 @@ TEST(FeatureEdges, CreasesAreReportedFromBothSidesWhereTheyMeet) {
     ASSERT_EQ(folded.size(), 6u);
     for (const FeatureEdge& e : folded)
         EXPECT_EQ(e.n, V3());
-    const double nan = std::nan("");  // bad corners give nothing
     EXPECT_TRUE(featureEdges({{{nan, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
                               {{1, 0, 0}, {nan, 0, 0}, {0, 0, 1}, {0, 1, 0}}})
-                    .empty());
+                    .empty());  // bad corners give nothing
 }
 
 // The loop up to rotation: the same corners in the same cyclic order.
@@ -146,7 +140,6 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
     for (std::size_t i = 0; i < circle.size(); ++i)
         fan.push_back({V2{3, -2}, circle[i], circle[(i + 1) % circle.size()]});
     const V2 m{0.5, 0};
-    const double nan = std::nan("");
     const struct {
         const char* name;
         std::vector<Tri2> tris;
@@ -182,6 +175,130 @@ TEST(FaceOutline, BoundaryLoopsWithoutCollinearCorners) {
     EXPECT_EQ(
         faceOutline({{V2{0, 0}, V2{1, 0}, V2{1, 1}}, {V2{0, 1e-9}, V2{1, 1}, V2{0, 1}}}).size(),
         1u);
+}
+
+// Against the direct reference: copies of corners, a share of them, moved by up to `reach`.
+Solid jittered(const Solid& s, std::mt19937& rng, double reach, double share) {
+    std::uniform_real_distribution<double> d(-reach, reach), u(0, 1);
+    Solid out;
+    for (const CPoly& p : s) {
+        std::vector<V3> v;
+        for (std::size_t i = 0; i < p.v.size(); ++i)
+            v.push_back(u(rng) < share ? p.v[i] + V3{d(rng), d(rng), d(rng)} : p.v[i]);
+        out.push_back(CPoly(v, p.plane));
+    }
+    return out;
+}
+
+// The first difference, or "" when the triangles are the same.
+std::string difference(const std::vector<Tri>& got, const std::vector<Tri>& want) {
+    if (got.size() != want.size())
+        return std::to_string(got.size()) + " triangles, want " + std::to_string(want.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        if (!(got[i] == want[i])) return "triangle " + std::to_string(i) + " differs";
+    return "";
+}
+
+Solid randomBoolean(std::mt19937& rng) {
+    Solid s = randomSolid(rng);
+    for (int k = 0, n = 2 + int(rng() % 4); k < n; ++k) {
+        const Solid b = randomSolid(rng);
+        const unsigned op = rng() % 20;
+        s = op < 7 ? unite(s, b) : op < 17 ? subtract(s, b) : intersect(s, b);
+    }
+    return s;
+}
+
+TEST(TrianglesMatchReference, RandomBooleansNudgedAroundTheWeldDistance) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 120; ++round) {
+        const Solid s = randomBoolean(rng);
+        // As the kernel left it; copies a weld apart at most; some copies just beyond it.
+        const double reach[] = {0, 0.2 * kMeshWeld, 0.45 * kMeshWeld, 0.6 * kMeshWeld};
+        for (const double r : reach) {
+            const Solid t = r == 0 ? s : jittered(s, rng, r, 0.5);
+            EXPECT_EQ(difference(triangles(t), referenceTriangles(t)), "")
+                << "round " << round << ", reach " << r;
+        }
+    }
+}
+
+// Corners on the faces of the weld grid's cells (8 × the weld distance from an origin
+// off the round values), and pairs of corners straddling one within the weld distance.
+TEST(TrianglesMatchReference, CornersOnWeldGridCellBoundaries) {
+    const double h = 8 * kMeshWeld, o = 0.000137;
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        const int m = 1 + int(rng() % 50);
+        const V3 lo{o + m * h, o + (m + 3) * h, o - m * h};
+        const V3 hi = lo + V3{h * (1 + rng() % 40), h * (1 + rng() % 40), h * (1 + rng() % 40)};
+        // A box split down the middle on a cell boundary, its neighbours whole: T-junctions.
+        Solid s = subtract(polyBox(lo, hi), polyBox(lo + V3{h, -h, h}, hi + V3{-h, h, -h}));
+        for (const CPoly& p : polyBox(hi, hi + V3{h * 5, h * 5, h * 5}))
+            s.push_back(p);
+        const Solid t = jittered(s, rng, 0.4 * kMeshWeld, 0.3);
+        EXPECT_EQ(difference(triangles(s), referenceTriangles(s)), "") << round;
+        EXPECT_EQ(difference(triangles(t), referenceTriangles(t)), "") << round;
+    }
+}
+
+// A corner exactly 2⁻¹⁴ (dyadic) from two that stay apart joins the one found first: cells in
+// order, within one the last added first; in one cell and astride a boundary on each axis.
+TEST(TrianglesMatchReference, EqualDistancesKeepTheFirstFound) {
+    const double d = std::ldexp(1.0, -14), h = 8 * kMeshWeld, o = 0.000137;
+    auto dyadic = [](double v) { return std::round(std::ldexp(v, 20)) / std::ldexp(1.0, 20); };
+    const CPlane z{{0, 0, 1}, 0};
+    for (int a = 0; a < 3; ++a)
+        for (const double c : {dyadic(0.5 + 3 * h), dyadic(o + 625 * h)}) {
+            V3 x{0.5, 0.5, 0.5}, e{};
+            (a == 0 ? x.x : a == 1 ? x.y : x.z) = c;
+            (a == 0 ? e.x : a == 1 ? e.y : e.z) = d;
+            for (const V3 first : {x - e, x + e}) {
+                const V3 second = first == x - e ? x + e : x - e;
+                Solid s;
+                for (const V3 p : {first, second, x})
+                    s.push_back(CPoly({p, p + V3{1, 0, 0}, p + V3{1, 1, 0}}, z));
+                EXPECT_EQ(difference(triangles(s), referenceTriangles(s)), "") << a << " " << c;
+            }
+        }
+}
+
+TEST(TrianglesMatchReference, WideFansSpheresGridsAndFarCorners) {
+    std::mt19937 rng(11);
+    const Solid sphere = sphereSolid({1, 2, 3}, 4, 12, 80);  // 80 triangles at each pole
+    Solid grid;
+    for (int i = 0; i < 30; ++i)
+        for (const CPoly& p : polyBox({i * 1.5, 0, 0}, {i * 1.5 + 1, 1, 1}))
+            grid.push_back(p);
+    // Far beyond the grid's range, where no corner is welded or found on an edge.
+    Solid far = polyBox({1e17, 1e17, 1e17}, {1e17 + 1e3, 1e17 + 1e3, 1e17 + 1e3});
+    for (const CPoly& p : subtract(polyBox({0, 0, 0}, {2, 2, 2}), polyBox({1, 1, 1}, {3, 3, 3})))
+        far.push_back(p);
+    const Solid cases[] = {
+        sphere,
+        subtract(sphere, polyBox({0, 0, 0}, {9, 9, 9})),
+        jittered(subtract(sphere, polyBox({1, 2, 3}, {9, 9, 9})), rng, 0.45 * kMeshWeld, 1),
+        grid,
+        jittered(grid, rng, 0.6 * kMeshWeld, 1),
+        far,
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k)
+        EXPECT_EQ(difference(triangles(cases[k]), referenceTriangles(cases[k])), "") << k;
+}
+
+TEST(TrianglesMatchReference, DrilledPlateSample) {
+    std::string reason;
+    const auto text = readFile(std::string(IVORANE_EXAMPLES_DIR) + "/plaque_100_trous.q3d",
+                               kMaxDocumentBytes, reason);
+    ASSERT_TRUE(text) << reason;
+    const auto doc = decodeDoc(*text, reason);
+    ASSERT_TRUE(doc) << reason;
+    const EvalResult r = Evaluator::run(*doc);
+    ASSERT_FALSE(r.bodies.empty());
+    const Solid& s = *r.bodies[0].solid;
+    const std::vector<Tri> tris = triangles(s);
+    EXPECT_EQ(difference(tris, referenceTriangles(s)), "");
+    EXPECT_EQ(meshFault(tris), "");
 }
 
 }  // namespace

@@ -17,8 +17,7 @@ namespace {
 
 using namespace ivo::testing;
 
-// Planar faces among the triangles, told apart by their plane: all of them, and those whose
-// triangles are all flagged (a face partly flagged is a fault of its own).
+// Faces told apart by their plane: all, those wholly flagged, and none partly flagged.
 struct FaceCounts {
     size_t faces = 0, overhangs = 0;
     bool consistent = true;
@@ -64,33 +63,32 @@ void expectCounts(const std::vector<Tri>& tris, const std::vector<Case>& cases) 
     }
 }
 
-TEST(Overhangs, ABoxRestsOnItsLowestFaceWhereverItStands) {
-    // The bottom looks straight down but lies on the bed; walls are vertical at any angle.
+TEST(Overhangs, BottomsRestOnTheBedAndTheCeilingOfATunnelLooksDown) {
+    // A bottom looks straight down but lies on the bed wherever the box stands; walls are
+    // vertical at any angle.
     for (V3 lo : {V3{0, 0, 0}, V3{-5, 12.5, 3}, V3{0, -40, 0}})
         expectCounts(triangles(polyBox(lo, lo + V3{10, 6, 8})),
                      {{"box", 0, 6, 0}, {"box", 45, 6, 0}, {"box", 90, 6, 0}});
-}
-
-TEST(Overhangs, TheCeilingOfATunnelIsAnOverhangItsFeetAreNot) {
-    // A bar with a tunnel through its lower half: the two feet stand on the bed, the tunnel's
-    // ceiling looks down from 5 mm up.
+    // A bar with a tunnel through its lower half: top, both feet, four outer sides, two inner
+    // walls and the ceiling, 5 mm up.
     const Solid bridge =
         CSG::subtract(polyBox({0, 0, 0}, {30, 10, 10}), polyBox({10, -1, -1}, {20, 5, 11}));
-    // Top, bottom (both feet), four outer sides, two inner walls and the ceiling.
     expectCounts(
         triangles(bridge),
         {{"tunnel", 0, 9, 1}, {"tunnel", 45, 9, 1}, {"tunnel", 89, 9, 1}, {"tunnel", 90, 9, 0}});
+    for (double a : {0.0, 45.0, 90.0, 12.5})
+        EXPECT_TRUE(validOverhangAngle(a)) << a;
+    for (double a : {-0.1, 90.5, 180.0, std::nan(""), double(INFINITY)})
+        EXPECT_FALSE(validOverhangAngle(a)) << a;
+    EXPECT_TRUE(overhangFlags({}, 45).empty());
 }
 
 TEST(Overhangs, TheLowerRingsOfTheSphereAreOverhangsBeyondTheThreshold) {
-    // The sphere primitive turns a half circle of 32 steps about the vertical axis in 72:
-    // ring k below the equator (k = 0…15) slopes down by 2.8125° + 5.625°·k at its middle, so
-    // a threshold t marks the rings steeper than t, 72 faces each. Its lowest faces meet at
-    // the pole, below the bed level of none of them.
+    // The sphere primitive turns a half circle of 32 steps in 72: ring k below the equator
+    // (k = 0…15) slopes down by 2.8125° + 5.625°·k at its middle, 72 faces each.
     Doc doc;
     Primitive p = makePrimitive(doc, "sphere", false);
-    doc.features.push_back(std::move(p.sketch));
-    doc.features.push_back(std::move(p.solid));
+    doc.features = {std::move(p.sketch), std::move(p.solid)};
     doc.marker = 2;
     const std::vector<Tri> sphere = evaluatedBody(doc);
     expectCounts(sphere, {{"sphere", 0, 32 * 72, 16 * 72},
@@ -103,27 +101,14 @@ TEST(Overhangs, TheLowerRingsOfTheSphereAreOverhangsBeyondTheThreshold) {
 TEST(Overhangs, ABlockChamferedAt45DegreesPrintsAtTheDefaultThreshold) {
     // A 20 × 20 × 10 block, both rims chamfered by 2 mm: top, bottom, four sides and eight
     // chamfers. The lower chamfers slope down at exactly 45°.
-    for (const char* edges : {"both", "bottom"}) {
-        DocBuilder b;
-        Sketch s = rectSketch(0, 0, 20, 20);
-        s.plane = SketchPlane::xz();
-        const Id sk = b.sketch(std::move(s));
-        const Id ex = b.extrude(sk, {{10, 10}}, 10);
-        b.fillet(ex, edges, 2, true);
-        const size_t faces = std::string(edges) == "both" ? 14 : 10;
-        expectCounts(evaluatedBody(b.doc), {{edges, 0, faces, 4},
-                                            {edges, 44.9, faces, 4},
-                                            {edges, kDefaultOverhangAngle, faces, 0},
-                                            {edges, 60, faces, 0}});
-    }
-}
-
-TEST(Overhangs, AnglesOutsideAQuarterTurnAreRefused) {
-    for (double a : {0.0, 45.0, 90.0, 12.5})
-        EXPECT_TRUE(validOverhangAngle(a)) << a;
-    for (double a : {-0.1, 90.5, 180.0, std::nan(""), double(INFINITY)})
-        EXPECT_FALSE(validOverhangAngle(a)) << a;
-    EXPECT_TRUE(overhangFlags({}, 45).empty());
+    DocBuilder b;
+    Sketch s = rectSketch(0, 0, 20, 20);
+    s.plane = SketchPlane::xz();
+    b.fillet(b.extrude(b.sketch(std::move(s)), {{10, 10}}, 10), "both", 2, true);
+    expectCounts(evaluatedBody(b.doc), {{"chamfers", 0, 14, 4},
+                                        {"chamfers", 44.9, 14, 4},
+                                        {"chamfers", kDefaultOverhangAngle, 14, 0},
+                                        {"chamfers", 60, 14, 0}});
 }
 
 }  // namespace

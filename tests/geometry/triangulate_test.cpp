@@ -10,8 +10,8 @@ namespace {
 
 using namespace ivo::testing;
 
-// Triangles counter-clockwise, summing to the region's area, none reaching outside (centroids
-// and points just inside each edge midpoint); `flip` hands the outer loop over clockwise.
+// Counter-clockwise triangles summing to the area, none outside (centroids, points just inside
+// edge midpoints); `flip` hands the outer loop over clockwise.
 void expectExactCover(const Region& region, const std::string& what, bool flip = false) {
     const auto tris = triangulate(flip ? reversed(region.outer) : region.outer, region.holes);
     bool ccw = false;
@@ -43,8 +43,7 @@ TEST(Triangulate, SmallAndDegenerateCases) {
     EXPECT_TRUE(ccw);
 }
 
-// The L bracket: a convex corner whose diagonal passes exactly through the reflex corner
-// must not be clipped, or the caps of an extruded L cover area outside it.
+// A convex corner whose diagonal runs through a reflex corner is no ear (the L bracket's caps).
 TEST(Triangulate, EarsNeverCrossAReflexCornerOnTheirDiagonal) {
     const Loop L{{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
     const Loop U{{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}};

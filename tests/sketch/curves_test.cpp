@@ -16,7 +16,7 @@ void expectPoints(const std::vector<V2>& got, const std::vector<V2>& want, doubl
         EXPECT_LT((got[i] - want[i]).length(), tol) << "point " << i;
 }
 
-TEST(Curve, ShapesAndAnglesAtTheirLimits) {
+TEST(Curve, ShapesAnglesAndParametersAtTheirLimits) {
     Sketch s;
     s.lines.push_back({s.newId(), 999, s.addPoint({1, 1})});
     EXPECT_EQ(s.curve(s.lines[0].id), Curve::line({0, 0}, {1, 1}));  // a missing point: origin
@@ -35,9 +35,7 @@ TEST(Curve, ShapesAndAnglesAtTheirLimits) {
     auto onQuarter = [](double a) { return onArc({std::cos(a), std::sin(a)}, {0, 0}, 0, pi / 2); };
     EXPECT_TRUE(onQuarter(1) && onQuarter(-5e-8) && onQuarter(pi / 2 + 5e-8));
     EXPECT_FALSE(onQuarter(-1e-6) || onQuarter(pi / 2 + 1e-6) || onQuarter(3));
-}
-
-TEST(Curve, ParamOfLinesIsUnclampedAndAPointAHairBeforeAnArcStartIsItsStart) {
+    // The parameter of lines is unclamped; a point a hair before an arc's start is its start.
     const Curve l = Curve::line({1, 1}, {5, 1});
     EXPECT_TRUE(param(l, {3, 7}) == 0.5 && param(l, {-3, 1}) == -1);
     EXPECT_EQ(param(Curve::line({2, 2}, {2, 2}), {9, 9}), 0);  // no division by 0
@@ -47,7 +45,7 @@ TEST(Curve, ParamOfLinesIsUnclampedAndAPointAHairBeforeAnArcStartIsItsStart) {
     EXPECT_NEAR(param(a, {std::cos(pi / 2 - 1e-6), std::sin(pi / 2 - 1e-6)}), 2 * pi - 1e-6, 1e-12);
 }
 
-TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
+TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcsAndTheCutsTheyMake) {
     expectPoints(interLL({0, 0}, {2, 0}, {2, 0}, {2, 5}), {{2, 0}});  // touching ends
     EXPECT_TRUE(interLL({0, 0}, {4, 0}, {1, 0}, {6, 0}).empty());     // collinear overlap
     expectPoints(interLL({0, 0}, {1, 0}, {1 + 5e-10, -1}, {1 + 5e-10, 1}), {{1 + 5e-10, 0}});
@@ -82,9 +80,7 @@ TEST(Intersections, SpecialCasesOfSegmentsCirclesAndArcs) {
     expectPoints(intersect(Curve::line({-2, 0.5}, {2, 0.5}), upper), both);
     EXPECT_TRUE(intersect(below, upper).empty());
     expectPoints(intersect(upper, Curve::arc({1, 0}, 1, pi / 2, pi)), {{0.5, std::sqrt(0.75)}});
-}
-
-TEST(Cuts, CrossingsAlongLinesCirclesAndArcs) {
+    // Cuts: crossings along lines, circles and arcs.
     Sketch s;
     const Id bar = addSegment(s, {0, 0}, {4, 0}), stem = addSegment(s, {1, 3}, {1, 0});
     EXPECT_EQ(s.cuts(bar, false), std::vector<double>{0.25});  // a T-junction cuts the bar

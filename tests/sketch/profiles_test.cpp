@@ -35,7 +35,7 @@ void expectFaces(const char* name, const Sketch& s, std::vector<double> areas, s
 
 // A few known answers; the rest (orientation, tangents, construction geometry, duplicate and
 // overlapping curves) the property test below compares with the plain algorithm.
-TEST(Profiles, KnownSketchesGiveTheirFaces) {
+TEST(Profiles, KnownSketchesGiveTheirFacesAndNestedRegions) {
     Sketch split, d, t;
     addCircle(split, {0, 0}, 1);
     addSegment(split, {-3, 0}, {3, 0});
@@ -47,9 +47,7 @@ TEST(Profiles, KnownSketchesGiveTheirFaces) {
     addSegment(t, {1, 0}, {1, 2});
     addSegment(t, {3, 1}, {3, 5});
     expectFaces("a T-junction splits a rectangle, a dangling line is pruned", t, {2, 6}, 9);
-}
-
-TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
+    // Nesting gives direct clockwise holes and every loop its region.
     Sketch s;
     addCircle(s, {5, 5}, 2);
     addPolygon(s, rect(0, 0, 10, 10));
@@ -68,7 +66,7 @@ TEST(Profiles, NestingGivesDirectClockwiseHolesAndEveryLoopItsRegion) {
     EXPECT_EQ(r[2].area(), 64);
 }
 
-TEST(ProfilesBadInput, DegenerateCurvesAreHarmless) {
+TEST(ProfilesBadInput, DegenerateNonFiniteHugeAndManyCurvesAreHarmless) {
     Sketch s;
     addPolygon(s, rect(0, 0, 4, 4));
     addSegment(s, {1, 1}, {1, 1});  // zero length, two point ids
@@ -84,58 +82,39 @@ TEST(ProfilesBadInput, DegenerateCurvesAreHarmless) {
     EXPECT_EQ(regions[2].holes.size(), 2u);  // equal loops do not hold each other
     EXPECT_EQ(regionPoint(Region{{{3, 4}, {5, 6}}, {}}), V2(3, 4));
     EXPECT_EQ(regionPoint(Region{}), V2(0, 0));
-}
-
-TEST(ProfilesBadInput, NonFiniteAndHugeCoordinatesGiveSaneRegions) {
-    Sketch s;
-    addPolygon(s, rect(0, 0, 4, 4));
-    addSegment(s, {nan, 1}, {5, 1});
-    addSegment(s, {-inf, 2}, {inf, 2});
-    addCircle(s, {2, 2}, nan);
-    addCircle(s, {2, 2}, 1.5e308);  // finite, but its points overflow
-    addArc(s, {inf, 0}, {1, 1}, {2, 1});
-    ASSERT_EQ(s.regions().size(), 1u);
-    EXPECT_EQ(s.regions()[0].area(), 16);
-
+    // Non-finite and overflowing curves are left out.
+    Sketch n;
+    addPolygon(n, rect(0, 0, 4, 4));
+    addSegment(n, {nan, 1}, {5, 1});
+    addSegment(n, {-inf, 2}, {inf, 2});
+    addCircle(n, {2, 2}, nan);
+    addCircle(n, {2, 2}, 1.5e308);  // finite, but its points overflow
+    addArc(n, {inf, 0}, {1, 1}, {2, 1});
+    ASSERT_EQ(n.regions().size(), 1u);
+    EXPECT_EQ(n.regions()[0].area(), 16);
     Sketch h;
     addPolygon(h, rect(-1e12, -1e12, 1e12, 1e12));
     ASSERT_EQ(h.regions().size(), 1u);
     EXPECT_EQ(h.regions()[0].area(), 4e24);
-    // At this size the ends of round pieces round off by more than the joining distance,
-    // so the circle may drop out; the faces that remain still tile the square.
-    addCircle(h, {0, 0}, 5e11);
-    addSegment(h, {-2e12, 0}, {2e12, 0});
-    const auto regions = h.regions();
-    ASSERT_GE(regions.size(), 2u);
-    double total = 0, smallest = 4e24;
-    for (const Region& r : regions)
-        total += r.area(), smallest = std::min(smallest, r.area());
-    EXPECT_TRUE(smallest > 0 && std::abs(total - 4e24) <= 1e-9 * 4e24);
-}
-
-TEST(ProfilesBadInput, TenThousandOverlappingLinesGiveTheirOneSquare) {
-    Sketch s;
+    Sketch many;
     const Loop sq = rect(0, 0, 1, 1);
     for (int k = 0; k < 2500; ++k)
         for (size_t i = 0; i < 4; ++i)
-            addSegment(s, sq[i], sq[(i + 1) % 4]);
-    expectFaces("a square drawn 2 500 times", s, {1}, 4);
+            addSegment(many, sq[i], sq[(i + 1) % 4]);
+    expectFaces("a square drawn 2 500 times", many, {1}, 4);
     // Collinear overlaps that are not identical: a bundle of segments along one line.
-    Sketch t;
+    Sketch bundle;
     for (int k = 0; k < 3000; ++k)
-        addSegment(t, {k * 1e-3, 0}, {5 + k * 1e-3, 0});
-    addPolygon(t, rect(2, -1, 3, 1));
-    EXPECT_FALSE(t.loops().empty());
-}
-
-TEST(ProfilesBadInput, TooManyCrossingsGiveUpInsteadOfExhaustingMemory) {
-    Sketch s;
+        addSegment(bundle, {k * 1e-3, 0}, {5 + k * 1e-3, 0});
+    addPolygon(bundle, rect(2, -1, 3, 1));
+    EXPECT_FALSE(bundle.loops().empty());
+    Sketch grid;
     for (int k = 0; k < 40; ++k) {
-        addSegment(s, {-1, double(k)}, {40, double(k)});
-        addSegment(s, {double(k), -1}, {double(k), 40});
+        addSegment(grid, {-1, double(k)}, {40, double(k)});
+        addSegment(grid, {double(k), -1}, {double(k), 40});
     }
     // 1 600 crossings, each seen from both of its lines.
-    const auto entries = curveEntries(s);
+    const auto entries = curveEntries(grid);
     EXPECT_FALSE(profileCuts(entries, 3199));
     EXPECT_EQ(profileCuts(entries, 3200).value().at(0).size(), 40u);
 }

@@ -49,19 +49,6 @@ TEST(Solve, ConstraintsWithoutResidualsMoveNothingAndMissingIdsReadAsZero) {
     EXPECT_EQ(s.points, solved.points);
 }
 
-// Radii are stored positive; an arc end off its circle comes back by the arc's own residual.
-TEST(Solve, RadiiAreStoredPositiveAndArcEndsComeBackToTheirCircle) {
-    Sketch s;
-    const Id c = addCircle(s, {0, 0}, 5);
-    s.addConstraint(ck::radius, {c}, -3);
-    EXPECT_TRUE(s.solve());
-    EXPECT_NEAR(s.circles[0].r, 3, tol);
-    const Id arc = addArc(s, {20, 0}, {30, 0}, {20, 13});
-    point(s, s.arc(arc)->c).fixed = point(s, s.arc(arc)->s).fixed = true;
-    EXPECT_TRUE(s.solve());
-    EXPECT_LT((*s.pos(s.arc(arc)->e) - V2{20, 10}).length(), tol);  // pulled straight in
-}
-
 // A triangle with a circle on one corner, dimensioned; point 2 is fixed, point 3 free.
 Sketch triangle() {
     Sketch s;
@@ -112,8 +99,9 @@ TEST(SolveRobustness, NonFiniteNumbersFailWithoutSpreading) {
     EXPECT_NEAR((*s.pos(3) - *s.pos(2)).length(), 8, tol);
 }
 
-// Contradictions fail keeping the best state reached; redundant constraints do not.
-TEST(Solve, ContradictionsFailAndRedundancyDoesNot) {
+// Contradictions fail keeping the best state reached; redundant constraints do not. Radii are
+// stored positive; an arc end off its circle comes back by the arc's own residual.
+TEST(Solve, ContradictionsFailRedundancyDoesNotAndRadiiAndArcsSettle) {
     Sketch s;  // horizontal between fixed points: nothing may move
     const Id a = s.addPoint({0, 0}), b = s.addPoint({10, 3});
     point(s, a).fixed = point(s, b).fixed = true;
@@ -130,6 +118,15 @@ TEST(Solve, ContradictionsFailAndRedundancyDoesNot) {
     r.constraints.push_back(r.constraints[0]);
     r.addConstraint(ck::hpoints, {1, 2});
     EXPECT_TRUE(r.solve() && std::abs(r.pos(1)->y) < tol);
+    Sketch c;
+    const Id circle = addCircle(c, {0, 0}, 5);
+    c.addConstraint(ck::radius, {circle}, -3);
+    EXPECT_TRUE(c.solve());
+    EXPECT_NEAR(c.circles[0].r, 3, tol);
+    const Id arc = addArc(c, {20, 0}, {30, 0}, {20, 13});
+    point(c, c.arc(arc)->c).fixed = point(c, c.arc(arc)->s).fixed = true;
+    EXPECT_TRUE(c.solve());
+    EXPECT_LT((*c.pos(c.arc(arc)->e) - V2{20, 10}).length(), tol);  // pulled straight in
 }
 
 TEST(SolveLinear, PivotsAndDetectsSingularMatrices) {
@@ -256,9 +253,9 @@ Sketch shaken(unsigned seed, bool all, std::vector<Id>& hold) {
     return s;
 }
 
-// Consistent systems end at the same points however underdetermined. Shaken everywhere most are
-// contradictory, and where the optimum is a valley only the verdict and residual can compare.
-// The solves alternate structures, so a kept factor pattern that does not fit would show.
+// Consistent systems end at the same points however underdetermined; shaken everywhere, most
+// are contradictory and only the verdict and residual compare. Structures alternate, so a kept
+// factor pattern that does not fit would show.
 TEST(SolveEquivalence, RandomSketchesMixingEveryKind) {
     int solved = 0, contradictory = 0;
     for (unsigned seed = 1; seed <= 80; ++seed) {

@@ -237,6 +237,33 @@ struct OpenEdge {
     std::uint32_t a, b;
 };
 
+// Rebuilds the outlines holding the open edges, each such edge followed by the points
+// `collect(e, on)` finds on it, in order along it and once each. Returns the number of edges.
+template <class F>
+std::size_t insertOnEdges(std::vector<Outline>& outlines, const std::vector<OpenEdge>& open,
+                          F collect) {
+    std::vector<std::pair<double, std::uint32_t>> on;
+    std::vector<std::uint32_t> ids;
+    std::size_t e = 0;
+    while (e < open.size()) {
+        Outline& o = outlines[open[e].outline];
+        ids.clear();
+        for (std::uint32_t i = 0; i < o.ids.size(); ++i) {
+            ids.push_back(o.ids[i]);
+            if (e == open.size() || &outlines[open[e].outline] != &o || open[e].at != i) continue;
+            on.clear();
+            collect(e, on);
+            std::sort(on.begin(), on.end());
+            on.erase(std::unique(on.begin(), on.end()), on.end());
+            for (const auto& [t, id] : on)
+                ids.push_back(id);
+            ++e;
+        }
+        o.ids.swap(ids);
+    }
+    return open.size();
+}
+
 // The same for exact T-junctions, found along the supporting lines of the open edges: the
 // ends of the open edges on one line, in order along it, and for each edge those strictly
 // between its own ends. A pair that quantization puts on two lines is left for the search
@@ -289,41 +316,23 @@ std::size_t insertAlongLines(std::vector<Outline>& outlines, const std::vector<O
         std::sort(ends.begin() + start[l], ends.begin() + start[l + 1]);
         // Duplicates are left: the test below sees an end twice at most per edge.
     }
-    std::vector<std::pair<double, std::uint32_t>> on;
-    std::vector<std::uint32_t> ids;
-    std::size_t e = 0;
-    while (e < open.size()) {
-        Outline& o = outlines[open[e].outline];
-        ids.clear();
-        for (std::uint32_t i = 0; i < o.ids.size(); ++i) {
-            ids.push_back(o.ids[i]);
-            if (e == open.size() || &outlines[open[e].outline] != &o || open[e].at != i) continue;
-            const std::uint32_t l = lineOf[e];
-            on.clear();
-            if (l != 0xFFFFFFFFu) {
-                const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
-                const double len2 = d.dot(d), len = std::sqrt(len2);
-                const double ta = A.dot(dirOf[l]), tb = B.dot(dirOf[l]);
-                const auto first = ends.begin() + start[l], last = ends.begin() + start[l + 1];
-                auto it = std::lower_bound(first, last, std::pair{std::min(ta, tb), 0u});
-                for (; it != last && it->first < std::max(ta, tb); ++it) {
-                    const std::uint32_t id = it->second;
-                    if (id == open[e].a || id == open[e].b) continue;
-                    const V3 p = pts[id];
-                    const double t = (p - A).dot(d) / len2;
-                    if (t * len <= tol || (1 - t) * len <= tol) continue;
-                    if ((A + d * t - p).length() < tol) on.push_back({t, id});
-                }
-            }
-            std::sort(on.begin(), on.end());
-            on.erase(std::unique(on.begin(), on.end()), on.end());
-            for (const auto& [t, id] : on)
-                ids.push_back(id);
-            ++e;
+    return insertOnEdges(outlines, open, [&](std::size_t e, auto& on) {
+        const std::uint32_t l = lineOf[e];
+        if (l == 0xFFFFFFFFu) return;
+        const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
+        const double len2 = d.dot(d), len = std::sqrt(len2);
+        const double ta = A.dot(dirOf[l]), tb = B.dot(dirOf[l]);
+        const auto first = ends.begin() + start[l], last = ends.begin() + start[l + 1];
+        auto it = std::lower_bound(first, last, std::pair{std::min(ta, tb), 0u});
+        for (; it != last && it->first < std::max(ta, tb); ++it) {
+            const std::uint32_t id = it->second;
+            if (id == open[e].a || id == open[e].b) continue;
+            const V3 p = pts[id];
+            const double t = (p - A).dot(d) / len2;
+            if (t * len <= tol || (1 - t) * len <= tol) continue;
+            if ((A + d * t - p).length() < tol) on.push_back({t, id});
         }
-        o.ids.swap(ids);
-    }
-    return open.size();
+    });
 }
 
 // Inserts into every outline edge that no edge runs back along the ends of such edges that
@@ -363,56 +372,37 @@ std::size_t insertOnOpenEdges(std::vector<Outline>& outlines, const std::vector<
     PointGrid grid(cell, ends.size());
     for (const std::uint32_t id : ends)
         grid.add(id, pts[id]);
-    std::vector<std::pair<double, std::uint32_t>> on;
-    std::vector<std::uint32_t> ids;
-    std::size_t e = 0;
-    while (e < open.size()) {
-        Outline& o = outlines[open[e].outline];
-        ids.clear();
-        for (std::uint32_t i = 0; i < o.ids.size(); ++i) {
-            ids.push_back(o.ids[i]);
-            if (e == open.size() || &outlines[open[e].outline] != &o || open[e].at != i) continue;
-            const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
-            const double len2 = d.dot(d), len = std::sqrt(len2);
-            on.clear();
-            const V3 r{tol, tol, tol};
-            const V3 lo = V3{std::min(A.x, B.x), std::min(A.y, B.y), std::min(A.z, B.z)} - r;
-            const V3 hi = V3{std::max(A.x, B.x), std::max(A.y, B.y), std::max(A.z, B.z)} + r;
-            auto test = [&](std::uint32_t id) {
-                const V3 p = pts[id];
-                if (p.x < lo.x || p.y < lo.y || p.z < lo.z || p.x > hi.x || p.y > hi.y ||
-                    p.z > hi.z || id == open[e].a || id == open[e].b)
-                    return;
-                const double t = (p - A).dot(d) / len2;
-                if (t * len <= tol || (1 - t) * len <= tol) return;
-                if ((A + d * t - p).length() < tol) on.push_back({t, id});
-            };
-            if (len > 2 * tol && std::isfinite(len)) {
-                // Cell by cell along the edge: a long slanting edge crosses few of the cells
-                // of its box.
-                const auto steps = std::uint32_t(std::min(std::ceil(len / cell), 1e6));
-                bool all = false;
-                for (std::uint32_t j = 0; j < steps && !all; ++j) {
-                    const V3 p = A + d * (double(j) / steps), q = A + d * (double(j + 1) / steps);
-                    const V3 a{std::min(p.x, q.x), std::min(p.y, q.y), std::min(p.z, q.z)};
-                    const V3 b{std::max(p.x, q.x), std::max(p.y, q.y), std::max(p.z, q.z)};
-                    all = !grid.visit(a - r, b + r, 64, test);
-                }
-                if (all) {
-                    on.clear();
-                    for (const std::uint32_t id : ends)
-                        test(id);
-                }
-            }
-            std::sort(on.begin(), on.end());
-            on.erase(std::unique(on.begin(), on.end()), on.end());
-            for (const auto& [t, id] : on)
-                ids.push_back(id);
-            ++e;
+    return insertOnEdges(outlines, open, [&](std::size_t e, auto& on) {
+        const V3 A = pts[open[e].a], B = pts[open[e].b], d = B - A;
+        const double len2 = d.dot(d), len = std::sqrt(len2);
+        const V3 r{tol, tol, tol};
+        const V3 lo = V3{std::min(A.x, B.x), std::min(A.y, B.y), std::min(A.z, B.z)} - r;
+        const V3 hi = V3{std::max(A.x, B.x), std::max(A.y, B.y), std::max(A.z, B.z)} + r;
+        auto test = [&](std::uint32_t id) {
+            const V3 p = pts[id];
+            if (p.x < lo.x || p.y < lo.y || p.z < lo.z || p.x > hi.x || p.y > hi.y || p.z > hi.z ||
+                id == open[e].a || id == open[e].b)
+                return;
+            const double t = (p - A).dot(d) / len2;
+            if (t * len <= tol || (1 - t) * len <= tol) return;
+            if ((A + d * t - p).length() < tol) on.push_back({t, id});
+        };
+        if (!(len > 2 * tol && std::isfinite(len))) return;
+        // Cell by cell along the edge: a long slanting edge crosses few of the cells of its box.
+        const auto steps = std::uint32_t(std::min(std::ceil(len / cell), 1e6));
+        bool all = false;
+        for (std::uint32_t j = 0; j < steps && !all; ++j) {
+            const V3 p = A + d * (double(j) / steps), q = A + d * (double(j + 1) / steps);
+            const V3 a{std::min(p.x, q.x), std::min(p.y, q.y), std::min(p.z, q.z)};
+            const V3 b{std::max(p.x, q.x), std::max(p.y, q.y), std::max(p.z, q.z)};
+            all = !grid.visit(a - r, b + r, 64, test);
         }
-        o.ids.swap(ids);
-    }
-    return open.size();
+        if (all) {
+            on.clear();
+            for (const std::uint32_t id : ends)
+                test(id);
+        }
+    });
 }
 
 }  // namespace

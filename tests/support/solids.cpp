@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <numeric>
+#include <tuple>
 
 #include "geometry/mesh.h"
 
@@ -112,6 +114,17 @@ double meshVolume(const std::vector<Tri>& tris) {
     return v;
 }
 
+std::string pointText(V3 p) {
+    char buf[100], *end = buf;
+    for (const double x : {p.x, p.y, p.z})
+        *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
+    return "(" + std::string(buf, end - 1) + ")";
+}
+
+namespace {
+
+// Polygon area (along the plane normal) per supporting plane, keyed exactly: pieces keep
+// the plane of the polygon they came from, so equal point sets give equal maps.
 std::map<std::tuple<double, double, double, double>, double> areaByPlane(const Solid& s) {
     std::map<std::tuple<double, double, double, double>, double> out;
     for (const CPoly& p : s) {
@@ -121,15 +134,6 @@ std::map<std::tuple<double, double, double, double>, double> areaByPlane(const S
         out[{p.plane.n.x, p.plane.n.y, p.plane.n.z, p.plane.w}] += p.plane.n.dot(sum) / 2;
     }
     return out;
-}
-
-namespace {
-
-std::string pointText(V3 p) {
-    char buf[100], *end = buf;
-    for (const double x : {p.x, p.y, p.z})
-        *(end = std::to_chars(end, buf + 96, x).ptr)++ = ',';
-    return "(" + std::string(buf, end - 1) + ")";
 }
 
 std::string numberText(double x) {

@@ -2,10 +2,8 @@
 // and the checks the kernel's results must pass.
 #pragma once
 
-#include <map>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "geometry/csg.h"
@@ -25,11 +23,9 @@ Solid moved(const Solid& s, V3 d);
 // A box or a cylinder, turned at random, at a random place and size inside [0, 10]³.
 Solid randomSolid(std::mt19937& rng);
 
+std::string pointText(V3 p);  // "(x,y,z)", shortest round trip
 // Signed volume enclosed by triangles counter-clockwise seen from outside.
 double meshVolume(const std::vector<Tri>& tris);
-// Polygon area (along the plane normal) per supporting plane, keyed exactly: pieces keep
-// the plane of the polygon they came from, so equal point sets give equal maps.
-std::map<std::tuple<double, double, double, double>, double> areaByPlane(const Solid& s);
 // How `ours` differs from `plain` beyond `tol` in volume or in area on any plane, or "" when
 // it does not: the same point sets, however split into polygons.
 std::string plainDifference(const Solid& ours, const Solid& plain, double tol);

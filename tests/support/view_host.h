@@ -24,9 +24,8 @@ public:
     // Answers: contextMenu gives a menu, extrudeHandleHit and editorMouseDown say true.
     bool offerMenu = false, extrudeHandle = false, editorTakes = false;
 
-    // Calls received: the last status, the planes, and the rest in order as "name x,y".
+    // Calls received: the last status, and the rest in order as "name x,y".
     std::string status;
-    std::vector<SketchPlane> chosen, started;
     std::vector<std::string> calls;
 
     // Reads and evaluates a .q3d file; false with nothing changed when it cannot be read.
@@ -46,8 +45,8 @@ public:
     void featureClick(ViewPoint p) override { log("feature", p); }
     void modelClick(bool additive, ViewPoint p) override { log(additive ? "click+" : "click", p); }
     void modelHover(ViewPoint p) override { log("hover", p); }
-    void planeChosen(const SketchPlane& plane) override { chosen.push_back(plane); }
-    void startSketch(const SketchPlane& plane) override { started.push_back(plane); }
+    void planeChosen(const SketchPlane&) override {}
+    void startSketch(const SketchPlane&) override {}
     bool handleKey(QKeyEvent* event) override {
         calls.push_back("key " + QKeySequence(event->key()).toString().toStdString());
         return event->key() == Qt::Key_Escape;
