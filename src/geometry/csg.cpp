@@ -57,18 +57,18 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
 
 std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     // Most polygons lose no point: they are fitted where they lie, and their points copied
-    // once, into the polygon.
-    bool dropped = false;
-    size_t last = 0;  // the last point kept
+    // once, into the polygon. While no point is dropped, the last one kept is each point's
+    // predecessor, and the first point that is dropped is the first one close to its
+    // predecessor: so whether any is dropped is found from pairs of neighbours, whose
+    // distances do not wait on one another.
+    bool finite = true, dropped = false;
     for (size_t i = 0; i < count; ++i) {
         const V3 p = pts[i];
         // A NaN would survive the distance tests and poison the plane.
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
-        if (i == 0 || (p - pts[last]).length() >= 1e-9)
-            last = i;
-        else
-            dropped = true;
+        finite &= std::isfinite(p.x) & std::isfinite(p.y) & std::isfinite(p.z);
+        dropped |= i > 0 && !((p - pts[i - 1]).length() >= 1e-9);
     }
+    if (!finite) return {};
     std::vector<V3> copy;
     if (dropped) {
         copy.reserve(count);

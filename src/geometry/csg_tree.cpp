@@ -137,17 +137,19 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
                 case kFront: front = !inverted; break;
                 case kBack: front = inverted; break;
                 case kSpanning: {
-                    Piece sides[2] = {r.front, r.back};
+                    // The sides are used where the split left them: copied whole so soon
+                    // after their fields were stored, they would be read back at a stall.
+                    Piece* const sides[2] = {&r.front, &r.back};
                     for (int k = 0; k < 2; ++k) {
-                        if (!sides[k].n) continue;
-                        sides[k].frag = int32_t(w.frags.size());
-                        w.frags.push_back({sides[k].v, sides[k].n, p.frag});
-                        w.frags[p.frag].child[k] = sides[k].frag;
+                        if (!sides[k]->n) continue;
+                        sides[k]->frag = int32_t(w.frags.size());
+                        w.frags.push_back({sides[k]->v, sides[k]->n, p.frag});
+                        w.frags[p.frag].child[k] = sides[k]->frag;
                     }
-                    if (!sides[0].n || !sides[1].n) lose(w, p.frag);
+                    if (!r.front.n || !r.back.n) lose(w, p.frag);
                     // The stored plane's back side is the effective front when inverted.
-                    const Piece& ahead = sides[inverted ? 1 : 0];
-                    const Piece& behind = sides[inverted ? 0 : 1];
+                    const Piece& ahead = *sides[inverted ? 1 : 0];
+                    const Piece& behind = *sides[inverted ? 0 : 1];
                     if (behind.n) {
                         if (backChild >= 0)
                             stack.push_back({backChild, behind});
