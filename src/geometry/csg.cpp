@@ -15,8 +15,12 @@ static_assert(sizeof(V3) == 3 * sizeof(double) && alignof(V3) <= alignof(Box3));
 PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
     if (n == 0) return;
     void* mem = ::operator new(sizeof(Rep) + n * sizeof(V3));
-    r_ = new (mem) Rep{1, uint32_t(n), {}};
-    V3* out = reinterpret_cast<V3*>(r_ + 1);
+    r_ = new (mem) Rep{1, uint32_t(n), 0, 1, {}};
+    fill(r_, pts, n, reversed);
+}
+
+void PolyPoints::fill(Rep* r, const V3* pts, size_t n, bool reversed) {
+    V3* out = reinterpret_cast<V3*>(r + 1);
     // Copied first, then bounded from the copy: a loop doing both waits on every load.
     if (reversed)
         std::reverse_copy(pts, pts + n, out);
@@ -31,12 +35,41 @@ PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
         b.hi = {b.hi.x < q.x ? q.x : b.hi.x, b.hi.y < q.y ? q.y : b.hi.y,
                 b.hi.z < q.z ? q.z : b.hi.z};
     }
-    r_->box = b;
+    r->box = b;
 }
 
 void PolyPoints::release(Rep* r) {
-    r->~Rep();
-    ::operator delete(r);
+    Rep* head = reinterpret_cast<Rep*>(reinterpret_cast<char*>(r) - size_t(r->head) * 8);
+    if (--head->live > 0) return;
+    head->~Rep();
+    ::operator delete(head);
+}
+
+PolyBatch::PolyBatch(size_t polys, size_t points) {
+    using Rep = PolyPoints::Rep;
+    static_assert(sizeof(Rep) % 8 == 0 && sizeof(V3) % 8 == 0);
+    // Offsets in 8-byte words must fit a header's field.
+    if (polys == 0 || points == 0 || points > (size_t(1) << 28) || polys > (size_t(1) << 24))
+        return;
+    cap_ = sizeof(Rep) * (polys + 1) + sizeof(V3) * points;
+    head_ = new (::operator new(cap_)) Rep{0, 0, 0, 1, {}};
+    used_ = sizeof(Rep);
+}
+
+PolyBatch::~PolyBatch() {
+    if (head_) PolyPoints::release(head_);
+}
+
+PolyPoints PolyBatch::make(const V3* pts, size_t n) {
+    using Rep = PolyPoints::Rep;
+    const size_t bytes = sizeof(Rep) + n * sizeof(V3);
+    if (n == 0 || !head_ || bytes > cap_ - used_) return PolyPoints(pts, n);
+    Rep* r = new (reinterpret_cast<char*>(head_) + used_)
+        Rep{1, uint32_t(n), uint32_t(used_ / 8), 0, {}};
+    used_ += bytes;
+    ++head_->live;
+    PolyPoints::fill(r, pts, n, false);
+    return PolyPoints(r);
 }
 
 const Box3& PolyPoints::box() const {
@@ -55,7 +88,7 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
+std::optional<CPoly> CPoly::fit(const V3* pts, size_t count, PolyBatch* batch) {
     // Most polygons lose no point: they are fitted where they lie, and their points copied
     // once, into the polygon. While no point is dropped, the last one kept is each point's
     // predecessor, and the first point that is dropped is the first one close to its
@@ -93,7 +126,7 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     const double len = N.length();
     if (!(len >= 1e-10) || !std::isfinite(len)) return {};
     const V3 n = N / len;
-    return of(PolyPoints(kept, k), {n, n.dot(c / double(k))});
+    return of(batch ? batch->make(kept, k) : PolyPoints(kept, k), {n, n.dot(c / double(k))});
 }
 
 CPoly CPoly::flipped() const {
