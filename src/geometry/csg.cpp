@@ -60,15 +60,15 @@ PolyBatch::~PolyBatch() {
     if (head_) PolyPoints::release(head_);
 }
 
-PolyPoints PolyBatch::make(const V3* pts, size_t n) {
+PolyPoints PolyBatch::make(const V3* pts, size_t n, bool reversed) {
     using Rep = PolyPoints::Rep;
     const size_t bytes = sizeof(Rep) + n * sizeof(V3);
-    if (n == 0 || !head_ || bytes > cap_ - used_) return PolyPoints(pts, n);
+    if (n == 0 || !head_ || bytes > cap_ - used_) return PolyPoints(pts, n, reversed);
     Rep* r = new (reinterpret_cast<char*>(head_) + used_)
         Rep{1, uint32_t(n), uint32_t(used_ / 8), 0, {}};
     used_ += bytes;
     ++head_->live;
-    PolyPoints::fill(r, pts, n, false);
+    PolyPoints::fill(r, pts, n, reversed);
     return PolyPoints(r);
 }
 
@@ -715,7 +715,7 @@ struct Operand {
     static constexpr size_t kAhead = 16;
 
     template <class Sink>
-    void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
+    void emit(const bsp::Work& w, bool keepFar, bool flip, PolyBatch& batch, Sink& out) const {
         std::vector<int32_t> stack;
         size_t k = 0;  // the next near polygon
         for (const Span& sp : spans) {
@@ -745,7 +745,7 @@ struct Operand {
                 size_t held = 0;
                 auto copyHeld = [&] {
                     for (size_t j = 0; j < held; ++j)
-                        out.push(CPoly::of(PolyPoints(ahead[j]->v, ahead[j]->n, flip), plane));
+                        out.push(CPoly::of(batch.make(ahead[j]->v, ahead[j]->n, flip), plane));
                     held = 0;
                 };
                 stack.assign(1, r);
@@ -800,8 +800,14 @@ bool measureApart(Operand& A, Operand& B) {
 constexpr size_t kLookFor = 1024;
 const std::vector<uint8_t> noneClear;
 
-// Clips the operands by each other's trees; gives how many polygons the result will hold.
-size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
+// The pieces that the result takes as copies, and their points.
+struct Copied {
+    size_t polys = 0, points = 0;
+};
+
+// Clips the operands by each other's trees; gives how many polygons the result will hold, and
+// which of them are copied pieces.
+size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w, Copied& copied) {
     // What lies outside the other solid stays in a union; of a difference only a's part
     // outside b and b's part inside a (turned round) stay; of an intersection only the
     // parts inside.
@@ -839,24 +845,34 @@ size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     // Near polygons come back as the entries of their split history that lost nothing
     // while the one they were cut from did (or whole, when that is their root).
     size_t pieces = 0;
-    for (const bsp::Frag& f : w.frags)
-        pieces += f.whole && (f.parent < 0 || !w.frags[f.parent].whole);
+    for (const bsp::Frag& f : w.frags) {
+        const bool kept = f.whole && (f.parent < 0 || !w.frags[f.parent].whole);
+        pieces += kept;
+        if (kept && f.parent >= 0) {
+            ++copied.polys;
+            copied.points += f.n;
+        }
+    }
     return A.far(keepA) + B.far(keepB) + pieces;
 }
 
+// The copied pieces of a result are made together and mostly dropped together, with it.
 template <class Sink>
-void emitBoth(Op op, const Operand& A, const Operand& B, const bsp::Work& w, Sink& out) {
-    A.emit(w, op != Op::intersect, false, out);
-    B.emit(w, op == Op::unite, op == Op::subtract, out);
+void emitBoth(Op op, const Operand& A, const Operand& B, const bsp::Work& w, const Copied& copied,
+              Sink& out) {
+    PolyBatch batch(copied.polys, copied.points);
+    A.emit(w, op != Op::intersect, false, batch, out);
+    B.emit(w, op == Op::unite, op == Op::subtract, batch, out);
 }
 
 // The result of an operation whose operands' boxes overlap, as one flat solid.
 Solid clipFlat(Op op, Operand& A, Operand& B) {
     bsp::Work& w = scratch();
     Solid out;
-    out.reserve(clip(op, A, B, w));
+    Copied copied;
+    out.reserve(clip(op, A, B, w, copied));
     FlatSink sink{out};
-    emitBoth(op, A, B, w, sink);
+    emitBoth(op, A, B, w, copied, sink);
     return out;
 }
 
@@ -900,9 +916,10 @@ SolidBlocks run(Op op, const SolidBlocks& a, const Other& b, bool taken = false)
         return out.finish();
     }
     bsp::Work& w = scratch();
-    clip(op, A, B, w);
+    Copied copied;
+    clip(op, A, B, w, copied);
     BlockSink sink;
-    emitBoth(op, A, B, w, sink);
+    emitBoth(op, A, B, w, copied, sink);
     return sink.out.finish();
 }
 

@@ -107,8 +107,8 @@ public:
     PolyBatch& operator=(const PolyBatch&) = delete;
     ~PolyBatch();
 
-    // The same as PolyPoints(pts, n).
-    PolyPoints make(const V3* pts, size_t n);
+    // The same as PolyPoints(pts, n, reversed).
+    PolyPoints make(const V3* pts, size_t n, bool reversed = false);
 
 private:
     PolyPoints::Rep* head_ = nullptr;
