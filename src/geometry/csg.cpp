@@ -496,11 +496,14 @@ struct Operand {
     bool nearFound = false;
     // The solid was handed over: emit may take its polygons (turning them in place).
     bool taken = false;
+    // Its box is known before measure (a solid in blocks keeps it): measure finds the same.
+    bool boxKnown = false;
 
     explicit Operand(const Solid& solid) : total(solid.size()) {
         if (!solid.empty()) spans.push_back({solid.data(), solid.size(), 0, nullptr});
     }
-    explicit Operand(const SolidBlocks& solid) : total(solid.size()) {
+    explicit Operand(const SolidBlocks& solid)
+        : total(solid.size()), box(solid.box()), boxKnown(true) {
         spans.reserve(solid.blocks().size());
         size_t at = 0;
         for (const SolidBlocks::BlockPtr& b : solid.blocks()) {
@@ -790,8 +793,8 @@ bsp::Work& scratch() {
 // operation takes its shortcut.
 bool measureApart(Operand& A, Operand& B) {
     // b is measured first, so that the pass over a (in a sequence of cuts, the large one)
-    // also finds its polygons near b.
-    B.measure(nullptr);
+    // also finds its polygons near b; with a's box known, that pass over b finds b's too.
+    B.measure(A.boxKnown ? &A.box : nullptr);
     A.measure(&B.box);
     return A.total == 0 || B.total == 0 || !A.box.overlaps(B.box);
 }

@@ -50,18 +50,23 @@ void Work::reset(size_t keepBytes) {
         v.clear();
         if (v.capacity() * sizeof(v[0]) > keepBytes / 8) v.shrink_to_fit();
     };
+    // Buffers whose size is their room, written before they are read: emptied, they would be
+    // filled with default values again by the next operation's first resize.
+    auto keepRoom = [&](auto& v) {
+        if (v.capacity() * sizeof(v[0]) > keepBytes / 8) clear(v);
+    };
     clear(planes);
     clear(extents);
     clear(frags);
     clear(trees[0]);
     clear(trees[1]);
     clear(list);
-    clear(waiting[0]);
-    clear(waiting[1]);
+    keepRoom(waiting[0]);
+    keepRoom(waiting[1]);
     waitingEnd[0] = waitingEnd[1] = 0;
     clear(lists);
-    clear(walks);
-    clear(clipped);
+    keepRoom(walks);
+    keepRoom(clipped);
     arena.reset(keepBytes / 2 / sizeof(V3));
 }
 
