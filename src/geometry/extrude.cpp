@@ -141,14 +141,17 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     for (const Loop& l : at.front())
         walls += l.size();
     auto flatAt = [&](size_t k) { return std::abs(lv[k].inset - lv[k + 1].inset) < 1e-12; };
-    // The solid's points in one allocation: its polygons are made together, and mostly
-    // dropped together.
-    size_t polys = bottom.size() + top.size(), points = 3 * polys;
+    // The points of the walls in one allocation, and those of each cap in another: the
+    // polygons of each are made together and mostly dropped together (a cut keeps the
+    // walls of a hole through a plate, and loses both of its caps).
+    size_t wallPolys = 0, wallPoints = 0;
     for (size_t k = 0; k + 1 < lv.size(); ++k) {
-        polys += flatAt(k) ? walls : 2 * walls;
-        points += flatAt(k) ? 4 * walls : 6 * walls;
+        wallPolys += flatAt(k) ? walls : 2 * walls;
+        wallPoints += flatAt(k) ? 4 * walls : 6 * walls;
     }
-    PolyBatch batch(polys, points);
+    PolyBatch wallBatch(wallPolys, wallPoints);
+    PolyBatch bottomBatch(bottom.size(), 3 * bottom.size());
+    PolyBatch topBatch(top.size(), 3 * top.size());
     Solid out;
     out.reserve(walls * 2 * (lv.size() - 1) + bottom.size() + top.size());
     for (size_t k = 0; k + 1 < lv.size(); ++k) {
@@ -161,20 +164,20 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
                 const V3 A = frame.p(la[i], za), B = frame.p(la[j], za);
                 const V3 C = frame.p(lb[j], zb), D = frame.p(lb[i], zb);
                 if (flat) {
-                    addPolygon(out, {A, B, C, D}, &batch);
+                    addPolygon(out, {A, B, C, D}, &wallBatch);
                 } else {
                     // Between different insets the quad may twist: two triangles stay flat.
-                    addPolygon(out, {A, B, C}, &batch);
-                    addPolygon(out, {A, C, D}, &batch);
+                    addPolygon(out, {A, B, C}, &wallBatch);
+                    addPolygon(out, {A, C, D}, &wallBatch);
                 }
             }
         }
     }
     const double zLo = lv.front().z, zHi = lv.back().z;
     addCap(
-        out, bottom, true, [&](V2 p) { return frame.p(p, zLo); }, &batch);
+        out, bottom, true, [&](V2 p) { return frame.p(p, zLo); }, &bottomBatch);
     addCap(
-        out, top, false, [&](V2 p) { return frame.p(p, zHi); }, &batch);
+        out, top, false, [&](V2 p) { return frame.p(p, zHi); }, &topBatch);
     return orientOutward(std::move(out));
 }
 

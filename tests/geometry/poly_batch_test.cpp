@@ -135,7 +135,7 @@ TEST(PolyBatch, PolygonOfABatchTurnsInPlaceOnlyWhenSole) {
     expectSame(pc, {c.rbegin(), c.rend()}, "last, turned");
 }
 
-TEST(PolyBatch, ExtrusionMakesItsPolygonsInOneAllocation) {
+TEST(PolyBatch, ExtrusionMakesItsPolygonsInFewAllocations) {
     Region square;
     square.outer = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
     Region circle;
