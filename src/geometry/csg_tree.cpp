@@ -133,7 +133,9 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
             PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
             SplitResult r;
             if (side == kSpanning && p.n <= kFewPoints) side = sideOf(p, node.plane);
-            if (side == kSpanning) {
+            // Marked unlikely, so that the walk through the nodes a piece does not span,
+            // which most clips spend their time in, stays compact around it.
+            if (side == kSpanning) [[unlikely]] {
                 r = splitPieceInline(w, p, node.plane);
                 side = r.type;
             }
