@@ -15,8 +15,12 @@ static_assert(sizeof(V3) == 3 * sizeof(double) && alignof(V3) <= alignof(Box3));
 PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
     if (n == 0) return;
     void* mem = ::operator new(sizeof(Rep) + n * sizeof(V3));
-    r_ = new (mem) Rep{1, uint32_t(n), {}};
-    V3* out = reinterpret_cast<V3*>(r_ + 1);
+    r_ = new (mem) Rep{1, uint32_t(n), 0, 1, {}};
+    fill(r_, pts, n, reversed);
+}
+
+void PolyPoints::fill(Rep* r, const V3* pts, size_t n, bool reversed) {
+    V3* out = reinterpret_cast<V3*>(r + 1);
     // Copied first, then bounded from the copy: a loop doing both waits on every load.
     if (reversed)
         std::reverse_copy(pts, pts + n, out);
@@ -31,12 +35,41 @@ PolyPoints::PolyPoints(const V3* pts, size_t n, bool reversed) {
         b.hi = {b.hi.x < q.x ? q.x : b.hi.x, b.hi.y < q.y ? q.y : b.hi.y,
                 b.hi.z < q.z ? q.z : b.hi.z};
     }
-    r_->box = b;
+    r->box = b;
 }
 
 void PolyPoints::release(Rep* r) {
-    r->~Rep();
-    ::operator delete(r);
+    Rep* head = reinterpret_cast<Rep*>(reinterpret_cast<char*>(r) - size_t(r->head) * 8);
+    if (--head->live > 0) return;
+    head->~Rep();
+    ::operator delete(head);
+}
+
+PolyBatch::PolyBatch(size_t polys, size_t points) {
+    using Rep = PolyPoints::Rep;
+    static_assert(sizeof(Rep) % 8 == 0 && sizeof(V3) % 8 == 0);
+    // Offsets in 8-byte words must fit a header's field.
+    if (polys == 0 || points == 0 || points > (size_t(1) << 28) || polys > (size_t(1) << 24))
+        return;
+    cap_ = sizeof(Rep) * (polys + 1) + sizeof(V3) * points;
+    head_ = new (::operator new(cap_)) Rep{0, 0, 0, 1, {}};
+    used_ = sizeof(Rep);
+}
+
+PolyBatch::~PolyBatch() {
+    if (head_) PolyPoints::release(head_);
+}
+
+PolyPoints PolyBatch::make(const V3* pts, size_t n, bool reversed) {
+    using Rep = PolyPoints::Rep;
+    const size_t bytes = sizeof(Rep) + n * sizeof(V3);
+    if (n == 0 || !head_ || bytes > cap_ - used_) return PolyPoints(pts, n, reversed);
+    Rep* r = new (reinterpret_cast<char*>(head_) + used_)
+        Rep{1, uint32_t(n), uint32_t(used_ / 8), 0, {}};
+    used_ += bytes;
+    ++head_->live;
+    PolyPoints::fill(r, pts, n, reversed);
+    return PolyPoints(r);
 }
 
 const Box3& PolyPoints::box() const {
@@ -55,20 +88,20 @@ bool operator==(const PolyPoints& a, const PolyPoints& b) {
     return a.r_ == b.r_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
+std::optional<CPoly> CPoly::fit(const V3* pts, size_t count, PolyBatch* batch) {
     // Most polygons lose no point: they are fitted where they lie, and their points copied
-    // once, into the polygon.
-    bool dropped = false;
-    size_t last = 0;  // the last point kept
+    // once, into the polygon. While no point is dropped, the last one kept is each point's
+    // predecessor, and the first point that is dropped is the first one close to its
+    // predecessor: so whether any is dropped is found from pairs of neighbours, whose
+    // distances do not wait on one another.
+    bool finite = true, dropped = false;
     for (size_t i = 0; i < count; ++i) {
         const V3 p = pts[i];
         // A NaN would survive the distance tests and poison the plane.
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return {};
-        if (i == 0 || (p - pts[last]).length() >= 1e-9)
-            last = i;
-        else
-            dropped = true;
+        finite &= std::isfinite(p.x) & std::isfinite(p.y) & std::isfinite(p.z);
+        dropped |= i > 0 && !((p - pts[i - 1]).length() >= 1e-9);
     }
+    if (!finite) return {};
     std::vector<V3> copy;
     if (dropped) {
         copy.reserve(count);
@@ -93,7 +126,7 @@ std::optional<CPoly> CPoly::fit(const V3* pts, size_t count) {
     const double len = N.length();
     if (!(len >= 1e-10) || !std::isfinite(len)) return {};
     const V3 n = N / len;
-    return of(PolyPoints(kept, k), {n, n.dot(c / double(k))});
+    return of(batch ? batch->make(kept, k) : PolyPoints(kept, k), {n, n.dot(c / double(k))});
 }
 
 CPoly CPoly::flipped() const {
@@ -463,11 +496,14 @@ struct Operand {
     bool nearFound = false;
     // The solid was handed over: emit may take its polygons (turning them in place).
     bool taken = false;
+    // Its box is known before measure (a solid in blocks keeps it): measure finds the same.
+    bool boxKnown = false;
 
     explicit Operand(const Solid& solid) : total(solid.size()) {
         if (!solid.empty()) spans.push_back({solid.data(), solid.size(), 0, nullptr});
     }
-    explicit Operand(const SolidBlocks& solid) : total(solid.size()) {
+    explicit Operand(const SolidBlocks& solid)
+        : total(solid.size()), box(solid.box()), boxKnown(true) {
         spans.reserve(solid.blocks().size());
         size_t at = 0;
         for (const SolidBlocks::BlockPtr& b : solid.blocks()) {
@@ -682,7 +718,7 @@ struct Operand {
     static constexpr size_t kAhead = 16;
 
     template <class Sink>
-    void emit(const bsp::Work& w, bool keepFar, bool flip, Sink& out) const {
+    void emit(const bsp::Work& w, bool keepFar, bool flip, PolyBatch& batch, Sink& out) const {
         std::vector<int32_t> stack;
         size_t k = 0;  // the next near polygon
         for (const Span& sp : spans) {
@@ -712,7 +748,7 @@ struct Operand {
                 size_t held = 0;
                 auto copyHeld = [&] {
                     for (size_t j = 0; j < held; ++j)
-                        out.push(CPoly::of(PolyPoints(ahead[j]->v, ahead[j]->n, flip), plane));
+                        out.push(CPoly::of(batch.make(ahead[j]->v, ahead[j]->n, flip), plane));
                     held = 0;
                 };
                 stack.assign(1, r);
@@ -757,8 +793,8 @@ bsp::Work& scratch() {
 // operation takes its shortcut.
 bool measureApart(Operand& A, Operand& B) {
     // b is measured first, so that the pass over a (in a sequence of cuts, the large one)
-    // also finds its polygons near b.
-    B.measure(nullptr);
+    // also finds its polygons near b; with a's box known, that pass over b finds b's too.
+    B.measure(A.boxKnown ? &A.box : nullptr);
     A.measure(&B.box);
     return A.total == 0 || B.total == 0 || !A.box.overlaps(B.box);
 }
@@ -767,8 +803,14 @@ bool measureApart(Operand& A, Operand& B) {
 constexpr size_t kLookFor = 1024;
 const std::vector<uint8_t> noneClear;
 
-// Clips the operands by each other's trees; gives how many polygons the result will hold.
-size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
+// The pieces that the result takes as copies, and their points.
+struct Copied {
+    size_t polys = 0, points = 0;
+};
+
+// Clips the operands by each other's trees; gives how many polygons the result will hold, and
+// which of them are copied pieces.
+size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w, Copied& copied) {
     // What lies outside the other solid stays in a union; of a difference only a's part
     // outside b and b's part inside a (turned round) stay; of an intersection only the
     // parts inside.
@@ -806,24 +848,34 @@ size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w) {
     // Near polygons come back as the entries of their split history that lost nothing
     // while the one they were cut from did (or whole, when that is their root).
     size_t pieces = 0;
-    for (const bsp::Frag& f : w.frags)
-        pieces += f.whole && (f.parent < 0 || !w.frags[f.parent].whole);
+    for (const bsp::Frag& f : w.frags) {
+        const bool kept = f.whole && (f.parent < 0 || !w.frags[f.parent].whole);
+        pieces += kept;
+        if (kept && f.parent >= 0) {
+            ++copied.polys;
+            copied.points += f.n;
+        }
+    }
     return A.far(keepA) + B.far(keepB) + pieces;
 }
 
+// The copied pieces of a result are made together and mostly dropped together, with it.
 template <class Sink>
-void emitBoth(Op op, const Operand& A, const Operand& B, const bsp::Work& w, Sink& out) {
-    A.emit(w, op != Op::intersect, false, out);
-    B.emit(w, op == Op::unite, op == Op::subtract, out);
+void emitBoth(Op op, const Operand& A, const Operand& B, const bsp::Work& w, const Copied& copied,
+              Sink& out) {
+    PolyBatch batch(copied.polys, copied.points);
+    A.emit(w, op != Op::intersect, false, batch, out);
+    B.emit(w, op == Op::unite, op == Op::subtract, batch, out);
 }
 
 // The result of an operation whose operands' boxes overlap, as one flat solid.
 Solid clipFlat(Op op, Operand& A, Operand& B) {
     bsp::Work& w = scratch();
     Solid out;
-    out.reserve(clip(op, A, B, w));
+    Copied copied;
+    out.reserve(clip(op, A, B, w, copied));
     FlatSink sink{out};
-    emitBoth(op, A, B, w, sink);
+    emitBoth(op, A, B, w, copied, sink);
     return out;
 }
 
@@ -867,9 +919,10 @@ SolidBlocks run(Op op, const SolidBlocks& a, const Other& b, bool taken = false)
         return out.finish();
     }
     bsp::Work& w = scratch();
-    clip(op, A, B, w);
+    Copied copied;
+    clip(op, A, B, w, copied);
     BlockSink sink;
-    emitBoth(op, A, B, w, sink);
+    emitBoth(op, A, B, w, copied, sink);
     return sink.out.finish();
 }
 

@@ -15,6 +15,7 @@ namespace ivo {
 inline constexpr double CSG_EPS = 1e-5;
 
 struct CPoly;
+class PolyBatch;
 
 // The oriented plane n·p = w.
 struct CPlane {
@@ -75,14 +76,43 @@ public:
     friend bool operator==(const PolyPoints& a, const PolyPoints& b);
 
 private:
-    // One allocation: this header, then the points.
+    friend class PolyBatch;
+    // This header, then the points: alone in an allocation, or one of a batch's. The first
+    // header of an allocation counts those of its headers whose points have owners (and the
+    // batch itself while it is open); the allocation goes when that count does.
     struct Rep {
-        uint32_t refs;
+        uint32_t refs;  // owners of these points
         uint32_t n;
+        uint32_t head;  // how far back the allocation's first header lies, in 8-byte words
+        uint32_t live;  // on the first header: its headers with owners
         Box3 box;
     };
+    explicit PolyPoints(Rep* r) : r_(r) {}
+    // Copies the points to just after `r` and bounds them there.
+    static void fill(Rep* r, const V3* pts, size_t n, bool reversed);
     static void release(Rep* r);
     Rep* r_ = nullptr;
+};
+
+// The points of polygons made together, and mostly dropped together (those of one extruded
+// solid), in one allocation instead of one each. The points of each polygon still have
+// their own owners, so that one of them may be turned in place as PolyPoints allows; the
+// allocation lives while any of the batch's polygons or the batch does. Beyond the room
+// asked for, polygons get an allocation of their own.
+class PolyBatch {
+public:
+    // Room for `polys` polygons holding `points` points in all.
+    PolyBatch(size_t polys, size_t points);
+    PolyBatch(const PolyBatch&) = delete;
+    PolyBatch& operator=(const PolyBatch&) = delete;
+    ~PolyBatch();
+
+    // The same as PolyPoints(pts, n, reversed).
+    PolyPoints make(const V3* pts, size_t n, bool reversed = false);
+
+private:
+    PolyPoints::Rep* head_ = nullptr;
+    size_t used_ = 0, cap_ = 0;  // bytes
 };
 
 // A planar polygon counter-clockwise about its plane normal, without closing repeat. Split
@@ -103,7 +133,8 @@ struct CPoly {
     // Fits the plane (Newell normal, mean point) after dropping points within 1e-9 of the
     // previous one and closing repeats; nothing below 3 points, for a vanishing normal or
     // for a point that is not finite.
-    static std::optional<CPoly> fit(const V3* pts, size_t n);
+    // With `batch`, the points go to it.
+    static std::optional<CPoly> fit(const V3* pts, size_t n, PolyBatch* batch = nullptr);
     static std::optional<CPoly> fit(const std::vector<V3>& pts) {
         return fit(pts.data(), pts.size());
     }

@@ -125,6 +125,7 @@ struct Work {
     size_t waitingEnd[2] = {0, 0};
     std::vector<WaitingList> lists;
     std::vector<Walk> walks;
+    std::vector<Piece> clipped;  // the pieces a clip keeps, before they are handed back
 
     // Empties everything for the next operation, keeping memory up to about `keepBytes`
     // (an operation on large solids does not pin its peak for good).
@@ -167,6 +168,72 @@ inline PieceType sideOf(const Piece& p, const CPlane& plane) {
 // Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
 // plane, crossing points are interpolated along spanning edges.
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
+
+// The same, made in the caller: the clip reads the sides as soon as they are made, and from
+// a call they would come back through memory, where loads of a piece that span the stores of
+// its fields wait for those stores to complete.
+[[gnu::always_inline]] inline SplitResult splitPieceInline(Work& w, const Piece& p,
+                                                           const CPlane& plane) {
+    SplitResult r;
+    const uint32_t k = p.n;
+    if (w.dist.size() < k) {
+        w.dist.resize(2 * k);
+        w.types.resize(2 * k);
+    }
+    double* t = w.dist.data();
+    uint8_t* type = w.types.data();
+    // Locals, so that the stores below cannot be taken to change them.
+    const V3* v = p.v;
+    const V3 n = plane.n;
+    const double pw = plane.w;
+    // Vertices not behind go to the front, vertices not in front to the back (those on
+    // the plane to both), and every edge crossing the plane adds its crossing to both: the
+    // sizes of both sides are counted on the way (most pieces that get here span the plane).
+    unsigned all = 0, prev = 0;
+    uint32_t nf = 0, nb = 0, cross = 0;
+    for (uint32_t i = 0; i < k; ++i) {
+        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
+        const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
+        t[i] = d;
+        type[i] = uint8_t(ty);
+        all |= ty;
+        nf += ty != kBack;
+        nb += ty != kFront;
+        cross += (prev | ty) == kSpanning;
+        prev = ty;
+    }
+    r.type = static_cast<PieceType>(all);
+    if (all != kSpanning) return r;
+    // The first vertex was taken with no edge before it: that edge closes the loop.
+    cross += (prev | type[0]) == kSpanning;
+    nf += cross;
+    nb += cross;
+    // One block for both sides.
+    const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
+    V3* const both = kf + kb ? w.arena.alloc(kf + kb) : nullptr;
+    V3* f = kf ? both : nullptr;
+    V3* b = kb ? both + kf : nullptr;
+    uint32_t jf = 0, jb = 0;
+    for (uint32_t i = 0; i < k; ++i) {
+        const uint32_t j = i + 1 == k ? 0 : i + 1;
+        const unsigned ti = type[i], tj = type[j];
+        const V3 vi = v[i];
+        if (f && ti != kBack) f[jf++] = vi;
+        if (b && ti != kFront) b[jb++] = vi;
+        if ((ti | tj) == kSpanning) {
+            const V3 e = v[j] - vi;
+            const double d = n.dot(e);
+            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
+            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
+            const V3 x = vi + e * s;
+            if (f) f[jf++] = x;
+            if (b) b[jb++] = x;
+        }
+    }
+    if (f) r.front = {f, nf, p.src};
+    if (b) r.back = {b, nb, p.src};
+    return r;
+}
 
 // Pieces of at most this many points are tried with sideOf before a split: on larger ones
 // the distances the split needs anyway cost more than the call.

@@ -50,80 +50,28 @@ void Work::reset(size_t keepBytes) {
         v.clear();
         if (v.capacity() * sizeof(v[0]) > keepBytes / 8) v.shrink_to_fit();
     };
+    // Buffers whose size is their room, written before they are read: emptied, they would be
+    // filled with default values again by the next operation's first resize.
+    auto keepRoom = [&](auto& v) {
+        if (v.capacity() * sizeof(v[0]) > keepBytes / 8) clear(v);
+    };
     clear(planes);
     clear(extents);
     clear(frags);
     clear(trees[0]);
     clear(trees[1]);
     clear(list);
-    clear(waiting[0]);
-    clear(waiting[1]);
+    keepRoom(waiting[0]);
+    keepRoom(waiting[1]);
     waitingEnd[0] = waitingEnd[1] = 0;
     clear(lists);
-    clear(walks);
+    keepRoom(walks);
+    keepRoom(clipped);
     arena.reset(keepBytes / 2 / sizeof(V3));
 }
 
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane) {
-    SplitResult r;
-    const uint32_t k = p.n;
-    if (w.dist.size() < k) {
-        w.dist.resize(2 * k);
-        w.types.resize(2 * k);
-    }
-    double* t = w.dist.data();
-    uint8_t* type = w.types.data();
-    // Locals, so that the stores below cannot be taken to change them.
-    const V3* v = p.v;
-    const V3 n = plane.n;
-    const double pw = plane.w;
-    // Vertices not behind go to the front, vertices not in front to the back (those on
-    // the plane to both), and every edge crossing the plane adds its crossing to both: the
-    // sizes of both sides are counted on the way (most pieces that get here span the plane).
-    unsigned all = 0, prev = 0;
-    uint32_t nf = 0, nb = 0, cross = 0;
-    for (uint32_t i = 0; i < k; ++i) {
-        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
-        const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
-        t[i] = d;
-        type[i] = uint8_t(ty);
-        all |= ty;
-        nf += ty != kBack;
-        nb += ty != kFront;
-        cross += (prev | ty) == kSpanning;
-        prev = ty;
-    }
-    r.type = static_cast<PieceType>(all);
-    if (all != kSpanning) return r;
-    // The first vertex was taken with no edge before it: that edge closes the loop.
-    cross += (prev | type[0]) == kSpanning;
-    nf += cross;
-    nb += cross;
-    // One block for both sides.
-    const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
-    V3* const both = kf + kb ? w.arena.alloc(kf + kb) : nullptr;
-    V3* f = kf ? both : nullptr;
-    V3* b = kb ? both + kf : nullptr;
-    uint32_t jf = 0, jb = 0;
-    for (uint32_t i = 0; i < k; ++i) {
-        const uint32_t j = i + 1 == k ? 0 : i + 1;
-        const unsigned ti = type[i], tj = type[j];
-        const V3 vi = v[i];
-        if (f && ti != kBack) f[jf++] = vi;
-        if (b && ti != kFront) b[jb++] = vi;
-        if ((ti | tj) == kSpanning) {
-            const V3 e = v[j] - vi;
-            const double d = n.dot(e);
-            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
-            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
-            const V3 x = vi + e * s;
-            if (f) f[jf++] = x;
-            if (b) b[jb++] = x;
-        }
-    }
-    if (f) r.front = {f, nf, p.src};
-    if (b) r.back = {b, nb, p.src};
-    return r;
+    return splitPieceInline(w, p, plane);
 }
 
 Piece cutToBox(Work& w, Piece p, const Box3& extent, const Box3& region, bool keepOutside) {

@@ -107,17 +107,23 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
     if (tree.empty() || pieces.empty()) return;
     // Each piece walks down on its own, so a piece that stays whole costs one plane test
     // per node and no list work; a split sends one side down at once and parks the other.
+    // The parked walks and the pieces kept are written in place, their vectors grown by hand
+    // (their sizes are their room, kept from one operation to the next): a piece handed to
+    // push_back goes through memory just after its fields were stored, and is read back from
+    // there at a stall.
     std::vector<Walk>& stack = w.walks;
-    stack.clear();
-    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it)
-        stack.push_back({0, *it});
-    pieces.clear();
+    std::vector<Piece>& out = w.clipped;
+    size_t top = pieces.size(), kept = 0;
+    if (stack.size() < top) stack.resize(std::max(top, 2 * stack.size()));
+    for (size_t i = 0; i < top; ++i)
+        stack[i] = {0, pieces[top - 1 - i]};
     // Read inverted, a node's plane is flipped and its children swapped: what lies in
     // front of the stored plane lies behind the inverted one.
     const bool reverse = inverted != flipped;
-    while (!stack.empty()) {
-        auto [at, p] = stack.back();
-        stack.pop_back();
+    while (top > 0) {
+        --top;
+        int32_t at = stack[top].node;
+        Piece p = stack[top].piece;
         // Every piece of a walk comes from one source, whose box bounds them all.
         const Extent e = w.extents[p.src];
         while (true) {
@@ -126,7 +132,13 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
             const int32_t backChild = inverted ? node.front : node.back;
             PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
             SplitResult r;
-            if (side == kSpanning) side = sideOrSplit(w, p, node.plane, r);
+            if (side == kSpanning && p.n <= kFewPoints) side = sideOf(p, node.plane);
+            // Marked unlikely, so that the walk through the nodes a piece does not span,
+            // which most clips spend their time in, stays compact around it.
+            if (side == kSpanning) [[unlikely]] {
+                r = splitPieceInline(w, p, node.plane);
+                side = r.type;
+            }
             bool front = false, gone = false;
             switch (side) {
                 case kCoplanar: {
@@ -137,22 +149,32 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
                 case kFront: front = !inverted; break;
                 case kBack: front = inverted; break;
                 case kSpanning: {
-                    Piece sides[2] = {r.front, r.back};
-                    for (int k = 0; k < 2; ++k) {
-                        if (!sides[k].n) continue;
-                        sides[k].frag = int32_t(w.frags.size());
-                        w.frags.push_back({sides[k].v, sides[k].n, p.frag});
-                        w.frags[p.frag].child[k] = sides[k].frag;
-                    }
-                    if (!sides[0].n || !sides[1].n) lose(w, p.frag);
+                    // Named sides rather than an array of them, so that they stay out of
+                    // memory.
+                    const int32_t parent = p.frag;
+                    Piece ahead = r.front, behind = r.back;
+                    auto record = [&](Piece& side, int k) {
+                        side.frag = int32_t(w.frags.size());
+                        Frag& f = w.frags.emplace_back();
+                        f.v = side.v;
+                        f.n = side.n;
+                        f.parent = parent;
+                        w.frags[parent].child[k] = side.frag;
+                    };
+                    if (ahead.n) record(ahead, 0);
+                    if (behind.n) record(behind, 1);
+                    if (!ahead.n || !behind.n) lose(w, parent);
                     // The stored plane's back side is the effective front when inverted.
-                    const Piece& ahead = sides[inverted ? 1 : 0];
-                    const Piece& behind = sides[inverted ? 0 : 1];
+                    if (inverted) std::swap(ahead, behind);
                     if (behind.n) {
-                        if (backChild >= 0)
-                            stack.push_back({backChild, behind});
-                        else
+                        if (backChild >= 0) {
+                            if (top == stack.size()) stack.resize(2 * top + 16);
+                            stack[top].node = backChild;
+                            stack[top].piece = behind;
+                            ++top;
+                        } else {
                             lose(w, behind.frag);  // behind a leaf plane is inside the solid
+                        }
                     }
                     gone = !ahead.n;
                     p = ahead;
@@ -163,7 +185,8 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
             if (gone) break;
             if (front) {
                 if (frontChild < 0) {
-                    pieces.push_back(p);
+                    if (kept == out.size()) out.resize(2 * kept + 16);
+                    out[kept++] = p;
                     break;
                 }
                 at = frontChild;
@@ -176,6 +199,7 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
             }
         }
     }
+    pieces.assign(out.begin(), out.begin() + std::ptrdiff_t(kept));
 }
 
 std::optional<bool> insideTree(Work& w, Tree& tree, V3 p) {

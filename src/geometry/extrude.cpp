@@ -33,8 +33,8 @@ bool finite(const Frame& f) {
     return finite(f.o) && finite(f.x) && finite(f.y) && finite(f.n);
 }
 
-void addPolygon(Solid& out, std::initializer_list<V3> pts) {
-    if (auto p = CPoly::fit(pts.begin(), pts.size())) out.push_back(std::move(*p));
+void addPolygon(Solid& out, std::initializer_list<V3> pts, PolyBatch* batch = nullptr) {
+    if (auto p = CPoly::fit(pts.begin(), pts.size(), batch)) out.push_back(std::move(*p));
 }
 
 std::vector<Tri2> capTriangles(const std::vector<Loop>& loops) {
@@ -43,13 +43,14 @@ std::vector<Tri2> capTriangles(const std::vector<Loop>& loops) {
 
 // A cap from triangles: facing along their lifted winding, or against it when `reversed`.
 template <class Lift>
-void addCap(Solid& out, const std::vector<Tri2>& tris, bool reversed, Lift lift) {
+void addCap(Solid& out, const std::vector<Tri2>& tris, bool reversed, Lift lift,
+            PolyBatch* batch = nullptr) {
     for (const Tri2& t : tris) {
         const V3 a = lift(t[0]), b = lift(t[1]), c = lift(t[2]);
         if (reversed)
-            addPolygon(out, {a, c, b});
+            addPolygon(out, {a, c, b}, batch);
         else
-            addPolygon(out, {a, b, c});
+            addPolygon(out, {a, b, c}, batch);
     }
 }
 
@@ -139,11 +140,23 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
     size_t walls = 0;
     for (const Loop& l : at.front())
         walls += l.size();
+    auto flatAt = [&](size_t k) { return std::abs(lv[k].inset - lv[k + 1].inset) < 1e-12; };
+    // The points of the walls in one allocation, and those of each cap in another: the
+    // polygons of each are made together and mostly dropped together (a cut keeps the
+    // walls of a hole through a plate, and loses both of its caps).
+    size_t wallPolys = 0, wallPoints = 0;
+    for (size_t k = 0; k + 1 < lv.size(); ++k) {
+        wallPolys += flatAt(k) ? walls : 2 * walls;
+        wallPoints += flatAt(k) ? 4 * walls : 6 * walls;
+    }
+    PolyBatch wallBatch(wallPolys, wallPoints);
+    PolyBatch bottomBatch(bottom.size(), 3 * bottom.size());
+    PolyBatch topBatch(top.size(), 3 * top.size());
     Solid out;
     out.reserve(walls * 2 * (lv.size() - 1) + bottom.size() + top.size());
     for (size_t k = 0; k + 1 < lv.size(); ++k) {
         const double za = lv[k].z, zb = lv[k + 1].z;
-        const bool flat = std::abs(lv[k].inset - lv[k + 1].inset) < 1e-12;
+        const bool flat = flatAt(k);
         for (size_t l = 0; l < loops.size(); ++l) {
             const Loop &la = at[k][l], &lb = at[k + 1][l];
             for (size_t i = 0; i < la.size(); ++i) {
@@ -151,18 +164,20 @@ Solid extrudeRegion(const Region& region, const Frame& frame, double z0, double 
                 const V3 A = frame.p(la[i], za), B = frame.p(la[j], za);
                 const V3 C = frame.p(lb[j], zb), D = frame.p(lb[i], zb);
                 if (flat) {
-                    addPolygon(out, {A, B, C, D});
+                    addPolygon(out, {A, B, C, D}, &wallBatch);
                 } else {
                     // Between different insets the quad may twist: two triangles stay flat.
-                    addPolygon(out, {A, B, C});
-                    addPolygon(out, {A, C, D});
+                    addPolygon(out, {A, B, C}, &wallBatch);
+                    addPolygon(out, {A, C, D}, &wallBatch);
                 }
             }
         }
     }
     const double zLo = lv.front().z, zHi = lv.back().z;
-    addCap(out, bottom, true, [&](V2 p) { return frame.p(p, zLo); });
-    addCap(out, top, false, [&](V2 p) { return frame.p(p, zHi); });
+    addCap(
+        out, bottom, true, [&](V2 p) { return frame.p(p, zLo); }, &bottomBatch);
+    addCap(
+        out, top, false, [&](V2 p) { return frame.p(p, zHi); }, &topBatch);
     return orientOutward(std::move(out));
 }
 
