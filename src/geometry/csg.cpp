@@ -3,7 +3,9 @@
 // tree of that other solid (csg_tree.cpp), then gives back every polygon that lost nothing
 // whole instead of as the pieces the clipping cut it into.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/csg.h"
 #include "geometry/csg_pieces.h"
@@ -418,6 +420,91 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     return clear;
 }
 
+// The sides of the other solid found for the points of the polygons settled so far, by
+// the exact bits of each point. Entries of an earlier use are told apart by their mark,
+// so a new use clears nothing.
+class SettledPoints {
+public:
+    // Makes room for `points` points at most; forgets those of any earlier use.
+    void start(size_t points) {
+        size_t want = 64;
+        while (want < 2 * points)
+            want *= 2;
+        // A table left large by one big operation is not kept for the small ones after.
+        if (want > slots_.size() || (want < slots_.size() && bytes() > kKeepBytes)) {
+            slots_.assign(want, Slot{});
+            mark_ = 0;
+        }
+        mask_ = slots_.size() - 1;
+        if (++mark_ == 0) {  // every mark used: the old ones could come back
+            std::fill(slots_.begin(), slots_.end(), Slot{});
+            mark_ = 1;
+        }
+    }
+
+    // The side noted for any point of q, if one is.
+    std::optional<bool> sideOfAny(const CPoly& q) const {
+        for (const V3& v : q.v) {
+            const Bits b = bits(v);
+            for (size_t i = hash(b) & mask_;; i = (i + 1) & mask_) {
+                const Slot& s = slots_[i];
+                if (s.mark != mark_) break;
+                if (s.key == b) return s.inside;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Notes the side of q's points (a point noted before keeps its side). The table holds
+    // twice the points it was started for, so a probe always ends at a free slot.
+    void note(const CPoly& q, bool inside) {
+        for (const V3& v : q.v) {
+            const Bits b = bits(v);
+            for (size_t i = hash(b) & mask_;; i = (i + 1) & mask_) {
+                Slot& s = slots_[i];
+                if (s.mark != mark_) {
+                    s = {b, mark_, inside};
+                    break;
+                }
+                if (s.key == b) break;
+            }
+        }
+    }
+
+    void release() { *this = {}; }
+
+private:
+    static constexpr size_t kKeepBytes = size_t(8) << 20;
+    struct Bits {
+        uint64_t x, y, z;
+        friend bool operator==(const Bits&, const Bits&) = default;
+    };
+    struct Slot {
+        Bits key{};
+        uint32_t mark = 0;
+        bool inside = false;
+    };
+    size_t bytes() const { return slots_.size() * sizeof(Slot); }
+    static Bits bits(const V3& v) {
+        return {std::bit_cast<uint64_t>(v.x), std::bit_cast<uint64_t>(v.y),
+                std::bit_cast<uint64_t>(v.z)};
+    }
+    static size_t hash(const Bits& b) {
+        uint64_t h = b.x * 0x9E3779B97F4A7C15ull;
+        h = (h ^ (h >> 32) ^ b.y) * 0xC2B2AE3D27D4EB4Full;
+        h = (h ^ (h >> 29) ^ b.z) * 0x165667B19E3779F9ull;
+        return size_t(h ^ (h >> 32));
+    }
+    std::vector<Slot> slots_;
+    size_t mask_ = 0;
+    uint32_t mark_ = 0;
+};
+
+SettledPoints& settledPoints() {
+    thread_local SettledPoints t;
+    return t;
+}
+
 // Where the polygons of a result go: one flat solid, or blocks.
 struct FlatSink {
     Solid& out;
@@ -626,23 +713,35 @@ struct Operand {
         // last (in a solid's order, mostly its neighbour) takes its side without a walk.
         const Box3* last = nullptr;
         bool lastInside = false;
+        // So do two clear polygons with a point in common (neighbours of a mesh): each
+        // meets nothing of the other surface, and together they are connected. A polygon
+        // whose walk told nothing gives its side to none.
+        SettledPoints& settled = settledPoints();
+        size_t points = 0;
+        for (const Held& h : whole)
+            points += polys[h.k]->v.size();
+        settled.start(points);
         for (const auto& [k, src, byPlanes] : whole) {
             const CPoly& q = *polys[k];
             const Box3& b = q.v.box();
             std::optional<bool> inside;
             if (byPlanes) {
                 // Its box may hold some of the other surface: told by a point of its own,
-                // which lies as far from that surface as all of it, and settles no other.
-                V3 c;
-                for (const V3& v : q.v)
-                    c = c + v;
-                c = c / double(q.v.size());
-                inside = within(Box3{c, c}, other) ? bsp::insideTree(w, tree, c) : false;
+                // which lies as far from that surface as all of it, and settles no other
+                // by its box.
+                inside = settled.sideOfAny(q);
+                if (!inside) {
+                    V3 c;
+                    for (const V3& v : q.v)
+                        c = c + v;
+                    c = c / double(q.v.size());
+                    inside = within(Box3{c, c}, other) ? bsp::insideTree(w, tree, c) : false;
+                }
             } else if (last && bsp::meets(b, *last)) {
                 inside = lastInside;
             } else if (!bsp::meets(b, other)) {
                 inside = false;  // within the margin of the box, but outside it
-            } else {
+            } else if (!(inside = settled.sideOfAny(q))) {
                 const V3 c = b.center();
                 const V3 p{std::clamp(c.x, other.lo.x, other.hi.x),
                            std::clamp(c.y, other.lo.y, other.hi.y),
@@ -660,6 +759,7 @@ struct Operand {
                 last = &b;
                 lastInside = *inside;
             }
+            settled.note(q, *inside);
             if (inverted ? !*inside : *inside) bsp::lose(w, root[k]);
         }
     }
@@ -893,6 +993,7 @@ Solid runFlat(Op op, const SolidBlocks& a, const Solid& b, bool taken = false) {
 
 void releaseCsgMemory() {
     threadWork().reset(0);
+    settledPoints().release();
 }
 
 Solid CSG::unite(const Solid& a, const Solid& b) {
