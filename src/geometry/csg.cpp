@@ -295,11 +295,14 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         const double ext = a == 0 ? e.x : a == 1 ? e.y : e.z;
         cells[a] = int(std::clamp(ext / side, 1.0, 64.0));
     }
+    // By axis, for the lookups below.
+    const double axisLo[3] = {region.lo.x, region.lo.y, region.lo.z};
+    const double axisSize[3] = {size.x, size.y, size.z};
+    const double axisCells[3] = {double(cells[0]), double(cells[1]), double(cells[2])};
     auto cellOf = [&](double x, int a) {
-        const double lo = a == 0 ? region.lo.x : a == 1 ? region.lo.y : region.lo.z;
-        const double ext = a == 0 ? size.x : a == 1 ? size.y : size.z;
-        const double t = ext > 0 ? (x - lo) / ext * cells[a] : 0;
-        return int(std::clamp(t, 0.0, double(cells[a] - 1)));
+        const double ext = axisSize[a];
+        const double t = ext > 0 ? (x - axisLo[a]) / ext * axisCells[a] : 0;
+        return int(std::clamp(t, 0.0, axisCells[a] - 1));
     };
     struct Range {
         int lo[3], hi[3];
@@ -341,12 +344,14 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         double stray = -1;  // of q, once needed
         bool boxesMeet = false;
     };
-    auto clearOfOne = [&](Verdict& v, uint32_t i) {
-        if (!bsp::meetsAll(v.b, boxes[i])) return true;
+    // `box` is boxes[i].
+    auto clearOfOneBy = [&](Verdict& v, uint32_t i, const Box3& box) {
+        if (!bsp::meetsAll(v.b, box)) return true;
         v.boxesMeet = true;
         if (v.stray < 0) v.stray = stray(*v.q);
         return apart(*v.q, v.stray, *others[i], strays[i]);
     };
+    auto clearOfOne = [&](Verdict& v, uint32_t i) { return clearOfOneBy(v, i, boxes[i]); };
     auto verdict = [](const Verdict& v, bool clear) {
         return !clear ? kNear : v.boxesMeet ? kClearPlanes : kClearBox;
     };
@@ -392,14 +397,20 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     for (size_t c = 0; c < total; ++c)
         start[c + 1] += start[c];
     std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    // Each cell's boxes side by side with their indices: the queries scan them in order
+    // instead of fetching them one by one from all over `boxes`.
     std::vector<uint32_t> members(start.back());
+    std::vector<Box3> memberBoxes(start.back());
     for (size_t i = 0; i < others.size(); ++i) {
         if (!inGrid[i]) continue;
         const Range& r = ranges[i];
         for (int z = r.lo[2]; z <= r.hi[2]; ++z)
             for (int y = r.lo[1]; y <= r.hi[1]; ++y)
-                for (int x = r.lo[0]; x <= r.hi[0]; ++x)
-                    members[fill[index(x, y, z)]++] = uint32_t(i);
+                for (int x = r.lo[0]; x <= r.hi[0]; ++x) {
+                    const uint32_t at = fill[index(x, y, z)]++;
+                    members[at] = uint32_t(i);
+                    memberBoxes[at] = boxes[i];
+                }
     }
     for (size_t q = 0; q < queries.size(); ++q) {
         if (!look[q]) continue;
@@ -413,7 +424,7 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
                 for (int x = r.lo[0]; x <= r.hi[0] && ok; ++x) {
                     const size_t c = index(x, y, z);
                     for (uint32_t k = start[c]; k < start[c + 1] && ok; ++k)
-                        ok = clearOfOne(v, members[k]);
+                        ok = clearOfOneBy(v, members[k], memberBoxes[k]);
                 }
         clear[q] = verdict(v, ok);
     }
