@@ -431,22 +431,17 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     return clear;
 }
 
-// The sides of the other solid found for the points of the polygons settled so far, by
-// the exact bits of each point. Entries of an earlier use are told apart by their mark,
-// so a new use clears nothing.
+// The sides of the other solid found for the points of the polygons settled lately, by
+// the exact bits of each point: a small table, each point in the one slot its hash gives,
+// where a later point may take its place. A point lost that way only costs a walk; a mesh
+// finds its neighbours among the points of its last rows. A slot points at the point in
+// its polygon (which outlives the use) with more of its hash beside; slots of an earlier
+// use are told apart by their mark, so a new use clears nothing.
 class SettledPoints {
 public:
-    // Makes room for `points` points at most; forgets those of any earlier use.
-    void start(size_t points) {
-        size_t want = 64;
-        while (want < 2 * points)
-            want *= 2;
-        // A table left large by one big operation is not kept for the small ones after.
-        if (want > slots_.size() || (want < slots_.size() && bytes() > kKeepBytes)) {
-            slots_.assign(want, Slot{});
-            mark_ = 0;
-        }
-        mask_ = slots_.size() - 1;
+    // Forgets the points of any earlier use.
+    void start() {
+        if (slots_.empty()) slots_.assign(kSlots, Slot{});
         if (++mark_ == 0) {  // every mark used: the old ones could come back
             std::fill(slots_.begin(), slots_.end(), Slot{});
             mark_ = 1;
@@ -457,57 +452,48 @@ public:
     std::optional<bool> sideOfAny(const CPoly& q) const {
         for (const V3& v : q.v) {
             const Bits b = bits(v);
-            for (size_t i = hash(b) & mask_;; i = (i + 1) & mask_) {
-                const Slot& s = slots_[i];
-                if (s.mark != mark_) break;
-                if (s.key == b) return s.inside;
-            }
+            const uint64_t h = hash(b);
+            const Slot& s = slots_[h & (kSlots - 1)];
+            if (s.mark == mark_ && s.tag == tagOf(h) && bits(*s.p) == b) return s.inside;
         }
         return std::nullopt;
     }
 
-    // Notes the side of q's points (a point noted before keeps its side). The table holds
-    // twice the points it was started for, so a probe always ends at a free slot.
+    // Notes the side of q's points.
     void note(const CPoly& q, bool inside) {
         for (const V3& v : q.v) {
-            const Bits b = bits(v);
-            for (size_t i = hash(b) & mask_;; i = (i + 1) & mask_) {
-                Slot& s = slots_[i];
-                if (s.mark != mark_) {
-                    s = {b, mark_, inside};
-                    break;
-                }
-                if (s.key == b) break;
-            }
+            const uint64_t h = hash(bits(v));
+            slots_[h & (kSlots - 1)] = {&v, mark_, tagOf(h), inside};
         }
     }
 
     void release() { *this = {}; }
 
 private:
-    static constexpr size_t kKeepBytes = size_t(8) << 20;
+    static constexpr size_t kSlots = 4096;
     struct Bits {
         uint64_t x, y, z;
         friend bool operator==(const Bits&, const Bits&) = default;
     };
     struct Slot {
-        Bits key{};
+        const V3* p = nullptr;
         uint32_t mark = 0;
+        uint16_t tag = 0;
         bool inside = false;
     };
-    size_t bytes() const { return slots_.size() * sizeof(Slot); }
     static Bits bits(const V3& v) {
         return {std::bit_cast<uint64_t>(v.x), std::bit_cast<uint64_t>(v.y),
                 std::bit_cast<uint64_t>(v.z)};
     }
-    static size_t hash(const Bits& b) {
+    static uint64_t hash(const Bits& b) {
         uint64_t h = b.x * 0x9E3779B97F4A7C15ull;
         h = (h ^ (h >> 32) ^ b.y) * 0xC2B2AE3D27D4EB4Full;
         h = (h ^ (h >> 29) ^ b.z) * 0x165667B19E3779F9ull;
-        return size_t(h ^ (h >> 32));
+        return h ^ (h >> 32);
     }
+    // Bits of the hash that the slot's index does not use.
+    static uint16_t tagOf(uint64_t h) { return uint16_t(h >> 48); }
     std::vector<Slot> slots_;
-    size_t mask_ = 0;
     uint32_t mark_ = 0;
 };
 
@@ -728,10 +714,7 @@ struct Operand {
         // meets nothing of the other surface, and together they are connected. A polygon
         // whose walk told nothing gives its side to none.
         SettledPoints& settled = settledPoints();
-        size_t points = 0;
-        for (const Held& h : whole)
-            points += polys[h.k]->v.size();
-        settled.start(points);
+        settled.start();
         for (const auto& [k, src, byPlanes] : whole) {
             const CPoly& q = *polys[k];
             const Box3& b = q.v.box();
