@@ -56,8 +56,13 @@ void Work::reset(size_t keepBytes) {
     clear(trees[0]);
     clear(trees[1]);
     clear(list);
-    clear(waiting[0]);
-    clear(waiting[1]);
+    // The tree buffers keep their size: they are filled from waitingEnd, and growing them
+    // again would write them through anew.
+    for (std::vector<Piece>& v : waiting)
+        if (v.capacity() * sizeof(Piece) > keepBytes / 8) {
+            v.clear();
+            v.shrink_to_fit();
+        }
     waitingEnd[0] = waitingEnd[1] = 0;
     clear(lists);
     clear(walks);

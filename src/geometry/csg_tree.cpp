@@ -107,12 +107,11 @@ void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree) {
     const uint32_t b = w.waitingEnd[0] == 0 ? 0 : w.waitingEnd[1] == 0 ? 1 : 0;
     std::vector<Piece>& buf = w.waiting[b];
     const size_t start = w.waitingEnd[b], end = start + pieces.size();
-    if (start == 0) {
-        buf.swap(pieces);
-    } else {
-        if (buf.size() < end) buf.resize(std::max(end, 2 * buf.size()));
-        std::copy(pieces.begin(), pieces.end(), buf.begin() + std::ptrdiff_t(start));
-    }
+    // Copied into the buffer, which keeps its size from one operation to the next: taking
+    // the list over instead would leave the buffer no larger than it, to be grown (and
+    // written through) again as the walks make their lists.
+    if (buf.size() < end) buf.resize(std::max(end, 2 * buf.size()));
+    std::copy(pieces.begin(), pieces.end(), buf.begin() + std::ptrdiff_t(start));
     w.waitingEnd[b] = end;
     w.lists.push_back({b, start, end});
     pieces.clear();
