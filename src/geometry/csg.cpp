@@ -3,7 +3,9 @@
 // tree of that other solid (csg_tree.cpp), then gives back every polygon that lost nothing
 // whole instead of as the pieces the clipping cut it into.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/csg.h"
 #include "geometry/csg_pieces.h"
@@ -326,11 +328,14 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         const double ext = a == 0 ? e.x : a == 1 ? e.y : e.z;
         cells[a] = int(std::clamp(ext / side, 1.0, 64.0));
     }
+    // By axis, for the lookups below.
+    const double axisLo[3] = {region.lo.x, region.lo.y, region.lo.z};
+    const double axisSize[3] = {size.x, size.y, size.z};
+    const double axisCells[3] = {double(cells[0]), double(cells[1]), double(cells[2])};
     auto cellOf = [&](double x, int a) {
-        const double lo = a == 0 ? region.lo.x : a == 1 ? region.lo.y : region.lo.z;
-        const double ext = a == 0 ? size.x : a == 1 ? size.y : size.z;
-        const double t = ext > 0 ? (x - lo) / ext * cells[a] : 0;
-        return int(std::clamp(t, 0.0, double(cells[a] - 1)));
+        const double ext = axisSize[a];
+        const double t = ext > 0 ? (x - axisLo[a]) / ext * axisCells[a] : 0;
+        return int(std::clamp(t, 0.0, axisCells[a] - 1));
     };
     struct Range {
         int lo[3], hi[3];
@@ -372,12 +377,14 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
         double stray = -1;  // of q, once needed
         bool boxesMeet = false;
     };
-    auto clearOfOne = [&](Verdict& v, uint32_t i) {
-        if (!bsp::meetsAll(v.b, boxes[i])) return true;
+    // `box` is boxes[i].
+    auto clearOfOneBy = [&](Verdict& v, uint32_t i, const Box3& box) {
+        if (!bsp::meetsAll(v.b, box)) return true;
         v.boxesMeet = true;
         if (v.stray < 0) v.stray = stray(*v.q);
         return apart(*v.q, v.stray, *others[i], strays[i]);
     };
+    auto clearOfOne = [&](Verdict& v, uint32_t i) { return clearOfOneBy(v, i, boxes[i]); };
     auto verdict = [](const Verdict& v, bool clear) {
         return !clear ? kNear : v.boxesMeet ? kClearPlanes : kClearBox;
     };
@@ -423,14 +430,20 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
     for (size_t c = 0; c < total; ++c)
         start[c + 1] += start[c];
     std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    // Each cell's boxes side by side with their indices: the queries scan them in order
+    // instead of fetching them one by one from all over `boxes`.
     std::vector<uint32_t> members(start.back());
+    std::vector<Box3> memberBoxes(start.back());
     for (size_t i = 0; i < others.size(); ++i) {
         if (!inGrid[i]) continue;
         const Range& r = ranges[i];
         for (int z = r.lo[2]; z <= r.hi[2]; ++z)
             for (int y = r.lo[1]; y <= r.hi[1]; ++y)
-                for (int x = r.lo[0]; x <= r.hi[0]; ++x)
-                    members[fill[index(x, y, z)]++] = uint32_t(i);
+                for (int x = r.lo[0]; x <= r.hi[0]; ++x) {
+                    const uint32_t at = fill[index(x, y, z)]++;
+                    members[at] = uint32_t(i);
+                    memberBoxes[at] = boxes[i];
+                }
     }
     for (size_t q = 0; q < queries.size(); ++q) {
         if (!look[q]) continue;
@@ -444,11 +457,82 @@ std::vector<uint8_t> clearOf(const std::vector<const CPoly*>& queries,
                 for (int x = r.lo[0]; x <= r.hi[0] && ok; ++x) {
                     const size_t c = index(x, y, z);
                     for (uint32_t k = start[c]; k < start[c + 1] && ok; ++k)
-                        ok = clearOfOne(v, members[k]);
+                        ok = clearOfOneBy(v, members[k], memberBoxes[k]);
                 }
         clear[q] = verdict(v, ok);
     }
     return clear;
+}
+
+// The sides of the other solid found for the points of the polygons settled lately, by
+// the exact bits of each point: a small table, each point in the one slot its hash gives,
+// where a later point may take its place. A point lost that way only costs a walk; a mesh
+// finds its neighbours among the points of its last rows. A slot points at the point in
+// its polygon (which outlives the use) with more of its hash beside; slots of an earlier
+// use are told apart by their mark, so a new use clears nothing.
+class SettledPoints {
+public:
+    // Forgets the points of any earlier use.
+    void start() {
+        if (slots_.empty()) slots_.assign(kSlots, Slot{});
+        if (++mark_ == 0) {  // every mark used: the old ones could come back
+            std::fill(slots_.begin(), slots_.end(), Slot{});
+            mark_ = 1;
+        }
+    }
+
+    // The side noted for any point of q, if one is.
+    std::optional<bool> sideOfAny(const CPoly& q) const {
+        for (const V3& v : q.v) {
+            const Bits b = bits(v);
+            const uint64_t h = hash(b);
+            const Slot& s = slots_[h & (kSlots - 1)];
+            if (s.mark == mark_ && s.tag == tagOf(h) && bits(*s.p) == b) return s.inside;
+        }
+        return std::nullopt;
+    }
+
+    // Notes the side of q's points.
+    void note(const CPoly& q, bool inside) {
+        for (const V3& v : q.v) {
+            const uint64_t h = hash(bits(v));
+            slots_[h & (kSlots - 1)] = {&v, mark_, tagOf(h), inside};
+        }
+    }
+
+    void release() { *this = {}; }
+
+private:
+    static constexpr size_t kSlots = 4096;
+    struct Bits {
+        uint64_t x, y, z;
+        friend bool operator==(const Bits&, const Bits&) = default;
+    };
+    struct Slot {
+        const V3* p = nullptr;
+        uint32_t mark = 0;
+        uint16_t tag = 0;
+        bool inside = false;
+    };
+    static Bits bits(const V3& v) {
+        return {std::bit_cast<uint64_t>(v.x), std::bit_cast<uint64_t>(v.y),
+                std::bit_cast<uint64_t>(v.z)};
+    }
+    static uint64_t hash(const Bits& b) {
+        uint64_t h = b.x * 0x9E3779B97F4A7C15ull;
+        h = (h ^ (h >> 32) ^ b.y) * 0xC2B2AE3D27D4EB4Full;
+        h = (h ^ (h >> 29) ^ b.z) * 0x165667B19E3779F9ull;
+        return h ^ (h >> 32);
+    }
+    // Bits of the hash that the slot's index does not use.
+    static uint16_t tagOf(uint64_t h) { return uint16_t(h >> 48); }
+    std::vector<Slot> slots_;
+    uint32_t mark_ = 0;
+};
+
+SettledPoints& settledPoints() {
+    thread_local SettledPoints t;
+    return t;
 }
 
 // Where the polygons of a result go: one flat solid, or blocks.
@@ -662,23 +746,32 @@ struct Operand {
         // last (in a solid's order, mostly its neighbour) takes its side without a walk.
         const Box3* last = nullptr;
         bool lastInside = false;
+        // So do two clear polygons with a point in common (neighbours of a mesh): each
+        // meets nothing of the other surface, and together they are connected. A polygon
+        // whose walk told nothing gives its side to none.
+        SettledPoints& settled = settledPoints();
+        settled.start();
         for (const auto& [k, src, byPlanes] : whole) {
             const CPoly& q = *polys[k];
             const Box3& b = q.v.box();
             std::optional<bool> inside;
             if (byPlanes) {
                 // Its box may hold some of the other surface: told by a point of its own,
-                // which lies as far from that surface as all of it, and settles no other.
-                V3 c;
-                for (const V3& v : q.v)
-                    c = c + v;
-                c = c / double(q.v.size());
-                inside = within(Box3{c, c}, other) ? bsp::insideTree(w, tree, c) : false;
+                // which lies as far from that surface as all of it, and settles no other
+                // by its box.
+                inside = settled.sideOfAny(q);
+                if (!inside) {
+                    V3 c;
+                    for (const V3& v : q.v)
+                        c = c + v;
+                    c = c / double(q.v.size());
+                    inside = within(Box3{c, c}, other) ? bsp::insideTree(w, tree, c) : false;
+                }
             } else if (last && bsp::meets(b, *last)) {
                 inside = lastInside;
             } else if (!bsp::meets(b, other)) {
                 inside = false;  // within the margin of the box, but outside it
-            } else {
+            } else if (!(inside = settled.sideOfAny(q))) {
                 const V3 c = b.center();
                 const V3 p{std::clamp(c.x, other.lo.x, other.hi.x),
                            std::clamp(c.y, other.lo.y, other.hi.y),
@@ -696,6 +789,7 @@ struct Operand {
                 last = &b;
                 lastInside = *inside;
             }
+            settled.note(q, *inside);
             if (inverted ? !*inside : *inside) bsp::lose(w, root[k]);
         }
     }
@@ -946,6 +1040,7 @@ Solid runFlat(Op op, const SolidBlocks& a, const Solid& b, bool taken = false) {
 
 void releaseCsgMemory() {
     threadWork().reset(0);
+    settledPoints().release();
 }
 
 Solid CSG::unite(const Solid& a, const Solid& b) {

@@ -25,17 +25,32 @@ void expand(Work& w, Tree& tree, int32_t at) {
     if (other.size() < need) other.resize(std::max(need, 2 * other.size()));
     Piece* const list = w.waiting[it.buf].data();
     Piece* const fr = other.data() + top;
-    const Piece splitter = list[it.start + (it.end - it.start) / 2];
-    const CPlane plane = w.planes[splitter.src];
+    const uint32_t splitterSrc = list[it.start + (it.end - it.start) / 2].src;
+    const CPlane plane = w.planes[splitterSrc];
+    // The plane in locals of its own: `plane` goes to the splits by address, and the loop
+    // below would otherwise read it back from memory for every piece.
+    const CPlane near = plane;
     const V3 absN = absolute(plane.n);
+    const Extent* const extents = w.extents.data();
     size_t nb = it.start, nf = 0;
     for (size_t i = it.start; i < it.end; ++i) {
-        const Piece p = list[i];
+        const uint32_t src = list[i].src;
         // Pieces of the splitter's own polygon end here even when a sloppy input puts
         // them beyond the tolerance: every path then uses each plane at most once,
         // which bounds the depth.
-        if (p.src == splitter.src) continue;
-        PieceType side = quickSide(w.extents[p.src], plane, absN);
+        if (src == splitterSrc) continue;
+        // Most pieces lie wholly on one side by their source's box: moved as they are.
+        const PieceType quick = quickSide(extents[src], near, absN);
+        if (quick == kFront) {
+            fr[nf++] = list[i];
+            continue;
+        }
+        if (quick == kBack) {
+            list[nb++] = list[i];
+            continue;
+        }
+        const Piece p = list[i];
+        PieceType side = quick;
         SplitResult r;
         if (side == kSpanning) side = sideOrSplit(w, p, plane, r);
         if (side == kSpanning) {
@@ -53,7 +68,7 @@ void expand(Work& w, Tree& tree, int32_t at) {
     if (it.end == w.waitingEnd[it.buf]) w.waitingEnd[it.buf] = nb;
     Node& node = tree[at];
     node.plane = plane;
-    node.planeSrc = splitter.src;
+    node.planeSrc = splitterSrc;
     // The back child takes over the node's list entry.
     int32_t back = -1, front = -1;
     if (nb > it.start) {
@@ -92,12 +107,11 @@ void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree) {
     const uint32_t b = w.waitingEnd[0] == 0 ? 0 : w.waitingEnd[1] == 0 ? 1 : 0;
     std::vector<Piece>& buf = w.waiting[b];
     const size_t start = w.waitingEnd[b], end = start + pieces.size();
-    if (start == 0) {
-        buf.swap(pieces);
-    } else {
-        if (buf.size() < end) buf.resize(std::max(end, 2 * buf.size()));
-        std::copy(pieces.begin(), pieces.end(), buf.begin() + std::ptrdiff_t(start));
-    }
+    // Copied into the buffer, which keeps its size from one operation to the next: taking
+    // the list over instead would leave the buffer no larger than it, to be grown (and
+    // written through) again as the walks make their lists.
+    if (buf.size() < end) buf.resize(std::max(end, 2 * buf.size()));
+    std::copy(pieces.begin(), pieces.end(), buf.begin() + std::ptrdiff_t(start));
     w.waitingEnd[b] = end;
     w.lists.push_back({b, start, end});
     pieces.clear();
