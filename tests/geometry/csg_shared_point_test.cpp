@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -17,26 +16,10 @@ namespace {
 
 using namespace ivo::testing;
 
-// A revolved grid: `around` × `across` outward quads of a tube of radius r whose centre
-// line is the circle of radius R about the z axis through c. Neighbours share their
-// corners exactly, as in a revolved profile.
+// A revolved grid about the z axis: neighbours share their corners exactly, as in a revolved
+// profile.
 Solid ring(V3 c, double R, double r, int around, int across) {
-    std::vector<V3> grid;
-    for (int i = 0; i < around; ++i)
-        for (int j = 0; j < across; ++j) {
-            const double u = 2 * std::numbers::pi * i / around;
-            const double v = 2 * std::numbers::pi * j / across;
-            const double rho = R + r * std::cos(v);
-            grid.push_back(c + V3{rho * std::cos(u), rho * std::sin(u), r * std::sin(v)});
-        }
-    auto at = [&](int i, int j) { return grid[size_t(i % around * across + j % across)]; };
-    Solid s;
-    for (int i = 0; i < around; ++i)
-        for (int j = 0; j < across; ++j) {
-            const std::vector<V3> quad{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
-            if (auto p = CPoly::fit(quad)) s.push_back(*p);
-        }
-    return orientOutward(std::move(s));
+    return torusSolid(c, 2, R, r, around, across);
 }
 
 Solid joined(Solid a, const Solid& b) {

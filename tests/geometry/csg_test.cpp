@@ -228,25 +228,6 @@ TEST(CPolyFit, LoopsWithAndWithoutDroppedPointsFitAlikeIntoPointsOfTheirOwn) {
     EXPECT_FALSE(CPoly::fit(pts.data(), 9));
 }
 
-// A torus of around × across outward quads about the axis (0 x, 1 y, 2 z) through c.
-Solid torus(V3 c, int axis, double R, double r, int around, int across) {
-    auto at = [&](int i, int j) {
-        const double u = 2 * std::numbers::pi * i / around, v = 2 * std::numbers::pi * j / across;
-        const double rho = R + r * std::cos(v), h = r * std::sin(v);
-        const double p = rho * std::cos(u), q = rho * std::sin(u);
-        // (p, q) in the plane across the axis, h along it, right-handed.
-        const V3 local = axis == 0 ? V3{h, p, q} : axis == 1 ? V3{q, h, p} : V3{p, q, h};
-        return c + local;
-    };
-    Solid s;
-    for (int i = 0; i < around; ++i)
-        for (int j = 0; j < across; ++j) {
-            const std::vector<V3> quad{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
-            if (auto p = CPoly::fit(quad)) s.push_back(*p);
-        }
-    return orientOutward(std::move(s));
-}
-
 // Turned by a about the axis k (unit) through c.
 Solid turned(const Solid& s, V3 c, V3 k, double a) {
     const double co = std::cos(a), si = std::sin(a);
@@ -312,10 +293,11 @@ std::vector<Pair> pairs() {
         {"sphere in sphere", sphereSolid({0, 0, 0}, 5, 24, 48),
          sphereSolid({0.5, 0, 0}, 2, 24, 48)},
         // Boxes meeting the other solid's, planes keeping them apart: links of a chain.
-        {"linked tori", torus({0, 0, 0}, 1, 10, 3, 40, 20), torus({10, 0, 0}, 2, 10, 3, 40, 20)},
+        {"linked tori", torusSolid({0, 0, 0}, 1, 10, 3, 40, 20),
+         torusSolid({10, 0, 0}, 2, 10, 3, 40, 20)},
         // Crossing at a slant: the tubes cut each other along two loops.
-        {"slanted tori", torus({0, 0, 0}, 1, 8, 3, 40, 20),
-         turned(torus({2, 1, 0}, 2, 8, 3, 40, 20), {2, 1, 0}, V3{1, 1, 0}.normalized(), 0.4)},
+        {"slanted tori", torusSolid({0, 0, 0}, 1, 8, 3, 40, 20),
+         turned(torusSolid({2, 1, 0}, 2, 8, 3, 40, 20), {2, 1, 0}, V3{1, 1, 0}.normalized(), 0.4)},
         // A turned cube's faces have boxes holding much of the sphere, inside and out.
         {"turned cube and sphere", turned(cube, {0, 0, 0}, V3{1, 2, 3}.normalized(), 0.7),
          sphereSolid({2, 1, 0}, 4, 30, 60)},

@@ -41,6 +41,27 @@ Solid polyBox(V3 lo, V3 hi) {
             quad(p000, p001, p011, p010), quad(p100, p110, p111, p101)};  // x = lo, hi
 }
 
+Solid torusSolid(V3 c, int axis, double R, double r, int around, int across) {
+    std::vector<V3> grid;
+    for (int i = 0; i < around; ++i)
+        for (int j = 0; j < across; ++j) {
+            const double u = 2 * std::numbers::pi * i / around;
+            const double v = 2 * std::numbers::pi * j / across;
+            const double rho = R + r * std::cos(v), h = r * std::sin(v);
+            const double p = rho * std::cos(u), q = rho * std::sin(u);
+            // (p, q) in the plane across the axis, h along it, right-handed.
+            grid.push_back(c + (axis == 0 ? V3{h, p, q} : axis == 1 ? V3{q, h, p} : V3{p, q, h}));
+        }
+    auto at = [&](int i, int j) { return grid[size_t(i % around * across + j % across)]; };
+    Solid s;
+    for (int i = 0; i < around; ++i)
+        for (int j = 0; j < across; ++j) {
+            const std::vector<V3> quad{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+            if (auto p = CPoly::fit(quad)) s.push_back(*p);
+        }
+    return orientOutward(std::move(s));
+}
+
 Solid polyCylinder(V3 c, double r, double h, int n) {
     std::vector<V3> bottom, top;
     for (int i = 0; i < n; ++i) {

@@ -13,6 +13,9 @@ namespace ivo::testing {
 Solid polyBox(V3 lo, V3 hi);  // six outward quads
 // Upright (along +y) prism of a regular n-gon of circumradius r, base centred on c.
 Solid polyCylinder(V3 c, double r, double h, int n);
+// A torus of around × across outward quads about the axis (0 x, 1 y, 2 z) through c, of
+// tube radius r about a centre circle of radius R; neighbours share their corners exactly.
+Solid torusSolid(V3 c, int axis, double R, double r, int around, int across);
 // A convex polyhedral sphere of rings × segments faces (triangles at the poles).
 Solid sphereSolid(V3 c, double r, int rings, int segments);
 std::vector<Tri> sphereTris(V3 c, double r, int rings, int segments);
