@@ -48,6 +48,7 @@ TEST(Slicer, TheFavouriteSlicerWinsAndOnlyAbsoluteFoldersAreSearchedEachInTurn) 
         {":", std::nullopt},
         {".:./", std::nullopt},
         {"a", std::nullopt},
+        {t.path(), t.file("prusa-slicer")},  // the same folder named absolutely
         {":" + t.file("vide") + ":", std::nullopt},
         {t.file("c/cura"), std::nullopt},  // a file is no folder
     };
