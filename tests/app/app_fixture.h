@@ -11,6 +11,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QStandardPaths>
@@ -21,11 +22,26 @@
 #include "app/scripted_dialogs.h"
 #include "document/doc_json.h"
 #include "document/features.h"
+#include "geometry/csg.h"
 #include "support/sketch_builder.h"
 #include "support/temp_dir.h"
+#include "viewport/scene.h"
 #include "viewport/viewport.h"
 
 namespace ivo::testing {
+
+// A sketch named `name` on `plane` holding one polygon through `corners`, given in space.
+inline Feature polygonSketch(Doc& doc, const std::string& name, const SketchPlane& plane,
+                             std::initializer_list<V3> corners) {
+    Feature f(doc.newId(), fk::sketch, name);
+    f.sketch = Sketch(plane);
+    Loop loop;
+    for (V3 q : corners)
+        loop.push_back(plane.to2D(q));
+    if (polyArea(loop) < 0) loop = Loop(loop.rbegin(), loop.rend());
+    addPolygon(*f.sketch, loop);
+    return f;
+}
 
 // A 20 mm box primitive (x and z −10…10, y 0…20), its sketch hidden, with a visible square
 // sketched on its top face, x and z −8…−2.
@@ -35,16 +51,19 @@ inline Doc boxWithTopSketch() {
     p.sketch.sketch->visible = false;
     doc.features.push_back(std::move(p.sketch));
     doc.features.push_back(std::move(p.solid));
-    Feature top(doc.newId(), fk::sketch, "Esquisse1 (face)");
-    top.sketch = Sketch(SketchPlane::face({0, 1, 0}, {0, 20, 0}));
-    Loop square;
-    for (V3 q : {V3{-8, 20, -8}, V3{-2, 20, -8}, V3{-2, 20, -2}, V3{-8, 20, -2}})
-        square.push_back(top.sketch->plane.to2D(q));
-    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
-    addPolygon(*top.sketch, square);
-    doc.features.push_back(std::move(top));
+    doc.features.push_back(polygonSketch(doc, "Esquisse1 (face)",
+                                         SketchPlane::face({0, 1, 0}, {0, 20, 0}),
+                                         {{-8, 20, -8}, {-2, 20, -8}, {-2, 20, -2}, {-8, 20, -2}}));
     doc.marker = 3;
     return doc;
+}
+
+// The volume of the bodies the window shows.
+inline double shownVolume(const MainController& c) {
+    double v = 0;
+    for (const Body& b : c.result().bodies)
+        if (!isHidden(c.doc().hidden, b.id)) v += signedVolume(*b.solid);
+    return v;
 }
 
 // A left-button mouse event sent straight to `w` (QTest's own drags do not move in steps).
@@ -73,10 +92,29 @@ inline QPoint seenAt(const MainController& c, V3 q) {
     EXPECT_TRUE(s);
     return s ? QPoint(qRound(s->x), qRound(c.viewport->height() - s->y)) : QPoint();
 }
+// Where the view shows the point `p` of the open sketch, in widget points.
+inline QPoint seenAt(const MainController& c, V2 p) {
+    const std::optional<ViewPoint> s = c.viewport->toScreen(*c.currentSketch(), p);
+    EXPECT_TRUE(s);
+    return s ? QPoint(qRound(s->x), qRound(c.viewport->height() - s->y)) : QPoint();
+}
 inline void clickView(const MainController& c, QPoint q, Qt::KeyboardModifiers mods = {},
                       Qt::MouseButton button = Qt::LeftButton) {
     QTest::mouseMove(c.viewport, q);
     QTest::mouseClick(c.viewport, button, mods, q);
+}
+
+// The menu `title` of the window's menu bar and its item `text`, if there are such.
+inline QMenu* menuOf(const MainController& c, const QString& title) {
+    for (QAction* m : c.window->menuBar()->actions())
+        if (m->text() == title && m->menu()) return m->menu();
+    return nullptr;
+}
+inline QAction* menuItem(const MainController& c, const QString& title, const QString& text) {
+    if (QMenu* m = menuOf(c, title))
+        for (QAction* a : m->actions())
+            if (a->text() == text) return a;
+    return nullptr;
 }
 
 inline QMenu* contextMenuOf(QWidget* w) {
@@ -124,8 +162,8 @@ public:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(delegate->ctl->window.get()));
         return *delegate->ctl;
     }
-    MainController& launchWith(const Doc& doc) {
-        return launch({tmp.write("m.q3d", encodeDoc(doc, true))});
+    MainController& launchWith(const Doc& doc, const std::string& name = "m.q3d") {
+        return launch({tmp.write(name, encodeDoc(doc, true))});
     }
     // Quits as the user does (closing the window writes the session), or as a killed process.
     void quit(bool closeWindow = true) {
@@ -139,6 +177,10 @@ public:
                "/Ivorane3D";
     }
     static std::string sessionFile() { return dataDir() + "/session.json"; }
+    // The copies of the unreadable data file `name` that a start moved aside.
+    static QStringList setAside(const QString& name) {
+        return QDir(toQt(dataDir())).entryList({name + ".illisible-*"}, QDir::Files | QDir::System);
+    }
     static void writeSession(const std::string& text) {
         std::filesystem::create_directories(dataDir());
         std::ofstream(sessionFile(), std::ios::binary) << text;

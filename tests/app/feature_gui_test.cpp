@@ -9,7 +9,6 @@
 #include "app/feature_inspector.h"
 #include "app/model_selection.h"
 #include "document/features.h"
-#include "geometry/csg.h"
 #include "support/doc_builder.h"
 
 namespace ivo::testing {
@@ -24,13 +23,6 @@ Doc ringDoc() {
     addCircle(s, {0, 0}, 5);
     b.sketch(std::move(s));
     return b.doc;
-}
-
-double totalVolume(const EvalResult& r) {
-    double v = 0;
-    for (const Body& b : r.bodies)
-        v += signedVolume(*b.solid);
-    return v;
 }
 
 class FeatureGuiTest : public AppFixture {
@@ -75,7 +67,7 @@ TEST_F(FeatureGuiTest, EExtrudesTheRingAsANewBodyAndATabSwitchCommitsIt) {
     ASSERT_EQ(ring.holes.size(), 1u);
     const double area = polyArea(ring.outer) + polyArea(ring.holes[0]);
     ASSERT_EQ(c->result().bodies.size(), 1u);
-    EXPECT_NEAR(totalVolume(c->result()), area * 10, 1e-6);
+    EXPECT_NEAR(shownVolume(*c), area * 10, 1e-6);
 
     // A digit typed in the view goes to the distance field; a letter does nothing.
     c->viewport->setFocus();
@@ -88,7 +80,7 @@ TEST_F(FeatureGuiTest, EExtrudesTheRingAsANewBodyAndATabSwitchCommitsIt) {
     // A zero is refused and keeps the preview.
     typeInField("distance", "0");
     EXPECT_EQ(open().extrude->distance, 72);
-    EXPECT_NEAR(totalVolume(c->result()), area * 72, 1e-6);
+    EXPECT_NEAR(shownVolume(*c), area * 72, 1e-6);
     // "-5" flips it below the plane.
     typeInField("distance", "-5");
     const Box3 box = solidBox(*c->result().bodies[0].solid);
@@ -159,14 +151,8 @@ TEST_F(FeatureGuiTest, RefusalsAreAlertsAndChangeNothing) {
 TEST_F(FeatureGuiTest, AClickOnALineMakesItTheRevolutionAxis) {
     Doc doc;
     insertPrimitive(doc, "box", false);  // a box, and beside it a square on the ground
-    Feature ground(doc.newId(), fk::sketch, "Esquisse1");
-    ground.sketch = Sketch(SketchPlane::xz());
-    Loop square;
-    for (V3 q : {V3{30, 0, -5}, V3{40, 0, -5}, V3{40, 0, 5}, V3{30, 0, 5}})
-        square.push_back(ground.sketch->plane.to2D(q));
-    if (polyArea(square) < 0) square = Loop(square.rbegin(), square.rend());
-    addPolygon(*ground.sketch, square);
-    doc.features.push_back(std::move(ground));
+    doc.features.push_back(polygonSketch(doc, "Esquisse1", SketchPlane::xz(),
+                                         {{30, 0, -5}, {40, 0, -5}, {40, 0, 5}, {30, 0, 5}}));
     doc.marker = 3;
     start(doc);
     c->runTool("revolve");

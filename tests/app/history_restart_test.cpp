@@ -2,7 +2,6 @@
 // autosave, Ctrl+Z after the next start; unreadable or unfitting history files set aside.
 #include <sys/stat.h>
 
-#include <QDir>
 #include <QFile>
 
 #include "app/app_fixture.h"
@@ -16,10 +15,7 @@ namespace {
 
 struct HistoryRestart : AppFixture {
     static std::string historyFile() { return dataDir() + "/undo-history.bin"; }
-    static QStringList setAside() {
-        return QDir(toQt(dataDir()))
-            .entryList({"undo-history.bin.illisible-*"}, QDir::Files | QDir::System);
-    }
+    static QStringList setAside() { return AppFixture::setAside("undo-history.bin"); }
     static std::optional<std::vector<TabHistory>> readHistory() {
         std::string reason;
         return decodeHistory(readAll(historyFile()), reason);
@@ -33,14 +29,7 @@ struct HistoryRestart : AppFixture {
             },
             5000);
     }
-    // A click on the model plane point `p` of the open sketch, as the pointer does it.
-    void click(MainController& c, V2 p) {
-        const auto s = c.viewport->toScreen(*c.currentSketch(), p);
-        ASSERT_TRUE(s);
-        const QPoint q(qRound(s->x), qRound(c.viewport->height() - s->y));
-        QTest::mouseMove(c.viewport, q);
-        QTest::mouseClick(c.viewport, Qt::LeftButton, Qt::NoModifier, q);
-    }
+    void click(MainController& c, V2 p) { clickView(c, seenAt(c, p)); }
     void ctrlZ(MainController& c) {
         QTest::keyClick(c.window.get(), Qt::Key_Z, Qt::ControlModifier);
     }
@@ -126,22 +115,16 @@ TEST_F(HistoryRestart, AnUnreadableOrUnfittingHistoryIsSetAsideAndTheDocumentsOp
     other.features.emplace_back(other.newId(), fk::sketch, "Autre");
     const std::string otherDoc =
         encodeSession({{{other, std::nullopt, true}}, 0});  // one tab, another document
-    const std::string twoTabs =
-        encodeSession({{{other, std::nullopt, true}, {other, std::nullopt, true}}, 0});
 
     const struct {
         const char* what;
         std::string history, session;
         size_t features;  // of the restored tab
     } cases[] = {
-        {"garbage", "n'importe quoi", session, changed},
         {"cut in its header", good.substr(0, 10), session, changed},
         // The index before the cut is whole, but of the document before the change.
         {"cut in its last index", good.substr(0, good.size() - 40), session, changed},
-        {"another version", good.substr(0, 8) + std::string("\x02\0\0\0", 4) + good.substr(12),
-         session, changed},
         {"another document", good, otherDoc, 1},
-        {"another tab count", good, twoTabs, 1},
     };
     for (const auto& k : cases) {
         std::filesystem::remove_all(dataDir());

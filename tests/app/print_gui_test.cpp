@@ -9,8 +9,6 @@
 
 #include "app/app_fixture.h"
 #include "app/feature_inspector.h"
-#include "document/doc_json.h"
-#include "geometry/csg.h"
 #include "support/doc_builder.h"
 #include "viewport/viewport.h"
 
@@ -44,40 +42,24 @@ class PrintGuiTest : public AppFixture {
 public:
     MainController* c = nullptr;
 
-    void start(const Doc& doc, const std::string& name = "modele.q3d") {
-        c = &launch({tmp.write(name, encodeDoc(doc, true))});
+    void start(const Doc& doc) {
+        c = &launchWith(doc);
         lookFromBelow();
     }
     void lookFromBelow() {
         c->viewport->setDirection(V3{0.35, -1, 0.5}.normalized());
         c->viewport->fit();
     }
-    QMenu* menu(const QString& title) {
-        for (QAction* m : c->window->menuBar()->actions())
-            if (m->text() == title && m->menu()) return m->menu();
-        ADD_FAILURE() << "no menu " << title.toStdString();
-        return nullptr;
-    }
     // Opens the menu from the menu bar and clicks its item, with the mouse.
     void clickMenuItem(const QString& title, const QString& item) {
+        QMenu* m = menuOf(*c, title);
+        QAction* action = menuItem(*c, title, item);
+        ASSERT_TRUE(m && action) << item.toStdString();
         QMenuBar* bar = c->window->menuBar();
-        QMenu* m = menu(title);
-        ASSERT_TRUE(m);
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
         ASSERT_TRUE(QTest::qWaitFor([&] { return m->isVisible(); }, 5000));
-        QAction* action = nullptr;
-        for (QAction* a : m->actions())
-            if (a->text() == item) action = a;
-        ASSERT_TRUE(action) << item.toStdString();
         QTest::mouseClick(m, Qt::LeftButton, {}, m->actionGeometry(action).center());
         EXPECT_TRUE(QTest::qWaitFor([&] { return !m->isVisible(); }, 5000));
-    }
-    QAction* menuAction(const QString& title, const QString& item) {
-        QMenu* m = menu(title);
-        if (m)
-            for (QAction* a : m->actions())
-                if (a->text() == item) return a;
-        return nullptr;
     }
     // Pixels of the view in the overhang tint: far redder than the bodies' grey-blue, the
     // grid and the thin red axis.
@@ -96,7 +78,7 @@ public:
 
 TEST_F(PrintGuiTest, TheMenuItemTintsTheCeilingOfATunnelAndIsRememberedAcrossARestart) {
     start(tunnelDoc());
-    EXPECT_FALSE(menuAction("Affichage", "Surplombs")->isChecked());
+    EXPECT_FALSE(menuItem(*c, "Affichage", "Surplombs")->isChecked());
     const int before = tintedPixels();
     EXPECT_LT(before, 1500);  // the X axis at most
 
@@ -104,7 +86,7 @@ TEST_F(PrintGuiTest, TheMenuItemTintsTheCeilingOfATunnelAndIsRememberedAcrossARe
     EXPECT_TRUE(c->overhangsShown);
     EXPECT_TRUE(QSettings().value("overhangs").toBool());
     EXPECT_EQ(c->viewport->overhangs(), 45.0);
-    EXPECT_TRUE(menuAction("Affichage", "Surplombs")->isChecked());
+    EXPECT_TRUE(menuItem(*c, "Affichage", "Surplombs")->isChecked());
     const int shown = tintedPixels();
     EXPECT_GT(shown, before + 5000) << "the ceiling is tinted";
     EXPECT_EQ(c->statusText(),
@@ -117,7 +99,7 @@ TEST_F(PrintGuiTest, TheMenuItemTintsTheCeilingOfATunnelAndIsRememberedAcrossARe
     c = &launch();
     EXPECT_TRUE(c->overhangsShown);
     EXPECT_EQ(c->viewport->overhangs(), 45.0);
-    EXPECT_TRUE(menuAction("Affichage", "Surplombs")->isChecked());
+    EXPECT_TRUE(menuItem(*c, "Affichage", "Surplombs")->isChecked());
     lookFromBelow();
     EXPECT_GT(tintedPixels(), before + 5000);
 

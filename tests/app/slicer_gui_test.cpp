@@ -11,11 +11,8 @@
 #include <QTimer>
 
 #include "app/app_fixture.h"
-#include "document/doc_json.h"
-#include "geometry/csg.h"
 #include "support/doc_builder.h"
 #include "support/export_readers.h"
-#include "viewport/scene.h"
 
 namespace ivo::testing {
 namespace {
@@ -56,9 +53,6 @@ public:
         fs::permissions(path, fs::perms::owner_all);
         return path;
     }
-    void start(const Doc& doc, const std::string& name) {
-        c = &launch({tmp.write(name, encodeDoc(doc, true))});
-    }
     // Made active again first: a closed dialog leaves no window active on a display without a
     // window manager, and the menus' keys go to the active window.
     void sendKeys() {
@@ -74,12 +68,6 @@ public:
         if (lines.isEmpty() || lines.takeFirst().toInt() != lines.size()) return std::nullopt;
         return lines;
     }
-    double visibleVolume() const {
-        double v = 0;
-        for (const Body& b : c->result().bodies)
-            if (!isHidden(c->doc().hidden, b.id)) v += signedVolume(*b.solid);
-        return v;
-    }
 };
 
 TEST_F(SlicerGuiTest, CtrlAltEStartsTheSlicerOnThePathWithAPrivate3mfOfTheVisibleBodies) {
@@ -87,7 +75,7 @@ TEST_F(SlicerGuiTest, CtrlAltEStartsTheSlicerOnThePathWithAPrivate3mfOfTheVisibl
     const std::string slicer = standIn("prusa-slicer", record);
     qputenv("PATH", QByteArray::fromStdString(bin.path()));
     // A name a shell would expand: the program and the file must reach the slicer as they are.
-    start(twoBoxes(), "pièce $(touch x) 'a'.q3d");
+    c = &launchWith(twoBoxes(), "pièce $(touch x) 'a'.q3d");
     sendKeys();
     const auto args = recorded(record);
     ASSERT_TRUE(args) << c->statusText().toStdString();
@@ -104,7 +92,7 @@ TEST_F(SlicerGuiTest, CtrlAltEStartsTheSlicerOnThePathWithAPrivate3mfOfTheVisibl
     const auto read = readWithLib3mf(readAll(fromQt(file.absoluteFilePath())));
     ASSERT_TRUE(read);
     ASSERT_EQ(read->objects.size(), 1u) << "the hidden box stays out";
-    EXPECT_NEAR(read->objects[0].volume, visibleVolume(), 1e-6);
+    EXPECT_NEAR(read->objects[0].volume, shownVolume(*c), 1e-6);
     EXPECT_NEAR(read->objects[0].volume, 20 * 20 * 10, 1e-6);
 
     // Found once: the slicer is started again with the PATH emptied since.
@@ -124,7 +112,7 @@ TEST_F(SlicerGuiTest, WithNoSlicerOnThePathTheUserIsAskedToChooseOne) {
     const std::string mine = standIn("mon-trancheur", record);
     const std::string notAProgram = bin.write("notes.txt", "rien");
     qputenv("PATH", QByteArray::fromStdString(tmp.path()));  // no slicer there
-    start(twoBoxes(), "plaque.q3d");
+    c = &launchWith(twoBoxes(), "plaque.q3d");
 
     sendKeys();  // refused: cancelled
     ASSERT_EQ(dialogs->questions.size(), 1u);
@@ -163,14 +151,14 @@ TEST_F(SlicerGuiTest, NothingVisibleAMissingProgramAndBackToDetection) {
         d.hidden.push_back(d.features[1].id);
         return d;
     }();
-    start(allHidden, "cache.q3d");
+    c = &launchWith(allHidden, "cache.q3d");
     sendKeys();
     ASSERT_EQ(dialogs->alerts.size(), 1u);
     EXPECT_EQ(dialogs->alerts[0].message, "Rien à exporter");
     EXPECT_TRUE(dialogs->questions.empty());
     quit();
 
-    start(doc, "visible.q3d");
+    c = &launchWith(doc, "visible.q3d");
     sendKeys();  // the chosen program is gone
     ASSERT_EQ(dialogs->alerts.size(), 1u);
     EXPECT_EQ(dialogs->alerts[0].message, "Impossible de lancer le trancheur");

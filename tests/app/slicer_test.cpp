@@ -21,7 +21,7 @@ std::string program(const TempDir& dir, const std::string& sub, const std::strin
     return path;
 }
 
-TEST(Slicer, TheFavouriteSlicerWinsOverThePathOrderAndEachFolderIsSearchedInTurn) {
+TEST(Slicer, TheFavouriteSlicerWinsAndOnlyAbsoluteFoldersAreSearchedEachInTurn) {
     TempDir t;
     const std::string a = t.file("a"), b = t.file("b"), c = t.file("c");
     const std::string orca = program(t, "a", "orca-slicer");
@@ -29,6 +29,11 @@ TEST(Slicer, TheFavouriteSlicerWinsOverThePathOrderAndEachFolderIsSearchedInTurn
     const std::string cura = program(t, "c", "cura");
     program(t, "a", "prusa-slicer", false);           // not executable: passed over
     fs::create_directories(t.file("a/superslicer"));  // a folder, not a program
+    // Empty entries, "." and relative names mean the current folder to a shell: a program
+    // placed wherever the window was started from must not be run.
+    program(t, ".", "prusa-slicer");
+    const fs::path before = fs::current_path();
+    fs::current_path(t.path());
 
     struct Case {
         std::string path;
@@ -40,25 +45,15 @@ TEST(Slicer, TheFavouriteSlicerWinsOverThePathOrderAndEachFolderIsSearchedInTurn
         {c, cura},
         {c + "/", cura},
         {"", std::nullopt},
+        {":", std::nullopt},
+        {".:./", std::nullopt},
+        {"a", std::nullopt},
+        {t.path(), t.file("prusa-slicer")},  // the same folder named absolutely
         {":" + t.file("vide") + ":", std::nullopt},
         {t.file("c/cura"), std::nullopt},  // a file is no folder
     };
     for (const Case& k : cases)
         EXPECT_EQ(findSlicer(k.path), k.found) << k.path;
-}
-
-TEST(Slicer, RelativeAndEmptyEntriesAreNeverSearched) {
-    // Empty entries and "." mean the current folder to a shell: a program placed wherever the
-    // window was started from must not be run.
-    TempDir t;
-    program(t, "ici", "prusa-slicer");
-    const fs::path before = fs::current_path();
-    fs::current_path(t.file("ici"));
-    EXPECT_EQ(findSlicer(""), std::nullopt);
-    EXPECT_EQ(findSlicer(":"), std::nullopt);
-    EXPECT_EQ(findSlicer(".:./"), std::nullopt);
-    EXPECT_EQ(findSlicer("ici"), std::nullopt);
-    EXPECT_EQ(findSlicer(t.file("ici")), t.file("ici/prusa-slicer"));
     fs::current_path(before);
 }
 

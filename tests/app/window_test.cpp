@@ -1,5 +1,5 @@
 // The real application window: modes, keys, history, tabs, files, the session, the updater's
-// menu item and the toolbar.
+// menu item, the toolbar and the sketch view's menu on a picked curve.
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -16,6 +16,7 @@
 #include "app/recent_files.h"
 #include "app/session.h"
 #include "app/update_host.h"
+#include "editor/sketch_editor.h"
 #include "support/doc_builder.h"
 #include "updater/local_site.h"
 
@@ -28,10 +29,6 @@ using std::tuple;
 std::optional<Session> readSession() {
     std::string reason;
     return decodeSession(readAll(AppFixture::sessionFile()), reason);
-}
-
-QStringList setAside() {
-    return QDir(toQt(AppFixture::dataDir())).entryList({"session.json.illisible-*"}, QDir::Files);
 }
 
 TEST_F(WindowTest, UndoAndRedoAcrossASketchStart) {
@@ -195,7 +192,7 @@ TEST_F(WindowTest, ACorruptSessionIsMovedAsideAndAStartBeginsBlank) {
     MainController& c = launch();
     EXPECT_EQ(tuple(c.tabs.size(), c.currentIsBlank(), dialogs->alerts.size()),
               tuple(1u, true, 0u));  // no message
-    const QStringList aside = setAside();
+    const QStringList aside = setAside("session.json");
     ASSERT_EQ(aside.size(), 1);
     const std::string kept = dataDir() + "/" + fromQt(aside[0]);
     c.autosaveNow();  // the next autosave writes a new session beside the kept copy
@@ -205,7 +202,7 @@ TEST_F(WindowTest, ACorruptSessionIsMovedAsideAndAStartBeginsBlank) {
     quit(false);
     writeSession("[]");
     launch();
-    EXPECT_EQ(setAside().size(), 2);
+    EXPECT_EQ(setAside("session.json").size(), 2);
 }
 
 TEST_F(WindowTest, UndoInsideAnOpenSketchKeepsEditingThatSketch) {
@@ -233,10 +230,7 @@ TEST_F(UpdateMenuTest, TheMenuItemChecksByHand) {
     site.at("/maj/version.json") = {
         200, "{\"version\": \"x\", \"build\": " + build + ", \"url\": \"a.tar.xz\"}"};
     QSettings().setValue("updateURL", site.address("/maj/"));
-    QAction* check = nullptr;
-    for (QAction* m : c.window->menuBar()->actions())
-        for (QAction* a : m->menu() ? m->menu()->actions() : QList<QAction*>{})
-            if (a->text() == "Rechercher les mises à jour…") check = a;
+    QAction* check = menuItem(c, "Ivorane 3D", "Rechercher les mises à jour…");
     ASSERT_TRUE(check && check->isEnabled());
     check->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->alerts.empty(); }, 30000));
@@ -358,8 +352,47 @@ TEST_F(WindowTest, TheToolbarFollowsTheModeAndItsCustomisationDialog) {
     QTest::mouseClick(dialog->findChild<QPushButton*>("done"), Qt::LeftButton);
     settle();
     EXPECT_TRUE(!dialog && !c.customizePanel);
-    click(c, "finish");
-    EXPECT_TRUE(c.mode() == Mode::model && !c.toolButtons.count("finish"));
+    // The finish button outlives the rebuild its own click starts, and goes after it.
+    QPointer<QToolButton> finish = c.toolButtons.at("finish");
+    QTest::mouseClick(finish, Qt::LeftButton);
+    EXPECT_TRUE(c.mode() == Mode::model && finish && !c.toolButtons.count("finish"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(finish);
+}
+
+TEST_F(WindowTest, CopyingTheContourOfACurveCopiesOnlyTheCurvesJoinedToIt) {
+    DocBuilder b;
+    Sketch s = rectSketch(0, 0, 20, 10);
+    addCircle(s, {50, 5}, 5);
+    b.sketch(std::move(s));
+    MainController& c = launchWith(b.doc);
+    c.enterSketch(0);
+    ASSERT_EQ(c.mode(), Mode::sketch);
+    const QString copyContour = "Copier ce contour avec décalage…";
+    const auto entry = [&](QMenu& menu) -> QAction* {
+        for (QAction* a : menu.actions())
+            if (a->text() == copyContour) return a;
+        return nullptr;
+    };
+    EXPECT_FALSE(entry(*std::unique_ptr<QMenu>(c.contextMenu({5, 5}))));  // nothing selected
+
+    c.runTool("select");
+    clickView(c, seenAt(c, V3{10, 0, 0}));  // the middle of the bottom side
+    ASSERT_TRUE(c.editor->selected && c.currentSketch()->curve(*c.editor->selected));
+    std::unique_ptr<QMenu> menu(c.contextMenu(*c.viewport->project({10, 0, 0})));
+    QAction* copy = entry(*menu);
+    ASSERT_TRUE(copy);
+    dialogs->numbers = {{0, 30, 1}};
+    copy->trigger();
+    ASSERT_EQ(dialogs->numberPrompts.size(), 1u);
+    EXPECT_EQ(dialogs->numberPrompts[0].title, "Copier / déplacer le contour sélectionné");
+    const Sketch& k = *c.currentSketch();
+    EXPECT_EQ(tuple(k.lines.size(), k.circles.size()), tuple(8u, 1u));
+    for (size_t i = 0; i < 4; ++i) {  // the copy is the rectangle 30 mm higher
+        const V2 a = *k.pos(k.lines[i].a), b = *k.pos(k.lines[i + 4].a);
+        EXPECT_NEAR((b - a).x, 0, 1e-6);
+        EXPECT_NEAR((b - a).y, 30, 1e-6);
+    }
 }
 
 }  // namespace

@@ -6,10 +6,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QToolButton>
 
 #include "app/app_fixture.h"
 #include "editor/sketch_editor.h"
@@ -27,15 +25,8 @@ struct EditorGui : AppFixture {
         ASSERT_EQ(c->mode(), Mode::sketch);
     }
     const Sketch& sketch() const { return *c->currentSketch(); }
-    QPoint px(V2 p) const {
-        const auto s = c->viewport->toScreen(sketch(), p);
-        return QPoint(qRound(s->x), qRound(c->viewport->height() - s->y));
-    }
-    void clickPx(QPoint q) {
-        QTest::mouseMove(c->viewport, q);
-        QTest::mouseClick(c->viewport, Qt::LeftButton, Qt::NoModifier, q);
-    }
-    void click(V2 p) { clickPx(px(p)); }
+    QPoint px(V2 p) const { return seenAt(*c, p); }
+    void click(V2 p) { clickView(*c, px(p)); }
     void use(const char* tool, std::initializer_list<V2> clicks) {
         c->runSketchTool(tool);
         for (V2 p : clicks)
@@ -181,7 +172,7 @@ TEST_F(EditorGui, APointDraggedPastTheHorizonStaysWhereItLastWas) {
     c->viewport->updateCamera();
     c->runSketchTool("point");
     const QPoint from(c->viewport->width() / 2, c->viewport->height() * 3 / 4);
-    clickPx(from);
+    clickView(*c, from);
     ASSERT_EQ(sketch().points.size(), 2u);
     c->runSketchTool("select");
     const QPoint sky(from.x(), 5);
@@ -193,16 +184,6 @@ TEST_F(EditorGui, APointDraggedPastTheHorizonStaysWhereItLastWas) {
     sendMouse(c->viewport, QEvent::MouseButtonRelease, sky, Qt::NoButton);
     EXPECT_EQ(sketch().points[1].p, last);
     EXPECT_EQ(sketchFault(sketch()), "");
-}
-
-TEST_F(EditorGui, AToolbarButtonOutlivesTheRebuildItsOwnClickStarts) {
-    open();
-    QPointer<QToolButton> finish = c->toolButtons.at("finish");
-    QTest::mouseClick(finish, Qt::LeftButton);
-    EXPECT_EQ(c->mode(), Mode::model);
-    EXPECT_FALSE(finish.isNull());  // deleted once its signal has returned, not during it
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(finish.isNull());
 }
 
 TEST_F(EditorGui, NumberPromptsReadExpressionsAndStayOpenOnBadText) {
