@@ -169,6 +169,35 @@ inline PieceType sideOf(const Piece& p, const CPlane& plane) {
 // plane, crossing points are interpolated along spanning edges.
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
 
+// Writes the sides of a spanning piece of k points, with the distances `t` and types of its
+// points: vertices not behind to the front, vertices not in front to the back, and every
+// edge crossing the plane its crossing to both. With `Both`, f and b are known present; else
+// either may be null.
+template <bool Both>
+[[gnu::always_inline]] inline void writeSides(const V3* v, const double* t, const uint8_t* type,
+                                              uint32_t k, V3 n, V3* f, V3* b) {
+    uint32_t jf = 0, jb = 0;
+    // Each vertex's type is read once: it is the next one's predecessor.
+    unsigned ti = type[0];
+    for (uint32_t i = 0; i < k; ++i) {
+        const uint32_t j = i + 1 == k ? 0 : i + 1;
+        const unsigned tj = type[j];
+        const V3 vi = v[i];
+        if ((Both || f) && ti != kBack) f[jf++] = vi;
+        if ((Both || b) && ti != kFront) b[jb++] = vi;
+        if ((ti | tj) == kSpanning) {
+            const V3 e = v[j] - vi;
+            const double d = n.dot(e);
+            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
+            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
+            const V3 x = vi + e * s;
+            if (Both || f) f[jf++] = x;
+            if (Both || b) b[jb++] = x;
+        }
+        ti = tj;
+    }
+}
+
 // The same, made in the caller: the clip reads the sides as soon as they are made, and from
 // a call they would come back through memory, where loads of a piece that span the stores of
 // its fields wait for those stores to complete.
@@ -213,23 +242,11 @@ SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
     V3* const both = kf + kb ? w.arena.alloc(kf + kb) : nullptr;
     V3* f = kf ? both : nullptr;
     V3* b = kb ? both + kf : nullptr;
-    uint32_t jf = 0, jb = 0;
-    for (uint32_t i = 0; i < k; ++i) {
-        const uint32_t j = i + 1 == k ? 0 : i + 1;
-        const unsigned ti = type[i], tj = type[j];
-        const V3 vi = v[i];
-        if (f && ti != kBack) f[jf++] = vi;
-        if (b && ti != kFront) b[jb++] = vi;
-        if ((ti | tj) == kSpanning) {
-            const V3 e = v[j] - vi;
-            const double d = n.dot(e);
-            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
-            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
-            const V3 x = vi + e * s;
-            if (f) f[jf++] = x;
-            if (b) b[jb++] = x;
-        }
-    }
+    // Both sides are kept but for slivers: the loop for two sides tests neither for absence.
+    if (f && b)
+        writeSides<true>(v, t, type, k, n, f, b);
+    else
+        writeSides<false>(v, t, type, k, n, f, b);
     if (f) r.front = {f, nf, p.src};
     if (b) r.back = {b, nb, p.src};
     return r;
