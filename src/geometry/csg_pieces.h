@@ -218,16 +218,19 @@ template <bool Both>
     // Vertices not behind go to the front, vertices not in front to the back (those on
     // the plane to both), and every edge crossing the plane adds its crossing to both: the
     // sizes of both sides are counted on the way (most pieces that get here span the plane).
+    // The vertices in front and behind are counted in the two halves of one word, by their
+    // type: a vertex adds one to the count of its side.
+    static constexpr uint64_t kCount[4] = {0, 1, uint64_t(1) << 32, 0};
     unsigned all = 0, prev = 0;
-    uint32_t nf = 0, nb = 0, cross = 0;
+    uint32_t cross = 0;
+    uint64_t sides = 0;
     for (uint32_t i = 0; i < k; ++i) {
         const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
         const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
         t[i] = d;
         type[i] = uint8_t(ty);
         all |= ty;
-        nf += ty != kBack;
-        nb += ty != kFront;
+        sides += kCount[ty];
         cross += (prev | ty) == kSpanning;
         prev = ty;
     }
@@ -235,8 +238,8 @@ template <bool Both>
     if (all != kSpanning) return r;
     // The first vertex was taken with no edge before it: that edge closes the loop.
     cross += (prev | type[0]) == kSpanning;
-    nf += cross;
-    nb += cross;
+    const uint32_t inFront = uint32_t(sides), behind = uint32_t(sides >> 32);
+    const uint32_t nf = k - behind + cross, nb = k - inFront + cross;
     // One block for both sides.
     const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
     V3* const both = kf + kb ? w.arena.alloc(kf + kb) : nullptr;
