@@ -3,6 +3,7 @@
 // Only the csg*.cpp files include this; the public interface is csg.h.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -198,6 +199,22 @@ template <bool Both>
     }
 }
 
+// The counts a split makes of a piece's vertices, in three fields of one word: those in
+// front, those behind, and the edges crossing the plane, for pieces of fewer than
+// kPackedCounts points. kVertexCounts[prev << 2 | type] is what a vertex of `type` after one
+// of type `prev` adds.
+inline constexpr unsigned kCountBits = 21;
+inline constexpr uint64_t kCountMask = (uint64_t(1) << kCountBits) - 1;
+inline constexpr uint32_t kPackedCounts = uint32_t(1) << kCountBits;
+inline constexpr auto kVertexCounts = [] {
+    std::array<uint64_t, 16> c{};
+    for (unsigned prev = 0; prev < 4; ++prev)
+        for (unsigned ty = 0; ty < 4; ++ty)
+            c[prev << 2 | ty] = uint64_t(ty == kFront) | uint64_t(ty == kBack) << kCountBits |
+                                uint64_t((prev | ty) == kSpanning) << 2 * kCountBits;
+    return c;
+}();
+
 // The same, made in the caller: the clip reads the sides as soon as they are made, and from
 // a call they would come back through memory, where loads of a piece that span the stores of
 // its fields wait for those stores to complete.
@@ -218,27 +235,41 @@ template <bool Both>
     // Vertices not behind go to the front, vertices not in front to the back (those on
     // the plane to both), and every edge crossing the plane adds its crossing to both: the
     // sizes of both sides are counted on the way (most pieces that get here span the plane).
-    // The vertices in front and behind are counted in the two halves of one word, by their
-    // type: a vertex adds one to the count of its side.
-    static constexpr uint64_t kCount[4] = {0, 1, uint64_t(1) << 32, 0};
-    unsigned all = 0, prev = 0;
-    uint32_t cross = 0;
-    uint64_t sides = 0;
-    for (uint32_t i = 0; i < k; ++i) {
-        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
-        const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
-        t[i] = d;
-        type[i] = uint8_t(ty);
-        all |= ty;
-        sides += kCount[ty];
-        cross += (prev | ty) == kSpanning;
-        prev = ty;
+    uint32_t inFront = 0, behind = 0, cross = 0;
+    if (k < kPackedCounts) {
+        // The vertices in front, those behind and the edges crossing are counted in three
+        // fields of one word, by a lookup of each vertex's type after its predecessor's.
+        uint64_t counts = 0;
+        unsigned prev = 0;
+        for (uint32_t i = 0; i < k; ++i) {
+            const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
+            const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
+            t[i] = d;
+            type[i] = uint8_t(ty);
+            counts += kVertexCounts[prev << 2 | ty];
+            prev = ty;
+        }
+        // The first vertex was taken with no edge before it: that edge closes the loop.
+        counts += kVertexCounts[prev << 2 | type[0]] - kVertexCounts[type[0]];
+        inFront = uint32_t(counts & kCountMask);
+        behind = uint32_t(counts >> kCountBits & kCountMask);
+        cross = uint32_t(counts >> 2 * kCountBits);
+    } else {
+        unsigned prev = 0;
+        for (uint32_t i = 0; i < k; ++i) {
+            const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
+            const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
+            t[i] = d;
+            type[i] = uint8_t(ty);
+            inFront += ty == kFront;
+            behind += ty == kBack;
+            cross += (prev | ty) == kSpanning;
+            prev = ty;
+        }
+        cross += (prev | type[0]) == kSpanning;
     }
-    r.type = static_cast<PieceType>(all);
-    if (all != kSpanning) return r;
-    // The first vertex was taken with no edge before it: that edge closes the loop.
-    cross += (prev | type[0]) == kSpanning;
-    const uint32_t inFront = uint32_t(sides), behind = uint32_t(sides >> 32);
+    r.type = static_cast<PieceType>((inFront ? kFront : 0) | (behind ? kBack : 0));
+    if (r.type != kSpanning) return r;
     const uint32_t nf = k - behind + cross, nb = k - inFront + cross;
     // One block for both sides.
     const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
