@@ -3,6 +3,7 @@
 // Only the csg*.cpp files include this; the public interface is csg.h.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -200,7 +201,7 @@ template <bool Both>
 }
 
 // The counts a split makes of a piece's vertices, in three fields of one word: those in
-// front, those behind, and the edges crossing the plane, for pieces of fewer than
+// front, those behind, and the edges crossing the plane, for runs of fewer than
 // kPackedCounts points. kVertexCounts[prev << 2 | type] is what a vertex of `type` after one
 // of type `prev` adds.
 inline constexpr unsigned kCountBits = 21;
@@ -235,13 +236,14 @@ inline constexpr auto kVertexCounts = [] {
     // Vertices not behind go to the front, vertices not in front to the back (those on
     // the plane to both), and every edge crossing the plane adds its crossing to both: the
     // sizes of both sides are counted on the way (most pieces that get here span the plane).
+    // The vertices in front, those behind and the edges crossing are counted in three fields
+    // of one word, by a lookup of each vertex's type after its predecessor's; a piece too
+    // large for the fields is counted a run of vertices at a time.
     uint32_t inFront = 0, behind = 0, cross = 0;
-    if (k < kPackedCounts) {
-        // The vertices in front, those behind and the edges crossing are counted in three
-        // fields of one word, by a lookup of each vertex's type after its predecessor's.
+    unsigned prev = 0;
+    auto count = [&](uint32_t from, uint32_t to) {
         uint64_t counts = 0;
-        unsigned prev = 0;
-        for (uint32_t i = 0; i < k; ++i) {
+        for (uint32_t i = from; i < to; ++i) {
             const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
             const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
             t[i] = d;
@@ -249,27 +251,19 @@ inline constexpr auto kVertexCounts = [] {
             counts += kVertexCounts[prev << 2 | ty];
             prev = ty;
         }
-        // The first vertex was taken with no edge before it: that edge closes the loop.
-        counts += kVertexCounts[prev << 2 | type[0]] - kVertexCounts[type[0]];
-        inFront = uint32_t(counts & kCountMask);
-        behind = uint32_t(counts >> kCountBits & kCountMask);
-        cross = uint32_t(counts >> 2 * kCountBits);
-    } else {
-        unsigned prev = 0;
-        for (uint32_t i = 0; i < k; ++i) {
-            const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
-            const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
-            t[i] = d;
-            type[i] = uint8_t(ty);
-            inFront += ty == kFront;
-            behind += ty == kBack;
-            cross += (prev | ty) == kSpanning;
-            prev = ty;
-        }
-        cross += (prev | type[0]) == kSpanning;
-    }
+        inFront += uint32_t(counts & kCountMask);
+        behind += uint32_t(counts >> kCountBits & kCountMask);
+        cross += uint32_t(counts >> 2 * kCountBits);
+    };
+    if (k < kPackedCounts) [[likely]]
+        count(0, k);
+    else
+        for (size_t at = 0; at < k; at += kPackedCounts - 1)
+            count(uint32_t(at), uint32_t(std::min<size_t>(k, at + kPackedCounts - 1)));
     r.type = static_cast<PieceType>((inFront ? kFront : 0) | (behind ? kBack : 0));
     if (r.type != kSpanning) return r;
+    // The first vertex was taken with no edge before it: that edge closes the loop.
+    cross += (prev | type[0]) == kSpanning;
     const uint32_t nf = k - behind + cross, nb = k - inFront + cross;
     // One block for both sides.
     const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
