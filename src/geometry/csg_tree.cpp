@@ -144,12 +144,9 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
             const Node& node = reach(w, tree, at);
             const int32_t frontChild = inverted ? node.back : node.front;
             const int32_t backChild = inverted ? node.front : node.back;
-            // A piece of few points is told by its points at once: they settle every case the
-            // box does, the same way, and that box (of the whole source, whatever was cut
-            // from it) mostly leaves it open, or runs along one of the planes it touches.
-            PieceType side = p.n <= kFewPoints ? sideOf(p, node.plane)
-                                               : quickSide(e, node.plane, absolute(node.plane.n));
+            PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
             SplitResult r;
+            if (side == kSpanning && p.n <= kFewPoints) side = sideOf(p, node.plane);
             // Marked unlikely, so that the walk through the nodes a piece does not span,
             // which most clips spend their time in, stays compact around it.
             if (side == kSpanning) [[unlikely]] {
