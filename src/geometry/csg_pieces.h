@@ -3,6 +3,8 @@
 // Only the csg*.cpp files include this; the public interface is csg.h.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -169,6 +171,51 @@ inline PieceType sideOf(const Piece& p, const CPlane& plane) {
 // plane, crossing points are interpolated along spanning edges.
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
 
+// Writes the sides of a spanning piece of k points, with the distances `t` and types of its
+// points: vertices not behind to the front, vertices not in front to the back, and every
+// edge crossing the plane its crossing to both. With `Both`, f and b are known present; else
+// either may be null.
+template <bool Both>
+[[gnu::always_inline]] inline void writeSides(const V3* v, const double* t, const uint8_t* type,
+                                              uint32_t k, V3 n, V3* f, V3* b) {
+    uint32_t jf = 0, jb = 0;
+    // Each vertex's type is read once: it is the next one's predecessor.
+    unsigned ti = type[0];
+    for (uint32_t i = 0; i < k; ++i) {
+        const uint32_t j = i + 1 == k ? 0 : i + 1;
+        const unsigned tj = type[j];
+        const V3 vi = v[i];
+        if ((Both || f) && ti != kBack) f[jf++] = vi;
+        if ((Both || b) && ti != kFront) b[jb++] = vi;
+        if ((ti | tj) == kSpanning) {
+            const V3 e = v[j] - vi;
+            const double d = n.dot(e);
+            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
+            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
+            const V3 x = vi + e * s;
+            if (Both || f) f[jf++] = x;
+            if (Both || b) b[jb++] = x;
+        }
+        ti = tj;
+    }
+}
+
+// The counts a split makes of a piece's vertices, in three fields of one word: those in
+// front, those behind, and the edges crossing the plane, for runs of fewer than
+// kPackedCounts points. kVertexCounts[prev << 2 | type] is what a vertex of `type` after one
+// of type `prev` adds.
+inline constexpr unsigned kCountBits = 21;
+inline constexpr uint64_t kCountMask = (uint64_t(1) << kCountBits) - 1;
+inline constexpr uint32_t kPackedCounts = uint32_t(1) << kCountBits;
+inline constexpr auto kVertexCounts = [] {
+    std::array<uint64_t, 16> c{};
+    for (unsigned prev = 0; prev < 4; ++prev)
+        for (unsigned ty = 0; ty < 4; ++ty)
+            c[prev << 2 | ty] = uint64_t(ty == kFront) | uint64_t(ty == kBack) << kCountBits |
+                                uint64_t((prev | ty) == kSpanning) << 2 * kCountBits;
+    return c;
+}();
+
 // The same, made in the caller: the clip reads the sides as soon as they are made, and from
 // a call they would come back through memory, where loads of a piece that span the stores of
 // its fields wait for those stores to complete.
@@ -189,47 +236,45 @@ SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
     // Vertices not behind go to the front, vertices not in front to the back (those on
     // the plane to both), and every edge crossing the plane adds its crossing to both: the
     // sizes of both sides are counted on the way (most pieces that get here span the plane).
-    unsigned all = 0, prev = 0;
-    uint32_t nf = 0, nb = 0, cross = 0;
-    for (uint32_t i = 0; i < k; ++i) {
-        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
-        const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
-        t[i] = d;
-        type[i] = uint8_t(ty);
-        all |= ty;
-        nf += ty != kBack;
-        nb += ty != kFront;
-        cross += (prev | ty) == kSpanning;
-        prev = ty;
-    }
-    r.type = static_cast<PieceType>(all);
-    if (all != kSpanning) return r;
+    // The vertices in front, those behind and the edges crossing are counted in three fields
+    // of one word, by a lookup of each vertex's type after its predecessor's; a piece too
+    // large for the fields is counted a run of vertices at a time.
+    uint32_t inFront = 0, behind = 0, cross = 0;
+    unsigned prev = 0;
+    auto count = [&](uint32_t from, uint32_t to) {
+        uint64_t counts = 0;
+        for (uint32_t i = from; i < to; ++i) {
+            const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
+            const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
+            t[i] = d;
+            type[i] = uint8_t(ty);
+            counts += kVertexCounts[prev << 2 | ty];
+            prev = ty;
+        }
+        inFront += uint32_t(counts & kCountMask);
+        behind += uint32_t(counts >> kCountBits & kCountMask);
+        cross += uint32_t(counts >> 2 * kCountBits);
+    };
+    if (k < kPackedCounts) [[likely]]
+        count(0, k);
+    else
+        for (size_t at = 0; at < k; at += kPackedCounts - 1)
+            count(uint32_t(at), uint32_t(std::min<size_t>(k, at + kPackedCounts - 1)));
+    r.type = static_cast<PieceType>((inFront ? kFront : 0) | (behind ? kBack : 0));
+    if (r.type != kSpanning) return r;
     // The first vertex was taken with no edge before it: that edge closes the loop.
     cross += (prev | type[0]) == kSpanning;
-    nf += cross;
-    nb += cross;
+    const uint32_t nf = k - behind + cross, nb = k - inFront + cross;
     // One block for both sides.
     const uint32_t kf = nf >= 3 ? nf : 0, kb = nb >= 3 ? nb : 0;
     V3* const both = kf + kb ? w.arena.alloc(kf + kb) : nullptr;
     V3* f = kf ? both : nullptr;
     V3* b = kb ? both + kf : nullptr;
-    uint32_t jf = 0, jb = 0;
-    for (uint32_t i = 0; i < k; ++i) {
-        const uint32_t j = i + 1 == k ? 0 : i + 1;
-        const unsigned ti = type[i], tj = type[j];
-        const V3 vi = v[i];
-        if (f && ti != kBack) f[jf++] = vi;
-        if (b && ti != kFront) b[jb++] = vi;
-        if ((ti | tj) == kSpanning) {
-            const V3 e = v[j] - vi;
-            const double d = n.dot(e);
-            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
-            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
-            const V3 x = vi + e * s;
-            if (f) f[jf++] = x;
-            if (b) b[jb++] = x;
-        }
-    }
+    // Both sides are kept but for slivers: the loop for two sides tests neither for absence.
+    if (f && b)
+        writeSides<true>(v, t, type, k, n, f, b);
+    else
+        writeSides<false>(v, t, type, k, n, f, b);
     if (f) r.front = {f, nf, p.src};
     if (b) r.back = {b, nb, p.src};
     return r;

@@ -1,7 +1,9 @@
 // Trees made as walks reach them: every node made is a whole build's, walks and clips alike.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -174,6 +176,28 @@ TEST(CsgTree, NodesReachedInAnyOrderAreThoseOfAWholeBuild) {
             EXPECT_EQ(fault, "") << c.name << ", tree " << k;
         }
     }
+}
+
+// A piece too large for the split's packed counts is counted in runs: an edge crossing the
+// plane between two runs counts as any other. The plane cuts five vertices off a huge
+// regular polygon, the first of them starting the second run.
+TEST(CsgSplit, PiecesLargerThanOneRunOfCountsSplitAsOthers) {
+    const uint32_t n = bsp::kPackedCounts + 10, first = bsp::kPackedCounts - 1;
+    const double r = 1e8, step = 2 * std::numbers::pi / n;
+    std::vector<V3> pts(n);
+    for (uint32_t i = 0; i < n; ++i)
+        pts[i] = {r * std::cos(step * i), r * std::sin(step * i), 0};
+    // Through the middle of the arc between vertices first - 1 and first, and first + 4
+    // and first + 5.
+    const double mid = step * (first + 2);
+    const CPlane plane{{std::cos(mid), std::sin(mid), 0}, r * std::cos(2.5 * step)};
+    bsp::Work w;
+    const bsp::SplitResult split = bsp::splitPiece(w, {pts.data(), n, 0}, plane);
+    ASSERT_EQ(split.type, bsp::kSpanning);
+    EXPECT_EQ(split.front.n, 5u + 2);
+    EXPECT_EQ(split.back.n, n - 5 + 2);
+    for (uint32_t i = 0; i < split.front.n; ++i)
+        EXPECT_GT(plane.n.dot(split.front.v[i]) - plane.w, -CSG_EPS) << i;
 }
 
 }  // namespace
