@@ -104,6 +104,13 @@ inline void clickView(const MainController& c, QPoint q, Qt::KeyboardModifiers m
     QTest::mouseClick(c.viewport, button, mods, q);
 }
 
+// The entry `text` of `menu`, if there is such.
+inline QAction* itemOf(QMenu* menu, const QString& text) {
+    if (menu)
+        for (QAction* a : menu->actions())
+            if (a->text() == text && !a->isSeparator()) return a;
+    return nullptr;
+}
 // The menu `title` of the window's menu bar and its item `text`, if there are such.
 inline QMenu* menuOf(const MainController& c, const QString& title) {
     for (QAction* m : c.window->menuBar()->actions())
@@ -111,10 +118,7 @@ inline QMenu* menuOf(const MainController& c, const QString& title) {
     return nullptr;
 }
 inline QAction* menuItem(const MainController& c, const QString& title, const QString& text) {
-    if (QMenu* m = menuOf(c, title))
-        for (QAction* a : m->actions())
-            if (a->text() == text) return a;
-    return nullptr;
+    return itemOf(menuOf(c, title), text);
 }
 
 inline QMenu* contextMenuOf(QWidget* w) {
@@ -131,8 +135,7 @@ inline QStringList texts(QMenu* menu) {
 // Chooses the entry with the mouse; the failure lists what the menu offered.
 inline ::testing::AssertionResult chooseIn(QMenu* menu, const QString& text) {
     if (!menu) return ::testing::AssertionFailure() << "no menu";
-    for (QAction* a : menu->actions()) {
-        if (a->text() != text || a->isSeparator()) continue;
+    if (QAction* a = itemOf(menu, text)) {
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
         settle();
         return ::testing::AssertionSuccess();

@@ -53,7 +53,7 @@ public:
     // Opens the menu from the menu bar and clicks its item, with the mouse.
     void clickMenuItem(const QString& title, const QString& item) {
         QMenu* m = menuOf(*c, title);
-        QAction* action = menuItem(*c, title, item);
+        QAction* action = itemOf(m, item);
         ASSERT_TRUE(m && action) << item.toStdString();
         QMenuBar* bar = c->window->menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());

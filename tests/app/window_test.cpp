@@ -369,18 +369,15 @@ TEST_F(WindowTest, CopyingTheContourOfACurveCopiesOnlyTheCurvesJoinedToIt) {
     c.enterSketch(0);
     ASSERT_EQ(c.mode(), Mode::sketch);
     const QString copyContour = "Copier ce contour avec décalage…";
-    const auto entry = [&](QMenu& menu) -> QAction* {
-        for (QAction* a : menu.actions())
-            if (a->text() == copyContour) return a;
-        return nullptr;
-    };
-    EXPECT_FALSE(entry(*std::unique_ptr<QMenu>(c.contextMenu({5, 5}))));  // nothing selected
+    const std::unique_ptr<QMenu> unselected(c.contextMenu({5, 5}));
+    ASSERT_TRUE(unselected);
+    EXPECT_FALSE(itemOf(unselected.get(), copyContour));  // nothing selected
 
     c.runTool("select");
     clickView(c, seenAt(c, V3{10, 0, 0}));  // the middle of the bottom side
     ASSERT_TRUE(c.editor->selected && c.currentSketch()->curve(*c.editor->selected));
     std::unique_ptr<QMenu> menu(c.contextMenu(*c.viewport->project({10, 0, 0})));
-    QAction* copy = entry(*menu);
+    QAction* copy = itemOf(menu.get(), copyContour);
     ASSERT_TRUE(copy);
     dialogs->numbers = {{0, 30, 1}};
     copy->trigger();
