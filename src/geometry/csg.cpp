@@ -895,6 +895,10 @@ bool measureApart(Operand& A, Operand& B) {
 
 // Near polygons from which on clear ones are looked for.
 constexpr size_t kLookFor = 1024;
+// Near polygons of the other operand below which one's own are not looked at: a walk down a
+// tree of so few polygons is short, and costs less than trying each of one's polygons
+// against all of them (the holes cut through a plate, against the plate's two faces).
+constexpr size_t kLookAgainst = 32;
 const std::vector<uint8_t> noneClear;
 
 // The pieces that the result takes as copies, and their points.
@@ -919,8 +923,12 @@ size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w, Copied& copied) {
     both.hi = {std::min(ga.hi.x, gb.hi.x), std::min(ga.hi.y, gb.hi.y), std::min(ga.hi.z, gb.hi.z)};
     // Small operations clip everything: the trees are shallow, and looking costs more.
     const bool look = nearA.size() + nearB.size() >= kLookFor;
-    A.selectNear(w, B.box, keepA, nearA, look ? clearOf(nearA, nearB, both) : noneClear);
-    B.selectNear(w, A.box, keepB, nearB, look ? clearOf(nearB, nearA, both) : noneClear);
+    auto clearAgainst = [&](const std::vector<const CPoly*>& mine,
+                            const std::vector<const CPoly*>& theirs) {
+        return look && theirs.size() >= kLookAgainst ? clearOf(mine, theirs, both) : noneClear;
+    };
+    A.selectNear(w, B.box, keepA, nearA, clearAgainst(nearA, nearB));
+    B.selectNear(w, A.box, keepB, nearB, clearAgainst(nearB, nearA));
     bsp::Tree& ta = w.trees[0];
     bsp::Tree& tb = w.trees[1];
     auto probe = [](const Operand& X, const std::vector<const CPoly*>& polys) {
