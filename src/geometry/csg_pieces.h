@@ -13,6 +13,10 @@
 
 #include "geometry/csg.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ivo::bsp {
 
 // A piece of a source polygon: its vertices live either in the source CPoly or in the
@@ -153,6 +157,56 @@ inline PieceType quickSide(const Extent& e, const CPlane& plane, const V3& absN)
     return reach < CSG_EPS / 2 && std::abs(tc) + reach < CSG_EPS / 2 ? kCoplanar : kSpanning;
 }
 
+// The distance of a point from a plane, as every split finds it: ((n.x x + n.y y) + n.z z) - w,
+// in that order, so that every path finds the same bits.
+inline double planeDistance(const V3& p, const V3& n, double w) {
+    return n.x * p.x + n.y * p.y + n.z * p.z - w;
+}
+
+// The side of a point at distance d: kFront, kBack, or on the plane (kCoplanar).
+inline unsigned pointSide(double d) {
+    return unsigned(d > CSG_EPS) | unsigned(d < -CSG_EPS) << 1;
+}
+
+#if defined(__SSE2__)
+// The same for two points at once: the classification of a piece's points is most of what a
+// split costs, and two lanes make it in about the instructions of one. Each lane makes the
+// operations of planeDistance in its order, so the bits are the same.
+struct PlaneDistances2 {
+    __m128d nx, ny, nz, w, eps, negEps;
+    explicit PlaneDistances2(const CPlane& plane)
+        : nx(_mm_set1_pd(plane.n.x)),
+          ny(_mm_set1_pd(plane.n.y)),
+          nz(_mm_set1_pd(plane.n.z)),
+          w(_mm_set1_pd(plane.w)),
+          eps(_mm_set1_pd(CSG_EPS)),
+          negEps(_mm_set1_pd(-CSG_EPS)) {}
+    // The distances of v[0] and v[1].
+    __m128d at(const V3* v) const {
+        static_assert(sizeof(V3) == 3 * sizeof(double));
+        const double* q = &v->x;
+        const __m128d a = _mm_loadu_pd(q), b = _mm_loadu_pd(q + 2), c = _mm_loadu_pd(q + 4);
+        const __m128d x = _mm_shuffle_pd(a, b, 2), y = _mm_shuffle_pd(a, c, 1),
+                      z = _mm_shuffle_pd(b, c, 2);
+        return _mm_sub_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(nx, x), _mm_mul_pd(ny, y)), _mm_mul_pd(nz, z)), w);
+    }
+    // Which of the two lie in front (bit 0 the first, bit 1 the second) and which behind.
+    unsigned inFront(__m128d d) const { return unsigned(_mm_movemask_pd(_mm_cmpgt_pd(d, eps))); }
+    unsigned behind(__m128d d) const { return unsigned(_mm_movemask_pd(_mm_cmplt_pd(d, negEps))); }
+    // kSides[inFront | behind << 2]: the sides of both as pointSide gives them, the first in
+    // bits 0-1, the second in bits 2-3.
+    static constexpr auto kSides = [] {
+        std::array<uint8_t, 16> c{};
+        for (unsigned f = 0; f < 4; ++f)
+            for (unsigned b = 0; b < 4; ++b)
+                c[f | b << 2] = uint8_t((f & 1) | (b & 1) << 1 | (f & 2) << 1 | (b & 2) << 2);
+        return c;
+    }();
+    unsigned sides(__m128d d) const { return kSides[inFront(d) | behind(d) << 2]; }
+};
+#endif
+
 // The side of `plane` that all of p's points lie on, kSpanning when they lie on both, by the
 // tests splitPiece makes: most pieces that a box does not settle lie on one side, and need
 // neither the distances kept nor a call.
@@ -160,16 +214,34 @@ inline PieceType sideOf(const Piece& p, const CPlane& plane) {
     const V3* v = p.v;
     const V3 n = plane.n;
     unsigned all = 0;
-    for (uint32_t i = 0; i < p.n; ++i) {
-        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - plane.w;
-        all |= unsigned(d > CSG_EPS) | unsigned(d < -CSG_EPS) << 1;
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    const PlaneDistances2 two(plane);
+    unsigned front = 0, back = 0;
+    for (; i + 2 <= p.n; i += 2) {
+        const __m128d d = two.at(v + i);
+        front |= two.inFront(d);
+        back |= two.behind(d);
     }
+    all = unsigned(front != 0) | unsigned(back != 0) << 1;
+#endif
+    for (; i < p.n; ++i)
+        all |= pointSide(planeDistance(v[i], n, plane.w));
     return static_cast<PieceType>(all);
 }
 
 // Splits `p` by `plane` with the plane tolerance CSG_EPS: vertices within it lie on the
 // plane, crossing points are interpolated along spanning edges.
 SplitResult splitPiece(Work& w, const Piece& p, const CPlane& plane);
+
+// Where the edge from vi to vj crosses the plane of normal n, ti being vi's distance from it:
+// -ti is exactly w − n·vi, so both sides of the edge get the same point.
+[[gnu::always_inline]] inline V3 crossing(V3 vi, V3 vj, double ti, V3 n) {
+    const V3 e = vj - vi;
+    const double d = n.dot(e);
+    const double s = std::abs(d) < 1e-15 ? 0.5 : -ti / d;
+    return vi + e * s;
+}
 
 // Writes the sides of a spanning piece of k points, with the distances `t` and types of its
 // points: vertices not behind to the front, vertices not in front to the back, and every
@@ -188,15 +260,42 @@ template <bool Both>
         if ((Both || f) && ti != kBack) f[jf++] = vi;
         if ((Both || b) && ti != kFront) b[jb++] = vi;
         if ((ti | tj) == kSpanning) {
-            const V3 e = v[j] - vi;
-            const double d = n.dot(e);
-            // -t[i] is exactly w − n·vi, so both sides of the edge get the same point.
-            const double s = std::abs(d) < 1e-15 ? 0.5 : -t[i] / d;
-            const V3 x = vi + e * s;
+            const V3 x = crossing(vi, v[j], t[i], n);
             if (Both || f) f[jf++] = x;
             if (Both || b) b[jb++] = x;
         }
         ti = tj;
+    }
+}
+
+// Pieces of at most this many points are tried with sideOf before a split: on larger ones
+// the distances the split needs anyway cost more than the call. Their sides are written a
+// vertex at a time, larger ones' a run at a time.
+inline constexpr uint32_t kFewPoints = 8;
+
+// The same for both sides, a run of vertices of one type at a time: only the edge that ends a
+// run can cross the plane, and a large piece is mostly two runs, one on each side.
+[[gnu::always_inline]] inline void writeSideRuns(const V3* v, const double* t, const uint8_t* type,
+                                                 uint32_t k, V3 n, V3* f, V3* b) {
+    uint32_t jf = 0, jb = 0;
+    for (uint32_t i = 0; i < k;) {
+        const unsigned ti = type[i];
+        uint32_t e = i + 1;
+        while (e < k && type[e] == ti)
+            ++e;
+        if (ti != kBack)
+            for (uint32_t q = i; q < e; ++q)
+                f[jf++] = v[q];
+        if (ti != kFront)
+            for (uint32_t q = i; q < e; ++q)
+                b[jb++] = v[q];
+        const uint32_t last = e - 1, j = e == k ? 0 : e;
+        if ((ti | type[j]) == kSpanning) {
+            const V3 x = crossing(v[last], v[j], t[last], n);
+            f[jf++] = x;
+            b[jb++] = x;
+        }
+        i = e;
     }
 }
 
@@ -213,6 +312,17 @@ inline constexpr auto kVertexCounts = [] {
         for (unsigned ty = 0; ty < 4; ++ty)
             c[prev << 2 | ty] = uint64_t(ty == kFront) | uint64_t(ty == kBack) << kCountBits |
                                 uint64_t((prev | ty) == kSpanning) << 2 * kCountBits;
+    return c;
+}();
+// The same for two vertices after one of type `prev`: kPairCounts[prev << 4 | second << 2 |
+// first].
+inline constexpr auto kPairCounts = [] {
+    std::array<uint64_t, 64> c{};
+    for (unsigned prev = 0; prev < 4; ++prev)
+        for (unsigned first = 0; first < 4; ++first)
+            for (unsigned second = 0; second < 4; ++second)
+                c[prev << 4 | second << 2 | first] =
+                    kVertexCounts[prev << 2 | first] + kVertexCounts[first << 2 | second];
     return c;
 }();
 
@@ -241,11 +351,27 @@ inline constexpr auto kVertexCounts = [] {
     // large for the fields is counted a run of vertices at a time.
     uint32_t inFront = 0, behind = 0, cross = 0;
     unsigned prev = 0;
-    auto count = [&](uint32_t from, uint32_t to) {
+#if defined(__SSE2__)
+    const PlaneDistances2 two(plane);
+#endif
+    // Inlined: as a call of its own it would read the plane's lanes back from memory.
+    auto count = [&](uint32_t from, uint32_t to) __attribute__((always_inline)) {
         uint64_t counts = 0;
-        for (uint32_t i = from; i < to; ++i) {
-            const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - pw;
-            const unsigned ty = (d > CSG_EPS) | (d < -CSG_EPS) << 1;
+        uint32_t i = from;
+#if defined(__SSE2__)
+        for (; i + 2 <= to; i += 2) {
+            const __m128d d = two.at(v + i);
+            _mm_storeu_pd(t + i, d);
+            const unsigned both = two.sides(d);
+            type[i] = uint8_t(both & 3);
+            type[i + 1] = uint8_t(both >> 2);
+            counts += kPairCounts[prev << 4 | both];
+            prev = both >> 2;
+        }
+#endif
+        for (; i < to; ++i) {
+            const double d = planeDistance(v[i], n, pw);
+            const unsigned ty = pointSide(d);
             t[i] = d;
             type[i] = uint8_t(ty);
             counts += kVertexCounts[prev << 2 | ty];
@@ -271,7 +397,9 @@ inline constexpr auto kVertexCounts = [] {
     V3* f = kf ? both : nullptr;
     V3* b = kb ? both + kf : nullptr;
     // Both sides are kept but for slivers: the loop for two sides tests neither for absence.
-    if (f && b)
+    if (f && b && k > kFewPoints)
+        writeSideRuns(v, t, type, k, n, f, b);
+    else if (f && b)
         writeSides<true>(v, t, type, k, n, f, b);
     else
         writeSides<false>(v, t, type, k, n, f, b);
@@ -279,10 +407,6 @@ inline constexpr auto kVertexCounts = [] {
     if (b) r.back = {b, nb, p.src};
     return r;
 }
-
-// Pieces of at most this many points are tried with sideOf before a split: on larger ones
-// the distances the split needs anyway cost more than the call.
-inline constexpr uint32_t kFewPoints = 8;
 
 // The side of `plane` that p lies on when the box of p's source leaves it open; `r` receives
 // the split when p spans the plane.

@@ -200,5 +200,65 @@ TEST(CsgSplit, PiecesLargerThanOneRunOfCountsSplitAsOthers) {
         EXPECT_GT(plane.n.dot(split.front.v[i]) - plane.w, -CSG_EPS) << i;
 }
 
+// The split and the side test classify points two at a time and write large pieces' sides a
+// run at a time: against the plain vertex-by-vertex split, bit for bit, on polygons of every
+// size up to past the run limit, with vertices on, near and across the plane.
+TEST(CsgSplit, SidesAreThoseOfTheVertexByVertexSplit) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> u(-1, 1);
+    auto side = [](double d) { return (d > CSG_EPS ? 1 : 0) | (d < -CSG_EPS ? 2 : 0); };
+    for (int round = 0; round < 4000; ++round) {
+        const uint32_t n = 3 + uint32_t(round % 30);
+        const CPlane plane{V3{u(rng), u(rng), u(rng)}.normalized(), u(rng) * 0.3};
+        std::vector<V3> pts(n);
+        for (uint32_t i = 0; i < n; ++i) {
+            // A wobbly ring, with some vertices pulled onto the plane or just off it.
+            const double a = 2 * std::numbers::pi * i / n, r = 1 + 0.3 * u(rng);
+            pts[i] = {r * std::cos(a), r * std::sin(a), 0.2 * u(rng)};
+            const int pull = int(rng() % 6);
+            const double d =
+                plane.n.x * pts[i].x + plane.n.y * pts[i].y + plane.n.z * pts[i].z - plane.w;
+            if (pull == 0) pts[i] = pts[i] - plane.n * d;
+            if (pull == 1) pts[i] = pts[i] - plane.n * (d - CSG_EPS * u(rng) * 2);
+        }
+        std::vector<double> t(n);
+        std::vector<int> type(n);
+        int all = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            t[i] = plane.n.x * pts[i].x + plane.n.y * pts[i].y + plane.n.z * pts[i].z - plane.w;
+            all |= type[i] = side(t[i]);
+        }
+        std::vector<V3> front, back;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t j = (i + 1) % n;
+            if (type[i] != 2) front.push_back(pts[i]);
+            if (type[i] != 1) back.push_back(pts[i]);
+            if ((type[i] | type[j]) == 3) {
+                const V3 e = pts[j] - pts[i];
+                const double d = plane.n.dot(e);
+                const V3 x = pts[i] + e * (std::abs(d) < 1e-15 ? 0.5 : -t[i] / d);
+                front.push_back(x);
+                back.push_back(x);
+            }
+        }
+        const std::string what = "round " + std::to_string(round) + ", " + std::to_string(n);
+        bsp::Work w;
+        const Piece piece{pts.data(), n, 0};
+        if (n <= bsp::kFewPoints) {
+            EXPECT_EQ(int(bsp::sideOf(piece, plane)), all) << what;
+        }
+        const bsp::SplitResult r = bsp::splitPiece(w, piece, plane);
+        ASSERT_EQ(int(r.type), all) << what;
+        if (all != 3) continue;
+        auto same = [&](const Piece& got, const std::vector<V3>& want) {
+            if (want.size() < 3) return got.n == 0;
+            return got.n == want.size() &&
+                   std::memcmp(got.v, want.data(), want.size() * sizeof(V3)) == 0;
+        };
+        EXPECT_TRUE(same(r.front, front)) << what;
+        EXPECT_TRUE(same(r.back, back)) << what;
+    }
+}
+
 }  // namespace
 }  // namespace ivo
