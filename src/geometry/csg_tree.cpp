@@ -27,10 +27,9 @@ void expand(Work& w, Tree& tree, int32_t at) {
     Piece* const fr = other.data() + top;
     const uint32_t splitterSrc = list[it.start + (it.end - it.start) / 2].src;
     const CPlane plane = w.planes[splitterSrc];
-    // The plane in locals of its own: `plane` goes to the splits by address, and the loop
-    // below would otherwise read it back from memory for every piece.
-    const CPlane near = plane;
-    const V3 absN = absolute(plane.n);
+    // The plane's lanes in locals of their own: `plane` goes to the splits by address, and the
+    // loop below would otherwise read it back from memory for every piece.
+    const QuickSides quickSides(plane, absolute(plane.n));
     const Extent* const extents = w.extents.data();
     size_t nb = it.start, nf = 0;
     for (size_t i = it.start; i < it.end; ++i) {
@@ -40,7 +39,7 @@ void expand(Work& w, Tree& tree, int32_t at) {
         // which bounds the depth.
         if (src == splitterSrc) continue;
         // Most pieces lie wholly on one side by their source's box: moved as they are.
-        const PieceType quick = quickSide(extents[src], near, absN);
+        const PieceType quick = quickSides.of(extents[src]);
         if (quick == kFront) {
             fr[nf++] = list[i];
             continue;
@@ -144,7 +143,7 @@ void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Pi
             const Node& node = reach(w, tree, at);
             const int32_t frontChild = inverted ? node.back : node.front;
             const int32_t backChild = inverted ? node.front : node.back;
-            PieceType side = quickSide(e, node.plane, absolute(node.plane.n));
+            PieceType side = QuickSides(node.plane, absolute(node.plane.n)).of(e);
             SplitResult r;
             if (side == kSpanning && p.n <= kFewPoints) side = sideOf(p, node.plane);
             // Marked unlikely, so that the walk through the nodes a piece does not span,
