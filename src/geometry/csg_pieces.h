@@ -103,10 +103,27 @@ struct WaitingList {
     size_t start, end;
 };
 
-// A piece on its way down a tree.
+// A piece on its way down a tree; a clip that logs its steps (or replays them) has the last
+// one logged in `step` (-1 for none).
 struct Walk {
     int32_t node;
+    int32_t step;
     Piece piece;
+};
+
+// How a logged step of a clip was settled: by the points of the piece, by the piece lying in
+// the node's plane, or by a cut of which the piece is one side (coarse when the rounding of
+// its crossing points may reach the tolerance: coordinates very large for it).
+enum class StepKind : uint8_t { points, coplanar, cut, coarseCut };
+
+// A step of a piece's walk down a tree that its source's box did not settle: the node, the
+// way taken (to the node's front child as the tree is read, or not) and the step before
+// (-1 for none). The two sides of a cut share the steps before it.
+struct Step {
+    int32_t node;
+    int32_t prev;
+    bool front;
+    StepKind kind;
 };
 
 // An axis-aligned box as centre and half sizes.
@@ -131,7 +148,10 @@ struct Work {
     size_t waitingEnd[2] = {0, 0};
     std::vector<WaitingList> lists;
     std::vector<Walk> walks;
-    std::vector<Piece> clipped;  // the pieces a clip keeps, before they are handed back
+    std::vector<Piece> clipped;      // the pieces a clip keeps, before they are handed back
+    std::vector<Step> steps;         // the log of a first clip, for the second
+    std::vector<int32_t> keptSteps;  // by piece it kept: the last step of its walk
+    std::vector<int32_t> path;       // the steps of one piece that the second clip tests
 
     // Empties everything for the next operation, keeping memory up to about `keepBytes`
     // (an operation on large solids does not pin its peak for good).
@@ -436,6 +456,12 @@ void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree);
 // (planes flipped, children swapped); `flipped` says the pieces face opposite to their
 // planes, which decides where coplanar pieces go.
 void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
+
+// clipPieces with `flipped` false, then again with it true, with the same results. The pieces
+// that the first clip keeps reach the same front leaves in the second unless a node answers
+// them otherwise: the second follows the first's path testing only where its answer may
+// change (a piece in a node's plane, or one cut since), and walks on from where it does.
+void clipBothWays(Work& w, Tree& tree, bool inverted, std::vector<Piece>& pieces);
 
 // Whether the point p lies inside the tree's solid (behind one of its leaves, as the tree is
 // stored); nothing when p lies within the plane tolerance of a node's plane and the two

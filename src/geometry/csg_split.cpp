@@ -67,6 +67,9 @@ void Work::reset(size_t keepBytes) {
     clear(lists);
     keepRoom(walks);
     keepRoom(clipped);
+    clear(steps);
+    keepRoom(keptSteps);
+    keepRoom(path);
     arena.reset(keepBytes / 2 / sizeof(V3));
 }
 
