@@ -111,19 +111,23 @@ struct Walk {
     Piece piece;
 };
 
-// How a logged step of a clip was settled: by the points of the piece, by the piece lying in
-// the node's plane, or by a cut of which the piece is one side (coarse when the rounding of
-// its crossing points may reach the tolerance: coordinates very large for it).
-enum class StepKind : uint8_t { points, coplanar, cut, coarseCut };
-
-// A step of a piece's walk down a tree that its source's box did not settle: the node, the
-// way taken (to the node's front child as the tree is read, or not) and the step before
-// (-1 for none). The two sides of a cut share the steps before it.
+// A step of a piece's walk down a tree that a second clip of it must test again: the node,
+// the way taken (to the node's front child as the tree is read, or not) and the step before
+// (-1 for none). The two sides of a cut share the steps before it; the steps of a cut are
+// `clean` when the rounding of its crossing points stays well within the tolerance.
 struct Step {
     int32_t node;
     int32_t prev;
     bool front;
-    StepKind kind;
+    bool clean;
+};
+
+// A step held by the logging clip until it knows whether the piece is cut again: `side` is
+// how the piece lay (kCoplanar, or kFront or kBack by its points).
+struct Held {
+    int32_t node;
+    bool front;
+    PieceType side;
 };
 
 // An axis-aligned box as centre and half sizes.
@@ -152,6 +156,7 @@ struct Work {
     std::vector<Step> steps;         // the log of a first clip, for the second
     std::vector<int32_t> keptSteps;  // by piece it kept: the last step of its walk
     std::vector<int32_t> path;       // the steps of one piece that the second clip tests
+    std::vector<Held> held;
 
     // Empties everything for the next operation, keeping memory up to about `keepBytes`
     // (an operation on large solids does not pin its peak for good).

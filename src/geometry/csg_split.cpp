@@ -70,6 +70,7 @@ void Work::reset(size_t keepBytes) {
     clear(steps);
     keepRoom(keptSteps);
     keepRoom(path);
+    keepRoom(held);
     arena.reset(keepBytes / 2 / sizeof(V3));
 }
 

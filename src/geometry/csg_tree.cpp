@@ -156,25 +156,12 @@ inline bool allBeyond(const Piece& p, const CPlane& plane, bool inFront, double 
     return true;
 }
 
-// The steps of the piece's log that the second clip must test again, in the order the walk
-// reaches them, into w.path. The piece that the first clip kept was a side of its last cut
-// as it stands: it answers again as it did at the steps after that cut that its points
-// settled, and at that cut (its crossing points lie within the tolerance of the plane),
-// but not where it lay in a node's plane. Steps before that cut are taken again.
-size_t neededSteps(Work& w, int32_t last) {
+// The steps of the piece's log, which are those the second clip tests, in the order the
+// walk reaches them, into w.path.
+size_t loggedSteps(Work& w, int32_t last) {
     std::vector<int32_t>& path = w.path;
     size_t n = 0;
-    bool cut = false;
     for (int32_t s = last; s >= 0; s = w.steps[size_t(s)].prev) {
-        const StepKind kind = w.steps[size_t(s)].kind;
-        if (!cut) {
-            if (kind == StepKind::points) continue;
-            if (kind == StepKind::cut) {
-                cut = true;
-                continue;
-            }
-            cut = kind == StepKind::coarseCut;
-        }
         if (n == path.size()) path.resize(2 * n + 16);
         path[n++] = s;
     }
@@ -206,11 +193,29 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
     // Read inverted, a node's plane is flipped and its children swapped: what lies in
     // front of the stored plane lies behind the inverted one.
     const bool reverse = inverted != flipped;
-    const double reachBeyond = kPass == Pass::log ? generations(w) : 0;
+    // The logging walk holds the steps a piece took since its last cut apart, [0, held) of
+    // w.held: they matter only if it is cut again.
+    [[maybe_unused]] const double reachBeyond = kPass == Pass::log ? generations(w) : 0;
+    [[maybe_unused]] size_t held = 0;
     // Logs a step after `step` and gives it: at node `at`, on to its front child or not.
-    auto note = [&w](int32_t step, int32_t at, bool front, StepKind kind) {
-        w.steps.push_back({at, step, front, kind});
+    auto note = [&w](int32_t step, int32_t at, bool front, bool clean) {
+        w.steps.push_back({at, step, front, clean});
         return int32_t(w.steps.size() - 1);
+    };
+    // Logs what the second clip must test again of the steps held for `p`, which a cut is
+    // about to replace: those where it lay in a node's plane, and those where its points lay
+    // too near the plane to settle its parts as well.
+    auto logHeld = [&](const Piece& p, const Extent& e, int32_t step) {
+        for (size_t i = 0; i < held; ++i) {
+            const Held& h = w.held[i];
+            const CPlane& plane = tree[h.node].plane;
+            if (h.side == kCoplanar ||
+                !allBeyond(p, plane, h.side == kFront,
+                           CSG_EPS + reachBeyond * roundoff(e, plane, absolute(plane.n))))
+                step = note(step, h.node, h.front, false);
+        }
+        held = 0;
+        return step;
     };
     // Keeps p, whose last logged step is `step`.
     auto keep = [&](const Piece& p, [[maybe_unused]] int32_t step) {
@@ -218,7 +223,17 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
             out.resize(2 * kept + 16);
             if constexpr (kPass == Pass::log) w.keptSteps.resize(out.size());
         }
-        if constexpr (kPass == Pass::log) w.keptSteps[kept] = step;
+        if constexpr (kPass == Pass::log) {
+            // The piece kept is a side of its last cut as that made it: it answers again as
+            // it did where its points settled it since, and at that cut when its crossing
+            // points lie well within the tolerance of the plane; not where it lay in a
+            // node's plane.
+            if (step >= 0 && w.steps[size_t(step)].clean) step = w.steps[size_t(step)].prev;
+            for (size_t i = 0; i < held; ++i)
+                if (w.held[i].side == kCoplanar)
+                    step = note(step, w.held[i].node, w.held[i].front, false);
+            w.keptSteps[kept] = step;
+        }
         out[kept++] = p;
     };
     while (top > 0) {
@@ -226,15 +241,16 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
         int32_t at = stack[top].node;
         [[maybe_unused]] int32_t step = kPass == Pass::plain ? -1 : stack[top].step;
         Piece p = stack[top].piece;
+        if constexpr (kPass == Pass::log) held = 0;
         // The steps a replayed piece tests, [next, end) of w.path.
-        size_t next = 0, end = 0;
+        [[maybe_unused]] size_t next = 0, end = 0;
         if constexpr (kPass == Pass::replay) {
             if (at == kReplayed) {
-                end = neededSteps(w, step);
-                if (end == 0) {
+                if (step < 0) {
                     keep(p, step);
                     continue;
                 }
+                end = loggedSteps(w, step);
                 at = w.steps[size_t(w.path[0])].node;
             }
         }
@@ -265,10 +281,12 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
                 case kBack: front = inverted; break;
                 case kSpanning: {
                     if constexpr (kPass == Pass::replay) end = 0;
-                    [[maybe_unused]] StepKind cutKind = StepKind::cut;
-                    if constexpr (kPass == Pass::log)
-                        if (kCrossing * roundoff(e, node.plane, absolute(node.plane.n)) >= CSG_EPS)
-                            cutKind = StepKind::coarseCut;
+                    [[maybe_unused]] bool clean = false;
+                    if constexpr (kPass == Pass::log) {
+                        step = logHeld(p, e, step);
+                        clean =
+                            kCrossing * roundoff(e, node.plane, absolute(node.plane.n)) < CSG_EPS;
+                    }
                     // Named sides rather than an array of them, so that they stay out of
                     // memory.
                     const int32_t parent = p.frag;
@@ -296,7 +314,7 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
                         if (backChild >= 0) {
                             if (top == stack.size()) stack.resize(2 * top + 16);
                             if constexpr (kPass == Pass::log)
-                                stack[top].step = note(step, at, false, cutKind);
+                                stack[top].step = note(step, at, false, clean);
                             stack[top].node = backChild;
                             stack[top].piece = behind;
                             ++top;
@@ -306,7 +324,7 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
                     }
                     gone = !ahead.n;
                     if constexpr (kPass == Pass::log)
-                        if (!gone) step = note(step, at, true, cutKind);
+                        if (!gone) step = note(step, at, true, clean);
                     p = ahead;
                     front = true;
                     break;
@@ -328,14 +346,10 @@ void walk(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& 
                 }
             }
             if constexpr (kPass == Pass::log) {
-                // Points lying far enough beyond the plane settle it as a box does.
-                if (side == kCoplanar)
-                    step = note(step, at, front, StepKind::coplanar);
-                else if (side != kSpanning && !byBox &&
-                         !allBeyond(p, node.plane, side == kFront,
-                                    CSG_EPS + reachBeyond *
-                                                  roundoff(e, node.plane, absolute(node.plane.n))))
-                    step = note(step, at, front, StepKind::points);
+                if (!byBox && side != kSpanning) {
+                    if (held == w.held.size()) w.held.resize(2 * held + 16);
+                    w.held[held++] = {at, front, side};
+                }
             }
             if (gone) break;
             if (front) {
