@@ -945,8 +945,7 @@ size_t clip(Op op, Operand& A, Operand& B, bsp::Work& w, Copied& copied) {
     // polygon list folded into the flags of the clip that reads it. The tree of a receives
     // no polygons of b afterwards: the result is the two surviving lists side by side.
     bsp::clipPieces(w, tb, invB, op != Op::unite, A.pieces);
-    bsp::clipPieces(w, ta, invA, false, B.pieces);
-    bsp::clipPieces(w, ta, invA, true, B.pieces);
+    bsp::clipBothWays(w, ta, invA, B.pieces);
     // Near polygons come back as the entries of their split history that lost nothing
     // while the one they were cut from did (or whole, when that is their root).
     size_t pieces = 0;

@@ -103,10 +103,31 @@ struct WaitingList {
     size_t start, end;
 };
 
-// A piece on its way down a tree.
+// A piece on its way down a tree; a clip that logs its steps (or replays them) has the last
+// one logged in `step` (-1 for none).
 struct Walk {
     int32_t node;
+    int32_t step;
     Piece piece;
+};
+
+// A step of a piece's walk down a tree that a second clip of it must test again: the node,
+// the way taken (to the node's front child as the tree is read, or not) and the step before
+// (-1 for none). The two sides of a cut share the steps before it; the steps of a cut are
+// `clean` when the rounding of its crossing points stays well within the tolerance.
+struct Step {
+    int32_t node;
+    int32_t prev;
+    bool front;
+    bool clean;
+};
+
+// A step held by the logging clip until it knows whether the piece is cut again: `side` is
+// how the piece lay (kCoplanar, or kFront or kBack by its points).
+struct Held {
+    int32_t node;
+    bool front;
+    PieceType side;
 };
 
 // An axis-aligned box as centre and half sizes, those of each axis side by side: the test of
@@ -134,7 +155,11 @@ struct Work {
     size_t waitingEnd[2] = {0, 0};
     std::vector<WaitingList> lists;
     std::vector<Walk> walks;
-    std::vector<Piece> clipped;  // the pieces a clip keeps, before they are handed back
+    std::vector<Piece> clipped;      // the pieces a clip keeps, before they are handed back
+    std::vector<Step> steps;         // the log of a first clip, for the second
+    std::vector<int32_t> keptSteps;  // by piece it kept: the last step of its walk
+    std::vector<int32_t> path;       // the steps of one piece that the second clip tests
+    std::vector<Held> held;
 
     // Empties everything for the next operation, keeping memory up to about `keepBytes`
     // (an operation on large solids does not pin its peak for good).
@@ -479,6 +504,12 @@ void buildTree(Work& w, std::vector<Piece>& pieces, Tree& tree);
 // (planes flipped, children swapped); `flipped` says the pieces face opposite to their
 // planes, which decides where coplanar pieces go.
 void clipPieces(Work& w, Tree& tree, bool inverted, bool flipped, std::vector<Piece>& pieces);
+
+// clipPieces with `flipped` false, then again with it true, with the same results. The pieces
+// that the first clip keeps reach the same front leaves in the second unless a node answers
+// them otherwise: the second follows the first's path testing only where its answer may
+// change (a piece in a node's plane, or one cut since), and walks on from where it does.
+void clipBothWays(Work& w, Tree& tree, bool inverted, std::vector<Piece>& pieces);
 
 // Whether the point p lies inside the tree's solid (behind one of its leaves, as the tree is
 // stored); nothing when p lies within the plane tolerance of a node's plane and the two

@@ -67,6 +67,10 @@ void Work::reset(size_t keepBytes) {
     clear(lists);
     keepRoom(walks);
     keepRoom(clipped);
+    clear(steps);
+    keepRoom(keptSteps);
+    keepRoom(path);
+    keepRoom(held);
     arena.reset(keepBytes / 2 / sizeof(V3));
 }
 

@@ -178,6 +178,69 @@ TEST(CsgTree, NodesReachedInAnyOrderAreThoseOfAWholeBuild) {
     }
 }
 
+// The pieces and split history of `tool` clipped by the tree of `solid` with flipped false,
+// then true: by clipBothWays when `together`, else by two clips.
+struct TwoClips {
+    bsp::Work w;
+    std::vector<Piece> kept;
+};
+
+void clipTwice(TwoClips& c, const Solid& solid, const Solid& tool, bool inverted, bool together) {
+    std::vector<Piece> list = load(c.w, solid);
+    c.kept = load(c.w, tool);
+    for (Piece& p : c.kept) {
+        p.frag = int32_t(c.w.frags.size());
+        c.w.frags.push_back({p.v, p.n});
+    }
+    Tree tree;
+    bsp::buildTree(c.w, list, tree);
+    if (together) {
+        bsp::clipBothWays(c.w, tree, inverted, c.kept);
+    } else {
+        bsp::clipPieces(c.w, tree, inverted, false, c.kept);
+        bsp::clipPieces(c.w, tree, inverted, true, c.kept);
+    }
+}
+
+bool samePoints(const V3* a, const V3* b, uint32_t n) {
+    return std::memcmp(a, b, n * sizeof(V3)) == 0;
+}
+
+// Pieces lying in the tree's planes go the other way in the second clip, and so walk on from
+// there; so do pieces that the first clip cut. Pieces, history and their order are the two
+// clips' to the bit.
+TEST(CsgTree, ClippingBothWaysGivesWhatTwoClipsGive) {
+    std::vector<TreeCase> all = cases();
+    const Solid box = polyBox({0, 0, 0}, {2, 2, 2});
+    all.push_back({"touching boxes", box, polyBox({2, 0.5, 0.5}, {4, 1.5, 1.5})});
+    all.push_back({"boxes sharing faces", box, polyBox({1, 0, 0}, {3, 2, 2})});
+    all.push_back({"cylinder on a face", box, polyCylinder({1, 1, 2}, 0.7, 1, 12)});
+    all.push_back({"cylinder through", box, polyCylinder({1, 1, -1}, 0.7, 4, 12)});
+    for (const TreeCase& c : all)
+        for (const bool inverted : {false, true}) {
+            const std::string what = std::string(c.name) + (inverted ? ", inverted" : "");
+            TwoClips one, two;
+            clipTwice(one, c.solid, c.tool, inverted, true);
+            clipTwice(two, c.solid, c.tool, inverted, false);
+            ASSERT_EQ(one.kept.size(), two.kept.size()) << what;
+            for (size_t i = 0; i < one.kept.size(); ++i) {
+                const Piece &a = one.kept[i], &b = two.kept[i];
+                ASSERT_EQ(a.n, b.n) << what;
+                EXPECT_EQ(a.frag, b.frag) << what;
+                EXPECT_TRUE(samePoints(a.v, b.v, a.n)) << what << ", piece " << i;
+            }
+            ASSERT_EQ(one.w.frags.size(), two.w.frags.size()) << what;
+            for (size_t i = 0; i < one.w.frags.size(); ++i) {
+                const bsp::Frag &a = one.w.frags[i], &b = two.w.frags[i];
+                ASSERT_EQ(a.n, b.n) << what;
+                EXPECT_TRUE(a.parent == b.parent && a.child[0] == b.child[0] &&
+                            a.child[1] == b.child[1] && a.whole == b.whole &&
+                            samePoints(a.v, b.v, a.n))
+                    << what << ", entry " << i;
+            }
+        }
+}
+
 // A piece too large for the split's packed counts is counted in runs: an edge crossing the
 // plane between two runs counts as any other. The plane cuts five vertices off a huge
 // regular polygon, the first of them starting the second run.
