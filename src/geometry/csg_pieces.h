@@ -171,29 +171,22 @@ inline V3 absolute(const V3& n) {
     return {std::abs(n.x), std::abs(n.y), std::abs(n.z)};
 }
 
-// The side of `plane` that a piece lies on when the box `e` of its source polygon settles
-// it (with room to spare for rounding), else kSpanning: most pieces lie far from most
-// planes, and this spares a look at their vertices. A box lying well within the tolerance
-// of the plane settles it too (kCoplanar): the caps of a row of cylinders all lie in the
-// plane of the first one, which would otherwise look at every one of their vertices.
-// `absN` is absolute(plane.n), found once for all the pieces at a node.
-// `tc` is the distance of the box's centre from the plane, `reach` how far the box reaches
-// along its normal.
+// How a box with centre at distance `tc` from a plane, reaching `reach` along its normal,
+// lies: on one side (with room to spare for rounding), else kSpanning. Most pieces lie far
+// from most planes, and this spares a look at their vertices. A box lying well within the
+// tolerance of the plane settles it too (kCoplanar): the caps of a row of cylinders all lie
+// in the plane of the first one, which would otherwise look at every one of their vertices.
 inline PieceType sideByReach(double tc, double reach) {
     if (tc - reach > 2 * CSG_EPS) return kFront;
     if (tc + reach < -2 * CSG_EPS) return kBack;
     return reach < CSG_EPS / 2 && std::abs(tc) + reach < CSG_EPS / 2 ? kCoplanar : kSpanning;
 }
 
-inline PieceType quickSide(const Extent& e, const CPlane& plane, const V3& absN) {
-    const double tc = plane.n.x * e.cx + plane.n.y * e.cy + plane.n.z * e.cz - plane.w;
-    const double reach = absN.x * e.hx + absN.y * e.hy + absN.z * e.hz;
-    return sideByReach(tc, reach);
-}
-
+// The side of one plane that a piece lies on when the box `e` of its source polygon settles
+// it, for the many boxes tested against the plane of one node; `absN` is absolute(plane.n).
 #if defined(__SSE2__)
-// The same for the many boxes tested against the plane of one node: the centre's distance
-// and the reach in two lanes, each made by the operations of quickSide in its order.
+// The centre's distance and the reach in two lanes: ((n.x cx + n.y cy) + n.z cz) - w and
+// ((|n.x| hx + |n.y| hy) + |n.z| hz) - 0, the operations of the scalar form in its order.
 class QuickSides {
 public:
     QuickSides(const CPlane& plane, const V3& absN)
@@ -217,7 +210,11 @@ private:
 class QuickSides {
 public:
     QuickSides(const CPlane& plane, const V3& absN) : plane_(plane), absN_(absN) {}
-    PieceType of(const Extent& e) const { return quickSide(e, plane_, absN_); }
+    PieceType of(const Extent& e) const {
+        const V3 n = plane_.n;
+        return sideByReach(n.x * e.cx + n.y * e.cy + n.z * e.cz - plane_.w,
+                           absN_.x * e.hx + absN_.y * e.hy + absN_.z * e.hz);
+    }
 
 private:
     CPlane plane_;

@@ -145,13 +145,9 @@ inline double generations(const Work& w) {
 // Whether every point of `p` lies beyond `plane`, on the side given, by more than `reach`:
 // then so do those of every piece later cut from it, which answer that side too.
 inline bool allBeyond(const Piece& p, const CPlane& plane, bool inFront, double reach) {
-    const V3* v = p.v;
-    const V3 n = plane.n;
     const double s = inFront ? 1 : -1;
-    for (uint32_t i = 0; i < p.n; ++i) {
-        const double d = n.x * v[i].x + n.y * v[i].y + n.z * v[i].z - plane.w;
-        if (!(s * d > reach)) return false;
-    }
+    for (uint32_t i = 0; i < p.n; ++i)
+        if (!(s * planeDistance(p.v[i], plane.n, plane.w) > reach)) return false;
     return true;
 }
 

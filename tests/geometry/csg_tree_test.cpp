@@ -273,14 +273,16 @@ TEST(CsgSplit, SidesAreThoseOfTheVertexByVertexSplit) {
     for (int round = 0; round < 4000; ++round) {
         const uint32_t n = 3 + uint32_t(round % 30);
         const CPlane plane{V3{u(rng), u(rng), u(rng)}.normalized(), u(rng) * 0.3};
+        auto dist = [&](V3 p) {
+            return plane.n.x * p.x + plane.n.y * p.y + plane.n.z * p.z - plane.w;
+        };
         std::vector<V3> pts(n);
         for (uint32_t i = 0; i < n; ++i) {
             // A wobbly ring, with some vertices pulled onto the plane or just off it.
             const double a = 2 * std::numbers::pi * i / n, r = 1 + 0.3 * u(rng);
             pts[i] = {r * std::cos(a), r * std::sin(a), 0.2 * u(rng)};
             const int pull = int(rng() % 6);
-            const double d =
-                plane.n.x * pts[i].x + plane.n.y * pts[i].y + plane.n.z * pts[i].z - plane.w;
+            const double d = dist(pts[i]);
             if (pull == 0) pts[i] = pts[i] - plane.n * d;
             if (pull == 1) pts[i] = pts[i] - plane.n * (d - CSG_EPS * u(rng) * 2);
         }
@@ -288,7 +290,7 @@ TEST(CsgSplit, SidesAreThoseOfTheVertexByVertexSplit) {
         std::vector<int> type(n);
         int all = 0;
         for (uint32_t i = 0; i < n; ++i) {
-            t[i] = plane.n.x * pts[i].x + plane.n.y * pts[i].y + plane.n.z * pts[i].z - plane.w;
+            t[i] = dist(pts[i]);
             all |= type[i] = side(t[i]);
         }
         std::vector<V3> front, back;
@@ -315,8 +317,7 @@ TEST(CsgSplit, SidesAreThoseOfTheVertexByVertexSplit) {
         if (all != 3) continue;
         auto same = [&](const Piece& got, const std::vector<V3>& want) {
             if (want.size() < 3) return got.n == 0;
-            return got.n == want.size() &&
-                   std::memcmp(got.v, want.data(), want.size() * sizeof(V3)) == 0;
+            return got.n == want.size() && samePoints(got.v, want.data(), got.n);
         };
         EXPECT_TRUE(same(r.front, front)) << what;
         EXPECT_TRUE(same(r.back, back)) << what;
